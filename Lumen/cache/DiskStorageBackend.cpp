@@ -1,0 +1,342 @@
+#include "Lumen/cache/DiskStorageBackend.h"
+
+#include "Lumen/cache/DiskFileName.h"
+#include "Lumen/foundation/QueueLabels.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QVariantMap>
+
+#include <cerrno>
+#include <cmath>
+
+namespace Lumen {
+
+namespace {
+
+// File stamps are whole seconds, rounded up. Lifetimes without a finite end (a NaN or
+// infinite one) are clamped to the sentinels, which every file system can hold in some form.
+Date roundedUp(Date date)
+{
+    const double seconds = date.time_since_epoch().count();
+    if (std::isnan(seconds) || seconds >= distantFuture.time_since_epoch().count())
+        return distantFuture;
+    if (seconds <= distantPast.time_since_epoch().count())
+        return distantPast;
+    return Date(TimeInterval(std::ceil(seconds)));
+}
+
+FileStamps stampsFor(Date now, Date expiry)
+{
+    return FileStamps{roundedUp(now), roundedUp(expiry)};
+}
+
+QVariantMap describedStamps(const FileStamps& stamps)
+{
+    const auto toDateTime = [](Date date) {
+        return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(date.time_since_epoch().count() * 1000.0), Qt::UTC);
+    };
+    return QVariantMap{{QStringLiteral("lastAccessDate"), toDateTime(stamps.lastAccess)},
+                       {QStringLiteral("modificationDate"), toDateTime(stamps.expiry)}};
+}
+
+bool isMissing(const UnderlyingError& error)
+{
+    return error.domain() == QLatin1String(FileManager::errorDomain)
+        && (error.code() == FileManager::missingItemCode || error.code() == ENOTDIR);
+}
+
+UnderlyingError unusableKeyError(const QString& key)
+{
+    return UnderlyingError(QString::fromLatin1(FileManager::errorDomain), EINVAL,
+                           QStringLiteral("The key cannot name a file inside the cache directory: ") + key);
+}
+
+} // namespace
+
+std::shared_ptr<DiskStorageBackend> DiskStorageBackend::make(DiskStorageConfig config, bool creatingDirectory,
+                                                             StorageClock clock)
+{
+    auto backend = std::make_shared<DiskStorageBackend>(Passkey{}, std::move(config), std::move(clock));
+    // The directory comes first, so the listing behind the lookup gate finds it on a first start.
+    if (creatingDirectory)
+        (void)backend->prepareDirectory(); // a failure stays visible as "not ready"
+    backend->setupCacheChecking();
+    return backend;
+}
+
+std::expected<std::shared_ptr<DiskStorageBackend>, LumenError> DiskStorageBackend::makePrepared(
+    DiskStorageConfig config, StorageClock clock)
+{
+    auto backend = std::make_shared<DiskStorageBackend>(Passkey{}, std::move(config), std::move(clock));
+    if (auto prepared = backend->prepareDirectory(); !prepared)
+        return std::unexpected(std::move(prepared).error());
+    backend->setupCacheChecking();
+    return backend;
+}
+
+DiskStorageBackend::DiskStorageBackend(Passkey, DiskStorageConfig config, StorageClock clock)
+    : m_clock(std::move(clock)),
+      m_propertyQueue(DispatchQueue::makeSerial(QString::fromLatin1(QueueLabel::diskStorageBackendProperty))),
+      m_config(config),
+      m_directoryPath(config.resolveDirectory()),
+      m_metaChangingQueue(DispatchQueue::makeSerial(config.cacheName())),
+      m_maybeCachedCheckingQueue(
+          DispatchQueue::makeSerial(QString::fromLatin1(QueueLabel::diskStorageMaybeCachedChecking)))
+{
+    // The path block decides the directory once; keeping it would suggest a later one could.
+    m_config.cachePathBlock = nullptr;
+}
+
+DiskStorageConfig DiskStorageBackend::config() const
+{
+    return *m_propertyQueue->sync([this] { return m_config; });
+}
+
+void DiskStorageBackend::setConfig(DiskStorageConfig config)
+{
+    (void)m_propertyQueue->sync([this, &config] { m_config = std::move(config); });
+}
+
+void DiskStorageBackend::setupCacheChecking()
+{
+    // The gate serves lookups only, so a storage let go before this runs needs no listing.
+    m_maybeCachedCheckingQueue->async([weakSelf = weak_from_this()] {
+        const auto self = weakSelf.lock();
+        if (!self)
+            return;
+        const auto names = self->config().fileManager->directoryNames(self->m_directoryPath);
+        if (!names) {
+            // Without a listing nothing can be ruled out: every lookup asks the file system.
+            self->m_maybeCached.reset();
+            return;
+        }
+        self->m_maybeCached.emplace(names->cbegin(), names->cend());
+    });
+}
+
+void DiskStorageBackend::rememberName(const QString& name)
+{
+    m_maybeCachedCheckingQueue->async([weakSelf = weak_from_this(), name] {
+        const auto self = weakSelf.lock();
+        if (self && self->m_maybeCached)
+            self->m_maybeCached->insert(name);
+    });
+}
+
+bool DiskStorageBackend::mayBeCached(const QString& name) const
+{
+    return *m_maybeCachedCheckingQueue->sync([this, &name] { return !m_maybeCached || m_maybeCached->contains(name); });
+}
+
+std::expected<void, LumenError> DiskStorageBackend::prepareDirectory()
+{
+    const auto fileManager = config().fileManager;
+    if (fileManager->exists(m_directoryPath))
+        return {};
+    if (auto created = fileManager->createDirectory(m_directoryPath); !created) {
+        m_storageReady.store(false);
+        return std::unexpected(LumenError(LumenError::CacheErrorReason::CannotCreateDirectory{m_directoryPath, created.error()}));
+    }
+    return {};
+}
+
+QString DiskStorageBackend::temporaryPath() const
+{
+    // Not hidden, so the expiry pass clears what a killed writer left behind.
+    return m_directoryPath + QStringLiteral("/lumen-partial-")
+        + QString::number(QRandomGenerator::global()->generate64(), 16);
+}
+
+std::expected<void, LumenError> DiskStorageBackend::writeFile(const DiskStorageConfig& config, const QString& path,
+                                                              const QString& key, const QByteArray& value,
+                                                              const FileStamps& stamps, bool overwrite)
+{
+    FileManager& fileManager = *config.fileManager;
+    const auto fail = [&](const UnderlyingError& error) {
+        return std::unexpected(
+            LumenError(LumenError::CacheErrorReason::CannotCreateCacheFile{QUrl::fromLocalFile(path), key, value, error}));
+    };
+
+    QString temporary = temporaryPath();
+    auto written = fileManager.writeNewFile(temporary, value);
+    if (!written && isMissing(written.error())) {
+        // The directory was deleted from outside: make it again and try once more.
+        (void)fileManager.removeFile(temporary);
+        if (auto prepared = prepareDirectory(); !prepared)
+            return fail(UnderlyingError::wrapping(prepared.error()));
+        temporary = temporaryPath();
+        written = fileManager.writeNewFile(temporary, value);
+    }
+    if (!written) {
+        (void)fileManager.removeFile(temporary);
+        return fail(written.error());
+    }
+    if (auto stamped = fileManager.setStamps(temporary, stamps); !stamped) {
+        (void)fileManager.removeFile(temporary);
+        return std::unexpected(LumenError(
+            LumenError::CacheErrorReason::CannotSetCacheFileAttribute{path, describedStamps(stamps), stamped.error()}));
+    }
+    if (!overwrite && fileManager.exists(path)) {
+        (void)fileManager.removeFile(temporary);
+        return fail(UnderlyingError(QString::fromLatin1(FileManager::errorDomain), EEXIST,
+                                    QStringLiteral("The cache file exists already: ") + path));
+    }
+    if (auto replaced = fileManager.replace(temporary, path); !replaced) {
+        (void)fileManager.removeFile(temporary);
+        return fail(replaced.error());
+    }
+    return {};
+}
+
+std::expected<void, LumenError> DiskStorageBackend::store(const QByteArray& value, const QString& key,
+                                                          std::optional<StorageExpiration> expiration,
+                                                          DataWritingOptions writeOptions,
+                                                          std::optional<QString> forcedExtension)
+{
+    if (!isStorageReady())
+        return std::unexpected(LumenError(LumenError::CacheErrorReason::DiskStorageIsNotReady{directoryURL()}));
+    const DiskStorageConfig current = config();
+    const StorageExpiration lifetime = expiration.value_or(current.expiration);
+    const Date now = m_clock.now();
+    if (lifetime.isExpired(now))
+        return {};
+
+    const std::optional<QString> name = diskCacheFileName(key, forcedExtension, current);
+    if (!name)
+        return std::unexpected(LumenError(
+            LumenError::CacheErrorReason::CannotCreateCacheFile{directoryURL(), key, value, unusableKeyError(key)}));
+    const QString path = m_directoryPath + QLatin1Char('/') + *name;
+    const FileStamps stamps = stampsFor(now, lifetime.estimatedExpiration(now));
+    const bool overwrite = !writeOptions.testFlag(DataWritingOption::withoutOverwriting);
+    if (auto written = writeFile(current, path, key, value, stamps, overwrite); !written)
+        return written;
+    rememberName(*name);
+    return {};
+}
+
+std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(
+    const QString& key, Date referenceDate, bool actuallyLoad, const ExpirationExtending& extending,
+    const std::optional<QString>& forcedExtension)
+{
+    if (!isStorageReady())
+        return std::unexpected(LumenError(LumenError::CacheErrorReason::DiskStorageIsNotReady{directoryURL()}));
+    const DiskStorageConfig current = config();
+    const std::optional<QString> name = diskCacheFileName(key, forcedExtension, current);
+    if (!name || !mayBeCached(*name))
+        return std::nullopt;
+
+    const QString path = m_directoryPath + QLatin1Char('/') + *name;
+    const bool extends = actuallyLoad && extending.kind() != ExpirationExtending::Kind::none;
+    const auto meta = current.fileManager->metadata(path, extends);
+    if (!meta) {
+        // A file removed since the gate let the name through is a plain miss.
+        if (isMissing(meta.error()))
+            return std::nullopt;
+        return std::unexpected(LumenError(
+            LumenError::CacheErrorReason::InvalidURLResource{meta.error(), key, QUrl::fromLocalFile(path)}));
+    }
+    if (meta->kind != FileMetadata::Kind::regular)
+        return std::nullopt;
+    if (!meta->expiry || (*meta->expiry - referenceDate).count() <= 0.0)
+        return std::nullopt;
+    if (!actuallyLoad)
+        return QByteArray();
+
+    auto content = current.fileManager->readFile(path);
+    if (!content) {
+        if (isMissing(content.error()))
+            return std::nullopt;
+        return std::unexpected(
+            LumenError(LumenError::CacheErrorReason::CannotLoadDataFromDisk{QUrl::fromLocalFile(path), content.error()}));
+    }
+    if (extends)
+        extendLater(path, *meta, extending);
+    return std::optional<QByteArray>(std::move(*content));
+}
+
+std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(
+    const QString& key, const std::optional<QString>& forcedExtension, const ExpirationExtending& extending)
+{
+    return value(key, m_clock.now(), true, extending, forcedExtension);
+}
+
+void DiskStorageBackend::extendLater(const QString& path, const FileMetadata& meta, const ExpirationExtending& extending)
+{
+    if (!meta.lastAccess || !meta.expiry)
+        return;
+    const Date now = m_clock.now();
+    const StorageExpiration lifetime = extending.kind() == ExpirationExtending::Kind::expirationTime
+        ? *extending.expiration()
+        : StorageExpiration::seconds((*meta.expiry - *meta.lastAccess).count());
+    const FileStamps stamps = stampsFor(now, lifetime.estimatedExpiration(now));
+    // Stamps hold whole seconds, so a file read again within the second it was stamped keeps them.
+    if (stamps.lastAccess == *meta.lastAccess && stamps.expiry == *meta.expiry)
+        return;
+    m_metaChangingQueue->async([self = shared_from_this(), path, stamps, identity = meta.identity] {
+        // Only the file that was read: a newer store renamed over it keeps its own stamps.
+        (void)self->config().fileManager->setStamps(path, stamps, identity);
+    });
+}
+
+bool DiskStorageBackend::isCached(const QString& key, Date referenceDate, const std::optional<QString>& forcedExtension)
+{
+    const auto found = value(key, referenceDate, false, ExpirationExtending::none(), forcedExtension);
+    return found && found->has_value();
+}
+
+bool DiskStorageBackend::isCached(const QString& key, const std::optional<QString>& forcedExtension)
+{
+    return isCached(key, m_clock.now(), forcedExtension);
+}
+
+std::expected<void, UnderlyingError> DiskStorageBackend::remove(const QString& key,
+                                                                const std::optional<QString>& forcedExtension)
+{
+    const std::optional<QString> path = cacheFilePath(key, forcedExtension);
+    if (!path)
+        return std::unexpected(unusableKeyError(key));
+    return removeFile(*path);
+}
+
+std::expected<void, UnderlyingError> DiskStorageBackend::removeFile(const QString& path)
+{
+    return config().fileManager->removeFile(path);
+}
+
+std::expected<void, UnderlyingError> DiskStorageBackend::removeAll(bool skipCreatingDirectory)
+{
+    if (auto removed = config().fileManager->removeTree(m_directoryPath); !removed)
+        return removed;
+    if (skipCreatingDirectory)
+        return {};
+    if (auto prepared = prepareDirectory(); !prepared)
+        return std::unexpected(UnderlyingError::wrapping(prepared.error()));
+    return {};
+}
+
+std::optional<QString> DiskStorageBackend::cacheFileName(const QString& key,
+                                                         const std::optional<QString>& forcedExtension) const
+{
+    return diskCacheFileName(key, forcedExtension, config());
+}
+
+std::optional<QString> DiskStorageBackend::cacheFilePath(const QString& key,
+                                                         const std::optional<QString>& forcedExtension) const
+{
+    const std::optional<QString> name = cacheFileName(key, forcedExtension);
+    if (!name)
+        return std::nullopt;
+    return m_directoryPath + QLatin1Char('/') + *name;
+}
+
+std::optional<QUrl> DiskStorageBackend::cacheFileURL(const QString& key,
+                                                     const std::optional<QString>& forcedExtension) const
+{
+    const std::optional<QString> path = cacheFilePath(key, forcedExtension);
+    if (!path)
+        return std::nullopt;
+    return QUrl::fromLocalFile(*path);
+}
+
+} // namespace Lumen

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "Lumen/cache/DiskStorageConfig.h"
+#include "Lumen/cache/FileManager.h"
+#include "Lumen/cache/StorageClock.h"
+#include "Lumen/cache/StorageExpiration.h"
+#include "Lumen/foundation/DataWritingOptions.h"
+#include "Lumen/foundation/DispatchQueue.h"
+#include "Lumen/foundation/LumenError.h"
+#include "Lumen/foundation/UnderlyingError.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+#include <atomic>
+#include <cstdint>
+#include <expected>
+#include <memory>
+#include <optional>
+#include <unordered_set>
+#include <vector>
+
+namespace Lumen {
+
+// What a maintenance pass removed, in removal order, and why it stopped early if it did.
+struct DiskSweepResult {
+    std::vector<QUrl> removed;
+    std::optional<UnderlyingError> error;
+};
+
+// One file per cached value in a directory of its own. A file's modification time is its
+// expiry and its last-access stamp the time of the last read that extended it; there is no
+// index beside the files.
+//
+// Stores write a temporary file in the same directory, stamp it and rename it over the
+// target, so a reader (of this or another process) sees the old file or the whole new one.
+// Any thread may call anything; operations run on the calling thread. The configuration is
+// guarded by the property queue, the negative lookup gate by the checking queue, and expiry
+// extensions after hits run later, one at a time, on the meta-changing queue.
+class DiskStorageBackend final : public std::enable_shared_from_this<DiskStorageBackend> {
+    struct Passkey {
+        explicit Passkey() = default;
+    };
+
+public:
+    // Never fails: with `creatingDirectory`, a directory that cannot be made leaves the
+    // storage not ready, and every later store and lookup fails.
+    static std::shared_ptr<DiskStorageBackend> make(DiskStorageConfig config, bool creatingDirectory,
+                                                    StorageClock clock = {});
+    // A storage whose directory exists; fails with `cannotCreateDirectory`.
+    static std::expected<std::shared_ptr<DiskStorageBackend>, LumenError> makePrepared(DiskStorageConfig config,
+                                                                                       StorageClock clock = {});
+
+    DiskStorageBackend(Passkey, DiskStorageConfig config, StorageClock clock);
+
+    // Changes limits, naming and file manager for later calls; the directory stays.
+    DiskStorageConfig config() const;
+    void setConfig(DiskStorageConfig config);
+
+    const QString& directoryPath() const { return m_directoryPath; }
+    QUrl directoryURL() const { return QUrl::fromLocalFile(m_directoryPath); }
+    // False for good once the directory could not be created.
+    bool isStorageReady() const { return m_storageReady.load(); }
+
+    const std::shared_ptr<DispatchQueue>& propertyQueue() const { return m_propertyQueue; }
+    const std::shared_ptr<DispatchQueue>& maybeCachedCheckingQueue() const { return m_maybeCachedCheckingQueue; }
+    const std::shared_ptr<DispatchQueue>& metaChangingQueue() const { return m_metaChangingQueue; }
+
+    // Creates the directory unless something exists at its path.
+    std::expected<void, LumenError> prepareDirectory();
+
+    // Writes `value` as the key's file, expiring as `expiration` (or the configured one)
+    // says. An already-expired expiration writes nothing and is no error. Only
+    // `withoutOverwriting` of the options matters: every write is atomic.
+    std::expected<void, LumenError> store(const QByteArray& value, const QString& key,
+                                          std::optional<StorageExpiration> expiration = std::nullopt,
+                                          DataWritingOptions writeOptions = {},
+                                          std::optional<QString> forcedExtension = std::nullopt);
+
+    // The key's bytes when its file exists and has not expired at `referenceDate`; absent
+    // otherwise. Without `actuallyLoad` only presence is checked: the answer is empty bytes
+    // and no stamp changes. A hit extends the file's expiry as `extending` says, after the
+    // answer.
+    std::expected<std::optional<QByteArray>, LumenError> value(const QString& key, Date referenceDate,
+                                                               bool actuallyLoad, const ExpirationExtending& extending,
+                                                               const std::optional<QString>& forcedExtension);
+    std::expected<std::optional<QByteArray>, LumenError> value(const QString& key,
+                                                               const std::optional<QString>& forcedExtension,
+                                                               const ExpirationExtending& extending);
+
+    // Whether an unexpired file exists; never extends.
+    bool isCached(const QString& key, Date referenceDate, const std::optional<QString>& forcedExtension);
+    bool isCached(const QString& key, const std::optional<QString>& forcedExtension = std::nullopt);
+
+    // Removes the key's file; a missing file is the file manager's error.
+    std::expected<void, UnderlyingError> remove(const QString& key,
+                                                const std::optional<QString>& forcedExtension = std::nullopt);
+    std::expected<void, UnderlyingError> removeFile(const QString& path);
+    // Removes the directory with everything in it, then (unless skipped) makes it anew.
+    std::expected<void, UnderlyingError> removeAll(bool skipCreatingDirectory = false);
+
+    // The key's file name; absent when the key cannot name a file inside the directory.
+    std::optional<QString> cacheFileName(const QString& key,
+                                         const std::optional<QString>& forcedExtension = std::nullopt) const;
+    std::optional<QString> cacheFilePath(const QString& key,
+                                         const std::optional<QString>& forcedExtension = std::nullopt) const;
+    std::optional<QUrl> cacheFileURL(const QString& key,
+                                     const std::optional<QString>& forcedExtension = std::nullopt) const;
+
+    // Maintenance over the whole directory. Hidden items are never listed, and only regular
+    // files are judged, counted and removed.
+
+    // Every item below the directory, at any depth; fails with `fileEnumeratorCreationFailed`.
+    std::expected<std::vector<QString>, LumenError> allFilePaths() const;
+    // Removes the files expired at `referenceDate` (or now), and files whose stamps cannot
+    // be read.
+    DiskSweepResult removeExpiredValues(Date referenceDate);
+    DiskSweepResult removeExpiredValues();
+    // With a size limit set and reached, removes the least recently accessed files until
+    // the total is at most half the limit.
+    DiskSweepResult removeSizeExceededValues();
+    // The total size of the regular files in bytes.
+    std::expected<std::uint64_t, LumenError> totalSize() const;
+
+private:
+    void setupCacheChecking();
+    std::expected<void, LumenError> writeFile(const DiskStorageConfig& config, const QString& path,
+                                              const QString& key, const QByteArray& value, const FileStamps& stamps,
+                                              bool overwrite);
+    void extendLater(const QString& path, const FileMetadata& meta, const ExpirationExtending& extending);
+    void rememberName(const QString& name);
+    bool mayBeCached(const QString& name) const;
+    QString temporaryPath() const;
+
+    StorageClock m_clock;
+    std::shared_ptr<DispatchQueue> m_propertyQueue;
+    DiskStorageConfig m_config; // on m_propertyQueue only
+    QString m_directoryPath;
+    std::shared_ptr<DispatchQueue> m_metaChangingQueue;
+    std::shared_ptr<DispatchQueue> m_maybeCachedCheckingQueue;
+    // On m_maybeCachedCheckingQueue only; absent means nothing is known.
+    std::optional<std::unordered_set<QString>> m_maybeCached;
+    std::atomic<bool> m_storageReady{true};
+};
+
+} // namespace Lumen

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Lumen/cache/FileManager.h"
+#include "Lumen/cache/StorageExpiration.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace Lumen {
+
+// How a disk storage names, places and bounds its files.
+struct DiskStorageConfig {
+    // Decides the storage directory from the root directory and the cache folder name.
+    using CachePathBlock = std::function<QString(const QString& root, const QString& cacheName)>;
+
+    DiskStorageConfig(QString name, std::uint64_t sizeLimit,
+                      std::shared_ptr<FileManager> fileManager = FileManager::standard(),
+                      std::optional<QString> directory = std::nullopt);
+
+    // The cache folder's own name: "com.vantrel.Lumen.ImageCache." followed by `name`.
+    QString cacheName() const;
+    // The storage directory these settings give; a configuration without a path block
+    // places the folder directly under the root.
+    QString resolveDirectory() const;
+
+    // Total file size the directory may reach; 0 means no limit.
+    std::uint64_t sizeLimit;
+    // Applied to stores that name no expiration of their own.
+    StorageExpiration expiration;
+    // Appended to every file name unless a call forces another one.
+    std::optional<QString> pathExtension;
+    // Name files by the SHA-256 of the key instead of the key itself.
+    bool usesHashedFileName = true;
+    // With hashed names and no other extension, append the key's own extension.
+    bool autoExtAfterHashedFileName = false;
+    CachePathBlock cachePathBlock;
+    QString name;
+    std::shared_ptr<FileManager> fileManager;
+    // The root; absent means the user's cache location.
+    std::optional<QString> directory;
+};
+
+} // namespace Lumen

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "Lumen/foundation/Date.h"
+#include "Lumen/foundation/UnderlyingError.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <expected>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace Lumen {
+
+// Which inode a path named when it was looked at, so later work can tell a replaced file.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The two bookkeeping stamps of a cache file.
+struct FileStamps {
+    Date lastAccess;
+    Date expiry;
+};
+
+struct FileMetadata {
+    enum class Kind { regular, directory, other };
+
+    Kind kind = Kind::other;
+    std::int64_t size = 0;
+    // The time of the last access; absent when it was not asked for or cannot be told.
+    std::optional<Date> lastAccess;
+    // When the file expires; absent when the file system reports no modification time.
+    std::optional<Date> expiry;
+    FileIdentity identity;
+};
+
+// The file operations of the disk storage, behind an interface so that tests can make any
+// one of them fail. Paths are absolute local paths. Errors carry `errorDomain` and the
+// system's error number as code; a missing item is `missingItemCode`.
+class FileManager {
+public:
+    static constexpr char errorDomain[] = "POSIX";
+    // ENOENT: the item (or a folder on its path) does not exist.
+    static constexpr qint64 missingItemCode = 2;
+
+    virtual ~FileManager() = default;
+
+    // The process-wide manager over the local file system.
+    static std::shared_ptr<FileManager> standard();
+
+    virtual bool exists(const QString& path) const = 0;
+    // Creates the directory and any missing parents; an existing directory is success.
+    virtual std::expected<void, UnderlyingError> createDirectory(const QString& path) = 0;
+    // Names directly inside `directory`, hidden ones included, in no particular order.
+    virtual std::expected<QStringList, UnderlyingError> directoryNames(const QString& directory) const = 0;
+    // Every item below `directory`, at any depth, in walk order. Hidden items, and whatever
+    // lies inside hidden directories, are left out; symbolic links are listed, not followed.
+    virtual std::expected<std::vector<QString>, UnderlyingError> listRecursively(const QString& directory) const = 0;
+
+    // Facts about the item itself (a symbolic link is not followed). The last-access stamp
+    // is read only when `withLastAccess` is set.
+    virtual std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const = 0;
+    // The whole content, read without moving the file's access time.
+    virtual std::expected<QByteArray, UnderlyingError> readFile(const QString& path) const = 0;
+
+    // Creates `path`, which must not exist yet, and writes `data` into it.
+    virtual std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) = 0;
+    // Sets both stamps, whole seconds. With `onlyIf`, a file at `path` that is no longer
+    // that inode is left alone (success).
+    virtual std::expected<void, UnderlyingError> setStamps(const QString& path, const FileStamps& stamps,
+                                                           std::optional<FileIdentity> onlyIf = std::nullopt) = 0;
+    // Moves `from` over `to`, replacing it in one step.
+    virtual std::expected<void, UnderlyingError> replace(const QString& from, const QString& to) = 0;
+    // Removes one file (or link, or empty directory); never descends.
+    virtual std::expected<void, UnderlyingError> removeFile(const QString& path) = 0;
+    // Removes the item and, for a directory, everything inside it.
+    virtual std::expected<void, UnderlyingError> removeTree(const QString& path) = 0;
+};
+
+} // namespace Lumen

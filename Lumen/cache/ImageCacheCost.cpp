@@ -1,0 +1,36 @@
+#include "Lumen/cache/ImageCacheCost.h"
+
+#include <cmath>
+#include <limits>
+
+namespace Lumen {
+
+namespace {
+
+std::int64_t saturated(double value)
+{
+    constexpr double largest = static_cast<double>(std::numeric_limits<std::int64_t>::max());
+    if (!(value > 0.0))
+        return 0;
+    return value >= largest ? std::numeric_limits<std::int64_t>::max() : static_cast<std::int64_t>(value);
+}
+
+} // namespace
+
+std::int64_t cacheCost(const ImagePtr& image)
+{
+    if (!image)
+        return 0;
+    const QSize pixels = image->pixelSize();
+    const double pixelCount = std::trunc(static_cast<double>(pixels.width()) * static_cast<double>(pixels.height()));
+    if (!image->hasBitmap())
+        return saturated(pixelCount * 4.0);
+
+    const double bytesPerPixel = static_cast<double>(image->bitmap().depth() / 8);
+    double cost = pixelCount * bytesPerPixel;
+    if (const auto frames = image->images())
+        cost *= static_cast<double>(frames->size());
+    return saturated(cost);
+}
+
+} // namespace Lumen

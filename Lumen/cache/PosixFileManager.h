@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Lumen/cache/FileManager.h"
+
+namespace Lumen {
+
+// The local file system through POSIX calls. The expiry is the modification time; the last
+// access is kept in the extended attribute `lastAccessAttribute` (also mirrored in the
+// access time), because other programs reading a file move its access time but not its
+// extended attributes. Where extended attributes are unsupported, the access time alone
+// carries the last access, and reads here never move it.
+class PosixFileManager final : public FileManager {
+public:
+    static constexpr char lastAccessAttribute[] = "user.lumen.access";
+
+    enum class LastAccessStore { extendedAttribute, accessTimeOnly };
+
+    explicit PosixFileManager(LastAccessStore lastAccessStore = LastAccessStore::extendedAttribute)
+        : m_lastAccessStore(lastAccessStore) {}
+
+    bool exists(const QString& path) const override;
+    std::expected<void, UnderlyingError> createDirectory(const QString& path) override;
+    std::expected<QStringList, UnderlyingError> directoryNames(const QString& directory) const override;
+    std::expected<std::vector<QString>, UnderlyingError> listRecursively(const QString& directory) const override;
+    std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const override;
+    std::expected<QByteArray, UnderlyingError> readFile(const QString& path) const override;
+    std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) override;
+    std::expected<void, UnderlyingError> setStamps(const QString& path, const FileStamps& stamps,
+                                                   std::optional<FileIdentity> onlyIf) override;
+    std::expected<void, UnderlyingError> replace(const QString& from, const QString& to) override;
+    std::expected<void, UnderlyingError> removeFile(const QString& path) override;
+    std::expected<void, UnderlyingError> removeTree(const QString& path) override;
+
+private:
+    LastAccessStore m_lastAccessStore;
+};
+
+} // namespace Lumen

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QFuture>
+#include <QNetworkRequest>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace Lumen {
+
+class DownloadTask;
+
+// Caller code that may rewrite, or veto, a download request before the transfer starts.
+class AsyncImageDownloadRequestModifier {
+public:
+    virtual ~AsyncImageDownloadRequestModifier() = default;
+
+    // The request to send, or nothing to cancel the download before it starts.
+    virtual QFuture<std::optional<QNetworkRequest>> modified(const QNetworkRequest& request) const = 0;
+
+    // Called with the caller's download task once its transfer is registered; may be empty.
+    virtual std::function<void(std::shared_ptr<DownloadTask>)> onDownloadTaskStarted() const = 0;
+};
+
+} // namespace Lumen

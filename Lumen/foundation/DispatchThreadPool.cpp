@@ -1,0 +1,76 @@
+#include "Lumen/foundation/DispatchThreadPool.h"
+
+#include <algorithm>
+
+namespace Lumen {
+
+DispatchThreadPool& DispatchThreadPool::shared()
+{
+    static DispatchThreadPool pool(std::max(4u, std::thread::hardware_concurrency()));
+    return pool;
+}
+
+DispatchThreadPool::DispatchThreadPool(std::size_t threadCount)
+{
+    m_workers.reserve(threadCount);
+    for (std::size_t i = 0; i < threadCount; ++i)
+        m_workers.emplace_back([this] { work(); });
+}
+
+DispatchThreadPool::~DispatchThreadPool()
+{
+    std::deque<DispatchBlock> discarded;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        discarded.swap(m_jobs);
+        m_waitingJobs.store(0, std::memory_order_relaxed);
+    }
+    m_wake.notify_all();
+    // Released outside the lock: a dropped job may own a queue whose teardown calls `submit`.
+    discarded.clear();
+    const auto self = std::this_thread::get_id();
+    for (auto& worker : m_workers) {
+        // A worker that ends the process cannot wait for itself.
+        if (worker.get_id() == self)
+            worker.detach();
+        else
+            worker.join();
+    }
+}
+
+void DispatchThreadPool::submit(DispatchBlock job)
+{
+    std::unique_lock lock(m_mutex);
+    if (m_stopping) {
+        lock.unlock();
+        return; // `job` is released outside the lock
+    }
+    m_jobs.push_back(std::move(job));
+    m_waitingJobs.store(m_jobs.size(), std::memory_order_relaxed);
+    const bool wakeOne = m_idleWorkers > 0;
+    lock.unlock();
+    if (wakeOne)
+        m_wake.notify_one();
+}
+
+void DispatchThreadPool::work()
+{
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        ++m_idleWorkers;
+        m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+        --m_idleWorkers;
+        if (m_stopping)
+            return;
+        DispatchBlock job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        m_waitingJobs.store(m_jobs.size(), std::memory_order_relaxed);
+        lock.unlock();
+        job();
+        job = nullptr;
+        lock.lock();
+    }
+}
+
+} // namespace Lumen

@@ -1,0 +1,20 @@
+#pragma once
+
+// Labels of the library's private serial queues. Each owner instance makes its own queue
+// with its label. Note the lower-case "lumen" of the disk backend's property queue.
+namespace Lumen::QueueLabel {
+
+inline constexpr char diskStorageBackendProperty[] = "com.vantrel.lumen.DiskStorage.Backend.propertyQueue";
+inline constexpr char diskStorageMaybeCachedChecking[] = "com.vantrel.Lumen.maybeCachedCheckingQueue";
+inline constexpr char builderProperty[] = "com.vantrel.Lumen.LM.Builder.propertyQueue";
+inline constexpr char managerProperty[] = "com.vantrel.Lumen.LumenManagerPropertyQueue";
+inline constexpr char downloadTaskProperty[] = "com.vantrel.Lumen.DownloadTaskPropertyQueue";
+inline constexpr char imageDownloaderProperty[] = "com.vantrel.Lumen.ImageDownloaderPropertyQueue";
+inline constexpr char prefetcherPrefetch[] = "com.vantrel.Lumen.ImagePrefetcher.prefetchQueue";
+inline constexpr char retryContextProperty[] = "com.vantrel.Lumen.RetryContextPropertyQueue";
+inline constexpr char imageContextProperty[] = "com.vantrel.Lumen.LMImageContextPropertyQueue";
+inline constexpr char delegateProperty[] = "com.vantrel.Lumen.DelegateQueue";
+// The one process-wide queue shared by data processing and progressive decoding.
+inline constexpr char imageDownloaderProcess[] = "com.vantrel.Lumen.ImageDownloader.Process";
+
+} // namespace Lumen::QueueLabel

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "Lumen/foundation/Image.h"
+
+namespace Lumen {
+
+// The image blurred like a Gaussian of `radius` pixels, approximated by box passes (see
+// BoxBlurParameters::forRadius), edges extended. The input itself when it has no bitmap or
+// the radius is not finite or too large to run. Safe on any thread.
+ImagePtr blurred(const ImagePtr& image, double radius);
+
+} // namespace Lumen

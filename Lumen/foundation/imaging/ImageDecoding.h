@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Lumen/foundation/Image.h"
+#include "Lumen/foundation/ImageCreatingOptions.h"
+
+#include <QByteArray>
+#include <QSizeF>
+
+namespace Lumen {
+
+// Decoding of encoded bytes. Every function answers null for bytes that are not a decodable
+// image or that would decode beyond BitmapLimits (checked from the header, before any pixel
+// memory exists). EXIF orientation is applied. Safe on any thread.
+
+// GIF data becomes an animated image (see animatedImage); any other data a still image.
+// The options' scale is not applied: decoded images are declared at scale 1.
+ImagePtr imageFromData(const QByteArray& data, const ImageCreatingOptions& options);
+
+// The first image in `data`, whatever its format.
+ImagePtr stillImage(const QByteArray& data);
+
+// A thumbnail whose longer side is at most max(width, height) of `pointSize` times `scale`
+// pixels, decoded directly at that size where the format allows (JPEG); never enlarged.
+// Null as well when that bound is not a positive, finite number of pixels.
+ImagePtr downsampledImage(const QByteArray& data, QSizeF pointSize, double scale);
+
+} // namespace Lumen

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Lumen/foundation/ImageProcessor.h"
+
+#include <QSizeF>
+#include <QString>
+
+namespace Lumen {
+
+// Decodes straight to a thumbnail whose longer side is at most max(width, height) of `size`
+// times `scaleFactor` pixels, never holding the full-size bitmap. An image item is encoded as
+// PNG first. `scaleFactor` is the request's scale, which the processor is made for and which
+// its identifier names when it is not 1.
+class DownsamplingImageProcessor final : public ImageProcessor {
+public:
+    explicit DownsamplingImageProcessor(QSizeF size, double scaleFactor = 1.0);
+
+    QSizeF size() const { return m_size; }
+    double scaleFactor() const { return m_scaleFactor; }
+
+    QString identifier() const override { return m_identifier; }
+    // Null for bytes that cannot be decoded, an image without a bitmap, or a size that gives
+    // no usable bound.
+    ImagePtr process(const ImageProcessItem& item, const LumenParsedOptionsInfo& options) const override;
+
+private:
+    const QSizeF m_size;
+    const double m_scaleFactor;
+    const QString m_identifier;
+};
+
+} // namespace Lumen

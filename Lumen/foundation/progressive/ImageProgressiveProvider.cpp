@@ -1,0 +1,119 @@
+#include "Lumen/foundation/progressive/ImageProgressiveProvider.h"
+
+#include "Lumen/download/SessionDataTask.h"
+#include "Lumen/foundation/CallbackQueue.h"
+#include "Lumen/foundation/LumenOptionsInfo.h"
+#include "Lumen/foundation/progressive/ImageProgressive.h"
+#include "Lumen/foundation/progressive/ImageProgressiveDecoder.h"
+#include "Lumen/foundation/progressive/ImageProgressiveSerialQueue.h"
+
+#include <utility>
+
+namespace Lumen {
+
+namespace {
+
+DataReceivingSideEffect::ShouldApply alwaysApply()
+{
+    return [] { return true; };
+}
+
+} // namespace
+
+std::shared_ptr<ImageProgressiveProvider> ImageProgressiveProvider::make(const LumenParsedOptionsInfo& options,
+                                                                         Refresh refresh,
+                                                                         std::shared_ptr<DispatchClock> clock)
+{
+    if (!options.progressiveJPEG)
+        return nullptr;
+    return std::make_shared<ImageProgressiveProvider>(Passkey{}, options, std::move(refresh), std::move(clock));
+}
+
+ImageProgressiveProvider::ImageProgressiveProvider(Passkey, const LumenParsedOptionsInfo& options, Refresh refresh,
+                                                   std::shared_ptr<DispatchClock> clock)
+    : m_progressive(options.progressiveJPEG)
+    , m_refresh(std::move(refresh))
+    , m_decoder(std::make_unique<ImageProgressiveDecoder>(options))
+    , m_queue(ImageProgressiveSerialQueue::make(std::move(clock)))
+    , m_onShouldApply(alwaysApply())
+{
+}
+
+ImageProgressiveProvider::~ImageProgressiveProvider() = default;
+
+DataReceivingSideEffect::ShouldApply ImageProgressiveProvider::onShouldApply() const
+{
+    std::lock_guard lock(m_propertyLock);
+    return m_onShouldApply;
+}
+
+void ImageProgressiveProvider::setOnShouldApply(ShouldApply check)
+{
+    if (!check)
+        check = alwaysApply();
+    // The replaced check is destroyed outside the lock: it may own arbitrary captures.
+    std::lock_guard lock(m_propertyLock);
+    std::swap(m_onShouldApply, check);
+}
+
+bool ImageProgressiveProvider::shouldApply() const
+{
+    // Called outside the lock, so a check may itself read or replace `onShouldApply`.
+    return onShouldApply()();
+}
+
+void ImageProgressiveProvider::onDataReceived(const std::shared_ptr<SessionDataTask>& task, const QByteArray&)
+{
+    if (!task)
+        return;
+    CallbackQueue::asyncOnMain([weak = weak_from_this(), task] {
+        if (const auto self = weak.lock())
+            self->receive(*task);
+    });
+}
+
+void ImageProgressiveProvider::receive(const SessionDataTask& task)
+{
+    if (!shouldApply())
+        return;
+    QByteArray data = task.mutableData();
+    if (data.isEmpty())
+        return;
+    m_queue->add(
+        [weak = weak_from_this(), data = std::move(data)](ProgressiveUpdateDone done) {
+            CallbackQueue::asyncOnMain([weak, data, done] {
+                if (const auto self = weak.lock())
+                    self->update(data, done);
+            });
+        },
+        m_progressive->scanInterval);
+}
+
+void ImageProgressiveProvider::update(const QByteArray& data, const ProgressiveUpdateDone& done)
+{
+    if (!shouldApply()) {
+        m_queue->clean();
+        done();
+        return;
+    }
+    std::vector<ScanPrefix> prefixes = m_decoder->scan(data);
+    if (prefixes.empty()) {
+        done();
+        return;
+    }
+    m_decoder->decode(
+        data, std::move(prefixes),
+        [weak = weak_from_this()](const ImagePtr& image) {
+            if (const auto self = weak.lock())
+                self->apply(image);
+        },
+        [done] { done(); });
+}
+
+void ImageProgressiveProvider::apply(const ImagePtr& image) const
+{
+    if (shouldApply() && m_refresh)
+        m_refresh(image);
+}
+
+} // namespace Lumen

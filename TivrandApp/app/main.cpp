@@ -1,0 +1,6 @@
+#include "TivrandApp/app/TivrandAppApp.h"
+
+int main(int argc, char** argv)
+{
+    return Tivrand::TivrandAppApp::run(argc, argv);
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "TivrandApp/models/AppPresentationItem.h"
+#include "TivrandApp/models/Country.h"
+#include "TivrandApp/models/Platform.h"
+#include "TivrandApp/services/SearchAPIClient.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace Tivrand {
+
+class CoreDataManager;
+
+// The state and logic of the app-search sheet: loads the storefronts, searches the catalog for
+// the typed text on the chosen platform and country, keeps the apps among the answers, looks up
+// the records of the first 50 and publishes them as rows. Lives on the GUI thread.
+class SearchViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
+    Q_PROPERTY(bool showPlatformPicker READ showPlatformPicker WRITE setShowPlatformPicker NOTIFY showPlatformPickerChanged)
+    Q_PROPERTY(bool showCountryPicker READ showCountryPicker WRITE setShowCountryPicker NOTIFY showCountryPickerChanged)
+    Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
+    Q_PROPERTY(bool showResults READ showResults WRITE setShowResults NOTIFY showResultsChanged)
+
+public:
+    // How many app records one search looks up.
+    static constexpr int maxContentsIds = 50;
+
+    explicit SearchViewModel(QObject* parent = nullptr);
+    SearchViewModel(SearchAPIClient searchClient, CoreDataManager& coreDataManager,
+                    const QString& countriesResourcePath, QObject* parent = nullptr);
+
+    CoreDataManager& coreDataManager() const { return m_coreDataManager; }
+
+    const QString& searchText() const { return m_searchText; }
+    void setSearchText(const QString& text);
+    Platform selectedPlatform() const { return m_selectedPlatform; }
+    void setSelectedPlatform(Platform platform);
+    const std::optional<Country>& selectedCountry() const { return m_selectedCountry; }
+    void setSelectedCountry(const std::optional<Country>& country);
+    bool showPlatformPicker() const { return m_showPlatformPicker; }
+    void setShowPlatformPicker(bool show);
+    bool showCountryPicker() const { return m_showCountryPicker; }
+    void setShowCountryPicker(bool show);
+    const QList<Country>& countries() const { return m_countries; }
+    bool isSearching() const { return m_isSearching; }
+    bool showResults() const { return m_showResults; }
+    void setShowResults(bool show);
+    const QList<AppPresentationItem>& searchResults() const { return m_searchResults; }
+
+    // Reads the storefronts from the countries resource and selects "US".
+    void loadCountries();
+    // Starts a search for the current text; answers of earlier searches are then dropped.
+    void performSearch();
+
+signals:
+    void searchTextChanged();
+    void selectedPlatformChanged();
+    void selectedCountryChanged();
+    void showPlatformPickerChanged();
+    void showCountryPickerChanged();
+    void countriesChanged();
+    void isSearchingChanged();
+    void showResultsChanged();
+    void searchResultsChanged();
+
+private:
+    void fetchContents(const QString& ids, const Country& country, std::uint64_t search);
+    void handleSearchAnswer(const std::expected<SearchAppResponse, NetworkError>& answer, const Country& country,
+                            std::uint64_t search);
+    void handleContentsAnswer(const std::expected<AppContentsResponse, NetworkError>& answer,
+                              const Country& country, Platform platform);
+    void setIsSearching(bool searching);
+    void setCountries(const QList<Country>& countries);
+    void setSearchResults(const QList<AppPresentationItem>& results);
+
+    SearchAPIClient m_searchClient;
+    CoreDataManager& m_coreDataManager;
+    QString m_countriesResourcePath;
+
+    QString m_searchText;
+    Platform m_selectedPlatform = Platform::iPhone;
+    std::optional<Country> m_selectedCountry;
+    bool m_showPlatformPicker = false;
+    bool m_showCountryPicker = false;
+    QList<Country> m_countries;
+    bool m_isSearching = false;
+    bool m_showResults = false;
+    QList<AppPresentationItem> m_searchResults;
+
+    // Numbers the searches so that only the latest one's answers change the state.
+    std::uint64_t m_currentSearch = 0;
+};
+
+} // namespace Tivrand

@@ -1,0 +1,58 @@
+#include "TivrandApp/services/KeychainManager.h"
+
+#include "TivrandApp/services/LibsecretStore.h"
+
+#include <QStringDecoder>
+
+namespace Tivrand {
+namespace {
+
+const QString searchAdsCookieKey = QStringLiteral("Tivrand.SearchAdsCookie");
+
+std::expected<QString, KeychainError> decodeUtf8(const QByteArray& bytes)
+{
+    // Strict decoding: a lenient one would hand back replacement characters as if the item
+    // were fine. A leading byte-order mark is kept, not silently dropped.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::unexpected(KeychainError::invalidItemFormat(QStringLiteral("the data is not UTF-8 text")));
+    return text;
+}
+
+} // namespace
+
+KeychainManager& KeychainManager::shared()
+{
+    static KeychainManager instance(std::make_shared<const LibsecretStore>());
+    return instance;
+}
+
+KeychainManager::KeychainManager(std::shared_ptr<const SecretStore> store)
+    : m_store(std::move(store))
+{
+}
+
+std::expected<QString, KeychainError> KeychainManager::retrieve(const QString& key) const
+{
+    if (!m_store)
+        return std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::serviceUnavailable,
+                                                               QStringLiteral("no secret store")));
+    const auto secret = m_store->secret(key);
+    if (!secret)
+        return std::unexpected(secret.error());
+    if (!secret->has_value())
+        return std::unexpected(KeychainError::invalidItemFormat(QStringLiteral("the item has no data")));
+    return decodeUtf8(**secret);
+}
+
+bool KeychainManager::hasValidSearchAdsSession() const
+{
+    const auto cookie = retrieve(searchAdsCookieKey);
+    if (!cookie || cookie->isEmpty())
+        return false;
+    return cookie->contains(QStringLiteral("XSRF-TOKEN-CM=")) || cookie->contains(QStringLiteral("searchads.userId="));
+}
+
+} // namespace Tivrand

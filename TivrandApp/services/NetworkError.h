@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace Tivrand {
+
+// The error every request can end with. A positive code from the "NetworkManager" domain is the
+// HTTP status the server answered with; the negative codes are the named ones below.
+struct NetworkError {
+    static inline const QString networkManagerDomain = QStringLiteral("NetworkManager");
+    static inline const QString endpointDomain = QStringLiteral("Endpoint");
+
+    static constexpr int invalidUrl = -1;      // "Endpoint": the request could not be built
+    static constexpr int transportFailed = -2; // no answer (refused, unreachable, TLS, broken)
+    static constexpr int timedOut = -3;        // nothing moved for the transfer timeout
+    static constexpr int decodingFailed = -4;  // the body is not JSON of the expected shape
+    static constexpr int cancelled = -5;       // the request engine went away first
+
+    QString domain;
+    int code = 0;
+    QString message;
+
+    QString localizedDescription() const { return message; }
+
+    friend bool operator==(const NetworkError&, const NetworkError&) = default;
+};
+
+} // namespace Tivrand

@@ -1,0 +1,144 @@
+#include "TivrandApp/services/NetworkManager.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QThread>
+
+#include <utility>
+
+namespace Tivrand {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using BodyResult = std::expected<QByteArray, NetworkError>;
+
+NetworkError managerError(int code, const QString& message)
+{
+    return NetworkError{NetworkError::networkManagerDomain, code, message};
+}
+
+NetworkError cancelledError()
+{
+    return managerError(NetworkError::cancelled, u"The request was cancelled because the network manager went away."_s);
+}
+
+// Completions always run from the GUI thread's event loop, never from a network signal or a caller's frame.
+void postToGuiThread(std::function<void()> job)
+{
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(job), Qt::QueuedConnection);
+}
+
+BodyResult outcome(QNetworkReply& reply)
+{
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid()) {
+        const int code = status.toInt();
+        if (code < 200 || code > 299)
+            return std::unexpected(managerError(code, u"The server answered with HTTP status %1."_s.arg(code)));
+    }
+    switch (reply.error()) {
+    case QNetworkReply::NoError:
+        return reply.readAll();
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError: // nothing else aborts our replies: the transfer timeout did
+        return std::unexpected(managerError(NetworkError::timedOut, u"The request timed out."_s));
+    default:
+        return std::unexpected(managerError(NetworkError::transportFailed, reply.errorString()));
+    }
+}
+
+// One running request; whichever of its endings comes first completes it.
+struct PendingRequest {
+    NetworkManager::BodyCompletion completion;
+    bool finished = false;
+
+    void finish(BodyResult result)
+    {
+        if (std::exchange(finished, true))
+            return;
+        postToGuiThread([completion = std::move(completion), result = std::move(result)] { completion(result); });
+    }
+};
+
+void start(QNetworkAccessManager& network, const QNetworkRequest& request, const QByteArray& method,
+           const QByteArray& body, NetworkManager::BodyCompletion completion)
+{
+    auto pending = std::make_shared<PendingRequest>(std::move(completion));
+    QNetworkReply* reply = network.sendCustomRequest(request, method, body);
+    const auto onFinished = [pending, reply] {
+        pending->finish(outcome(*reply));
+        reply->deleteLater();
+    };
+    QObject::connect(reply, &QNetworkReply::finished, reply, onFinished);
+    // Replies die with their manager without always saying they finished.
+    QObject::connect(reply, &QObject::destroyed, [pending] { pending->finish(std::unexpected(cancelledError())); });
+    if (reply->isFinished())
+        onFinished();
+}
+
+} // namespace
+
+NetworkManager& NetworkManager::shared()
+{
+    // Never destroyed: completions may still be under way while the program exits.
+    static NetworkManager* const instance = new NetworkManager();
+    return *instance;
+}
+
+NetworkManager::NetworkManager(std::chrono::milliseconds transferTimeout)
+    : m_network(std::make_unique<QNetworkAccessManager>())
+    , m_transferTimeout(transferTimeout)
+{
+    if (QCoreApplication* application = QCoreApplication::instance())
+        m_network->moveToThread(application->thread());
+}
+
+NetworkManager::~NetworkManager() = default;
+
+void NetworkManager::send(const Endpoint& endpoint, BodyCompletion completion)
+{
+    if (!completion)
+        return;
+    std::expected<QNetworkRequest, NetworkError> request = endpoint.makeRequest();
+    if (request)
+        request->setTransferTimeout(static_cast<int>(m_transferTimeout.count()));
+    QPointer<QNetworkAccessManager> network(m_network.get());
+    postToGuiThread([network, request = std::move(request), method = verb(endpoint.method()), body = endpoint.body(),
+                     completion = std::move(completion)]() mutable {
+        if (!request)
+            completion(std::unexpected(request.error()));
+        else if (!network)
+            completion(std::unexpected(cancelledError()));
+        else
+            start(*network, *request, method, body, std::move(completion));
+    });
+}
+
+std::expected<QJsonValue, NetworkError> NetworkManager::parseJson(const QByteArray& body)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return std::unexpected(managerError(NetworkError::decodingFailed,
+                                            u"The answer is not valid JSON (%1 at offset %2)."_s
+                                                .arg(parseError.errorString())
+                                                .arg(parseError.offset)));
+    if (document.isObject())
+        return QJsonValue(document.object());
+    if (document.isArray())
+        return QJsonValue(document.array());
+    return std::unexpected(wrongShapeError());
+}
+
+NetworkError NetworkManager::wrongShapeError()
+{
+    return managerError(NetworkError::decodingFailed, u"The answer does not have the expected shape."_s);
+}
+
+} // namespace Tivrand

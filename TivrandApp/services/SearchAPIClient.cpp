@@ -1,0 +1,26 @@
+#include "TivrandApp/services/SearchAPIClient.h"
+
+#include "TivrandApp/services/SearchAPIRouter.h"
+
+namespace Tivrand {
+
+SearchAPIClient::SearchAPIClient(NetworkManager& networkManager)
+    : m_networkManager(networkManager)
+{
+}
+
+void SearchAPIClient::searchApp(const QString& platform, const QString& term, const Country& country,
+                                const QString& language, SearchCompletion completion)
+{
+    m_networkManager.request<SearchAppResponse>(
+        SearchAPIRouter::searchApp(platform, term, country.countryCode, language), std::move(completion));
+}
+
+void SearchAPIClient::getContents(const QString& platform, const QString& ids, const Country& country,
+                                  const QString& language, ContentsCompletion completion)
+{
+    m_networkManager.request<AppContentsResponse>(
+        SearchAPIRouter::getContents(platform, ids, country.countryCode, language), std::move(completion));
+}
+
+} // namespace Tivrand

@@ -1,0 +1,43 @@
+#include "TivrandApp/settings/SettingsWindow.h"
+
+#include "TivrandApp/app/WindowStyle.h"
+#include "TivrandApp/settings/SettingsView.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace Tivrand {
+namespace {
+
+QWidget* makeSettingsWindow(QWidget* parent)
+{
+    auto* window = new QWidget(parent, Qt::Window);
+    window->setObjectName(QStringLiteral("SettingsWindow"));
+    window->setWindowTitle(QStringLiteral("Settings"));
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new SettingsView(SettingsView::SettingsTab::account, window));
+    applyMinimumWindowSize(*window);
+    window->resize(window->minimumSize());
+
+    // A window without a parent would otherwise outlive the application object.
+    if (!parent)
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, window, [window] { delete window; });
+    return window;
+}
+
+} // namespace
+
+void showSettingsWindow(QWidget* parent)
+{
+    static QPointer<QWidget> window;
+    if (!window)
+        window = makeSettingsWindow(parent);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace Tivrand

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "TivrandApp/models/WatchedApp.h"
+
+#include <QWidget>
+
+namespace Tivrand {
+
+// A watched app in the sidebar: its icon, name and developer.
+class AppListItem : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit AppListItem(const WatchedApp& app, QWidget* parent = nullptr);
+};
+
+} // namespace Tivrand

@@ -1,0 +1,112 @@
+#include "TivrandApp/models/AppContentsResponse.h"
+#include "TivrandApp/models/SearchAppResponse.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace Tivrand;
+
+namespace {
+
+QJsonValue json(const char* text)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray(text));
+    return document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
+}
+
+} // namespace
+
+TEST(CatalogRecords, SearchAnswerKeepsEveryItemInOrder)
+{
+    const auto response = SearchAppResponse::fromJson(json(R"({"results": {"search-result": {"data": [
+        {"id": "1", "type": "apps", "href": "/v1/catalog/us/apps/1"},
+        {"id": "2", "type": "editorial-items"},
+        {"type": "apps"}
+    ]}}})"));
+    ASSERT_TRUE(response && response->results && response->results->searchResult);
+    const auto& data = response->results->searchResult->data;
+    ASSERT_TRUE(data.has_value());
+    ASSERT_EQ(data->size(), 3);
+    EXPECT_EQ(data->at(0).id, "1");
+    EXPECT_EQ(data->at(0).href, "/v1/catalog/us/apps/1");
+    EXPECT_EQ(data->at(1).type, "editorial-items");
+    EXPECT_FALSE(data->at(2).id.has_value());
+    EXPECT_FALSE(data->at(0).attributes.has_value());
+}
+
+TEST(CatalogRecords, MissingOrMistypedKeysAreAbsent)
+{
+    EXPECT_FALSE(SearchAppResponse::fromJson(json("{}"))->results.has_value());
+    EXPECT_FALSE(SearchAppResponse::fromJson(json(R"({"results": []})"))->results.has_value());
+    EXPECT_FALSE(SearchAppResponse::fromJson(json(R"({"results": {"searchResult": {}}})"))->results->searchResult);
+    EXPECT_FALSE(SearchAppResponse::fromJson(json(R"({"results": {"search-result": {"data": "x"}}})"))
+                     ->results->searchResult->data.has_value());
+    EXPECT_FALSE(AppContentsResponse::fromJson(json(R"({"data": null})"))->data.has_value());
+
+    const auto contents = AppContentsResponse::fromJson(json(R"({"data": [
+        7, "text", null,
+        {"id": 1000, "type": ["apps"], "attributes": {
+            "name": false, "artistName": {}, "url": 3,
+            "userRating": {"value": "4.5", "ratingCount": 12.5},
+            "platformAttributes": {"ios": {"subtitle": 1, "artwork": {"url": [], "width": "512", "height": 1e12}}, "osx": 5}
+        }},
+        {"id": "2", "attributes": "none"}
+    ]})"));
+    ASSERT_TRUE(contents && contents->data);
+    ASSERT_EQ(contents->data->size(), 2) << "elements that are not objects are left out";
+    const SearchAppSearchResultDatum& mistyped = contents->data->at(0);
+    EXPECT_FALSE(mistyped.id || mistyped.type);
+    ASSERT_TRUE(mistyped.attributes);
+    const SearchAppAttributes& attributes = *mistyped.attributes;
+    EXPECT_FALSE(attributes.name || attributes.artistName || attributes.url);
+    ASSERT_TRUE(attributes.userRating);
+    EXPECT_FALSE(attributes.userRating->value || attributes.userRating->ratingCount);
+    ASSERT_TRUE(attributes.platformAttributes);
+    ASSERT_EQ(attributes.platformAttributes->keys(), QStringList{"ios"});
+    const SearchAppPlatformAttributes& ios = attributes.platformAttributes->value("ios");
+    EXPECT_FALSE(ios.subtitle);
+    ASSERT_TRUE(ios.artwork);
+    EXPECT_FALSE(ios.artwork->url || ios.artwork->width || ios.artwork->height);
+    EXPECT_FALSE(contents->data->at(1).attributes.has_value());
+}
+
+TEST(CatalogRecords, FullRecordDecodes)
+{
+    const auto datum = SearchAppSearchResultDatum::fromJson(json(R"({"id": "9", "type": "apps", "attributes": {
+        "name": "Harbor", "artistName": "Quay", "url": "https://apps.apple.com/us/app/id9",
+        "userRating": {"value": 4.6, "ratingCount": 1234567},
+        "platformAttributes": {"xros": {"subtitle": "Sub", "artwork": {"url": "u/{w}x{h}{c}.{f}", "width": 1024, "height": 512}}}
+    }})"));
+    ASSERT_TRUE(datum && datum->attributes);
+    const SearchAppAttributes& attributes = *datum->attributes;
+    EXPECT_EQ(attributes.userRating->value, 4.6);
+    EXPECT_EQ(attributes.userRating->ratingCount, 1234567);
+    const SearchAppArtwork artwork = *attributes.platformAttributes->value("xros").artwork;
+    EXPECT_EQ(artwork.url, "u/{w}x{h}{c}.{f}");
+    EXPECT_EQ(artwork.width, 1024);
+    EXPECT_EQ(artwork.height, 512);
+}
+
+TEST(CatalogRecords, TopLevelThatIsNotAnObjectIsNoRecord)
+{
+    EXPECT_FALSE(SearchAppResponse::fromJson(json("[]")).has_value());
+    EXPECT_FALSE(AppContentsResponse::fromJson(QJsonValue("text")).has_value());
+    EXPECT_FALSE(SearchAppSearchResultDatum::fromJson(QJsonValue(3)).has_value());
+}
+
+TEST(CatalogRecords, DescriptionShowsPresentAndAbsentFields)
+{
+    const auto response = SearchAppResponse::fromJson(
+        json(R"({"results": {"search-result": {"data": [{"id": "1", "type": "apps", "attributes": {"name": "Say \"hi\""}}]}}})"));
+    EXPECT_EQ(response->description(),
+              R"(SearchAppResponse(results: SearchAppResults(searchResult: SearchAppSearchResult(data: [)"
+              R"(SearchAppSearchResultDatum(id: "1", type: "apps", href: nil, attributes: Attributes(name: "Say \"hi\"", )"
+              R"(artistName: nil, url: nil, userRating: nil, platformAttributes: nil))]))))");
+    EXPECT_EQ(AppContentsResponse{}.description(), "AppContentsResponse(data: nil)");
+
+    const auto rating = SearchAppUserRating::fromJson(json(R"({"value": 4.5, "ratingCount": 3})"));
+    EXPECT_EQ(rating->description(), "UserRating(value: 4.5, ratingCount: 3)");
+}

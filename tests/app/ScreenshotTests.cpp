@@ -1,0 +1,86 @@
+#include "SearchSheetTestFixture.h"
+#include "tests/support/Screenshots.h"
+
+#include "TivrandApp/app/MainWindow.h"
+#include "TivrandApp/app/WindowStyle.h"
+#include "TivrandApp/search/AppActionButtonsView.h"
+#include "TivrandApp/search/PlatformPickerButton.h"
+#include "TivrandApp/search/PlatformPickerView.h"
+#include "TivrandApp/search/SearchFiltersView.h"
+#include "TivrandApp/sidebar/AppListView.h"
+#include "TivrandApp/sidebar/CountryPickerPopover.h"
+#include "TivrandApp/sidebar/CountrySelector.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolButton>
+
+using namespace Tivrand;
+using namespace std::chrono_literals;
+
+namespace {
+
+void save(QWidget& widget, const QString& name)
+{
+    const QImage shot = Testing::grabWhenShown(widget);
+    ASSERT_FALSE(shot.isNull());
+    // Drawn dark: a corner shows the dark window background, not a light default.
+    EXPECT_LT(qGray(shot.pixel(shot.width() - 3, shot.height() - 3)), 0x50) << name.toStdString();
+    EXPECT_TRUE(Testing::saveScreenshot(shot, name));
+}
+
+TEST(Screenshot, Sidebar)
+{
+    applyDarkStyle(*qApp);
+    Testing::SearchSheetEnvironment environment;
+    ASSERT_TRUE(environment.store.saveWatchedApp(Testing::watchedItem("1000000001", "Harbor Notes", "Quayside Labs")));
+    ASSERT_TRUE(environment.store.saveWatchedApp(Testing::watchedItem("1000000002", "Tidewater Budget", "Ledgerline GmbH")));
+    ASSERT_TRUE(environment.store.saveWatchedApp(Testing::watchedItem("1000000007", "Desk Lamp", "Warm Light Ltd")));
+
+    MainWindow main(environment.store);
+    main.show();
+    EXPECT_EQ(main.size(), MainWindow::defaultSize);
+    EXPECT_EQ(main.minimumSize(), minimumWindowSize);
+    ASSERT_EQ(main.sidebar().watchedApps().size(), 3);
+    save(main, "main-window");
+    save(main.sidebar(), "sidebar");
+}
+
+TEST(Screenshot, SearchSheetWithResults)
+{
+    applyDarkStyle(*qApp);
+    Testing::SearchSheetEnvironment environment;
+    MainWindow main(environment.store);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    QTest::mouseClick(&main.sidebar().addAppButton(), Qt::LeftButton);
+    SearchView* sheet = main.sidebar().searchSheet();
+    ASSERT_NE(sheet, nullptr);
+    sheet->resize(1000, 680);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    save(*sheet, "search-sheet-empty");
+
+    Testing::SearchSheetEnvironment::submit(*sheet, "harbor");
+    ASSERT_FALSE(Testing::SearchSheetEnvironment::waitForRows(*sheet).isEmpty());
+    save(*sheet, "search-sheet");
+
+    PlatformPickerButton& platformButton = sheet->bar().filters().platformPickerButton();
+    QTest::mouseClick(&platformButton, Qt::LeftButton);
+    ASSERT_NE(platformButton.picker(), nullptr);
+    save(*platformButton.picker(), "platform-picker");
+    platformButton.picker()->close();
+
+    CountrySelector& countries = sheet->bar().filters().countrySelector();
+    countries.setPopoverShown(true);
+    ASSERT_NE(countries.popover(), nullptr);
+    save(*countries.popover(), "country-picker");
+    countries.setPopoverShown(false);
+
+    ASSERT_TRUE(environment.store.saveWatchedApp(Testing::watchedItem("1000000001", "Harbor Notes", "Quayside Labs")));
+    QTest::mouseClick(sheet->resultView()->rows().front()->actions().addButton(), Qt::LeftButton);
+    ASSERT_NE(sheet->resultView()->alert(), nullptr);
+    save(*sheet->resultView()->alert(), "search-alert");
+}
+
+} // namespace

@@ -1,0 +1,98 @@
+#include "TivrandApp/services/SearchAPIRouter.h"
+
+#include "tests/support/ScopedEnvironmentVariable.h"
+
+#include <gtest/gtest.h>
+
+using namespace Tivrand;
+using Testing::ScopedEnvironmentVariable;
+
+namespace {
+
+QNetworkRequest built(const SearchAPIRouter& router)
+{
+    const auto request = router.makeRequest();
+    EXPECT_TRUE(request.has_value()) << (request ? "" : request.error().message.toStdString());
+    return request.value_or(QNetworkRequest());
+}
+
+QString encodedUrl(const SearchAPIRouter& router)
+{
+    return built(router).url().toString(QUrl::FullyEncoded);
+}
+
+} // namespace
+
+TEST(SearchAPIRouter, SearchUrlEncodesReservedCharactersOfTheTerm)
+{
+    ScopedEnvironmentVariable noOverride("TIVRAND_CATALOG_URL", "");
+    const auto router = SearchAPIRouter::searchApp("iphone", "c++ & c# = 100% fun é", "US", "en-US");
+    EXPECT_EQ(router.method(), HttpMethod::get);
+    EXPECT_TRUE(router.body().isEmpty());
+    EXPECT_EQ(encodedUrl(router), "https://amp-api-edge.apps.apple.com/v1/catalog/US/search"
+                                  "?platform=iphone&term=c%2B%2B%20%26%20c%23%20%3D%20100%25%20fun%20%C3%A9&l=en-US");
+}
+
+TEST(SearchAPIRouter, ContentsUrlCarriesPlatformLanguageAndIds)
+{
+    ScopedEnvironmentVariable noOverride("TIVRAND_CATALOG_URL", "");
+    const auto router = SearchAPIRouter::getContents("realityDevice", "1,2,3", "GB", "en-GB");
+    EXPECT_EQ(encodedUrl(router),
+              "https://amp-api-edge.apps.apple.com/v1/catalog/GB/contents?platform=realityDevice&l=en-GB&ids=1%2C2%2C3");
+}
+
+TEST(SearchAPIRouter, CountryCodeStaysInsideItsPathSegment)
+{
+    const auto router = SearchAPIRouter::searchApp("mac", "x", "a/b?c", "en");
+    EXPECT_EQ(built(router).url().path(QUrl::FullyEncoded), "/v1/catalog/a%2Fb%3Fc/search");
+}
+
+TEST(SearchAPIRouter, FixedHeaders)
+{
+    ScopedEnvironmentVariable noUrl("TIVRAND_CATALOG_URL", "");
+    ScopedEnvironmentVariable noToken("TIVRAND_CATALOG_TOKEN", "");
+    const QNetworkRequest request = built(SearchAPIRouter::searchApp("iphone", "x", "US", "en-US"));
+    EXPECT_EQ(request.rawHeader("Host"), "amp-api-edge.apps.apple.com");
+    EXPECT_EQ(request.rawHeader("user-agent"), "Tivrand");
+    EXPECT_EQ(request.rawHeader("Cookie"), "dslang=US-EN");
+    const QByteArray authorization = request.rawHeader("authorization");
+    ASSERT_TRUE(authorization.startsWith("Bearer "));
+    EXPECT_EQ(authorization.mid(7).count('.'), 2) << "a JSON Web Token has three parts";
+}
+
+TEST(SearchAPIRouter, EnvironmentOverridesBaseUrlTokenAndHost)
+{
+    ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", "http://127.0.0.1:8080/prefix/");
+    ScopedEnvironmentVariable token("TIVRAND_CATALOG_TOKEN", "test-token");
+    const QNetworkRequest request = built(SearchAPIRouter::searchApp("ipad", "x", "FR", "fr-FR"));
+    EXPECT_EQ(request.url().toString(QUrl::FullyEncoded),
+              "http://127.0.0.1:8080/prefix/v1/catalog/FR/search?platform=ipad&term=x&l=fr-FR");
+    EXPECT_EQ(request.rawHeader("Host"), "127.0.0.1:8080");
+    EXPECT_EQ(request.rawHeader("authorization"), "Bearer test-token");
+}
+
+TEST(SearchAPIRouter, HostHeaderOmitsDefaultPortsAndBracketsIPv6)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"https://catalog.example:443", "catalog.example"},
+        {"http://catalog.example:80", "catalog.example"},
+        {"http://catalog.example:443", "catalog.example:443"},
+        {"http://[::1]:9000", "[::1]:9000"},
+    };
+    for (const auto& [base, host] : cases) {
+        ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", base);
+        EXPECT_EQ(built(SearchAPIRouter::searchApp("iphone", "x", "US", "en")).rawHeader("Host"), host) << base;
+    }
+}
+
+TEST(SearchAPIRouter, UnusableBaseUrlIsAnEndpointError)
+{
+    for (const char* base : {"not a url", "ftp://catalog.example", "http://", "https:///path"}) {
+        ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", base);
+        const auto request = SearchAPIRouter::searchApp("iphone", "x", "US", "en").makeRequest();
+        ASSERT_FALSE(request.has_value()) << base;
+        EXPECT_EQ(request.error().domain, "Endpoint");
+        EXPECT_EQ(request.error().code, NetworkError::invalidUrl);
+        EXPECT_TRUE(request.error().localizedDescription().startsWith("Invalid URL")) << base;
+    }
+}

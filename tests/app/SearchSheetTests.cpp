@@ -1,0 +1,185 @@
+#include "SearchSheetTestFixture.h"
+
+#include "TivrandApp/search/PlatformPickerButton.h"
+#include "TivrandApp/search/PlatformPickerView.h"
+#include "TivrandApp/search/SearchFiltersView.h"
+#include "TivrandApp/search/SearchResultHeaderView.h"
+#include "TivrandApp/search/SearchViewModel.h"
+#include "TivrandApp/sidebar/CountryPickerPopover.h"
+#include "TivrandApp/sidebar/CountrySelector.h"
+#include "TivrandApp/ui/BusyIndicator.h"
+
+#include <QToolButton>
+
+using namespace Tivrand;
+using namespace std::chrono_literals;
+using Testing::FakeCatalogServer;
+
+namespace {
+
+class SearchSheetTest : public Testing::SearchSheetTestFixture {
+protected:
+    SearchView sheet{store};
+
+    void SetUp() override
+    {
+        sheet.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    }
+
+    PlatformPickerButton& platformButton() { return sheet.bar().filters().platformPickerButton(); }
+    QLineEdit& field() { return sheet.bar().input().field(); }
+};
+
+TEST_F(SearchSheetTest, SubmittingTheFieldShowsARowPerAppInAnswerOrder)
+{
+    EXPECT_EQ(field().placeholderText(), "Search for App Name, Developer Name or insert your app Url");
+    EXPECT_EQ(sheet.resultView(), nullptr);
+
+    catalog.server().holdResponses();
+    submit(sheet, "harbor");
+    ASSERT_TRUE(Testing::waitUntil([&] { return sheet.bar().filters().busyIndicator().isVisible(); }));
+    catalog.server().releaseResponses();
+
+    const auto rows = waitForRows(sheet);
+    EXPECT_EQ(names(rows), fixtureAppNames());
+    EXPECT_EQ(sheet.resultView()->header().text(), "Search results for \"harbor\"");
+    EXPECT_FALSE(sheet.bar().filters().busyIndicator().isVisible());
+    ASSERT_EQ(catalog.requests(FakeCatalogServer::Route::search).size(), 1u);
+    EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::contents).size(), 1u);
+
+    // Every row but the last has a divider below it.
+    for (int index = 0; index < rows.size(); ++index)
+        EXPECT_EQ(rows[index]->hasDivider(), index + 1 < rows.size()) << index;
+}
+
+TEST_F(SearchSheetTest, ClearingTheFieldHidesTheResultsWithoutARequest)
+{
+    submit(sheet, "ha");
+    waitForRows(sheet);
+    const std::size_t requests = catalog.requests().size();
+
+    QTest::keyClick(&field(), Qt::Key_Backspace);
+    EXPECT_NE(sheet.resultView(), nullptr) << "text left: the results stay";
+    QTest::keyClick(&field(), Qt::Key_Backspace);
+    EXPECT_EQ(sheet.resultView(), nullptr);
+    EXPECT_FALSE(sheet.viewModel().showResults());
+    EXPECT_EQ(sheet.viewModel().searchResults().size(), 6) << "kept until the next search";
+
+    QTest::keyClick(&field(), Qt::Key_Return);
+    Testing::pumpEvents(100ms);
+    EXPECT_EQ(catalog.requests().size(), requests);
+    EXPECT_EQ(sheet.resultView(), nullptr);
+}
+
+TEST_F(SearchSheetTest, PickingMacMovesTheCheckmarkAndSendsNothing)
+{
+    submit(sheet, "harbor");
+    waitForRows(sheet);
+    const std::size_t requests = catalog.requests().size();
+
+    QTest::mouseClick(&platformButton(), Qt::LeftButton);
+    PlatformPickerView* picker = platformButton().picker();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_TRUE(sheet.viewModel().showPlatformPicker());
+    ASSERT_EQ(picker->rows().size(), 4);
+    QStringList labels;
+    for (const PlatformPickerRow* row : picker->rows())
+        labels.append(row->text());
+    EXPECT_EQ(labels, QStringList({"iPhone", "iPad", "Mac", "Vision"}));
+    EXPECT_TRUE(picker->row(Platform::iPhone)->isMarked());
+
+    QTest::mouseClick(picker->row(Platform::Mac), Qt::LeftButton);
+    EXPECT_FALSE(sheet.viewModel().showPlatformPicker());
+    EXPECT_EQ(platformButton().picker(), nullptr);
+    EXPECT_EQ(sheet.viewModel().selectedPlatform(), Platform::Mac);
+    EXPECT_EQ(platformButton().text(), "Mac");
+    EXPECT_EQ(platformButton().symbolName(), "laptopcomputer");
+
+    Testing::pumpEvents(100ms);
+    EXPECT_EQ(catalog.requests().size(), requests) << "changing the platform does not search again";
+    ASSERT_NE(sheet.resultView(), nullptr);
+    EXPECT_EQ(sheet.resultView()->rows().front()->item().platform, Platform::iPhone);
+
+    QTest::mouseClick(&platformButton(), Qt::LeftButton);
+    ASSERT_NE(platformButton().picker(), nullptr);
+    for (const PlatformPickerRow* row : platformButton().picker()->rows())
+        EXPECT_EQ(row->isMarked(), row->platform() == Platform::Mac) << row->text().toStdString();
+}
+
+TEST_F(SearchSheetTest, ThePlatformPopoverClosesAnyWayAndResetsItsFlag)
+{
+    QTest::mouseClick(&platformButton(), Qt::LeftButton);
+    ASSERT_NE(platformButton().picker(), nullptr);
+    QTest::keyClick(platformButton().picker(), Qt::Key_Escape);
+    EXPECT_EQ(platformButton().picker(), nullptr);
+    EXPECT_FALSE(sheet.viewModel().showPlatformPicker());
+
+    sheet.viewModel().setShowPlatformPicker(true);
+    ASSERT_NE(platformButton().picker(), nullptr);
+    platformButton().picker()->close();
+    EXPECT_FALSE(sheet.viewModel().showPlatformPicker());
+
+    sheet.viewModel().setShowPlatformPicker(true);
+    sheet.viewModel().setShowPlatformPicker(false);
+    EXPECT_EQ(platformButton().picker(), nullptr);
+    EXPECT_EQ(sheet.viewModel().selectedPlatform(), Platform::iPhone);
+}
+
+TEST_F(SearchSheetTest, TheCountryPickedInTheSelectorIsTheStorefrontOfTheNextSearch)
+{
+    CountrySelector& selector = sheet.bar().filters().countrySelector();
+    ASSERT_TRUE(selector.selectedCountry().has_value());
+    EXPECT_EQ(selector.selectedCountry()->countryCode, "US");
+
+    QTest::mouseClick(&selector.button(), Qt::LeftButton);
+    EXPECT_TRUE(sheet.viewModel().showCountryPicker());
+    CountryPickerPopover* popover = selector.popover();
+    ASSERT_NE(popover, nullptr);
+    QTest::keyClicks(&popover->filterField(), "germany");
+    ASSERT_EQ(popover->shownCountries().size(), 1);
+    QTest::keyClick(&popover->filterField(), Qt::Key_Return);
+
+    EXPECT_FALSE(sheet.viewModel().showCountryPicker());
+    ASSERT_TRUE(sheet.viewModel().selectedCountry().has_value());
+    EXPECT_EQ(sheet.viewModel().selectedCountry()->countryCode, "DE");
+    EXPECT_TRUE(catalog.requests().empty()) << "choosing a country does not search";
+
+    submit(sheet, "notes");
+    waitForRows(sheet);
+    EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::search).front().path, "/v1/catalog/DE/search");
+}
+
+TEST_F(SearchSheetTest, TheColumnStaysCentredAndTheSheetKeepsItsMinimumSize)
+{
+    EXPECT_EQ(sheet.minimumSize(), QSize(800, 600));
+    sheet.resize(1000, 700);
+    EXPECT_TRUE(Testing::waitUntil([&] { return sheet.column().width() == 800 && sheet.column().x() == 100; }))
+        << "column " << sheet.column().width() << " wide at " << sheet.column().x();
+
+    sheet.resize(500, 400);
+    EXPECT_GE(sheet.width(), 800);
+    EXPECT_GE(sheet.height(), 600);
+}
+
+TEST(SearchSheetLifetime, ClosingTheSheetWithItsPopoversOpenLeavesNothingBehind)
+{
+    Testing::SearchSheetEnvironment environment;
+    auto* sheet = new SearchView(environment.store);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    sheet->viewModel().setShowPlatformPicker(true);
+    sheet->viewModel().setShowCountryPicker(true);
+    QPointer<QWidget> platformPicker = sheet->bar().filters().platformPickerButton().picker();
+    QPointer<QWidget> countryPicker = sheet->bar().filters().countrySelector().popover();
+    ASSERT_TRUE(platformPicker && countryPicker);
+
+    QPointer<SearchView> closing(sheet);
+    sheet->close();
+    ASSERT_TRUE(Testing::waitUntil([&] { return closing.isNull(); }));
+    EXPECT_TRUE(platformPicker.isNull());
+    EXPECT_TRUE(countryPicker.isNull());
+}
+
+} // namespace

@@ -1,0 +1,337 @@
+#include "SearchSheetTestFixture.h"
+
+#include "TivrandApp/search/SearchViewModel.h"
+
+#include "tests/support/CapturedOutput.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryFile>
+#include <QUrlQuery>
+
+#include <memory>
+
+using namespace Tivrand;
+using namespace std::chrono_literals;
+using Testing::CapturedOutput;
+using Testing::FakeCatalogServer;
+
+namespace {
+
+const QString searchSucceededLine = QStringLiteral("✅ Arama Başarılı: ");
+
+QJsonObject country(const QString& code)
+{
+    const QJsonObject language{{"code", "en-" + code}, {"name", "English"}};
+    return {{"country_code", code},
+            {"country_name", "Country " + code},
+            {"country_flag", ""},
+            {"first_language", language},
+            {"second_languages", QJsonArray{}}};
+}
+
+// A search answer of `count` items, the first `apps` of type "apps", numbered from 1.
+std::string searchAnswer(int count, int apps, bool firstAppWithoutId = false)
+{
+    QJsonArray data;
+    for (int index = 1; index <= count; ++index) {
+        QJsonObject item{{"type", index <= apps ? "apps" : "editorial-items"}};
+        if (!(firstAppWithoutId && index == 1))
+            item["id"] = QString::number(index);
+        data.append(item);
+    }
+    const QJsonObject answer{{"results", QJsonObject{{"search-result", QJsonObject{{"data", data}}}}}};
+    return QJsonDocument(answer).toJson(QJsonDocument::Compact).toStdString();
+}
+
+QStringList askedIds(const Testing::RecordedRequest& request)
+{
+    const QUrl url(QString::fromStdString(request.target));
+    return QUrlQuery(url).queryItemValue("ids", QUrl::FullyDecoded).split(',', Qt::SkipEmptyParts);
+}
+
+QString askedPlatform(const Testing::RecordedRequest& request)
+{
+    return QUrlQuery(QUrl(QString::fromStdString(request.target))).queryItemValue("platform");
+}
+
+// The lines printed in `output` that start with `prefix`.
+QStringList printedLines(const CapturedOutput& output, const QString& prefix)
+{
+    QStringList lines = output.text().split(QLatin1Char('\n'));
+    lines.removeIf([&](const QString& line) { return !line.startsWith(prefix); });
+    return lines;
+}
+
+class SearchViewModelTest : public ::testing::Test, public Testing::SearchSheetEnvironment {
+protected:
+    std::unique_ptr<SearchViewModel> makeViewModel(const QString& resource = QString::fromLatin1(countriesResourcePath))
+    {
+        return std::make_unique<SearchViewModel>(SearchAPIClient(), store, resource);
+    }
+
+    std::unique_ptr<SearchViewModel> makeViewModelWithCountries(const QByteArray& json)
+    {
+        auto file = std::make_unique<QTemporaryFile>();
+        EXPECT_TRUE(file->open());
+        file->write(json);
+        file->flush();
+        auto model = makeViewModel(file->fileName());
+        resources.push_back(std::move(file));
+        return model;
+    }
+
+    std::unique_ptr<SearchViewModel> makeViewModelWithCountries(const QJsonArray& countries)
+    {
+        return makeViewModelWithCountries(QJsonDocument(countries).toJson());
+    }
+
+    bool finishes(const SearchViewModel& model)
+    {
+        return Testing::waitUntil([&] { return !model.isSearching(); }, 10s);
+    }
+
+    // Waits until a search answer has been handled, superseded or not: its line is printed either way.
+    bool searchAnswerHandled(const CapturedOutput& output, qsizetype answers = 1)
+    {
+        return Testing::waitUntil([&] { return printedLines(output, searchSucceededLine).size() >= answers; }, 10s);
+    }
+
+    std::vector<std::unique_ptr<QTemporaryFile>> resources;
+};
+
+} // namespace
+
+TEST_F(SearchViewModelTest, CountriesLoadFromTheResourceWithUnitedStatesSelected)
+{
+    const auto model = makeViewModel();
+    EXPECT_GT(model->countries().size(), 100);
+    ASSERT_TRUE(model->selectedCountry().has_value());
+    EXPECT_EQ(model->selectedCountry()->countryCode, "US");
+
+    const auto third = makeViewModelWithCountries({country("DE"), country("FR"), country("US"), country("US")});
+    ASSERT_TRUE(third->selectedCountry().has_value());
+    EXPECT_EQ(third->selectedCountry()->id, third->countries().at(2).id);
+
+    const auto lowerCase = makeViewModelWithCountries({country("de"), country("us")});
+    EXPECT_EQ(lowerCase->countries().size(), 2);
+    EXPECT_FALSE(lowerCase->selectedCountry().has_value());
+}
+
+TEST_F(SearchViewModelTest, MissingOrBrokenCountryResourceLeavesNoCountries)
+{
+    const CapturedOutput output;
+    const auto missing = makeViewModel("/nonexistent/Countries.json");
+    EXPECT_TRUE(missing->countries().isEmpty());
+    EXPECT_FALSE(missing->selectedCountry().has_value());
+    EXPECT_EQ(output.text(), "") << "a missing resource is passed over silently";
+
+    const auto broken = makeViewModelWithCountries(QByteArray(R"([{"country_code": 7}])"));
+    EXPECT_TRUE(broken->countries().isEmpty());
+    EXPECT_FALSE(broken->selectedCountry().has_value());
+    EXPECT_EQ(printedLines(output, "Error loading countries: ").size(), 1);
+}
+
+TEST_F(SearchViewModelTest, SearchShowsTheCompleteRecordsOfTheAppsInAnswerOrder)
+{
+    const auto model = makeViewModel();
+    model->setSearchText("notes");
+    model->performSearch();
+    EXPECT_TRUE(model->isSearching());
+    EXPECT_FALSE(model->showResults());
+    ASSERT_TRUE(finishes(*model));
+
+    ASSERT_TRUE(model->showResults());
+    QStringList ids;
+    for (const AppPresentationItem& item : model->searchResults()) {
+        ids.append(item.appId);
+        EXPECT_EQ(item.platform, Platform::iPhone);
+        EXPECT_EQ(item.country.countryCode, "US");
+    }
+    // Fixture: the apps items in answer order; 4, 5 and 6 lack a name, URL or id of their own.
+    const auto contents = catalog.requests(FakeCatalogServer::Route::contents);
+    ASSERT_EQ(contents.size(), 1u);
+    EXPECT_EQ(askedIds(contents.front()),
+              (QStringList{"1000000001", "1000000002", "1000000003", "1000000004", "1000000005", "1000000006",
+                           "1000000007", "1000000009", "1000000010"}));
+    EXPECT_EQ(ids.first(), "1000000001");
+    EXPECT_LT(ids.size(), askedIds(contents.front()).size());
+    EXPECT_FALSE(ids.contains("1000000004"));
+}
+
+TEST_F(SearchViewModelTest, AtMostFiftyAppItemsAreLookedUp)
+{
+    const auto model = makeViewModel();
+    model->setSearchText("many");
+
+    catalog.setAnswer(FakeCatalogServer::Route::search, 200, searchAnswer(120, 60));
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    auto contents = catalog.requests(FakeCatalogServer::Route::contents);
+    ASSERT_EQ(contents.size(), 1u);
+    QStringList expected;
+    for (int id = 1; id <= 50; ++id)
+        expected.append(QString::number(id));
+    EXPECT_EQ(askedIds(contents.back()), expected);
+    EXPECT_NE(contents.back().target.find("ids=1%2C2%2C3"), std::string::npos) << "joined by a bare comma";
+
+    // The limit counts items, so an app item without an id costs one of the fifty.
+    catalog.setAnswer(FakeCatalogServer::Route::search, 200, searchAnswer(120, 60, true));
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    contents = catalog.requests(FakeCatalogServer::Route::contents);
+    ASSERT_EQ(contents.size(), 2u);
+    EXPECT_EQ(askedIds(contents.back()), expected.mid(1));
+}
+
+TEST_F(SearchViewModelTest, SearchesThatCannotShowResultsEndIdle)
+{
+    const auto model = makeViewModel();
+
+    model->performSearch(); // empty text
+    EXPECT_FALSE(model->isSearching());
+    EXPECT_FALSE(model->showResults());
+
+    model->setSearchText("x");
+    catalog.setAnswer(FakeCatalogServer::Route::search, 200, searchAnswer(5, 0));
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    EXPECT_FALSE(model->showResults());
+    EXPECT_TRUE(catalog.requests(FakeCatalogServer::Route::contents).empty());
+
+    catalog.setAnswer(FakeCatalogServer::Route::search, 500, "{}");
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    EXPECT_FALSE(model->showResults());
+
+    catalog.clearAnswer(FakeCatalogServer::Route::search);
+    catalog.setAnswer(FakeCatalogServer::Route::contents, 200, R"({"data": [{"id": "1", "type": "apps"}]})");
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    EXPECT_FALSE(model->showResults());
+    EXPECT_TRUE(model->searchResults().isEmpty());
+
+    EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::search).size(), 3u);
+}
+
+TEST_F(SearchViewModelTest, EachAnswerPrintsItsLine)
+{
+    const auto model = makeViewModel();
+    model->setSearchText("notes");
+    const CapturedOutput output;
+
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    const QStringList succeeded = printedLines(output, searchSucceededLine);
+    ASSERT_EQ(succeeded.size(), 1);
+    EXPECT_TRUE(succeeded.front().startsWith(searchSucceededLine + "SearchAppResponse(results: ")) << succeeded.front().toStdString();
+    EXPECT_TRUE(succeeded.front().contains("\"1000000001\""));
+
+    catalog.setAnswer(FakeCatalogServer::Route::contents, 503, "{}");
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    EXPECT_EQ(printedLines(output, "❌ Contents Hatası: "),
+              QStringList{"❌ Contents Hatası: The server answered with HTTP status 503."});
+
+    catalog.setAnswer(FakeCatalogServer::Route::search, 500, "{}");
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    EXPECT_EQ(printedLines(output, "❌ Arama Hatası: "),
+              QStringList{"❌ Arama Hatası: The server answered with HTTP status 500."});
+    EXPECT_EQ(printedLines(output, searchSucceededLine).size(), 2);
+}
+
+TEST_F(SearchViewModelTest, TextGoesToTheCatalogUntrimmedAndNoCountryMeansNoRequest)
+{
+    const auto noCountry = makeViewModel("/nonexistent/Countries.json");
+    noCountry->setSearchText("notes");
+    noCountry->performSearch();
+    EXPECT_FALSE(noCountry->isSearching());
+
+    const auto model = makeViewModel();
+    model->setSearchText(" ");
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    // Only the second search reached the catalog.
+    const auto searches = catalog.requests(FakeCatalogServer::Route::search);
+    ASSERT_EQ(searches.size(), 1u);
+    EXPECT_NE(searches.front().target.find("term=%20&"), std::string::npos);
+}
+
+TEST_F(SearchViewModelTest, RowsCarryThePlatformTheRecordsWereAskedFor)
+{
+    const auto model = makeViewModel();
+    model->setSearchText("notes");
+
+    // Changed while the search runs: the records are asked for, and shown as, the new platform.
+    catalog.server().holdResponses();
+    model->performSearch();
+    ASSERT_TRUE(Testing::waitUntil([&] { return catalog.requests(FakeCatalogServer::Route::search).size() == 1; }));
+    model->setSelectedPlatform(Platform::Mac);
+    catalog.server().releaseResponses();
+    ASSERT_TRUE(finishes(*model));
+    ASSERT_FALSE(model->searchResults().isEmpty());
+    EXPECT_EQ(askedPlatform(catalog.requests(FakeCatalogServer::Route::search).back()), "iphone");
+    EXPECT_EQ(askedPlatform(catalog.requests(FakeCatalogServer::Route::contents).back()), "mac");
+    EXPECT_EQ(model->searchResults().first().platform, Platform::Mac);
+
+    // Changed once the records were asked for: the rows keep the platform of the request.
+    catalog.server().holdResponses("/contents");
+    model->performSearch();
+    ASSERT_TRUE(Testing::waitUntil([&] { return catalog.requests(FakeCatalogServer::Route::contents).size() == 2; }));
+    model->setSelectedPlatform(Platform::iPad);
+    catalog.server().releaseResponses();
+    ASSERT_TRUE(finishes(*model));
+    ASSERT_FALSE(model->searchResults().isEmpty());
+    EXPECT_EQ(model->searchResults().first().platform, Platform::Mac);
+}
+
+TEST_F(SearchViewModelTest, AnswersOfASupersededSearchAreDropped)
+{
+    const CapturedOutput output;
+    const auto model = makeViewModel();
+    model->setSearchText("notes");
+    catalog.server().holdResponses();
+    model->performSearch();
+    ASSERT_TRUE(Testing::waitUntil([&] { return catalog.requests(FakeCatalogServer::Route::search).size() == 1; }));
+
+    // A later search that ends at once (no storefront) must not be overwritten by the first one.
+    const std::optional<Country> storefront = model->selectedCountry();
+    model->setSelectedCountry(std::nullopt);
+    model->performSearch();
+    EXPECT_FALSE(model->isSearching());
+    catalog.server().releaseResponses();
+    ASSERT_TRUE(searchAnswerHandled(output));
+
+    EXPECT_FALSE(model->isSearching());
+    EXPECT_FALSE(model->showResults());
+    EXPECT_TRUE(model->searchResults().isEmpty());
+
+    // A complete search afterwards is the only one whose records are asked for.
+    model->setSelectedCountry(storefront);
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    EXPECT_TRUE(model->showResults());
+    EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::contents).size(), 1u);
+}
+
+TEST_F(SearchViewModelTest, ClosingTheSheetWhileSearchingSendsNothingMore)
+{
+    const CapturedOutput output;
+    auto model = makeViewModel();
+    model->setSearchText("notes");
+    catalog.server().holdResponses();
+    model->performSearch();
+    ASSERT_TRUE(Testing::waitUntil([&] { return catalog.requests(FakeCatalogServer::Route::search).size() == 1; }));
+    model.reset();
+    catalog.server().releaseResponses();
+    ASSERT_TRUE(searchAnswerHandled(output)) << "the answer is still printed";
+
+    // A complete search afterwards is the only one whose records are asked for.
+    const auto next = makeViewModel();
+    next->setSearchText("notes");
+    next->performSearch();
+    ASSERT_TRUE(finishes(*next));
+    EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::contents).size(), 1u);
+}

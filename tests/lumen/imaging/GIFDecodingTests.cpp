@@ -1,0 +1,301 @@
+#include "Lumen/foundation/imaging/AnimatedImageDecoding.h"
+#include "Lumen/foundation/imaging/GIFAnimatedImage.h"
+#include "Lumen/foundation/imaging/GIFBlockWalker.h"
+#include "Lumen/foundation/imaging/GIFFrameSource.h"
+#include "tests/lumen/imaging/GIFTestData.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <thread>
+#include <vector>
+
+using namespace Lumen;
+using namespace Tivrand::Testing;
+
+namespace {
+
+std::shared_ptr<GIFFrameSource> sourceOf(const QByteArray& data)
+{
+    auto source = GIFFrameSource::make(data);
+    EXPECT_TRUE(source.has_value());
+    return source.value_or(nullptr);
+}
+
+QRgb centre(const QImage& image)
+{
+    return image.pixel(image.width() / 2, image.height() / 2) | 0xFF000000u;
+}
+
+// Cuts the data inside the image data of its last frame.
+QByteArray cutInsideLastFrame(const QByteArray& gif)
+{
+    return gif.left(gif.size() - 6);
+}
+
+} // namespace
+
+TEST(GIFBlockWalker, ReadsFramesDelaysAndCanvas)
+{
+    QList<GifFrame> frames{solidGifFrame({8, 6}, frameColor(0), 2), solidGifFrame({8, 6}, frameColor(1), 50),
+                           solidGifFrame({8, 6}, frameColor(2), 0), solidGifFrame({4, 4}, frameColor(3), std::nullopt)};
+    frames[3].position = QPoint(6, 5);
+    const auto structure = walkGIFBlocks(writeGif({8, 6}, frames));
+
+    ASSERT_TRUE(structure.has_value());
+    ASSERT_EQ(structure->frames.size(), 4);
+    EXPECT_DOUBLE_EQ(*structure->frames[0].delayTime, 0.02);
+    EXPECT_DOUBLE_EQ(*structure->frames[1].delayTime, 0.5);
+    EXPECT_DOUBLE_EQ(*structure->frames[2].delayTime, 0.0);
+    EXPECT_FALSE(structure->frames[3].delayTime.has_value());
+    EXPECT_EQ(structure->frames[3].rect, QRect(6, 5, 4, 4));
+    // The fourth frame reaches beyond the logical screen, which grows to hold it.
+    EXPECT_EQ(structure->canvasSize, QSize(10, 9));
+    for (const GIFFrameInfo& frame : structure->frames)
+        EXPECT_TRUE(frame.complete);
+}
+
+TEST(GIFBlockWalker, RefusesOrStopsOnBrokenData)
+{
+    EXPECT_EQ(walkGIFBlocks(QByteArray("PNG not GIF")).error(), GIFStructureError::notGIF);
+    EXPECT_EQ(walkGIFBlocks(QByteArray("GIF89a\x01")).error(), GIFStructureError::truncatedHeader);
+
+    const QByteArray gif = solidGif({16, 16}, 3);
+    const auto cut = walkGIFBlocks(cutInsideLastFrame(gif));
+    ASSERT_TRUE(cut.has_value());
+    ASSERT_EQ(cut->frames.size(), 3);
+    EXPECT_TRUE(cut->frames[1].complete);
+    EXPECT_FALSE(cut->frames[2].complete);
+
+    // Every prefix is walked without reading past its end.
+    for (qsizetype length = 0; length <= gif.size(); ++length)
+        (void)walkGIFBlocks(gif.left(length));
+}
+
+TEST(GIFFrameTime, FollowsTheDelayRule)
+{
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::frameDuration(std::nullopt), 0.1);
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::frameDuration(0.0), 0.1);
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::frameDuration(-1.0), 0.1);
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::frameDuration(0.011), 0.1);
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::frameDuration(0.012), 0.012);
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::frameDuration(0.02), 0.02);
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::frameDuration(std::numeric_limits<double>::quiet_NaN()), 0.1);
+}
+
+TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimes)
+{
+    QList<GifFrame> frames;
+    for (int index = 0; index < 5; ++index)
+        frames.append(solidGifFrame({12, 10}, frameColor(index), index == 4 ? std::nullopt : std::optional(index + 1)));
+    const auto source = sourceOf(writeGif({12, 10}, frames));
+    ASSERT_TRUE(source);
+
+    EXPECT_EQ(source->frameCount(), 5);
+    for (int index : {3, 0, 4, 4, 1, 2}) {
+        const QImage frame = source->frame(index);
+        ASSERT_FALSE(frame.isNull()) << index;
+        EXPECT_EQ(frame.size(), QSize(12, 10));
+        EXPECT_EQ(centre(frame), frameColor(index)) << index;
+    }
+    EXPECT_TRUE(source->frame(5).isNull());
+    EXPECT_TRUE(source->frame(-1).isNull());
+
+    // One hundredth is too fast to honour; two and more are kept as stated.
+    EXPECT_DOUBLE_EQ(source->duration(0), 0.1);
+    EXPECT_DOUBLE_EQ(source->duration(1), 0.02);
+    EXPECT_DOUBLE_EQ(source->duration(3), 0.04);
+    EXPECT_DOUBLE_EQ(source->duration(4), 0.1); // no graphic control extension
+    EXPECT_DOUBLE_EQ(source->duration(5), 0.0);  // no such frame
+}
+
+TEST(GIFFrameSource, BoundsFramesByMaximumSize)
+{
+    const auto source = sourceOf(solidGif({40, 20}, 2));
+    ASSERT_TRUE(source);
+
+    EXPECT_EQ(source->frame(1, QSizeF(10, 0)).size(), QSize(10, 5));
+    EXPECT_EQ(source->frame(1, QSizeF(0, 0)).size(), QSize(40, 20));
+    EXPECT_EQ(source->frame(1, QSizeF(400, 400)).size(), QSize(40, 20));
+}
+
+TEST(GIFFrameSource, CopiesAreIndependentOverTheSameData)
+{
+    const QByteArray gif = solidGif({8, 8}, 4);
+    const auto source = sourceOf(gif);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(centre(source->frame(3)), frameColor(3));
+
+    const auto copy = source->copy();
+    EXPECT_EQ(copy->data(), std::optional(gif));
+    EXPECT_EQ(copy->frameCount(), 4);
+    EXPECT_EQ(centre(copy->frame(1)), frameColor(1));
+    EXPECT_EQ(centre(source->frame(2)), frameColor(2));
+}
+
+TEST(GIFFrameSource, ServesConcurrentRandomAccess)
+{
+    const auto source = sourceOf(solidGif({16, 16}, 8));
+    ASSERT_TRUE(source);
+
+    std::atomic<int> wrong = 0;
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([&, thread] {
+            for (int step = 0; step < 40; ++step) {
+                const int index = (step * 5 + thread * 3) % 8;
+                const QImage frame = source->frame(index);
+                if (frame.isNull() || centre(frame) != frameColor(index))
+                    ++wrong;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(GIFFrameSource, RefusesACanvasBeyondTheBitmapLimits)
+{
+    // A few dozen bytes declaring a 65535 x 65535 screen: 16 GiB if decoded.
+    const QByteArray bomb = writeGif({65535, 65535}, {solidGifFrame({1, 1}, frameColor(0))});
+    ASSERT_LT(bomb.size(), 1024);
+    EXPECT_EQ(GIFFrameSource::make(bomb).error(), GIFFrameSourceError::canvasTooLarge);
+    EXPECT_EQ(decodeAnimatedImage(bomb, {}).error(), AnimatedImageError::canvasTooLarge);
+}
+
+TEST(GIFAnimatedImageDecoding, DecodesAllFramesWithTotalDuration)
+{
+    const auto source = sourceOf(solidGif({6, 6}, 3, 25));
+    const auto animated = GIFAnimatedImage::decode(*source, {});
+
+    ASSERT_TRUE(animated.has_value());
+    ASSERT_EQ(animated->images.size(), 3);
+    EXPECT_NEAR(animated->duration, 0.75, 1e-9);
+    for (int index = 0; index < 3; ++index)
+        EXPECT_EQ(centre(animated->images[index]->bitmap()), frameColor(index));
+}
+
+TEST(GIFAnimatedImageDecoding, SingleFrameLastsForever)
+{
+    const auto animated = GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 1, 25)), {});
+    ASSERT_TRUE(animated.has_value());
+    EXPECT_EQ(animated->images.size(), 1);
+    EXPECT_TRUE(std::isinf(animated->duration));
+
+    ImageCreatingOptions firstOnly;
+    firstOnly.onlyFirstFrame = true;
+    const auto first = GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 1, 25)), firstOnly);
+    EXPECT_TRUE(std::isinf(first->duration));
+}
+
+TEST(GIFAnimatedImageDecoding, OnlyFirstFrameKeepsItsTime)
+{
+    ImageCreatingOptions options;
+    options.onlyFirstFrame = true;
+    const auto animated = GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 10, 30)), options);
+
+    ASSERT_TRUE(animated.has_value());
+    EXPECT_EQ(animated->images.size(), 1);
+    EXPECT_DOUBLE_EQ(animated->duration, 0.3);
+}
+
+TEST(GIFAnimatedImageDecoding, TruncatedFrameFailsTheWholeDecode)
+{
+    const QByteArray cut = cutInsideLastFrame(solidGif({16, 16}, 3));
+    const auto source = sourceOf(cut);
+    ASSERT_EQ(source->frameCount(), 3);
+    EXPECT_FALSE(source->frame(0).isNull());
+    EXPECT_TRUE(source->frame(2).isNull());
+
+    EXPECT_EQ(GIFAnimatedImage::decode(*source, {}).error(), GIFAnimatedImageError::frameUnavailable);
+    EXPECT_EQ(decodeAnimatedImage(cut, {}).error(), AnimatedImageError::frameUnavailable);
+    EXPECT_EQ(animatedImage(cut, {}), nullptr);
+}
+
+TEST(GIFAnimatedImageDecoding, StopsAtTheFrameBudget)
+{
+    const auto source = sourceOf(solidGif({10, 10}, 10));
+    // Ten frames of 400 bytes each.
+    EXPECT_EQ(GIFAnimatedImage::decode(*source, {}, 3999).error(), GIFAnimatedImageError::overBudget);
+    EXPECT_TRUE(GIFAnimatedImage::decode(*source, {}, 4000).has_value());
+
+    ImageCreatingOptions firstOnly;
+    firstOnly.onlyFirstFrame = true;
+    EXPECT_TRUE(GIFAnimatedImage::decode(*source, firstOnly, 400).has_value());
+}
+
+TEST(AnimatedImageDecoding, AttachesFramesAndValues)
+{
+    const QByteArray gif = solidGif({6, 4}, 3, 20);
+    ImageCreatingOptions options;
+    options.scale = 2.0;
+    options.preloadAll = true;
+    const ImagePtr image = animatedImage(gif, options);
+
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelSize(), QSize(6, 4));
+    EXPECT_EQ(image->imageFrameCount(), 3);
+    EXPECT_EQ(image->animatedImageData(), std::optional(gif));
+    EXPECT_EQ(image->imageCreatingOptions(), std::optional(options));
+    ASSERT_TRUE(image->frameSource());
+    EXPECT_EQ(image->frameSource()->frameCount(), 3);
+    ASSERT_TRUE(image->images().has_value());
+    EXPECT_EQ(image->images()->size(), 3);
+    EXPECT_NEAR(*image->duration(), 0.6, 1e-9);
+    // The image carrying the frames is not itself one of them (that would never be freed).
+    EXPECT_NE(image, image->images()->front());
+}
+
+TEST(AnimatedImageDecoding, FirstFrameOnlyCarriesNoFrames)
+{
+    ImageCreatingOptions options;
+    options.onlyFirstFrame = true;
+    const ImagePtr image = animatedImage(solidGif({6, 4}, 10), options);
+
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->imageFrameCount(), 10);
+    EXPECT_TRUE(image->animatedImageData().has_value());
+    EXPECT_TRUE(image->frameSource());
+    EXPECT_EQ(image->imageCreatingOptions(), std::optional(options));
+    EXPECT_FALSE(image->images().has_value());
+    EXPECT_FALSE(image->duration().has_value());
+}
+
+TEST(AnimatedImageDecoding, BaseImageIsTheVeryObjectAnswered)
+{
+    const auto source = sourceOf(solidGif({6, 4}, 2));
+    const ImagePtr base = Image::make(QImage(6, 4, QImage::Format_ARGB32_Premultiplied));
+    EXPECT_EQ(animatedImage(source, {}, base), base);
+    EXPECT_EQ(base->images()->size(), 2);
+    EXPECT_EQ(base->frameSource(), source);
+}
+
+TEST(AnimatedImageDecoding, FramesBeyondTheBudgetStayInTheFrameSource)
+{
+    // Kilobytes of data that would take gigabytes decoded eagerly: a thousand one-pixel
+    // frames on a 3000 x 3000 canvas.
+    QList<GifFrame> frames;
+    for (int index = 0; index < 1000; ++index)
+        frames.append(solidGifFrame({1, 1}, frameColor(index)));
+    const QByteArray gif = writeGif({3000, 3000}, frames);
+    ASSERT_LT(gif.size(), 64 * 1024);
+
+    const auto image = decodeAnimatedImage(gif, {});
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ((*image)->pixelSize(), QSize(3000, 3000));
+    EXPECT_EQ((*image)->imageFrameCount(), 1000);
+    EXPECT_FALSE((*image)->images().has_value());
+    ASSERT_TRUE((*image)->frameSource());
+    EXPECT_FALSE((*image)->frameSource()->frame(2).isNull());
+}
+
+TEST(AnimatedImageDecoding, RefusesDataThatIsNotGIF)
+{
+    EXPECT_EQ(decodeAnimatedImage(QByteArray("\x89PNG\r\n\x1a\n....."), {}).error(), AnimatedImageError::notGIF);
+    EXPECT_EQ(decodeAnimatedImage(QByteArray(), {}).error(), AnimatedImageError::notGIF);
+    // A header without frames decodes to nothing.
+    EXPECT_EQ(decodeAnimatedImage(writeGif({4, 4}, {}), {}).error(), AnimatedImageError::noFrames);
+}

@@ -1,0 +1,169 @@
+#include "Lumen/foundation/ImageProcessor.h"
+#include "Lumen/foundation/processors/BlurImageProcessor.h"
+#include "Lumen/foundation/processors/BorderImageProcessor.h"
+#include "Lumen/foundation/processors/ColorControlsProcessor.h"
+#include "Lumen/foundation/processors/CompositingImageProcessor.h"
+#include "Lumen/foundation/processors/CroppingImageProcessor.h"
+#include "Lumen/foundation/processors/DownsamplingImageProcessor.h"
+#include "Lumen/foundation/processors/GeneralProcessor.h"
+#include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
+#include "Lumen/foundation/processors/OverlayImageProcessor.h"
+#include "Lumen/foundation/processors/ProcessorIdentifierText.h"
+#include "Lumen/foundation/processors/ResizingImageProcessor.h"
+#include "Lumen/foundation/processors/RoundCornerImageProcessor.h"
+#include "Lumen/foundation/processors/TintImageProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+
+#include <clocale>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Lumen {
+namespace {
+
+using Golden = std::pair<std::shared_ptr<const ImageProcessor>, const char*>;
+
+// One processor of each kind with the identifier it must keep: cached files are named by it.
+std::vector<Golden> goldenIdentifiers()
+{
+    const QColor red(255, 0, 0);
+    return {
+        {DefaultImageProcessor::shared(), ""},
+        {std::make_shared<CompositingImageProcessor>(CompositingOperation::sourceAtop, 0.5),
+         "com.vantrel.Lumen.CompositingImageProcessor(5,0.5)"},
+        {std::make_shared<CompositingImageProcessor>(CompositingOperation::copy, 1.0, QColor(0, 0, 255, 128)),
+         "com.vantrel.Lumen.CompositingImageProcessor(1,1.0)_(0.00,0.00,1.00,0.50)"},
+        {std::make_shared<RoundCornerImageProcessor>(10.0, std::nullopt, RectCorner::topLeft | RectCorner::topRight),
+         "com.vantrel.Lumen.RoundCornerImageProcessor(10.0_corner(3))"},
+        {std::make_shared<RoundCornerImageProcessor>(Radius::widthFraction(0.5), QSizeF(100, 100)),
+         "com.vantrel.Lumen.RoundCornerImageProcessor(w_frac_0.5_(100.0, 100.0))"},
+        {std::make_shared<RoundCornerImageProcessor>(Radius::heightFraction(0.25), std::nullopt, RectCorner()),
+         "com.vantrel.Lumen.RoundCornerImageProcessor(h_frac_0.25_corner(0))"},
+        {std::make_shared<RoundCornerImageProcessor>(4.0, std::nullopt, RectCorner::all, red),
+         "com.vantrel.Lumen.RoundCornerImageProcessor(4.0)_extendedSRGB(1 0 0 1)"},
+        {std::make_shared<BorderImageProcessor>(Border(red, 2.0, Radius::point(6.0), RectCorner::all)),
+         "com.vantrel.Lumen.RoundCornerImageProcessor(Border(color: extendedSRGB(1 0 0 1), lineWidth: 2.0, "
+         "radius: point(6.0), roundingCorners: RectCorner(rawValue: 15))"},
+        {std::make_shared<ResizingImageProcessor>(QSizeF(200, 100), ContentMode::aspectFit),
+         "com.vantrel.Lumen.ResizingImageProcessor((200.0, 100.0), aspectFit)"},
+        {std::make_shared<ResizingImageProcessor>(QSizeF(64, 32.5)),
+         "com.vantrel.Lumen.ResizingImageProcessor((64.0, 32.5))"},
+        {std::make_shared<BlurImageProcessor>(4.0), "com.vantrel.Lumen.BlurImageProcessor(4.0)"},
+        {std::make_shared<OverlayImageProcessor>(red, 0.7),
+         "com.vantrel.Lumen.OverlayImageProcessor((1.00,0.00,0.00,1.00)_0.7)"},
+        {std::make_shared<TintImageProcessor>(QColor::fromRgbF(0.25f, 0.5f, 0.75f, 0.5f)),
+         "com.vantrel.Lumen.TintImageProcessor((0.25,0.50,0.75,0.50))"},
+        {std::make_shared<ColorControlsProcessor>(0.0, 1.0, 0.0, 0.7),
+         "com.vantrel.Lumen.ColorControlsProcessor(0.0_1.0_0.0_0.7)"},
+        {std::make_shared<BlackWhiteProcessor>(), "com.vantrel.Lumen.BlackWhiteProcessor"},
+        {std::make_shared<CroppingImageProcessor>(QSizeF(50, 40), QPointF(0.5, 1)),
+         "com.vantrel.Lumen.CroppingImageProcessor((50.0, 40.0)_(0.5, 1.0))"},
+        {std::make_shared<DownsamplingImageProcessor>(QSizeF(100, 50)),
+         "com.vantrel.Lumen.DownsamplingImageProcessor((100.0, 50.0))"},
+        {std::make_shared<LivePhotoImageProcessor>(), "com.vantrel.Lumen.LivePhotoImageProcessor"},
+        {std::make_shared<GeneralProcessor>(QStringLiteral("my.processor"), GeneralProcessor::Body()), "my.processor"},
+    };
+}
+
+void expectGoldenIdentifiers()
+{
+    for (const auto& [processor, expected] : goldenIdentifiers())
+        EXPECT_EQ(processor->identifier().toStdString(), std::string(expected));
+}
+
+TEST(ProcessorIdentifier, EveryProcessorKeepsItsStoredText)
+{
+    expectGoldenIdentifiers();
+}
+
+TEST(ProcessorIdentifier, TextDoesNotFollowTheLocale)
+{
+    const QLocale previousDefault;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const std::string previousC = std::setlocale(LC_ALL, nullptr);
+    // Where the system has the locale, the C library's number formatting changes too.
+    std::setlocale(LC_ALL, "de_DE.UTF-8");
+    ASSERT_EQ(QLocale().decimalPoint(), QStringLiteral(","));
+
+    expectGoldenIdentifiers();
+    EXPECT_EQ(IdentifierText::number(1234567.25), QStringLiteral("1234567.25"));
+
+    std::setlocale(LC_ALL, previousC.c_str());
+    QLocale::setDefault(previousDefault);
+}
+
+TEST(ProcessorIdentifier, NumbersUseTheShortestTextThatReadsBack)
+{
+    EXPECT_EQ(IdentifierText::number(10), QStringLiteral("10.0"));
+    EXPECT_EQ(IdentifierText::number(0.7), QStringLiteral("0.7"));
+    EXPECT_EQ(IdentifierText::number(0.1 + 0.2), QStringLiteral("0.30000000000000004"));
+    EXPECT_EQ(IdentifierText::number(-2.5), QStringLiteral("-2.5"));
+    EXPECT_EQ(IdentifierText::number(-0.0), QStringLiteral("-0.0"));
+    EXPECT_EQ(IdentifierText::number(0.0001), QStringLiteral("0.0001"));
+    EXPECT_EQ(IdentifierText::number(0.00001), QStringLiteral("1e-05"));
+    EXPECT_EQ(IdentifierText::number(1e16), QStringLiteral("1e+16"));
+    EXPECT_EQ(IdentifierText::number(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("nan"));
+    EXPECT_EQ(IdentifierText::number(-std::numeric_limits<double>::infinity()), QStringLiteral("-inf"));
+}
+
+TEST(ProcessorIdentifier, ColoursAreTextsOfTheirComponents)
+{
+    EXPECT_EQ(IdentifierText::rgba(QColor(255, 0, 0)), QStringLiteral("(1.00,0.00,0.00,1.00)"));
+    EXPECT_EQ(IdentifierText::rgba(QColor()), QStringLiteral("(invalid)"));
+    // Colours too close for two decimals still name different round-corner backgrounds.
+    const QColor a = QColor::fromRgba64(30000, 0, 0);
+    const QColor b = QColor::fromRgba64(30001, 0, 0);
+    EXPECT_EQ(IdentifierText::rgba(a), IdentifierText::rgba(b));
+    EXPECT_NE(RoundCornerImageProcessor(4.0, std::nullopt, RectCorner::all, a).identifier().toStdString(),
+              RoundCornerImageProcessor(4.0, std::nullopt, RectCorner::all, b).identifier().toStdString());
+    // Colours given in another model are described by their sRGB components.
+    EXPECT_EQ(IdentifierText::rgba(QColor::fromHsv(0, 255, 255)), QStringLiteral("(1.00,0.00,0.00,1.00)"));
+}
+
+TEST(ProcessorIdentifier, BordersDifferWhenTheirSettingsDiffer)
+{
+    const Border base(Qt::black, 2.0, Radius::point(6.0), RectCorner::all);
+    const auto id = [](const Border& border) { return BorderImageProcessor(border).identifier(); };
+    EXPECT_EQ(id(base), id(Border(Qt::black, 2.0, Radius::point(6.0), RectCorner::all)));
+    EXPECT_NE(id(base), id(Border(Qt::white, 2.0, Radius::point(6.0), RectCorner::all)));
+    EXPECT_NE(id(base), id(Border(Qt::black, 3.0, Radius::point(6.0), RectCorner::all)));
+    EXPECT_NE(id(base), id(Border(Qt::black, 2.0, Radius::widthFraction(6.0), RectCorner::all)));
+    EXPECT_NE(id(base), id(Border(Qt::black, 2.0, Radius::point(6.0), RectCorner::topLeft)));
+}
+
+TEST(ProcessorIdentifier, ScaleDependentProcessorsNameTheirScale)
+{
+    EXPECT_EQ(BlurImageProcessor(4.0, 1.0).identifier(), QStringLiteral("com.vantrel.Lumen.BlurImageProcessor(4.0)"));
+    EXPECT_EQ(BlurImageProcessor(4.0, 2.0).identifier(),
+              QStringLiteral("com.vantrel.Lumen.BlurImageProcessor(4.0)_scale(2.0)"));
+    EXPECT_EQ(DownsamplingImageProcessor(QSizeF(100, 50), 3.0).identifier(),
+              QStringLiteral("com.vantrel.Lumen.DownsamplingImageProcessor((100.0, 50.0))_scale(3.0)"));
+    // Different scales never share a cache entry, and an unusable scale counts as 1.
+    EXPECT_NE(BlurImageProcessor(4.0, 2.0).identifier(), BlurImageProcessor(4.0, 3.0).identifier());
+    EXPECT_NE(BlurImageProcessor(8.0).identifier(), BlurImageProcessor(4.0, 2.0).identifier());
+    EXPECT_EQ(BlurImageProcessor(4.0, 0.0).identifier(), BlurImageProcessor(4.0).identifier());
+    EXPECT_EQ(DownsamplingImageProcessor(QSizeF(1, 1), std::numeric_limits<double>::quiet_NaN()).identifier(),
+              DownsamplingImageProcessor(QSizeF(1, 1)).identifier());
+}
+
+TEST(ProcessorIdentifier, JoinedProcessorsJoinTheirIdentifiers)
+{
+    const std::shared_ptr<const ImageProcessor> blur = std::make_shared<BlurImageProcessor>(4.0);
+    const std::shared_ptr<const ImageProcessor> tint = std::make_shared<TintImageProcessor>(QColor(255, 0, 0));
+
+    EXPECT_EQ((DefaultImageProcessor::shared() | blur)->identifier(),
+              QStringLiteral("|>com.vantrel.Lumen.BlurImageProcessor(4.0)"));
+    EXPECT_EQ((blur | tint | std::make_shared<BlackWhiteProcessor>())->identifier(),
+              QStringLiteral("com.vantrel.Lumen.BlurImageProcessor(4.0)|>"
+                             "com.vantrel.Lumen.TintImageProcessor((1.00,0.00,0.00,1.00))|>"
+                             "com.vantrel.Lumen.BlackWhiteProcessor"));
+    EXPECT_EQ(append(nullptr, blur)->identifier(), (DefaultImageProcessor::shared() | blur)->identifier());
+}
+
+} // namespace
+} // namespace Lumen

@@ -1,0 +1,221 @@
+#include "Lumen/download/SessionDataTask.h"
+#include "Lumen/foundation/LumenOptionsInfo.h"
+#include "Lumen/foundation/MainDispatchQueue.h"
+#include "Lumen/foundation/imaging/ImageDecoding.h"
+#include "Lumen/foundation/processors/ResizingImageProcessor.h"
+#include "Lumen/foundation/progressive/ImageProgressive.h"
+#include "Lumen/foundation/progressive/ImageProgressiveDecoder.h"
+#include "Lumen/foundation/progressive/ImageProgressiveProvider.h"
+#include "tests/lumen/imaging/TestImages.h"
+#include "tests/lumen/processors/ProgressiveTestData.h"
+#include "tests/support/EventLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <cstdlib>
+#include <vector>
+
+namespace Lumen {
+namespace {
+
+using namespace Tivrand::Testing;
+using namespace std::chrono_literals;
+
+const QSize pictureSize(96, 64);
+
+LumenParsedOptionsInfo progressiveOptions(bool isBlur, bool isFastestScan)
+{
+    return LumenParsedOptionsInfo(
+        LumenOptionsInfo{Option::ProgressiveJPEG{std::make_shared<const ImageProgressive>(isBlur, isFastestScan, 0.0)}});
+}
+
+// Mean absolute difference per channel between two bitmaps of the same size.
+double distance(const QImage& a, const QImage& b)
+{
+    const QImage left = a.convertToFormat(QImage::Format_RGB32);
+    const QImage right = b.convertToFormat(QImage::Format_RGB32);
+    double total = 0;
+    for (int y = 0; y < left.height(); ++y)
+        for (int x = 0; x < left.width(); ++x) {
+            const QRgb p = left.pixel(x, y);
+            const QRgb q = right.pixel(x, y);
+            total += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return total / (3.0 * left.width() * left.height());
+}
+
+QImage decodedPrefix(const QByteArray& data, qsizetype length)
+{
+    return stillImage(data.left(length))->bitmap();
+}
+
+// A download that delivers a progressive JPEG chunk by chunk into a provider, recording what
+// the provider refreshes with.
+class ProgressiveDownload {
+public:
+    explicit ProgressiveDownload(const LumenParsedOptionsInfo& options)
+        : data(progressiveJpeg(gradientBitmap(pictureSize)))
+        , markers(startOfScanPositions(data))
+        , provider(ImageProgressiveProvider::make(options, [this](const ImagePtr& image) {
+            onMainThread = onMainThread && MainDispatchQueue::isMainThread();
+            images.push_back(image);
+        }))
+    {
+    }
+
+    void receive(qsizetype from, qsizetype to)
+    {
+        const QByteArray chunk = data.mid(from, to - from);
+        task->didReceiveData(chunk);
+        provider->onDataReceived(task, chunk);
+    }
+
+    // Markers whose two bytes have both arrived when `received` bytes are in.
+    int markersFound(qsizetype received) const
+    {
+        int count = 0;
+        for (qsizetype position : markers)
+            count += position + 2 <= received ? 1 : 0;
+        return count;
+    }
+
+    const QByteArray data;
+    const std::vector<qsizetype> markers;
+    const std::shared_ptr<SessionDataTask> task = std::make_shared<SessionDataTask>();
+    std::vector<ImagePtr> images;
+    bool onMainThread = true;
+    std::shared_ptr<ImageProgressiveProvider> provider;
+};
+
+TEST(ImageProgressiveProvider, ExistsOnlyForProgressiveOptions)
+{
+    EXPECT_EQ(ImageProgressiveProvider::make(LumenParsedOptionsInfo(), [](const ImagePtr&) {}), nullptr);
+    EXPECT_NE(ImageProgressiveProvider::make(progressiveOptions(true, true), [](const ImagePtr&) {}), nullptr);
+}
+
+TEST(ImageProgressiveProvider, ChunksGiveIncreasinglyCompleteImages)
+{
+    ProgressiveDownload download(progressiveOptions(false, true));
+    ASSERT_GE(download.markers.size(), 4u);
+
+    constexpr qsizetype chunk = 64;
+    int completedScans = 0;
+    for (qsizetype from = 0; from < download.data.size(); from += chunk) {
+        const qsizetype to = std::min(from + chunk, download.data.size());
+        download.receive(from, to);
+        const int found = download.markersFound(to);
+        if (found >= 2 && found > completedScans + 1) {
+            completedScans = found - 1;
+            const std::size_t expected = download.images.size() + 1;
+            ASSERT_TRUE(waitUntil([&] { return download.images.size() == expected; })) << "after byte " << to;
+        }
+    }
+    ASSERT_GE(download.images.size(), 3u);
+    EXPECT_TRUE(download.onMainThread);
+
+    const QImage complete = stillImage(download.data)->bitmap();
+    double previous = distance(download.images.front()->bitmap(), complete);
+    for (const ImagePtr& image : download.images) {
+        ASSERT_EQ(image->pixelSize(), pictureSize);
+        const double current = distance(image->bitmap(), complete);
+        EXPECT_LE(current, previous + 0.5);
+        previous = current;
+    }
+    EXPECT_LT(distance(download.images.back()->bitmap(), complete), distance(download.images.front()->bitmap(), complete));
+    // The last update holds every scan before the final one.
+    EXPECT_EQ(download.images.back()->bitmap(), decodedPrefix(download.data, download.markers.back()));
+}
+
+TEST(ImageProgressiveProvider, EveryScanModeDecodesEachNewScanInOrder)
+{
+    ProgressiveDownload download(progressiveOptions(false, false));
+    download.receive(0, download.data.size());
+    const std::size_t expected = download.markers.size() - 1;
+    ASSERT_TRUE(waitUntil([&] { return download.images.size() == expected; }));
+    for (std::size_t i = 0; i < expected; ++i)
+        EXPECT_EQ(download.images[i]->bitmap(), decodedPrefix(download.data, download.markers[i + 1])) << i;
+
+    // The same bytes again bring nothing new.
+    download.receive(download.data.size(), download.data.size());
+    download.provider->onDataReceived(download.task, QByteArray());
+    pumpEvents(100ms);
+    EXPECT_EQ(download.images.size(), expected);
+}
+
+TEST(ImageProgressiveProvider, EarlyScansAreBlurred)
+{
+    ProgressiveDownload download(progressiveOptions(true, false));
+    download.receive(0, download.data.size());
+    const std::size_t expected = download.markers.size() - 1;
+    ASSERT_GT(expected, 5u);
+    ASSERT_TRUE(waitUntil([&] { return download.images.size() == expected; }));
+    for (std::size_t i = 0; i < expected; ++i) {
+        // Image i holds the scans before marker i + 1, found as scan number i + 2.
+        const int scanCount = static_cast<int>(i) + 2;
+        const QImage plain = decodedPrefix(download.data, download.markers[i + 1]);
+        if (scanCount <= ImageProgressiveDecoder::lastBlurredScanCount)
+            EXPECT_NE(download.images[i]->bitmap(), plain) << scanCount;
+        else
+            EXPECT_EQ(download.images[i]->bitmap(), plain) << scanCount;
+    }
+    EXPECT_EQ(ImageProgressiveDecoder::previewBlurRadius(2), 6.0);
+    EXPECT_EQ(ImageProgressiveDecoder::previewBlurRadius(3), 2.0);
+    EXPECT_EQ(ImageProgressiveDecoder::previewBlurRadius(5), 2.0);
+}
+
+TEST(ImageProgressiveProvider, ImagesGoThroughTheRetrievalsProcessor)
+{
+    auto options = progressiveOptions(false, true);
+    options.processor = std::make_shared<ResizingImageProcessor>(QSizeF(48, 32));
+    ProgressiveDownload download(options);
+    download.receive(0, download.data.size());
+    ASSERT_TRUE(waitUntil([&] { return download.images.size() == 1; }));
+    EXPECT_EQ(download.images.front()->pixelSize(), QSize(48, 32));
+}
+
+TEST(ImageProgressiveProvider, StopsOnceTheRetrievalIsNoLongerCurrent)
+{
+    ProgressiveDownload download(progressiveOptions(false, true));
+    const qsizetype half = download.markers[download.markers.size() / 2] + 2;
+    download.receive(0, half);
+    ASSERT_TRUE(waitUntil([&] { return download.images.size() == 1; }));
+
+    download.provider->setOnShouldApply([] { return false; });
+    download.receive(half, download.data.size());
+    pumpEvents(200ms);
+    EXPECT_EQ(download.images.size(), 1u);
+}
+
+TEST(ImageProgressiveProvider, OtherFormatsGiveNoIntermediateImage)
+{
+    ProgressiveDownload download(progressiveOptions(true, true));
+    const QByteArray png = encodedBitmap(gradientBitmap(pictureSize), "png");
+    const QByteArray baseline = encodedBitmap(gradientBitmap(pictureSize), "jpeg");
+    for (const QByteArray& bytes : {png, baseline}) {
+        const auto task = std::make_shared<SessionDataTask>();
+        task->didReceiveData(bytes);
+        download.provider->onDataReceived(task, bytes);
+    }
+    pumpEvents(200ms);
+    EXPECT_TRUE(download.images.empty());
+
+    // The updates finished, so a progressive download through the same provider still shows.
+    download.receive(0, download.data.size());
+    EXPECT_TRUE(waitUntil([&] { return download.images.size() == 1; }));
+}
+
+TEST(ImageProgressiveProvider, ReleasingItMidDownloadStopsQuietly)
+{
+    ProgressiveDownload download(progressiveOptions(true, false));
+    download.receive(0, download.data.size());
+    QCoreApplication::processEvents();
+    download.provider.reset();
+    const std::size_t shown = download.images.size();
+    pumpEvents(200ms);
+    EXPECT_EQ(download.images.size(), shown);
+}
+
+} // namespace
+} // namespace Lumen

@@ -1,0 +1,118 @@
+#include "tests/support/FakeCatalogServer.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace Tivrand::Testing {
+namespace {
+
+const std::string catalogPrefix = "/v1/catalog/";
+const std::string searchPattern = catalogPrefix + "[^/]+/search";
+const std::string contentsPattern = catalogPrefix + "[^/]+/contents";
+
+bool isRoute(const std::string& path, FakeCatalogServer::Route route)
+{
+    const std::string action = route == FakeCatalogServer::Route::search ? "/search" : "/contents";
+    return path.size() > catalogPrefix.size() + action.size() && path.starts_with(catalogPrefix)
+        && path.ends_with(action) && path.find('/', catalogPrefix.size()) == path.size() - action.size();
+}
+
+QByteArray readFixture(const char* name)
+{
+    QFile file(QStringLiteral(TIVRAND_TEST_FIXTURES "/catalog/") + QLatin1StringView(name));
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(std::string("missing catalog fixture ") + name);
+    return file.readAll();
+}
+
+} // namespace
+
+FakeCatalogServer::FakeCatalogServer()
+    : m_searchBody(readFixture("search.json").toStdString())
+{
+    const QJsonArray pool = QJsonDocument::fromJson(readFixture("contents.json")).object().value(u"data").toArray();
+    for (const QJsonValue record : pool) {
+        const QJsonObject object = record.toObject();
+        m_contentsPool[object.value(u"id").toString().toStdString()] =
+            QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+    }
+
+    const auto serve = [this](Route route, std::string fixtureBody, httplib::Response& response) {
+        // The app's engine lives for the whole test program; an idle kept-alive connection
+        // would hold up stopping the server.
+        response.set_header("Connection", "close");
+        if (const std::optional<Answer> replaced = answer(route)) {
+            response.status = replaced->status;
+            response.set_content(replaced->body, "application/json");
+        } else {
+            response.set_content(std::move(fixtureBody), "application/json");
+        }
+    };
+    m_server.get(searchPattern, [this, serve](const httplib::Request&, httplib::Response& response) {
+        serve(Route::search, m_searchBody, response);
+    });
+    m_server.get(contentsPattern, [this, serve](const httplib::Request& request, httplib::Response& response) {
+        serve(Route::contents, contentsFor(request.get_param_value("ids")), response);
+    });
+    m_server.start();
+}
+
+QUrl FakeCatalogServer::baseUrl() const
+{
+    return m_server.url(QString());
+}
+
+void FakeCatalogServer::setAnswer(Route route, int status, std::string body)
+{
+    std::lock_guard lock(m_mutex);
+    m_answers.insert_or_assign(route, Answer{status, std::move(body)});
+}
+
+void FakeCatalogServer::clearAnswer(Route route)
+{
+    std::lock_guard lock(m_mutex);
+    m_answers.erase(route);
+}
+
+std::optional<FakeCatalogServer::Answer> FakeCatalogServer::answer(Route route) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_answers.find(route);
+    return found == m_answers.end() ? std::nullopt : std::optional<Answer>(found->second);
+}
+
+std::vector<RecordedRequest> FakeCatalogServer::requests() const
+{
+    return m_server.requests();
+}
+
+std::vector<RecordedRequest> FakeCatalogServer::requests(Route route) const
+{
+    std::vector<RecordedRequest> matching;
+    for (RecordedRequest& request : m_server.requests()) {
+        if (isRoute(request.path, route))
+            matching.push_back(std::move(request));
+    }
+    return matching;
+}
+
+std::string FakeCatalogServer::contentsFor(const std::string& ids) const
+{
+    std::string records;
+    std::size_t start = 0;
+    while (start <= ids.size()) {
+        const std::size_t comma = std::min(ids.find(',', start), ids.size());
+        const auto found = m_contentsPool.find(ids.substr(start, comma - start));
+        if (found != m_contentsPool.end())
+            records += (records.empty() ? "" : ",") + found->second;
+        start = comma + 1;
+    }
+    return R"({"data":[)" + records + "]}";
+}
+
+} // namespace Tivrand::Testing
