@@ -11,9 +11,10 @@ namespace {
 
 const Country unitedStates{"id", "US", "United States", "", {"en-US", "English"}, {}};
 
-SearchAppSearchResultDatum datum(const char* text)
+std::optional<AppPresentationItem> itemFrom(const char* json, Platform platform = Platform::iPhone)
 {
-    return *SearchAppSearchResultDatum::fromJson(QJsonDocument::fromJson(QByteArray(text)).object());
+    const auto datum = SearchAppSearchResultDatum::fromJson(QJsonDocument::fromJson(json).object());
+    return AppPresentationItem::make(*datum, platform, unitedStates);
 }
 
 const char* const twoFamilies = R"({"id": "42", "type": "apps", "attributes": {
@@ -26,9 +27,9 @@ const char* const twoFamilies = R"({"id": "42", "type": "apps", "attributes": {
 
 } // namespace
 
-TEST(AppPresentationItem, CompleteRecordFillsEveryField)
+TEST(AppPresentationItem, CompleteRecordFillsEveryFieldWithAFreshId)
 {
-    const auto item = AppPresentationItem::make(datum(twoFamilies), Platform::iPad, unitedStates);
+    const auto item = itemFrom(twoFamilies, Platform::iPad);
     ASSERT_TRUE(item.has_value());
     EXPECT_EQ(item->appId, "42");
     EXPECT_EQ(item->name, "Harbor");
@@ -40,28 +41,30 @@ TEST(AppPresentationItem, CompleteRecordFillsEveryField)
     EXPECT_EQ(item->iconUrl, "https://x/ios/100x100bb.png");
     EXPECT_EQ(item->platform, Platform::iPad);
     EXPECT_EQ(item->country.countryCode, "US");
-
-    const auto again = AppPresentationItem::make(datum(twoFamilies), Platform::iPad, unitedStates);
     EXPECT_FALSE(item->id.isEmpty());
-    EXPECT_NE(item->id, again->id);
+    EXPECT_NE(item->id, itemFrom(twoFamilies, Platform::iPad)->id);
 }
 
 TEST(AppPresentationItem, PlatformChoosesItsFamilyThenFallsBack)
 {
-    EXPECT_EQ(AppPresentationItem::make(datum(twoFamilies), Platform::Mac, unitedStates)->subtitle, "Desk");
-    EXPECT_EQ(AppPresentationItem::make(datum(twoFamilies), Platform::Vision, unitedStates)->subtitle, "Phone");
-
-    const char* const onlyUnknownFamily = R"({"id": "1", "attributes": {"name": "N", "url": "u",
+    const char* const unknownFamily = R"({"id": "1", "attributes": {"name": "N", "url": "u",
         "platformAttributes": {"appletvos": {"subtitle": "TV"}}}})";
-    EXPECT_EQ(AppPresentationItem::make(datum(onlyUnknownFamily), Platform::iPhone, unitedStates)->subtitle, "TV");
-
     const char* const visionAndMac = R"({"id": "1", "attributes": {"name": "N", "url": "u",
         "platformAttributes": {"xros": {"subtitle": "Space"}, "osx": {"subtitle": "Desk"}}}})";
-    EXPECT_EQ(AppPresentationItem::make(datum(visionAndMac), Platform::Vision, unitedStates)->subtitle, "Space");
-    EXPECT_EQ(AppPresentationItem::make(datum(visionAndMac), Platform::iPhone, unitedStates)->subtitle, "Desk");
+    const struct {
+        const char* json;
+        Platform platform;
+        const char* subtitle;
+    } cases[] = {
+        {twoFamilies, Platform::Mac, "Desk"},      {twoFamilies, Platform::Vision, "Phone"},
+        {unknownFamily, Platform::iPhone, "TV"},   {visionAndMac, Platform::Vision, "Space"},
+        {visionAndMac, Platform::iPhone, "Desk"},
+    };
+    for (const auto& each : cases)
+        EXPECT_EQ(itemFrom(each.json, each.platform)->subtitle, each.subtitle) << each.json;
 }
 
-TEST(AppPresentationItem, IncompleteRecordsGiveNoItem)
+TEST(AppPresentationItem, IncompleteRecordsGiveNoItemButOptionalFieldsMayBeMissing)
 {
     for (const char* text : {
              R"({"attributes": {"name": "N", "url": "u"}})",
@@ -72,19 +75,15 @@ TEST(AppPresentationItem, IncompleteRecordsGiveNoItem)
              R"({"id": "1", "attributes": {"name": "N", "url": 5}})",
              R"({"id": "1"})",
          })
-        EXPECT_FALSE(AppPresentationItem::make(datum(text), Platform::iPhone, unitedStates)) << text;
-}
+        EXPECT_FALSE(itemFrom(text)) << text;
 
-TEST(AppPresentationItem, MissingIconSubtitleAndRatingAreShownAsSuch)
-{
-    const auto item = AppPresentationItem::make(datum(R"({"id": "7", "attributes": {"name": "Bare", "url": "u"}})"),
-                                                Platform::iPhone, unitedStates);
-    ASSERT_TRUE(item.has_value());
-    EXPECT_EQ(item->iconUrl, "");
-    EXPECT_FALSE(item->subtitle.has_value());
-    EXPECT_EQ(item->rating, 0.0);
-    EXPECT_EQ(item->ratingCount, 0);
-    EXPECT_EQ(item->developerName, "");
+    const auto bare = itemFrom(R"({"id": "7", "attributes": {"name": "Bare", "url": "u"}})");
+    ASSERT_TRUE(bare.has_value());
+    EXPECT_EQ(bare->iconUrl, "");
+    EXPECT_FALSE(bare->subtitle.has_value());
+    EXPECT_EQ(bare->rating, 0.0);
+    EXPECT_EQ(bare->ratingCount, 0);
+    EXPECT_EQ(bare->developerName, "");
 }
 
 TEST(AppPresentationItem, IconTemplateIsFilledInOrder)

@@ -1,31 +1,30 @@
 #include "TivrandApp/Persistence/PersistenceController.h"
 #include "TivrandApp/services/CoreDataManager.h"
 
+#include "tests/support/CapturedOutput.h"
+
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QSqlQuery>
-#include <QTemporaryDir>
-
-#include <functional>
-#include <string>
 
 using namespace Tivrand;
+using Testing::CapturedOutput;
 
 namespace {
 
 AppPresentationItem makeItem(const QString& appId, Platform platform, const QString& countryCode,
-                             const QString& name = QStringLiteral("Photo Editor"))
+                             const QString& name = "Photo Editor")
 {
     AppPresentationItem item;
-    item.id = QStringLiteral("item-") + appId;
+    item.id = "item-" + appId;
     item.name = name;
-    item.developerName = QStringLiteral("Tivrand Labs");
-    item.subtitle = QStringLiteral("Edit photos");
+    item.developerName = "Tivrand Labs";
+    item.subtitle = "Edit photos";
     item.rating = 4.25;
     item.ratingCount = 1234;
-    item.appStoreUrl = QStringLiteral("https://apps.apple.com/us/app/id") + appId;
-    item.iconUrl = QStringLiteral("https://is1-ssl.mzstatic.com/") + appId + QStringLiteral("/100x100bb.png");
+    item.appStoreUrl = "https://apps.apple.com/us/app/id" + appId;
+    item.iconUrl = "https://is1-ssl.mzstatic.com/" + appId + "/100x100bb.png";
     item.appId = appId;
     item.platform = platform;
     item.country.countryCode = countryCode;
@@ -34,20 +33,12 @@ AppPresentationItem makeItem(const QString& appId, Platform platform, const QStr
 
 WatchedApp watchedFrom(const AppPresentationItem& item)
 {
-    return WatchedApp{.appId = item.appId,
-                      .platform = item.platform,
-                      .countryCode = item.country.countryCode,
-                      .name = item.name,
-                      .developerName = item.developerName,
-                      .subtitle = item.subtitle,
-                      .iconUrl = item.iconUrl,
-                      .appStoreUrl = item.appStoreUrl,
-                      .rating = item.rating,
-                      .ratingCount = item.ratingCount};
+    return {item.appId, item.platform,    item.country.countryCode, item.name,   item.developerName,
+            item.subtitle, item.iconUrl, item.appStoreUrl,          item.rating, item.ratingCount};
 }
 
 struct CoreDataManagerTest : ::testing::Test {
-    std::unique_ptr<PersistenceController> store = std::move(PersistenceController::openInMemory().value());
+    std::unique_ptr<PersistenceController> store = PersistenceController::openInMemory().value();
     CoreDataManager manager{store->connectionName()};
     QSignalSpy saves{&manager, &CoreDataManager::didSave};
 
@@ -58,44 +49,40 @@ struct CoreDataManagerTest : ::testing::Test {
         return apps.value_or(QList<WatchedApp>());
     }
 
-    void exec(const QString& sql)
-    {
-        QSqlQuery query(store->database());
-        ASSERT_TRUE(query.exec(sql)) << sql.toStdString();
-    }
+    void exec(const QString& sql) { ASSERT_TRUE(QSqlQuery(store->database()).exec(sql)) << sql.toStdString(); }
 };
-
-std::string capturedOutputOf(const std::function<void()>& action)
-{
-    ::testing::internal::CaptureStdout();
-    action();
-    return ::testing::internal::GetCapturedStdout();
-}
 
 } // namespace
 
-TEST_F(CoreDataManagerTest, SavedAppsComeBackWithEveryField)
+TEST_F(CoreDataManagerTest, SavedAppsComeBackWithEveryFieldOrderedByNameThenIdentity)
 {
-    AppPresentationItem withoutSubtitle = makeItem(QStringLiteral("7"), Platform::Vision, QStringLiteral("TR"),
-                                                   QStringLiteral("Atlas"));
+    AppPresentationItem withoutSubtitle = makeItem("7", Platform::Vision, "TR", "Atlas");
     withoutSubtitle.subtitle.reset();
     withoutSubtitle.iconUrl.clear();
-    const AppPresentationItem full = makeItem(QStringLiteral("42"), Platform::iPhone, QStringLiteral("US"));
-
+    const AppPresentationItem full = makeItem("42", Platform::iPhone, "US");
     ASSERT_TRUE(manager.saveWatchedApp(full));
     ASSERT_TRUE(manager.saveWatchedApp(withoutSubtitle));
-
     EXPECT_EQ(fetched(), (QList<WatchedApp>{watchedFrom(withoutSubtitle), watchedFrom(full)}));
     EXPECT_EQ(saves.count(), 2);
+
+    // Other countries and platforms are records of their own.
+    ASSERT_TRUE(manager.saveWatchedApp(makeItem("42", Platform::iPhone, "DE")));
+    ASSERT_TRUE(manager.saveWatchedApp(makeItem("42", Platform::iPad, "US")));
+    for (const auto& [appId, name] : {std::pair{"3", "beta"}, {"2", "Alpha"}, {"1", "alpha"}, {"0", "Alpha"}})
+        ASSERT_TRUE(manager.saveWatchedApp(makeItem(appId, Platform::Mac, "US", name)));
+    QStringList order;
+    for (const WatchedApp& app : fetched())
+        order.append(app.name + '/' + app.appId + '/' + rawValue(app.platform) + '/' + app.countryCode);
+    EXPECT_EQ(order, QStringList({"Alpha/0/mac/US", "Alpha/2/mac/US", "alpha/1/mac/US", "Atlas/7/realityDevice/TR",
+                                  "beta/3/mac/US", "Photo Editor/42/ipad/US", "Photo Editor/42/iphone/DE",
+                                  "Photo Editor/42/iphone/US"}));
 }
 
 TEST_F(CoreDataManagerTest, SavingTheSameAppPlatformAndCountryUpdatesInPlace)
 {
-    ASSERT_TRUE(manager.saveWatchedApp(makeItem(QStringLiteral("42"), Platform::iPhone, QStringLiteral("US"))));
-    exec(QStringLiteral("INSERT INTO keyword (watched_app_id, term, country_code, last_update)"
-                        " SELECT id, 'photo', 'US', 0 FROM watched_app"));
-    AppPresentationItem changed = makeItem(QStringLiteral("42"), Platform::iPhone, QStringLiteral("US"),
-                                           QStringLiteral("Photo Editor Pro"));
+    ASSERT_TRUE(manager.saveWatchedApp(makeItem("42", Platform::iPhone, "US")));
+    exec("INSERT INTO keyword (watched_app_id, term, country_code, last_update) SELECT id, 'photo', 'US', 0 FROM watched_app");
+    AppPresentationItem changed = makeItem("42", Platform::iPhone, "US", "Photo Editor Pro");
     changed.subtitle.reset();
     changed.rating = 3.5;
     changed.ratingCount = 2000;
@@ -105,121 +92,59 @@ TEST_F(CoreDataManagerTest, SavingTheSameAppPlatformAndCountryUpdatesInPlace)
     EXPECT_EQ(fetched(), QList<WatchedApp>{watchedFrom(changed)});
     // The record is updated, not replaced, so what hangs off it survives.
     QSqlQuery keywords(store->database());
-    ASSERT_TRUE(keywords.exec(QStringLiteral("SELECT count(*) FROM keyword")) && keywords.next());
+    ASSERT_TRUE(keywords.exec("SELECT count(*) FROM keyword") && keywords.next());
     EXPECT_EQ(keywords.value(0).toInt(), 1);
     EXPECT_EQ(saves.count(), 2);
 }
 
-TEST_F(CoreDataManagerTest, OtherCountriesAndPlatformsAreSeparateRecords)
-{
-    ASSERT_TRUE(manager.saveWatchedApp(makeItem(QStringLiteral("42"), Platform::iPhone, QStringLiteral("US"))));
-    ASSERT_TRUE(manager.saveWatchedApp(makeItem(QStringLiteral("42"), Platform::iPhone, QStringLiteral("DE"))));
-    ASSERT_TRUE(manager.saveWatchedApp(makeItem(QStringLiteral("42"), Platform::iPad, QStringLiteral("US"))));
-
-    const QList<WatchedApp> apps = fetched();
-
-    ASSERT_EQ(apps.size(), 3);
-    EXPECT_EQ(apps[0].platform, Platform::iPad);
-    EXPECT_EQ(apps[1].countryCode, QStringLiteral("DE"));
-    EXPECT_EQ(apps[2].countryCode, QStringLiteral("US"));
-}
-
 TEST_F(CoreDataManagerTest, WatchedCheckSpansCountriesButNotPlatforms)
 {
-    EXPECT_FALSE(manager.isAppWatched(QStringLiteral("42"), Platform::iPhone));
-    ASSERT_TRUE(manager.saveWatchedApp(makeItem(QStringLiteral("42"), Platform::iPhone, QStringLiteral("DE"))));
-
-    EXPECT_TRUE(manager.isAppWatched(QStringLiteral("42"), Platform::iPhone));
-    EXPECT_FALSE(manager.isAppWatched(QStringLiteral("42"), Platform::iPad));
-    EXPECT_FALSE(manager.isAppWatched(QStringLiteral("4"), Platform::iPhone));
-    EXPECT_FALSE(manager.isAppWatched(QStringLiteral("42' OR '1'='1"), Platform::iPhone));
-}
-
-TEST_F(CoreDataManagerTest, FetchOrdersByNameThenIdentity)
-{
-    for (const auto& [appId, name] : {std::pair{"3", "beta"}, {"2", "Alpha"}, {"1", "alpha"}, {"0", "Alpha"}}) {
-        ASSERT_TRUE(manager.saveWatchedApp(makeItem(QString::fromLatin1(appId), Platform::Mac, QStringLiteral("US"),
-                                                    QString::fromLatin1(name))));
-    }
-
-    QStringList order;
-    for (const WatchedApp& app : fetched())
-        order.append(app.name + QLatin1Char('/') + app.appId);
-
-    EXPECT_EQ(order, (QStringList{QStringLiteral("Alpha/0"), QStringLiteral("Alpha/2"), QStringLiteral("alpha/1"),
-                                  QStringLiteral("beta/3")}));
+    EXPECT_FALSE(manager.isAppWatched("42", Platform::iPhone));
+    ASSERT_TRUE(manager.saveWatchedApp(makeItem("42", Platform::iPhone, "DE")));
+    EXPECT_TRUE(manager.isAppWatched("42", Platform::iPhone));
+    EXPECT_FALSE(manager.isAppWatched("42", Platform::iPad));
+    EXPECT_FALSE(manager.isAppWatched("4", Platform::iPhone));
+    EXPECT_FALSE(manager.isAppWatched("42' OR '1'='1", Platform::iPhone));
 }
 
 TEST_F(CoreDataManagerTest, ItemsWithoutIdentityAreRefusedAndTheStoreStaysUsable)
 {
-    std::string output = capturedOutputOf([&] {
-        EXPECT_FALSE(manager.saveWatchedApp(makeItem(QString(), Platform::iPhone, QStringLiteral("US"))));
-        EXPECT_FALSE(manager.saveWatchedApp(makeItem(QStringLiteral("42"), Platform::iPhone, QString())));
-    });
-
-    EXPECT_NE(output.find("❌ WatchedApp kaydetme hatası: "), std::string::npos);
+    {
+        const CapturedOutput output;
+        EXPECT_FALSE(manager.saveWatchedApp(makeItem("", Platform::iPhone, "US")));
+        EXPECT_FALSE(manager.saveWatchedApp(makeItem("42", Platform::iPhone, "")));
+        EXPECT_TRUE(output.contains("❌ WatchedApp kaydetme hatası: "));
+    }
     EXPECT_EQ(saves.count(), 0);
     // A failed save must not leave its transaction open behind it.
-    EXPECT_TRUE(manager.saveWatchedApp(makeItem(QStringLiteral("42"), Platform::iPhone, QStringLiteral("US"))));
+    EXPECT_TRUE(manager.saveWatchedApp(makeItem("42", Platform::iPhone, "US")));
     EXPECT_EQ(fetched().size(), 1);
 }
 
 TEST_F(CoreDataManagerTest, BrokenStoreFailuresArePrintedAndReported)
 {
-    ASSERT_TRUE(manager.saveWatchedApp(makeItem(QStringLiteral("42"), Platform::iPhone, QStringLiteral("US"))));
-    exec(QStringLiteral("DROP TABLE watched_app"));
+    ASSERT_TRUE(manager.saveWatchedApp(makeItem("42", Platform::iPhone, "US")));
+    exec("DROP TABLE watched_app");
+    const CapturedOutput output;
 
-    bool watched = true;
-    std::string output = capturedOutputOf([&] { watched = manager.isAppWatched(QStringLiteral("42"), Platform::iPhone); });
-    EXPECT_FALSE(watched);
-    EXPECT_EQ(output.rfind("❌ WatchedApp platform kontrol hatası: ", 0), 0u) << output;
+    EXPECT_FALSE(manager.isAppWatched("42", Platform::iPhone));
+    EXPECT_FALSE(manager.saveWatchedApp(makeItem("43", Platform::iPhone, "US")));
+    EXPECT_FALSE(manager.fetchWatchedApps().has_value());
 
-    bool saved = true;
-    output = capturedOutputOf([&] { saved = manager.saveWatchedApp(makeItem(QStringLiteral("43"), Platform::iPhone, QStringLiteral("US"))); });
-    EXPECT_FALSE(saved);
-    EXPECT_EQ(output.rfind("❌ WatchedApp kaydetme hatası: ", 0), 0u) << output;
+    const QStringList lines = output.text().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << output.text().toStdString();
+    EXPECT_TRUE(lines[0].startsWith("❌ WatchedApp platform kontrol hatası: ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("❌ WatchedApp kaydetme hatası: ")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].startsWith("❌ WatchedApp getirme hatası: ")) << lines[2].toStdString();
     EXPECT_EQ(saves.count(), 1);
-
-    std::expected<QList<WatchedApp>, StoreError> apps;
-    output = capturedOutputOf([&] { apps = manager.fetchWatchedApps(); });
-    EXPECT_FALSE(apps.has_value());
-    EXPECT_EQ(output.rfind("❌ WatchedApp getirme hatası: ", 0), 0u) << output;
-}
-
-TEST(CoreDataManagerReadOnly, SaveOnAReadOnlyStoreIsReportedAsFailure)
-{
-    QTemporaryDir root;
-    const QString path = root.filePath(QStringLiteral("TivrandApp.sqlite"));
-    auto writable = PersistenceController::open(path);
-    ASSERT_TRUE(writable.has_value());
-    const QString readOnlyName = QStringLiteral("read-only");
-    {
-        QSqlDatabase readOnly = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), readOnlyName);
-        readOnly.setDatabaseName(path);
-        readOnly.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        ASSERT_TRUE(readOnly.open());
-    }
-    {
-        CoreDataManager manager(readOnlyName);
-        QSignalSpy saves(&manager, &CoreDataManager::didSave);
-
-        ::testing::internal::CaptureStdout();
-        EXPECT_FALSE(manager.saveWatchedApp(makeItem(QStringLiteral("42"), Platform::iPhone, QStringLiteral("US"))));
-        EXPECT_NE(::testing::internal::GetCapturedStdout().find("❌ WatchedApp kaydetme hatası: "), std::string::npos);
-        EXPECT_EQ(saves.count(), 0);
-    }
-    QSqlDatabase::removeDatabase(readOnlyName);
-    EXPECT_EQ(CoreDataManager((*writable)->connectionName()).fetchWatchedApps().value_or(QList<WatchedApp>{}).size(), 0);
 }
 
 TEST(CoreDataManagerShared, WorksOnTheSharedStore)
 {
     CoreDataManager& shared = CoreDataManager::shared();
     QSignalSpy saves(&shared, &CoreDataManager::didSave);
-
-    ASSERT_TRUE(shared.saveWatchedApp(makeItem(QStringLiteral("42"), Platform::Mac, QStringLiteral("US"))));
-
+    ASSERT_TRUE(shared.saveWatchedApp(makeItem("42", Platform::Mac, "US")));
     EXPECT_EQ(&shared, &CoreDataManager::shared());
-    EXPECT_TRUE(shared.isAppWatched(QStringLiteral("42"), Platform::Mac));
+    EXPECT_TRUE(shared.isAppWatched("42", Platform::Mac));
     EXPECT_EQ(saves.count(), 1);
 }

@@ -17,41 +17,32 @@ struct KeychainManagerTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(KeychainManagerTest, RetrieveDecodesUtf8Text)
+TEST_F(KeychainManagerTest, RetrieveDecodesUtf8TextAndReportsStoreFailures)
 {
     store.setText(appleIdAccount, QByteArray("d\xC3\xA9v@example.com \xE2\x82\xAC"));
-
-    const auto value = manager.retrieve(appleIdAccount);
-
-    ASSERT_TRUE(value.has_value());
-    EXPECT_EQ(*value, QStringLiteral("d\u00E9v@example.com \u20AC"));
+    EXPECT_EQ(manager.retrieve(appleIdAccount).value_or("failed"), QStringLiteral("d\u00E9v@example.com \u20AC"));
     EXPECT_EQ(store.asked(), QStringList{appleIdAccount});
-}
 
-TEST_F(KeychainManagerTest, MissingItemAndStoreFailuresAreUnexpectedStatus)
-{
-    store.set(QStringLiteral("down"),
-               std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::serviceUnavailable,
-                                                               QStringLiteral("no bus"))));
-
-    const auto missing = manager.retrieve(appleIdAccount);
-    ASSERT_FALSE(missing.has_value());
-    EXPECT_EQ(missing.error().kind(), KeychainError::Kind::unexpectedStatus);
-    EXPECT_EQ(missing.error().status(), KeychainStatus::itemNotFound);
-    EXPECT_TRUE(missing.error().description().contains(QStringLiteral("not found")));
-
-    const auto down = manager.retrieve(QStringLiteral("down"));
-    ASSERT_FALSE(down.has_value());
-    EXPECT_EQ(down.error().status(), KeychainStatus::serviceUnavailable);
-    EXPECT_TRUE(down.error().description().contains(QStringLiteral("no bus")));
+    store.set("down", std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::serviceUnavailable, "no bus")));
+    const struct {
+        const char* account;
+        KeychainStatus status;
+        const char* described;
+    } failures[] = {{"missing", KeychainStatus::itemNotFound, "not found"},
+                    {"down", KeychainStatus::serviceUnavailable, "no bus"}};
+    for (const auto& each : failures) {
+        const auto value = manager.retrieve(each.account);
+        ASSERT_FALSE(value.has_value()) << each.account;
+        EXPECT_EQ(value.error().kind(), KeychainError::Kind::unexpectedStatus);
+        EXPECT_EQ(value.error().status(), each.status);
+        EXPECT_TRUE(value.error().description().contains(each.described)) << each.account;
+    }
 }
 
 TEST(KeychainManager, WithoutAStoreEveryReadIsAnError)
 {
     const KeychainManager manager(nullptr);
-
     const auto value = manager.retrieve(appleIdAccount);
-
     ASSERT_FALSE(value.has_value());
     EXPECT_EQ(value.error().status(), KeychainStatus::serviceUnavailable);
     EXPECT_FALSE(manager.hasValidSearchAdsSession());
@@ -59,15 +50,14 @@ TEST(KeychainManager, WithoutAStoreEveryReadIsAnError)
 
 TEST_F(KeychainManagerTest, ItemWithoutDataOrWithInvalidUtf8IsInvalidItemFormat)
 {
-    store.set(QStringLiteral("no data"), std::optional<QByteArray>());
-    store.setText(QStringLiteral("latin1"), QByteArray("caf\xE9"));
-    store.setText(QStringLiteral("truncated"), QByteArray("euro \xE2\x82"));
-    store.setText(QStringLiteral("overlong"), QByteArray("\xC0\xAF"));
-    store.setText(QStringLiteral("surrogate"), QByteArray("\xED\xA0\x80"));
-
+    store.set("no data", std::optional<QByteArray>());
+    store.setText("latin1", "caf\xE9");
+    store.setText("truncated", "euro \xE2\x82");
+    store.setText("overlong", "\xC0\xAF");
+    store.setText("surrogate", "\xED\xA0\x80");
     for (const char* account : {"no data", "latin1", "truncated", "overlong", "surrogate"}) {
         SCOPED_TRACE(account);
-        const auto value = manager.retrieve(QString::fromUtf8(account));
+        const auto value = manager.retrieve(account);
         ASSERT_FALSE(value.has_value());
         EXPECT_EQ(value.error().kind(), KeychainError::Kind::invalidItemFormat);
         EXPECT_EQ(value.error().status(), std::nullopt);
@@ -75,36 +65,26 @@ TEST_F(KeychainManagerTest, ItemWithoutDataOrWithInvalidUtf8IsInvalidItemFormat)
     }
 }
 
-TEST_F(KeychainManagerTest, SearchAdsSessionNeedsOneOfTheCookieMarkers)
+TEST_F(KeychainManagerTest, SearchAdsSessionNeedsOneOfTheCookieMarkersInAReadableItem)
 {
+    EXPECT_FALSE(manager.hasValidSearchAdsSession()) << "no item";
     const struct {
-        const char* bytes;
+        FakeSecretStore::Answer item;
         bool loggedIn;
     } cases[] = {
-        {"XSRF-TOKEN-CM=abc; other=1", true},
-        {"dslang=US-EN; searchads.userId=42", true},
-        {"searchads.userId=42; XSRF-TOKEN-CM=abc", true},
-        {"dslang=US-EN; myacinfo=xyz", false},
-        {"xsrf-token-cm=abc", false},
-        {"", false},
-        {"XSRF-TOKEN-CM=\xFF", false},
+        {QByteArray("XSRF-TOKEN-CM=abc; other=1"), true},
+        {QByteArray("dslang=US-EN; searchads.userId=42"), true},
+        {QByteArray("searchads.userId=42; XSRF-TOKEN-CM=abc"), true},
+        {QByteArray("dslang=US-EN; myacinfo=xyz"), false},
+        {QByteArray("xsrf-token-cm=abc"), false},
+        {QByteArray(""), false},
+        {QByteArray("XSRF-TOKEN-CM=\xFF"), false},
+        {std::optional<QByteArray>(), false},
+        {std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::timedOut)), false},
     };
     for (const auto& each : cases) {
-        SCOPED_TRACE(each.bytes);
-        store.setText(cookieAccount, QByteArray(each.bytes));
-        EXPECT_EQ(manager.hasValidSearchAdsSession(), each.loggedIn);
+        store.set(cookieAccount, each.item);
+        EXPECT_EQ(manager.hasValidSearchAdsSession(), each.loggedIn) << (each.item ? each.item->value_or("-").toStdString() : "error");
     }
-    EXPECT_FALSE(store.asked().isEmpty());
     EXPECT_EQ(store.asked().count(cookieAccount), store.asked().size());
-}
-
-TEST_F(KeychainManagerTest, SearchAdsSessionIsFalseWhenTheItemCannotBeRead)
-{
-    EXPECT_FALSE(manager.hasValidSearchAdsSession());
-
-    store.set(cookieAccount, std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::timedOut)));
-    EXPECT_FALSE(manager.hasValidSearchAdsSession());
-
-    store.set(cookieAccount, std::optional<QByteArray>());
-    EXPECT_FALSE(manager.hasValidSearchAdsSession());
 }

@@ -16,19 +16,18 @@
 using namespace Tivrand;
 using namespace std::chrono_literals;
 using Testing::LoopbackServer;
-using Testing::pumpEvents;
 using Testing::waitUntil;
 
 namespace {
 
 class TestEndpoint final : public Endpoint {
 public:
-    explicit TestEndpoint(QUrl base, QString path = "/answer", HttpMethod method = HttpMethod::get, QByteArray body = {})
-        : m_base(std::move(base)), m_path(std::move(path)), m_method(method), m_body(std::move(body))
+    explicit TestEndpoint(QUrl base, HttpMethod method = HttpMethod::get, QByteArray body = {})
+        : m_base(std::move(base)), m_method(method), m_body(std::move(body))
     {
     }
     QUrl baseUrl() const override { return m_base; }
-    QString path() const override { return m_path; }
+    QString path() const override { return "/answer"; }
     HttpMethod method() const override { return m_method; }
     QList<std::pair<QString, QString>> parameters() const override { return {{"q", "a b"}}; }
     QByteArray body() const override { return m_body; }
@@ -36,12 +35,10 @@ public:
 
 private:
     QUrl m_base;
-    QString m_path;
     HttpMethod m_method;
     QByteArray m_body;
 };
 
-// Any JSON object.
 struct AnyObject {
     QJsonObject object;
     static std::optional<AnyObject> fromJson(const QJsonValue& json)
@@ -50,19 +47,21 @@ struct AnyObject {
     }
 };
 
-// Collects the completions of one request and how they were delivered.
+using Result = std::expected<AnyObject, NetworkError>;
+
+// The completions of one request and how they were delivered.
 struct Outcome {
     int calls = 0;
     bool onGuiThread = false;
     bool afterTheCall = false;
-    std::optional<std::expected<AnyObject, NetworkError>> result;
+    std::optional<Result> result;
 };
 
 std::shared_ptr<Outcome> send(NetworkManager& manager, const Endpoint& endpoint)
 {
     auto outcome = std::make_shared<Outcome>();
     auto returned = std::make_shared<bool>(false);
-    manager.request<AnyObject>(endpoint, [outcome, returned](std::expected<AnyObject, NetworkError> result) {
+    manager.request<AnyObject>(endpoint, [outcome, returned](Result result) {
         ++outcome->calls;
         outcome->onGuiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         outcome->afterTheCall = *returned;
@@ -72,15 +71,21 @@ std::shared_ptr<Outcome> send(NetworkManager& manager, const Endpoint& endpoint)
     return outcome;
 }
 
-// Waits for the completion, then checks that no second one follows.
-std::expected<AnyObject, NetworkError> settle(const Outcome& outcome)
+// Waits for the completion and checks that it came once, later, on the GUI thread.
+Result settle(const Outcome& outcome)
 {
     EXPECT_TRUE(waitUntil([&] { return outcome.calls > 0; }, 15s));
-    pumpEvents(100ms);
+    Testing::pumpEvents(100ms);
     EXPECT_EQ(outcome.calls, 1);
     EXPECT_TRUE(outcome.onGuiThread);
     EXPECT_TRUE(outcome.afterTheCall);
     return outcome.result.value_or(std::unexpected(NetworkError{}));
+}
+
+NetworkError errorOf(const Result& result)
+{
+    EXPECT_FALSE(result.has_value());
+    return result ? NetworkError{} : result.error();
 }
 
 void answer(LoopbackServer& server, int status, std::string body)
@@ -91,70 +96,60 @@ void answer(LoopbackServer& server, int status, std::string body)
     });
 }
 
-NetworkError expectError(const std::expected<AnyObject, NetworkError>& result)
-{
-    EXPECT_FALSE(result.has_value());
-    return result ? NetworkError{} : result.error();
-}
-
 } // namespace
 
-TEST(NetworkManager, SuccessDecodesOnTheGuiThreadAfterTheCallReturns)
+TEST(NetworkManager, GetAndPostDecodeTheAnswer)
 {
     LoopbackServer server;
     answer(server, 200, R"({"answer": 42})");
-    server.start();
-    NetworkManager manager;
-    const auto& result = settle(*send(manager, TestEndpoint(server.url())));
-    ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(result->object.value("answer").toInt(), 42);
-    EXPECT_EQ(server.requests().at(0).target, "/answer?q=a%20b");
-}
-
-TEST(NetworkManager, PostSendsMethodBodyAndHeaders)
-{
-    LoopbackServer server;
     server.post("/answer", [](const httplib::Request& request, httplib::Response& response) {
         response.set_content(R"({"echo": ")" + request.body + "\"}", "application/json");
     });
     server.start();
     NetworkManager manager;
-    const auto& result = settle(*send(manager, TestEndpoint(server.url(), "/answer", HttpMethod::post, "payload")));
-    ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(result->object.value("echo").toString(), "payload");
-    const auto recorded = server.requests().at(0);
-    EXPECT_EQ(recorded.method, "POST");
-    EXPECT_EQ(recorded.header("Content-Type"), "application/json");
+
+    const Result got = settle(*send(manager, TestEndpoint(server.url())));
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(got->object.value("answer").toInt(), 42);
+    EXPECT_EQ(server.requests().at(0).target, "/answer?q=a%20b");
+
+    const Result posted = settle(*send(manager, TestEndpoint(server.url(), HttpMethod::post, "payload")));
+    ASSERT_TRUE(posted.has_value());
+    EXPECT_EQ(posted->object.value("echo").toString(), "payload");
+    EXPECT_EQ(server.requests().at(1).method, "POST");
+    EXPECT_EQ(server.requests().at(1).header("Content-Type"), "application/json");
 }
 
-TEST(NetworkManager, StatusOutside2xxIsAnErrorCarryingTheStatus)
+TEST(NetworkManager, BadStatusesAndUndecodableBodiesAreManagerErrors)
 {
-    for (const int status : {404, 500, 503}) {
+    const struct {
+        int status;
+        const char* body;
+        int code;
+    } cases[] = {
+        {404, R"({"errors": []})", 404},
+        {500, R"({"errors": []})", 500},
+        {503, "{}", 503},
+        {200, "<html>busy</html>", NetworkError::decodingFailed},
+        {200, "", NetworkError::decodingFailed},
+        {200, "[1, 2]", NetworkError::decodingFailed},
+        {200, "\"text\"", NetworkError::decodingFailed},
+        {200, R"({"cut": )", NetworkError::decodingFailed},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.body);
         LoopbackServer server;
-        answer(server, status, R"({"errors": []})");
+        answer(server, each.status, each.body);
         server.start();
         NetworkManager manager;
-        const NetworkError error = expectError(settle(*send(manager, TestEndpoint(server.url()))));
+        const NetworkError error = errorOf(settle(*send(manager, TestEndpoint(server.url()))));
         EXPECT_EQ(error.domain, "NetworkManager");
-        EXPECT_EQ(error.code, status);
+        EXPECT_EQ(error.code, each.code);
         EXPECT_FALSE(error.localizedDescription().isEmpty());
     }
 }
 
-TEST(NetworkManager, BodiesThatDoNotDecodeAreDecodingErrors)
-{
-    for (const char* body : {"<html>busy</html>", "", "[1, 2]", "\"text\"", R"({"cut": )"}) {
-        LoopbackServer server;
-        answer(server, 200, body);
-        server.start();
-        NetworkManager manager;
-        const NetworkError error = expectError(settle(*send(manager, TestEndpoint(server.url()))));
-        EXPECT_EQ(error.domain, "NetworkManager") << body;
-        EXPECT_EQ(error.code, NetworkError::decodingFailed) << body;
-    }
-}
-
-TEST(NetworkManager, RefusedConnectionIsATransportError)
+TEST(NetworkManager, RefusedConnectionAndUnusableUrlAreErrorsDeliveredLater)
 {
     QUrl closed;
     {
@@ -163,18 +158,14 @@ TEST(NetworkManager, RefusedConnectionIsATransportError)
         closed = server.url();
     }
     NetworkManager manager;
-    const NetworkError error = expectError(settle(*send(manager, TestEndpoint(closed))));
-    EXPECT_EQ(error.domain, "NetworkManager");
-    EXPECT_EQ(error.code, NetworkError::transportFailed);
-    EXPECT_FALSE(error.message.isEmpty());
-}
+    const NetworkError refused = errorOf(settle(*send(manager, TestEndpoint(closed))));
+    EXPECT_EQ(refused.domain, "NetworkManager");
+    EXPECT_EQ(refused.code, NetworkError::transportFailed);
+    EXPECT_FALSE(refused.message.isEmpty());
 
-TEST(NetworkManager, UnusableUrlIsAnEndpointErrorDeliveredLater)
-{
-    NetworkManager manager;
-    const NetworkError error = expectError(settle(*send(manager, TestEndpoint(QUrl("file:///etc/hosts")))));
-    EXPECT_EQ(error.domain, "Endpoint");
-    EXPECT_EQ(error.code, NetworkError::invalidUrl);
+    const NetworkError invalid = errorOf(settle(*send(manager, TestEndpoint(QUrl("file:///etc/hosts")))));
+    EXPECT_EQ(invalid.domain, "Endpoint");
+    EXPECT_EQ(invalid.code, NetworkError::invalidUrl);
 }
 
 TEST(NetworkManager, SilentServerTimesOut)
@@ -184,8 +175,7 @@ TEST(NetworkManager, SilentServerTimesOut)
     server.start();
     server.holdResponses();
     NetworkManager manager(50ms);
-    const NetworkError error = expectError(settle(*send(manager, TestEndpoint(server.url()))));
-    EXPECT_EQ(error.code, NetworkError::timedOut);
+    EXPECT_EQ(errorOf(settle(*send(manager, TestEndpoint(server.url())))).code, NetworkError::timedOut);
     server.releaseResponses();
 }
 
@@ -201,9 +191,8 @@ TEST(NetworkManager, DestroyingTheManagerCompletesRunningRequestsOnce)
     const auto notStarted = send(*manager, TestEndpoint(server.url()));
     manager.reset();
     server.releaseResponses();
-
-    EXPECT_EQ(expectError(settle(*running)).code, NetworkError::cancelled);
-    EXPECT_EQ(expectError(settle(*notStarted)).code, NetworkError::cancelled);
+    EXPECT_EQ(errorOf(settle(*running)).code, NetworkError::cancelled);
+    EXPECT_EQ(errorOf(settle(*notStarted)).code, NetworkError::cancelled);
 }
 
 TEST(NetworkManager, RequestsFromAnotherThreadCompleteOnTheGuiThread)

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QStandardPaths>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <unistd.h>
@@ -21,70 +20,40 @@ namespace {
 QVariant scalar(const QSqlDatabase& database, const QString& sql)
 {
     QSqlQuery query(database);
-    if (!query.exec(sql) || !query.next())
-        return {};
-    return query.value(0);
+    return query.exec(sql) && query.next() ? query.value(0) : QVariant();
 }
 
 void exec(const QSqlDatabase& database, const QString& sql)
 {
-    QSqlQuery query(database);
-    ASSERT_TRUE(query.exec(sql)) << sql.toStdString();
+    ASSERT_TRUE(QSqlQuery(database).exec(sql)) << sql.toStdString();
 }
 
-int rowCount(const QSqlDatabase& database, const QString& table)
+int rowCount(const QSqlDatabase& database, const char* table)
 {
     return scalar(database, QStringLiteral("SELECT count(*) FROM ") + table).toInt();
 }
 
-// Writes a store file by hand, bypassing the controller.
-void writeRawStore(const QString& path, const QStringList& statements)
-{
-    {
-        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
-        raw.setDatabaseName(path);
-        ASSERT_TRUE(raw.open());
-        for (const QString& statement : statements)
-            exec(raw, statement);
-        raw.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
-}
-
 } // namespace
 
-TEST(PersistenceController, OpensNewStoreWithSchemaInItsOwnFolder)
+TEST(PersistenceController, OpensNewStoreWithSchemaInItsOwnFolderAndReopensIt)
 {
     QTemporaryDir root;
-    const QString path = root.filePath(QStringLiteral("nested/folder/TivrandApp.sqlite"));
-
-    auto store = PersistenceController::open(path);
-
-    ASSERT_TRUE(store.has_value()) << store.error().message.toStdString();
-    EXPECT_TRUE(QFileInfo::exists(path));
-    const QSqlDatabase database = (*store)->database();
-    EXPECT_EQ(scalar(database, QStringLiteral("PRAGMA user_version")).toInt(), currentStoreSchemaVersion);
-    EXPECT_EQ(scalar(database, QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
-    EXPECT_EQ(scalar(database, QStringLiteral("PRAGMA foreign_keys")).toInt(), 1);
-    for (const char* table : {"watched_app", "keyword", "keyword_history", "top_app", "rating", "rating_history", "item"}) {
-        EXPECT_EQ(rowCount(database, QString::fromLatin1(table)), 0) << table;
-    }
-}
-
-TEST(PersistenceController, ReopeningKeepsStoredData)
-{
-    QTemporaryDir root;
-    const QString path = root.filePath(QStringLiteral("TivrandApp.sqlite"));
+    const QString path = root.filePath("nested/folder/TivrandApp.sqlite");
     {
         auto store = PersistenceController::open(path);
-        ASSERT_TRUE(store.has_value());
-        exec((*store)->database(), QStringLiteral("INSERT INTO item (timestamp) VALUES (1)"));
+        ASSERT_TRUE(store.has_value()) << store.error().message.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(path));
+        const QSqlDatabase database = (*store)->database();
+        EXPECT_EQ(scalar(database, "PRAGMA user_version").toInt(), currentStoreSchemaVersion);
+        EXPECT_EQ(scalar(database, "PRAGMA journal_mode").toString(), "wal");
+        EXPECT_EQ(scalar(database, "PRAGMA foreign_keys").toInt(), 1);
+        for (const char* table : {"watched_app", "keyword", "keyword_history", "top_app", "rating", "rating_history", "item"})
+            EXPECT_EQ(rowCount(database, table), 0) << table;
+        exec(database, "INSERT INTO item (timestamp) VALUES (1)");
     }
-
     auto reopened = PersistenceController::open(path);
-
     ASSERT_TRUE(reopened.has_value()) << reopened.error().message.toStdString();
-    EXPECT_EQ(rowCount((*reopened)->database(), QStringLiteral("item")), 1);
+    EXPECT_EQ(rowCount((*reopened)->database(), "item"), 1);
 }
 
 TEST(PersistenceController, DeletingAWatchedAppCascadesToEverythingItOwns)
@@ -101,48 +70,50 @@ TEST(PersistenceController, DeletingAWatchedAppCascadesToEverythingItOwns)
              " VALUES (1, 0, '7', 'Top', 'Dev', '', 'https://y')",
              "INSERT INTO rating (id, watched_app_id, country_code, last_update) VALUES (1, 1, 'US', 0)",
              "INSERT INTO rating_history (rating_id, rating, rating_count, date) VALUES (1, 4.5, 10, 0)",
-         }) {
-        exec(database, QString::fromLatin1(statement));
-    }
+         })
+        exec(database, statement);
 
-    exec(database, QStringLiteral("DELETE FROM watched_app WHERE id = 1"));
+    exec(database, "DELETE FROM watched_app WHERE id = 1");
 
     for (const char* table : {"keyword", "keyword_history", "top_app", "rating", "rating_history"})
-        EXPECT_EQ(rowCount(database, QString::fromLatin1(table)), 0) << table;
+        EXPECT_EQ(rowCount(database, table), 0) << table;
 }
 
 TEST(PersistenceController, RefusesStoresItCannotRead)
 {
     QTemporaryDir root;
-
-    const QString newer = root.filePath(QStringLiteral("newer.sqlite"));
-    writeRawStore(newer, {QStringLiteral("CREATE TABLE future (x)"), QStringLiteral("PRAGMA user_version = 99")});
+    const QString newer = root.filePath("newer.sqlite");
+    {
+        QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "raw");
+        raw.setDatabaseName(newer);
+        ASSERT_TRUE(raw.open());
+        exec(raw, "CREATE TABLE future (x)");
+        exec(raw, "PRAGMA user_version = 99");
+        raw.close();
+    }
+    QSqlDatabase::removeDatabase("raw");
     const auto fromNewerProgram = PersistenceController::open(newer);
     ASSERT_FALSE(fromNewerProgram.has_value());
-    EXPECT_TRUE(fromNewerProgram.error().message.contains(QStringLiteral("99")));
+    EXPECT_TRUE(fromNewerProgram.error().message.contains("99"));
 
-    const QString garbage = root.filePath(QStringLiteral("garbage.sqlite"));
-    QFile file(garbage);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(4096, 'x'));
-    file.close();
-    EXPECT_FALSE(PersistenceController::open(garbage).has_value());
+    QFile garbage(root.filePath("garbage.sqlite"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, 'x'));
+    garbage.close();
+    EXPECT_FALSE(PersistenceController::open(garbage.fileName()).has_value());
 
-    EXPECT_FALSE(PersistenceController::open(QStringLiteral("/dev/null/TivrandApp.sqlite")).has_value());
+    EXPECT_FALSE(PersistenceController::open("/dev/null/TivrandApp.sqlite").has_value());
     EXPECT_FALSE(PersistenceController::open(QString()).has_value());
 }
 
 TEST(PersistenceController, SharedStoreLivesInTheApplicationDataFolder)
 {
-    const QString expected = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
-        + QStringLiteral("/TivrandApp.sqlite");
+    const QString expected = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/TivrandApp.sqlite";
     EXPECT_EQ(PersistenceController::defaultStorePath(), expected);
-
     PersistenceController& shared = PersistenceController::shared();
-
     EXPECT_EQ(&shared, &PersistenceController::shared());
     EXPECT_TRUE(QFileInfo::exists(expected));
-    EXPECT_EQ(scalar(shared.database(), QStringLiteral("PRAGMA user_version")).toInt(), currentStoreSchemaVersion);
+    EXPECT_EQ(scalar(shared.database(), "PRAGMA user_version").toInt(), currentStoreSchemaVersion);
 }
 
 TEST(PersistenceControllerDeathTest, StoreThatCannotBeOpenedStopsTheProgram)
@@ -152,14 +123,9 @@ TEST(PersistenceControllerDeathTest, StoreThatCannotBeOpenedStopsTheProgram)
     EXPECT_EXIT(
         {
             ::dup2(STDERR_FILENO, STDOUT_FILENO);
-            PersistenceController::openOrStop(QStringLiteral("/dev/null/TivrandApp.sqlite"));
+            PersistenceController::openOrStop("/dev/null/TivrandApp.sqlite");
         },
         ::testing::ExitedWithCode(EXIT_FAILURE), "Unresolved error Cannot create the store folder");
-}
-
-TEST(PersistenceControllerDeathTest, SharedStoreInAnUnusableFolderStopsTheProgram)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             ::dup2(STDERR_FILENO, STDOUT_FILENO);

@@ -7,6 +7,8 @@
 #include "TivrandApp/search/PlatformPickerButton.h"
 #include "TivrandApp/search/PlatformPickerView.h"
 #include "TivrandApp/search/SearchFiltersView.h"
+#include "TivrandApp/settings/SettingsView.h"
+#include "TivrandApp/settings/SettingsWindow.h"
 #include "TivrandApp/sidebar/AppListView.h"
 #include "TivrandApp/sidebar/CountryPickerPopover.h"
 #include "TivrandApp/sidebar/CountrySelector.h"
@@ -21,12 +23,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void save(QWidget& widget, const QString& name)
+void save(QWidget& widget, const QString& name, int maxCornerGray = 0x50)
 {
     const QImage shot = Testing::grabWhenShown(widget);
     ASSERT_FALSE(shot.isNull());
     // Drawn dark: a corner shows the dark window background, not a light default.
-    EXPECT_LT(qGray(shot.pixel(shot.width() - 3, shot.height() - 3)), 0x50) << name.toStdString();
+    EXPECT_LT(qGray(shot.pixel(shot.width() - 3, shot.height() - 3)), maxCornerGray) << name.toStdString();
     EXPECT_TRUE(Testing::saveScreenshot(shot, name));
 }
 
@@ -81,6 +83,18 @@ TEST(Screenshot, SearchSheetWithResults)
     QTest::mouseClick(sheet->resultView()->rows().front()->actions().addButton(), Qt::LeftButton);
     ASSERT_NE(sheet->resultView()->alert(), nullptr);
     save(*sheet->resultView()->alert(), "search-alert");
+}
+
+TEST(Screenshot, SettingsWindow)
+{
+    applyDarkStyle(*qApp);
+    QWidget owner;
+    ::testing::internal::CaptureStdout();
+    showSettingsWindow(&owner);
+    ::testing::internal::GetCapturedStdout();
+    const auto views = owner.findChildren<SettingsView*>();
+    ASSERT_EQ(views.size(), 1);
+    save(*views.front()->window(), "settings", 0x40);
 }
 
 } // namespace

@@ -16,72 +16,66 @@ QNetworkRequest built(const SearchAPIRouter& router)
     return request.value_or(QNetworkRequest());
 }
 
-QString encodedUrl(const SearchAPIRouter& router)
-{
-    return built(router).url().toString(QUrl::FullyEncoded);
-}
-
 } // namespace
 
-TEST(SearchAPIRouter, SearchUrlEncodesReservedCharactersOfTheTerm)
+TEST(SearchAPIRouter, UrlsCarryPathAndPercentEncodedQuery)
 {
-    ScopedEnvironmentVariable noOverride("TIVRAND_CATALOG_URL", "");
-    const auto router = SearchAPIRouter::searchApp("iphone", "c++ & c# = 100% fun é", "US", "en-US");
-    EXPECT_EQ(router.method(), HttpMethod::get);
-    EXPECT_TRUE(router.body().isEmpty());
-    EXPECT_EQ(encodedUrl(router), "https://amp-api-edge.apps.apple.com/v1/catalog/US/search"
-                                  "?platform=iphone&term=c%2B%2B%20%26%20c%23%20%3D%20100%25%20fun%20%C3%A9&l=en-US");
+    // The router reads the base URL when it is made.
+    const struct {
+        const char* baseOverride;
+        bool contents;
+        const char* platform;
+        const char* termOrIds;
+        const char* countryCode;
+        const char* language;
+        const char* url;
+    } cases[] = {
+        {"", false, "iphone", "c++ & c# = 100% fun é", "US", "en-US",
+         "https://amp-api-edge.apps.apple.com/v1/catalog/US/search"
+         "?platform=iphone&term=c%2B%2B%20%26%20c%23%20%3D%20100%25%20fun%20%C3%A9&l=en-US"},
+        {"", true, "realityDevice", "1,2,3", "GB", "en-GB",
+         "https://amp-api-edge.apps.apple.com/v1/catalog/GB/contents?platform=realityDevice&l=en-GB&ids=1%2C2%2C3"},
+        {"", false, "mac", "x", "a/b?c", "en",
+         "https://amp-api-edge.apps.apple.com/v1/catalog/a%2Fb%3Fc/search?platform=mac&term=x&l=en"},
+        {"http://127.0.0.1:8080/prefix/", false, "ipad", "x", "FR", "fr-FR",
+         "http://127.0.0.1:8080/prefix/v1/catalog/FR/search?platform=ipad&term=x&l=fr-FR"},
+    };
+    for (const auto& each : cases) {
+        ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", each.baseOverride);
+        const auto make = each.contents ? &SearchAPIRouter::getContents : &SearchAPIRouter::searchApp;
+        const SearchAPIRouter router = make(each.platform, each.termOrIds, each.countryCode, each.language);
+        EXPECT_EQ(built(router).url().toString(QUrl::FullyEncoded), each.url);
+        EXPECT_EQ(router.method(), HttpMethod::get);
+        EXPECT_TRUE(router.body().isEmpty());
+    }
 }
 
-TEST(SearchAPIRouter, ContentsUrlCarriesPlatformLanguageAndIds)
+TEST(SearchAPIRouter, FixedHeadersAndTheirOverrides)
 {
-    ScopedEnvironmentVariable noOverride("TIVRAND_CATALOG_URL", "");
-    const auto router = SearchAPIRouter::getContents("realityDevice", "1,2,3", "GB", "en-GB");
-    EXPECT_EQ(encodedUrl(router),
-              "https://amp-api-edge.apps.apple.com/v1/catalog/GB/contents?platform=realityDevice&l=en-GB&ids=1%2C2%2C3");
-}
-
-TEST(SearchAPIRouter, CountryCodeStaysInsideItsPathSegment)
-{
-    const auto router = SearchAPIRouter::searchApp("mac", "x", "a/b?c", "en");
-    EXPECT_EQ(built(router).url().path(QUrl::FullyEncoded), "/v1/catalog/a%2Fb%3Fc/search");
-}
-
-TEST(SearchAPIRouter, FixedHeaders)
-{
-    ScopedEnvironmentVariable noUrl("TIVRAND_CATALOG_URL", "");
-    ScopedEnvironmentVariable noToken("TIVRAND_CATALOG_TOKEN", "");
-    const QNetworkRequest request = built(SearchAPIRouter::searchApp("iphone", "x", "US", "en-US"));
-    EXPECT_EQ(request.rawHeader("Host"), "amp-api-edge.apps.apple.com");
-    EXPECT_EQ(request.rawHeader("user-agent"), "Tivrand");
-    EXPECT_EQ(request.rawHeader("Cookie"), "dslang=US-EN");
-    const QByteArray authorization = request.rawHeader("authorization");
-    ASSERT_TRUE(authorization.startsWith("Bearer "));
-    EXPECT_EQ(authorization.mid(7).count('.'), 2) << "a JSON Web Token has three parts";
-}
-
-TEST(SearchAPIRouter, EnvironmentOverridesBaseUrlTokenAndHost)
-{
-    ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", "http://127.0.0.1:8080/prefix/");
+    {
+        ScopedEnvironmentVariable noUrl("TIVRAND_CATALOG_URL", "");
+        ScopedEnvironmentVariable noToken("TIVRAND_CATALOG_TOKEN", "");
+        const QNetworkRequest request = built(SearchAPIRouter::searchApp("iphone", "x", "US", "en-US"));
+        EXPECT_EQ(request.rawHeader("Host"), "amp-api-edge.apps.apple.com");
+        EXPECT_EQ(request.rawHeader("user-agent"), "Tivrand");
+        EXPECT_EQ(request.rawHeader("Cookie"), "dslang=US-EN");
+        const QByteArray authorization = request.rawHeader("authorization");
+        ASSERT_TRUE(authorization.startsWith("Bearer "));
+        EXPECT_EQ(authorization.mid(7).count('.'), 2) << "a JSON Web Token has three parts";
+    }
     ScopedEnvironmentVariable token("TIVRAND_CATALOG_TOKEN", "test-token");
-    const QNetworkRequest request = built(SearchAPIRouter::searchApp("ipad", "x", "FR", "fr-FR"));
-    EXPECT_EQ(request.url().toString(QUrl::FullyEncoded),
-              "http://127.0.0.1:8080/prefix/v1/catalog/FR/search?platform=ipad&term=x&l=fr-FR");
-    EXPECT_EQ(request.rawHeader("Host"), "127.0.0.1:8080");
-    EXPECT_EQ(request.rawHeader("authorization"), "Bearer test-token");
-}
-
-TEST(SearchAPIRouter, HostHeaderOmitsDefaultPortsAndBracketsIPv6)
-{
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<const char*, const char*> hosts[] = {
+        {"http://127.0.0.1:8080/prefix/", "127.0.0.1:8080"},
         {"https://catalog.example:443", "catalog.example"},
         {"http://catalog.example:80", "catalog.example"},
         {"http://catalog.example:443", "catalog.example:443"},
         {"http://[::1]:9000", "[::1]:9000"},
     };
-    for (const auto& [base, host] : cases) {
+    for (const auto& [base, host] : hosts) {
         ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", base);
-        EXPECT_EQ(built(SearchAPIRouter::searchApp("iphone", "x", "US", "en")).rawHeader("Host"), host) << base;
+        const QNetworkRequest request = built(SearchAPIRouter::searchApp("iphone", "x", "US", "en"));
+        EXPECT_EQ(request.rawHeader("Host"), host) << base;
+        EXPECT_EQ(request.rawHeader("authorization"), "Bearer test-token");
     }
 }
 

@@ -23,8 +23,9 @@
 
 namespace Tivrand::Testing {
 
-// A complete app item for the US storefront, as the sheet would store it.
-inline AppPresentationItem watchedItem(const QString& appId, const QString& name, const QString& developer)
+// A complete app item, as the sheet would store it.
+inline AppPresentationItem watchedItem(const QString& appId, const QString& name, const QString& developer,
+                                       Platform platform = Platform::iPhone, const QString& countryCode = "US")
 {
     AppPresentationItem item;
     item.id = appId + "-item";
@@ -32,7 +33,8 @@ inline AppPresentationItem watchedItem(const QString& appId, const QString& name
     item.name = name;
     item.developerName = developer;
     item.appStoreUrl = "https://apps.apple.com/us/app/id" + appId;
-    item.country.countryCode = "US";
+    item.platform = platform;
+    item.country.countryCode = countryCode;
     return item;
 }
 

@@ -1,15 +1,8 @@
-#include "DiskStorageTestSupport.h"
+#include "CacheTestSupport.h"
 
-#include "tests/support/EventLoop.h"
-
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
 #include <QProcess>
-#include <QProcessEnvironment>
 
 #include <csignal>
-#include <cstring>
 #include <thread>
 
 namespace {
@@ -27,19 +20,13 @@ QString keyNumber(int index)
 
 // A value that tells by itself whether it is whole: a header with its generation, then a
 // body that follows from the key and the generation.
-QByteArray payload(int keyIndex, std::uint64_t generation, qsizetype bodySize)
+QByteArray payload(int keyIndex, std::uint64_t generation, qsizetype unit)
 {
     QByteArray bytes(sizeof generation, '\0');
     std::memcpy(bytes.data(), &generation, sizeof generation);
-    bytes.reserve(bytes.size() + bodySize);
-    for (qsizetype i = 0; i < bodySize; ++i)
+    for (qsizetype i = 0; i < unit * static_cast<qsizetype>(1 + generation % 7); ++i)
         bytes.append(static_cast<char>((i * 31 + keyIndex * 7 + static_cast<qsizetype>(generation)) & 0xff));
     return bytes;
-}
-
-qsizetype bodySizeFor(std::uint64_t generation, qsizetype unit)
-{
-    return unit * static_cast<qsizetype>(1 + generation % 7);
 }
 
 bool isWhole(const QByteArray& bytes, int keyIndex, qsizetype unit)
@@ -48,7 +35,7 @@ bool isWhole(const QByteArray& bytes, int keyIndex, qsizetype unit)
     if (bytes.size() < static_cast<qsizetype>(sizeof generation))
         return false;
     std::memcpy(&generation, bytes.constData(), sizeof generation);
-    return bytes == payload(keyIndex, generation, bodySizeFor(generation, unit));
+    return bytes == payload(keyIndex, generation, unit);
 }
 
 DiskStorageConfig configIn(const QString& root)
@@ -62,9 +49,7 @@ TEST(DiskStorageConcurrencyTest, ConcurrentStoresAndReadsSeeWholeValues)
     auto storage = DiskStorageBackend::make(configIn(root.path()), true);
     constexpr qsizetype unit = 2048;
     constexpr int rounds = 150;
-    std::atomic<int> torn = 0;
-    std::atomic<int> readErrors = 0;
-    std::atomic<int> storeErrors = 0;
+    std::atomic<int> torn = 0, readErrors = 0, storeErrors = 0;
 
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -72,7 +57,7 @@ TEST(DiskStorageConcurrencyTest, ConcurrentStoresAndReadsSeeWholeValues)
             for (int i = 0; i < rounds; ++i) {
                 const int index = (i + t) % keyCount;
                 const auto generation = static_cast<std::uint64_t>(t * rounds + i);
-                if (!storage->store(payload(index, generation, bodySizeFor(generation, unit)), keyNumber(index)))
+                if (!storage->store(payload(index, generation, unit), keyNumber(index)))
                     ++storeErrors;
                 if (i % 25 == 0)
                     (void)storage->remove(keyNumber(index));
@@ -109,7 +94,7 @@ TEST(DiskStorageCrashTest, DISABLED_WriterChild)
     auto storage = DiskStorageBackend::make(configIn(root), true);
     for (std::uint64_t generation = 0;; ++generation) {
         const int index = static_cast<int>(generation % keyCount);
-        (void)storage->store(payload(index, generation, bodySizeFor(generation, 64 * 1024)), keyNumber(index));
+        (void)storage->store(payload(index, generation, 64 * 1024), keyNumber(index));
         std::printf("stored\n");
         std::fflush(stdout);
     }

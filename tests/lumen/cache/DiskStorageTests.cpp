@@ -1,11 +1,7 @@
-#include "DiskStorageTestSupport.h"
+#include "CacheTestSupport.h"
 
 #include "Lumen/cache/DiskFileName.h"
 #include "Lumen/foundation/Digest.h"
-
-#include <gtest/gtest.h>
-
-#include <QStandardPaths>
 
 #include <latch>
 
@@ -14,20 +10,19 @@ namespace {
 using namespace Lumen;
 using namespace Lumen::Testing;
 
+const QString iconKey = QStringLiteral("https://example.com/a/icon.png");
+
 bool isMiss(const std::expected<std::optional<QByteArray>, LumenError>& answer)
 {
     return answer && !*answer;
 }
 
-const QString iconKey = QStringLiteral("https://example.com/a/icon.png");
-
 class DiskStorageTest : public ::testing::Test {
 protected:
-    DiskStorageConfig config(std::shared_ptr<FileManager> fileManager = nullptr)
+    DiskStorageConfig config(std::shared_ptr<FileManager> manager = nullptr)
     {
-        return DiskStorageConfig(QStringLiteral("test"), 0, std::move(fileManager), root.path());
+        return DiskStorageConfig(QStringLiteral("test"), 0, manager ? manager : fileManager, root.path());
     }
-
     std::shared_ptr<DiskStorageBackend> make(DiskStorageConfig settings)
     {
         auto storage = DiskStorageBackend::make(std::move(settings), true, date.clock());
@@ -36,24 +31,24 @@ protected:
     }
     std::shared_ptr<DiskStorageBackend> make() { return make(config()); }
 
-    FileMetadata stampsOf(const QString& path)
+    static FileMetadata stampsOf(const QString& path) { return *PosixFileManager().metadata(path, true); }
+    static double seconds(std::optional<Date> date) { return date->time_since_epoch().count(); }
+    QByteArray read(DiskStorageBackend& storage, const QString& key = iconKey)
     {
-        return *PosixFileManager().metadata(path, true);
+        return storage.value(key, std::nullopt, ExpirationExtending::none())->value_or("miss");
     }
 
     QTemporaryDir root;
     FakeDate date;
+    std::shared_ptr<FaultyFileManager> fileManager = std::make_shared<FaultyFileManager>();
 };
 
 TEST_F(DiskStorageTest, FileNames)
 {
     DiskStorageConfig settings = config();
-    const QString hashed = QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    EXPECT_EQ(diskCacheFileName(QStringLiteral("abc"), std::nullopt, settings), hashed);
-
+    EXPECT_EQ(diskCacheFileName(QStringLiteral("abc"), std::nullopt, settings),
+              QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
     const QString iconHash = *diskCacheFileName(iconKey, std::nullopt, settings);
-    EXPECT_EQ(iconHash.size(), 64);
-    EXPECT_EQ(iconHash, iconHash.toLower());
 
     settings.autoExtAfterHashedFileName = true;
     EXPECT_EQ(diskCacheFileName(iconKey, std::nullopt, settings), iconHash + QStringLiteral(".png"));
@@ -82,7 +77,8 @@ TEST_F(DiskStorageTest, UnhashedNamesNeverLeaveTheDirectory)
     auto storage = make(settings);
     for (const QString& key : {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("../escape"),
                                QStringLiteral("a/b"), QStringLiteral("nul\0byte")}) {
-        EXPECT_EQ(storage->cacheFileName(key), std::nullopt) << key.toStdString();
+        SCOPED_TRACE(key.toStdString());
+        EXPECT_EQ(storage->cacheFileName(key), std::nullopt);
         const auto stored = storage->store("x", key);
         ASSERT_FALSE(stored);
         EXPECT_TRUE(stored.error().reasonAs<LumenError::CacheErrorReason::CannotCreateCacheFile>());
@@ -92,7 +88,7 @@ TEST_F(DiskStorageTest, UnhashedNamesNeverLeaveTheDirectory)
     EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
 }
 
-TEST_F(DiskStorageTest, DirectoryAndQueues)
+TEST_F(DiskStorageTest, DirectoryAndQueueLabels)
 {
     auto storage = make();
     EXPECT_EQ(storage->directoryPath(), root.path() + QStringLiteral("/com.vantrel.Lumen.ImageCache.test"));
@@ -100,30 +96,18 @@ TEST_F(DiskStorageTest, DirectoryAndQueues)
     EXPECT_EQ(storage->propertyQueue()->label(), QStringLiteral("com.vantrel.lumen.DiskStorage.Backend.propertyQueue"));
     EXPECT_EQ(storage->maybeCachedCheckingQueue()->label(), QStringLiteral("com.vantrel.Lumen.maybeCachedCheckingQueue"));
     EXPECT_EQ(storage->metaChangingQueue()->label(), QStringLiteral("com.vantrel.Lumen.ImageCache.test"));
-
-    DiskStorageConfig userCache(QStringLiteral("default"), 0);
-    EXPECT_EQ(userCache.resolveDirectory(),
-              QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-                  + QStringLiteral("/com.vantrel.Lumen.ImageCache.default"));
-
-    DiskStorageConfig custom = config();
-    custom.cachePathBlock = [](const QString& base, const QString& name) { return base + QStringLiteral("/x/") + name; };
-    EXPECT_EQ(DiskStorageBackend::make(custom, false)->directoryPath(),
-              root.path() + QStringLiteral("/x/com.vantrel.Lumen.ImageCache.test"));
 }
 
 TEST_F(DiskStorageTest, StampsAreWrittenRoundedUpAndSurviveForeignReads)
 {
-    for (const auto store : {PosixFileManager::LastAccessStore::extendedAttribute,
-                             PosixFileManager::LastAccessStore::accessTimeOnly}) {
+    for (const auto store : {PosixFileManager::LastAccessStore::extendedAttribute, PosixFileManager::LastAccessStore::accessTimeOnly}) {
         auto storage = make(config(std::make_shared<PosixFileManager>(store)));
         date.set(100.4);
         ASSERT_TRUE(storage->store("bytes", iconKey, StorageExpiration::seconds(10)));
         const QString path = *storage->cacheFilePath(iconKey);
-
         FileMetadata meta = *PosixFileManager(store).metadata(path, true);
-        EXPECT_EQ(meta.lastAccess->time_since_epoch().count(), 101.0);
-        EXPECT_EQ(meta.expiry->time_since_epoch().count(), 111.0);
+        EXPECT_EQ(seconds(meta.lastAccess), 101.0);
+        EXPECT_EQ(seconds(meta.expiry), 111.0);
 
         QFile other(path);
         ASSERT_TRUE(other.open(QIODevice::ReadOnly));
@@ -132,85 +116,65 @@ TEST_F(DiskStorageTest, StampsAreWrittenRoundedUpAndSurviveForeignReads)
         EXPECT_EQ(storage->value(iconKey, date.now(), true, ExpirationExtending::none(), std::nullopt)->value(), "bytes");
         meta = *PosixFileManager(store).metadata(path, true);
         if (store == PosixFileManager::LastAccessStore::extendedAttribute) {
-            EXPECT_EQ(meta.lastAccess->time_since_epoch().count(), 101.0);
+            EXPECT_EQ(seconds(meta.lastAccess), 101.0);
         }
-        EXPECT_EQ(meta.expiry->time_since_epoch().count(), 111.0);
+        EXPECT_EQ(seconds(meta.expiry), 111.0);
         ASSERT_TRUE(storage->removeAll(true));
     }
 }
 
-TEST_F(DiskStorageTest, ExpiredStoreWritesNothing)
-{
-    auto storage = make();
-    ASSERT_TRUE(storage->store("old", iconKey));
-    ASSERT_TRUE(storage->store("new", iconKey, StorageExpiration::expired()));
-    ASSERT_TRUE(storage->store("new", QStringLiteral("other"), StorageExpiration::days(0)));
-    EXPECT_EQ(fileNamesIn(storage->directoryPath()).size(), 1U);
-    EXPECT_EQ(storage->value(iconKey, std::nullopt, ExpirationExtending::none())->value(), "old");
-}
-
-TEST_F(DiskStorageTest, LookupExpiryBoundary)
+TEST_F(DiskStorageTest, ExpiryBoundaries)
 {
     auto storage = make();
     date.set(1000);
     ASSERT_TRUE(storage->store("v", iconKey, StorageExpiration::seconds(60)));
+    // An already expired store writes nothing and keeps the older file.
+    ASSERT_TRUE(storage->store("new", iconKey, StorageExpiration::expired()));
+    ASSERT_TRUE(storage->store("new", QStringLiteral("other"), StorageExpiration::days(0)));
+    EXPECT_EQ(fileNamesIn(storage->directoryPath()).size(), 1U);
+
     const Date expiry(TimeInterval(1060));
     EXPECT_TRUE(isMiss(storage->value(iconKey, expiry, true, ExpirationExtending::none(), std::nullopt)));
-    EXPECT_EQ(storage->value(iconKey, expiry - TimeInterval(1), true, ExpirationExtending::none(), std::nullopt)->value(),
-              "v");
+    EXPECT_EQ(storage->value(iconKey, expiry - TimeInterval(1), true, ExpirationExtending::none(), std::nullopt)->value(), "v");
     EXPECT_FALSE(storage->isCached(iconKey, expiry, std::nullopt));
     EXPECT_TRUE(storage->isCached(iconKey, expiry - TimeInterval(1), std::nullopt));
 }
 
-TEST_F(DiskStorageTest, PresenceChecksLeaveStampsAlone)
-{
-    auto storage = make();
-    ASSERT_TRUE(storage->store("content", iconKey, StorageExpiration::seconds(100)));
-    const QString path = *storage->cacheFilePath(iconKey);
-    const FileMetadata before = stampsOf(path);
-
-    date.advance(50);
-    const auto present = storage->value(iconKey, date.now(), false, ExpirationExtending::cacheTime(), std::nullopt);
-    ASSERT_TRUE(present && *present);
-    EXPECT_TRUE(present->value().isEmpty());
-    EXPECT_TRUE(storage->isCached(iconKey));
-    drainQueues(*storage);
-    const FileMetadata after = stampsOf(path);
-    EXPECT_EQ(after.lastAccess, before.lastAccess);
-    EXPECT_EQ(after.expiry, before.expiry);
-}
-
-TEST_F(DiskStorageTest, HitsExtendTheStampsAfterwards)
+TEST_F(DiskStorageTest, OnlyLoadingHitsExtendTheStamps)
 {
     auto storage = make();
     date.set(1'000'000);
-    ASSERT_TRUE(storage->store("a", QStringLiteral("cacheTime"), StorageExpiration::days(7)));
-    ASSERT_TRUE(storage->store("b", QStringLiteral("expirationTime"), StorageExpiration::days(7)));
-    ASSERT_TRUE(storage->store("c", QStringLiteral("none"), StorageExpiration::days(7)));
+    for (const char* name : {"cacheTime", "expirationTime", "none", "presence"})
+        ASSERT_TRUE(storage->store("a", QString::fromLatin1(name), StorageExpiration::days(7)));
 
     date.advance(3 * 86400 + 0.5);
     ASSERT_TRUE(storage->value(QStringLiteral("cacheTime"), std::nullopt, ExpirationExtending::cacheTime()));
     ASSERT_TRUE(storage->value(QStringLiteral("expirationTime"), std::nullopt,
                                ExpirationExtending::expirationTime(StorageExpiration::seconds(10))));
     ASSERT_TRUE(storage->value(QStringLiteral("none"), std::nullopt, ExpirationExtending::none()));
+    const auto present = storage->value(QStringLiteral("presence"), date.now(), false, ExpirationExtending::cacheTime(), std::nullopt);
+    ASSERT_TRUE(present && *present);
+    EXPECT_TRUE(present->value().isEmpty());
+    EXPECT_TRUE(storage->isCached(QStringLiteral("presence")));
     drainQueues(*storage);
 
     const double now = 1'000'000 + 3 * 86400 + 1; // rounded up
     FileMetadata meta = stampsOf(*storage->cacheFilePath(QStringLiteral("cacheTime")));
-    EXPECT_EQ(meta.lastAccess->time_since_epoch().count(), now);
-    EXPECT_EQ(meta.expiry->time_since_epoch().count(), now + 7 * 86400);
-    meta = stampsOf(*storage->cacheFilePath(QStringLiteral("expirationTime")));
-    EXPECT_EQ(meta.expiry->time_since_epoch().count(), now + 10);
-    meta = stampsOf(*storage->cacheFilePath(QStringLiteral("none")));
-    EXPECT_EQ(meta.lastAccess->time_since_epoch().count(), 1'000'000);
-    EXPECT_EQ(meta.expiry->time_since_epoch().count(), 1'000'000 + 7 * 86400);
+    EXPECT_EQ(seconds(meta.lastAccess), now);
+    EXPECT_EQ(seconds(meta.expiry), now + 7 * 86400);
+    EXPECT_EQ(seconds(stampsOf(*storage->cacheFilePath(QStringLiteral("expirationTime"))).expiry), now + 10);
+    for (const char* name : {"none", "presence"}) {
+        SCOPED_TRACE(name);
+        meta = stampsOf(*storage->cacheFilePath(QString::fromLatin1(name)));
+        EXPECT_EQ(seconds(meta.lastAccess), 1'000'000);
+        EXPECT_EQ(seconds(meta.expiry), 1'000'000 + 7 * 86400);
+    }
 }
 
 TEST_F(DiskStorageTest, LateExtensionLeavesANewerStoreAlone)
 {
     auto storage = make();
     ASSERT_TRUE(storage->store("first", iconKey, StorageExpiration::seconds(100)));
-
     std::latch release(1);
     storage->metaChangingQueue()->async([&release] { release.wait(); });
     ASSERT_TRUE(storage->value(iconKey, std::nullopt, ExpirationExtending::cacheTime()));
@@ -219,35 +183,106 @@ TEST_F(DiskStorageTest, LateExtensionLeavesANewerStoreAlone)
     release.count_down();
     drainQueues(*storage);
 
-    const FileMetadata meta = stampsOf(*storage->cacheFilePath(iconKey));
-    EXPECT_EQ(*meta.expiry, date.now() + TimeInterval(5000));
-    EXPECT_EQ(storage->value(iconKey, std::nullopt, ExpirationExtending::none())->value(), "second");
+    EXPECT_EQ(*stampsOf(*storage->cacheFilePath(iconKey)).expiry, date.now() + TimeInterval(5000));
+    EXPECT_EQ(read(*storage), "second");
 }
 
 TEST_F(DiskStorageTest, GateAnswersFromTheListingAndLaterStores)
 {
+    fileManager->fail(FileOperation::directoryNames);
+    auto unlisted = make();
+    fileManager->heal(FileOperation::directoryNames);
     auto storage = make();
     const QString foreign = *storage->cacheFilePath(QStringLiteral("placed later"));
     QFile file(foreign);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("x");
     file.close();
     ASSERT_TRUE(PosixFileManager().setStamps(foreign, FileStamps{date.now(), date.now() + TimeInterval(100)}, std::nullopt));
 
     EXPECT_FALSE(storage->isCached(QStringLiteral("placed later")));
-    // A storage made anew lists it.
     EXPECT_TRUE(make()->isCached(QStringLiteral("placed later")));
-
+    // A storage whose listing failed knows nothing, so it asks the file system.
+    EXPECT_TRUE(unlisted->isCached(QStringLiteral("placed later")));
     ASSERT_TRUE(storage->store("y", QStringLiteral("stored")));
     EXPECT_TRUE(storage->isCached(QStringLiteral("stored")));
 }
 
-TEST_F(DiskStorageTest, DirectoryDeletedFromOutsideIsMadeAgain)
+TEST_F(DiskStorageTest, DirectoryDeletedFromOutside)
 {
     auto storage = make();
     ASSERT_TRUE(QDir(storage->directoryPath()).removeRecursively());
     ASSERT_TRUE(storage->store("back", iconKey));
-    EXPECT_EQ(storage->value(iconKey, std::nullopt, ExpirationExtending::none())->value(), "back");
+    EXPECT_EQ(read(*storage), "back");
+
+    // When it cannot be made again, the storage turns unready for good.
+    ASSERT_TRUE(QDir(storage->directoryPath()).removeRecursively());
+    fileManager->fail(FileOperation::createDirectory, EROFS);
+    EXPECT_EQ(storage->store("new value", iconKey).error().errorCode(), 3009);
+    EXPECT_FALSE(storage->isStorageReady());
+    fileManager->heal(FileOperation::createDirectory);
+    EXPECT_EQ(storage->store("new value", iconKey).error().errorCode(), 3011);
+    EXPECT_EQ(storage->value(iconKey, std::nullopt, ExpirationExtending::none()).error().errorCode(), 3011);
+    EXPECT_FALSE(storage->isCached(iconKey));
+}
+
+TEST_F(DiskStorageTest, CreationFailures)
+{
+    fileManager->fail(FileOperation::createDirectory, EACCES);
+    const auto refused = DiskStorageBackend::makePrepared(config(), date.clock());
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().errorCode(), 3005);
+    auto unready = make();
+    EXPECT_FALSE(unready->isStorageReady());
+    EXPECT_EQ(unready->store("v", iconKey).error().errorCode(), 3011);
+}
+
+// Whatever step fails, no torn or leftover file appears and the old value stays.
+TEST_F(DiskStorageTest, FailedStoresLeaveOnlyTheOldFile)
+{
+    const struct { const char* name; std::optional<FileOperation> failing; int code; DataWritingOptions options; int errorCode; } cases[] = {
+        {"partial write", FileOperation::write, ENOSPC, {}, 3009},
+        {"stamps", FileOperation::setStamps, EPERM, {}, 3010},
+        {"rename", FileOperation::replace, EXDEV, {}, 3009},
+        {"without overwriting", std::nullopt, EEXIST, DataWritingOption::withoutOverwriting, 3009},
+    };
+    auto storage = make();
+    ASSERT_TRUE(storage->store("old value", iconKey));
+    fileManager->setPartialWriteBytes(3);
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        if (test.failing)
+            fileManager->fail(*test.failing, test.code);
+        const auto stored = storage->store(QByteArray(4096, 'n'), iconKey, std::nullopt, test.options);
+        ASSERT_FALSE(stored);
+        EXPECT_EQ(stored.error().errorCode(), test.errorCode);
+        if (const auto* reason = stored.error().reasonAs<LumenError::CacheErrorReason::CannotCreateCacheFile>()) {
+            EXPECT_EQ(reason->error.code(), test.code);
+            EXPECT_EQ(reason->key, iconKey);
+        } else {
+            EXPECT_EQ(stored.error().reasonAs<LumenError::CacheErrorReason::CannotSetCacheFileAttribute>()->error.code(), test.code);
+        }
+        EXPECT_EQ(fileNamesIn(storage->directoryPath()), std::set<QString>{*storage->cacheFileName(iconKey)});
+        EXPECT_EQ(read(*storage), "old value");
+        if (test.failing)
+            fileManager->heal(*test.failing);
+    }
+}
+
+TEST_F(DiskStorageTest, ReadFailures)
+{
+    auto storage = make();
+    ASSERT_TRUE(storage->store("old value", iconKey));
+    const auto valueFailing = [&](FileOperation operation, int code) {
+        fileManager->fail(operation, code);
+        auto answer = storage->value(iconKey, std::nullopt, ExpirationExtending::cacheTime());
+        fileManager->heal(operation);
+        return answer;
+    };
+    // A file vanishing between the check and the read is a miss.
+    EXPECT_TRUE(isMiss(valueFailing(FileOperation::read, FileManager::missingItemCode)));
+    EXPECT_TRUE(isMiss(valueFailing(FileOperation::metadata, FileManager::missingItemCode)));
+    EXPECT_EQ(valueFailing(FileOperation::read, EIO).error().errorCode(), 3004);
+    EXPECT_EQ(valueFailing(FileOperation::metadata, EACCES).error().errorCode(), 3003);
 }
 
 TEST_F(DiskStorageTest, RemovalsAndTheirErrors)
@@ -256,15 +291,12 @@ TEST_F(DiskStorageTest, RemovalsAndTheirErrors)
     ASSERT_TRUE(storage->store("v", iconKey));
     ASSERT_TRUE(storage->remove(iconKey));
     EXPECT_FALSE(storage->isCached(iconKey));
-    const auto missing = storage->remove(iconKey);
-    ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.error().code(), FileManager::missingItemCode);
+    EXPECT_EQ(storage->remove(iconKey).error().code(), FileManager::missingItemCode);
 
     ASSERT_TRUE(storage->store("v", iconKey));
     ASSERT_TRUE(storage->removeAll());
     EXPECT_TRUE(QDir(storage->directoryPath()).exists());
     EXPECT_TRUE(fileNamesIn(storage->directoryPath()).empty());
-
     ASSERT_TRUE(storage->removeAll(true));
     EXPECT_FALSE(QDir(storage->directoryPath()).exists());
     EXPECT_FALSE(storage->removeAll());

@@ -1,13 +1,8 @@
-#include "ImageCacheTestSupport.h"
+#include "CacheTestSupport.h"
 
 #include "Lumen/cache/LumenNotifications.h"
 
-#include <QDir>
-#include <QFile>
 #include <QGuiApplication>
-#include <QSignalSpy>
-
-#include <set>
 
 namespace {
 
@@ -16,7 +11,7 @@ using namespace Lumen::Testing;
 using Tivrand::Testing::pumpEvents;
 using Tivrand::Testing::waitUntil;
 
-// Every cleaning notification, with what the main thread had seen of completions by then.
+// Every cleaning notification, with how many completions the main thread had seen by then.
 class NotificationLog {
 public:
     NotificationLog()
@@ -25,9 +20,7 @@ public:
                                         &LumenNotifications::instance(),
                                         [this](const std::shared_ptr<ImageCache>& sender, const QVariantMap& info) {
                                             senders.push_back(sender);
-                                            names.push_back(
-                                                info.value(QString::fromLatin1(LumenNotifications::cleanedHashKey))
-                                                    .toStringList());
+                                            names.push_back(info.value(QString::fromLatin1(LumenNotifications::cleanedHashKey)).toStringList());
                                             completionsBefore.push_back(completions);
                                         });
     }
@@ -44,38 +37,48 @@ private:
 
 void storeFile(ImageCache& cache, const QString& key, StorageExpiration expiration, QByteArray bytes = "bytes")
 {
-    Captured<CacheStoreResult> stored;
-    cache.storeToDisk(std::move(bytes), key, QString(), std::nullopt, expiration, CallbackQueue::untouch(),
-                      [&stored](CacheStoreResult result) { stored.set(std::move(result)); });
-    ASSERT_TRUE(stored.wait().diskCacheResult.has_value());
+    ASSERT_TRUE(storeFileAndWait(cache, key, expiration, std::move(bytes)).diskCacheResult.has_value());
 }
 
-TEST_F(ImageCacheTest, ClearCacheEmptiesMemoryAtOnceAndDiskBeforeTheCompletion)
+QStringList hashes(ImageCache& cache, std::initializer_list<const char*> keys)
 {
-    const auto cache = makeCache();
+    QStringList names;
+    for (const char* key : keys)
+        names.push_back(*cache.hash(QString::fromLatin1(key)));
+    return names;
+}
+
+// Runs a cleaning or clearing that takes a completion and waits for it on the main thread.
+template <typename Operation>
+void runToCompletion(Operation operation, NotificationLog* log = nullptr)
+{
+    Captured<bool> done;
+    operation([&] {
+        if (log)
+            ++log->completions;
+        done.set(true);
+    });
+    EXPECT_TRUE(done.wait());
+    EXPECT_TRUE(done.onMainThread());
+}
+
+TEST_F(ImageCacheTest, ClearingEmptiesMemoryAtOnceAndDiskBeforeTheCompletion)
+{
+    const auto cache = makeFaultyCache();
     cache->store(bitmapImage(), std::nullopt, QStringLiteral("a"));
     drainIO(*cache);
-
     Captured<bool> cleared;
     cache->clearCache([&] { cleared.set(QDir(cache->diskStorage()->directoryPath()).isEmpty()); });
     EXPECT_FALSE(cache->memoryStorage()->isCached(QStringLiteral("a")));
     EXPECT_TRUE(cleared.wait());
     EXPECT_TRUE(cleared.onMainThread());
-}
 
-TEST_F(ImageCacheTest, ClearDiskCacheCompletesEvenWhenItCannotClear)
-{
-    const auto cache = makeFaultyCache();
+    // The completion comes also when the disk cannot be cleared or is gone.
     fileManager->fail(FileOperation::removeTree);
-    Captured<bool> done;
-    cache->clearDiskCache([&done] { done.set(true); });
-    EXPECT_TRUE(done.wait());
-
+    runToCompletion([&](auto done) { cache->clearDiskCache(done); });
     fileManager->heal(FileOperation::removeTree);
     ASSERT_TRUE(QDir(cache->diskStorage()->directoryPath()).removeRecursively());
-    Captured<bool> again;
-    cache->clearDiskCache([&again] { again.set(true); });
-    EXPECT_TRUE(again.wait());
+    runToCompletion([&](auto done) { cache->clearDiskCache(done); });
 }
 
 TEST_F(ImageCacheTest, CleaningAnnouncesTheExpiredFilesBeforeItsCompletion)
@@ -87,25 +90,19 @@ TEST_F(ImageCacheTest, CleaningAnnouncesTheExpiredFilesBeforeItsCompletion)
     date.advance(30);
 
     NotificationLog log;
-    Captured<bool> done;
-    cache->cleanExpiredDiskCache([&] {
-        ++log.completions;
-        done.set(true);
-    });
-    done.wait();
-    EXPECT_TRUE(done.onMainThread());
+    runToCompletion([&](auto done) { cache->cleanExpiredDiskCache(done); }, &log);
     ASSERT_EQ(log.names.size(), 1U);
     EXPECT_EQ(log.senders.front(), cache);
     EXPECT_EQ(log.completionsBefore.front(), 0);
-    const QStringList& names = log.names.front();
-    EXPECT_EQ(std::set<QString>(names.cbegin(), names.cend()),
-              (std::set<QString>{*cache->hash(QStringLiteral("old-1")), *cache->hash(QStringLiteral("old-2"))}));
+    QStringList names = log.names.front();
+    names.sort();
+    QStringList expected = hashes(*cache, {"old-1", "old-2"});
+    expected.sort();
+    EXPECT_EQ(names, expected);
     EXPECT_TRUE(cache->isCached(QStringLiteral("fresh")));
 
     // Nothing left to remove: no notification, the completion still comes.
-    Captured<bool> second;
-    cache->cleanExpiredDiskCache([&second] { second.set(true); });
-    second.wait();
+    runToCompletion([&](auto done) { cache->cleanExpiredDiskCache(done); });
     pumpEvents(std::chrono::milliseconds(20));
     EXPECT_EQ(log.names.size(), 1U);
 }
@@ -114,12 +111,10 @@ TEST_F(ImageCacheTest, CleaningTrimsToTheSizeLimitAfterTheExpiredFiles)
 {
     const auto cache = makeCache();
     storeFile(*cache, QStringLiteral("expired"), StorageExpiration::seconds(5), QByteArray(100, 'e'));
-    date.advance(1);
-    storeFile(*cache, QStringLiteral("oldest"), StorageExpiration::days(1), QByteArray(400, 'o'));
-    date.advance(1);
-    storeFile(*cache, QStringLiteral("middle"), StorageExpiration::days(1), QByteArray(400, 'm'));
-    date.advance(1);
-    storeFile(*cache, QStringLiteral("newest"), StorageExpiration::days(1), QByteArray(300, 'n'));
+    for (const auto& [name, size] : {std::pair{"oldest", 400}, {"middle", 400}, {"newest", 300}}) {
+        date.advance(1);
+        storeFile(*cache, QString::fromLatin1(name), StorageExpiration::days(1), QByteArray(size, 'x'));
+    }
     date.advance(10);
     DiskStorageConfig config = cache->diskStorage()->config();
     config.sizeLimit = 1000;
@@ -128,9 +123,7 @@ TEST_F(ImageCacheTest, CleaningTrimsToTheSizeLimitAfterTheExpiredFiles)
     NotificationLog log;
     cache->cleanExpiredCacheAsync();
     ASSERT_TRUE(waitUntil([&log] { return !log.names.empty(); }));
-    EXPECT_EQ(log.names.front(), (QStringList{*cache->hash(QStringLiteral("expired")),
-                                              *cache->hash(QStringLiteral("oldest")),
-                                              *cache->hash(QStringLiteral("middle"))}));
+    EXPECT_EQ(log.names.front(), hashes(*cache, {"expired", "oldest", "middle"}));
     EXPECT_TRUE(cache->isCached(QStringLiteral("newest")));
 }
 
@@ -143,50 +136,12 @@ TEST_F(ImageCacheTest, FilesRemovedBeforeAFailureAreStillAnnounced)
     fileManager->fail(FileOperation::remove, EACCES, 1);
 
     NotificationLog log;
-    Captured<bool> done;
-    cache->cleanExpiredDiskCache([&done] { done.set(true); });
-    done.wait();
+    runToCompletion([&](auto done) { cache->cleanExpiredDiskCache(done); });
     ASSERT_EQ(log.names.size(), 1U);
     ASSERT_EQ(log.names.front().size(), 1);
     const QStringList remaining = QDir(cache->diskStorage()->directoryPath()).entryList(QDir::Files);
     EXPECT_EQ(remaining.size(), 1);
     EXPECT_FALSE(remaining.contains(log.names.front().front()));
-}
-
-TEST_F(ImageCacheTest, DiskSizeIsMeasuredOnTheIOQueue)
-{
-    const auto cache = makeFaultyCache();
-    Captured<std::expected<std::uint64_t, LumenError>> empty;
-    cache->calculateDiskStorageSize([&empty](auto size) { empty.set(size); });
-    EXPECT_EQ(empty.wait(), 0U);
-    EXPECT_TRUE(empty.onMainThread());
-
-    storeFile(*cache, QStringLiteral("a"), StorageExpiration::days(1), QByteArray(123, 'a'));
-    storeFile(*cache, QStringLiteral("b"), StorageExpiration::days(1), QByteArray(77, 'b'));
-    Captured<std::expected<std::uint64_t, LumenError>> filled;
-    cache->calculateDiskStorageSize([&filled](auto size) { filled.set(size); });
-    EXPECT_EQ(filled.wait(), 200U);
-
-    fileManager->fail(FileOperation::list);
-    Captured<std::expected<std::uint64_t, LumenError>> failed;
-    cache->calculateDiskStorageSize([&failed](auto size) { failed.set(size); });
-    const auto answer = failed.wait();
-    ASSERT_FALSE(answer.has_value());
-    EXPECT_EQ(answer.error().errorCode(), 3001);
-}
-
-TEST_F(ImageCacheTest, ExpiredMemoryEntriesAreSweptOnRequest)
-{
-    const auto cache = makeCache();
-    cache->store(bitmapImage(), std::nullopt, QStringLiteral("short"),
-                 LumenParsedOptionsInfo(LumenOptionsInfo{Option::MemoryCacheExpiration{StorageExpiration::seconds(1)}}),
-                 false);
-    cache->store(bitmapImage(), std::nullopt, QStringLiteral("long"), LumenParsedOptionsInfo(), false);
-    date.advance(5);
-    cache->cleanExpiredMemoryCache();
-    EXPECT_EQ(cache->memoryStorage()->keys(), std::vector<QString>{QStringLiteral("long")});
-    cache->clearMemoryCache();
-    EXPECT_TRUE(cache->memoryStorage()->keys().empty());
 }
 
 TEST_F(ImageCacheTest, LeavingTheActiveStateCleansTheDisk)
@@ -207,11 +162,9 @@ TEST_F(ImageCacheTest, LeavingTheActiveStateCleansTheDisk)
     emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
     pumpEvents(std::chrono::milliseconds(20));
     EXPECT_TRUE(log.names.empty());
-
     emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
     ASSERT_TRUE(waitUntil([&log] { return !log.names.empty(); }));
-    EXPECT_EQ(log.names.front(),
-              (QStringList{*cache->hash(QStringLiteral("expiring")), *cache->hash(QStringLiteral("big"))}));
+    EXPECT_EQ(log.names.front(), hashes(*cache, {"expiring", "big"}));
 
     // A cache that is gone no longer listens.
     const QString directory = cache->diskStorage()->directoryPath();

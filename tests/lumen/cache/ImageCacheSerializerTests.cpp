@@ -1,27 +1,15 @@
-#include "ImageCacheTestSupport.h"
+#include "CacheTestSupport.h"
 
 #include "Lumen/cache/FormatIndicatedCacheSerializer.h"
 #include "Lumen/foundation/imaging/ImageDecoding.h"
 #include "Lumen/foundation/imaging/ImageFormat.h"
 #include "tests/support/GifWriter.h"
 
-#include <QFile>
-
 namespace {
 
 using namespace Lumen;
 using namespace Lumen::Testing;
 using Tivrand::Testing::solidGifFrame;
-using Tivrand::Testing::writeGif;
-
-QByteArray encoded(const QImage& image, const char* format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
-    return bytes;
-}
 
 QImage gradient(QSize size)
 {
@@ -34,117 +22,91 @@ QImage gradient(QSize size)
 
 QByteArray gifBytes()
 {
-    return writeGif(QSize(6, 4), {solidGifFrame(QSize(6, 4), qRgb(255, 0, 0)), solidGifFrame(QSize(6, 4), qRgb(0, 0, 255))});
+    return Tivrand::Testing::writeGif(QSize(6, 4), {solidGifFrame(QSize(6, 4), qRgb(255, 0, 0)), solidGifFrame(QSize(6, 4), qRgb(0, 0, 255))});
 }
 
-QByteArray fileContent(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-TEST(DefaultCacheSerializer, EncodesInTheFormatOfTheOriginal)
-{
-    const ImagePtr image = bitmapImage(QSize(16, 16), Qt::green);
-    const QByteArray jpeg = encoded(gradient(QSize(16, 16)), "jpeg");
-    const DefaultCacheSerializer& serializer = *DefaultCacheSerializer::shared();
-    EXPECT_EQ(serializer.compressionQuality, 1.0);
-    EXPECT_FALSE(serializer.usesOriginalData());
-
-    const auto fromJpeg = serializer.data(image, jpeg);
-    ASSERT_TRUE(fromJpeg.has_value());
-    EXPECT_EQ(imageFormat(*fromJpeg), ImageFormat::JPEG);
-    EXPECT_NE(*fromJpeg, jpeg);
-    EXPECT_EQ(imageFormat(*serializer.data(image, std::nullopt)), ImageFormat::PNG);
-    // A GIF original asks for animated data the image does not carry.
-    EXPECT_FALSE(serializer.data(image, gifBytes()).has_value());
-
-    DefaultCacheSerializer original;
-    original.preferCacheOriginalData = true;
-    EXPECT_TRUE(original.usesOriginalData());
-    EXPECT_EQ(original.data(image, jpeg), jpeg);
-    EXPECT_EQ(original.data(image, QByteArray("not an image at all")), QByteArray("not an image at all"));
-    EXPECT_EQ(imageFormat(*original.data(image, std::nullopt)), ImageFormat::PNG);
-}
-
-TEST(FormatIndicatedCacheSerializer, WritesItsFormatWithFallbacks)
+TEST(CacheSerializers, EncodeInTheirFormatWithFallbacks)
 {
     const ImagePtr image = bitmapImage(QSize(16, 16), Qt::green);
     const QByteArray jpeg = encoded(gradient(QSize(16, 16)), "jpeg");
     const QByteArray png = encoded(gradient(QSize(16, 16)), "png");
     const QByteArray opaque("neither png nor jpeg nor gif");
-
-    EXPECT_EQ(imageFormat(*FormatIndicatedCacheSerializer::png()->data(image, jpeg)), ImageFormat::PNG);
-    EXPECT_EQ(imageFormat(*FormatIndicatedCacheSerializer::jpeg()->data(image, png)), ImageFormat::JPEG);
-    EXPECT_EQ(FormatIndicatedCacheSerializer::jpeg()->jpegCompressionQuality, 1.0);
-    EXPECT_EQ(FormatIndicatedCacheSerializer::jpeg(0.3)->jpegCompressionQuality, 0.3);
-    EXPECT_FALSE(FormatIndicatedCacheSerializer::png()->usesOriginalData());
-
-    // GIF without animated data: the original's format, else the original, else PNG.
+    const auto standard = DefaultCacheSerializer::shared();
+    auto original = std::make_shared<DefaultCacheSerializer>();
+    original->preferCacheOriginalData = true;
     const auto gif = FormatIndicatedCacheSerializer::gif();
-    EXPECT_EQ(imageFormat(*gif->data(image, png)), ImageFormat::PNG);
-    EXPECT_EQ(gif->data(image, opaque), opaque);
-    EXPECT_EQ(imageFormat(*gif->data(image, std::nullopt)), ImageFormat::PNG);
+    const auto unknown = std::make_shared<FormatIndicatedCacheSerializer>(ImageFormat::unknown, std::nullopt);
+    EXPECT_FALSE(standard->usesOriginalData());
+    EXPECT_TRUE(original->usesOriginalData());
 
-    const FormatIndicatedCacheSerializer unknown(ImageFormat::unknown, std::nullopt);
-    EXPECT_EQ(imageFormat(*unknown.data(image, jpeg)), ImageFormat::JPEG);
-    EXPECT_EQ(unknown.data(image, opaque), opaque);
-    EXPECT_EQ(imageFormat(*unknown.data(image, std::nullopt)), ImageFormat::PNG);
-
+    const struct {
+        const char* name;
+        std::shared_ptr<const CacheSerializer> serializer;
+        std::optional<QByteArray> original;
+        std::optional<ImageFormat> format; // none: the original bytes unchanged
+    } cases[] = {
+        {"default from JPEG", standard, jpeg, ImageFormat::JPEG},
+        {"default without original", standard, std::nullopt, ImageFormat::PNG},
+        {"original kept", original, jpeg, std::nullopt},
+        {"original kept even undecodable", original, opaque, std::nullopt},
+        {"original missing", original, std::nullopt, ImageFormat::PNG},
+        {"PNG", FormatIndicatedCacheSerializer::png(), jpeg, ImageFormat::PNG},
+        {"JPEG", FormatIndicatedCacheSerializer::jpeg(), png, ImageFormat::JPEG},
+        // GIF without animated data, and unknown: the original's format, else the original, else PNG.
+        {"GIF from PNG", gif, png, ImageFormat::PNG},
+        {"GIF from opaque", gif, opaque, std::nullopt},
+        {"GIF without original", gif, std::nullopt, ImageFormat::PNG},
+        {"unknown from JPEG", unknown, jpeg, ImageFormat::JPEG},
+        {"unknown from opaque", unknown, opaque, std::nullopt},
+        {"unknown without original", unknown, std::nullopt, ImageFormat::PNG},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        const auto data = test.serializer->data(image, test.original);
+        ASSERT_TRUE(data.has_value());
+        if (test.format)
+            EXPECT_EQ(imageFormat(*data), *test.format);
+        else
+            EXPECT_EQ(data, test.original);
+    }
+    EXPECT_NE(standard->data(image, jpeg), jpeg);
+    // A GIF original asks for animated data the image does not carry.
+    EXPECT_FALSE(standard->data(image, gifBytes()).has_value());
     // An animated image keeps its GIF bytes.
     const QByteArray animated = gifBytes();
-    const ImagePtr decoded = imageFromData(animated, ImageCreatingOptions{});
-    ASSERT_NE(decoded, nullptr);
-    EXPECT_EQ(gif->data(decoded, std::nullopt), animated);
+    EXPECT_EQ(gif->data(imageFromData(animated, ImageCreatingOptions{}), std::nullopt), animated);
 }
 
-TEST_F(ImageCacheTest, PngAndJpegRoundTripThroughTheDisk)
+TEST_F(ImageCacheTest, OriginalsRoundTripThroughTheDisk)
 {
     const auto cache = makeCache();
     const QImage picture = gradient(QSize(20, 10));
-    for (const char* format : {"png", "jpeg"}) {
+    for (const auto& [format, original] : {std::pair{"png", encoded(picture, "png")}, std::pair{"jpeg", encoded(picture, "jpeg")},
+                                           std::pair{"gif", gifBytes()}}) {
+        SCOPED_TRACE(format);
         const QString key = QString::fromLatin1(format);
-        const QByteArray original = encoded(picture, format);
         const ImagePtr image = imageFromData(original, ImageCreatingOptions{});
         ASSERT_NE(image, nullptr);
-        Captured<CacheStoreResult> stored;
-        cache->store(image, original, key, LumenParsedOptionsInfo(), true,
-                     [&stored](CacheStoreResult result) { stored.set(std::move(result)); });
-        ASSERT_TRUE(stored.wait().diskCacheResult.has_value());
-        EXPECT_EQ(imageFormat(fileContent(*cache->cachePath(key))), imageFormat(original)) << format;
+        ASSERT_TRUE(storeAndWait(*cache, image, key, LumenParsedOptionsInfo(), original).diskCacheResult.has_value());
+        QFile file(*cache->cachePath(key));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        EXPECT_EQ(imageFormat(written), imageFormat(original));
 
         cache->clearMemoryCache();
-        Captured<std::expected<ImageCacheResult, LumenError>> found;
-        cache->retrieveImage(key, LumenParsedOptionsInfo(), CallbackQueue::untouch(),
-                             [&found](auto result) { found.set(result); });
-        const auto result = found.wait();
-        ASSERT_TRUE(result.has_value() && result->image()) << format;
-        EXPECT_EQ(result->cacheType(), CacheType::disk);
-        EXPECT_EQ(result->image()->pixelSize(), QSize(20, 10));
+        const Retrieved found = retrieve(*cache, key, LumenParsedOptionsInfo());
+        ASSERT_TRUE(found.has_value() && found->image());
+        EXPECT_EQ(found->cacheType(), CacheType::disk);
+        if (key == QStringLiteral("gif")) {
+            EXPECT_EQ(written, original);
+            EXPECT_EQ(found->image()->animatedImageData(), original);
+        } else {
+            EXPECT_EQ(found->image()->pixelSize(), QSize(20, 10));
+        }
         if (key == QStringLiteral("png")) {
-            EXPECT_EQ(result->image()->bitmap().convertToFormat(QImage::Format_RGB32), picture);
+            EXPECT_EQ(found->image()->bitmap().convertToFormat(QImage::Format_RGB32), picture);
         }
     }
-}
-
-TEST_F(ImageCacheTest, GifOriginalDataIsStoredAndReadBackAnimated)
-{
-    const auto cache = makeCache();
-    const QByteArray original = gifBytes();
-    const ImagePtr image = imageFromData(original, ImageCreatingOptions{});
-    ASSERT_NE(image, nullptr);
-    Captured<CacheStoreResult> stored;
-    cache->store(image, original, QStringLiteral("gif"), LumenParsedOptionsInfo(), true,
-                 [&stored](CacheStoreResult result) { stored.set(std::move(result)); });
-    ASSERT_TRUE(stored.wait().diskCacheResult.has_value());
-    EXPECT_EQ(fileContent(*cache->cachePath(QStringLiteral("gif"))), original);
-
-    Captured<std::expected<ImagePtr, LumenError>> found;
-    cache->retrieveImageInDiskCache(QStringLiteral("gif"), LumenParsedOptionsInfo(), CallbackQueue::untouch(),
-                                    [&found](auto result) { found.set(result); });
-    const auto result = found.wait();
-    ASSERT_TRUE(result.has_value() && *result);
-    EXPECT_EQ((*result)->animatedImageData(), original);
 }
 
 } // namespace

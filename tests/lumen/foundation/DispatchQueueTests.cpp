@@ -1,171 +1,48 @@
 #include "Lumen/foundation/DispatchQueue.h"
 #include "Lumen/foundation/DispatchWorkItem.h"
 #include "Lumen/foundation/ManualDispatchClock.h"
-
+#include "tests/lumen/foundation/FoundationTesting.h"
 #include "tests/support/EventLoop.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QThread>
-
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <expected>
-#include <memory>
-#include <mutex>
 #include <thread>
-#include <utility>
 #include <vector>
 
-using namespace std::chrono_literals;
-using Lumen::DispatchError;
-using Lumen::DispatchQueue;
-using Lumen::DispatchWorkItem;
-using Lumen::ManualDispatchClock;
-using Tivrand::Testing::waitUntil;
-
+namespace Lumen {
 namespace {
 
-// A one-shot gate that lets a test hold a block in place while it checks something.
-class Gate {
-public:
-    void open()
-    {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-    // Bounded, so a broken queue fails the test instead of hanging it.
-    bool wait()
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, 10s, [this] { return m_open; });
-    }
+using namespace std::chrono_literals;
+using Testing::Gate;
+using Testing::onGuiThread;
+using Tivrand::Testing::waitUntil;
 
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = false;
-};
-
-bool onGuiThread()
+std::shared_ptr<DispatchQueue> serial(std::shared_ptr<DispatchClock> clock = DispatchClock::system())
 {
-    return QThread::currentThread() == QCoreApplication::instance()->thread();
+    return DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"), std::move(clock));
 }
 
-} // namespace
-
-TEST(DispatchQueueSerial, ManyProducersRunOneAtATimeInOrderPerProducer)
+TEST(DispatchQueueSerial, MixedSyncAndAsyncProducersRunOneAtATimeInOrderPerProducer)
 {
     constexpr int producerCount = 8;
-    constexpr int blocksPerProducer = 2000;
-    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"));
-
+    constexpr int blocksPerProducer = 1500;
+    auto queue = serial();
     std::atomic<int> running{0};
     std::atomic<bool> overlapped{false};
-    // Written without a lock on purpose: only the queue's exclusivity protects it, so a
-    // thread sanitizer run also proves that consecutive blocks are ordered.
-    std::vector<std::pair<int, int>> seen;
-    seen.reserve(producerCount * blocksPerProducer);
-
+    // Guarded only by the queue's exclusivity, so a thread sanitizer run also proves ordering.
+    std::vector<std::vector<int>> seen(producerCount);
     std::vector<std::thread> producers;
     for (int producer = 0; producer < producerCount; ++producer) {
         producers.emplace_back([&, producer] {
             for (int sequence = 0; sequence < blocksPerProducer; ++sequence) {
-                queue->async([&, producer, sequence] {
-                    if (running.fetch_add(1) != 0)
+                auto record = [&, producer, sequence] {
+                    if (running.fetch_add(1) != 0 || !queue->isCurrent())
                         overlapped = true;
-                    seen.emplace_back(producer, sequence);
+                    seen[producer].push_back(sequence);
                     running.fetch_sub(1);
-                });
-            }
-        });
-    }
-    for (auto& producer : producers)
-        producer.join();
-    ASSERT_TRUE(queue->sync([] {}).has_value());
-
-    EXPECT_FALSE(overlapped);
-    ASSERT_EQ(seen.size(), std::size_t(producerCount * blocksPerProducer));
-    std::vector<int> next(producerCount, 0);
-    for (const auto& [producer, sequence] : seen) {
-        ASSERT_EQ(sequence, next[producer]) << "producer " << producer;
-        ++next[producer];
-    }
-}
-
-TEST(DispatchQueueSerial, BlocksRunOnPoolThreadsAndKnowTheirQueue)
-{
-    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.label"));
-    auto other = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.other"));
-    EXPECT_EQ(queue->label(), QStringLiteral("com.vantrel.Lumen.label"));
-    EXPECT_FALSE(queue->isCurrent());
-
-    std::atomic<bool> done{false};
-    bool onQueue = false;
-    bool onOther = true;
-    bool onCaller = true;
-    const auto caller = std::this_thread::get_id();
-    queue->async([&] {
-        onQueue = queue->isCurrent();
-        onOther = other->isCurrent();
-        onCaller = std::this_thread::get_id() == caller;
-        done = true;
-    });
-    ASSERT_TRUE(waitUntil([&] { return done.load(); }));
-    EXPECT_TRUE(onQueue);
-    EXPECT_FALSE(onOther);
-    EXPECT_FALSE(onCaller);
-}
-
-TEST(DispatchQueueSerial, SyncWaitsForEarlierBlocksAndAnswersTheResult)
-{
-    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"));
-    Gate gate;
-    std::vector<int> values;
-    queue->async([&] { gate.wait(); });
-    for (int i = 0; i < 100; ++i)
-        queue->async([&values, i] { values.push_back(i); });
-
-    std::thread opener([&] { gate.open(); });
-    const auto size = queue->sync([&] { return values.size(); });
-    opener.join();
-    ASSERT_TRUE(size.has_value());
-    EXPECT_EQ(*size, 100u);
-}
-
-TEST(DispatchQueueSerial, SyncFromItsOwnBlockRunsAtOnceInsteadOfDeadlocking)
-{
-    auto first = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.first"));
-    auto second = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.second"));
-
-    const auto result = first->sync([&] {
-        // first -> second -> first: both are held by this thread, so neither call waits.
-        return second->sync([&] {
-            const bool onBoth = first->isCurrent() && second->isCurrent();
-            return first->sync([onBoth] { return onBoth ? 42 : -1; });
-        });
-    });
-    ASSERT_TRUE(result.has_value());
-    ASSERT_TRUE(result->has_value());
-    ASSERT_TRUE((*result)->has_value());
-    EXPECT_EQ(***result, 42);
-    EXPECT_FALSE(first->isCurrent());
-}
-
-TEST(DispatchQueueSerial, SyncCallersShareTheOrderAndExclusivityOfAsyncBlocks)
-{
-    constexpr int callerCount = 6;
-    constexpr int blocksPerCaller = 500;
-    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"));
-    std::vector<std::vector<int>> seen(callerCount); // guarded only by the queue
-    std::vector<std::thread> callers;
-    for (int caller = 0; caller < callerCount; ++caller) {
-        callers.emplace_back([&, caller] {
-            for (int sequence = 0; sequence < blocksPerCaller; ++sequence) {
-                auto record = [&, caller, sequence] { seen[caller].push_back(sequence); };
+                };
                 if (sequence % 3 == 0)
                     (void)queue->sync(record);
                 else
@@ -173,19 +50,45 @@ TEST(DispatchQueueSerial, SyncCallersShareTheOrderAndExclusivityOfAsyncBlocks)
             }
         });
     }
-    for (auto& caller : callers)
-        caller.join();
+    for (auto& producer : producers)
+        producer.join();
     ASSERT_TRUE(queue->sync([] {}).has_value());
-    for (int caller = 0; caller < callerCount; ++caller) {
-        ASSERT_EQ(seen[caller].size(), std::size_t(blocksPerCaller));
-        for (int sequence = 0; sequence < blocksPerCaller; ++sequence)
-            ASSERT_EQ(seen[caller][sequence], sequence) << "caller " << caller;
+    EXPECT_FALSE(overlapped);
+    for (int producer = 0; producer < producerCount; ++producer) {
+        ASSERT_EQ(seen[producer].size(), std::size_t(blocksPerProducer));
+        for (int sequence = 0; sequence < blocksPerProducer; ++sequence)
+            ASSERT_EQ(seen[producer][sequence], sequence) << "producer " << producer;
     }
+}
+
+TEST(DispatchQueueSerial, SyncWaitsForEarlierBlocksAndNestedSyncDoesNotDeadlock)
+{
+    auto queue = serial();
+    Gate gate;
+    std::vector<int> values;
+    queue->async([&] { gate.wait(); });
+    for (int i = 0; i < 100; ++i)
+        queue->async([&values, i] { values.push_back(i); });
+    std::thread opener([&] { gate.open(); });
+    EXPECT_EQ(queue->sync([&] { return values.size(); }).value_or(0), 100u);
+    opener.join();
+
+    // first -> second -> first: both are held by this thread, so neither call waits.
+    auto second = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.second"));
+    const auto nested = queue->sync([&] {
+        return second->sync([&] {
+            const bool onBoth = queue->isCurrent() && second->isCurrent();
+            return queue->sync([onBoth] { return onBoth ? 42 : -1; });
+        });
+    });
+    ASSERT_TRUE(nested.has_value() && nested->has_value() && (*nested)->has_value());
+    EXPECT_EQ(***nested, 42);
+    EXPECT_FALSE(queue->isCurrent());
 }
 
 TEST(DispatchQueueSerial, PendingWorkKeepsTheQueueAlive)
 {
-    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"));
+    auto queue = serial();
     std::weak_ptr<DispatchQueue> weak = queue;
     Gate gate;
     std::atomic<bool> ran{false};
@@ -197,56 +100,26 @@ TEST(DispatchQueueSerial, PendingWorkKeepsTheQueueAlive)
     ASSERT_TRUE(waitUntil([&] { return ran.load() && weak.expired(); }));
 }
 
-TEST(DispatchQueueGlobal, BlocksRunSideBySide)
+TEST(DispatchQueueGlobal, BlocksRunSideBySideAndSyncRunsOnTheCaller)
 {
     auto queue = DispatchQueue::global();
-    Gate firstStarted;
-    Gate secondStarted;
+    Gate firstStarted, secondStarted;
     std::atomic<int> finished{0};
     // Each block waits for the other to start: only possible when they run at the same time.
     queue->async([&] {
         firstStarted.open();
-        if (secondStarted.wait())
-            ++finished;
+        finished += secondStarted.wait() ? 1 : 0;
     });
     queue->async([&] {
         secondStarted.open();
-        if (firstStarted.wait())
-            ++finished;
+        finished += firstStarted.wait() ? 1 : 0;
     });
     ASSERT_TRUE(waitUntil([&] { return finished.load() == 2; }, 15s));
-}
 
-TEST(DispatchQueueGlobal, SyncRunsOnTheCallerAndCountsAsCurrent)
-{
-    auto queue = DispatchQueue::global();
     const auto caller = std::this_thread::get_id();
-    const auto result = queue->sync([&] { return queue->isCurrent() && std::this_thread::get_id() == caller; });
-    ASSERT_TRUE(result.has_value());
-    EXPECT_TRUE(*result);
+    EXPECT_TRUE(queue->sync([&] { return queue->isCurrent() && std::this_thread::get_id() == caller; })
+                    .value_or(false));
     EXPECT_FALSE(queue->isCurrent());
-}
-
-TEST(DispatchQueueMain, BlocksFromOtherThreadsRunOnTheGuiThreadInOrder)
-{
-    auto queue = DispatchQueue::main();
-    EXPECT_TRUE(queue->isCurrent());
-    std::vector<int> order; // touched only on the GUI thread
-    std::atomic<bool> allOnGui{true};
-    std::thread producer([&] {
-        EXPECT_FALSE(queue->isCurrent());
-        for (int i = 0; i < 50; ++i) {
-            queue->async([&, i] {
-                allOnGui = allOnGui && onGuiThread();
-                order.push_back(i);
-            });
-        }
-    });
-    producer.join();
-    ASSERT_TRUE(waitUntil([&] { return order.size() == 50; }));
-    EXPECT_TRUE(allOnGui);
-    for (int i = 0; i < 50; ++i)
-        EXPECT_EQ(order[i], i);
 }
 
 TEST(DispatchQueueMain, SyncFromAnotherThreadRunsOnTheGuiThread)
@@ -268,18 +141,12 @@ TEST(DispatchQueueMain, SyncFromAnotherThreadRunsOnTheGuiThread)
         FAIL() << "the GUI thread never ran the block";
     }
     caller.join();
-    ASSERT_TRUE(outcome->answer.has_value());
-    EXPECT_TRUE(*outcome->answer);
-
-    // From the GUI thread itself it runs at once.
-    const auto inline_ = queue->sync([] { return 5; });
-    ASSERT_TRUE(inline_.has_value());
-    EXPECT_EQ(*inline_, 5);
+    EXPECT_TRUE(outcome->answer.value_or(false));
+    EXPECT_EQ(queue->sync([] { return 5; }).value_or(0), 5);
 }
 
-TEST(DispatchQueueMain, CapturesOfBlocksFromOtherThreadsAreReleasedOnTheGuiThread)
+TEST(DispatchQueueMain, BlocksFromOtherThreadsRunAndReleaseTheirCapturesOnTheGuiThreadInOrder)
 {
-    // Records where the block that owns it lets go of it.
     struct ReleaseProbe {
         std::atomic<int>* offGuiReleases;
         std::atomic<int>* releases;
@@ -291,124 +158,103 @@ TEST(DispatchQueueMain, CapturesOfBlocksFromOtherThreadsAreReleasedOnTheGuiThrea
         }
     };
     constexpr int blockCount = 200;
-    std::atomic<int> offGuiReleases{0};
-    std::atomic<int> releases{0};
+    std::atomic<int> offGuiReleases{0}, releases{0};
+    std::atomic<bool> allOnGui{true};
+    std::vector<int> order; // touched only on the GUI thread
     auto queue = DispatchQueue::main();
+    EXPECT_TRUE(queue->isCurrent());
     std::thread producer([&] {
+        EXPECT_FALSE(queue->isCurrent());
         for (int i = 0; i < blockCount; ++i) {
             std::unique_ptr<ReleaseProbe> probe(new ReleaseProbe{&offGuiReleases, &releases});
-            queue->async([probe = std::move(probe)] {});
-            // Let the GUI thread overtake the poster now and then.
+            queue->async([&, i, probe = std::move(probe)] {
+                allOnGui = allOnGui && onGuiThread();
+                order.push_back(i);
+            });
             if (i % 10 == 0)
-                std::this_thread::yield();
+                std::this_thread::yield(); // let the GUI thread overtake the poster now and then
         }
     });
     producer.join();
     ASSERT_TRUE(waitUntil([&] { return releases.load() == blockCount; }, 60s));
     EXPECT_EQ(offGuiReleases.load(), 0);
+    EXPECT_TRUE(allOnGui);
+    ASSERT_EQ(order.size(), std::size_t(blockCount));
+    for (int i = 0; i < blockCount; ++i)
+        EXPECT_EQ(order[i], i);
 }
 
-TEST(DispatchQueueTimed, DelayedBlocksWaitForTheManualClock)
+TEST(DispatchQueueTimed, DelayedBlocksWaitForTheClockInDeadlineOrder)
 {
     auto clock = ManualDispatchClock::make();
-    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"), clock);
+    auto queue = serial(clock);
     std::vector<QString> order; // read through `sync` only
     queue->asyncAfter(2s, [&] { order.push_back(QStringLiteral("late")); });
     queue->asyncAfter(1s, [&] { order.push_back(QStringLiteral("early")); });
     queue->asyncAfter(1s, [&] { order.push_back(QStringLiteral("early, second")); });
-    EXPECT_EQ(clock->pendingCount(), 3u);
-
+    queue->asyncAfter(-5s, [&] { order.push_back(QStringLiteral("now")); });
+    EXPECT_EQ(clock->pendingCount(), 4u);
+    clock->advance(0s);
     clock->advance(999ms);
-    EXPECT_TRUE(queue->sync([&] { return order.empty(); }).value_or(false));
-
+    EXPECT_EQ(queue->sync([&] { return order.size(); }).value_or(0), 1u);
     clock->advance(1ms);
     EXPECT_EQ(queue->sync([&] { return order; }).value_or(std::vector<QString>{}),
-              (std::vector<QString>{QStringLiteral("early"), QStringLiteral("early, second")}));
-
+              (std::vector<QString>{QStringLiteral("now"), QStringLiteral("early"), QStringLiteral("early, second")}));
     clock->advance(10s);
-    EXPECT_EQ(queue->sync([&] { return order.size(); }).value_or(0), 3u);
+    EXPECT_EQ(queue->sync([&] { return order.size(); }).value_or(0), 4u);
     EXPECT_EQ(clock->pendingCount(), 0u);
 }
 
-TEST(DispatchQueueTimed, ZeroOrNegativeDelaysRunOnTheNextAdvance)
+TEST(DispatchQueueTimed, MainAndSystemClocksRunDelayedWorkNoEarlierThanAsked)
 {
     auto clock = ManualDispatchClock::make();
-    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"), clock);
-    int runs = 0;
-    queue->asyncAfter(0s, [&] { ++runs; });
-    queue->asyncAfter(-5s, [&] { ++runs; });
-    clock->advance(0s);
-    EXPECT_EQ(queue->sync([&] { return runs; }).value_or(-1), 2);
-}
-
-TEST(DispatchQueueTimed, MainQueueDelaysFollowItsClock)
-{
-    auto clock = ManualDispatchClock::make();
-    auto queue = DispatchQueue::makeMain(clock);
     bool ran = false;
-    queue->asyncAfter(3s, [&] { ran = onGuiThread(); });
+    DispatchQueue::makeMain(clock)->asyncAfter(3s, [&] { ran = onGuiThread(); });
     clock->advance(2s);
     Tivrand::Testing::pumpEvents(20ms);
     EXPECT_FALSE(ran);
     clock->advance(1s);
     EXPECT_TRUE(waitUntil([&] { return ran; }));
-}
 
-TEST(DispatchQueueTimed, SystemClockRunsDelayedWorkNoEarlierThanAsked)
-{
-    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"));
     const auto start = std::chrono::steady_clock::now();
-    std::atomic<bool> ran{false};
+    std::atomic<bool> systemRan{false};
     std::chrono::steady_clock::time_point ranAt;
-    queue->asyncAfter(30ms, [&] {
+    serial()->asyncAfter(30ms, [&] {
         ranAt = std::chrono::steady_clock::now();
-        ran = true;
+        systemRan = true;
     });
-    ASSERT_TRUE(waitUntil([&] { return ran.load(); }));
+    ASSERT_TRUE(waitUntil([&] { return systemRan.load(); }));
     EXPECT_GE(ranAt - start, 30ms);
 }
 
-TEST(DispatchQueueWorkItem, CancelledItemsNeverRunAndReleaseTheirCaptures)
+TEST(DispatchQueueWorkItem, ItemsRunUntilCancelledAndThenReleaseTheirCaptures)
 {
     auto clock = ManualDispatchClock::make();
-    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"), clock);
+    auto queue = serial(clock);
     auto captured = std::make_shared<int>(1);
     std::weak_ptr<int> weakCapture = captured;
-    bool ran = false;
-    auto item = DispatchWorkItem::make([&ran, captured = std::move(captured)] { ran = true; });
-
-    queue->asyncAfter(1s, item);
-    item->cancel();
-    EXPECT_TRUE(item->isCancelled());
-    EXPECT_TRUE(weakCapture.expired());
-
-    clock->advance(1s);
-    EXPECT_FALSE(queue->sync([&] { return ran; }).value_or(true));
-}
-
-TEST(DispatchQueueWorkItem, ItemsRunUntilCancelled)
-{
-    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"));
     int runs = 0;
-    auto item = DispatchWorkItem::make([&runs] { ++runs; });
+    auto item = DispatchWorkItem::make([&runs, captured = std::move(captured)] { ++runs; });
     queue->async(item);
     queue->async(item);
     EXPECT_EQ(queue->sync([&] { return runs; }).value_or(-1), 2);
-    EXPECT_FALSE(item->isCancelled());
 
+    queue->asyncAfter(1s, item);
     Gate gate;
     queue->async([&] { gate.wait(); });
     queue->async(item);
     item->cancel();
     gate.open();
+    EXPECT_TRUE(item->isCancelled());
+    EXPECT_TRUE(weakCapture.expired());
+    clock->advance(1s);
     EXPECT_EQ(queue->sync([&] { return runs; }).value_or(-1), 2);
 }
 
 TEST(DispatchQueueWorkItem, ARunUnderWayFinishesWhenCancelled)
 {
-    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"));
-    Gate started;
-    Gate proceed;
+    auto queue = serial();
+    Gate started, proceed;
     std::atomic<bool> finished{false};
     auto item = DispatchWorkItem::make([&] {
         started.open();
@@ -422,3 +268,6 @@ TEST(DispatchQueueWorkItem, ARunUnderWayFinishesWhenCancelled)
     ASSERT_TRUE(queue->sync([] {}).has_value());
     EXPECT_TRUE(finished);
 }
+
+} // namespace
+} // namespace Lumen

@@ -8,10 +8,7 @@
 
 #include <memory>
 
-using Lumen::DisplayLink;
-using Lumen::DisplayLinkFrame;
-using Lumen::DisplayLinkTickSource;
-
+namespace Lumen {
 namespace {
 
 struct SourceRecord {
@@ -19,6 +16,12 @@ struct SourceRecord {
     int stops = 0;
     bool running = false;
     DisplayLinkTickSource::Handler handler;
+
+    void tick(double hostTime, std::optional<double> period = 1.0 / 60.0) const
+    {
+        if (handler)
+            handler(DisplayLinkFrame{hostTime, period});
+    }
 };
 
 // Ticks only when the test says so. Its record outlives it, so a test can check what the link
@@ -26,18 +29,9 @@ struct SourceRecord {
 class ManualTickSource final : public DisplayLinkTickSource {
 public:
     explicit ManualTickSource(std::shared_ptr<SourceRecord> record) : m_record(std::move(record)) {}
-
     void setHandler(Handler handler) override { m_record->handler = std::move(handler); }
-    void start() override
-    {
-        ++m_record->starts;
-        m_record->running = true;
-    }
-    void stop() override
-    {
-        ++m_record->stops;
-        m_record->running = false;
-    }
+    void start() override { ++m_record->starts, m_record->running = true; }
+    void stop() override { ++m_record->stops, m_record->running = false; }
     bool isRunning() const override { return m_record->running; }
 
 private:
@@ -49,43 +43,26 @@ public:
     void onTick()
     {
         ++ticks;
-        if (link && invalidateOnTick)
+        if (invalidateOnTick)
             link->invalidate();
     }
-
     int ticks = 0;
     DisplayLink* link = nullptr;
     bool invalidateOnTick = false;
 };
 
-void tick(const SourceRecord& record, double hostTime, std::optional<double> period = 1.0 / 60.0)
-{
-    if (record.handler)
-        record.handler(DisplayLinkFrame{hostTime, period});
-}
-
 struct Fixture {
     std::shared_ptr<SourceRecord> record = std::make_shared<SourceRecord>();
-    TickTarget target;
+    std::unique_ptr<TickTarget> target = std::make_unique<TickTarget>();
     std::unique_ptr<DisplayLink> link = std::make_unique<DisplayLink>(
-        &target, &TickTarget::onTick, std::make_unique<ManualTickSource>(record));
+        target.get(), &TickTarget::onTick, std::make_unique<ManualTickSource>(record));
 };
 
-} // namespace
-
-TEST(DisplayLinkState, StartsPausedWithNothingRecorded)
+TEST(DisplayLink, PausingStartsAndStopsTheSourceOnlyWhenNeeded)
 {
     Fixture f;
     EXPECT_TRUE(f.link->isPaused());
     EXPECT_FALSE(f.record->running);
-    EXPECT_EQ(f.link->timestamp(), 0.0);
-    EXPECT_EQ(f.link->duration(), 0.0);
-    EXPECT_EQ(f.link->preferredFramesPerSecond(), 0);
-}
-
-TEST(DisplayLinkState, PausingStartsAndStopsTheSourceOnlyWhenNeeded)
-{
-    Fixture f;
     f.link->setPaused(true);
     EXPECT_EQ(f.record->stops, 0);
     f.link->setPaused(false);
@@ -97,90 +74,75 @@ TEST(DisplayLinkState, PausingStartsAndStopsTheSourceOnlyWhenNeeded)
     EXPECT_TRUE(f.link->isPaused());
 }
 
-TEST(DisplayLinkTicks, TheFirstTickOnlyRecordsItsTime)
+TEST(DisplayLink, TheFirstTickOnlyRecordsItsTimeAndAnUnknownPeriodKeepsTheLast)
 {
     Fixture f;
     f.link->setPaused(false);
-    tick(*f.record, 10.0, 0.02);
-    EXPECT_EQ(f.target.ticks, 0);
+    f.record->tick(10.0, 0.02);
+    EXPECT_EQ(f.target->ticks, 0);
     EXPECT_EQ(f.link->timestamp(), 10.0);
     EXPECT_EQ(f.link->duration(), 0.02);
-
-    tick(*f.record, 10.02, 0.02);
-    EXPECT_EQ(f.target.ticks, 1);
-    EXPECT_EQ(f.link->timestamp(), 10.02);
+    f.record->tick(10.5, std::nullopt);
+    EXPECT_EQ(f.target->ticks, 1);
+    EXPECT_EQ(f.link->timestamp(), 10.5);
+    EXPECT_EQ(f.link->duration(), 0.02);
 }
 
-TEST(DisplayLinkTicks, AnUnknownPeriodKeepsTheLastDuration)
+TEST(DisplayLink, AReleasedTargetHearsNothing)
 {
     Fixture f;
-    tick(*f.record, 1.0, 0.5);
-    tick(*f.record, 1.5, std::nullopt);
-    EXPECT_EQ(f.link->duration(), 0.5);
-    EXPECT_EQ(f.link->timestamp(), 1.5);
+    f.record->tick(1.0);
+    f.target.reset();
+    f.record->tick(2.0); // must not reach the destroyed target
+    EXPECT_EQ(f.link->timestamp(), 1.0);
 }
 
-TEST(DisplayLinkTicks, AReleasedTargetHearsNothing)
-{
-    auto record = std::make_shared<SourceRecord>();
-    auto target = std::make_unique<TickTarget>();
-    DisplayLink link(target.get(), &TickTarget::onTick, std::make_unique<ManualTickSource>(record));
-    tick(*record, 1.0);
-    target.reset();
-    tick(*record, 2.0); // must not reach the destroyed target
-    EXPECT_EQ(link.timestamp(), 1.0);
-}
-
-TEST(DisplayLinkInvalidation, IsForGood)
+TEST(DisplayLink, InvalidationIsForGood)
 {
     Fixture f;
     f.link->setPaused(false);
-    tick(*f.record, 1.0);
+    f.record->tick(1.0);
     f.link->invalidate();
     EXPECT_TRUE(f.link->isPaused());
     EXPECT_FALSE(f.link->isValid());
     EXPECT_FALSE(f.record->running);
-
-    tick(*f.record, 2.0);
-    EXPECT_EQ(f.target.ticks, 0);
+    f.record->tick(2.0);
+    EXPECT_EQ(f.target->ticks, 0);
     f.link->setPaused(false);
     EXPECT_TRUE(f.link->isPaused());
     EXPECT_FALSE(f.record->running);
 }
 
-TEST(DisplayLinkInvalidation, ATickMayInvalidateItsOwnLink)
+TEST(DisplayLink, ATickMayInvalidateItsOwnLinkAndDestructionStopsTheSource)
 {
     Fixture f;
-    f.target.link = f.link.get();
-    f.target.invalidateOnTick = true;
+    f.target->link = f.link.get();
+    f.target->invalidateOnTick = true;
     f.link->setPaused(false);
-    tick(*f.record, 1.0);
-    tick(*f.record, 2.0);
-    EXPECT_EQ(f.target.ticks, 1);
+    for (double time : {1.0, 2.0, 3.0})
+        f.record->tick(time);
+    EXPECT_EQ(f.target->ticks, 1);
     EXPECT_FALSE(f.link->isValid());
-    tick(*f.record, 3.0);
-    EXPECT_EQ(f.target.ticks, 1);
+
+    Fixture g;
+    g.link->setPaused(false);
+    g.link.reset();
+    EXPECT_FALSE(g.record->running);
+    EXPECT_FALSE(g.record->handler);
 }
 
-TEST(DisplayLinkInvalidation, DestructionStopsTheSource)
-{
-    Fixture f;
-    f.link->setPaused(false);
-    f.link.reset();
-    EXPECT_FALSE(f.record->running);
-    EXPECT_FALSE(f.record->handler);
-}
-
-TEST(DisplayLinkTimer, TicksTheTargetFromTheScreenTimer)
+TEST(DisplayLink, TicksTheTargetFromTheScreenTimer)
 {
     TickTarget target;
     DisplayLink link(&target, &TickTarget::onTick);
     Tivrand::Testing::pumpEvents(std::chrono::milliseconds(50));
     EXPECT_EQ(target.ticks, 0); // paused at creation
-
     link.setPaused(false);
     ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return target.ticks >= 2; }));
     EXPECT_GT(link.duration(), 0.0);
     EXPECT_GT(link.timestamp(), 0.0);
     link.setPaused(true);
 }
+
+} // namespace
+} // namespace Lumen

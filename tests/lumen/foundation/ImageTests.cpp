@@ -1,18 +1,27 @@
+#include "Lumen/foundation/AttachedValue.h"
+#include "Lumen/foundation/Box.h"
 #include "Lumen/foundation/Image.h"
 #include "Lumen/foundation/ImageCreatingOptions.h"
 #include "Lumen/foundation/ImageTransition.h"
+#include "tests/lumen/foundation/FoundationTesting.h"
 
 #include <gtest/gtest.h>
 
+#include <QObject>
+
 #include <atomic>
-#include <cmath>
-#include <cstddef>
 #include <limits>
 #include <thread>
 #include <vector>
 
 namespace Lumen {
 namespace {
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double infinity = std::numeric_limits<double>::infinity();
+constexpr AttachedKey<Box<quint64>> taskIdentifierKey{"lumen.test.taskIdentifier"};
+constexpr AttachedKey<Box<QString>> sameNameOtherTypeKey{"lumen.test.taskIdentifier"};
+constexpr AttachedKey<Box<quint64>> otherKey{"lumen.test.other"};
 
 QImage bitmapOf(int width, int height)
 {
@@ -21,117 +30,83 @@ QImage bitmapOf(int width, int height)
     return bitmap;
 }
 
-// The frame source type belongs to the decoding code; these tests only need distinct
-// pointers to store and compare, never to dereference.
-std::shared_ptr<ImageFrameSource> opaqueFrameSource()
+TEST(AttachedValue, ReadsBackTheSameObjectOnlyUnderItsKeyAndType)
 {
-    std::shared_ptr<void> storage = std::make_shared<std::max_align_t>();
-    return std::static_pointer_cast<ImageFrameSource>(storage);
+    QObject owner;
+    EXPECT_EQ(attachedValue(owner, taskIdentifierKey), nullptr);
+    auto box = std::make_shared<Box<quint64>>(42);
+    setAttachedValue(owner, taskIdentifierKey, box);
+    EXPECT_EQ(attachedValue(owner, taskIdentifierKey), box);
+    EXPECT_EQ(attachedValue(owner, sameNameOtherTypeKey), nullptr);
+    owner.setProperty(otherKey.name, 7);
+    EXPECT_EQ(attachedValue(owner, otherKey), nullptr);
 }
 
-TEST(ImageBasics, SizeInPointsFollowsScale)
+TEST(AttachedValue, WritingNoneOrLosingTheOwnerReleasesTheValue)
 {
-    const ImagePtr image = Image::make(bitmapOf(200, 100), 2.0);
-    EXPECT_TRUE(image->hasBitmap());
-    EXPECT_EQ(image->pixelSize(), QSize(200, 100));
-    EXPECT_EQ(image->size(), QSizeF(100, 50));
-    EXPECT_EQ(image->scale(), 2.0);
-}
+    std::weak_ptr<Box<quint64>> removed, orphaned;
+    {
+        QObject owner;
+        auto box = std::make_shared<Box<quint64>>(1);
+        removed = box;
+        setAttachedValue(owner, taskIdentifierKey, std::move(box));
+        setAttachedValue(owner, taskIdentifierKey, std::shared_ptr<Box<quint64>>());
+        EXPECT_EQ(attachedValue(owner, taskIdentifierKey), nullptr);
+        EXPECT_FALSE(owner.dynamicPropertyNames().contains(taskIdentifierKey.name));
+        EXPECT_TRUE(removed.expired());
 
-TEST(ImageBasics, UnusableScaleCountsAsOne)
-{
-    for (double scale : {0.0, -2.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
-        const ImagePtr image = Image::make(bitmapOf(10, 20), scale);
-        EXPECT_EQ(image->scale(), 1.0);
-        EXPECT_EQ(image->size(), QSizeF(10, 20));
+        box = std::make_shared<Box<quint64>>(2);
+        orphaned = box;
+        setAttachedValue(owner, taskIdentifierKey, std::move(box));
+        EXPECT_FALSE(orphaned.expired());
     }
+    EXPECT_TRUE(orphaned.expired());
 }
 
-TEST(ImageBasics, EmptyImageExistsWithoutBitmap)
+TEST(Image, SizeInPointsFollowsScaleAndUnusableScalesCountAsOne)
 {
+    const struct {
+        double scale;
+        double expectedScale;
+        QSizeF points;
+    } table[] = {{2.0, 2.0, {100, 50}}, {0.0, 1.0, {200, 100}}, {-2.0, 1.0, {200, 100}},
+                 {nan, 1.0, {200, 100}}, {infinity, 1.0, {200, 100}}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.scale);
+        const ImagePtr image = Image::make(bitmapOf(200, 100), row.scale);
+        EXPECT_EQ(image->pixelSize(), QSize(200, 100));
+        EXPECT_EQ(image->scale(), row.expectedScale);
+        EXPECT_EQ(image->size(), row.points);
+    }
     const ImagePtr empty = Image::makeEmpty();
     ASSERT_NE(empty, nullptr);
     EXPECT_FALSE(empty->hasBitmap());
-    EXPECT_EQ(empty->pixelSize(), QSize(0, 0));
     EXPECT_EQ(empty->size(), QSizeF(0, 0));
 }
 
-TEST(ImageAttachedValues, UnsetValuesReadAsNone)
+TEST(Image, AReplacedFrameSourceIsReleased)
 {
     const ImagePtr image = Image::make(bitmapOf(1, 1));
-    EXPECT_EQ(image->animatedImageData(), std::nullopt);
-    EXPECT_EQ(image->imageFrameCount(), std::nullopt);
     EXPECT_EQ(image->frameSource(), nullptr);
-    EXPECT_EQ(image->imageCreatingOptions(), std::nullopt);
-    EXPECT_EQ(image->images(), std::nullopt);
-    EXPECT_EQ(image->duration(), std::nullopt);
-}
-
-TEST(ImageAttachedValues, RoundTripAndClear)
-{
-    const ImagePtr image = Image::make(bitmapOf(4, 4));
-    const ImagePtr frame0 = Image::make(bitmapOf(4, 4));
-    const ImagePtr frame1 = Image::make(bitmapOf(4, 4));
-    const auto source = opaqueFrameSource();
-    const ImageCreatingOptions options{2.0, 0.0, true, false};
-
-    image->setAnimatedImageData(QByteArray("GIF89a"));
-    image->setImageFrameCount(2);
-    image->setFrameSource(source);
-    image->setImageCreatingOptions(options);
-    image->setImages(QList<ImagePtr>{frame0, frame1});
-    image->setDuration(std::numeric_limits<double>::infinity());
-
-    EXPECT_EQ(image->animatedImageData(), QByteArray("GIF89a"));
-    EXPECT_EQ(image->imageFrameCount(), 2);
-    EXPECT_EQ(image->frameSource(), source);
-    EXPECT_EQ(image->imageCreatingOptions(), options);
-    ASSERT_TRUE(image->images().has_value());
-    // The frames are the very objects attached, not copies.
-    EXPECT_EQ(image->images()->at(0), frame0);
-    EXPECT_EQ(image->images()->at(1), frame1);
-    EXPECT_TRUE(std::isinf(*image->duration()));
-
-    image->setAnimatedImageData(std::nullopt);
-    image->setImageFrameCount(std::nullopt);
-    image->setFrameSource(nullptr);
-    image->setImageCreatingOptions(std::nullopt);
-    image->setImages(std::nullopt);
-    image->setDuration(std::nullopt);
-    EXPECT_EQ(image->animatedImageData(), std::nullopt);
-    EXPECT_EQ(image->imageFrameCount(), std::nullopt);
-    EXPECT_EQ(image->frameSource(), nullptr);
-    EXPECT_EQ(image->imageCreatingOptions(), std::nullopt);
-    EXPECT_EQ(image->images(), std::nullopt);
-    EXPECT_EQ(image->duration(), std::nullopt);
-}
-
-TEST(ImageAttachedValues, ReplacedFrameSourceIsReleased)
-{
-    const ImagePtr image = Image::make(bitmapOf(1, 1));
-    std::weak_ptr<ImageFrameSource> first = [&] {
-        auto source = opaqueFrameSource();
-        image->setFrameSource(source);
-        return std::weak_ptr<ImageFrameSource>(source);
-    }();
+    auto source = Testing::opaqueHandle<ImageFrameSource>();
+    std::weak_ptr<ImageFrameSource> first = source;
+    image->setFrameSource(std::move(source));
     EXPECT_FALSE(first.expired());
-    image->setFrameSource(opaqueFrameSource());
+    image->setFrameSource(Testing::opaqueHandle<ImageFrameSource>());
     EXPECT_TRUE(first.expired());
 }
 
-TEST(ImageAttachedValues, ConcurrentReadersSeeWholeValues)
+TEST(Image, ConcurrentReadersSeeWholeAttachedValues)
 {
     const ImagePtr image = Image::make(bitmapOf(2, 2));
-    const QByteArray dataA(4096, 'a');
-    const QByteArray dataB(4096, 'b');
+    const QByteArray dataA(4096, 'a'), dataB(4096, 'b');
     const QList<ImagePtr> framesA{Image::make(bitmapOf(1, 1))};
     const QList<ImagePtr> framesB{Image::make(bitmapOf(1, 1)), Image::make(bitmapOf(1, 1))};
-    const auto sourceA = opaqueFrameSource();
-    const auto sourceB = opaqueFrameSource();
-
+    const auto sourceA = Testing::opaqueHandle<ImageFrameSource>();
+    const auto sourceB = Testing::opaqueHandle<ImageFrameSource>();
     std::atomic<bool> torn = false;
     std::vector<std::thread> threads;
-    for (int writer = 0; writer < 2; ++writer) {
+    for (int writer = 0; writer < 2; ++writer)
         threads.emplace_back([&, writer] {
             for (int i = 0; i < 2000; ++i) {
                 const bool useA = (i + writer) % 2 == 0;
@@ -141,8 +116,7 @@ TEST(ImageAttachedValues, ConcurrentReadersSeeWholeValues)
                 image->setFrameSource(useA ? sourceA : sourceB);
             }
         });
-    }
-    for (int reader = 0; reader < 2; ++reader) {
+    for (int reader = 0; reader < 2; ++reader)
         threads.emplace_back([&] {
             for (int i = 0; i < 2000; ++i) {
                 const auto data = image->animatedImageData();
@@ -155,42 +129,16 @@ TEST(ImageAttachedValues, ConcurrentReadersSeeWholeValues)
                     torn = true;
             }
         });
-    }
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_FALSE(torn);
 }
 
-TEST(ImageCreatingOptionsRecord, EqualOnlyWhenEveryFieldIs)
+TEST(ImageTransition, UnusableFadeDurationsShowAtOnce)
 {
-    const ImageCreatingOptions base{1.0, 0.0, false, false};
-    EXPECT_EQ(base, ImageCreatingOptions{});
-    EXPECT_NE(base, (ImageCreatingOptions{1.0, 0.0, true, false}));
-    EXPECT_NE(base, (ImageCreatingOptions{1.0, 0.0, false, true}));
-    EXPECT_NE(base, (ImageCreatingOptions{2.0, 0.0, false, false}));
-    EXPECT_NE(base, (ImageCreatingOptions{1.0, 0.5, false, false}));
-}
-
-TEST(ImageTransitionValue, DefaultsToNone)
-{
-    EXPECT_EQ(ImageTransition(), ImageTransition::none());
-    EXPECT_EQ(ImageTransition().kind(), ImageTransition::Kind::none);
-    EXPECT_EQ(ImageTransition().duration(), 0.0);
-}
-
-TEST(ImageTransitionValue, FadeCarriesItsDuration)
-{
-    const ImageTransition fade = ImageTransition::fade(0.25);
-    EXPECT_TRUE(fade.isFade());
-    EXPECT_EQ(fade.duration(), 0.25);
-    EXPECT_EQ(fade.durationMilliseconds(), 250);
-    EXPECT_NE(fade, ImageTransition::fade(0.5));
+    EXPECT_EQ(ImageTransition::fade(0.25).durationMilliseconds(), 250);
     EXPECT_NE(ImageTransition::fade(0), ImageTransition::none());
-}
-
-TEST(ImageTransitionValue, UnusableFadeDurationsShowAtOnce)
-{
-    for (double seconds : {-1.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+    for (double seconds : {-1.0, nan, infinity}) {
         const ImageTransition fade = ImageTransition::fade(seconds);
         EXPECT_TRUE(fade.isFade());
         EXPECT_EQ(fade.duration(), 0.0);

@@ -17,15 +17,6 @@ ImagePtr solidImage(int width, int height, double scale = 1.0)
     return Image::make(bitmap, scale);
 }
 
-class FakeComponent final : public LumenHasImageComponent {
-public:
-    ImagePtr image() const override { return m_image; }
-    void setImage(ImagePtr image) override { m_image = std::move(image); }
-
-private:
-    ImagePtr m_image;
-};
-
 class ImageWidget final : public QWidget, public LumenHasImageComponent {
 public:
     ImagePtr image() const override { return m_image; }
@@ -40,44 +31,29 @@ TEST(ImagePlaceholder, ReplacesAndClearsLabelImage)
     QLabel view;
     view.setPixmap(QPixmap::fromImage(solidImage(5, 5)->bitmap()));
     ImagePlaceholder placeholder(solidImage(40, 20, 2.0));
-
     placeholder.addTo(view);
-    const QPixmap shown = view.pixmap();
-    EXPECT_EQ(shown.size(), QSize(40, 20));
-    EXPECT_EQ(shown.devicePixelRatio(), 2.0);
-
+    EXPECT_EQ(view.pixmap().size(), QSize(40, 20));
+    EXPECT_EQ(view.pixmap().devicePixelRatio(), 2.0);
     placeholder.removeFrom(view);
     EXPECT_TRUE(view.pixmap().isNull());
-}
 
-TEST(ImagePlaceholder, SetsTheVeryImageOnComponents)
-{
-    const ImagePtr image = solidImage(3, 3);
-    ImagePlaceholder placeholder(image);
-
-    FakeComponent control;
-    control.setImage(solidImage(1, 1));
-    placeholder.addTo(control);
-    EXPECT_EQ(control.image(), image);
-    placeholder.removeFrom(control);
-    EXPECT_EQ(control.image(), nullptr);
-
-    // A widget that carries its own image is set through its interface.
-    ImageWidget widget;
-    placeholder.addTo(static_cast<QWidget&>(widget));
-    EXPECT_EQ(widget.image(), image);
-    placeholder.removeFrom(static_cast<QWidget&>(widget));
-    EXPECT_EQ(widget.image(), nullptr);
-}
-
-TEST(ImagePlaceholder, MissingOrEmptyImageClearsTheView)
-{
-    QLabel view;
     for (const ImagePtr& image : {ImagePtr(), Image::makeEmpty()}) {
         view.setPixmap(QPixmap::fromImage(solidImage(5, 5)->bitmap()));
         ImagePlaceholder(image).addTo(view);
         EXPECT_TRUE(view.pixmap().isNull());
     }
+}
+
+TEST(ImagePlaceholder, SetsTheVeryImageOnWidgetsThatCarryOne)
+{
+    const ImagePtr image = solidImage(3, 3);
+    ImagePlaceholder placeholder(image);
+    ImageWidget widget;
+    widget.setImage(solidImage(1, 1));
+    placeholder.addTo(static_cast<QWidget&>(widget));
+    EXPECT_EQ(widget.image(), image);
+    placeholder.removeFrom(static_cast<QWidget&>(widget));
+    EXPECT_EQ(widget.image(), nullptr);
 }
 
 class WidgetPlaceholderTest : public ::testing::Test {
@@ -87,39 +63,25 @@ protected:
         view.resize(120, 80);
         view.show();
     }
-
     QLabel view;
+    WidgetPlaceholder placeholder{std::make_unique<QWidget>()};
+    QWidget* overlay = placeholder.widget();
 };
 
-TEST_F(WidgetPlaceholderTest, CoversTheViewAndFollowsItsSize)
+TEST_F(WidgetPlaceholderTest, CoversTheViewFollowsItsSizeAndLeavesCleanly)
 {
-    WidgetPlaceholder placeholder(std::make_unique<QWidget>());
-    QWidget* overlay = placeholder.widget();
-
     placeholder.addTo(view);
     EXPECT_EQ(overlay->parentWidget(), &view);
     EXPECT_TRUE(overlay->isVisible());
-    EXPECT_EQ(overlay->geometry(), view.rect());
-
     view.resize(200, 50);
     EXPECT_EQ(overlay->geometry(), QRect(0, 0, 200, 50));
-}
-
-TEST_F(WidgetPlaceholderTest, RemovingTakesItOutOfTheView)
-{
-    WidgetPlaceholder placeholder(std::make_unique<QWidget>());
-    QWidget* overlay = placeholder.widget();
-    placeholder.addTo(view);
 
     placeholder.removeFrom(view);
     EXPECT_EQ(overlay->parentWidget(), nullptr);
     EXPECT_FALSE(overlay->isVisible());
     EXPECT_TRUE(view.findChildren<QWidget*>().isEmpty());
-
-    // No longer follows the view it left.
-    const QRect before = overlay->geometry();
-    view.resize(30, 30);
-    EXPECT_EQ(overlay->geometry(), before);
+    view.resize(30, 30); // no longer followed
+    EXPECT_EQ(overlay->geometry(), QRect(0, 0, 200, 50));
 }
 
 TEST_F(WidgetPlaceholderTest, MovesBetweenViewsAndIgnoresForeignRemoval)
@@ -127,23 +89,18 @@ TEST_F(WidgetPlaceholderTest, MovesBetweenViewsAndIgnoresForeignRemoval)
     QLabel otherView;
     otherView.resize(60, 60);
     otherView.show();
-    WidgetPlaceholder placeholder(std::make_unique<QWidget>());
-    QWidget* overlay = placeholder.widget();
-
     placeholder.addTo(view);
     placeholder.addTo(otherView);
     EXPECT_EQ(overlay->parentWidget(), &otherView);
-    EXPECT_EQ(overlay->geometry(), otherView.rect());
-
     view.resize(10, 10);
     EXPECT_EQ(overlay->geometry(), otherView.rect());
-
     placeholder.removeFrom(view);
     EXPECT_EQ(overlay->parentWidget(), &otherView);
 }
 
-TEST_F(WidgetPlaceholderTest, OwnsItsWidget)
+TEST(WidgetPlaceholder, OwnsItsWidgetAndSurvivesItsViewBeingDeleted)
 {
+    QLabel view;
     QPointer<QWidget> overlay;
     {
         WidgetPlaceholder placeholder(std::make_unique<QWidget>());
@@ -152,21 +109,16 @@ TEST_F(WidgetPlaceholderTest, OwnsItsWidget)
     }
     EXPECT_TRUE(overlay.isNull());
     EXPECT_TRUE(view.findChildren<QWidget*>().isEmpty());
-}
 
-TEST_F(WidgetPlaceholderTest, SurvivesItsViewBeingDeleted)
-{
     WidgetPlaceholder placeholder(std::make_unique<QWidget>());
     {
         QLabel shortLivedView;
         placeholder.addTo(shortLivedView);
     }
     EXPECT_EQ(placeholder.widget(), nullptr);
-
-    QLabel laterView;
-    placeholder.addTo(laterView);
-    placeholder.removeFrom(laterView);
-    EXPECT_TRUE(laterView.findChildren<QWidget*>().isEmpty());
+    placeholder.addTo(view);
+    placeholder.removeFrom(view);
+    EXPECT_TRUE(view.findChildren<QWidget*>().isEmpty());
 }
 
 } // namespace

@@ -1,7 +1,7 @@
+#include "Lumen/foundation/LumenWrapper.h"
 #include "Lumen/foundation/imaging/BitmapContext.h"
 #include "Lumen/foundation/imaging/ImageDecoding.h"
 #include "Lumen/foundation/imaging/ImageEncoding.h"
-#include "tests/lumen/imaging/GIFTestData.h"
 #include "tests/lumen/imaging/TestImages.h"
 
 #include <gtest/gtest.h>
@@ -43,11 +43,11 @@ QByteArray pngClaiming(int width, int height)
 TEST(ImageEncoding, EncodesByFormat)
 {
     const ImagePtr image = solidImage({5, 3}, Qt::blue);
-
     const auto png = encodedData(image, ImageFormat::unknown, 1.0);
     ASSERT_TRUE(png.has_value());
     EXPECT_EQ(imageFormat(*png), ImageFormat::PNG);
     EXPECT_EQ(encodedData(image, ImageFormat::PNG, 1.0), png);
+    EXPECT_EQ(lm(image).pngRepresentation(), png);
 
     const auto jpeg = encodedData(image, ImageFormat::JPEG, 1.0);
     ASSERT_TRUE(jpeg.has_value());
@@ -58,14 +58,13 @@ TEST(ImageEncoding, EncodesByFormat)
     EXPECT_FALSE(encodedData(image, ImageFormat::GIF, 1.0).has_value());
     const QByteArray gif = solidGif({4, 4}, 2);
     EXPECT_EQ(encodedData(imageFromData(gif, {}), ImageFormat::GIF, 1.0), std::optional(gif));
-}
 
-TEST(ImageEncoding, NothingToEncodeGivesNothing)
-{
+    // Nothing to encode gives nothing.
     EXPECT_FALSE(pngRepresentation(nullptr).has_value());
     EXPECT_FALSE(pngRepresentation(Image::makeEmpty()).has_value());
     EXPECT_FALSE(jpegRepresentation(Image::makeEmpty(), 1.0).has_value());
-    EXPECT_FALSE(jpegRepresentation(solidImage({2, 2}, Qt::red), std::nan("")).has_value());
+    EXPECT_FALSE(jpegRepresentation(image, std::nan("")).has_value());
+    EXPECT_EQ(lm(ImagePtr()).pixelSize(), QSize(0, 0));
 }
 
 TEST(ImageEncoding, JpegQualityShrinksTheBytes)
@@ -96,16 +95,13 @@ TEST(ImageDecoding, StillFormatsCarryNoAnimation)
     EXPECT_EQ(gif->imageFrameCount(), 3);
 }
 
-TEST(ImageDecoding, UndecodableBytesGiveNothing)
+TEST(ImageDecoding, UndecodableBytesAndBombsGiveNothing)
 {
     EXPECT_EQ(imageFromData(QByteArray(), {}), nullptr);
     EXPECT_EQ(imageFromData(QByteArray("definitely not an image at all"), {}), nullptr);
-    const QByteArray png = encodedBitmap(solidBitmap({8, 8}, Qt::red), "png");
-    EXPECT_EQ(imageFromData(png.left(20), {}), nullptr);
-}
+    EXPECT_EQ(imageFromData(encodedBitmap(solidBitmap({8, 8}, Qt::red), "png").left(20), {}), nullptr);
 
-TEST(ImageDecoding, RefusesHeadersClaimingGigabytes)
-{
+    // A header claiming gigabytes.
     const QByteArray bomb = pngClaiming(60000, 60000);
     ASSERT_LT(bomb.size(), 1024);
     EXPECT_EQ(stillImage(bomb), nullptr);
@@ -136,9 +132,7 @@ TEST(ImageDecoding, ThumbnailsAreBoundedAndNeverEnlarged)
 TEST(BitmapContext, RefusesUnusableSizes)
 {
     const QImage context = makeBitmapContext({3.9, 2.2});
-    ASSERT_FALSE(context.isNull());
     EXPECT_EQ(context.size(), QSize(3, 2));
-    EXPECT_EQ(context.format(), QImage::Format_ARGB32_Premultiplied);
     EXPECT_EQ(context.pixel(1, 1), 0u);
 
     const double inf = std::numeric_limits<double>::infinity();

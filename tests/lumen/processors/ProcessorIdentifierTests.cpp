@@ -97,43 +97,35 @@ TEST(ProcessorIdentifier, TextDoesNotFollowTheLocale)
     QLocale::setDefault(previousDefault);
 }
 
-TEST(ProcessorIdentifier, NumbersUseTheShortestTextThatReadsBack)
+TEST(ProcessorIdentifier, NumbersAndColoursUseLocaleFreeShortestText)
 {
-    EXPECT_EQ(IdentifierText::number(10), QStringLiteral("10.0"));
-    EXPECT_EQ(IdentifierText::number(0.7), QStringLiteral("0.7"));
-    EXPECT_EQ(IdentifierText::number(0.1 + 0.2), QStringLiteral("0.30000000000000004"));
-    EXPECT_EQ(IdentifierText::number(-2.5), QStringLiteral("-2.5"));
-    EXPECT_EQ(IdentifierText::number(-0.0), QStringLiteral("-0.0"));
-    EXPECT_EQ(IdentifierText::number(0.0001), QStringLiteral("0.0001"));
-    EXPECT_EQ(IdentifierText::number(0.00001), QStringLiteral("1e-05"));
-    EXPECT_EQ(IdentifierText::number(1e16), QStringLiteral("1e+16"));
-    EXPECT_EQ(IdentifierText::number(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("nan"));
-    EXPECT_EQ(IdentifierText::number(-std::numeric_limits<double>::infinity()), QStringLiteral("-inf"));
-}
+    const std::pair<double, const char*> numbers[] = {
+        {10, "10.0"},      {0.7, "0.7"},       {0.1 + 0.2, "0.30000000000000004"}, {-2.5, "-2.5"},
+        {-0.0, "-0.0"},    {0.0001, "0.0001"}, {0.00001, "1e-05"},                 {1e16, "1e+16"},
+        {std::numeric_limits<double>::quiet_NaN(), "nan"}, {-std::numeric_limits<double>::infinity(), "-inf"}};
+    for (const auto& [value, expected] : numbers)
+        EXPECT_EQ(IdentifierText::number(value).toStdString(), expected);
 
-TEST(ProcessorIdentifier, ColoursAreTextsOfTheirComponents)
-{
     EXPECT_EQ(IdentifierText::rgba(QColor(255, 0, 0)), QStringLiteral("(1.00,0.00,0.00,1.00)"));
     EXPECT_EQ(IdentifierText::rgba(QColor()), QStringLiteral("(invalid)"));
+    // Colours given in another model are described by their sRGB components.
+    EXPECT_EQ(IdentifierText::rgba(QColor::fromHsv(0, 255, 255)), QStringLiteral("(1.00,0.00,0.00,1.00)"));
     // Colours too close for two decimals still name different round-corner backgrounds.
     const QColor a = QColor::fromRgba64(30000, 0, 0);
     const QColor b = QColor::fromRgba64(30001, 0, 0);
     EXPECT_EQ(IdentifierText::rgba(a), IdentifierText::rgba(b));
-    EXPECT_NE(RoundCornerImageProcessor(4.0, std::nullopt, RectCorner::all, a).identifier().toStdString(),
-              RoundCornerImageProcessor(4.0, std::nullopt, RectCorner::all, b).identifier().toStdString());
-    // Colours given in another model are described by their sRGB components.
-    EXPECT_EQ(IdentifierText::rgba(QColor::fromHsv(0, 255, 255)), QStringLiteral("(1.00,0.00,0.00,1.00)"));
-}
+    EXPECT_NE(RoundCornerImageProcessor(4.0, std::nullopt, RectCorner::all, a).identifier(),
+              RoundCornerImageProcessor(4.0, std::nullopt, RectCorner::all, b).identifier());
 
-TEST(ProcessorIdentifier, BordersDifferWhenTheirSettingsDiffer)
-{
-    const Border base(Qt::black, 2.0, Radius::point(6.0), RectCorner::all);
+    // Every setting of a border is in its identifier.
     const auto id = [](const Border& border) { return BorderImageProcessor(border).identifier(); };
+    const Border base(Qt::black, 2.0, Radius::point(6.0), RectCorner::all);
     EXPECT_EQ(id(base), id(Border(Qt::black, 2.0, Radius::point(6.0), RectCorner::all)));
-    EXPECT_NE(id(base), id(Border(Qt::white, 2.0, Radius::point(6.0), RectCorner::all)));
-    EXPECT_NE(id(base), id(Border(Qt::black, 3.0, Radius::point(6.0), RectCorner::all)));
-    EXPECT_NE(id(base), id(Border(Qt::black, 2.0, Radius::widthFraction(6.0), RectCorner::all)));
-    EXPECT_NE(id(base), id(Border(Qt::black, 2.0, Radius::point(6.0), RectCorner::topLeft)));
+    for (const Border& other : {Border(Qt::white, 2.0, Radius::point(6.0), RectCorner::all),
+                                Border(Qt::black, 3.0, Radius::point(6.0), RectCorner::all),
+                                Border(Qt::black, 2.0, Radius::widthFraction(6.0), RectCorner::all),
+                                Border(Qt::black, 2.0, Radius::point(6.0), RectCorner::topLeft)})
+        EXPECT_NE(id(base), id(other));
 }
 
 TEST(ProcessorIdentifier, ScaleDependentProcessorsNameTheirScale)

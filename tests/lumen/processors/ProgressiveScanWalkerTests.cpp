@@ -7,97 +7,63 @@
 namespace Lumen {
 namespace {
 
-// A JPEG-looking buffer of `size` bytes: start of image, a progressive frame header, then
-// start-of-scan markers exactly at `markers` and zeros elsewhere.
+// A JPEG-looking buffer of `size` bytes: start of image, a progressive (or baseline) frame
+// header, then start-of-scan markers exactly at `markers` and zeros elsewhere.
 QByteArray craftedJpeg(qsizetype size, std::initializer_list<qsizetype> markers, bool progressive = true)
 {
     QByteArray data(size, '\0');
-    data[0] = '\xFF';
-    data[1] = '\xD8';
-    data[2] = '\xFF';
-    data[3] = '\xE0';
-    data[20] = '\xFF';
-    data[21] = progressive ? '\xC2' : '\xC0';
-    for (qsizetype position : markers) {
-        data[position] = '\xFF';
-        data[position + 1] = '\xDA';
-    }
+    data.replace(0, 4, QByteArray::fromHex("FFD8FFE0"));
+    data.replace(20, 2, QByteArray::fromHex(progressive ? "FFC2" : "FFC0"));
+    for (qsizetype position : markers)
+        data.replace(position, 2, QByteArray::fromHex("FFDA"));
     return data;
 }
 
-std::vector<ScanPrefix> prefixes(std::initializer_list<ScanPrefix> list)
+QByteArray pngLooking()
 {
-    return std::vector<ScanPrefix>(list);
+    return craftedJpeg(5000, {600, 4000}).replace(0, 8, QByteArray::fromHex("89504E470D0A1A0A"));
 }
 
-TEST(LatestScanPrefix, EndsAtTheLastNewMarker)
+// Each walk runs over the first `firstLength` bytes, then again over all the bytes from the
+// progress the first walk reached.
+TEST(ProgressiveScanWalker, FindsCompletedScansAcrossChunks)
 {
-    const QByteArray data = craftedJpeg(5000, {600, 4000});
-    const ScanWalk first = latestScanPrefix(data, {});
-    EXPECT_EQ(first.prefixes, prefixes({{4000, 2}}));
-    EXPECT_EQ(first.progress, (ScanProgress{2, 4998}));
-
-    // The same bytes again hold no new scan.
-    EXPECT_TRUE(latestScanPrefix(data, first.progress).prefixes.empty());
-}
-
-TEST(LatestScanPrefix, NeedsTwoMarkersBeforeAnythingIsComplete)
-{
-    const ScanWalk walk = latestScanPrefix(craftedJpeg(5000, {600}), {});
-    EXPECT_TRUE(walk.prefixes.empty());
-    EXPECT_EQ(walk.progress.scannedCount, 1);
-}
-
-TEST(LatestScanPrefix, WalksOnlyTheBytesThatArrivedSince)
-{
-    const QByteArray whole = craftedJpeg(10000, {600, 4000, 7000, 9000});
-    const ScanWalk early = latestScanPrefix(whole.left(5000), {});
-    EXPECT_EQ(early.prefixes, prefixes({{4000, 2}}));
-
-    // Two scans completed since: only the newest is decoded.
-    const ScanWalk later = latestScanPrefix(whole, early.progress);
-    EXPECT_EQ(later.prefixes, prefixes({{9000, 4}}));
-    EXPECT_EQ(later.progress.scannedCount, 4);
-}
-
-TEST(LatestScanPrefix, FindsAMarkerSplitAcrossChunks)
-{
-    const QByteArray whole = craftedJpeg(6000, {600, 4000});
-    // The first chunk ends between FF and DA.
-    const ScanWalk first = latestScanPrefix(whole.left(4001), {});
-    EXPECT_TRUE(first.prefixes.empty());
-    EXPECT_EQ(latestScanPrefix(whole, first.progress).prefixes, prefixes({{4000, 2}}));
-}
-
-TEST(LatestScanPrefix, IgnoresDataThatIsNotProgressiveJpeg)
-{
-    const QByteArray baseline = craftedJpeg(5000, {600, 4000}, false);
-    const ScanWalk walk = latestScanPrefix(baseline, {});
-    EXPECT_TRUE(walk.prefixes.empty());
-    EXPECT_EQ(walk.progress, ScanProgress{});
-
-    QByteArray png = craftedJpeg(5000, {600, 4000});
-    png.replace(0, 8, QByteArray::fromHex("89504E470D0A1A0A"));
-    EXPECT_TRUE(latestScanPrefix(png, {}).prefixes.empty());
-    EXPECT_TRUE(newScanPrefixes(png, {}).prefixes.empty());
-    EXPECT_TRUE(latestScanPrefix(QByteArray(), {}).prefixes.empty());
-}
-
-TEST(NewScanPrefixes, ListsEveryCompletedScanOldestFirst)
-{
-    const QByteArray data = craftedJpeg(10000, {600, 4000, 9000});
-    const ScanWalk walk = newScanPrefixes(data, {});
-    EXPECT_EQ(walk.prefixes, prefixes({{4000, 2}, {9000, 3}}));
-    EXPECT_EQ(walk.progress.scannedCount, 3);
-    EXPECT_TRUE(newScanPrefixes(data, walk.progress).prefixes.empty());
-}
-
-TEST(NewScanPrefixes, ContinuesFromEarlierWalks)
-{
-    const QByteArray whole = craftedJpeg(10000, {600, 4000, 7000, 9000});
-    const ScanWalk early = newScanPrefixes(whole.left(1000), {});
-    EXPECT_TRUE(early.prefixes.empty());
-    EXPECT_EQ(newScanPrefixes(whole, early.progress).prefixes, prefixes({{4000, 2}, {7000, 3}, {9000, 4}}));
+    using Walker = ScanWalk (*)(const QByteArray&, ScanProgress);
+    using Prefixes = std::vector<ScanPrefix>;
+    const struct {
+        const char* name;
+        Walker walk;
+        QByteArray data;
+        qsizetype firstLength;
+        Prefixes first;
+        Prefixes then;
+        int scannedAfter;
+    } cases[] = {
+        // The prefix ends at the last new marker; the same bytes again hold no new scan.
+        {"latest", latestScanPrefix, craftedJpeg(5000, {600, 4000}), 5000, {{4000, 2}}, {}, 2},
+        {"two markers are needed", latestScanPrefix, craftedJpeg(5000, {600}), 5000, {}, {}, 1},
+        // Two scans completed since: only the newest is decoded.
+        {"only the newest", latestScanPrefix, craftedJpeg(10000, {600, 4000, 7000, 9000}), 5000, {{4000, 2}}, {{9000, 4}}, 4},
+        // The first chunk ends between FF and DA.
+        {"split marker", latestScanPrefix, craftedJpeg(6000, {600, 4000}), 4001, {}, {{4000, 2}}, 2},
+        {"baseline", latestScanPrefix, craftedJpeg(5000, {600, 4000}, false), 5000, {}, {}, 0},
+        {"png", latestScanPrefix, pngLooking(), 5000, {}, {}, 0},
+        {"png, every scan", newScanPrefixes, pngLooking(), 5000, {}, {}, 0},
+        {"empty", latestScanPrefix, QByteArray(), 0, {}, {}, 0},
+        {"every scan, oldest first", newScanPrefixes, craftedJpeg(10000, {600, 4000, 9000}), 10000, {{4000, 2}, {9000, 3}}, {}, 3},
+        {"every scan continues", newScanPrefixes, craftedJpeg(10000, {600, 4000, 7000, 9000}), 1000, {},
+         {{4000, 2}, {7000, 3}, {9000, 4}}, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ScanWalk first = c.walk(c.data.left(c.firstLength), {});
+        EXPECT_EQ(first.prefixes, c.first);
+        const ScanWalk then = c.walk(c.data, first.progress);
+        EXPECT_EQ(then.prefixes, c.then);
+        EXPECT_EQ(then.progress.scannedCount, c.scannedAfter);
+    }
+    EXPECT_EQ(latestScanPrefix(craftedJpeg(5000, {600, 4000}), {}).progress, (ScanProgress{2, 4998}));
+    EXPECT_EQ(latestScanPrefix(craftedJpeg(5000, {600, 4000}, false), {}).progress, ScanProgress{});
 }
 
 } // namespace

@@ -1,0 +1,276 @@
+#pragma once
+
+#include "Lumen/cache/ImageCache.h"
+#include "Lumen/cache/PosixFileManager.h"
+#include "Lumen/foundation/DispatchQueue.h"
+#include "tests/support/EventLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+
+namespace Lumen::Testing {
+
+// Wall time that moves only when a test says so.
+class FakeDate {
+public:
+    Date now() const { return Date(TimeInterval(m_seconds.load())); }
+    void set(double secondsSince1970) { m_seconds.store(secondsSince1970); }
+    void advance(double seconds) { m_seconds.store(m_seconds.load() + seconds); }
+    StorageClock clock(std::shared_ptr<DispatchClock> timer = DispatchClock::system())
+    {
+        return StorageClock{[this] { return now(); }, std::move(timer)};
+    }
+
+private:
+    std::atomic<double> m_seconds = 1'700'000'000.0;
+};
+
+enum class FileOperation { createDirectory, directoryNames, list, metadata, read, write, setStamps, replace, remove, removeTree };
+
+// The real file system, with any operation made to fail on demand.
+class FaultyFileManager final : public FileManager {
+    template <typename T>
+    using Result = std::expected<T, UnderlyingError>;
+
+public:
+    // Makes `operation` fail with `code`, from its `afterCalls`-th call on (0 = next call).
+    void fail(FileOperation operation, int code = EIO, int afterCalls = 0)
+    {
+        std::lock_guard lock(m_mutex);
+        m_faults[static_cast<int>(operation)] = Fault{code, afterCalls};
+    }
+    void heal(FileOperation operation)
+    {
+        std::lock_guard lock(m_mutex);
+        m_faults[static_cast<int>(operation)].reset();
+    }
+    // A failing write leaves this many bytes of the file behind, as a full disk would.
+    void setPartialWriteBytes(qsizetype count) { m_partialWriteBytes = count; }
+    // Runs before every recursive listing; set before the storage is used.
+    void setBeforeListing(std::function<void()> hook) { m_beforeListing = std::move(hook); }
+
+    bool exists(const QString& path) const override { return m_real.exists(path); }
+    Result<void> createDirectory(const QString& p) override { return run(FileOperation::createDirectory, p, [&] { return m_real.createDirectory(p); }); }
+    Result<QStringList> directoryNames(const QString& p) const override { return run(FileOperation::directoryNames, p, [&] { return m_real.directoryNames(p); }); }
+    Result<std::vector<QString>> listRecursively(const QString& p) const override
+    {
+        if (m_beforeListing)
+            m_beforeListing();
+        return run(FileOperation::list, p, [&] { return m_real.listRecursively(p); });
+    }
+    Result<FileMetadata> metadata(const QString& p, bool withLastAccess) const override { return run(FileOperation::metadata, p, [&] { return m_real.metadata(p, withLastAccess); }); }
+    Result<QByteArray> readFile(const QString& p) const override { return run(FileOperation::read, p, [&] { return m_real.readFile(p); }); }
+    Result<void> writeNewFile(const QString& p, const QByteArray& data) override
+    {
+        if (auto allowed = check(FileOperation::write, p); !allowed) {
+            (void)m_real.writeNewFile(p, data.left(m_partialWriteBytes));
+            return allowed;
+        }
+        return m_real.writeNewFile(p, data);
+    }
+    Result<void> setStamps(const QString& p, const FileStamps& s, std::optional<FileIdentity> onlyIf) override { return run(FileOperation::setStamps, p, [&] { return m_real.setStamps(p, s, onlyIf); }); }
+    Result<void> replace(const QString& from, const QString& to) override { return run(FileOperation::replace, to, [&] { return m_real.replace(from, to); }); }
+    Result<void> removeFile(const QString& p) override { return run(FileOperation::remove, p, [&] { return m_real.removeFile(p); }); }
+    Result<void> removeTree(const QString& p) override { return run(FileOperation::removeTree, p, [&] { return m_real.removeTree(p); }); }
+
+private:
+    struct Fault {
+        int code;
+        int afterCalls;
+    };
+
+    template <typename Operation>
+    auto run(FileOperation operation, const QString& path, Operation operate) const -> decltype(operate())
+    {
+        if (auto allowed = check(operation, path); !allowed)
+            return std::unexpected(allowed.error());
+        return operate();
+    }
+    Result<void> check(FileOperation operation, const QString& path) const
+    {
+        std::lock_guard lock(m_mutex);
+        auto& fault = m_faults[static_cast<int>(operation)];
+        if (!fault || fault->afterCalls-- > 0)
+            return {};
+        return std::unexpected(UnderlyingError(QString::fromLatin1(errorDomain), fault->code, QStringLiteral("injected: ") + path));
+    }
+
+    PosixFileManager m_real;
+    mutable std::mutex m_mutex;
+    mutable std::optional<Fault> m_faults[10];
+    qsizetype m_partialWriteBytes = 0;
+    std::function<void()> m_beforeListing;
+};
+
+// Names of the regular files directly inside `directory`, hidden ones included.
+inline std::set<QString> fileNamesIn(const QString& directory)
+{
+    const QStringList names = QDir(directory).entryList(QDir::Files | QDir::Hidden);
+    return {names.cbegin(), names.cend()};
+}
+
+// Waits for the storage's queued gate updates and stamp extensions.
+inline void drainQueues(DiskStorageBackend& storage)
+{
+    (void)storage.maybeCachedCheckingQueue()->sync([] {});
+    (void)storage.metaChangingQueue()->sync([] {});
+}
+
+// A value handed over by a completion on any thread, with whether it arrived on the main thread.
+template <typename T>
+class Captured {
+public:
+    void set(T value)
+    {
+        std::lock_guard lock(m_mutex);
+        m_value = std::move(value);
+        m_onMainThread = QThread::currentThread() == qApp->thread();
+    }
+    auto setter()
+    {
+        return [this](T value) { set(std::move(value)); };
+    }
+    bool has() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_value.has_value();
+    }
+    bool onMainThread() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_onMainThread;
+    }
+    // Pumps the GUI event loop until a value arrived.
+    T wait() const
+    {
+        EXPECT_TRUE(Tivrand::Testing::waitUntil([this] { return has(); }));
+        std::lock_guard lock(m_mutex);
+        return *m_value;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::optional<T> m_value;
+    bool m_onMainThread = false;
+};
+
+inline QByteArray encoded(const QImage& image, const char* format = "png")
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, format).write(image);
+    return bytes;
+}
+
+inline QImage filled(QSize size, QColor color = Qt::red)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(color);
+    return image;
+}
+
+inline QByteArray pngBytes(QSize size = QSize(8, 6)) { return encoded(filled(size)); }
+inline ImagePtr bitmapImage(QSize size = QSize(8, 6), QColor color = Qt::red) { return Image::make(filled(size, color)); }
+
+// Serializes nothing, so every disk step fails.
+class MuteSerializer final : public CacheSerializer {
+public:
+    std::optional<QByteArray> data(const ImagePtr&, const std::optional<QByteArray>&) const override { return std::nullopt; }
+    ImagePtr image(const QByteArray&, const LumenParsedOptionsInfo&) const override { return nullptr; }
+    bool usesOriginalData() const override { return false; }
+};
+
+using Retrieved = std::expected<ImageCacheResult, LumenError>;
+
+inline LumenParsedOptionsInfo untouchedOptions(LumenOptionsInfo items = {})
+{
+    items.push_back(Option::CallbackQueue{CallbackQueue::untouch()});
+    return LumenParsedOptionsInfo(items);
+}
+
+inline Retrieved retrieve(ImageCache& cache, const QString& key, const LumenParsedOptionsInfo& options = untouchedOptions())
+{
+    Captured<Retrieved> result;
+    cache.retrieveImage(key, options, CallbackQueue::untouch(), result.setter());
+    return result.wait();
+}
+
+inline CacheStoreResult storeAndWait(ImageCache& cache, const ImagePtr& image, const QString& key,
+                                     const LumenParsedOptionsInfo& options = untouchedOptions(),
+                                     std::optional<QByteArray> original = std::nullopt)
+{
+    Captured<CacheStoreResult> result;
+    cache.store(image, std::move(original), key, options, true, result.setter());
+    return result.wait();
+}
+
+inline CacheStoreResult storeFileAndWait(ImageCache& cache, const QString& key, std::optional<StorageExpiration> expiration,
+                                         QByteArray bytes = pngBytes())
+{
+    Captured<CacheStoreResult> result;
+    cache.storeToDisk(std::move(bytes), key, QString(), std::nullopt, expiration, CallbackQueue::untouch(), result.setter());
+    return result.wait();
+}
+
+// Runs after every job queued on the cache's I/O queue so far has finished.
+inline void drainIO(ImageCache& cache)
+{
+    (void)storeFileAndWait(cache, QStringLiteral("drain-marker"), StorageExpiration::expired(), "x");
+}
+
+// A cache named "test" in a temporary root, on a wall clock the test moves.
+class ImageCacheTest : public ::testing::Test {
+protected:
+    std::shared_ptr<ImageCache> makeCache(const QString& name = QStringLiteral("test"))
+    {
+        auto made = ImageCache::make(name, root.path(), {}, clock());
+        EXPECT_TRUE(made.has_value());
+        if (!made)
+            return nullptr;
+        m_diskStorages.push_back((*made)->diskStorage());
+        return *made;
+    }
+
+    // A cache over a disk storage whose file operations can be made to fail.
+    std::shared_ptr<ImageCache> makeFaultyCache()
+    {
+        auto disk = DiskStorageBackend::make(DiskStorageConfig(QStringLiteral("faulty"), 0, fileManager, root.path()), true, clock());
+        drainQueues(*disk);
+        m_diskStorages.push_back(disk);
+        return ImageCache::make(ImageCache::MemoryStorage::make(MemoryStorageConfig(0, std::chrono::seconds(0)), clock()),
+                                std::move(disk));
+    }
+
+    // Stamp extensions queued by the test finish before its folder and clock go.
+    void TearDown() override
+    {
+        for (const auto& weakStorage : m_diskStorages) {
+            if (const auto storage = weakStorage.lock())
+                drainQueues(*storage);
+        }
+    }
+
+    // Storage jobs may still read the time after the test body is over, so they share it.
+    StorageClock clock() const
+    {
+        return StorageClock{[sharedDate = m_sharedDate] { return sharedDate->now(); }, DispatchClock::system()};
+    }
+
+    QTemporaryDir root;
+    std::shared_ptr<FakeDate> m_sharedDate = std::make_shared<FakeDate>();
+    FakeDate& date = *m_sharedDate;
+    std::vector<std::weak_ptr<DiskStorageBackend>> m_diskStorages;
+    std::shared_ptr<FaultyFileManager> fileManager = std::make_shared<FaultyFileManager>();
+};
+
+} // namespace Lumen::Testing
