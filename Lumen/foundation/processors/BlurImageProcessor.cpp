@@ -8,26 +8,16 @@
 
 namespace Lumen {
 
-namespace {
-
-QString blurIdentifier(double blurRadius, double scale)
-{
-    return QLatin1String(IdentifierText::prefix) + QStringLiteral("BlurImageProcessor(")
-        + IdentifierText::number(blurRadius) + QLatin1Char(')') + IdentifierText::scaleSuffix(scale);
-}
-
-} // namespace
-
-BlurImageProcessor::BlurImageProcessor(double blurRadius, double scaleFactor)
-    : DecodingImageProcessor(blurIdentifier(blurRadius, processorScale(scaleFactor)))
+BlurImageProcessor::BlurImageProcessor(double blurRadius)
+    : DecodingImageProcessor(QLatin1String(IdentifierText::prefix) + QStringLiteral("BlurImageProcessor(")
+                             + IdentifierText::number(blurRadius) + QLatin1Char(')'))
     , m_blurRadius(blurRadius)
-    , m_scaleFactor(processorScale(scaleFactor))
 {
 }
 
 ImagePtr BlurImageProcessor::processImage(const ImagePtr& image, const LumenParsedOptionsInfo& options) const
 {
-    return blurred(scaled(image, options.scaleFactor), m_blurRadius * m_scaleFactor);
+    return blurred(scaled(image, options.scaleFactor), m_blurRadius * processorScale(options.scaleFactor));
 }
 
 } // namespace Lumen

@@ -8,15 +8,13 @@
 namespace Lumen {
 
 // Decodes straight to a thumbnail whose longer side is at most max(width, height) of `size`
-// times `scaleFactor` pixels, never holding the full-size bitmap. An image item is encoded as
-// PNG first. `scaleFactor` is the request's scale, which the processor is made for and which
-// its identifier names when it is not 1.
+// times the request's scale factor in pixels, never holding the full-size bitmap. An image
+// item is encoded as PNG first.
 class DownsamplingImageProcessor final : public ImageProcessor {
 public:
-    explicit DownsamplingImageProcessor(QSizeF size, double scaleFactor = 1.0);
+    explicit DownsamplingImageProcessor(QSizeF size);
 
     QSizeF size() const { return m_size; }
-    double scaleFactor() const { return m_scaleFactor; }
 
     QString identifier() const override { return m_identifier; }
     // Null for bytes that cannot be decoded, an image without a bitmap, or a size that gives
@@ -25,7 +23,6 @@ public:
 
 private:
     const QSizeF m_size;
-    const double m_scaleFactor;
     const QString m_identifier;
 };
 

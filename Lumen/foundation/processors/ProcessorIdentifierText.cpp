@@ -122,13 +122,6 @@ QString border(const Border& border)
         + QStringLiteral("))");
 }
 
-QString scaleSuffix(double scale)
-{
-    if (scale == 1.0)
-        return QString();
-    return QStringLiteral("_scale(") + number(scale) + QLatin1Char(')');
-}
-
 QString contentMode(ContentMode mode)
 {
     switch (mode) {

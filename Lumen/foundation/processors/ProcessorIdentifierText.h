@@ -42,10 +42,6 @@ QString radius(const Radius& radius);
 // "Border(color: <color>, lineWidth: 2.0, radius: point(10.0), roundingCorners: RectCorner(rawValue: 15))".
 QString border(const Border& border);
 
-// Nothing at scale 1, otherwise "_scale(" + the scale + ")": processors whose pixels depend on
-// the scale carry it, so two scales never share a cache entry.
-QString scaleSuffix(double scale);
-
 // "none", "aspectFit" or "aspectFill".
 QString contentMode(ContentMode mode);
 

@@ -128,21 +128,6 @@ TEST(ProcessorIdentifier, NumbersAndColoursUseLocaleFreeShortestText)
         EXPECT_NE(id(base), id(other));
 }
 
-TEST(ProcessorIdentifier, ScaleDependentProcessorsNameTheirScale)
-{
-    EXPECT_EQ(BlurImageProcessor(4.0, 1.0).identifier(), QStringLiteral("com.vantrel.Lumen.BlurImageProcessor(4.0)"));
-    EXPECT_EQ(BlurImageProcessor(4.0, 2.0).identifier(),
-              QStringLiteral("com.vantrel.Lumen.BlurImageProcessor(4.0)_scale(2.0)"));
-    EXPECT_EQ(DownsamplingImageProcessor(QSizeF(100, 50), 3.0).identifier(),
-              QStringLiteral("com.vantrel.Lumen.DownsamplingImageProcessor((100.0, 50.0))_scale(3.0)"));
-    // Different scales never share a cache entry, and an unusable scale counts as 1.
-    EXPECT_NE(BlurImageProcessor(4.0, 2.0).identifier(), BlurImageProcessor(4.0, 3.0).identifier());
-    EXPECT_NE(BlurImageProcessor(8.0).identifier(), BlurImageProcessor(4.0, 2.0).identifier());
-    EXPECT_EQ(BlurImageProcessor(4.0, 0.0).identifier(), BlurImageProcessor(4.0).identifier());
-    EXPECT_EQ(DownsamplingImageProcessor(QSizeF(1, 1), std::numeric_limits<double>::quiet_NaN()).identifier(),
-              DownsamplingImageProcessor(QSizeF(1, 1)).identifier());
-}
-
 TEST(ProcessorIdentifier, JoinedProcessorsJoinTheirIdentifiers)
 {
     const std::shared_ptr<const ImageProcessor> blur = std::make_shared<BlurImageProcessor>(4.0);
