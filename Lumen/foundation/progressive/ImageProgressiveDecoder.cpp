@@ -17,6 +17,7 @@ namespace {
 
 struct DecodeSettings {
     bool isBlur;
+    int scanCount;
     LumenParsedOptionsInfo options;
 };
 
@@ -31,12 +32,12 @@ QByteArray blurredPreview(const QByteArray& prefix, int scanCount, const LumenPa
     return jpegRepresentation(preview, 1.0).value_or(prefix);
 }
 
-ImagePtr decodePrefix(const QByteArray& prefix, int scanCount, const DecodeSettings& settings)
+ImagePtr decodePrefix(const QByteArray& prefix, const DecodeSettings& settings)
 {
     if (!containsJPEGMarker(prefix, JPEGMarker::SOF2()))
         return nullptr;
-    const bool blurs = settings.isBlur && scanCount <= ImageProgressiveDecoder::lastBlurredScanCount;
-    const QByteArray bytes = blurs ? blurredPreview(prefix, scanCount, settings.options) : prefix;
+    const bool blurs = settings.isBlur && settings.scanCount <= ImageProgressiveDecoder::lastBlurredScanCount;
+    const QByteArray bytes = blurs ? blurredPreview(prefix, settings.scanCount, settings.options) : prefix;
     const auto& processor = settings.options.processor ? settings.options.processor
                                                        : std::static_pointer_cast<const ImageProcessor>(
                                                              DefaultImageProcessor::shared());
@@ -57,21 +58,22 @@ ImageProgressiveDecoder::ImageProgressiveDecoder(const LumenParsedOptionsInfo& o
     m_options.progressiveJPEG.reset();
 }
 
-std::vector<ScanPrefix> ImageProgressiveDecoder::scan(const QByteArray& data)
+std::vector<qsizetype> ImageProgressiveDecoder::scan(const QByteArray& data)
 {
     ScanWalk walk = m_isFastestScan ? latestScanPrefix(data, m_progress) : newScanPrefixes(data, m_progress);
     m_progress = walk.progress;
-    return std::move(walk.prefixes);
+    return std::move(walk.prefixLengths);
 }
 
-void ImageProgressiveDecoder::decode(const QByteArray& data, std::vector<ScanPrefix> prefixes,
+void ImageProgressiveDecoder::decode(const QByteArray& data, std::vector<qsizetype> prefixLengths,
                                      std::function<void(const ImagePtr&)> onImage, DispatchBlock onFinished) const
 {
-    auto settings = std::make_shared<const DecodeSettings>(DecodeSettings{m_isBlur, m_options});
-    m_processingQueue.execute([data, prefixes = std::move(prefixes), settings, onImage = std::move(onImage),
+    auto settings =
+        std::make_shared<const DecodeSettings>(DecodeSettings{m_isBlur, m_progress.scannedCount, m_options});
+    m_processingQueue.execute([data, prefixLengths = std::move(prefixLengths), settings, onImage = std::move(onImage),
                                onFinished = std::move(onFinished)]() mutable {
-        for (const ScanPrefix& prefix : prefixes) {
-            const ImagePtr image = decodePrefix(data.left(prefix.length), prefix.scanCount, *settings);
+        for (const qsizetype length : prefixLengths) {
+            const ImagePtr image = decodePrefix(data.left(length), *settings);
             if (image && onImage)
                 CallbackQueue::currentOrAsyncOnMain([onImage, image] { onImage(image); });
         }

@@ -20,18 +20,20 @@ public:
     // `options.progressiveJPEG` must be set.
     explicit ImageProgressiveDecoder(const LumenParsedOptionsInfo& options);
 
-    // Main thread only. The prefixes that became complete since the last call: the newest one
-    // alone, or every one, as the setting asks.
-    std::vector<ScanPrefix> scan(const QByteArray& data);
+    // Main thread only. The lengths of the prefixes that became complete since the last call:
+    // the newest one alone, or every one (see newScanPrefixes), as the setting asks.
+    std::vector<qsizetype> scan(const QByteArray& data);
 
-    // Decodes each prefix of `data` in order on the processing queue; early prefixes are blurred
-    // when the setting asks for it. Each image made goes to `onImage`, then `onFinished` runs,
-    // all on the main thread and in that order. Prefixes that are not progressive JPEG, or that
-    // the processor cannot turn into an image, give no call to `onImage`.
-    void decode(const QByteArray& data, std::vector<ScanPrefix> prefixes, std::function<void(const ImagePtr&)> onImage,
-                DispatchBlock onFinished) const;
+    // Main thread only. Decodes each prefix of `data` in order on the processing queue. While
+    // few scans are known, all of them are blurred alike when the setting asks for it: the
+    // count is the one the last scan reached, not each prefix's own. Each image made goes to
+    // `onImage`, then `onFinished` runs, all on the main thread and in that order. Prefixes
+    // that are not progressive JPEG, or that the processor cannot turn into an image, give no
+    // call to `onImage`.
+    void decode(const QByteArray& data, std::vector<qsizetype> prefixLengths,
+                std::function<void(const ImagePtr&)> onImage, DispatchBlock onFinished) const;
 
-    // The radius the preview of a prefix holding `scanCount` scans is blurred with.
+    // The radius previews are blurred with while `scanCount` scans are known.
     static double previewBlurRadius(int scanCount);
     // Previews are blurred only up to this many known scans.
     static constexpr int lastBlurredScanCount = 5;

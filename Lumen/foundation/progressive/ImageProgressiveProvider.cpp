@@ -96,13 +96,13 @@ void ImageProgressiveProvider::update(const QByteArray& data, const ProgressiveU
         done();
         return;
     }
-    std::vector<ScanPrefix> prefixes = m_decoder->scan(data);
-    if (prefixes.empty()) {
+    std::vector<qsizetype> prefixLengths = m_decoder->scan(data);
+    if (prefixLengths.empty()) {
         done();
         return;
     }
     m_decoder->decode(
-        data, std::move(prefixes),
+        data, std::move(prefixLengths),
         [weak = weak_from_this()](const ImagePtr& image) {
             if (const auto self = weak.lock())
                 self->apply(image);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include <cstddef>
 #include <vector>
 
 namespace Lumen {
@@ -11,27 +12,24 @@ namespace Lumen {
 struct ScanProgress {
     // Start-of-scan markers (FF DA) found so far.
     int scannedCount = 0;
-    // The last byte position examined; -1 before the first walk.
+    // The last byte position examined; -1 before the first walk. A walk resuming from a lower
+    // value starts at the first byte.
     qsizetype scannedIndex = -1;
 
     bool operator==(const ScanProgress&) const = default;
 };
 
-// A prefix of the data that ends where a scan begins, so every scan inside it is complete.
-struct ScanPrefix {
-    // The prefix's length: the position of the start-of-scan marker that ends it.
-    qsizetype length = 0;
-    // Scans known when this prefix was found: the markers up to and including its end marker.
-    int scanCount = 0;
-
-    bool operator==(const ScanPrefix&) const = default;
-};
-
 // What a walk found, and the progress to hand to the next walk.
 struct ScanWalk {
-    std::vector<ScanPrefix> prefixes;
+    // Lengths of the prefixes to decode, shortest first. Each ends where a scan begins, so
+    // every scan inside it is complete.
+    std::vector<qsizetype> prefixLengths;
     ScanProgress progress;
 };
+
+// Decoding a prefix costs time in proportion to its length, so a file packed with hundreds of
+// tiny scans would cost seconds per update if each were decoded.
+inline constexpr std::size_t maxPrefixesPerWalk = 10;
 
 // The newest prefix only (at most one): the data up to the last marker found in the bytes not
 // examined before. Nothing when the data is not a progressive JPEG (no SOF2 marker), no new
@@ -40,6 +38,8 @@ ScanWalk latestScanPrefix(const QByteArray& data, ScanProgress progress);
 
 // Every prefix ending at a marker found in the bytes not examined before (except a first
 // marker, which ends no scan), oldest first; none when fewer than two markers are known.
+// Beyond `maxPrefixesPerWalk` prefixes, that many spread evenly over them, the newest always
+// among them.
 ScanWalk newScanPrefixes(const QByteArray& data, ScanProgress progress);
 
 } // namespace Lumen

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
+#include <limits>
 
 namespace Lumen {
 namespace {
@@ -29,7 +31,7 @@ QByteArray pngLooking()
 TEST(ProgressiveScanWalker, FindsCompletedScansAcrossChunks)
 {
     using Walker = ScanWalk (*)(const QByteArray&, ScanProgress);
-    using Prefixes = std::vector<ScanPrefix>;
+    using Prefixes = std::vector<qsizetype>;
     const struct {
         const char* name;
         Walker walk;
@@ -40,30 +42,59 @@ TEST(ProgressiveScanWalker, FindsCompletedScansAcrossChunks)
         int scannedAfter;
     } cases[] = {
         // The prefix ends at the last new marker; the same bytes again hold no new scan.
-        {"latest", latestScanPrefix, craftedJpeg(5000, {600, 4000}), 5000, {{4000, 2}}, {}, 2},
+        {"latest", latestScanPrefix, craftedJpeg(5000, {600, 4000}), 5000, {4000}, {}, 2},
         {"two markers are needed", latestScanPrefix, craftedJpeg(5000, {600}), 5000, {}, {}, 1},
         // Two scans completed since: only the newest is decoded.
-        {"only the newest", latestScanPrefix, craftedJpeg(10000, {600, 4000, 7000, 9000}), 5000, {{4000, 2}}, {{9000, 4}}, 4},
+        {"only the newest", latestScanPrefix, craftedJpeg(10000, {600, 4000, 7000, 9000}), 5000, {4000}, {9000}, 4},
         // The first chunk ends between FF and DA.
-        {"split marker", latestScanPrefix, craftedJpeg(6000, {600, 4000}), 4001, {}, {{4000, 2}}, 2},
+        {"split marker", latestScanPrefix, craftedJpeg(6000, {600, 4000}), 4001, {}, {4000}, 2},
         {"baseline", latestScanPrefix, craftedJpeg(5000, {600, 4000}, false), 5000, {}, {}, 0},
         {"png", latestScanPrefix, pngLooking(), 5000, {}, {}, 0},
         {"png, every scan", newScanPrefixes, pngLooking(), 5000, {}, {}, 0},
         {"empty", latestScanPrefix, QByteArray(), 0, {}, {}, 0},
-        {"every scan, oldest first", newScanPrefixes, craftedJpeg(10000, {600, 4000, 9000}), 10000, {{4000, 2}, {9000, 3}}, {}, 3},
+        {"every scan, oldest first", newScanPrefixes, craftedJpeg(10000, {600, 4000, 9000}), 10000, {4000, 9000}, {}, 3},
         {"every scan continues", newScanPrefixes, craftedJpeg(10000, {600, 4000, 7000, 9000}), 1000, {},
-         {{4000, 2}, {7000, 3}, {9000, 4}}, 4},
+         {4000, 7000, 9000}, 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const ScanWalk first = c.walk(c.data.left(c.firstLength), {});
-        EXPECT_EQ(first.prefixes, c.first);
+        EXPECT_EQ(first.prefixLengths, c.first);
         const ScanWalk then = c.walk(c.data, first.progress);
-        EXPECT_EQ(then.prefixes, c.then);
+        EXPECT_EQ(then.prefixLengths, c.then);
         EXPECT_EQ(then.progress.scannedCount, c.scannedAfter);
     }
     EXPECT_EQ(latestScanPrefix(craftedJpeg(5000, {600, 4000}), {}).progress, (ScanProgress{2, 4998}));
     EXPECT_EQ(latestScanPrefix(craftedJpeg(5000, {600, 4000}, false), {}).progress, ScanProgress{});
+}
+
+// Many scans arriving at once cost a bounded number of decodes, reaching up to the newest scan.
+TEST(ProgressiveScanWalker, EveryScanModeSpreadsALimitedNumberOfPrefixes)
+{
+    QByteArray data = craftedJpeg(100000, {});
+    std::vector<qsizetype> markers;
+    for (qsizetype position = 600; position < 90000; position += 150) {
+        data.replace(position, 2, QByteArray::fromHex("FFDA"));
+        markers.push_back(position);
+    }
+    const std::vector<qsizetype> lengths = newScanPrefixes(data, {}).prefixLengths;
+    ASSERT_EQ(lengths.size(), maxPrefixesPerWalk);
+    EXPECT_EQ(lengths.back(), markers.back());
+    EXPECT_TRUE(std::is_sorted(lengths.begin(), lengths.end()));
+    // Spread out, not bunched at either end.
+    EXPECT_LT(lengths.front(), markers[markers.size() / 5]);
+}
+
+TEST(ProgressiveScanWalker, AResumedNegativeIndexStartsAtTheFirstByte)
+{
+    const QByteArray data = craftedJpeg(5000, {600, 4000});
+    const ScanWalk fresh = latestScanPrefix(data, {});
+    for (const qsizetype index : {qsizetype(-2), std::numeric_limits<qsizetype>::min()}) {
+        SCOPED_TRACE(index);
+        const ScanWalk resumed = latestScanPrefix(data, ScanProgress{0, index});
+        EXPECT_EQ(resumed.prefixLengths, fresh.prefixLengths);
+        EXPECT_EQ(resumed.progress, fresh.progress);
+    }
 }
 
 } // namespace
