@@ -1,5 +1,7 @@
 #include "Lumen/foundation/Image.h"
 
+#include <QList>
+
 #include <cmath>
 #include <utility>
 
@@ -10,6 +12,28 @@ namespace {
 double usableScale(double scale)
 {
     return std::isfinite(scale) && scale > 0.0 ? scale : 1.0;
+}
+
+bool isIndexed(QImage::Format format)
+{
+    return format == QImage::Format_Mono || format == QImage::Format_MonoLSB || format == QImage::Format_Indexed8;
+}
+
+// Qt's painting looks an indexed pixel up in the colour table without a bounds check, so a
+// short table is completed: the entries it lacks read as the grey of their index.
+QImage withCompleteColorTable(QImage bitmap)
+{
+    if (bitmap.isNull() || !isIndexed(bitmap.format()))
+        return bitmap;
+    const int entries = 1 << bitmap.depth();
+    QList<QRgb> table = bitmap.colorTable();
+    if (table.size() >= entries)
+        return bitmap;
+    const int step = 255 / (entries - 1);
+    for (int index = int(table.size()); index < entries; ++index)
+        table.append(qRgb(index * step, index * step, index * step));
+    bitmap.setColorTable(table);
+    return bitmap;
 }
 
 } // namespace
@@ -25,7 +49,7 @@ ImagePtr Image::makeEmpty()
 }
 
 Image::Image(Passkey, QImage bitmap, double scale)
-    : m_bitmap(std::move(bitmap))
+    : m_bitmap(withCompleteColorTable(std::move(bitmap)))
     , m_scale(usableScale(scale))
 {
 }

@@ -30,7 +30,8 @@ class Image final {
     };
 
 public:
-    // A scale that is not a finite positive number counts as 1.
+    // A scale that is not a finite positive number counts as 1. Colour table entries an indexed
+    // bitmap lacks read as the grey of their index.
     static ImagePtr make(QImage bitmap, double scale = 1.0);
     // An image with no bitmap (a null QImage), as used for "empty image" results.
     static ImagePtr makeEmpty();

@@ -3,6 +3,8 @@
 #include "Lumen/foundation/Image.h"
 #include "Lumen/foundation/ImageCreatingOptions.h"
 #include "Lumen/foundation/ImageTransition.h"
+#include "Lumen/foundation/imaging/ImagePainting.h"
+#include "Lumen/foundation/imaging/ImageResampling.h"
 #include "tests/lumen/foundation/FoundationTesting.h"
 
 #include <gtest/gtest.h>
@@ -132,6 +134,37 @@ TEST(Image, ConcurrentReadersSeeWholeAttachedValues)
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_FALSE(torn);
+}
+
+// Entries an indexed bitmap's colour table lacks read as the grey of their index, so drawing
+// it never looks past the table.
+TEST(Image, IndexedBitmapsWithAShortColourTableAreSafeToDraw)
+{
+    const struct {
+        QImage::Format format;
+        QList<QRgb> table;
+        uint index;
+        QColor expected;
+    } cases[] = {
+        {QImage::Format_Indexed8, {}, 255, Qt::white},
+        {QImage::Format_Indexed8, {qRgb(255, 0, 0)}, 0, Qt::red},
+        {QImage::Format_Indexed8, {qRgb(255, 0, 0)}, 128, QColor(128, 128, 128)},
+        {QImage::Format_Mono, {}, 1, Qt::white},
+        {QImage::Format_MonoLSB, {qRgb(0, 0, 255)}, 1, Qt::white},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.format << " table " << c.table.size() << " index " << c.index);
+        QImage indexed(16, 16, c.format);
+        indexed.setColorTable(c.table);
+        indexed.fill(c.index);
+        const ImagePtr image = Image::make(indexed);
+
+        const ImagePtr redrawn = decoded(image);
+        ASSERT_NE(redrawn, image);
+        EXPECT_EQ(redrawn->bitmap().pixelColor(8, 8), c.expected);
+        EXPECT_NE(overlaid(image, Qt::black, 0.5), image);
+        EXPECT_NE(roundedCorners(image, 4.0, QSizeF(16, 16)), image);
+    }
 }
 
 TEST(ImageTransition, UnusableFadeDurationsShowAtOnce)
