@@ -1,5 +1,7 @@
 #include "Lumen/foundation/imaging/BoxBlur.h"
 
+#include "Lumen/foundation/imaging/BitmapLimits.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -178,6 +180,16 @@ private:
     int m_computedRows = 0;
 };
 
+// What a blur of `size` holds at once besides its input: the working bitmap, and one pass's
+// ring of row sums and its column sums.
+std::int64_t blurBufferBytes(QSize size, int boxSize)
+{
+    const std::int64_t width = size.width();
+    const std::int64_t ringRows = std::min(size.height(), boxSize + 1);
+    return width * size.height() * channels + ringRows * width * channels * std::int64_t(sizeof(std::uint16_t))
+        + width * channels * std::int64_t(sizeof(std::uint32_t));
+}
+
 } // namespace
 
 std::optional<BoxBlurParameters> BoxBlurParameters::forRadius(double radius)
@@ -203,6 +215,8 @@ std::optional<BoxBlurParameters> BoxBlurParameters::forRadius(double radius)
 QImage boxBlurred(const QImage& image, int boxSize, int passes)
 {
     if (image.isNull() || boxSize < 1 || boxSize % 2 == 0 || boxSize > BoxBlurParameters::maxBoxSize || passes < 1)
+        return QImage();
+    if (!BitmapLimits::allows(image.size()) || blurBufferBytes(image.size(), boxSize) > BitmapLimits::maxBitmapBytes)
         return QImage();
 
     QImage working = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);

@@ -25,7 +25,9 @@ struct BoxBlurParameters {
 // `image` blurred with `passes` passes of a `boxSize` x `boxSize` box average whose edges
 // extend the border pixels, in premultiplied ARGB32. Each pass is separable with running
 // sums, so the cost per pixel does not depend on the box size. A null QImage when the box
-// is not odd and within 1...maxBoxSize, the pass count is not positive, or `image` is null.
+// is not odd and within 1...maxBoxSize, the pass count is not positive, `image` is null, or
+// the blur's buffers (a working copy of the image and up to box + 1 rows of 16-bit sums)
+// would together exceed BitmapLimits::maxBitmapBytes.
 QImage boxBlurred(const QImage& image, int boxSize, int passes);
 
 } // namespace Lumen

@@ -102,6 +102,17 @@ TEST(BoxBlur, UnusableInputIsRefused)
     EXPECT_EQ(blurred(nullptr, 4.0), nullptr);
 }
 
+// The ring of row sums holds up to twice the image's bytes, so a large box over a large image
+// would pass the bitmap budget several times over.
+TEST(BoxBlur, BuffersBeyondTheBitmapBudgetAreRefused)
+{
+    const QImage big = solidBitmap({4096, 2800}, Qt::black);
+    EXPECT_FALSE(boxBlurred(big, 5, 1).isNull());
+    EXPECT_TRUE(boxBlurred(big, 2801, 1).isNull());
+    const ImagePtr image = Image::make(big);
+    EXPECT_EQ(blurred(image, 2000.0), image);
+}
+
 TEST(ImageBlur, BlursAtThePixelSizeAndScaleOfTheInput)
 {
     QImage dot = solidBitmap({40, 30}, Qt::black);
