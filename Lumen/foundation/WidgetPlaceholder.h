@@ -28,10 +28,7 @@ public:
     void removeFrom(QWidget& imageView) override;
 
 private:
-    void stopFollowing();
-
     QPointer<QWidget> m_widget;
-    QPointer<QObject> m_geometryFollower;
 };
 
 } // namespace Lumen

@@ -1,0 +1,166 @@
+#include "Lumen/foundation/LumenOptionsInfo.h"
+#include "Lumen/foundation/WidgetPlaceholder.h"
+#include "Lumen/views/ActivityIndicator.h"
+#include "Lumen/views/ImageIndicator.h"
+#include "Lumen/views/IndicatorPlacement.h"
+#include "Lumen/views/IndicatorType.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/GifWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+
+#include <chrono>
+
+namespace Lumen {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace Tivrand::Testing;
+
+const QRgb frameColors[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+
+QByteArray threeFrameGif()
+{
+    QList<GifFrame> frames;
+    for (QRgb color : frameColors)
+        frames.append(solidGifFrame({12, 8}, color, 2));
+    return writeGif({12, 8}, frames);
+}
+
+QRgb centrePixel(QWidget& view)
+{
+    const QImage image = view.grab().toImage();
+    return image.pixel(image.rect().center());
+}
+
+bool drawsSomething(QWidget& view)
+{
+    const QImage image = view.grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != image.pixel(0, 0))
+                return true;
+    return false;
+}
+
+QByteArray pngData()
+{
+    QImage image(10, 6, QImage::Format_ARGB32);
+    image.fill(Qt::yellow);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return data;
+}
+
+class IndicatorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        imageView.resize(100, 80);
+        imageView.show();
+    }
+    QWidget imageView;
+};
+
+TEST_F(IndicatorTest, ActivityIndicatorSpinsUntilEveryStartIsMatched)
+{
+    ActivityIndicator indicator;
+    installIndicator(indicator, imageView);
+    ActivityIndicatorView* spinner = indicator.activityIndicatorView();
+
+    indicator.startAnimatingView();
+    indicator.startAnimatingView();
+    indicator.stopAnimatingView();
+    EXPECT_TRUE(spinner->isAnimating());
+    EXPECT_TRUE(spinner->isVisible());
+    EXPECT_TRUE(drawsSomething(*spinner));
+
+    indicator.stopAnimatingView();
+    EXPECT_FALSE(spinner->isAnimating());
+    EXPECT_FALSE(spinner->isVisible());
+
+    indicator.stopAnimatingView();
+    EXPECT_EQ(indicator.animatingCount(), 0);
+    indicator.startAnimatingView();
+    EXPECT_TRUE(spinner->isVisible());
+}
+
+TEST_F(IndicatorTest, StartedIndicatorRisesAboveOverlaysAddedAfterIt)
+{
+    ActivityIndicator indicator;
+    installIndicator(indicator, imageView);
+    WidgetPlaceholder placeholder(std::make_unique<QWidget>());
+    placeholder.addTo(imageView);
+    indicator.startAnimatingView();
+    EXPECT_EQ(imageView.children().last(), indicator.view()); // the topmost child
+}
+
+TEST_F(IndicatorTest, ImageIndicatorPlaysGifFramesWhileStarted)
+{
+    LumenParsedOptionsInfo options;
+    options.preloadAllAnimationData = false;
+    const auto indicator = ImageIndicator::make(threeFrameGif(), options);
+    ASSERT_NE(indicator, nullptr);
+    ImageIndicatorView* view = indicator->animatedImageIndicatorView();
+    EXPECT_TRUE(view->image()->imageCreatingOptions()->preloadAll);
+    installIndicator(*indicator, imageView);
+
+    indicator->startAnimatingView();
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_TRUE(waitUntil([&] { return view->currentFrameIndex() == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return view->currentFrameIndex() == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return view->currentFrameIndex() == 1; }));
+
+    indicator->stopAnimatingView();
+    EXPECT_FALSE(view->isVisible());
+    pumpEvents(100ms);
+    EXPECT_EQ(view->currentFrameIndex(), 1);
+    EXPECT_EQ(centrePixel(*view), frameColors[1]);
+
+    // No count: one stop hides it after two starts.
+    indicator->startAnimatingView();
+    indicator->startAnimatingView();
+    indicator->stopAnimatingView();
+    EXPECT_FALSE(view->isVisible());
+}
+
+TEST_F(IndicatorTest, ImageIndicatorShowsStillImagesAndFirstFramesStill)
+{
+    LumenParsedOptionsInfo firstFrameOnly;
+    firstFrameOnly.onlyLoadFirstFrame = true;
+    const auto stills = {ImageIndicator::make(pngData()), ImageIndicator::make(threeFrameGif(), firstFrameOnly)};
+    for (const auto& indicator : stills) {
+        ASSERT_NE(indicator, nullptr);
+        ImageIndicatorView* view = indicator->animatedImageIndicatorView();
+        installIndicator(*indicator, imageView);
+        indicator->startAnimatingView();
+        EXPECT_TRUE(view->isVisible());
+        EXPECT_EQ(view->geometry(), imageView.rect());
+        pumpEvents(100ms);
+        EXPECT_EQ(view->currentFrameIndex(), 0);
+    }
+}
+
+TEST(IndicatorType, MakesTheIndicatorOfItsKind)
+{
+    const auto custom = std::make_shared<ActivityIndicator>();
+    const QByteArray notAnImage("GIF89a but nothing after that");
+    EXPECT_EQ(IndicatorType().makeIndicator(), nullptr);
+    EXPECT_EQ(IndicatorType::image(notAnImage).makeIndicator(), nullptr);
+    EXPECT_EQ(IndicatorType::image({}).makeIndicator(), nullptr);
+    EXPECT_EQ(IndicatorType::custom(custom).makeIndicator(), custom);
+
+    const IndicatorType activity = IndicatorType::activity();
+    const auto first = activity.makeIndicator();
+    EXPECT_NE(dynamic_cast<ActivityIndicator*>(first.get()), nullptr);
+    EXPECT_NE(activity.makeIndicator(), first);
+    EXPECT_NE(dynamic_cast<ImageIndicator*>(IndicatorType::image(threeFrameGif()).makeIndicator().get()), nullptr);
+}
+
+} // namespace
+} // namespace Lumen
