@@ -34,8 +34,11 @@ std::expected<QByteArray, UnderlyingError> representation(const QUrl& fileURL, c
 
 void PickerItemProvider::loadDataRepresentation(const QString& mimeTypeName, DataCompletion completion) const
 {
-    DispatchQueue::global()->async([fileURL = m_fileURL, mimeTypeName, completion = std::move(completion)] {
-        auto content = representation(fileURL, mimeTypeName);
+    // The name is copied: the caller's string may be shared with Qt's own objects, which release
+    // it inside Qt where ThreadSanitizer cannot see that the reference count was shared.
+    DispatchQueue::global()->async([fileURL = m_fileURL, typeName = mimeTypeName.toStdU16String(),
+                                    completion = std::move(completion)] {
+        auto content = representation(fileURL, QString::fromStdU16String(typeName));
         if (content)
             completion(std::move(*content), std::nullopt);
         else

@@ -86,6 +86,10 @@ TEST(LocalFileImageDataProvider, AnswersWhereItsLoadingQueueSays)
 
 TEST(InMemoryProviders, AnswerBeforeReturning)
 {
+    const auto future = RawImageDataProvider(QByteArray("raw"), QStringLiteral("k")).dataAsync();
+    ASSERT_TRUE(future.isFinished());
+    EXPECT_EQ(future.result(), QByteArray("raw"));
+
     const struct {
         const char* name;
         std::shared_ptr<ImageDataProvider> provider;

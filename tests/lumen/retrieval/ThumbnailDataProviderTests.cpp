@@ -36,6 +36,8 @@ TEST(ThumbnailImageDataProvider, KeyIsMadeOnceFromTheFields)
 TEST(ThumbnailImageDataProvider, EncodesTheThumbnailInTheSourceFormatOrPng)
 {
     QTemporaryDir dir;
+    // Thumbnails stay small: Qt scales large ones on its own thread pool, whose teardown at exit
+    // ThreadSanitizer misreads.
     const struct {
         const char* name;
         QByteArray bytes;
@@ -46,7 +48,7 @@ TEST(ThumbnailImageDataProvider, EncodesTheThumbnailInTheSourceFormatOrPng)
         {"JPEG", encodedBitmap(solidBitmap(QSize(100, 400), Qt::red), "jpeg"), QSize(50, 200), "jpeg"},
         {"BMP, never enlarged", encodedBitmap(solidBitmap(QSize(40, 10), Qt::red), "bmp"), QSize(40, 10), "bmp"},
         // Qt writes no GIF.
-        {"GIF", solidGif(QSize(400, 400), 2), QSize(200, 200), "png"},
+        {"GIF", solidGif(QSize(400, 200), 2), QSize(200, 100), "png"},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);
