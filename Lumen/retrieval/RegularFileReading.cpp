@@ -39,52 +39,20 @@ std::optional<UnderlyingError> refusal(const struct stat& info, const QString& p
     return std::nullopt;
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-} // namespace
-
-UnderlyingError fileError(int code, QString message)
-{
-    return UnderlyingError(QStringLiteral("POSIX"), code, std::move(message));
-}
-
-std::expected<void, UnderlyingError> requireRegularFile(const QString& path)
+std::expected<void, UnderlyingError> checkPath(const QString& path, qint64 sizeLimit)
 {
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::unexpected(systemError(errno, path));
-    if (auto refused = refusal(info, path, std::numeric_limits<qint64>::max()))
+    if (auto refused = refusal(info, path, sizeLimit))
         return std::unexpected(std::move(*refused));
     return {};
 }
 
-std::expected<QByteArray, UnderlyingError> readRegularFile(const QString& path, qint64 sizeLimit)
+std::expected<QByteArray, UnderlyingError> readOpenFile(int file, const QString& path, qint64 sizeLimit)
 {
-    // Looked at before opening, so a device is never opened; checked again on the open file
-    // in case the path was swapped in between. Non-blocking, so a swapped-in FIFO cannot hang.
-    if (auto checked = requireRegularFile(path); !checked)
-        return std::unexpected(std::move(checked.error()));
-
-    const FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (file.get() < 0)
-        return std::unexpected(systemError(errno, path));
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0)
+    if (::fstat(file, &info) != 0)
         return std::unexpected(systemError(errno, path));
     if (auto refused = refusal(info, path, sizeLimit))
         return std::unexpected(std::move(*refused));
@@ -98,7 +66,7 @@ std::expected<QByteArray, UnderlyingError> readRegularFile(const QString& path, 
                 return std::unexpected(tooLarge(path, filled, sizeLimit));
             content.resize(std::min(filled * 2, sizeLimit + 1));
         }
-        const ssize_t count = ::read(file.get(), content.data() + filled, static_cast<size_t>(content.size() - filled));
+        const ssize_t count = ::read(file, content.data() + filled, static_cast<size_t>(content.size() - filled));
         if (count < 0) {
             if (errno == EINTR)
                 continue;
@@ -109,6 +77,33 @@ std::expected<QByteArray, UnderlyingError> readRegularFile(const QString& path, 
         filled += count;
     }
     content.truncate(filled);
+    return content;
+}
+
+} // namespace
+
+UnderlyingError fileError(int code, QString message)
+{
+    return UnderlyingError(QStringLiteral("POSIX"), code, std::move(message));
+}
+
+std::expected<void, UnderlyingError> requireRegularFile(const QString& path)
+{
+    return checkPath(path, std::numeric_limits<qint64>::max());
+}
+
+std::expected<QByteArray, UnderlyingError> readRegularFile(const QString& path, qint64 sizeLimit)
+{
+    // Looked at before opening, so a device is never opened; checked again on the open file
+    // in case the path was swapped in between. Non-blocking, so a swapped-in FIFO cannot hang.
+    if (auto checked = checkPath(path, sizeLimit); !checked)
+        return std::unexpected(std::move(checked.error()));
+
+    const int file = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (file < 0)
+        return std::unexpected(systemError(errno, path));
+    auto content = readOpenFile(file, path, sizeLimit);
+    ::close(file);
     return content;
 }
 
