@@ -4,6 +4,7 @@
 #include "Lumen/retrieval/RegularFileReading.h"
 #include "Lumen/retrieval/URLKeys.h"
 
+#include <QFile>
 #include <QTransform>
 
 #include <cerrno>
@@ -60,16 +61,16 @@ using Packet = std::unique_ptr<AVPacket, PacketFreer>;
 std::expected<FormatContext, UnderlyingError> openInput(const QUrl& url)
 {
     // A remote URL is handed to FFmpeg too, so its refusal comes from the protocol whitelist.
-    QString input = absoluteString(url);
+    QByteArray input = absoluteString(url).toUtf8();
     if (url.isLocalFile()) {
         if (auto checked = requireRegularFile(url.toLocalFile()); !checked)
             return std::unexpected(std::move(checked.error()));
-        input = QStringLiteral("file:") + url.toLocalFile();
+        input = "file:" + QFile::encodeName(url.toLocalFile());
     }
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     AVFormatContext* context = nullptr;
-    const int opened = avformat_open_input(&context, input.toUtf8().constData(), nullptr, &options);
+    const int opened = avformat_open_input(&context, input.constData(), nullptr, &options);
     av_dict_free(&options);
     if (opened < 0)
         return std::unexpected(ffmpegError(opened));
