@@ -3,19 +3,31 @@
 #include "Lumen/foundation/ObjectDescription.h"
 #include "Lumen/retrieval/ImageDataProvider.h"
 
-#include <utility>
+#include <QHashFunctions>
+
+#include <atomic>
 
 namespace Lumen {
 
-QString ImageResource::description() const
+namespace {
+
+std::atomic<Source::Identifier::Value> currentIdentifier{0};
+
+} // namespace
+
+Source::Identifier::Value Source::Identifier::next()
 {
-    return QStringLiteral("ImageResource(cacheKey: \"") + cacheKey + QStringLiteral("\", downloadURL: ")
-        + describeUrl(downloadURL) + QLatin1Char(')');
+    return currentIdentifier.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
-Source Source::network(ImageResource resource)
+Source Source::network(std::shared_ptr<const Resource> resource)
 {
-    return Source(std::in_place_type<ImageResource>, std::move(resource));
+    return Source(std::in_place_type<std::shared_ptr<const Resource>>, std::move(resource));
+}
+
+Source Source::network(LM::ImageResource resource)
+{
+    return network(std::make_shared<const LM::ImageResource>(std::move(resource)));
 }
 
 Source Source::provider(std::shared_ptr<const ImageDataProvider> provider)
@@ -23,9 +35,10 @@ Source Source::provider(std::shared_ptr<const ImageDataProvider> provider)
     return Source(std::in_place_type<std::shared_ptr<const ImageDataProvider>>, std::move(provider));
 }
 
-const ImageResource* Source::networkResource() const
+std::shared_ptr<const Resource> Source::networkResource() const
 {
-    return std::get_if<ImageResource>(&m_value);
+    const auto* resource = std::get_if<std::shared_ptr<const Resource>>(&m_value);
+    return resource ? *resource : nullptr;
 }
 
 std::shared_ptr<const ImageDataProvider> Source::dataProvider() const
@@ -36,18 +49,42 @@ std::shared_ptr<const ImageDataProvider> Source::dataProvider() const
 
 QString Source::cacheKey() const
 {
-    if (const auto* resource = networkResource())
-        return resource->cacheKey;
+    return std::visit([](const auto& payload) { return payload ? payload->cacheKey() : QString(); }, m_value);
+}
+
+std::optional<QUrl> Source::url() const
+{
+    if (std::holds_alternative<std::shared_ptr<const Resource>>(m_value)) {
+        const auto resource = networkResource();
+        return resource ? resource->downloadURL() : QUrl();
+    }
     const auto provider = dataProvider();
-    return provider ? provider->cacheKey() : QString();
+    return provider ? provider->contentURL() : std::nullopt;
 }
 
 QString Source::description() const
 {
-    if (const auto* resource = networkResource())
-        return QStringLiteral("network(") + resource->description() + QLatin1Char(')');
+    if (std::holds_alternative<std::shared_ptr<const Resource>>(m_value)) {
+        const auto resource = networkResource();
+        return QStringLiteral("network(") + (resource ? resource->description() : QStringLiteral("nil"))
+            + QLatin1Char(')');
+    }
     return QStringLiteral("provider(") + describeObject("Lumen::ImageDataProvider", dataProvider().get())
         + QLatin1Char(')');
+}
+
+bool operator==(const Source& lhs, const Source& rhs)
+{
+    return lhs.m_value.index() == rhs.m_value.index() && lhs.cacheKey() == rhs.cacheKey() && lhs.url() == rhs.url();
+}
+
+std::size_t qHash(const Source& source, std::size_t seed) noexcept
+{
+    seed = qHashMulti(seed, source.cacheKey());
+    const auto url = source.url();
+    if (std::holds_alternative<std::shared_ptr<const Resource>>(source.value()))
+        return qHashMulti(seed, *url);
+    return url ? qHashMulti(seed, quint8(1), *url) : qHashMulti(seed, quint8(0));
 }
 
 } // namespace Lumen

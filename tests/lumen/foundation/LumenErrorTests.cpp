@@ -38,7 +38,7 @@ URLResponse httpResponse(int status)
 
 Source networkSource()
 {
-    return Source::network({QStringLiteral("key"), QUrl(QStringLiteral("https://img.example.com/a.png"))});
+    return Source::network(LM::ImageResource(QUrl(QStringLiteral("https://img.example.com/a.png")), QStringLiteral("key")));
 }
 
 LivePhotoSource livePhotoSource()

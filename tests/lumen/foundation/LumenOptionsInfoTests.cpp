@@ -19,7 +19,7 @@ public:
 
 Source sourceNamed(const char* key)
 {
-    return Source::network({QString::fromLatin1(key), QUrl(QStringLiteral("https://img.example.com/") + key)});
+    return Source::network(LM::ImageResource(QUrl(QStringLiteral("https://img.example.com/") + key), QString::fromLatin1(key)));
 }
 
 using P = LumenParsedOptionsInfo;

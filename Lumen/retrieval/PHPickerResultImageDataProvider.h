@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Lumen/retrieval/ImageDataProvider.h"
+#include "Lumen/retrieval/PickerResult.h"
+
+#include <QMimeType>
+
+namespace Lumen {
+
+// Why a picked item gave no bytes. Passed on as an `UnderlyingError` in the domain
+// "Lumen.PHPickerResultImageDataProviderError" with the case's value as code.
+enum class PHPickerResultImageDataProviderError {
+    pickerProviderError, // the item provider failed; its error is described in the message
+    invalidImage,        // the item provider answered with neither bytes nor an error
+};
+
+UnderlyingError toUnderlyingError(PHPickerResultImageDataProviderError error,
+                                  const std::optional<UnderlyingError>& itemProviderError = std::nullopt);
+
+// The bytes of a picked item as a representation of `contentType`. The handler runs on the
+// item provider's thread.
+class PHPickerResultImageDataProvider final : public ImageDataProvider {
+public:
+    // The key is made once here: the asset identifier, or for an item without one a fresh
+    // UUID (so this provider's requests agree with each other), + "_" + the MIME type's name.
+    PHPickerResultImageDataProvider(PickerResult pickerResult, QMimeType contentType);
+
+    const PickerResult& pickerResult() const { return m_pickerResult; }
+    const QMimeType& contentType() const { return m_contentType; }
+
+    QString cacheKey() const override { return m_cacheKey; }
+    void data(DataHandler handler) const override;
+
+private:
+    PickerResult m_pickerResult;
+    QMimeType m_contentType;
+    QString m_cacheKey;
+};
+
+} // namespace Lumen

@@ -1,0 +1,116 @@
+#include "Lumen/foundation/LumenError.h"
+#include "Lumen/retrieval/ThumbnailImageDataProvider.h"
+#include "tests/lumen/foundation/FoundationTesting.h"
+#include "tests/lumen/imaging/TestImages.h"
+#include "tests/lumen/retrieval/ProviderTesting.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+namespace Lumen {
+namespace {
+
+using Testing::dataOf;
+using Testing::writeFile;
+using Tivrand::Testing::encodedBitmap;
+using Tivrand::Testing::solidBitmap;
+using Tivrand::Testing::solidGif;
+
+TEST(ThumbnailImageDataProvider, KeyIsMadeOnceFromTheFields)
+{
+    const QUrl url(QStringLiteral("file:///pics/a b.png"));
+    ThumbnailImageDataProvider made(url, 200, false);
+    EXPECT_EQ(made.cacheKey(), QStringLiteral("file:///pics/a%20b.png_thumb_200.0_false"));
+    made.setMaxPixelSize(50);
+    made.setAlwaysCreateThumbnail(true);
+    EXPECT_EQ(made.cacheKey(), QStringLiteral("file:///pics/a%20b.png_thumb_200.0_false"));
+    EXPECT_EQ(ThumbnailImageDataProvider(url, 0.5, true).cacheKey(), QStringLiteral("file:///pics/a%20b.png_thumb_0.5_true"));
+    EXPECT_EQ(ThumbnailImageDataProvider(url, 200, true, QStringLiteral("given")).cacheKey(), QStringLiteral("given"));
+}
+
+TEST(ThumbnailImageDataProvider, EncodesTheThumbnailInTheSourceFormatOrPng)
+{
+    QTemporaryDir dir;
+    // Thumbnails stay small: Qt scales large ones on its own thread pool, whose teardown at exit
+    // ThreadSanitizer misreads.
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QSize size;
+        QByteArray format;
+    } table[] = {
+        {"PNG", encodedBitmap(solidBitmap(QSize(400, 100), Qt::red), "png"), QSize(200, 50), "png"},
+        {"JPEG", encodedBitmap(solidBitmap(QSize(100, 400), Qt::red), "jpeg"), QSize(50, 200), "jpeg"},
+        {"BMP, never enlarged", encodedBitmap(solidBitmap(QSize(40, 10), Qt::red), "bmp"), QSize(40, 10), "bmp"},
+        // Qt writes no GIF.
+        {"GIF", solidGif(QSize(400, 200), 2), QSize(200, 100), "png"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        const QString path = dir.filePath(QString::fromLatin1(row.name));
+        writeFile(path, row.bytes);
+        auto result = dataOf(ThumbnailImageDataProvider(QUrl::fromLocalFile(path), 200, true));
+        ASSERT_TRUE(result.has_value()) << result.error().description().toStdString();
+        QBuffer buffer(&*result);
+        QImageReader reader(&buffer);
+        EXPECT_EQ(reader.format(), row.format);
+        EXPECT_EQ(reader.size(), row.size);
+    }
+}
+
+TEST(ThumbnailImageDataProvider, FailuresNameTheirStep)
+{
+    QTemporaryDir dir;
+    const QString text = dir.filePath(QStringLiteral("text.png"));
+    writeFile(text, QByteArray("not an image at all"));
+    const QString image = dir.filePath(QStringLiteral("image.png"));
+    writeFile(image, encodedBitmap(solidBitmap(QSize(4, 4), Qt::red), "png"));
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
+    using Error = ThumbnailImageDataProviderError;
+    const struct {
+        const char* name;
+        QUrl url;
+        double maxPixelSize;
+        Error error;
+    } table[] = {
+        {"missing file", QUrl::fromLocalFile(dir.filePath(QStringLiteral("none"))), 200, Error::invalidImageSource},
+        {"FIFO", QUrl::fromLocalFile(fifo), 200, Error::invalidImageSource},
+        {"remote URL", QUrl(QStringLiteral("https://img.example.com/a.png")), 200, Error::invalidImageSource},
+        {"not an image", QUrl::fromLocalFile(text), 200, Error::invalidThumbnail},
+        {"no pixels allowed", QUrl::fromLocalFile(image), 0, Error::invalidThumbnail},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        const auto result = dataOf(ThumbnailImageDataProvider(row.url, row.maxPixelSize, true));
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error().domain(), QStringLiteral("Lumen.ThumbnailImageDataProviderError"));
+        EXPECT_EQ(result.error().code(), static_cast<qint64>(row.error));
+    }
+
+    const auto empty = dataOf(ThumbnailImageDataProvider(QUrl(), 200, true));
+    ASSERT_FALSE(empty.has_value());
+    ASSERT_NE(empty.error().lumenError(), nullptr);
+    EXPECT_NE(empty.error().lumenError()->reasonAs<LumenError::ImageSettingErrorReason::EmptySource>(), nullptr);
+}
+
+TEST(ThumbnailImageDataProvider, AnswersOnTheSharedQueue)
+{
+    std::atomic<bool> called = false;
+    std::atomic<bool> onGui = true;
+    ThumbnailImageDataProvider(QUrl(QStringLiteral("file:///none.png")), 200, true).data([&](ImageDataProvider::Result) {
+        onGui = Testing::onGuiThread();
+        called = true;
+    });
+    EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return called.load(); }));
+    EXPECT_FALSE(onGui);
+}
+
+} // namespace
+} // namespace Lumen

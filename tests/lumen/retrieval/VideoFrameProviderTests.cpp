@@ -1,0 +1,159 @@
+#include "Lumen/foundation/DispatchQueue.h"
+#include "Lumen/retrieval/AVAssetImageDataProvider.h"
+#include "Lumen/retrieval/FFmpegAssetImageGenerator.h"
+#include "Lumen/retrieval/VideoFrameDecoding.h"
+#include "tests/lumen/foundation/FoundationTesting.h"
+#include "tests/lumen/imaging/TestImages.h"
+#include "tests/lumen/retrieval/ProviderTesting.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <limits>
+
+namespace Lumen {
+namespace {
+
+using Testing::dataOf;
+
+// 16x8 pixels, one frame a second: the left half red, green, then yellow; the right half blue.
+QUrl movie(const char* name)
+{
+    return QUrl::fromLocalFile(QStringLiteral(TIVRAND_TEST_FIXTURES "/video/") + QString::fromLatin1(name));
+}
+
+bool near(QColor actual, QColor expected)
+{
+    return std::abs(actual.red() - expected.red()) < 48 && std::abs(actual.green() - expected.green()) < 48
+        && std::abs(actual.blue() - expected.blue()) < 48;
+}
+
+// A generator that answers at once with what the test gives it.
+class AnsweringGenerator final : public AssetImageGenerator {
+public:
+    explicit AnsweringGenerator(Answer answer) : m_answer(std::move(answer)) {}
+    std::optional<QUrl> assetURL() const override { return std::nullopt; }
+    void generateImage(MediaTime, Completion completion) override { completion(m_answer); }
+
+private:
+    Answer m_answer;
+};
+
+TEST(AVAssetImageDataProvider, EncodesTheUprightFrameAtTheTimeAsJpeg)
+{
+    const struct {
+        const char* file;
+        double seconds;
+        QSize size;
+        // Where the left half of the picture ends up, and its colour.
+        QPoint probe;
+        QColor color;
+    } table[] = {
+        {"frames.mp4", 0.0, QSize(16, 8), QPoint(2, 4), Qt::red},
+        {"frames.mp4", 1.4, QSize(16, 8), QPoint(2, 4), Qt::green},
+        {"frames.mp4", 60.0, QSize(16, 8), QPoint(2, 4), Qt::yellow},
+        // Turned a quarter counter-clockwise: the left half comes to the bottom.
+        {"rotated.mp4", 1.0, QSize(8, 16), QPoint(4, 13), Qt::green},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(testing::Message() << row.file << " at " << row.seconds);
+        const auto result = dataOf(AVAssetImageDataProvider(movie(row.file), row.seconds));
+        ASSERT_TRUE(result.has_value()) << result.error().description().toStdString();
+        const QImage frame = QImage::fromData(*result, "JPEG");
+        ASSERT_EQ(frame.size(), row.size);
+        EXPECT_TRUE(near(frame.pixelColor(row.probe), row.color)) << frame.pixelColor(row.probe).name().toStdString();
+    }
+}
+
+TEST(AVAssetImageDataProvider, FailsCleanlyOnWhatIsNotALocalMovie)
+{
+    QTemporaryDir dir;
+    const QString text = dir.filePath(QStringLiteral("clip.mp4"));
+    Testing::writeFile(text, QByteArray(4096, 'x'));
+    const struct {
+        const char* name;
+        QUrl url;
+        double seconds;
+        const char* domain;
+    } table[] = {
+        {"missing file", QUrl::fromLocalFile(dir.filePath(QStringLiteral("none.mp4"))), 0, "POSIX"},
+        {"folder", QUrl::fromLocalFile(dir.path()), 0, "POSIX"},
+        {"not a movie", QUrl::fromLocalFile(text), 0, videoErrorDomain},
+        {"remote URL", QUrl(QStringLiteral("http://127.0.0.1:9/clip.mp4")), 0, videoErrorDomain},
+        {"time out of range", movie("frames.mp4"), std::numeric_limits<double>::infinity(), videoErrorDomain},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        const auto result = dataOf(AVAssetImageDataProvider(row.url, row.seconds));
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error().domain(), QString::fromLatin1(row.domain));
+    }
+}
+
+TEST(AVAssetImageDataProvider, KeyNamesTheMovieAndTheTime)
+{
+    EXPECT_EQ(AVAssetImageDataProvider(QUrl(QStringLiteral("file:///m/Shop.app/clip.mp4")), 1.0).cacheKey(),
+              QStringLiteral("lumen.local.cacheKey/Shop.app/clip.mp4_1.0"));
+    EXPECT_EQ(AVAssetImageDataProvider(QUrl(QStringLiteral("https://v.example.com/clip.mp4?q=1")), MediaTime{300, 600}).cacheKey(),
+              QStringLiteral("https://v.example.com/clip.mp4?q=1_0.5"));
+
+    // A movie without a URL gets a fresh key per provider, kept for that provider's requests.
+    const auto generator = std::make_shared<AnsweringGenerator>(AssetImageGenerator::Answer{});
+    const AVAssetImageDataProvider first(generator, MediaTime{600, 600});
+    EXPECT_EQ(first.cacheKey(), first.cacheKey());
+    EXPECT_NE(first.cacheKey(), AVAssetImageDataProvider(generator, MediaTime{600, 600}).cacheKey());
+    EXPECT_TRUE(first.cacheKey().endsWith(QStringLiteral("_1.0")));
+}
+
+TEST(AVAssetImageDataProvider, GeneratorErrorComesFirstThenCancellationThenTheImage)
+{
+    using Result = AssetImageGenerator::Result;
+    const UnderlyingError generatorError(QStringLiteral("Generator"), 7, QStringLiteral("broken"));
+    const QImage image = Tivrand::Testing::solidBitmap(QSize(4, 4), Qt::red);
+    const struct {
+        const char* name;
+        AssetImageGenerator::Answer answer;
+        std::optional<std::pair<const char*, qint64>> error;
+    } table[] = {
+        {"error and cancelled", {image, Result::cancelled, generatorError}, std::pair{"Generator", 7}},
+        {"cancelled", {image, Result::cancelled, std::nullopt}, std::pair{"Lumen.AVAssetImageDataProviderError", 1}},
+        {"image", {image, Result::succeeded, std::nullopt}, std::nullopt},
+        {"no image", {QImage(), Result::succeeded, std::nullopt}, std::pair{"Lumen.AVAssetImageDataProviderError", 0}},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        const auto result = dataOf(AVAssetImageDataProvider(std::make_shared<AnsweringGenerator>(row.answer), MediaTime{0, 600}));
+        if (!row.error) {
+            ASSERT_TRUE(result.has_value());
+            EXPECT_EQ(QImage::fromData(*result, "JPEG").size(), image.size());
+            continue;
+        }
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error().domain(), QString::fromLatin1(row.error->first));
+        EXPECT_EQ(result.error().code(), row.error->second);
+    }
+}
+
+TEST(FFmpegAssetImageGenerator, CancelledRequestsAnswerCancelled)
+{
+    const auto queue = DispatchQueue::makeSerial(QStringLiteral("test.generator"));
+    FFmpegAssetImageGenerator generator(movie("frames.mp4"), queue);
+    Testing::Gate gate;
+    queue->async([&] { gate.wait(); });
+    std::optional<AssetImageGenerator::Answer> before;
+    std::optional<AssetImageGenerator::Answer> after;
+    generator.generateImage(MediaTime{0, 600}, [&](AssetImageGenerator::Answer answer) { before = std::move(answer); });
+    generator.cancelAllImageGeneration();
+    generator.generateImage(MediaTime{0, 600}, [&](AssetImageGenerator::Answer answer) { after = std::move(answer); });
+    gate.open();
+    ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return queue->sync([&] { return after.has_value(); }).value_or(false); }));
+    EXPECT_EQ(before->result, AssetImageGenerator::Result::cancelled);
+    EXPECT_FALSE(before->error.has_value());
+    EXPECT_EQ(after->result, AssetImageGenerator::Result::succeeded);
+}
+
+} // namespace
+} // namespace Lumen
