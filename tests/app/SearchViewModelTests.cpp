@@ -309,3 +309,25 @@ TEST_F(SearchViewModelTest, ClosingTheSheetWhileSearchingSendsNothingMore)
     ASSERT_TRUE(finishes(*next));
     EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::contents).size(), 1u);
 }
+
+TEST_F(SearchViewModelTest, ClearingTheTextSupersedesTheRunningSearch)
+{
+    const CapturedOutput output;
+    const auto model = makeViewModel();
+    model->setSearchText("notes");
+    catalog.server().holdResponses();
+    model->performSearch();
+    ASSERT_TRUE(Testing::waitUntil([&] { return catalog.requests(FakeCatalogServer::Route::search).size() == 1; }));
+
+    model->setSearchText("");
+    EXPECT_FALSE(model->isSearching());
+    catalog.server().releaseResponses();
+    ASSERT_TRUE(searchAnswerHandled(output));
+    EXPECT_FALSE(model->isSearching());
+
+    // A complete search afterwards is the only one whose records are asked for.
+    model->setSearchText("notes");
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::contents).size(), 1u);
+}
