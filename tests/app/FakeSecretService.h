@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace Tivrand::Testing {
+
+// A Secret Service of the test's own on the session bus, under a name of its own, holding one
+// secret in a locked keyring: reading it goes through an unlock prompt that stays open until
+// the test answers it for the user. A silent one accepts searches and never answers them.
+class FakeSecretService {
+public:
+    enum class Behaviour { prompting, silent };
+
+    FakeSecretService(Behaviour behaviour, const QString& account, const QByteArray& secret);
+    ~FakeSecretService();
+    FakeSecretService(const FakeSecretService&) = delete;
+    FakeSecretService& operator=(const FakeSecretService&) = delete;
+
+    // Whether it could take its name on the session bus.
+    bool isRunning() const;
+    const QByteArray& busName() const;
+
+    // Waits (at most ten seconds) until the user is shown the prompt; answers whether it was.
+    bool waitForPrompt();
+    // The user types the password, or dismisses the prompt.
+    void answerPrompt(bool unlock);
+
+    struct State;
+
+private:
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace Tivrand::Testing
