@@ -2,7 +2,11 @@
 
 #include "TivrandApp/services/LibsecretStore.h"
 
+#include <QPromise>
 #include <QStringDecoder>
+
+#include <system_error>
+#include <thread>
 
 namespace Tivrand {
 namespace {
@@ -19,6 +23,13 @@ std::expected<QString, KeychainError> decodeUtf8(const QByteArray& bytes)
     if (decoder.hasError())
         return std::unexpected(KeychainError::invalidItemFormat(QStringLiteral("the data is not UTF-8 text")));
     return text;
+}
+
+bool isSessionCookie(const std::expected<QString, KeychainError>& cookie)
+{
+    if (!cookie || cookie->isEmpty())
+        return false;
+    return cookie->contains(QStringLiteral("XSRF-TOKEN-CM=")) || cookie->contains(QStringLiteral("searchads.userId="));
 }
 
 } // namespace
@@ -49,10 +60,29 @@ std::expected<QString, KeychainError> KeychainManager::retrieve(const QString& k
 
 bool KeychainManager::hasValidSearchAdsSession() const
 {
-    const auto cookie = retrieve(searchAdsCookieKey);
-    if (!cookie || cookie->isEmpty())
-        return false;
-    return cookie->contains(QStringLiteral("XSRF-TOKEN-CM=")) || cookie->contains(QStringLiteral("searchads.userId="));
+    return isSessionCookie(retrieve(searchAdsCookieKey));
+}
+
+QFuture<std::expected<QString, KeychainError>> KeychainManager::retrieveAsync(const QString& key) const
+{
+    QPromise<std::expected<QString, KeychainError>> promise;
+    QFuture<std::expected<QString, KeychainError>> future = promise.future();
+    promise.start();
+    try {
+        // The thread holds a copy of this manager, and with it the store.
+        std::thread([manager = *this, key, promise = std::move(promise)]() mutable {
+            promise.addResult(manager.retrieve(key));
+            promise.finish();
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread: the promise, gone unfinished, has cancelled the future.
+    }
+    return future;
+}
+
+QFuture<bool> KeychainManager::hasValidSearchAdsSessionAsync() const
+{
+    return retrieveAsync(searchAdsCookieKey).then(isSessionCookie);
 }
 
 } // namespace Tivrand
