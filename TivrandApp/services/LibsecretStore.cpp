@@ -137,6 +137,9 @@ std::expected<std::optional<QByteArray>, KeychainError> LibsecretStore::secret(c
     std::unique_ptr<GMainContext, MainContextUnref> context(g_main_context_new());
     g_main_context_push_thread_default(context.get());
     std::expected<ValuePtr, KeychainError> value = lookUp(account, m_timeout, context.get());
+    // The service's clean-up leaves callbacks on the context; they free their data only when run.
+    while (g_main_context_iteration(context.get(), FALSE)) {
+    }
     g_main_context_pop_thread_default(context.get());
     if (!value)
         return std::unexpected(std::move(value.error()));
