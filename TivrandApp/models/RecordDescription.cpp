@@ -1,13 +1,35 @@
 #include "TivrandApp/models/RecordDescription.h"
 
+#include <utility>
+
 namespace Tivrand::RecordDescription {
 
 namespace {
+
+// Characters with an escape of their own; other controls are escaped by their code point.
+constexpr std::pair<char32_t, QLatin1StringView> namedEscapes[] = {
+    {U'\\', QLatin1StringView("\\\\")},
+    {U'"', QLatin1StringView("\\\"")},
+    {U'\n', QLatin1StringView("\\n")},
+    {U'\r', QLatin1StringView("\\r")},
+    {U'\t', QLatin1StringView("\\t")},
+};
 
 // Characters that would break the printed line or steer the terminal showing it.
 bool isControl(char32_t character)
 {
     return character < 0x20 || (character >= 0x7f && character <= 0x9f) || character == 0x2028 || character == 0x2029;
+}
+
+QString escaped(char32_t character)
+{
+    for (const auto& [named, escape] : namedEscapes) {
+        if (character == named)
+            return escape;
+    }
+    if (isControl(character))
+        return QStringLiteral("\\u{") + QString::number(static_cast<uint>(character), 16) + QLatin1Char('}');
+    return QString::fromUcs4(&character, 1);
 }
 
 } // namespace
@@ -16,35 +38,10 @@ QString describe(const std::optional<QString>& value)
 {
     if (!value)
         return QStringLiteral("nil");
-    QString escaped;
-    escaped.reserve(value->size() + 2);
-    escaped += QLatin1Char('"');
-    for (const char32_t character : value->toUcs4()) {
-        switch (character) {
-        case U'\\':
-            escaped += QStringLiteral("\\\\");
-            break;
-        case U'"':
-            escaped += QStringLiteral("\\\"");
-            break;
-        case U'\n':
-            escaped += QStringLiteral("\\n");
-            break;
-        case U'\r':
-            escaped += QStringLiteral("\\r");
-            break;
-        case U'\t':
-            escaped += QStringLiteral("\\t");
-            break;
-        default:
-            if (isControl(character))
-                escaped += QStringLiteral("\\u{") + QString::number(static_cast<uint>(character), 16) + QLatin1Char('}');
-            else
-                escaped += QString::fromUcs4(&character, 1);
-        }
-    }
-    escaped += QLatin1Char('"');
-    return escaped;
+    QString described(QLatin1Char('"'));
+    for (const char32_t character : value->toUcs4())
+        described += escaped(character);
+    return described + QLatin1Char('"');
 }
 
 QString describe(const std::optional<double>& value)

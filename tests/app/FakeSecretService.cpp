@@ -75,20 +75,19 @@ struct FakeSecretService::State {
     std::vector<GDBusMethodInvocation*> unanswered;
 
     void serve();
+    static void methodCalled(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
+                             GVariant* parameters, GDBusMethodInvocation* invocation, gpointer state);
     void handle(const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation);
     GVariant* search(GVariant* parameters);
     GVariant* secrets();
 };
 
-namespace {
-
-void methodCalled(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
-                  GVariant* parameters, GDBusMethodInvocation* invocation, gpointer state)
+void FakeSecretService::State::methodCalled(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                           const gchar* method, GVariant* parameters,
+                                           GDBusMethodInvocation* invocation, gpointer state)
 {
-    static_cast<FakeSecretService::State*>(state)->handle(method, parameters, invocation);
+    static_cast<State*>(state)->handle(method, parameters, invocation);
 }
-
-} // namespace
 
 void FakeSecretService::State::serve()
 {

@@ -28,9 +28,8 @@ public:
     // The user types the password, or dismisses the prompt.
     void answerPrompt(bool unlock);
 
-    struct State;
-
 private:
+    struct State;
     std::unique_ptr<State> m_state;
 };
 
