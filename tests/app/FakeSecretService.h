@@ -7,14 +7,12 @@
 
 namespace Tivrand::Testing {
 
-// A Secret Service of the test's own on the session bus, under a name of its own, holding one
-// secret in a locked keyring: reading it goes through an unlock prompt that stays open until
-// the test answers it for the user. A silent one accepts searches and never answers them.
+// A Secret Service of the test's own on the session bus, under a name of its own (point
+// libsecret at it with SECRET_SERVICE_BUS_NAME), holding one secret in a locked keyring:
+// reading it goes through an unlock prompt that stays open until the test answers it.
 class FakeSecretService {
 public:
-    enum class Behaviour { prompting, silent };
-
-    FakeSecretService(Behaviour behaviour, const QString& account, const QByteArray& secret);
+    FakeSecretService(const QString& account, const QByteArray& secret);
     ~FakeSecretService();
     FakeSecretService(const FakeSecretService&) = delete;
     FakeSecretService& operator=(const FakeSecretService&) = delete;

@@ -127,7 +127,7 @@ TEST(KeychainSecretServiceBus, SilentBusTimesOutInsteadOfHanging)
     ::close(listener);
 }
 
-TEST(KeychainSecretServiceDeadline, OnlyAServiceThatDoesNotAnswerTimesOutNotAUserAtItsPrompt)
+TEST(KeychainSecretServiceDeadline, AUserSlowAtTheUnlockPromptDoesNotTimeOut)
 {
     if (!qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
         GTEST_SKIP() << "needs a session bus (run under dbus-run-session)";
@@ -138,7 +138,7 @@ TEST(KeychainSecretServiceDeadline, OnlyAServiceThatDoesNotAnswerTimesOutNotAUse
 
     for (const bool unlock : {true, false}) {
         SCOPED_TRACE(unlock ? "unlocked slowly" : "dismissed");
-        FakeSecretService service(FakeSecretService::Behaviour::prompting, account, "slow@example.com");
+        FakeSecretService service(account, "slow@example.com");
         ASSERT_TRUE(service.isRunning());
         const ScopedEnvironmentVariable busName("SECRET_SERVICE_BUS_NAME", service.busName());
         std::optional<std::expected<std::optional<QByteArray>, KeychainError>> secret;
@@ -157,11 +157,4 @@ TEST(KeychainSecretServiceDeadline, OnlyAServiceThatDoesNotAnswerTimesOutNotAUse
             EXPECT_NE(secret->error().status(), KeychainStatus::timedOut);
         }
     }
-
-    FakeSecretService silent(FakeSecretService::Behaviour::silent, account, "never@example.com");
-    ASSERT_TRUE(silent.isRunning());
-    const ScopedEnvironmentVariable busName("SECRET_SERVICE_BUS_NAME", silent.busName());
-    const auto unanswered = LibsecretStore(timeout).secret(account);
-    ASSERT_FALSE(unanswered.has_value());
-    EXPECT_EQ(unanswered.error().status(), KeychainStatus::timedOut);
 }
