@@ -5,6 +5,7 @@
 #include <QPromise>
 #include <QStringDecoder>
 
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -65,17 +66,20 @@ bool KeychainManager::hasValidSearchAdsSession() const
 
 QFuture<std::expected<QString, KeychainError>> KeychainManager::retrieveAsync(const QString& key) const
 {
-    QPromise<std::expected<QString, KeychainError>> promise;
-    QFuture<std::expected<QString, KeychainError>> future = promise.future();
-    promise.start();
+    using Result = std::expected<QString, KeychainError>;
+    auto promise = std::make_shared<QPromise<Result>>();
+    QFuture<Result> future = promise->future();
+    promise->start();
+    const auto fulfil = [promise](Result result) {
+        promise->addResult(std::move(result));
+        promise->finish();
+    };
     try {
         // The thread holds a copy of this manager, and with it the store.
-        std::thread([manager = *this, key, promise = std::move(promise)]() mutable {
-            promise.addResult(manager.retrieve(key));
-            promise.finish();
-        }).detach();
-    } catch (const std::system_error&) {
-        // No thread: the promise, gone unfinished, has cancelled the future.
+        std::thread([manager = *this, key, fulfil] { fulfil(manager.retrieve(key)); }).detach();
+    } catch (const std::system_error& error) {
+        const QString reason = QString::fromLocal8Bit(error.what());
+        fulfil(std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::failed, reason)));
     }
     return future;
 }

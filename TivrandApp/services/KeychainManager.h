@@ -30,8 +30,7 @@ public:
 
     // The same reads without blocking the caller (the GUI thread): a lookup may wait as long as
     // the user takes to unlock the keyring, so each runs on a thread of its own, which fulfils
-    // the future. Nothing waits for that thread when the program ends. A future that ends
-    // without a result (cancelled) stands for a failed read.
+    // the future with one result. Nothing waits for that thread when the program ends.
     QFuture<std::expected<QString, KeychainError>> retrieveAsync(const QString& key) const;
     QFuture<bool> hasValidSearchAdsSessionAsync() const;
 

@@ -108,7 +108,8 @@ std::expected<ValuePtr, KeychainError> lookUp(const QString& account, std::chron
     if (opened.error)
         return std::unexpected(lookupError(*opened.error, deadline.expired()));
 
-    std::unique_ptr<GHashTable, HashTableUnref> attributes(g_hash_table_new_full(g_str_hash, g_str_equal, nullptr, g_free));
+    std::unique_ptr<GHashTable, HashTableUnref> attributes(
+        g_hash_table_new_full(g_str_hash, g_str_equal, nullptr, g_free));
     g_hash_table_insert(attributes.get(), const_cast<char*>("account"), g_strdup(account.toUtf8().constData()));
     PendingStep<ValuePtr> found;
     setLookupDeadline(opened.answer.get(), &deadline);

@@ -9,6 +9,11 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
+NetworkError managerError(int code, const QString& message)
+{
+    return NetworkError{NetworkError::networkManagerDomain, code, message};
+}
+
 bool keepsMethodAndBody(int status)
 {
     return status == 307 || status == 308;
@@ -41,14 +46,16 @@ QUrl redirectTarget(const QNetworkReply& reply)
 std::expected<OutgoingRequest, NetworkError> redirected(const OutgoingRequest& sent, const QUrl& target, int status,
                                                         int followed)
 {
-    const QUrl from = sent.request.url();
-    if (!target.isValid() || !isSameOrigin(from, target))
-        return std::unexpected(NetworkError{NetworkError::networkManagerDomain, NetworkError::redirectedElsewhere,
-                                            u"The server redirected the request to another origin (%1)."_s.arg(
-                                                target.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toDisplayString())});
-    if (followed >= maxRedirects)
-        return std::unexpected(NetworkError{NetworkError::networkManagerDomain, NetworkError::tooManyRedirects,
-                                            u"The server redirected the request more than %1 times."_s.arg(maxRedirects)});
+    if (!target.isValid() || !isSameOrigin(sent.request.url(), target)) {
+        const QString origin = target.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toDisplayString();
+        return std::unexpected(managerError(NetworkError::redirectedElsewhere,
+                                            u"The server redirected the request elsewhere (%1)."_s.arg(origin)));
+    }
+    if (followed >= maxRedirects) {
+        const QString limit = QString::number(maxRedirects);
+        return std::unexpected(managerError(NetworkError::tooManyRedirects,
+                                            u"The server redirected the request more than %1 times."_s.arg(limit)));
+    }
 
     OutgoingRequest next = sent;
     next.request.setUrl(target);

@@ -27,7 +27,7 @@ SettingsViewModel::SettingsViewModel(KeychainManager& keychainManager, QObject* 
     setIsLoading(true);
     readAppleId([this] {
         whenFinished(m_keychainManager.hasValidSearchAdsSessionAsync(), [this](const QFuture<bool>& session) {
-            setIsLoggedIn(session.resultCount() > 0 && session.result());
+            setIsLoggedIn(session.result());
             setIsLoading(false);
         });
     });
@@ -92,8 +92,8 @@ void SettingsViewModel::readAppleId(std::function<void()> then)
     using Saved = std::expected<QString, KeychainError>;
     whenFinished(m_keychainManager.retrieveAsync(QStringLiteral("Tivrand.AppleID")),
                  [this, then = std::move(then)](const QFuture<Saved>& read) {
-                     if (read.resultCount() > 0 && read.result())
-                         setAppleId(*read.result());
+                     if (const Saved saved = read.result())
+                         setAppleId(*saved);
                      else
                          printLine(QStringLiteral("No saved Apple ID found"));
                      then();

@@ -97,8 +97,10 @@ void FakeSecretService::State::serve()
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection, nullptr);
     const GDBusInterfaceVTable vtable{methodCalled, nullptr, nullptr, {}};
     if (connection) {
-        g_dbus_connection_register_object(connection, servicePath, node->interfaces[0], &vtable, this, nullptr, nullptr);
-        g_dbus_connection_register_object(connection, promptPath, node->interfaces[1], &vtable, this, nullptr, nullptr);
+        g_dbus_connection_register_object(connection, servicePath, node->interfaces[0], &vtable, this, nullptr,
+                                          nullptr);
+        g_dbus_connection_register_object(connection, promptPath, node->interfaces[1], &vtable, this, nullptr,
+                                          nullptr);
         constexpr guint doNotQueue = 4;
         constexpr guint primaryOwner = 1;
         if (GVariant* reply = g_dbus_connection_call_sync(

@@ -218,7 +218,8 @@ TEST(NetworkManager, RedirectedPostsRepeatTheirBodyOnlyFor307And308)
             response.set_header("Location", "/moved");
         });
         const auto echo = [](const httplib::Request& request, httplib::Response& response) {
-            response.set_content(R"({"method": ")" + request.method + R"(", "body": ")" + request.body + "\"}", "application/json");
+            const std::string echoed = R"({"method": ")" + request.method + R"(", "body": ")" + request.body + "\"}";
+            response.set_content(echoed, "application/json");
         };
         server.get("/moved", echo);
         server.post("/moved", echo);

@@ -85,7 +85,9 @@ TEST_F(SearchAPIClientTest, CookiesSetByTheServerAreNotSentBack)
 TEST_F(SearchAPIClientTest, RedirectsAreFollowedWithinTheOriginOnlyAndNotForever)
 {
     Testing::LoopbackServer elsewhere;
-    elsewhere.get(".*", [](const httplib::Request&, httplib::Response& response) { response.set_content("{}", "application/json"); });
+    elsewhere.get(".*", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("{}", "application/json");
+    });
     elsewhere.start();
     const std::string path = "/v1/catalog/US/search";
     const std::string port = std::to_string(catalog.server().port());

@@ -52,7 +52,8 @@ private:
 
     std::optional<Answer> answer(Route route) const;
     // Cookie and redirect, if any, else the route's answer.
-    void serve(Route route, const httplib::Request& request, std::string fixtureBody, httplib::Response& response) const;
+    void serve(Route route, const httplib::Request& request, std::string fixtureBody,
+               httplib::Response& response) const;
     std::string contentsFor(const std::string& ids) const;
 
     std::string m_searchBody;
