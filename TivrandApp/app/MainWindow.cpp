@@ -10,6 +10,18 @@
 #include <QSplitter>
 
 namespace Tivrand {
+namespace {
+
+// Linux platforms define no key for preferences; Ctrl+Comma is the one users know from elsewhere.
+QList<QKeySequence> preferencesShortcuts()
+{
+    QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Preferences);
+    if (keys.isEmpty())
+        keys.append(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    return keys;
+}
+
+} // namespace
 
 MainWindow::MainWindow(CoreDataManager& coreDataManager, QWidget* parent)
     : QMainWindow(parent)
@@ -29,7 +41,7 @@ MainWindow::MainWindow(CoreDataManager& coreDataManager, QWidget* parent)
 
     QMenu* applicationMenu = menuBar()->addMenu(QStringLiteral("Tivrand"));
     QAction* settings = applicationMenu->addAction(QStringLiteral("Settings…"));
-    settings->setShortcut(QKeySequence::Preferences);
+    settings->setShortcuts(preferencesShortcuts());
     settings->setMenuRole(QAction::PreferencesRole);
     connect(settings, &QAction::triggered, this, [this] { showSettingsWindow(this); });
     applicationMenu->addSeparator();

@@ -1,14 +1,47 @@
 #include "TivrandApp/models/RecordDescription.h"
 
+#include <utility>
+
 namespace Tivrand::RecordDescription {
+
+namespace {
+
+// Characters with an escape of their own; other controls are escaped by their code point.
+constexpr std::pair<char32_t, QLatin1StringView> namedEscapes[] = {
+    {U'\\', QLatin1StringView("\\\\")},
+    {U'"', QLatin1StringView("\\\"")},
+    {U'\n', QLatin1StringView("\\n")},
+    {U'\r', QLatin1StringView("\\r")},
+    {U'\t', QLatin1StringView("\\t")},
+};
+
+// Characters that would break the printed line or steer the terminal showing it.
+bool isControl(char32_t character)
+{
+    return character < 0x20 || (character >= 0x7f && character <= 0x9f) || character == 0x2028 || character == 0x2029;
+}
+
+QString escaped(char32_t character)
+{
+    for (const auto& [named, escape] : namedEscapes) {
+        if (character == named)
+            return escape;
+    }
+    if (isControl(character))
+        return QStringLiteral("\\u{") + QString::number(static_cast<uint>(character), 16) + QLatin1Char('}');
+    return QString::fromUcs4(&character, 1);
+}
+
+} // namespace
 
 QString describe(const std::optional<QString>& value)
 {
     if (!value)
         return QStringLiteral("nil");
-    QString escaped = *value;
-    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
+    QString described(QLatin1Char('"'));
+    for (const char32_t character : value->toUcs4())
+        described += escaped(character);
+    return described + QLatin1Char('"');
 }
 
 QString describe(const std::optional<double>& value)

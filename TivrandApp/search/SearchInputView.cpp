@@ -49,8 +49,6 @@ void SearchInputView::followSearchText()
     const QString& text = m_viewModel.searchText();
     if (m_field->text() != text)
         m_field->setText(text);
-    if (text.isEmpty())
-        m_viewModel.setShowResults(false);
 }
 
 } // namespace Tivrand

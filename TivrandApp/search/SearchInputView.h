@@ -8,8 +8,7 @@ namespace Tivrand {
 
 class SearchViewModel;
 
-// The search field, bound to the view model's searchText. Return starts the search; emptying
-// the field hides the results.
+// The search field, bound to the view model's searchText. Return starts the search.
 class SearchInputView : public QWidget {
     Q_OBJECT
 

@@ -175,6 +175,12 @@ void SearchViewModel::setSearchText(const QString& text)
         return;
     m_searchText = text;
     emit searchTextChanged();
+    if (text.isEmpty()) {
+        // An emptied field ends the running search, so its late answer cannot show rows under it.
+        ++m_currentSearch;
+        setIsSearching(false);
+        setShowResults(false);
+    }
 }
 
 void SearchViewModel::setSelectedPlatform(Platform platform)

@@ -38,6 +38,7 @@ public:
     CoreDataManager& coreDataManager() const { return m_coreDataManager; }
 
     const QString& searchText() const { return m_searchText; }
+    // Emptying the text hides the results and drops the answers of the running search.
     void setSearchText(const QString& text);
     Platform selectedPlatform() const { return m_selectedPlatform; }
     void setSelectedPlatform(Platform platform);

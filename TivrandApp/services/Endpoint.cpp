@@ -34,6 +34,11 @@ QByteArray verb(HttpMethod method)
     return {};
 }
 
+int defaultPort(const QUrl& url)
+{
+    return url.scheme() == "https"_L1 ? 443 : 80;
+}
+
 std::expected<QNetworkRequest, NetworkError> Endpoint::makeRequest() const
 {
     QUrl url = baseUrl();

@@ -17,6 +17,9 @@ enum class HttpMethod { get, post };
 
 QByteArray verb(HttpMethod method);
 
+// The port an http or https URL means when it names none.
+int defaultPort(const QUrl& url);
+
 // A request the program can send: where, how and with what.
 class Endpoint {
 public:

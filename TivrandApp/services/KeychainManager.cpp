@@ -2,7 +2,12 @@
 
 #include "TivrandApp/services/LibsecretStore.h"
 
+#include <QPromise>
 #include <QStringDecoder>
+
+#include <memory>
+#include <system_error>
+#include <thread>
 
 namespace Tivrand {
 namespace {
@@ -19,6 +24,13 @@ std::expected<QString, KeychainError> decodeUtf8(const QByteArray& bytes)
     if (decoder.hasError())
         return std::unexpected(KeychainError::invalidItemFormat(QStringLiteral("the data is not UTF-8 text")));
     return text;
+}
+
+bool isSessionCookie(const std::expected<QString, KeychainError>& cookie)
+{
+    if (!cookie || cookie->isEmpty())
+        return false;
+    return cookie->contains(QStringLiteral("XSRF-TOKEN-CM=")) || cookie->contains(QStringLiteral("searchads.userId="));
 }
 
 } // namespace
@@ -49,10 +61,32 @@ std::expected<QString, KeychainError> KeychainManager::retrieve(const QString& k
 
 bool KeychainManager::hasValidSearchAdsSession() const
 {
-    const auto cookie = retrieve(searchAdsCookieKey);
-    if (!cookie || cookie->isEmpty())
-        return false;
-    return cookie->contains(QStringLiteral("XSRF-TOKEN-CM=")) || cookie->contains(QStringLiteral("searchads.userId="));
+    return isSessionCookie(retrieve(searchAdsCookieKey));
+}
+
+QFuture<std::expected<QString, KeychainError>> KeychainManager::retrieveAsync(const QString& key) const
+{
+    using Result = std::expected<QString, KeychainError>;
+    auto promise = std::make_shared<QPromise<Result>>();
+    QFuture<Result> future = promise->future();
+    promise->start();
+    const auto fulfil = [promise](Result result) {
+        promise->addResult(std::move(result));
+        promise->finish();
+    };
+    try {
+        // The thread holds a copy of this manager, and with it the store.
+        std::thread([manager = *this, key, fulfil] { fulfil(manager.retrieve(key)); }).detach();
+    } catch (const std::system_error& error) {
+        const QString reason = QString::fromLocal8Bit(error.what());
+        fulfil(std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::failed, reason)));
+    }
+    return future;
+}
+
+QFuture<bool> KeychainManager::hasValidSearchAdsSessionAsync() const
+{
+    return retrieveAsync(searchAdsCookieKey).then(isSessionCookie);
 }
 
 } // namespace Tivrand

@@ -3,6 +3,7 @@
 #include "TivrandApp/services/KeychainError.h"
 #include "TivrandApp/services/SecretStore.h"
 
+#include <QFuture>
 #include <QString>
 
 #include <expected>
@@ -11,7 +12,7 @@
 namespace Tivrand {
 
 // Reads the program's Keychain items by account name. Holds no state of its own beyond the
-// store it reads, so it is safe to use from any thread.
+// store it reads, so it is safe to use from any thread and cheap to copy.
 class KeychainManager {
 public:
     // The process-wide manager over the Secret Service. Making it cannot fail and touches
@@ -26,6 +27,12 @@ public:
 
     // Whether "Tivrand.SearchAdsCookie" holds a store session cookie. Any failure is false.
     bool hasValidSearchAdsSession() const;
+
+    // The same reads without blocking the caller (the GUI thread): a lookup may wait as long as
+    // the user takes to unlock the keyring, so each runs on a thread of its own, which fulfils
+    // the future with one result. Nothing waits for that thread when the program ends.
+    QFuture<std::expected<QString, KeychainError>> retrieveAsync(const QString& key) const;
+    QFuture<bool> hasValidSearchAdsSessionAsync() const;
 
 private:
     std::shared_ptr<const SecretStore> m_store;

@@ -1,12 +1,9 @@
-// glib's headers use `signals` as a field name, which Qt defines as a keyword.
-#pragma push_macro("signals")
-#undef signals
-#include <libsecret/secret.h>
-#pragma pop_macro("signals")
-
 #include "TivrandApp/services/LibsecretStore.h"
 
-#include <algorithm>
+#include "TivrandApp/services/Libsecret.h"
+#include "TivrandApp/services/LookupDeadline.h"
+#include "TivrandApp/services/PromptAwareSecretService.h"
+
 #include <memory>
 
 namespace Tivrand {
@@ -30,13 +27,6 @@ struct GObjectUnref {
 struct MainContextUnref {
     void operator()(GMainContext* context) const { g_main_context_unref(context); }
 };
-struct SourceDestroy {
-    void operator()(GSource* source) const
-    {
-        g_source_destroy(source);
-        g_source_unref(source);
-    }
-};
 struct HashTableUnref {
     void operator()(GHashTable* table) const { g_hash_table_unref(table); }
 };
@@ -47,25 +37,41 @@ struct ErrorFree {
     void operator()(GError* error) const { g_error_free(error); }
 };
 
-struct PendingLookup {
+using ServicePtr = std::unique_ptr<SecretService, GObjectUnref>;
+using ValuePtr = std::unique_ptr<SecretValue, SecretValueUnref>;
+
+// One asynchronous step of a lookup: its answer, or its error.
+template<typename Answer>
+struct PendingStep {
     bool finished = false;
-    std::unique_ptr<SecretValue, SecretValueUnref> value;
+    Answer answer;
     std::unique_ptr<GError, ErrorFree> error;
 };
 
-void lookupFinished(GObject*, GAsyncResult* result, gpointer data)
+void serviceOpened(GObject*, GAsyncResult* result, gpointer data)
 {
-    auto* pending = static_cast<PendingLookup*>(data);
+    auto* step = static_cast<PendingStep<ServicePtr>*>(data);
     GError* error = nullptr;
-    pending->value.reset(secret_password_lookup_binary_finish(result, &error));
-    pending->error.reset(error);
-    pending->finished = true;
+    step->answer.reset(secret_service_open_finish(result, &error));
+    step->error.reset(error);
+    step->finished = true;
 }
 
-gboolean cancelLookup(gpointer cancellable)
+void lookupFinished(GObject* service, GAsyncResult* result, gpointer data)
 {
-    g_cancellable_cancel(static_cast<GCancellable*>(cancellable));
-    return G_SOURCE_REMOVE;
+    auto* step = static_cast<PendingStep<ValuePtr>*>(data);
+    GError* error = nullptr;
+    step->answer.reset(secret_service_lookup_finish(SECRET_SERVICE(service), result, &error));
+    step->error.reset(error);
+    step->finished = true;
+}
+
+// Cancelling ends every step with an error, so the deadline always ends this loop.
+template<typename Answer>
+void waitFor(const PendingStep<Answer>& step, GMainContext* context)
+{
+    while (!step.finished)
+        g_main_context_iteration(context, TRUE);
 }
 
 KeychainStatus statusOf(const GError& error, bool timedOut)
@@ -83,6 +89,41 @@ KeychainStatus statusOf(const GError& error, bool timedOut)
     return KeychainStatus::failed;
 }
 
+KeychainError lookupError(const GError& error, bool timedOut)
+{
+    return KeychainError::unexpectedStatus(statusOf(error, timedOut), QString::fromUtf8(error.message));
+}
+
+// Runs on the calling thread with `context` as its thread-default main context.
+std::expected<ValuePtr, KeychainError> lookUp(const QString& account, std::chrono::milliseconds timeout,
+                                             GMainContext* context)
+{
+    std::unique_ptr<GCancellable, GObjectUnref> cancellable(g_cancellable_new());
+    LookupDeadline deadline(context, cancellable.get(), timeout);
+
+    PendingStep<ServicePtr> opened;
+    secret_service_open(promptAwareSecretServiceType(), nullptr, SECRET_SERVICE_OPEN_SESSION, cancellable.get(),
+                        serviceOpened, &opened);
+    waitFor(opened, context);
+    if (opened.error)
+        return std::unexpected(lookupError(*opened.error, deadline.expired()));
+
+    std::unique_ptr<GHashTable, HashTableUnref> attributes(
+        g_hash_table_new_full(g_str_hash, g_str_equal, nullptr, g_free));
+    g_hash_table_insert(attributes.get(), const_cast<char*>("account"), g_strdup(account.toUtf8().constData()));
+    PendingStep<ValuePtr> found;
+    setLookupDeadline(opened.answer.get(), &deadline);
+    secret_service_lookup(opened.answer.get(), &accountSchema(), attributes.get(), cancellable.get(), lookupFinished,
+                          &found);
+    waitFor(found, context);
+    setLookupDeadline(opened.answer.get(), nullptr);
+    if (found.error)
+        return std::unexpected(lookupError(*found.error, deadline.expired()));
+    if (!found.answer)
+        return std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::itemNotFound));
+    return std::move(found.answer);
+}
+
 } // namespace
 
 LibsecretStore::LibsecretStore(std::chrono::milliseconds timeout)
@@ -93,40 +134,19 @@ LibsecretStore::LibsecretStore(std::chrono::milliseconds timeout)
 std::expected<std::optional<QByteArray>, KeychainError> LibsecretStore::secret(const QString& account) const
 {
     // The lookup runs on a private main context, so it neither dispatches anybody else's
-    // glib sources nor depends on a loop running on this thread, and a timer on the same
-    // context bounds how long it may take.
+    // glib sources nor depends on a loop running on this thread.
     std::unique_ptr<GMainContext, MainContextUnref> context(g_main_context_new());
     g_main_context_push_thread_default(context.get());
-
-    std::unique_ptr<GCancellable, GObjectUnref> cancellable(g_cancellable_new());
-    std::unique_ptr<GHashTable, HashTableUnref> attributes(g_hash_table_new_full(g_str_hash, g_str_equal, nullptr, g_free));
-    const QByteArray accountUtf8 = account.toUtf8();
-    g_hash_table_insert(attributes.get(), const_cast<char*>("account"), g_strdup(accountUtf8.constData()));
-
-    PendingLookup pending;
-    secret_password_lookupv(&accountSchema(), attributes.get(), cancellable.get(), lookupFinished, &pending);
-
-    const auto timeoutMs = static_cast<guint>(std::max<std::chrono::milliseconds::rep>(m_timeout.count(), 0));
-    std::unique_ptr<GSource, SourceDestroy> timer(g_timeout_source_new(timeoutMs));
-    g_source_set_callback(timer.get(), cancelLookup, cancellable.get(), nullptr);
-    g_source_attach(timer.get(), context.get());
-
-    // Cancelling makes the lookup finish with an error, so this loop always ends.
-    while (!pending.finished)
-        g_main_context_iteration(context.get(), TRUE);
-    const bool timedOut = g_cancellable_is_cancelled(cancellable.get());
-    timer.reset();
-    g_main_context_pop_thread_default(context.get());
-
-    if (pending.error) {
-        return std::unexpected(KeychainError::unexpectedStatus(statusOf(*pending.error, timedOut),
-                                                               QString::fromUtf8(pending.error->message)));
+    std::expected<ValuePtr, KeychainError> value = lookUp(account, m_timeout, context.get());
+    // The service's clean-up leaves callbacks on the context; they free their data only when run.
+    while (g_main_context_iteration(context.get(), FALSE)) {
     }
-    if (!pending.value)
-        return std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::itemNotFound));
+    g_main_context_pop_thread_default(context.get());
+    if (!value)
+        return std::unexpected(std::move(value.error()));
 
     gsize length = 0;
-    const gchar* bytes = secret_value_get(pending.value.get(), &length);
+    const gchar* bytes = secret_value_get(value->get(), &length);
     if (!bytes)
         return std::optional<QByteArray>();
     return std::optional<QByteArray>(QByteArray(bytes, static_cast<qsizetype>(length)));

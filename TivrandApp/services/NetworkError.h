@@ -15,6 +15,8 @@ struct NetworkError {
     static constexpr int timedOut = -3;        // nothing moved for the transfer timeout
     static constexpr int decodingFailed = -4;  // the body is not JSON of the expected shape
     static constexpr int cancelled = -5;       // the request engine went away first
+    static constexpr int redirectedElsewhere = -6; // a redirect to another origin, not followed
+    static constexpr int tooManyRedirects = -7;    // more redirects in a row than are followed
 
     QString domain;
     int code = 0;

@@ -1,5 +1,7 @@
 #include "TivrandApp/services/NetworkManager.h"
 
+#include "TivrandApp/services/Redirect.h"
+
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -66,14 +68,38 @@ struct PendingRequest {
     }
 };
 
-void start(QNetworkAccessManager& network, const QNetworkRequest& request, const QByteArray& method,
-           const QByteArray& body, NetworkManager::BodyCompletion completion)
+QNetworkReply* startReply(QNetworkAccessManager& network, const OutgoingRequest& outgoing)
 {
-    auto pending = std::make_shared<PendingRequest>(std::move(completion));
-    QNetworkReply* reply = network.sendCustomRequest(request, method, body);
-    const auto onFinished = [pending, reply] {
-        pending->finish(outcome(*reply));
+    // get() sends neither a body nor a Content-Length.
+    if (outgoing.method == verb(HttpMethod::get))
+        return network.get(outgoing.request);
+    return network.sendCustomRequest(outgoing.request, outgoing.method, outgoing.body);
+}
+
+void start(QNetworkAccessManager& network, OutgoingRequest outgoing, int redirectsFollowed,
+           std::shared_ptr<PendingRequest> pending)
+{
+    QNetworkReply* reply = startReply(network, outgoing);
+    // A reply may be finished at once and still signal it later; it is handled once.
+    const auto onFinished = [pending, reply, outgoing = std::move(outgoing), redirectsFollowed,
+                             handled = std::make_shared<bool>(false)] {
+        if (std::exchange(*handled, true))
+            return;
         reply->deleteLater();
+        const QUrl target = redirectTarget(*reply);
+        if (target.isEmpty()) {
+            pending->finish(outcome(*reply));
+            return;
+        }
+        std::expected<OutgoingRequest, NetworkError> next = redirected(
+            outgoing, target, reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), redirectsFollowed);
+        if (!next) {
+            pending->finish(std::unexpected(std::move(next.error())));
+            return;
+        }
+        // The request lives on in the next reply; this one going away no longer ends it.
+        QObject::disconnect(reply, &QObject::destroyed, nullptr, nullptr);
+        start(*reply->manager(), std::move(*next), redirectsFollowed + 1, pending);
     };
     QObject::connect(reply, &QNetworkReply::finished, reply, onFinished);
     // Replies die with their manager without always saying they finished.
@@ -106,8 +132,14 @@ void NetworkManager::send(const Endpoint& endpoint, BodyCompletion completion)
     if (!completion)
         return;
     std::expected<QNetworkRequest, NetworkError> request = endpoint.makeRequest();
-    if (request)
+    if (request) {
         request->setTransferTimeout(static_cast<int>(m_transferTimeout.count()));
+        // A cookie jar would replace the endpoint's own Cookie header with whatever servers set.
+        request->setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+        request->setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+        // Qt would follow redirects anywhere with every header, authorization included.
+        request->setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    }
     QPointer<QNetworkAccessManager> network(m_network.get());
     postToGuiThread([network, request = std::move(request), method = verb(endpoint.method()), body = endpoint.body(),
                      completion = std::move(completion)]() mutable {
@@ -116,7 +148,8 @@ void NetworkManager::send(const Endpoint& endpoint, BodyCompletion completion)
         else if (!network)
             completion(std::unexpected(cancelledError()));
         else
-            start(*network, *request, method, body, std::move(completion));
+            start(*network, OutgoingRequest{*request, method, body}, 0,
+                  std::make_shared<PendingRequest>(std::move(completion)));
     });
 }
 

@@ -25,7 +25,9 @@ concept JsonDecodable = requires(const QJsonValue& json) {
 
 // The request engine. Its network access lives on the GUI thread; request() may be called from
 // any thread. Every request completes exactly once, on the GUI thread and never inside the call,
-// with the decoded answer or an error. There is no retry and no cancellation.
+// with the decoded answer or an error. There is no retry and no cancellation. Requests go out
+// with their endpoint's headers alone: no cookie is stored or added, and a redirect is followed
+// only within the request's origin, a few times at most.
 class NetworkManager {
 public:
     static constexpr std::chrono::milliseconds defaultTransferTimeout{30000};

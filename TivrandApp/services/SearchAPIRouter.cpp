@@ -26,9 +26,8 @@ QByteArray hostHeader(const QUrl& url)
     QString host = url.host(QUrl::FullyEncoded);
     if (host.contains(u':'))
         host = u'[' + host + u']';
-    const int defaultPort = url.scheme() == "https"_L1 ? 443 : 80;
-    const int port = url.port(defaultPort);
-    if (port != defaultPort)
+    const int port = url.port(defaultPort(url));
+    if (port != defaultPort(url))
         host += u':' + QString::number(port);
     return host.toLatin1();
 }

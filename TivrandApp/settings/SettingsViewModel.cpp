@@ -4,15 +4,33 @@
 #include "TivrandApp/services/KeychainManager.h"
 
 #include <QCoreApplication>
+#include <QFutureWatcher>
 
 namespace Tivrand {
+
+template <typename Result, typename Handler>
+void SettingsViewModel::whenFinished(QFuture<Result> future, Handler handler)
+{
+    auto* watcher = new QFutureWatcher<Result>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [watcher, handler = std::move(handler)] {
+        watcher->deleteLater();
+        handler(watcher->future());
+    });
+    watcher->setFuture(std::move(future));
+}
 
 SettingsViewModel::SettingsViewModel(KeychainManager& keychainManager, QObject* parent)
     : QObject(parent)
     , m_keychainManager(keychainManager)
 {
-    loadSavedAppleId();
-    setIsLoggedIn(m_keychainManager.hasValidSearchAdsSession());
+    // One read after the other, so a locked keyring asks the user to unlock it only once.
+    setIsLoading(true);
+    readAppleId([this] {
+        whenFinished(m_keychainManager.hasValidSearchAdsSessionAsync(), [this](const QFuture<bool>& session) {
+            setIsLoggedIn(session.result());
+            setIsLoading(false);
+        });
+    });
 }
 
 template <typename Value>
@@ -66,12 +84,20 @@ void SettingsViewModel::setPasswordError(const std::optional<QString>& error)
 
 void SettingsViewModel::loadSavedAppleId()
 {
-    const auto saved = m_keychainManager.retrieve(QStringLiteral("Tivrand.AppleID"));
-    if (!saved) {
-        printLine(QStringLiteral("No saved Apple ID found"));
-        return;
-    }
-    setAppleId(*saved);
+    readAppleId([] {});
+}
+
+void SettingsViewModel::readAppleId(std::function<void()> then)
+{
+    using Saved = std::expected<QString, KeychainError>;
+    whenFinished(m_keychainManager.retrieveAsync(QStringLiteral("Tivrand.AppleID")),
+                 [this, then = std::move(then)](const QFuture<Saved>& read) {
+                     if (const Saved saved = read.result())
+                         setAppleId(*saved);
+                     else
+                         printLine(QStringLiteral("No saved Apple ID found"));
+                     then();
+                 });
 }
 
 QString SettingsViewModel::appVersion()

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QFuture>
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace Tivrand {
@@ -10,7 +12,9 @@ namespace Tivrand {
 class KeychainManager;
 
 // The account state behind the settings window, read from the Keychain once, when the model
-// is made. Nothing here writes the Keychain. Lives on the GUI thread.
+// is made. The reads run in the background (the keyring may first ask the user to unlock it),
+// one after the other, with `isLoading` set meanwhile. Nothing here writes the Keychain. Lives
+// on the GUI thread.
 class SettingsViewModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString appleId READ appleId WRITE setAppleId NOTIFY appleIdChanged)
@@ -40,8 +44,8 @@ public:
     const std::optional<QString>& passwordError() const { return m_passwordError; }
     void setPasswordError(const std::optional<QString>& error);
 
-    // Reads "Tivrand.AppleID" into `appleId`; when that fails, says so on standard output and
-    // leaves `appleId` as it was.
+    // Starts reading "Tivrand.AppleID" into `appleId`; when that fails, says so on standard
+    // output and leaves `appleId` as it was.
     void loadSavedAppleId();
 
     // The running application's version when it declares one, otherwise the build's.
@@ -60,6 +64,10 @@ signals:
 private:
     template <typename Value>
     void publish(Value& field, const Value& value, void (SettingsViewModel::*changed)());
+    // Runs `handler` with the finished future on the GUI thread, unless this model is gone.
+    template <typename Result, typename Handler>
+    void whenFinished(QFuture<Result> future, Handler handler);
+    void readAppleId(std::function<void()> then);
 
     QString m_appleId;
     QString m_appSpecificPassword;

@@ -1,4 +1,5 @@
 #include "TivrandApp/models/AppContentsResponse.h"
+#include "TivrandApp/models/RecordDescription.h"
 #include "TivrandApp/models/SearchAppResponse.h"
 
 #include <gtest/gtest.h>
@@ -69,4 +70,24 @@ TEST(CatalogRecords, DescriptionShowsPresentAndAbsentFields)
     EXPECT_EQ(AppContentsResponse{}.description(), "AppContentsResponse(data: nil)");
     EXPECT_EQ(SearchAppUserRating::fromJson(json(R"({"value": 4.5, "ratingCount": 3})"))->description(),
               "UserRating(value: 4.5, ratingCount: 3)");
+}
+
+TEST(CatalogRecords, DescribedTextsStayOnOneLine)
+{
+    const struct {
+        QString text;
+        QString described;
+    } cases[] = {
+        {"two\nlines", R"("two\nlines")"},
+        {"cr\r\nlf", R"("cr\r\nlf")"},
+        {"tab\there", R"("tab\there")"},
+        {"back\\slash \"quoted\"", R"("back\\slash \"quoted\"")"},
+        {QStringLiteral("bell\x07 esc\x1b[31m del\x7f nel\u0085 ls\u2028 ps\u2029"),
+         R"("bell\u{7} esc\u{1b}[31m del\u{7f} nel\u{85} ls\u{2028} ps\u{2029}")"},
+        {QStringLiteral("Ünïcödé 🚀"), QStringLiteral("\"Ünïcödé 🚀\"")},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.described.toStdString());
+        EXPECT_EQ(RecordDescription::describe(std::optional(each.text)).toStdString(), each.described.toStdString());
+    }
 }

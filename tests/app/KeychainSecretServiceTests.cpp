@@ -1,6 +1,9 @@
 #include "TivrandApp/services/KeychainManager.h"
 #include "TivrandApp/services/LibsecretStore.h"
 
+#include "tests/app/FakeSecretService.h"
+#include "tests/support/ScopedEnvironmentVariable.h"
+
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -13,6 +16,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <thread>
 
 using namespace Tivrand;
 
@@ -120,4 +125,36 @@ TEST(KeychainSecretServiceBus, SilentBusTimesOutInsteadOfHanging)
     ASSERT_EQ(::listen(listener, 4), 0);
     expectLookupStatusWithBus("unix:path=" + path, KeychainStatus::timedOut, std::chrono::milliseconds(300));
     ::close(listener);
+}
+
+TEST(KeychainSecretServiceDeadline, AUserSlowAtTheUnlockPromptDoesNotTimeOut)
+{
+    if (!qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
+        GTEST_SKIP() << "needs a session bus (run under dbus-run-session)";
+    using Testing::FakeSecretService;
+    using Testing::ScopedEnvironmentVariable;
+    constexpr std::chrono::milliseconds timeout(200);
+    const QString account = "Tivrand.AppleID";
+
+    for (const bool unlock : {true, false}) {
+        SCOPED_TRACE(unlock ? "unlocked slowly" : "dismissed");
+        FakeSecretService service(account, "slow@example.com");
+        ASSERT_TRUE(service.isRunning());
+        const ScopedEnvironmentVariable busName("SECRET_SERVICE_BUS_NAME", service.busName());
+        std::optional<std::expected<std::optional<QByteArray>, KeychainError>> secret;
+        std::thread lookup([&] { secret = LibsecretStore(timeout).secret(account); });
+        const bool prompted = service.waitForPrompt();
+        std::this_thread::sleep_for(timeout * 3); // the user takes longer than the service may
+        service.answerPrompt(unlock);
+        lookup.join();
+        ASSERT_TRUE(prompted);
+        ASSERT_TRUE(secret.has_value());
+        if (unlock) {
+            ASSERT_TRUE(secret->has_value()) << secret->error().description().toStdString();
+            EXPECT_EQ(secret->value(), QByteArray("slow@example.com"));
+        } else {
+            ASSERT_FALSE(secret->has_value());
+            EXPECT_NE(secret->error().status(), KeychainStatus::timedOut);
+        }
+    }
 }

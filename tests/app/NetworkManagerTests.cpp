@@ -207,3 +207,28 @@ TEST(NetworkManager, RequestsFromAnotherThreadCompleteOnTheGuiThread)
     worker.join();
     EXPECT_TRUE(settle(*outcome).has_value());
 }
+
+TEST(NetworkManager, RedirectedPostsRepeatTheirBodyOnlyFor307And308)
+{
+    for (const int status : {303, 307}) {
+        SCOPED_TRACE(status);
+        LoopbackServer server;
+        server.post("/answer", [status](const httplib::Request&, httplib::Response& response) {
+            response.status = status;
+            response.set_header("Location", "/moved");
+        });
+        const auto echo = [](const httplib::Request& request, httplib::Response& response) {
+            const std::string echoed = R"({"method": ")" + request.method + R"(", "body": ")" + request.body + "\"}";
+            response.set_content(echoed, "application/json");
+        };
+        server.get("/moved", echo);
+        server.post("/moved", echo);
+        server.start();
+        NetworkManager manager;
+        const Result got = settle(*send(manager, TestEndpoint(server.url(), HttpMethod::post, "payload")));
+        ASSERT_TRUE(got.has_value());
+        EXPECT_EQ(got->object.value("method").toString(), status == 307 ? "POST" : "GET");
+        EXPECT_EQ(got->object.value("body").toString(), status == 307 ? "payload" : "");
+        EXPECT_EQ(server.requests().back().header("Content-Type"), status == 307 ? "application/json" : "");
+    }
+}

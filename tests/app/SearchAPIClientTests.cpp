@@ -68,6 +68,65 @@ TEST_F(SearchAPIClientTest, SearchSendsPathQueryAndHeaders)
     EXPECT_EQ(request.header("user-agent"), "Tivrand");
     EXPECT_EQ(request.header("authorization"), "Bearer test-token");
     EXPECT_EQ(request.header("Cookie"), "dslang=US-EN");
+    EXPECT_EQ(request.header("Content-Length"), "") << "a GET carries no body";
+}
+
+TEST_F(SearchAPIClientTest, CookiesSetByTheServerAreNotSentBack)
+{
+    catalog.setCookie("session=server-made; Path=/");
+    ASSERT_TRUE(search("notes").has_value());
+    ASSERT_TRUE(search("notes").has_value());
+    const auto requests = catalog.requests(FakeCatalogServer::Route::search);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests.back().headers.count("Cookie"), 1u);
+    EXPECT_EQ(requests.back().header("Cookie"), "dslang=US-EN");
+}
+
+TEST_F(SearchAPIClientTest, RedirectsAreFollowedWithinTheOriginOnlyAndNotForever)
+{
+    Testing::LoopbackServer elsewhere;
+    elsewhere.get(".*", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("{}", "application/json");
+    });
+    elsewhere.start();
+    const std::string path = "/v1/catalog/US/search";
+    const std::string port = std::to_string(catalog.server().port());
+    const struct {
+        const char* name;
+        int status;
+        std::string location;
+        int code; // 0: answered by the target
+        std::size_t requests;
+    } cases[] = {
+        {"same origin", 301, "/v1/catalog/GB/search?term=moved", 0, 2},
+        {"same origin, absolute", 308, "http://127.0.0.1:" + port + "/v1/catalog/FR/search", 0, 2},
+        {"other port", 302, elsewhere.url(QString::fromStdString(path)).toString().toStdString(),
+         NetworkError::redirectedElsewhere, 1},
+        {"other host", 307, "http://localhost:" + port + path, NetworkError::redirectedElsewhere, 1},
+        {"other scheme", 302, "https://127.0.0.1:" + port + path, NetworkError::redirectedElsewhere, 1},
+        {"loop", 302, path + "?again", NetworkError::tooManyRedirects, 6},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        catalog.redirect(path, each.status, each.location);
+        const std::size_t before = catalog.requests().size();
+        const auto response = search("notes");
+        const auto requests = catalog.requests();
+        EXPECT_EQ(requests.size() - before, each.requests);
+        if (each.code == 0) {
+            EXPECT_TRUE(response.has_value());
+            const Testing::RecordedRequest& followed = requests.back();
+            EXPECT_EQ(followed.header("Host"), "127.0.0.1:" + port);
+            EXPECT_EQ(followed.header("authorization"), "Bearer test-token");
+            EXPECT_EQ(followed.header("Cookie"), "dslang=US-EN");
+            EXPECT_EQ(followed.header("Content-Length"), "");
+        } else {
+            ASSERT_FALSE(response.has_value());
+            EXPECT_EQ(response.error().domain, "NetworkManager");
+            EXPECT_EQ(response.error().code, each.code);
+        }
+    }
+    EXPECT_EQ(elsewhere.totalHits(), 0);
 }
 
 TEST_F(SearchAPIClientTest, SearchAnswerDecodesEveryItem)

@@ -86,6 +86,17 @@ protected:
         return Testing::waitUntil([&] { return !model.isSearching(); }, 10s);
     }
 
+    // A search for "notes" whose requests the catalog holds back until released.
+    std::unique_ptr<SearchViewModel> startHeldSearch()
+    {
+        auto model = makeViewModel();
+        model->setSearchText("notes");
+        catalog.server().holdResponses();
+        model->performSearch();
+        EXPECT_TRUE(Testing::waitUntil([&] { return catalog.requests(FakeCatalogServer::Route::search).size() == 1; }));
+        return model;
+    }
+
     // Waits until a search answer has been handled, superseded or not: its line is printed either way.
     bool searchAnswerHandled(const CapturedOutput& output)
     {
@@ -235,13 +246,8 @@ TEST_F(SearchViewModelTest, TextGoesToTheCatalogUntrimmedAndNoCountryMeansNoRequ
 
 TEST_F(SearchViewModelTest, RowsCarryThePlatformTheRecordsWereAskedFor)
 {
-    const auto model = makeViewModel();
-    model->setSearchText("notes");
-
     // Changed while the search runs: the records are asked for, and shown as, the new platform.
-    catalog.server().holdResponses();
-    model->performSearch();
-    ASSERT_TRUE(Testing::waitUntil([&] { return catalog.requests(FakeCatalogServer::Route::search).size() == 1; }));
+    const auto model = startHeldSearch();
     model->setSelectedPlatform(Platform::Mac);
     catalog.server().releaseResponses();
     ASSERT_TRUE(finishes(*model));
@@ -264,11 +270,7 @@ TEST_F(SearchViewModelTest, RowsCarryThePlatformTheRecordsWereAskedFor)
 TEST_F(SearchViewModelTest, AnswersOfASupersededSearchAreDropped)
 {
     const CapturedOutput output;
-    const auto model = makeViewModel();
-    model->setSearchText("notes");
-    catalog.server().holdResponses();
-    model->performSearch();
-    ASSERT_TRUE(Testing::waitUntil([&] { return catalog.requests(FakeCatalogServer::Route::search).size() == 1; }));
+    const auto model = startHeldSearch();
 
     // A later search that ends at once (no storefront) must not be overwritten by the first one.
     const std::optional<Country> storefront = model->selectedCountry();
@@ -293,11 +295,7 @@ TEST_F(SearchViewModelTest, AnswersOfASupersededSearchAreDropped)
 TEST_F(SearchViewModelTest, ClosingTheSheetWhileSearchingSendsNothingMore)
 {
     const CapturedOutput output;
-    auto model = makeViewModel();
-    model->setSearchText("notes");
-    catalog.server().holdResponses();
-    model->performSearch();
-    ASSERT_TRUE(Testing::waitUntil([&] { return catalog.requests(FakeCatalogServer::Route::search).size() == 1; }));
+    auto model = startHeldSearch();
     model.reset();
     catalog.server().releaseResponses();
     ASSERT_TRUE(searchAnswerHandled(output)) << "the answer is still printed";
@@ -307,5 +305,23 @@ TEST_F(SearchViewModelTest, ClosingTheSheetWhileSearchingSendsNothingMore)
     next->setSearchText("notes");
     next->performSearch();
     ASSERT_TRUE(finishes(*next));
+    EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::contents).size(), 1u);
+}
+
+TEST_F(SearchViewModelTest, ClearingTheTextSupersedesTheRunningSearch)
+{
+    const CapturedOutput output;
+    const auto model = startHeldSearch();
+
+    model->setSearchText("");
+    EXPECT_FALSE(model->isSearching());
+    catalog.server().releaseResponses();
+    ASSERT_TRUE(searchAnswerHandled(output));
+    EXPECT_FALSE(model->isSearching());
+
+    // A complete search afterwards is the only one whose records are asked for.
+    model->setSearchText("notes");
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
     EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::contents).size(), 1u);
 }

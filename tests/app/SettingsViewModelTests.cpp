@@ -1,6 +1,8 @@
 #include "TivrandApp/settings/SettingsViewModel.h"
 
 #include "tests/app/FakeKeychain.h"
+#include "tests/support/CapturedOutput.h"
+#include "tests/support/EventLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -8,21 +10,26 @@
 #include <QMetaProperty>
 #include <QSignalSpy>
 
-#include <string>
 
 using namespace Tivrand;
 using namespace Tivrand::Testing;
 
 namespace {
 
-const std::string noAppleIdLine = "No saved Apple ID found\n";
+const QString noAppleIdLine = "No saved Apple ID found\n";
 
-// Makes a model over `keychain` and answers what it printed while being made.
-std::string makeModel(FakeKeychain& keychain, std::unique_ptr<SettingsViewModel>& model)
+bool finishesLoading(const SettingsViewModel& model)
 {
-    ::testing::internal::CaptureStdout();
+    return waitUntil([&] { return !model.isLoading(); });
+}
+
+// Makes a model over `keychain`, waits for its reads and answers what it printed meanwhile.
+QString makeModel(FakeKeychain& keychain, std::unique_ptr<SettingsViewModel>& model)
+{
+    const CapturedOutput output;
     model = std::make_unique<SettingsViewModel>(keychain.manager);
-    return ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(finishesLoading(*model));
+    return output.text();
 }
 
 } // namespace
@@ -42,8 +49,26 @@ TEST(SettingsViewModel, ReadsTheAppleIdThenTheSessionOnceEach)
     EXPECT_EQ(makeModel(empty, model), noAppleIdLine) << "said once";
     EXPECT_EQ(model->appleId(), QString());
     EXPECT_FALSE(model->isLoggedIn());
-    EXPECT_FALSE(model->isLoading());
     EXPECT_FALSE(model->error().has_value());
+}
+
+TEST(SettingsViewModel, AKeyringWaitingForTheUserHoldsUpNeitherTheWindowNorTheAnswer)
+{
+    FakeKeychain keychain;
+    keychain.store->setText(appleIdAccount, "slow@example.com");
+    keychain.store->setText(cookieAccount, "searchads.userId=42");
+    keychain.store->hold();
+    const CapturedOutput output;
+    SettingsViewModel model(keychain.manager);
+    EXPECT_TRUE(model.isLoading());
+    EXPECT_EQ(model.appleId(), QString()) << "made without waiting for the keyring";
+
+    pumpEvents(std::chrono::milliseconds(300)); // the user types the password slowly
+    keychain.store->release();
+    ASSERT_TRUE(finishesLoading(model));
+    EXPECT_EQ(model.appleId(), "slow@example.com");
+    EXPECT_TRUE(model.isLoggedIn());
+    EXPECT_EQ(output.text(), "");
 }
 
 TEST(SettingsViewModel, UnreadableAppleIdIsReportedAndLeavesTheFieldAlone)
@@ -59,9 +84,9 @@ TEST(SettingsViewModel, UnreadableAppleIdIsReportedAndLeavesTheFieldAlone)
          {FakeSecretStore::Answer(std::optional<QByteArray>()),
           FakeSecretStore::Answer(std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::serviceUnavailable)))}) {
         keychain.store->set(appleIdAccount, unreadable);
-        ::testing::internal::CaptureStdout();
+        const CapturedOutput output;
         model->loadSavedAppleId();
-        EXPECT_EQ(::testing::internal::GetCapturedStdout(), noAppleIdLine);
+        EXPECT_TRUE(waitUntil([&] { return output.text() == noAppleIdLine; }));
         EXPECT_EQ(model->appleId(), "typed@example.com");
     }
 }

@@ -7,6 +7,7 @@
 #include "TivrandApp/settings/SymbolView.h"
 
 #include "tests/app/FakeKeychain.h"
+#include "tests/support/CapturedOutput.h"
 #include "tests/support/EventLoop.h"
 
 #include <gtest/gtest.h>
@@ -97,14 +98,13 @@ TEST_F(SettingsViewTest, ReadsTheKeychainOnceWhenFirstShown)
     EXPECT_FALSE(view->hasViewModel());
     EXPECT_TRUE(keychain.store->asked().isEmpty());
 
-    ::testing::internal::CaptureStdout();
+    const CapturedOutput output;
     showAt(SettingsView::preferredSize);
     view->hide();
     view->show();
-    pumpEvents(std::chrono::milliseconds(20));
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), std::string("No saved Apple ID found\n"));
-
     ASSERT_TRUE(view->hasViewModel());
+    EXPECT_TRUE(waitUntil([&] { return !view->viewModel().isLoading(); }));
+    EXPECT_EQ(output.text(), "No saved Apple ID found\n");
     EXPECT_EQ(keychain.store->asked(), (QStringList{appleIdAccount, cookieAccount}));
 }
 
@@ -183,7 +183,9 @@ TEST(SettingsWindow, IsMadeOncePerOwnerAndKeepsTheProgramsMinimumSize)
 
     window.close();
     showSettingsWindow(&owner);
-    ::testing::internal::GetCapturedStdout();
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(owner.findChildren<SettingsView*>().size(), 1);
+    // The real keyring's reads end before the test does.
+    EXPECT_TRUE(waitUntil([&] { return !views.front()->viewModel().isLoading(); }, std::chrono::seconds(40)));
+    ::testing::internal::GetCapturedStdout();
 }

@@ -42,22 +42,11 @@ FakeCatalogServer::FakeCatalogServer()
             QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
     }
 
-    const auto serve = [this](Route route, std::string fixtureBody, httplib::Response& response) {
-        // The app's engine lives for the whole test program; an idle kept-alive connection
-        // would hold up stopping the server.
-        response.set_header("Connection", "close");
-        if (const std::optional<Answer> replaced = answer(route)) {
-            response.status = replaced->status;
-            response.set_content(replaced->body, "application/json");
-        } else {
-            response.set_content(std::move(fixtureBody), "application/json");
-        }
-    };
-    m_server.get(searchPattern, [this, serve](const httplib::Request&, httplib::Response& response) {
-        serve(Route::search, m_searchBody, response);
+    m_server.get(searchPattern, [this](const httplib::Request& request, httplib::Response& response) {
+        serve(Route::search, request, m_searchBody, response);
     });
-    m_server.get(contentsPattern, [this, serve](const httplib::Request& request, httplib::Response& response) {
-        serve(Route::contents, contentsFor(request.get_param_value("ids")), response);
+    m_server.get(contentsPattern, [this](const httplib::Request& request, httplib::Response& response) {
+        serve(Route::contents, request, contentsFor(request.get_param_value("ids")), response);
     });
     m_server.start();
 }
@@ -77,6 +66,43 @@ void FakeCatalogServer::clearAnswer(Route route)
 {
     std::lock_guard lock(m_mutex);
     m_answers.erase(route);
+}
+
+void FakeCatalogServer::setCookie(std::string setCookie)
+{
+    std::lock_guard lock(m_mutex);
+    m_setCookie = std::move(setCookie);
+}
+
+void FakeCatalogServer::redirect(std::string path, int status, std::string location)
+{
+    std::lock_guard lock(m_mutex);
+    m_redirects.insert_or_assign(std::move(path), Redirect{status, std::move(location)});
+}
+
+void FakeCatalogServer::serve(Route route, const httplib::Request& request, std::string fixtureBody,
+                              httplib::Response& response) const
+{
+    // The app's engine lives for the whole test program; an idle kept-alive connection
+    // would hold up stopping the server.
+    response.set_header("Connection", "close");
+    std::optional<Redirect> redirect;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_setCookie.empty())
+            response.set_header("Set-Cookie", m_setCookie);
+        if (const auto found = m_redirects.find(request.path); found != m_redirects.end())
+            redirect = found->second;
+    }
+    if (redirect) {
+        response.status = redirect->status;
+        response.set_header("Location", redirect->location);
+    } else if (const std::optional<Answer> replaced = answer(route)) {
+        response.status = replaced->status;
+        response.set_content(replaced->body, "application/json");
+    } else {
+        response.set_content(std::move(fixtureBody), "application/json");
+    }
 }
 
 std::optional<FakeCatalogServer::Answer> FakeCatalogServer::answer(Route route) const

@@ -16,7 +16,8 @@ namespace Tivrand::Testing {
 //   GET /v1/catalog/{cc}/search   -> search.json, whatever the term
 //   GET /v1/catalog/{cc}/contents -> the records of contents.json named by "ids", in that order
 //                                    (unknown ids are left out)
-// A test can replace a route's answer, and points the app at baseUrl() through TIVRAND_CATALOG_URL.
+// A test can replace a route's answer, set a cookie or redirect a path, and points the app at
+// baseUrl() through TIVRAND_CATALOG_URL.
 class FakeCatalogServer {
 public:
     enum class Route { search, contents };
@@ -28,6 +29,10 @@ public:
     // From now on the route answers `status` with `body` (as application/json).
     void setAnswer(Route route, int status, std::string body);
     void clearAnswer(Route route);
+    // From now on every answer sets this cookie (the value of a Set-Cookie header).
+    void setCookie(std::string setCookie);
+    // From now on requests to `path` are answered `status` with `location` as the Location header.
+    void redirect(std::string path, int status, std::string location);
 
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> requests(Route route) const;
@@ -40,14 +45,23 @@ private:
         int status;
         std::string body;
     };
+    struct Redirect {
+        int status;
+        std::string location;
+    };
 
     std::optional<Answer> answer(Route route) const;
+    // Cookie and redirect, if any, else the route's answer.
+    void serve(Route route, const httplib::Request& request, std::string fixtureBody,
+               httplib::Response& response) const;
     std::string contentsFor(const std::string& ids) const;
 
     std::string m_searchBody;
     std::map<std::string, std::string> m_contentsPool; // id -> the record as JSON
     mutable std::mutex m_mutex;
     std::map<Route, Answer> m_answers;
+    std::string m_setCookie;
+    std::map<std::string, Redirect> m_redirects; // by path
     LoopbackServer m_server;
 };
 

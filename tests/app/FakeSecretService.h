@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace Tivrand::Testing {
+
+// A Secret Service of the test's own on the session bus, under a name of its own (point
+// libsecret at it with SECRET_SERVICE_BUS_NAME), holding one secret in a locked keyring:
+// reading it goes through an unlock prompt that stays open until the test answers it.
+class FakeSecretService {
+public:
+    FakeSecretService(const QString& account, const QByteArray& secret);
+    ~FakeSecretService();
+    FakeSecretService(const FakeSecretService&) = delete;
+    FakeSecretService& operator=(const FakeSecretService&) = delete;
+
+    // Whether it could take its name on the session bus.
+    bool isRunning() const;
+    const QByteArray& busName() const;
+
+    // Waits (at most ten seconds) until the user is shown the prompt; answers whether it was.
+    bool waitForPrompt();
+    // The user types the password, or dismisses the prompt.
+    void answerPrompt(bool unlock);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace Tivrand::Testing
