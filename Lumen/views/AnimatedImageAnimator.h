@@ -85,7 +85,6 @@ public:
     int frameCount() const { return m_frameCount; }
     int maxFrameCount() const { return m_maxFrameCount; }
     int currentFrameIndex() const { return m_currentFrameIndex.load(std::memory_order_acquire); }
-    bool isAtLastFrame() const { return currentFrameIndex() == m_frameCount - 1; }
     unsigned currentRepeatCount() const { return m_currentRepeatCount; }
     bool isRepeatLimitReached() const { return m_maxRepeatCount.isReached(m_currentRepeatCount); }
     bool isFinished() const { return m_isFinished; }
