@@ -46,10 +46,11 @@ public:
 
     bool autoPlayAnimatedImage() const { return m_autoPlayAnimatedImage; }
     void setAutoPlayAnimatedImage(bool autoPlay) { m_autoPlayAnimatedImage = autoPlay; }
-    // The next image's preload window: frames decoded ahead of the current one.
+    // Frames decoded ahead of the current one. This and prescaling apply from the next start
+    // over (a new image or repeat count).
     int framePreloadCount() const { return m_framePreloadCount; }
     void setFramePreloadCount(int count) { m_framePreloadCount = count; }
-    // Whether the next image's frames are decoded no larger than the view's pixel size.
+    // Whether frames are decoded no larger than the view's pixel size.
     bool needsPrescaling() const { return m_needsPrescaling; }
     void setNeedsPrescaling(bool prescale) { m_needsPrescaling = prescale; }
     RunLoopMode runLoopMode() const { return m_runLoopMode; }
