@@ -77,25 +77,34 @@ std::expected<std::shared_ptr<DiskStorageBackend>, LumenError> DiskStorageBacken
 
 DiskStorageBackend::DiskStorageBackend(Passkey, DiskStorageConfig config, StorageClock clock)
     : m_clock(std::move(clock)),
-      m_propertyQueue(DispatchQueue::makeSerial(QString::fromLatin1(QueueLabel::diskStorageBackendProperty))),
-      m_config(config),
       m_directoryPath(config.resolveDirectory()),
       m_metaChangingQueue(DispatchQueue::makeSerial(config.cacheName())),
       m_maybeCachedCheckingQueue(
           DispatchQueue::makeSerial(QString::fromLatin1(QueueLabel::diskStorageMaybeCachedChecking)))
 {
     // The path block decides the directory once; keeping it would suggest a later one could.
-    m_config.cachePathBlock = nullptr;
+    config.cachePathBlock = nullptr;
+    m_config = std::make_shared<const DiskStorageConfig>(std::move(config));
+}
+
+std::shared_ptr<const DiskStorageConfig> DiskStorageBackend::currentConfig() const
+{
+    std::lock_guard lock(m_configMutex);
+    return m_config;
 }
 
 DiskStorageConfig DiskStorageBackend::config() const
 {
-    return *m_propertyQueue->sync([this] { return m_config; });
+    return *currentConfig();
 }
 
 void DiskStorageBackend::setConfig(DiskStorageConfig config)
 {
-    (void)m_propertyQueue->sync([this, &config] { m_config = std::move(config); });
+    auto replacement = std::make_shared<const DiskStorageConfig>(std::move(config));
+    // The old configuration goes after the lock is released: it may hold the last reference
+    // to a file manager.
+    std::lock_guard lock(m_configMutex);
+    m_config.swap(replacement);
 }
 
 void DiskStorageBackend::setupCacheChecking()
@@ -105,33 +114,36 @@ void DiskStorageBackend::setupCacheChecking()
         const auto self = weakSelf.lock();
         if (!self)
             return;
-        const auto names = self->config().fileManager->directoryNames(self->m_directoryPath);
+        const auto names = self->currentConfig()->fileManager->directoryNames(self->m_directoryPath);
+        std::lock_guard lock(self->m_gateMutex);
+        NameGate& gate = self->m_gate;
         if (!names) {
             // Without a listing nothing can be ruled out: every lookup asks the file system.
-            self->m_maybeCached.reset();
+            gate.state = NameGate::State::off;
+            gate.names.clear();
             return;
         }
-        self->m_maybeCached.emplace(names->cbegin(), names->cend());
+        gate.names.insert(names->cbegin(), names->cend());
+        gate.state = NameGate::State::listed;
     });
 }
 
 void DiskStorageBackend::rememberName(const QString& name)
 {
-    m_maybeCachedCheckingQueue->async([weakSelf = weak_from_this(), name] {
-        const auto self = weakSelf.lock();
-        if (self && self->m_maybeCached)
-            self->m_maybeCached->insert(name);
-    });
+    std::lock_guard lock(m_gateMutex);
+    if (m_gate.state != NameGate::State::off)
+        m_gate.names.insert(name);
 }
 
 bool DiskStorageBackend::mayBeCached(const QString& name) const
 {
-    return *m_maybeCachedCheckingQueue->sync([this, &name] { return !m_maybeCached || m_maybeCached->contains(name); });
+    std::lock_guard lock(m_gateMutex);
+    return m_gate.state != NameGate::State::listed || m_gate.names.contains(name);
 }
 
 std::expected<void, LumenError> DiskStorageBackend::prepareDirectory()
 {
-    const auto fileManager = config().fileManager;
+    const auto fileManager = currentConfig()->fileManager;
     if (fileManager->exists(m_directoryPath))
         return {};
     if (auto created = fileManager->createDirectory(m_directoryPath); !created) {
@@ -196,20 +208,20 @@ std::expected<void, LumenError> DiskStorageBackend::store(const QByteArray& valu
 {
     if (!isStorageReady())
         return std::unexpected(LumenError(LumenError::CacheErrorReason::DiskStorageIsNotReady{directoryURL()}));
-    const DiskStorageConfig current = config();
-    const StorageExpiration lifetime = expiration.value_or(current.expiration);
+    const auto current = currentConfig();
+    const StorageExpiration lifetime = expiration.value_or(current->expiration);
     const Date now = m_clock.now();
     if (lifetime.isExpired(now))
         return {};
 
-    const std::optional<QString> name = diskCacheFileName(key, forcedExtension, current);
+    const std::optional<QString> name = diskCacheFileName(key, forcedExtension, *current);
     if (!name)
         return std::unexpected(LumenError(
             LumenError::CacheErrorReason::CannotCreateCacheFile{directoryURL(), key, value, unusableKeyError(key)}));
     const QString path = m_directoryPath + QLatin1Char('/') + *name;
     const FileStamps stamps = stampsFor(now, lifetime.estimatedExpiration(now));
     const bool overwrite = !writeOptions.testFlag(DataWritingOption::withoutOverwriting);
-    if (auto written = writeFile(current, path, key, value, stamps, overwrite); !written)
+    if (auto written = writeFile(*current, path, key, value, stamps, overwrite); !written)
         return written;
     rememberName(*name);
     return {};
@@ -221,14 +233,14 @@ std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(
 {
     if (!isStorageReady())
         return std::unexpected(LumenError(LumenError::CacheErrorReason::DiskStorageIsNotReady{directoryURL()}));
-    const DiskStorageConfig current = config();
-    const std::optional<QString> name = diskCacheFileName(key, forcedExtension, current);
+    const auto current = currentConfig();
+    const std::optional<QString> name = diskCacheFileName(key, forcedExtension, *current);
     if (!name || !mayBeCached(*name))
         return std::nullopt;
 
     const QString path = m_directoryPath + QLatin1Char('/') + *name;
     const bool extends = actuallyLoad && extending.kind() != ExpirationExtending::Kind::none;
-    const auto meta = current.fileManager->metadata(path, extends);
+    const auto meta = current->fileManager->metadata(path, extends);
     if (!meta) {
         // A file removed since the gate let the name through is a plain miss.
         if (isMissing(meta.error()))
@@ -243,7 +255,7 @@ std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(
     if (!actuallyLoad)
         return QByteArray();
 
-    auto content = current.fileManager->readFile(path);
+    auto content = current->fileManager->readFile(path);
     if (!content) {
         if (isMissing(content.error()))
             return std::nullopt;
@@ -275,7 +287,7 @@ void DiskStorageBackend::extendLater(const QString& path, const FileMetadata& me
         return;
     m_metaChangingQueue->async([self = shared_from_this(), path, stamps, identity = meta.identity] {
         // Only the file that was read: a newer store renamed over it keeps its own stamps.
-        (void)self->config().fileManager->setStamps(path, stamps, identity);
+        (void)self->currentConfig()->fileManager->setStamps(path, stamps, identity);
     });
 }
 
@@ -301,12 +313,12 @@ std::expected<void, UnderlyingError> DiskStorageBackend::remove(const QString& k
 
 std::expected<void, UnderlyingError> DiskStorageBackend::removeFile(const QString& path)
 {
-    return config().fileManager->removeFile(path);
+    return currentConfig()->fileManager->removeFile(path);
 }
 
 std::expected<void, UnderlyingError> DiskStorageBackend::removeAll(bool skipCreatingDirectory)
 {
-    if (auto removed = config().fileManager->removeTree(m_directoryPath); !removed)
+    if (auto removed = currentConfig()->fileManager->removeTree(m_directoryPath); !removed)
         return removed;
     if (skipCreatingDirectory)
         return {};
@@ -318,7 +330,7 @@ std::expected<void, UnderlyingError> DiskStorageBackend::removeAll(bool skipCrea
 std::optional<QString> DiskStorageBackend::cacheFileName(const QString& key,
                                                          const std::optional<QString>& forcedExtension) const
 {
-    return diskCacheFileName(key, forcedExtension, config());
+    return diskCacheFileName(key, forcedExtension, *currentConfig());
 }
 
 std::optional<QString> DiskStorageBackend::cacheFilePath(const QString& key,

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <expected>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <unordered_set>
 #include <vector>
@@ -35,9 +36,10 @@ struct DiskSweepResult {
 //
 // Stores write a temporary file in the same directory, stamp it and rename it over the
 // target, so a reader (of this or another process) sees the old file or the whole new one.
-// Any thread may call anything; operations run on the calling thread. The configuration is
-// guarded by the property queue, the negative lookup gate by the checking queue, and expiry
-// extensions after hits run later, one at a time, on the meta-changing queue.
+// Any thread may call anything; operations run on the calling thread. The configuration and
+// the negative lookup gate are guarded by mutexes of their own; the first listing behind the
+// gate runs on the checking queue, and expiry extensions after hits run later, one at a
+// time, on the meta-changing queue.
 class DiskStorageBackend final : public std::enable_shared_from_this<DiskStorageBackend> {
     struct Passkey {
         explicit Passkey() = default;
@@ -63,7 +65,6 @@ public:
     // False for good once the directory could not be created.
     bool isStorageReady() const { return m_storageReady.load(); }
 
-    const std::shared_ptr<DispatchQueue>& propertyQueue() const { return m_propertyQueue; }
     const std::shared_ptr<DispatchQueue>& maybeCachedCheckingQueue() const { return m_maybeCachedCheckingQueue; }
     const std::shared_ptr<DispatchQueue>& metaChangingQueue() const { return m_metaChangingQueue; }
 
@@ -132,15 +133,25 @@ private:
     void rememberName(const QString& name);
     bool mayBeCached(const QString& name) const;
     QString temporaryPath() const;
+    // The configuration as it is now; later replacements leave the returned one alone.
+    std::shared_ptr<const DiskStorageConfig> currentConfig() const;
+
+    // Which names may have a file. Until the first listing is in, nothing can be ruled out;
+    // stores made meanwhile are kept, as the listing may have read the directory before them.
+    struct NameGate {
+        enum class State { listing, listed, off };
+        State state = State::listing;
+        std::unordered_set<QString> names;
+    };
 
     StorageClock m_clock;
-    std::shared_ptr<DispatchQueue> m_propertyQueue;
-    DiskStorageConfig m_config; // on m_propertyQueue only
+    mutable std::mutex m_configMutex;
+    std::shared_ptr<const DiskStorageConfig> m_config; // under m_configMutex
     QString m_directoryPath;
     std::shared_ptr<DispatchQueue> m_metaChangingQueue;
     std::shared_ptr<DispatchQueue> m_maybeCachedCheckingQueue;
-    // On m_maybeCachedCheckingQueue only; absent means nothing is known.
-    std::optional<std::unordered_set<QString>> m_maybeCached;
+    mutable std::mutex m_gateMutex;
+    NameGate m_gate; // under m_gateMutex
     std::atomic<bool> m_storageReady{true};
 };
 

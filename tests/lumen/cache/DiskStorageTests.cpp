@@ -3,7 +3,9 @@
 #include "Lumen/cache/DiskFileName.h"
 #include "Lumen/foundation/Digest.h"
 
+#include <future>
 #include <latch>
+#include <thread>
 
 namespace {
 
@@ -93,9 +95,29 @@ TEST_F(DiskStorageTest, DirectoryAndQueueLabels)
     auto storage = make();
     EXPECT_EQ(storage->directoryPath(), root.path() + QStringLiteral("/com.vantrel.Lumen.ImageCache.test"));
     EXPECT_TRUE(QDir(storage->directoryPath()).exists());
-    EXPECT_EQ(storage->propertyQueue()->label(), QStringLiteral("com.vantrel.lumen.DiskStorage.Backend.propertyQueue"));
     EXPECT_EQ(storage->maybeCachedCheckingQueue()->label(), QStringLiteral("com.vantrel.Lumen.maybeCachedCheckingQueue"));
     EXPECT_EQ(storage->metaChangingQueue()->label(), QStringLiteral("com.vantrel.Lumen.ImageCache.test"));
+}
+
+// Configuration and gate take short locks of their own, so calls go on while the storage's
+// queues are busy, as they are when every pool thread is taken.
+TEST_F(DiskStorageTest, CallsNeverWaitForTheStorageQueues)
+{
+    auto storage = make();
+    std::promise<void> finished;
+    std::atomic<bool> finishedWhileHeld = false;
+    storage->maybeCachedCheckingQueue()->async([&finishedWhileHeld, done = finished.get_future()] {
+        finishedWhileHeld = done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    });
+    std::thread caller([&] {
+        storage->setConfig(storage->config());
+        EXPECT_TRUE(storage->store("v", iconKey));
+        EXPECT_EQ(read(*storage), "v");
+        finished.set_value();
+    });
+    caller.join();
+    drainQueues(*storage);
+    EXPECT_TRUE(finishedWhileHeld);
 }
 
 TEST_F(DiskStorageTest, StampsAreWrittenRoundedUpAndSurviveForeignReads)
