@@ -77,11 +77,15 @@ std::expected<std::shared_ptr<DiskStorageBackend>, LumenError> DiskStorageBacken
 
 DiskStorageBackend::DiskStorageBackend(Passkey, DiskStorageConfig config, StorageClock clock)
     : m_clock(std::move(clock)),
-      m_directoryPath(config.resolveDirectory()),
       m_metaChangingQueue(DispatchQueue::makeSerial(config.cacheName())),
       m_maybeCachedCheckingQueue(
           DispatchQueue::makeSerial(QString::fromLatin1(QueueLabel::diskStorageMaybeCachedChecking)))
 {
+    auto [directory, refusal] = config.resolveDirectory();
+    m_directoryPath = std::move(directory);
+    m_directoryRefusal = std::move(refusal);
+    if (m_directoryRefusal)
+        m_storageReady.store(false);
     // The path block decides the directory once; keeping it would suggest a later one could.
     config.cachePathBlock = nullptr;
     m_config = std::make_shared<const DiskStorageConfig>(std::move(config));
@@ -109,6 +113,8 @@ void DiskStorageBackend::setConfig(DiskStorageConfig config)
 
 void DiskStorageBackend::setupCacheChecking()
 {
+    if (m_directoryRefusal)
+        return;
     // The gate serves lookups only, so a storage let go before this runs needs no listing.
     m_maybeCachedCheckingQueue->async([weakSelf = weak_from_this()] {
         const auto self = weakSelf.lock();
@@ -143,6 +149,9 @@ bool DiskStorageBackend::mayBeCached(const QString& name) const
 
 std::expected<void, LumenError> DiskStorageBackend::prepareDirectory()
 {
+    if (m_directoryRefusal)
+        return std::unexpected(
+            LumenError(LumenError::CacheErrorReason::CannotCreateDirectory{m_directoryPath, *m_directoryRefusal}));
     const auto fileManager = currentConfig()->fileManager;
     if (fileManager->exists(m_directoryPath))
         return {};
@@ -305,6 +314,8 @@ bool DiskStorageBackend::isCached(const QString& key, const std::optional<QStrin
 std::expected<void, UnderlyingError> DiskStorageBackend::remove(const QString& key,
                                                                 const std::optional<QString>& forcedExtension)
 {
+    if (m_directoryRefusal)
+        return std::unexpected(*m_directoryRefusal);
     const std::optional<QString> path = cacheFilePath(key, forcedExtension);
     if (!path)
         return std::unexpected(unusableKeyError(key));
@@ -318,6 +329,8 @@ std::expected<void, UnderlyingError> DiskStorageBackend::removeFile(const QStrin
 
 std::expected<void, UnderlyingError> DiskStorageBackend::removeAll(bool skipCreatingDirectory)
 {
+    if (m_directoryRefusal)
+        return std::unexpected(*m_directoryRefusal);
     if (auto removed = currentConfig()->fileManager->removeTree(m_directoryPath); !removed)
         return removed;
     if (skipCreatingDirectory)
@@ -337,7 +350,7 @@ std::optional<QString> DiskStorageBackend::cacheFilePath(const QString& key,
                                                          const std::optional<QString>& forcedExtension) const
 {
     const std::optional<QString> name = cacheFileName(key, forcedExtension);
-    if (!name)
+    if (!name || m_directoryRefusal)
         return std::nullopt;
     return m_directoryPath + QLatin1Char('/') + *name;
 }

@@ -47,10 +47,13 @@ class DiskStorageBackend final : public std::enable_shared_from_this<DiskStorage
 
 public:
     // Never fails: with `creatingDirectory`, a directory that cannot be made leaves the
-    // storage not ready, and every later store and lookup fails.
+    // storage not ready, and every later store and lookup fails. A directory the
+    // configuration may not use (see `DiskStorageConfig::ResolvedDirectory`) leaves it not
+    // ready from the start, and nothing of it is ever touched.
     static std::shared_ptr<DiskStorageBackend> make(DiskStorageConfig config, bool creatingDirectory,
                                                     StorageClock clock = {});
-    // A storage whose directory exists; fails with `cannotCreateDirectory`.
+    // A storage whose directory exists; fails with `cannotCreateDirectory`, also for a
+    // directory the configuration may not use.
     static std::expected<std::shared_ptr<DiskStorageBackend>, LumenError> makePrepared(DiskStorageConfig config,
                                                                                        StorageClock clock = {});
 
@@ -148,6 +151,8 @@ private:
     mutable std::mutex m_configMutex;
     std::shared_ptr<const DiskStorageConfig> m_config; // under m_configMutex
     QString m_directoryPath;
+    // Why the directory may not be used; every operation on it fails with this.
+    std::optional<UnderlyingError> m_directoryRefusal;
     std::shared_ptr<DispatchQueue> m_metaChangingQueue;
     std::shared_ptr<DispatchQueue> m_maybeCachedCheckingQueue;
     mutable std::mutex m_gateMutex;

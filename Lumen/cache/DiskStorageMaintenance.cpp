@@ -35,10 +35,11 @@ void removeInOrder(FileManager& fileManager, const std::vector<QString>& paths, 
 
 std::expected<std::vector<QString>, LumenError> DiskStorageBackend::allFilePaths() const
 {
-    auto listed = currentConfig()->fileManager->listRecursively(m_directoryPath);
-    if (!listed)
-        return std::unexpected(LumenError(LumenError::CacheErrorReason::FileEnumeratorCreationFailed{directoryURL()}));
-    return std::move(*listed);
+    if (!m_directoryRefusal) {
+        if (auto listed = currentConfig()->fileManager->listRecursively(m_directoryPath))
+            return std::move(*listed);
+    }
+    return std::unexpected(LumenError(LumenError::CacheErrorReason::FileEnumeratorCreationFailed{directoryURL()}));
 }
 
 DiskSweepResult DiskStorageBackend::removeExpiredValues(Date referenceDate)

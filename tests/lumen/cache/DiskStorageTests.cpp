@@ -90,6 +90,39 @@ TEST_F(DiskStorageTest, UnhashedNamesNeverLeaveTheDirectory)
     EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
 }
 
+// A name or path block that reaches outside the root is refused, and clearing or sweeping
+// such a cache touches nothing: not the root, not the files beside it, not another cache.
+TEST_F(DiskStorageTest, CacheFoldersStayBelowTheRoot)
+{
+    QFile sibling(root.filePath(QStringLiteral("sibling")));
+    ASSERT_TRUE(sibling.open(QIODevice::WriteOnly));
+    sibling.close();
+    const QString inner = root.filePath(QStringLiteral("inner"));
+    const auto escaping = [](const QString& base, const QString&) { return base + QStringLiteral("/.."); };
+    const struct { QString name; DiskStorageConfig::CachePathBlock block; } cases[] = {
+        {QStringLiteral("x/../.."), {}}, {QStringLiteral("a/b"), {}}, {QStringLiteral("."), {}},
+        {QStringLiteral(".."), {}}, {QStringLiteral("nul\0aliasing"), {}}, {QStringLiteral("test"), escaping},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name.toStdString());
+        DiskStorageConfig settings(test.name, 0, fileManager, inner);
+        if (test.block)
+            settings.cachePathBlock = test.block;
+        const auto prepared = DiskStorageBackend::makePrepared(settings, date.clock());
+        ASSERT_FALSE(prepared);
+        EXPECT_TRUE(prepared.error().reasonAs<LumenError::CacheErrorReason::CannotCreateDirectory>());
+
+        auto storage = make(settings);
+        EXPECT_FALSE(storage->isStorageReady());
+        EXPECT_EQ(storage->store("v", iconKey).error().errorCode(), 3011);
+        EXPECT_FALSE(storage->removeAll());
+        EXPECT_FALSE(storage->remove(iconKey));
+        const DiskSweepResult swept = storage->removeExpiredValues(distantFuture);
+        EXPECT_TRUE(swept.error && swept.removed.empty());
+    }
+    EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("sibling")});
+}
+
 TEST_F(DiskStorageTest, DirectoryAndQueueLabels)
 {
     auto storage = make();
