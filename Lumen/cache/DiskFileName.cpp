@@ -7,10 +7,12 @@ namespace Lumen {
 
 namespace {
 
-bool staysInDirectory(const QString& name)
+// A hidden name would escape the sweeps, which skip hidden files; unpaired surrogates have
+// no file-system form, so two such names would share one file.
+bool isUsableFileName(const QString& name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(u'\0'));
+    return !name.isEmpty() && !name.startsWith(QLatin1Char('.')) && !name.contains(QLatin1Char('/'))
+        && !name.contains(QChar(u'\0')) && name.isValidUtf16();
 }
 
 QString withExtension(const QString& base, const QString& extension)
@@ -35,12 +37,12 @@ std::optional<QString> diskCacheFileName(const QString& key, const std::optional
             name = base;
             if (config.autoExtAfterHashedFileName) {
                 const std::optional<QString> own = fileExtension(key);
-                if (own && staysInDirectory(withExtension(base, *own)))
+                if (own && isUsableFileName(withExtension(base, *own)))
                     name = withExtension(base, *own);
             }
         }
     }
-    if (!staysInDirectory(name))
+    if (!isUsableFileName(name))
         return std::nullopt;
     return name;
 }

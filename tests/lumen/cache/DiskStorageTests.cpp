@@ -65,6 +65,7 @@ TEST_F(DiskStorageTest, FileNames)
     EXPECT_EQ(diskCacheFileName(iconKey, std::nullopt, settings), iconHash + QStringLiteral(".jpg"));
     EXPECT_EQ(diskCacheFileName(iconKey, QStringLiteral("gif"), settings), iconHash + QStringLiteral(".gif"));
     EXPECT_EQ(diskCacheFileName(iconKey, QStringLiteral("../x"), settings), std::nullopt);
+    EXPECT_EQ(diskCacheFileName(iconKey, QString(QChar(0xDBFF)), settings), std::nullopt);
 
     settings.usesHashedFileName = false;
     settings.pathExtension.reset();
@@ -72,13 +73,16 @@ TEST_F(DiskStorageTest, FileNames)
     EXPECT_EQ(diskCacheFileName(QStringLiteral("plain"), QStringLiteral("png"), settings), QStringLiteral("plain.png"));
 }
 
-TEST_F(DiskStorageTest, UnhashedNamesNeverLeaveTheDirectory)
+// Each of these would leave the directory, hide from the sweeps or share a file with
+// another key.
+TEST_F(DiskStorageTest, UnusableUnhashedKeysAreRefused)
 {
     DiskStorageConfig settings = config();
     settings.usesHashedFileName = false;
     auto storage = make(settings);
     for (const QString& key : {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("../escape"),
-                               QStringLiteral("a/b"), QStringLiteral("nul\0byte")}) {
+                               QStringLiteral("a/b"), QStringLiteral("nul\0byte"), QStringLiteral(".hidden"),
+                               QString(QChar(0xD800)), QStringLiteral("low ") + QChar(0xDC00)}) {
         SCOPED_TRACE(key.toStdString());
         EXPECT_EQ(storage->cacheFileName(key), std::nullopt);
         const auto stored = storage->store("x", key);
