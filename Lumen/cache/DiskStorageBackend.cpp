@@ -198,14 +198,10 @@ std::expected<void, LumenError> DiskStorageBackend::writeFile(const DiskStorageC
         return std::unexpected(LumenError(
             LumenError::CacheErrorReason::CannotSetCacheFileAttribute{path, describedStamps(stamps), stamped.error()}));
     }
-    if (!overwrite && fileManager.exists(path)) {
+    auto published = overwrite ? fileManager.replace(temporary, path) : fileManager.moveWithoutReplacing(temporary, path);
+    if (!published) {
         (void)fileManager.removeFile(temporary);
-        return fail(UnderlyingError(QString::fromLatin1(FileManager::errorDomain), EEXIST,
-                                    QStringLiteral("The cache file exists already: ") + path));
-    }
-    if (auto replaced = fileManager.replace(temporary, path); !replaced) {
-        (void)fileManager.removeFile(temporary);
-        return fail(replaced.error());
+        return fail(published.error());
     }
     return {};
 }

@@ -78,6 +78,9 @@ public:
                                                            std::optional<FileIdentity> onlyIf = std::nullopt) = 0;
     // Moves `from` over `to`, replacing it in one step.
     virtual std::expected<void, UnderlyingError> replace(const QString& from, const QString& to) = 0;
+    // Moves `from` to `to` unless something is there already (EEXIST), in one step: of movers
+    // racing for the same `to`, exactly one succeeds.
+    virtual std::expected<void, UnderlyingError> moveWithoutReplacing(const QString& from, const QString& to) = 0;
     // Removes one file (or link, or empty directory); never descends.
     virtual std::expected<void, UnderlyingError> removeFile(const QString& path) = 0;
     // Removes the item and, for a directory, everything inside it.

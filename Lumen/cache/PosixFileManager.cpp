@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -271,6 +272,24 @@ std::expected<void, UnderlyingError> PosixFileManager::replace(const QString& fr
 {
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
         return lastError(to);
+    return {};
+}
+
+std::expected<void, UnderlyingError> PosixFileManager::moveWithoutReplacing(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (m_noReplaceMove == NoReplaceMove::renameNoReplace) {
+        if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+            return {};
+        // A file system without the flag answers EINVAL; anything else is the answer.
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+            return lastError(to);
+    }
+    if (::link(source.constData(), target.constData()) != 0)
+        return lastError(to);
+    // The entry is published; a temporary name left behind is cleared as stale later.
+    (void)::unlink(source.constData());
     return {};
 }
 

@@ -14,9 +14,13 @@ public:
     static constexpr char lastAccessAttribute[] = "user.lumen.access";
 
     enum class LastAccessStore { extendedAttribute, accessTimeOnly };
+    // How a move refuses to replace: a rename told not to, or, where the file system refuses
+    // that, a hard link at the target (which fails when the name exists) and then an unlink.
+    enum class NoReplaceMove { renameNoReplace, linkThenUnlink };
 
-    explicit PosixFileManager(LastAccessStore lastAccessStore = LastAccessStore::extendedAttribute)
-        : m_lastAccessStore(lastAccessStore) {}
+    explicit PosixFileManager(LastAccessStore lastAccessStore = LastAccessStore::extendedAttribute,
+                              NoReplaceMove noReplaceMove = NoReplaceMove::renameNoReplace)
+        : m_lastAccessStore(lastAccessStore), m_noReplaceMove(noReplaceMove) {}
 
     bool exists(const QString& path) const override;
     std::expected<void, UnderlyingError> createDirectory(const QString& path) override;
@@ -28,11 +32,13 @@ public:
     std::expected<void, UnderlyingError> setStamps(const QString& path, const FileStamps& stamps,
                                                    std::optional<FileIdentity> onlyIf) override;
     std::expected<void, UnderlyingError> replace(const QString& from, const QString& to) override;
+    std::expected<void, UnderlyingError> moveWithoutReplacing(const QString& from, const QString& to) override;
     std::expected<void, UnderlyingError> removeFile(const QString& path) override;
     std::expected<void, UnderlyingError> removeTree(const QString& path) override;
 
 private:
     LastAccessStore m_lastAccessStore;
+    NoReplaceMove m_noReplaceMove;
 };
 
 } // namespace Lumen

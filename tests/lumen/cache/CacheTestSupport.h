@@ -79,6 +79,7 @@ public:
     }
     Result<void> setStamps(const QString& p, const FileStamps& s, std::optional<FileIdentity> onlyIf) override { return run(FileOperation::setStamps, p, [&] { return m_real.setStamps(p, s, onlyIf); }); }
     Result<void> replace(const QString& from, const QString& to) override { return run(FileOperation::replace, to, [&] { return m_real.replace(from, to); }); }
+    Result<void> moveWithoutReplacing(const QString& from, const QString& to) override { return run(FileOperation::replace, to, [&] { return m_real.moveWithoutReplacing(from, to); }); }
     Result<void> removeFile(const QString& p) override { return run(FileOperation::remove, p, [&] { return m_real.removeFile(p); }); }
     Result<void> removeTree(const QString& p) override { return run(FileOperation::removeTree, p, [&] { return m_real.removeTree(p); }); }
 
