@@ -3,9 +3,15 @@
 #include "Lumen/foundation/Digest.h"
 #include "Lumen/foundation/KeyHelpers.h"
 
+#include <QRandomGenerator>
+
+#include <cmath>
+
 namespace Lumen {
 
 namespace {
+
+constexpr QLatin1StringView temporaryPrefix(".lumen-partial-");
 
 // A hidden name would escape the sweeps, which skip hidden files; unpaired surrogates have
 // no file-system form, so two such names would share one file.
@@ -45,6 +51,26 @@ std::optional<QString> diskCacheFileName(const QString& key, const std::optional
     if (!isUsableFileName(name))
         return std::nullopt;
     return name;
+}
+
+QString temporaryFileName(Date now)
+{
+    const auto seconds = static_cast<qint64>(std::floor(now.time_since_epoch().count()));
+    return temporaryPrefix + QString::number(seconds) + QLatin1Char('-')
+        + QString::number(QRandomGenerator::global()->generate64(), 16);
+}
+
+std::optional<Date> temporaryFileCreation(QStringView name)
+{
+    if (!name.startsWith(temporaryPrefix))
+        return std::nullopt;
+    const QStringView rest = name.sliced(temporaryPrefix.size());
+    const qsizetype dash = rest.indexOf(QLatin1Char('-'), 1);
+    bool isNumber = false;
+    const qint64 seconds = rest.first(dash < 0 ? 0 : dash).toLongLong(&isNumber);
+    if (!isNumber)
+        return std::nullopt;
+    return Date(TimeInterval(static_cast<double>(seconds)));
 }
 
 } // namespace Lumen

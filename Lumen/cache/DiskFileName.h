@@ -1,8 +1,10 @@
 #pragma once
 
 #include "Lumen/cache/DiskStorageConfig.h"
+#include "Lumen/foundation/Date.h"
 
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 
@@ -16,5 +18,12 @@ namespace Lumen {
 // dropped instead.
 std::optional<QString> diskCacheFileName(const QString& key, const std::optional<QString>& forcedExtension,
                                          const DiskStorageConfig& config);
+
+// A fresh name for a store's temporary file, made at `now`: hidden, so that no listing or
+// sweep of any cache on the folder sees it, and dated, so that one a killed writer left can
+// be told stale by its name alone.
+QString temporaryFileName(Date now);
+// When the temporary file `name` was made; absent for every other name.
+std::optional<Date> temporaryFileCreation(QStringView name);
 
 } // namespace Lumen

@@ -4,7 +4,6 @@
 #include "Lumen/foundation/QueueLabels.h"
 
 #include <QDateTime>
-#include <QRandomGenerator>
 #include <QVariantMap>
 
 #include <cerrno>
@@ -164,9 +163,7 @@ std::expected<void, LumenError> DiskStorageBackend::prepareDirectory()
 
 QString DiskStorageBackend::temporaryPath() const
 {
-    // Not hidden, so the expiry pass clears what a killed writer left behind.
-    return m_directoryPath + QStringLiteral("/lumen-partial-")
-        + QString::number(QRandomGenerator::global()->generate64(), 16);
+    return m_directoryPath + QLatin1Char('/') + temporaryFileName(m_clock.now());
 }
 
 std::expected<void, LumenError> DiskStorageBackend::writeFile(const DiskStorageConfig& config, const QString& path,

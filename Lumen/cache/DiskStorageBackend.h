@@ -34,8 +34,9 @@ struct DiskSweepResult {
 // expiry and its last-access stamp the time of the last read that extended it; there is no
 // index beside the files.
 //
-// Stores write a temporary file in the same directory, stamp it and rename it over the
-// target, so a reader (of this or another process) sees the old file or the whole new one.
+// Stores write a hidden temporary file in the same directory, stamp it and rename it over
+// the target, so a reader (of this or another process) sees the old file or the whole new
+// one. The expiry pass removes temporaries left behind for an hour.
 // Any thread may call anything; operations run on the calling thread. The configuration and
 // the negative lookup gate are guarded by mutexes of their own; the first listing behind the
 // gate runs on the checking queue, and expiry extensions after hits run later, one at a
@@ -118,7 +119,7 @@ public:
     // Every item below the directory, at any depth; fails with `fileEnumeratorCreationFailed`.
     std::expected<std::vector<QString>, LumenError> allFilePaths() const;
     // Removes the files expired at `referenceDate` (or now), and files whose stamps cannot
-    // be read.
+    // be read. Stale temporaries of stores go too, unreported.
     DiskSweepResult removeExpiredValues(Date referenceDate);
     DiskSweepResult removeExpiredValues();
     // With a size limit set and reached, removes the least recently accessed files until
@@ -136,6 +137,7 @@ private:
     void rememberName(const QString& name);
     bool mayBeCached(const QString& name) const;
     QString temporaryPath() const;
+    void removeStaleTemporaries(FileManager& fileManager) const;
     // The configuration as it is now; later replacements leave the returned one alone.
     std::shared_ptr<const DiskStorageConfig> currentConfig() const;
 

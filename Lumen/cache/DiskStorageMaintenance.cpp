@@ -1,11 +1,16 @@
 // The whole-directory passes of the disk storage: expired files, the size limit, the total.
 #include "Lumen/cache/DiskStorageBackend.h"
 
+#include "Lumen/cache/DiskFileName.h"
+
 #include <algorithm>
 
 namespace Lumen {
 
 namespace {
+
+// Far longer than any store takes, so a temporary this old belongs to a writer that died.
+constexpr TimeInterval staleTemporaryAge{3600.0};
 
 struct SizedFile {
     QString path;
@@ -42,15 +47,30 @@ std::expected<std::vector<QString>, LumenError> DiskStorageBackend::allFilePaths
     return std::unexpected(LumenError(LumenError::CacheErrorReason::FileEnumeratorCreationFailed{directoryURL()}));
 }
 
+void DiskStorageBackend::removeStaleTemporaries(FileManager& fileManager) const
+{
+    const auto names = fileManager.directoryNames(m_directoryPath);
+    if (!names)
+        return;
+    const Date now = m_clock.now();
+    for (const QString& name : *names) {
+        const std::optional<Date> created = temporaryFileCreation(name);
+        if (created && now - *created > staleTemporaryAge)
+            (void)fileManager.removeFile(m_directoryPath + QLatin1Char('/') + name);
+    }
+}
+
 DiskSweepResult DiskStorageBackend::removeExpiredValues(Date referenceDate)
 {
     DiskSweepResult result;
+    const auto fileManager = currentConfig()->fileManager;
+    if (!m_directoryRefusal)
+        removeStaleTemporaries(*fileManager);
     const auto paths = allFilePaths();
     if (!paths) {
         result.error = UnderlyingError::wrapping(paths.error());
         return result;
     }
-    const auto fileManager = currentConfig()->fileManager;
     std::vector<QString> expired;
     for (const QString& path : *paths) {
         const auto meta = fileManager->metadata(path, false);

@@ -55,18 +55,13 @@ public:
     }
     // A failing write leaves this many bytes of the file behind, as a full disk would.
     void setPartialWriteBytes(qsizetype count) { m_partialWriteBytes = count; }
-    // Runs before every recursive listing; set before the storage is used.
-    void setBeforeListing(std::function<void()> hook) { m_beforeListing = std::move(hook); }
+    // Runs before every call of `operation`; set before the storage is used.
+    void setBefore(FileOperation operation, std::function<void()> hook) { m_hooks[static_cast<int>(operation)] = std::move(hook); }
 
     bool exists(const QString& path) const override { return m_real.exists(path); }
     Result<void> createDirectory(const QString& p) override { return run(FileOperation::createDirectory, p, [&] { return m_real.createDirectory(p); }); }
     Result<QStringList> directoryNames(const QString& p) const override { return run(FileOperation::directoryNames, p, [&] { return m_real.directoryNames(p); }); }
-    Result<std::vector<QString>> listRecursively(const QString& p) const override
-    {
-        if (m_beforeListing)
-            m_beforeListing();
-        return run(FileOperation::list, p, [&] { return m_real.listRecursively(p); });
-    }
+    Result<std::vector<QString>> listRecursively(const QString& p) const override { return run(FileOperation::list, p, [&] { return m_real.listRecursively(p); }); }
     Result<FileMetadata> metadata(const QString& p, bool withLastAccess) const override { return run(FileOperation::metadata, p, [&] { return m_real.metadata(p, withLastAccess); }); }
     Result<QByteArray> readFile(const QString& p) const override { return run(FileOperation::read, p, [&] { return m_real.readFile(p); }); }
     Result<void> writeNewFile(const QString& p, const QByteArray& data) override
@@ -98,6 +93,8 @@ private:
     }
     Result<void> check(FileOperation operation, const QString& path) const
     {
+        if (const auto& hook = m_hooks[static_cast<int>(operation)])
+            hook();
         std::lock_guard lock(m_mutex);
         auto& fault = m_faults[static_cast<int>(operation)];
         if (!fault || fault->afterCalls-- > 0)
@@ -109,7 +106,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::optional<Fault> m_faults[10];
     qsizetype m_partialWriteBytes = 0;
-    std::function<void()> m_beforeListing;
+    std::function<void()> m_hooks[10];
 };
 
 // Names of the regular files directly inside `directory`, hidden ones included.
