@@ -45,6 +45,14 @@ bool isMissing(const UnderlyingError& error)
         && (error.code() == FileManager::missingItemCode || error.code() == ENOTDIR);
 }
 
+std::expected<FileRead, UnderlyingError> factsOnly(const FileManager& fileManager, const QString& path)
+{
+    auto meta = fileManager.metadata(path, false);
+    if (!meta)
+        return std::unexpected(std::move(meta).error());
+    return FileRead{std::move(*meta), QByteArray()};
+}
+
 UnderlyingError unusableKeyError(const QString& key)
 {
     return UnderlyingError(QString::fromLatin1(FileManager::errorDomain), EINVAL,
@@ -242,31 +250,30 @@ std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(
 
     const QString path = m_directoryPath + QLatin1Char('/') + *name;
     const bool extends = actuallyLoad && extending.kind() != ExpirationExtending::Kind::none;
-    const auto meta = current->fileManager->metadata(path, extends);
-    if (!meta) {
+    FileManager& fileManager = *current->fileManager;
+    // A hit opens the file once; a presence check only looks at it.
+    auto found = actuallyLoad ? fileManager.readFile(path, extends, maxEntryBytes) : factsOnly(fileManager, path);
+    if (!found) {
         // A file removed since the gate let the name through is a plain miss.
-        if (isMissing(meta.error()))
+        if (isMissing(found.error()))
             return std::nullopt;
         return std::unexpected(LumenError(
-            LumenError::CacheErrorReason::InvalidURLResource{meta.error(), key, QUrl::fromLocalFile(path)}));
+            LumenError::CacheErrorReason::InvalidURLResource{found.error(), key, QUrl::fromLocalFile(path)}));
     }
-    if (meta->kind != FileMetadata::Kind::regular)
+    const FileMetadata& meta = found->metadata;
+    if (meta.kind != FileMetadata::Kind::regular)
         return std::nullopt;
-    if (!meta->expiry || (*meta->expiry - referenceDate).count() <= 0.0)
+    if (!meta.expiry || (*meta.expiry - referenceDate).count() <= 0.0)
         return std::nullopt;
-    if (!actuallyLoad)
-        return QByteArray();
-
-    auto content = current->fileManager->readFile(path);
-    if (!content) {
-        if (isMissing(content.error()))
+    if (!found->content) {
+        if (isMissing(found->content.error()))
             return std::nullopt;
-        return std::unexpected(
-            LumenError(LumenError::CacheErrorReason::CannotLoadDataFromDisk{QUrl::fromLocalFile(path), content.error()}));
+        return std::unexpected(LumenError(
+            LumenError::CacheErrorReason::CannotLoadDataFromDisk{QUrl::fromLocalFile(path), found->content.error()}));
     }
     if (extends)
-        extendLater(path, *meta, extending);
-    return std::optional<QByteArray>(std::move(*content));
+        extendLater(path, meta, extending);
+    return std::optional<QByteArray>(std::move(*found->content));
 }
 
 std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(

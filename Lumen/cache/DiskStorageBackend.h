@@ -8,6 +8,7 @@
 #include "Lumen/foundation/DispatchQueue.h"
 #include "Lumen/foundation/LumenError.h"
 #include "Lumen/foundation/UnderlyingError.h"
+#include "Lumen/foundation/imaging/BitmapLimits.h"
 
 #include <QByteArray>
 #include <QString>
@@ -47,6 +48,10 @@ class DiskStorageBackend final : public std::enable_shared_from_this<DiskStorage
     };
 
 public:
+    // The largest entry a lookup reads. Reading a larger one whole would cost more memory
+    // than the largest bitmap a decode may allocate; such an entry fails to load, unread.
+    static constexpr std::int64_t maxEntryBytes = BitmapLimits::maxBitmapBytes;
+
     // Never fails: with `creatingDirectory`, a directory that cannot be made leaves the
     // storage not ready, and every later store and lookup fails. A directory the
     // configuration may not use (see `DiskStorageConfig::ResolvedDirectory`) leaves it not
@@ -84,7 +89,7 @@ public:
                                           std::optional<QString> forcedExtension = std::nullopt);
 
     // The key's bytes when its file exists and has not expired at `referenceDate`; absent
-    // otherwise. Without `actuallyLoad` only presence is checked: the answer is empty bytes
+    // otherwise. An entry above `maxEntryBytes` fails with `cannotLoadDataFromDisk`. Without `actuallyLoad` only presence is checked: the answer is empty bytes
     // and no stamp changes. A hit extends the file's expiry as `extending` says, after the
     // answer.
     std::expected<std::optional<QByteArray>, LumenError> value(const QString& key, Date referenceDate,

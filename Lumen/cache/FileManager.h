@@ -41,6 +41,14 @@ struct FileMetadata {
     FileIdentity identity;
 };
 
+// What one opening of a file told.
+struct FileRead {
+    FileMetadata metadata;
+    // The whole content; read only from a regular file, and refused (EFBIG) above the size
+    // the reader asked for. Empty for other kinds of item.
+    std::expected<QByteArray, UnderlyingError> content;
+};
+
 // The file operations of the disk storage, behind an interface so that tests can make any
 // one of them fail. Paths are absolute local paths. Errors carry `errorDomain` and the
 // system's error number as code; a missing item is `missingItemCode`.
@@ -67,8 +75,11 @@ public:
     // Facts about the item itself (a symbolic link is not followed). The last-access stamp
     // is read only when `withLastAccess` is set.
     virtual std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const = 0;
-    // The whole content, read without moving the file's access time.
-    virtual std::expected<QByteArray, UnderlyingError> readFile(const QString& path) const = 0;
+    // Opens the item once, neither following a symbolic link nor moving its access time,
+    // and reads its facts (as `metadata` does), then a regular file's content of at most
+    // `maxBytes`. The error is about the facts; the content carries its own.
+    virtual std::expected<FileRead, UnderlyingError> readFile(const QString& path, bool withLastAccess,
+                                                              std::int64_t maxBytes) const = 0;
 
     // Creates `path`, which must not exist yet, and writes `data` into it.
     virtual std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) = 0;

@@ -66,25 +66,62 @@ private:
 
 // Opens for reading without moving the access time; that needs ownership, so a file of
 // another user is opened plainly.
-int openQuietly(const QByteArray& path)
+int openQuietly(const QByteArray& path, int flags = 0)
 {
-    int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOATIME);
+    int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOATIME | flags);
     if (fd < 0 && errno == EPERM)
-        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | flags);
     return fd;
 }
 
-std::optional<Date> lastAccessFromAttribute(const QByteArray& path)
+FileMetadata metadataFrom(const struct stat& info)
 {
-    char text[64];
-    const ssize_t length = ::lgetxattr(path.constData(), PosixFileManager::lastAccessAttribute, text, sizeof text);
-    if (length <= 0)
-        return std::nullopt;
-    double seconds = 0.0;
-    const auto [end, error] = std::from_chars(text, text + length, seconds);
-    if (error != std::errc() || end != text + length || !std::isfinite(seconds))
-        return std::nullopt;
-    return Date(TimeInterval(seconds));
+    FileMetadata meta;
+    meta.kind = S_ISREG(info.st_mode)   ? FileMetadata::Kind::regular
+                : S_ISDIR(info.st_mode) ? FileMetadata::Kind::directory
+                                        : FileMetadata::Kind::other;
+    meta.size = static_cast<std::int64_t>(info.st_size);
+    meta.expiry = dateFrom(info.st_mtim);
+    meta.identity = FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    return meta;
+}
+
+// The last access from the attribute that `readAttribute(buffer, size)` reads (answering
+// its length, or -1), else from the access time.
+template <typename ReadAttribute>
+Date lastAccessOf(const struct stat& info, PosixFileManager::LastAccessStore store, ReadAttribute readAttribute)
+{
+    if (store == PosixFileManager::LastAccessStore::extendedAttribute) {
+        char text[64];
+        const ssize_t length = readAttribute(text, sizeof text);
+        double seconds = 0.0;
+        if (length > 0) {
+            const auto [end, error] = std::from_chars(text, text + length, seconds);
+            if (error == std::errc() && end == text + length && std::isfinite(seconds))
+                return Date(TimeInterval(seconds));
+        }
+    }
+    return dateFrom(info.st_atim);
+}
+
+// Reads exactly `size` bytes, fewer only when the file ends sooner.
+std::expected<QByteArray, UnderlyingError> readAll(int fd, qsizetype size, const QString& path)
+{
+    QByteArray content(size, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < size) {
+        const ssize_t count = ::read(fd, content.data() + filled, static_cast<size_t>(size - filled));
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError(path);
+        }
+        if (count == 0)
+            break;
+        filled += count;
+    }
+    content.truncate(filled);
+    return content;
 }
 
 bool isHiddenName(const char* name)
@@ -175,45 +212,50 @@ std::expected<FileMetadata, UnderlyingError> PosixFileManager::metadata(const QS
     struct stat info {};
     if (::lstat(encoded.constData(), &info) != 0)
         return lastError(path);
-    FileMetadata meta;
-    meta.kind = S_ISREG(info.st_mode)   ? FileMetadata::Kind::regular
-                : S_ISDIR(info.st_mode) ? FileMetadata::Kind::directory
-                                        : FileMetadata::Kind::other;
-    meta.size = static_cast<std::int64_t>(info.st_size);
-    meta.expiry = dateFrom(info.st_mtim);
-    meta.identity = FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    FileMetadata meta = metadataFrom(info);
     if (withLastAccess) {
-        if (m_lastAccessStore == LastAccessStore::extendedAttribute)
-            meta.lastAccess = lastAccessFromAttribute(encoded);
-        if (!meta.lastAccess)
-            meta.lastAccess = dateFrom(info.st_atim);
+        meta.lastAccess = lastAccessOf(info, m_lastAccessStore, [&](char* text, size_t size) {
+            return ::lgetxattr(encoded.constData(), lastAccessAttribute, text, size);
+        });
     }
     return meta;
 }
 
-std::expected<QByteArray, UnderlyingError> PosixFileManager::readFile(const QString& path) const
+std::expected<FileRead, UnderlyingError> PosixFileManager::readFile(const QString& path, bool withLastAccess,
+                                                                    std::int64_t maxBytes) const
 {
-    FileDescriptor file(openQuietly(QFile::encodeName(path)));
-    if (file.get() < 0)
-        return lastError(path);
+    // Not blocking keeps a FIFO put in the cache's place from hanging the open.
+    FileDescriptor file(openQuietly(QFile::encodeName(path), O_NOFOLLOW | O_NONBLOCK));
+    if (file.get() < 0) {
+        const int openError = errno;
+        if (openError == ENOENT || openError == ENOTDIR)
+            return lastError(path);
+        // What cannot be opened may still be looked at: a symbolic link, or a file this
+        // user may not read.
+        auto meta = metadata(path, withLastAccess);
+        if (!meta)
+            return std::unexpected(std::move(meta).error());
+        return FileRead{std::move(*meta), std::unexpected(systemError(openError, path))};
+    }
     struct stat info {};
     if (::fstat(file.get(), &info) != 0)
         return lastError(path);
-    QByteArray content;
-    content.reserve(static_cast<qsizetype>(info.st_size));
-    char chunk[64 * 1024];
-    while (true) {
-        const ssize_t count = ::read(file.get(), chunk, sizeof chunk);
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return lastError(path);
-        }
-        if (count == 0)
-            break;
-        content.append(chunk, count);
+    FileMetadata meta = metadataFrom(info);
+    if (withLastAccess) {
+        meta.lastAccess = lastAccessOf(info, m_lastAccessStore, [&](char* text, size_t size) {
+            return ::fgetxattr(file.get(), lastAccessAttribute, text, size);
+        });
     }
-    return content;
+    if (meta.kind != FileMetadata::Kind::regular)
+        return FileRead{std::move(meta), QByteArray()};
+    if (info.st_size > maxBytes) {
+        return FileRead{std::move(meta),
+                        std::unexpected(UnderlyingError(
+                            QString::fromLatin1(errorDomain), EFBIG,
+                            QStringLiteral("The file holds %1 bytes, more than the %2 that may be read: %3")
+                                .arg(QString::number(info.st_size), QString::number(maxBytes), path)))};
+    }
+    return FileRead{std::move(meta), readAll(file.get(), static_cast<qsizetype>(info.st_size), path)};
 }
 
 std::expected<void, UnderlyingError> PosixFileManager::writeNewFile(const QString& path, const QByteArray& data)

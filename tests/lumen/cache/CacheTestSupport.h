@@ -63,7 +63,16 @@ public:
     Result<QStringList> directoryNames(const QString& p) const override { return run(FileOperation::directoryNames, p, [&] { return m_real.directoryNames(p); }); }
     Result<std::vector<QString>> listRecursively(const QString& p) const override { return run(FileOperation::list, p, [&] { return m_real.listRecursively(p); }); }
     Result<FileMetadata> metadata(const QString& p, bool withLastAccess) const override { return run(FileOperation::metadata, p, [&] { return m_real.metadata(p, withLastAccess); }); }
-    Result<QByteArray> readFile(const QString& p) const override { return run(FileOperation::read, p, [&] { return m_real.readFile(p); }); }
+    // A `metadata` fault fails the facts, a `read` fault the content.
+    Result<FileRead> readFile(const QString& p, bool withLastAccess, std::int64_t maxBytes) const override
+    {
+        if (auto allowed = check(FileOperation::metadata, p); !allowed)
+            return std::unexpected(allowed.error());
+        auto found = m_real.readFile(p, withLastAccess, maxBytes);
+        if (auto allowed = check(FileOperation::read, p); found && !allowed)
+            found->content = std::unexpected(allowed.error());
+        return found;
+    }
     Result<void> writeNewFile(const QString& p, const QByteArray& data) override
     {
         if (auto allowed = check(FileOperation::write, p); !allowed) {

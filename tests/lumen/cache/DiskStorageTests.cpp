@@ -2,6 +2,7 @@
 
 #include "Lumen/cache/DiskFileName.h"
 #include "Lumen/foundation/Digest.h"
+#include "Lumen/foundation/imaging/BitmapLimits.h"
 
 #include <future>
 #include <latch>
@@ -342,6 +343,23 @@ TEST_F(DiskStorageTest, ReadFailures)
     EXPECT_TRUE(isMiss(valueFailing(FileOperation::metadata, FileManager::missingItemCode)));
     EXPECT_EQ(valueFailing(FileOperation::read, EIO).error().errorCode(), 3004);
     EXPECT_EQ(valueFailing(FileOperation::metadata, EACCES).error().errorCode(), 3003);
+}
+
+// An entry larger than any decode may allocate fails to load without being read.
+TEST_F(DiskStorageTest, OversizedEntriesAreRefusedUnread)
+{
+    auto storage = make();
+    ASSERT_TRUE(storage->store("v", iconKey));
+    const QString path = *storage->cacheFilePath(iconKey);
+    const FileMetadata stored = stampsOf(path);
+    ASSERT_TRUE(QFile::resize(path, BitmapLimits::maxBitmapBytes + 1)); // sparse: costs no disk
+    ASSERT_TRUE(PosixFileManager().setStamps(path, FileStamps{*stored.lastAccess, *stored.expiry}, std::nullopt));
+
+    const auto found = storage->value(iconKey, std::nullopt, ExpirationExtending::cacheTime());
+    ASSERT_FALSE(found);
+    const auto* reason = found.error().reasonAs<LumenError::CacheErrorReason::CannotLoadDataFromDisk>();
+    ASSERT_NE(reason, nullptr);
+    EXPECT_EQ(reason->error.code(), EFBIG);
 }
 
 TEST_F(DiskStorageTest, RemovalsAndTheirErrors)
