@@ -13,12 +13,17 @@ namespace {
 
 constexpr QLatin1StringView temporaryPrefix(".lumen-partial-");
 
-// A hidden name would escape the sweeps, which skip hidden files; unpaired surrogates have
-// no file-system form, so two such names would share one file.
+// Text that can stand in a name inside the directory: unpaired surrogates have no
+// file-system form, so two names holding them could share one file.
+bool isNameText(QStringView text)
+{
+    return !text.contains(QLatin1Char('/')) && !text.contains(QChar(u'\0')) && text.isValidUtf16();
+}
+
+// A hidden name would escape the sweeps, which skip hidden files.
 bool isUsableFileName(const QString& name)
 {
-    return !name.isEmpty() && !name.startsWith(QLatin1Char('.')) && !name.contains(QLatin1Char('/'))
-        && !name.contains(QChar(u'\0')) && name.isValidUtf16();
+    return !name.isEmpty() && !name.startsWith(QLatin1Char('.')) && isNameText(name);
 }
 
 QString withExtension(const QString& base, const QString& extension)
@@ -32,25 +37,25 @@ std::optional<QString> diskCacheFileName(const QString& key, const std::optional
                                          const DiskStorageConfig& config)
 {
     const std::optional<QString> extension = forcedExtension ? forcedExtension : config.pathExtension;
-    QString name;
     if (!config.usesHashedFileName) {
-        name = extension ? withExtension(key, *extension) : key;
-    } else {
-        const QString base = sha256Hex(key);
-        if (extension) {
-            name = withExtension(base, *extension);
-        } else {
-            name = base;
-            if (config.autoExtAfterHashedFileName) {
-                const std::optional<QString> own = fileExtension(key);
-                if (own && isUsableFileName(withExtension(base, *own)))
-                    name = withExtension(base, *own);
-            }
-        }
+        QString name = extension ? withExtension(key, *extension) : key;
+        if (!isUsableFileName(name))
+            return std::nullopt;
+        return name;
     }
-    if (!isUsableFileName(name))
-        return std::nullopt;
-    return name;
+    // The hexadecimal base is always usable; only an extension can spoil the name.
+    const QString base = sha256Hex(key);
+    if (extension) {
+        if (!isNameText(*extension))
+            return std::nullopt;
+        return withExtension(base, *extension);
+    }
+    if (config.autoExtAfterHashedFileName) {
+        const std::optional<QString> own = fileExtension(key);
+        if (own && isNameText(*own))
+            return withExtension(base, *own);
+    }
+    return base;
 }
 
 QString temporaryFileName(Date now)

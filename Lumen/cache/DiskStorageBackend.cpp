@@ -252,7 +252,7 @@ std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(
     const bool extends = actuallyLoad && extending.kind() != ExpirationExtending::Kind::none;
     FileManager& fileManager = *current->fileManager;
     // A hit opens the file once; a presence check only looks at it.
-    auto found = actuallyLoad ? fileManager.readFile(path, extends, maxEntryBytes) : factsOnly(fileManager, path);
+    auto found = actuallyLoad ? fileManager.readFile(path, maxEntryBytes) : factsOnly(fileManager, path);
     if (!found) {
         // A file removed since the gate let the name through is a plain miss.
         if (isMissing(found.error()))
@@ -282,22 +282,42 @@ std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(
     return value(key, m_clock.now(), true, extending, forcedExtension);
 }
 
-void DiskStorageBackend::extendLater(const QString& path, const FileMetadata& meta, const ExpirationExtending& extending)
+void DiskStorageBackend::extendLater(const QString& path, const FileMetadata& hit, const ExpirationExtending& extending)
 {
-    if (!meta.lastAccess || !meta.expiry)
+    {
+        // Stamps hold whole seconds, so a second extension alike within the same second of
+        // the clock would write the same ones: only the first of them is queued.
+        const double second = std::ceil(m_clock.now().time_since_epoch().count());
+        std::lock_guard lock(m_extensionsMutex);
+        if (second != m_recentExtensions.second) {
+            m_recentExtensions.second = second;
+            m_recentExtensions.files.clear();
+        }
+        const auto [claimed, isNew] = m_recentExtensions.files.try_emplace(hit.identity, extending);
+        if (!isNew && claimed->second == extending)
+            return;
+        claimed->second = extending;
+    }
+    m_metaChangingQueue->async([self = shared_from_this(), path, identity = hit.identity, extending] {
+        self->extend(path, identity, extending);
+    });
+}
+
+void DiskStorageBackend::extend(const QString& path, FileIdentity identity, const ExpirationExtending& extending)
+{
+    const auto fileManager = currentConfig()->fileManager;
+    const auto meta = fileManager->metadata(path, true);
+    // Only the file that was read: a newer store renamed over it keeps its own stamps.
+    if (!meta || meta->identity != identity || !meta->lastAccess || !meta->expiry)
         return;
     const Date now = m_clock.now();
     const StorageExpiration lifetime = extending.kind() == ExpirationExtending::Kind::expirationTime
         ? *extending.expiration()
-        : StorageExpiration::seconds((*meta.expiry - *meta.lastAccess).count());
+        : StorageExpiration::seconds((*meta->expiry - *meta->lastAccess).count());
     const FileStamps stamps = stampsFor(now, lifetime.estimatedExpiration(now));
-    // Stamps hold whole seconds, so a file read again within the second it was stamped keeps them.
-    if (stamps.lastAccess == *meta.lastAccess && stamps.expiry == *meta.expiry)
+    if (stamps.lastAccess == *meta->lastAccess && stamps.expiry == *meta->expiry)
         return;
-    m_metaChangingQueue->async([self = shared_from_this(), path, stamps, identity = meta.identity] {
-        // Only the file that was read: a newer store renamed over it keeps its own stamps.
-        (void)self->currentConfig()->fileManager->setStamps(path, stamps, identity);
-    });
+    (void)fileManager->setStamps(path, stamps, identity);
 }
 
 bool DiskStorageBackend::isCached(const QString& key, Date referenceDate, const std::optional<QString>& forcedExtension)

@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -138,7 +139,10 @@ private:
     std::expected<void, LumenError> writeFile(const DiskStorageConfig& config, const QString& path,
                                               const QString& key, const QByteArray& value, const FileStamps& stamps,
                                               bool overwrite);
-    void extendLater(const QString& path, const FileMetadata& meta, const ExpirationExtending& extending);
+    // Queues the extension of the file a hit read; the last access it needs is read there,
+    // off the hit's path.
+    void extendLater(const QString& path, const FileMetadata& hit, const ExpirationExtending& extending);
+    void extend(const QString& path, FileIdentity identity, const ExpirationExtending& extending);
     void rememberName(const QString& name);
     bool mayBeCached(const QString& name) const;
     QString temporaryPath() const;
@@ -165,6 +169,14 @@ private:
     mutable std::mutex m_gateMutex;
     NameGate m_gate; // under m_gateMutex
     std::atomic<bool> m_storageReady{true};
+
+    // The files whose extension was queued during one second of the clock, and how.
+    struct RecentExtensions {
+        double second = 0.0;
+        std::unordered_map<FileIdentity, ExpirationExtending, FileIdentityHash> files;
+    };
+    std::mutex m_extensionsMutex;
+    RecentExtensions m_recentExtensions; // under m_extensionsMutex
 };
 
 } // namespace Lumen

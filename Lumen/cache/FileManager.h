@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <expected>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,6 +22,13 @@ struct FileIdentity {
     std::uint64_t inode = 0;
 
     bool operator==(const FileIdentity&) const = default;
+};
+
+struct FileIdentityHash {
+    std::size_t operator()(const FileIdentity& identity) const noexcept
+    {
+        return std::hash<std::uint64_t>()(identity.inode * 31 + identity.device);
+    }
 };
 
 // The two bookkeeping stamps of a cache file.
@@ -76,10 +84,10 @@ public:
     // is read only when `withLastAccess` is set.
     virtual std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const = 0;
     // Opens the item once, neither following a symbolic link nor moving its access time,
-    // and reads its facts (as `metadata` does), then a regular file's content of at most
-    // `maxBytes`. The error is about the facts; the content carries its own.
-    virtual std::expected<FileRead, UnderlyingError> readFile(const QString& path, bool withLastAccess,
-                                                              std::int64_t maxBytes) const = 0;
+    // and reads its facts (as `metadata` does, without the last access), then a regular
+    // file's content of at most `maxBytes`. The error is about the facts; the content
+    // carries its own.
+    virtual std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes) const = 0;
 
     // Creates `path`, which must not exist yet, and writes `data` into it.
     virtual std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) = 0;

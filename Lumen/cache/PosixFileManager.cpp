@@ -86,22 +86,17 @@ FileMetadata metadataFrom(const struct stat& info)
     return meta;
 }
 
-// The last access from the attribute that `readAttribute(buffer, size)` reads (answering
-// its length, or -1), else from the access time.
-template <typename ReadAttribute>
-Date lastAccessOf(const struct stat& info, PosixFileManager::LastAccessStore store, ReadAttribute readAttribute)
+std::optional<Date> lastAccessFromAttribute(const QByteArray& path)
 {
-    if (store == PosixFileManager::LastAccessStore::extendedAttribute) {
-        char text[64];
-        const ssize_t length = readAttribute(text, sizeof text);
-        double seconds = 0.0;
-        if (length > 0) {
-            const auto [end, error] = std::from_chars(text, text + length, seconds);
-            if (error == std::errc() && end == text + length && std::isfinite(seconds))
-                return Date(TimeInterval(seconds));
-        }
-    }
-    return dateFrom(info.st_atim);
+    char text[64];
+    const ssize_t length = ::lgetxattr(path.constData(), PosixFileManager::lastAccessAttribute, text, sizeof text);
+    if (length <= 0)
+        return std::nullopt;
+    double seconds = 0.0;
+    const auto [end, error] = std::from_chars(text, text + length, seconds);
+    if (error != std::errc() || end != text + length || !std::isfinite(seconds))
+        return std::nullopt;
+    return Date(TimeInterval(seconds));
 }
 
 // Reads exactly `size` bytes, fewer only when the file ends sooner.
@@ -214,15 +209,15 @@ std::expected<FileMetadata, UnderlyingError> PosixFileManager::metadata(const QS
         return lastError(path);
     FileMetadata meta = metadataFrom(info);
     if (withLastAccess) {
-        meta.lastAccess = lastAccessOf(info, m_lastAccessStore, [&](char* text, size_t size) {
-            return ::lgetxattr(encoded.constData(), lastAccessAttribute, text, size);
-        });
+        if (m_lastAccessStore == LastAccessStore::extendedAttribute)
+            meta.lastAccess = lastAccessFromAttribute(encoded);
+        if (!meta.lastAccess)
+            meta.lastAccess = dateFrom(info.st_atim);
     }
     return meta;
 }
 
-std::expected<FileRead, UnderlyingError> PosixFileManager::readFile(const QString& path, bool withLastAccess,
-                                                                    std::int64_t maxBytes) const
+std::expected<FileRead, UnderlyingError> PosixFileManager::readFile(const QString& path, std::int64_t maxBytes) const
 {
     // Not blocking keeps a FIFO put in the cache's place from hanging the open.
     FileDescriptor file(openQuietly(QFile::encodeName(path), O_NOFOLLOW | O_NONBLOCK));
@@ -232,7 +227,7 @@ std::expected<FileRead, UnderlyingError> PosixFileManager::readFile(const QStrin
             return lastError(path);
         // What cannot be opened may still be looked at: a symbolic link, or a file this
         // user may not read.
-        auto meta = metadata(path, withLastAccess);
+        auto meta = metadata(path, false);
         if (!meta)
             return std::unexpected(std::move(meta).error());
         return FileRead{std::move(*meta), std::unexpected(systemError(openError, path))};
@@ -241,11 +236,6 @@ std::expected<FileRead, UnderlyingError> PosixFileManager::readFile(const QStrin
     if (::fstat(file.get(), &info) != 0)
         return lastError(path);
     FileMetadata meta = metadataFrom(info);
-    if (withLastAccess) {
-        meta.lastAccess = lastAccessOf(info, m_lastAccessStore, [&](char* text, size_t size) {
-            return ::fgetxattr(file.get(), lastAccessAttribute, text, size);
-        });
-    }
     if (meta.kind != FileMetadata::Kind::regular)
         return FileRead{std::move(meta), QByteArray()};
     if (info.st_size > maxBytes) {

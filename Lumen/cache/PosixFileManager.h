@@ -27,8 +27,7 @@ public:
     std::expected<QStringList, UnderlyingError> directoryNames(const QString& directory) const override;
     std::expected<std::vector<QString>, UnderlyingError> listRecursively(const QString& directory) const override;
     std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const override;
-    std::expected<FileRead, UnderlyingError> readFile(const QString& path, bool withLastAccess,
-                                                      std::int64_t maxBytes) const override;
+    std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes) const override;
     std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) override;
     std::expected<void, UnderlyingError> setStamps(const QString& path, const FileStamps& stamps,
                                                    std::optional<FileIdentity> onlyIf) override;
