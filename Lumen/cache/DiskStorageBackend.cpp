@@ -203,7 +203,8 @@ std::expected<void, LumenError> DiskStorageBackend::writeFile(const DiskStorageC
         return std::unexpected(LumenError(
             LumenError::CacheErrorReason::CannotSetCacheFileAttribute{path, describedStamps(stamps), stamped.error()}));
     }
-    auto published = overwrite ? fileManager.replace(temporary, path) : fileManager.moveWithoutReplacing(temporary, path);
+    auto published =
+        overwrite ? fileManager.replace(temporary, path) : fileManager.moveWithoutReplacing(temporary, path);
     if (!published) {
         (void)fileManager.removeFile(temporary);
         return fail(published.error());

@@ -90,9 +90,9 @@ public:
                                           std::optional<QString> forcedExtension = std::nullopt);
 
     // The key's bytes when its file exists and has not expired at `referenceDate`; absent
-    // otherwise. An entry above `maxEntryBytes` fails with `cannotLoadDataFromDisk`. Without `actuallyLoad` only presence is checked: the answer is empty bytes
+    // otherwise. Without `actuallyLoad` only presence is checked: the answer is empty bytes
     // and no stamp changes. A hit extends the file's expiry as `extending` says, after the
-    // answer.
+    // answer. An entry above `maxEntryBytes` fails with `cannotLoadDataFromDisk`.
     std::expected<std::optional<QByteArray>, LumenError> value(const QString& key, Date referenceDate,
                                                                bool actuallyLoad, const ExpirationExtending& extending,
                                                                const std::optional<QString>& forcedExtension);

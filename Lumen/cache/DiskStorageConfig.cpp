@@ -65,10 +65,13 @@ DiskStorageConfig::ResolvedDirectory DiskStorageConfig::resolveDirectory() const
     ResolvedDirectory resolved{
         QDir::cleanPath(cachePathBlock ? cachePathBlock(root, cacheName()) : appendComponent(root, cacheName())),
         std::nullopt};
-    if (!isUsableName(name))
-        resolved.refusal = refusal(QStringLiteral("A cache name cannot hold \"/\" or NUL, nor be \".\" or \"..\": ") + name);
-    else if (!liesBelow(resolved.path, root))
-        resolved.refusal = refusal(QStringLiteral("The cache folder %1 does not lie below its root %2").arg(resolved.path, root));
+    if (!isUsableName(name)) {
+        resolved.refusal = refusal(QStringLiteral("A cache name cannot hold \"/\" or NUL, nor be \".\" or \"..\": ")
+                                   + name);
+    } else if (!liesBelow(resolved.path, root)) {
+        resolved.refusal =
+            refusal(QStringLiteral("The cache folder %1 does not lie below its root %2").arg(resolved.path, root));
+    }
     return resolved;
 }
 
