@@ -169,6 +169,7 @@ TEST_F(DiskStorageMaintenanceTest, SweepsPassLiveTemporariesBy)
 {
     auto storage = make();
     auto other = DiskStorageBackend::make(storage->config(), true, date.clock());
+    drainQueues(*other);
     DiskSweepResult midway;
     fileManager->setBefore(FileOperation::replace, [&] { midway = other->removeExpiredValues(distantFuture); });
     ASSERT_TRUE(storage->store("v", QStringLiteral("key")));
