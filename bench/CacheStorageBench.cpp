@@ -1,6 +1,7 @@
 // The cache storages beside the plain mechanisms they compete with: memory hits against a
 // mutex-guarded hash map, disk reads and writes against raw file calls, and the whole-
 // directory passes against a bare walk with lstat.
+#include "Lumen/cache/DiskFileName.h"
 #include "Lumen/cache/DiskStorageBackend.h"
 #include "Lumen/cache/MemoryStorageBackend.h"
 
@@ -133,20 +134,36 @@ DiskFixture& disk()
     return *fixture;
 }
 
+QByteArray rawRead(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    ::fstat(fd, &info);
+    QByteArray bytes(static_cast<qsizetype>(info.st_size), Qt::Uninitialized);
+    benchmark::DoNotOptimize(::read(fd, bytes.data(), static_cast<size_t>(bytes.size())));
+    ::close(fd);
+    return bytes;
+}
+
 void BM_DiskHit_RawReadBaseline(benchmark::State& state)
 {
     const QByteArray path = QFile::encodeName(disk().rawPath);
-    for (auto _ : state) {
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-        struct stat info {};
-        ::fstat(fd, &info);
-        QByteArray bytes(static_cast<qsizetype>(info.st_size), Qt::Uninitialized);
-        benchmark::DoNotOptimize(::read(fd, bytes.data(), static_cast<size_t>(bytes.size())));
-        ::close(fd);
-        benchmark::DoNotOptimize(bytes);
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(rawRead(path));
 }
 BENCHMARK(BM_DiskHit_RawReadBaseline);
+
+// The raw read plus the key's SHA-256 file name, which every lookup has to compute.
+void BM_DiskHit_RawReadAndNamingBaseline(benchmark::State& state)
+{
+    const QByteArray path = QFile::encodeName(disk().rawPath);
+    const DiskStorageConfig config = disk().storage->config();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(diskCacheFileName(keys()[0], std::nullopt, config));
+        benchmark::DoNotOptimize(rawRead(path));
+    }
+}
+BENCHMARK(BM_DiskHit_RawReadAndNamingBaseline);
 
 void BM_DiskHit_DiskStorage(benchmark::State& state)
 {

@@ -4,7 +4,6 @@
 #include "Lumen/foundation/QueueLabels.h"
 
 #include <QDateTime>
-#include <QRandomGenerator>
 #include <QVariantMap>
 
 #include <cerrno>
@@ -46,6 +45,14 @@ bool isMissing(const UnderlyingError& error)
         && (error.code() == FileManager::missingItemCode || error.code() == ENOTDIR);
 }
 
+std::expected<FileRead, UnderlyingError> factsOnly(const FileManager& fileManager, const QString& path)
+{
+    auto meta = fileManager.metadata(path, false);
+    if (!meta)
+        return std::unexpected(std::move(meta).error());
+    return FileRead{std::move(*meta), QByteArray()};
+}
+
 UnderlyingError unusableKeyError(const QString& key)
 {
     return UnderlyingError(QString::fromLatin1(FileManager::errorDomain), EINVAL,
@@ -77,61 +84,82 @@ std::expected<std::shared_ptr<DiskStorageBackend>, LumenError> DiskStorageBacken
 
 DiskStorageBackend::DiskStorageBackend(Passkey, DiskStorageConfig config, StorageClock clock)
     : m_clock(std::move(clock)),
-      m_propertyQueue(DispatchQueue::makeSerial(QString::fromLatin1(QueueLabel::diskStorageBackendProperty))),
-      m_config(config),
-      m_directoryPath(config.resolveDirectory()),
       m_metaChangingQueue(DispatchQueue::makeSerial(config.cacheName())),
       m_maybeCachedCheckingQueue(
           DispatchQueue::makeSerial(QString::fromLatin1(QueueLabel::diskStorageMaybeCachedChecking)))
 {
+    auto [directory, refusal] = config.resolveDirectory();
+    m_directoryPath = std::move(directory);
+    m_directoryRefusal = std::move(refusal);
+    if (m_directoryRefusal)
+        m_storageReady.store(false);
     // The path block decides the directory once; keeping it would suggest a later one could.
-    m_config.cachePathBlock = nullptr;
+    config.cachePathBlock = nullptr;
+    m_config = std::make_shared<const DiskStorageConfig>(std::move(config));
+}
+
+std::shared_ptr<const DiskStorageConfig> DiskStorageBackend::currentConfig() const
+{
+    std::lock_guard lock(m_configMutex);
+    return m_config;
 }
 
 DiskStorageConfig DiskStorageBackend::config() const
 {
-    return *m_propertyQueue->sync([this] { return m_config; });
+    return *currentConfig();
 }
 
 void DiskStorageBackend::setConfig(DiskStorageConfig config)
 {
-    (void)m_propertyQueue->sync([this, &config] { m_config = std::move(config); });
+    auto replacement = std::make_shared<const DiskStorageConfig>(std::move(config));
+    // The old configuration goes after the lock is released: it may hold the last reference
+    // to a file manager.
+    std::lock_guard lock(m_configMutex);
+    m_config.swap(replacement);
 }
 
 void DiskStorageBackend::setupCacheChecking()
 {
+    if (m_directoryRefusal)
+        return;
     // The gate serves lookups only, so a storage let go before this runs needs no listing.
     m_maybeCachedCheckingQueue->async([weakSelf = weak_from_this()] {
         const auto self = weakSelf.lock();
         if (!self)
             return;
-        const auto names = self->config().fileManager->directoryNames(self->m_directoryPath);
+        const auto names = self->currentConfig()->fileManager->directoryNames(self->m_directoryPath);
+        std::lock_guard lock(self->m_gateMutex);
+        NameGate& gate = self->m_gate;
         if (!names) {
             // Without a listing nothing can be ruled out: every lookup asks the file system.
-            self->m_maybeCached.reset();
+            gate.state = NameGate::State::off;
+            gate.names.clear();
             return;
         }
-        self->m_maybeCached.emplace(names->cbegin(), names->cend());
+        gate.names.insert(names->cbegin(), names->cend());
+        gate.state = NameGate::State::listed;
     });
 }
 
 void DiskStorageBackend::rememberName(const QString& name)
 {
-    m_maybeCachedCheckingQueue->async([weakSelf = weak_from_this(), name] {
-        const auto self = weakSelf.lock();
-        if (self && self->m_maybeCached)
-            self->m_maybeCached->insert(name);
-    });
+    std::lock_guard lock(m_gateMutex);
+    if (m_gate.state != NameGate::State::off)
+        m_gate.names.insert(name);
 }
 
 bool DiskStorageBackend::mayBeCached(const QString& name) const
 {
-    return *m_maybeCachedCheckingQueue->sync([this, &name] { return !m_maybeCached || m_maybeCached->contains(name); });
+    std::lock_guard lock(m_gateMutex);
+    return m_gate.state != NameGate::State::listed || m_gate.names.contains(name);
 }
 
 std::expected<void, LumenError> DiskStorageBackend::prepareDirectory()
 {
-    const auto fileManager = config().fileManager;
+    if (m_directoryRefusal)
+        return std::unexpected(
+            LumenError(LumenError::CacheErrorReason::CannotCreateDirectory{m_directoryPath, *m_directoryRefusal}));
+    const auto fileManager = currentConfig()->fileManager;
     if (fileManager->exists(m_directoryPath))
         return {};
     if (auto created = fileManager->createDirectory(m_directoryPath); !created) {
@@ -143,9 +171,7 @@ std::expected<void, LumenError> DiskStorageBackend::prepareDirectory()
 
 QString DiskStorageBackend::temporaryPath() const
 {
-    // Not hidden, so the expiry pass clears what a killed writer left behind.
-    return m_directoryPath + QStringLiteral("/lumen-partial-")
-        + QString::number(QRandomGenerator::global()->generate64(), 16);
+    return m_directoryPath + QLatin1Char('/') + temporaryFileName(m_clock.now());
 }
 
 std::expected<void, LumenError> DiskStorageBackend::writeFile(const DiskStorageConfig& config, const QString& path,
@@ -177,14 +203,11 @@ std::expected<void, LumenError> DiskStorageBackend::writeFile(const DiskStorageC
         return std::unexpected(LumenError(
             LumenError::CacheErrorReason::CannotSetCacheFileAttribute{path, describedStamps(stamps), stamped.error()}));
     }
-    if (!overwrite && fileManager.exists(path)) {
+    auto published =
+        overwrite ? fileManager.replace(temporary, path) : fileManager.moveWithoutReplacing(temporary, path);
+    if (!published) {
         (void)fileManager.removeFile(temporary);
-        return fail(UnderlyingError(QString::fromLatin1(FileManager::errorDomain), EEXIST,
-                                    QStringLiteral("The cache file exists already: ") + path));
-    }
-    if (auto replaced = fileManager.replace(temporary, path); !replaced) {
-        (void)fileManager.removeFile(temporary);
-        return fail(replaced.error());
+        return fail(published.error());
     }
     return {};
 }
@@ -196,20 +219,20 @@ std::expected<void, LumenError> DiskStorageBackend::store(const QByteArray& valu
 {
     if (!isStorageReady())
         return std::unexpected(LumenError(LumenError::CacheErrorReason::DiskStorageIsNotReady{directoryURL()}));
-    const DiskStorageConfig current = config();
-    const StorageExpiration lifetime = expiration.value_or(current.expiration);
+    const auto current = currentConfig();
+    const StorageExpiration lifetime = expiration.value_or(current->expiration);
     const Date now = m_clock.now();
     if (lifetime.isExpired(now))
         return {};
 
-    const std::optional<QString> name = diskCacheFileName(key, forcedExtension, current);
+    const std::optional<QString> name = diskCacheFileName(key, forcedExtension, *current);
     if (!name)
         return std::unexpected(LumenError(
             LumenError::CacheErrorReason::CannotCreateCacheFile{directoryURL(), key, value, unusableKeyError(key)}));
     const QString path = m_directoryPath + QLatin1Char('/') + *name;
     const FileStamps stamps = stampsFor(now, lifetime.estimatedExpiration(now));
     const bool overwrite = !writeOptions.testFlag(DataWritingOption::withoutOverwriting);
-    if (auto written = writeFile(current, path, key, value, stamps, overwrite); !written)
+    if (auto written = writeFile(*current, path, key, value, stamps, overwrite); !written)
         return written;
     rememberName(*name);
     return {};
@@ -221,38 +244,37 @@ std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(
 {
     if (!isStorageReady())
         return std::unexpected(LumenError(LumenError::CacheErrorReason::DiskStorageIsNotReady{directoryURL()}));
-    const DiskStorageConfig current = config();
-    const std::optional<QString> name = diskCacheFileName(key, forcedExtension, current);
+    const auto current = currentConfig();
+    const std::optional<QString> name = diskCacheFileName(key, forcedExtension, *current);
     if (!name || !mayBeCached(*name))
         return std::nullopt;
 
     const QString path = m_directoryPath + QLatin1Char('/') + *name;
     const bool extends = actuallyLoad && extending.kind() != ExpirationExtending::Kind::none;
-    const auto meta = current.fileManager->metadata(path, extends);
-    if (!meta) {
+    FileManager& fileManager = *current->fileManager;
+    // A hit opens the file once; a presence check only looks at it.
+    auto found = actuallyLoad ? fileManager.readFile(path, maxEntryBytes) : factsOnly(fileManager, path);
+    if (!found) {
         // A file removed since the gate let the name through is a plain miss.
-        if (isMissing(meta.error()))
+        if (isMissing(found.error()))
             return std::nullopt;
         return std::unexpected(LumenError(
-            LumenError::CacheErrorReason::InvalidURLResource{meta.error(), key, QUrl::fromLocalFile(path)}));
+            LumenError::CacheErrorReason::InvalidURLResource{found.error(), key, QUrl::fromLocalFile(path)}));
     }
-    if (meta->kind != FileMetadata::Kind::regular)
+    const FileMetadata& meta = found->metadata;
+    if (meta.kind != FileMetadata::Kind::regular)
         return std::nullopt;
-    if (!meta->expiry || (*meta->expiry - referenceDate).count() <= 0.0)
+    if (!meta.expiry || (*meta.expiry - referenceDate).count() <= 0.0)
         return std::nullopt;
-    if (!actuallyLoad)
-        return QByteArray();
-
-    auto content = current.fileManager->readFile(path);
-    if (!content) {
-        if (isMissing(content.error()))
+    if (!found->content) {
+        if (isMissing(found->content.error()))
             return std::nullopt;
-        return std::unexpected(
-            LumenError(LumenError::CacheErrorReason::CannotLoadDataFromDisk{QUrl::fromLocalFile(path), content.error()}));
+        return std::unexpected(LumenError(
+            LumenError::CacheErrorReason::CannotLoadDataFromDisk{QUrl::fromLocalFile(path), found->content.error()}));
     }
     if (extends)
-        extendLater(path, *meta, extending);
-    return std::optional<QByteArray>(std::move(*content));
+        extendLater(path, meta, extending);
+    return std::optional<QByteArray>(std::move(*found->content));
 }
 
 std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(
@@ -261,22 +283,42 @@ std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(
     return value(key, m_clock.now(), true, extending, forcedExtension);
 }
 
-void DiskStorageBackend::extendLater(const QString& path, const FileMetadata& meta, const ExpirationExtending& extending)
+void DiskStorageBackend::extendLater(const QString& path, const FileMetadata& hit, const ExpirationExtending& extending)
 {
-    if (!meta.lastAccess || !meta.expiry)
+    {
+        // Stamps hold whole seconds, so a second extension alike within the same second of
+        // the clock would write the same ones: only the first of them is queued.
+        const double second = std::ceil(m_clock.now().time_since_epoch().count());
+        std::lock_guard lock(m_extensionsMutex);
+        if (second != m_recentExtensions.second) {
+            m_recentExtensions.second = second;
+            m_recentExtensions.files.clear();
+        }
+        const auto [claimed, isNew] = m_recentExtensions.files.try_emplace(hit.identity, extending);
+        if (!isNew && claimed->second == extending)
+            return;
+        claimed->second = extending;
+    }
+    m_metaChangingQueue->async([self = shared_from_this(), path, identity = hit.identity, extending] {
+        self->extend(path, identity, extending);
+    });
+}
+
+void DiskStorageBackend::extend(const QString& path, FileIdentity identity, const ExpirationExtending& extending)
+{
+    const auto fileManager = currentConfig()->fileManager;
+    const auto meta = fileManager->metadata(path, true);
+    // Only the file that was read: a newer store renamed over it keeps its own stamps.
+    if (!meta || meta->identity != identity || !meta->lastAccess || !meta->expiry)
         return;
     const Date now = m_clock.now();
     const StorageExpiration lifetime = extending.kind() == ExpirationExtending::Kind::expirationTime
         ? *extending.expiration()
-        : StorageExpiration::seconds((*meta.expiry - *meta.lastAccess).count());
+        : StorageExpiration::seconds((*meta->expiry - *meta->lastAccess).count());
     const FileStamps stamps = stampsFor(now, lifetime.estimatedExpiration(now));
-    // Stamps hold whole seconds, so a file read again within the second it was stamped keeps them.
-    if (stamps.lastAccess == *meta.lastAccess && stamps.expiry == *meta.expiry)
+    if (stamps.lastAccess == *meta->lastAccess && stamps.expiry == *meta->expiry)
         return;
-    m_metaChangingQueue->async([self = shared_from_this(), path, stamps, identity = meta.identity] {
-        // Only the file that was read: a newer store renamed over it keeps its own stamps.
-        (void)self->config().fileManager->setStamps(path, stamps, identity);
-    });
+    (void)fileManager->setStamps(path, stamps, identity);
 }
 
 bool DiskStorageBackend::isCached(const QString& key, Date referenceDate, const std::optional<QString>& forcedExtension)
@@ -293,6 +335,8 @@ bool DiskStorageBackend::isCached(const QString& key, const std::optional<QStrin
 std::expected<void, UnderlyingError> DiskStorageBackend::remove(const QString& key,
                                                                 const std::optional<QString>& forcedExtension)
 {
+    if (m_directoryRefusal)
+        return std::unexpected(*m_directoryRefusal);
     const std::optional<QString> path = cacheFilePath(key, forcedExtension);
     if (!path)
         return std::unexpected(unusableKeyError(key));
@@ -301,12 +345,14 @@ std::expected<void, UnderlyingError> DiskStorageBackend::remove(const QString& k
 
 std::expected<void, UnderlyingError> DiskStorageBackend::removeFile(const QString& path)
 {
-    return config().fileManager->removeFile(path);
+    return currentConfig()->fileManager->removeFile(path);
 }
 
 std::expected<void, UnderlyingError> DiskStorageBackend::removeAll(bool skipCreatingDirectory)
 {
-    if (auto removed = config().fileManager->removeTree(m_directoryPath); !removed)
+    if (m_directoryRefusal)
+        return std::unexpected(*m_directoryRefusal);
+    if (auto removed = currentConfig()->fileManager->removeTree(m_directoryPath); !removed)
         return removed;
     if (skipCreatingDirectory)
         return {};
@@ -318,14 +364,14 @@ std::expected<void, UnderlyingError> DiskStorageBackend::removeAll(bool skipCrea
 std::optional<QString> DiskStorageBackend::cacheFileName(const QString& key,
                                                          const std::optional<QString>& forcedExtension) const
 {
-    return diskCacheFileName(key, forcedExtension, config());
+    return diskCacheFileName(key, forcedExtension, *currentConfig());
 }
 
 std::optional<QString> DiskStorageBackend::cacheFilePath(const QString& key,
                                                          const std::optional<QString>& forcedExtension) const
 {
     const std::optional<QString> name = cacheFileName(key, forcedExtension);
-    if (!name)
+    if (!name || m_directoryRefusal)
         return std::nullopt;
     return m_directoryPath + QLatin1Char('/') + *name;
 }

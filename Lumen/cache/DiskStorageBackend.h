@@ -8,6 +8,7 @@
 #include "Lumen/foundation/DispatchQueue.h"
 #include "Lumen/foundation/LumenError.h"
 #include "Lumen/foundation/UnderlyingError.h"
+#include "Lumen/foundation/imaging/BitmapLimits.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,7 +18,9 @@
 #include <cstdint>
 #include <expected>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -33,22 +36,31 @@ struct DiskSweepResult {
 // expiry and its last-access stamp the time of the last read that extended it; there is no
 // index beside the files.
 //
-// Stores write a temporary file in the same directory, stamp it and rename it over the
-// target, so a reader (of this or another process) sees the old file or the whole new one.
-// Any thread may call anything; operations run on the calling thread. The configuration is
-// guarded by the property queue, the negative lookup gate by the checking queue, and expiry
-// extensions after hits run later, one at a time, on the meta-changing queue.
+// Stores write a hidden temporary file in the same directory, stamp it and rename it over
+// the target, so a reader (of this or another process) sees the old file or the whole new
+// one. The expiry pass removes temporaries left behind for an hour.
+// Any thread may call anything; operations run on the calling thread. The configuration and
+// the negative lookup gate are guarded by mutexes of their own; the first listing behind the
+// gate runs on the checking queue, and expiry extensions after hits run later, one at a
+// time, on the meta-changing queue.
 class DiskStorageBackend final : public std::enable_shared_from_this<DiskStorageBackend> {
     struct Passkey {
         explicit Passkey() = default;
     };
 
 public:
+    // The largest entry a lookup reads. Reading a larger one whole would cost more memory
+    // than the largest bitmap a decode may allocate; such an entry fails to load, unread.
+    static constexpr std::int64_t maxEntryBytes = BitmapLimits::maxBitmapBytes;
+
     // Never fails: with `creatingDirectory`, a directory that cannot be made leaves the
-    // storage not ready, and every later store and lookup fails.
+    // storage not ready, and every later store and lookup fails. A directory the
+    // configuration may not use (see `DiskStorageConfig::ResolvedDirectory`) leaves it not
+    // ready from the start, and nothing of it is ever touched.
     static std::shared_ptr<DiskStorageBackend> make(DiskStorageConfig config, bool creatingDirectory,
                                                     StorageClock clock = {});
-    // A storage whose directory exists; fails with `cannotCreateDirectory`.
+    // A storage whose directory exists; fails with `cannotCreateDirectory`, also for a
+    // directory the configuration may not use.
     static std::expected<std::shared_ptr<DiskStorageBackend>, LumenError> makePrepared(DiskStorageConfig config,
                                                                                        StorageClock clock = {});
 
@@ -63,7 +75,6 @@ public:
     // False for good once the directory could not be created.
     bool isStorageReady() const { return m_storageReady.load(); }
 
-    const std::shared_ptr<DispatchQueue>& propertyQueue() const { return m_propertyQueue; }
     const std::shared_ptr<DispatchQueue>& maybeCachedCheckingQueue() const { return m_maybeCachedCheckingQueue; }
     const std::shared_ptr<DispatchQueue>& metaChangingQueue() const { return m_metaChangingQueue; }
 
@@ -81,7 +92,7 @@ public:
     // The key's bytes when its file exists and has not expired at `referenceDate`; absent
     // otherwise. Without `actuallyLoad` only presence is checked: the answer is empty bytes
     // and no stamp changes. A hit extends the file's expiry as `extending` says, after the
-    // answer.
+    // answer. An entry above `maxEntryBytes` fails with `cannotLoadDataFromDisk`.
     std::expected<std::optional<QByteArray>, LumenError> value(const QString& key, Date referenceDate,
                                                                bool actuallyLoad, const ExpirationExtending& extending,
                                                                const std::optional<QString>& forcedExtension);
@@ -114,7 +125,7 @@ public:
     // Every item below the directory, at any depth; fails with `fileEnumeratorCreationFailed`.
     std::expected<std::vector<QString>, LumenError> allFilePaths() const;
     // Removes the files expired at `referenceDate` (or now), and files whose stamps cannot
-    // be read.
+    // be read. Stale temporaries of stores go too, unreported.
     DiskSweepResult removeExpiredValues(Date referenceDate);
     DiskSweepResult removeExpiredValues();
     // With a size limit set and reached, removes the least recently accessed files until
@@ -128,20 +139,44 @@ private:
     std::expected<void, LumenError> writeFile(const DiskStorageConfig& config, const QString& path,
                                               const QString& key, const QByteArray& value, const FileStamps& stamps,
                                               bool overwrite);
-    void extendLater(const QString& path, const FileMetadata& meta, const ExpirationExtending& extending);
+    // Queues the extension of the file a hit read; the last access it needs is read there,
+    // off the hit's path.
+    void extendLater(const QString& path, const FileMetadata& hit, const ExpirationExtending& extending);
+    void extend(const QString& path, FileIdentity identity, const ExpirationExtending& extending);
     void rememberName(const QString& name);
     bool mayBeCached(const QString& name) const;
     QString temporaryPath() const;
+    void removeStaleTemporaries(FileManager& fileManager) const;
+    // The configuration as it is now; later replacements leave the returned one alone.
+    std::shared_ptr<const DiskStorageConfig> currentConfig() const;
+
+    // Which names may have a file. Until the first listing is in, nothing can be ruled out;
+    // stores made meanwhile are kept, as the listing may have read the directory before them.
+    struct NameGate {
+        enum class State { listing, listed, off };
+        State state = State::listing;
+        std::unordered_set<QString> names;
+    };
 
     StorageClock m_clock;
-    std::shared_ptr<DispatchQueue> m_propertyQueue;
-    DiskStorageConfig m_config; // on m_propertyQueue only
+    mutable std::mutex m_configMutex;
+    std::shared_ptr<const DiskStorageConfig> m_config; // under m_configMutex
     QString m_directoryPath;
+    // Why the directory may not be used; every operation on it fails with this.
+    std::optional<UnderlyingError> m_directoryRefusal;
     std::shared_ptr<DispatchQueue> m_metaChangingQueue;
     std::shared_ptr<DispatchQueue> m_maybeCachedCheckingQueue;
-    // On m_maybeCachedCheckingQueue only; absent means nothing is known.
-    std::optional<std::unordered_set<QString>> m_maybeCached;
+    mutable std::mutex m_gateMutex;
+    NameGate m_gate; // under m_gateMutex
     std::atomic<bool> m_storageReady{true};
+
+    // The files whose extension was queued during one second of the clock, and how.
+    struct RecentExtensions {
+        double second = 0.0;
+        std::unordered_map<FileIdentity, ExpirationExtending, FileIdentityHash> files;
+    };
+    std::mutex m_extensionsMutex;
+    RecentExtensions m_recentExtensions; // under m_extensionsMutex
 };
 
 } // namespace Lumen

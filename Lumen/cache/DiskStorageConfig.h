@@ -21,11 +21,19 @@ struct DiskStorageConfig {
                       std::shared_ptr<FileManager> fileManager = FileManager::standard(),
                       std::optional<QString> directory = std::nullopt);
 
+    // Where the storage directory goes, and why it may not be used there.
+    struct ResolvedDirectory {
+        // Cleaned; a configuration without a path block places the folder directly under
+        // the root.
+        QString path;
+        // Set when `name` holds "/" or NUL or is "." or "..", or when the folder does not lie
+        // below the root: clearing such a cache would remove what is not its own.
+        std::optional<UnderlyingError> refusal;
+    };
+
     // The cache folder's own name: "com.vantrel.Lumen.ImageCache." followed by `name`.
     QString cacheName() const;
-    // The storage directory these settings give; a configuration without a path block
-    // places the folder directly under the root.
-    QString resolveDirectory() const;
+    ResolvedDirectory resolveDirectory() const;
 
     // Total file size the directory may reach; 0 means no limit.
     std::uint64_t sizeLimit;

@@ -1,11 +1,16 @@
 // The whole-directory passes of the disk storage: expired files, the size limit, the total.
 #include "Lumen/cache/DiskStorageBackend.h"
 
+#include "Lumen/cache/DiskFileName.h"
+
 #include <algorithm>
 
 namespace Lumen {
 
 namespace {
+
+// Far longer than any store takes, so a temporary this old belongs to a writer that died.
+constexpr TimeInterval staleTemporaryAge{3600.0};
 
 struct SizedFile {
     QString path;
@@ -35,21 +40,37 @@ void removeInOrder(FileManager& fileManager, const std::vector<QString>& paths, 
 
 std::expected<std::vector<QString>, LumenError> DiskStorageBackend::allFilePaths() const
 {
-    auto listed = config().fileManager->listRecursively(m_directoryPath);
-    if (!listed)
-        return std::unexpected(LumenError(LumenError::CacheErrorReason::FileEnumeratorCreationFailed{directoryURL()}));
-    return std::move(*listed);
+    if (!m_directoryRefusal) {
+        if (auto listed = currentConfig()->fileManager->listRecursively(m_directoryPath))
+            return std::move(*listed);
+    }
+    return std::unexpected(LumenError(LumenError::CacheErrorReason::FileEnumeratorCreationFailed{directoryURL()}));
+}
+
+void DiskStorageBackend::removeStaleTemporaries(FileManager& fileManager) const
+{
+    const auto names = fileManager.directoryNames(m_directoryPath);
+    if (!names)
+        return;
+    const Date now = m_clock.now();
+    for (const QString& name : *names) {
+        const std::optional<Date> created = temporaryFileCreation(name);
+        if (created && now - *created > staleTemporaryAge)
+            (void)fileManager.removeFile(m_directoryPath + QLatin1Char('/') + name);
+    }
 }
 
 DiskSweepResult DiskStorageBackend::removeExpiredValues(Date referenceDate)
 {
     DiskSweepResult result;
+    const auto fileManager = currentConfig()->fileManager;
+    if (!m_directoryRefusal)
+        removeStaleTemporaries(*fileManager);
     const auto paths = allFilePaths();
     if (!paths) {
         result.error = UnderlyingError::wrapping(paths.error());
         return result;
     }
-    const auto fileManager = config().fileManager;
     std::vector<QString> expired;
     for (const QString& path : *paths) {
         const auto meta = fileManager->metadata(path, false);
@@ -75,7 +96,7 @@ DiskSweepResult DiskStorageBackend::removeExpiredValues()
 DiskSweepResult DiskStorageBackend::removeSizeExceededValues()
 {
     DiskSweepResult result;
-    if (config().sizeLimit == 0)
+    if (currentConfig()->sizeLimit == 0)
         return result;
     const auto total = totalSize();
     if (!total) {
@@ -83,7 +104,7 @@ DiskSweepResult DiskStorageBackend::removeSizeExceededValues()
         return result;
     }
     // The limit is read afresh at each step, so a change made meanwhile counts at once.
-    const std::uint64_t limit = config().sizeLimit;
+    const std::uint64_t limit = currentConfig()->sizeLimit;
     if (limit == 0 || *total < limit)
         return result;
 
@@ -92,7 +113,7 @@ DiskSweepResult DiskStorageBackend::removeSizeExceededValues()
         result.error = UnderlyingError::wrapping(paths.error());
         return result;
     }
-    const auto fileManager = config().fileManager;
+    const auto fileManager = currentConfig()->fileManager;
     std::vector<SizedFile> files;
     for (const QString& path : *paths) {
         const auto meta = fileManager->metadata(path, true);
@@ -103,7 +124,7 @@ DiskSweepResult DiskStorageBackend::removeSizeExceededValues()
     std::stable_sort(files.begin(), files.end(),
                      [](const SizedFile& lhs, const SizedFile& rhs) { return lhs.lastAccess > rhs.lastAccess; });
 
-    const std::uint64_t target = config().sizeLimit / 2;
+    const std::uint64_t target = currentConfig()->sizeLimit / 2;
     std::uint64_t size = *total;
     std::vector<QString> victims;
     while (size > target && !files.empty()) {
@@ -123,7 +144,7 @@ std::expected<std::uint64_t, LumenError> DiskStorageBackend::totalSize() const
     auto paths = allFilePaths();
     if (!paths)
         return std::unexpected(std::move(paths).error());
-    const auto fileManager = config().fileManager;
+    const auto fileManager = currentConfig()->fileManager;
     std::uint64_t total = 0;
     for (const QString& path : *paths) {
         const auto meta = fileManager->metadata(path, false);

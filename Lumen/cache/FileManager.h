@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <expected>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,6 +22,13 @@ struct FileIdentity {
     std::uint64_t inode = 0;
 
     bool operator==(const FileIdentity&) const = default;
+};
+
+struct FileIdentityHash {
+    std::size_t operator()(const FileIdentity& identity) const noexcept
+    {
+        return std::hash<std::uint64_t>()(identity.inode * 31 + identity.device);
+    }
 };
 
 // The two bookkeeping stamps of a cache file.
@@ -39,6 +47,14 @@ struct FileMetadata {
     // When the file expires; absent when the file system reports no modification time.
     std::optional<Date> expiry;
     FileIdentity identity;
+};
+
+// What one opening of a file told.
+struct FileRead {
+    FileMetadata metadata;
+    // The whole content; read only from a regular file, and refused (EFBIG) above the size
+    // the reader asked for. Empty for other kinds of item.
+    std::expected<QByteArray, UnderlyingError> content;
 };
 
 // The file operations of the disk storage, behind an interface so that tests can make any
@@ -67,8 +83,11 @@ public:
     // Facts about the item itself (a symbolic link is not followed). The last-access stamp
     // is read only when `withLastAccess` is set.
     virtual std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const = 0;
-    // The whole content, read without moving the file's access time.
-    virtual std::expected<QByteArray, UnderlyingError> readFile(const QString& path) const = 0;
+    // Opens the item once, neither following a symbolic link nor moving its access time,
+    // and reads its facts (as `metadata` does, without the last access), then a regular
+    // file's content of at most `maxBytes`. The error is about the facts; the content
+    // carries its own.
+    virtual std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes) const = 0;
 
     // Creates `path`, which must not exist yet, and writes `data` into it.
     virtual std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) = 0;
@@ -78,6 +97,9 @@ public:
                                                            std::optional<FileIdentity> onlyIf = std::nullopt) = 0;
     // Moves `from` over `to`, replacing it in one step.
     virtual std::expected<void, UnderlyingError> replace(const QString& from, const QString& to) = 0;
+    // Moves `from` to `to` unless something is there already (EEXIST), in one step: of movers
+    // racing for the same `to`, exactly one succeeds.
+    virtual std::expected<void, UnderlyingError> moveWithoutReplacing(const QString& from, const QString& to) = 0;
     // Removes one file (or link, or empty directory); never descends.
     virtual std::expected<void, UnderlyingError> removeFile(const QString& path) = 0;
     // Removes the item and, for a directory, everything inside it.

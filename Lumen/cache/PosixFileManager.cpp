@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -65,12 +66,24 @@ private:
 
 // Opens for reading without moving the access time; that needs ownership, so a file of
 // another user is opened plainly.
-int openQuietly(const QByteArray& path)
+int openQuietly(const QByteArray& path, int flags = 0)
 {
-    int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOATIME);
+    int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOATIME | flags);
     if (fd < 0 && errno == EPERM)
-        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | flags);
     return fd;
+}
+
+FileMetadata metadataFrom(const struct stat& info)
+{
+    FileMetadata meta;
+    meta.kind = S_ISREG(info.st_mode)   ? FileMetadata::Kind::regular
+                : S_ISDIR(info.st_mode) ? FileMetadata::Kind::directory
+                                        : FileMetadata::Kind::other;
+    meta.size = static_cast<std::int64_t>(info.st_size);
+    meta.expiry = dateFrom(info.st_mtim);
+    meta.identity = FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    return meta;
 }
 
 std::optional<Date> lastAccessFromAttribute(const QByteArray& path)
@@ -84,6 +97,26 @@ std::optional<Date> lastAccessFromAttribute(const QByteArray& path)
     if (error != std::errc() || end != text + length || !std::isfinite(seconds))
         return std::nullopt;
     return Date(TimeInterval(seconds));
+}
+
+// Reads exactly `size` bytes, fewer only when the file ends sooner.
+std::expected<QByteArray, UnderlyingError> readAll(int fd, qsizetype size, const QString& path)
+{
+    QByteArray content(size, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < size) {
+        const ssize_t count = ::read(fd, content.data() + filled, static_cast<size_t>(size - filled));
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError(path);
+        }
+        if (count == 0)
+            break;
+        filled += count;
+    }
+    content.truncate(filled);
+    return content;
 }
 
 bool isHiddenName(const char* name)
@@ -174,13 +207,7 @@ std::expected<FileMetadata, UnderlyingError> PosixFileManager::metadata(const QS
     struct stat info {};
     if (::lstat(encoded.constData(), &info) != 0)
         return lastError(path);
-    FileMetadata meta;
-    meta.kind = S_ISREG(info.st_mode)   ? FileMetadata::Kind::regular
-                : S_ISDIR(info.st_mode) ? FileMetadata::Kind::directory
-                                        : FileMetadata::Kind::other;
-    meta.size = static_cast<std::int64_t>(info.st_size);
-    meta.expiry = dateFrom(info.st_mtim);
-    meta.identity = FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    FileMetadata meta = metadataFrom(info);
     if (withLastAccess) {
         if (m_lastAccessStore == LastAccessStore::extendedAttribute)
             meta.lastAccess = lastAccessFromAttribute(encoded);
@@ -190,29 +217,35 @@ std::expected<FileMetadata, UnderlyingError> PosixFileManager::metadata(const QS
     return meta;
 }
 
-std::expected<QByteArray, UnderlyingError> PosixFileManager::readFile(const QString& path) const
+std::expected<FileRead, UnderlyingError> PosixFileManager::readFile(const QString& path, std::int64_t maxBytes) const
 {
-    FileDescriptor file(openQuietly(QFile::encodeName(path)));
-    if (file.get() < 0)
-        return lastError(path);
+    // Not blocking keeps a FIFO put in the cache's place from hanging the open.
+    FileDescriptor file(openQuietly(QFile::encodeName(path), O_NOFOLLOW | O_NONBLOCK));
+    if (file.get() < 0) {
+        const int openError = errno;
+        if (openError == ENOENT || openError == ENOTDIR)
+            return lastError(path);
+        // What cannot be opened may still be looked at: a symbolic link, or a file this
+        // user may not read.
+        auto meta = metadata(path, false);
+        if (!meta)
+            return std::unexpected(std::move(meta).error());
+        return FileRead{std::move(*meta), std::unexpected(systemError(openError, path))};
+    }
     struct stat info {};
     if (::fstat(file.get(), &info) != 0)
         return lastError(path);
-    QByteArray content;
-    content.reserve(static_cast<qsizetype>(info.st_size));
-    char chunk[64 * 1024];
-    while (true) {
-        const ssize_t count = ::read(file.get(), chunk, sizeof chunk);
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return lastError(path);
-        }
-        if (count == 0)
-            break;
-        content.append(chunk, count);
+    FileMetadata meta = metadataFrom(info);
+    if (meta.kind != FileMetadata::Kind::regular)
+        return FileRead{std::move(meta), QByteArray()};
+    if (info.st_size > maxBytes) {
+        return FileRead{std::move(meta),
+                        std::unexpected(UnderlyingError(
+                            QString::fromLatin1(errorDomain), EFBIG,
+                            QStringLiteral("The file holds %1 bytes, more than the %2 that may be read: %3")
+                                .arg(QString::number(info.st_size), QString::number(maxBytes), path)))};
     }
-    return content;
+    return FileRead{std::move(meta), readAll(file.get(), static_cast<qsizetype>(info.st_size), path)};
 }
 
 std::expected<void, UnderlyingError> PosixFileManager::writeNewFile(const QString& path, const QByteArray& data)
@@ -271,6 +304,24 @@ std::expected<void, UnderlyingError> PosixFileManager::replace(const QString& fr
 {
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
         return lastError(to);
+    return {};
+}
+
+std::expected<void, UnderlyingError> PosixFileManager::moveWithoutReplacing(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (m_noReplaceMove == NoReplaceMove::renameNoReplace) {
+        if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+            return {};
+        // A file system without the flag answers EINVAL; anything else is the answer.
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+            return lastError(to);
+    }
+    if (::link(source.constData(), target.constData()) != 0)
+        return lastError(to);
+    // The entry is published; a temporary name left behind is cleared as stale later.
+    (void)::unlink(source.constData());
     return {};
 }
 

@@ -14,25 +14,31 @@ public:
     static constexpr char lastAccessAttribute[] = "user.lumen.access";
 
     enum class LastAccessStore { extendedAttribute, accessTimeOnly };
+    // How a move refuses to replace: a rename told not to, or, where the file system refuses
+    // that, a hard link at the target (which fails when the name exists) and then an unlink.
+    enum class NoReplaceMove { renameNoReplace, linkThenUnlink };
 
-    explicit PosixFileManager(LastAccessStore lastAccessStore = LastAccessStore::extendedAttribute)
-        : m_lastAccessStore(lastAccessStore) {}
+    explicit PosixFileManager(LastAccessStore lastAccessStore = LastAccessStore::extendedAttribute,
+                              NoReplaceMove noReplaceMove = NoReplaceMove::renameNoReplace)
+        : m_lastAccessStore(lastAccessStore), m_noReplaceMove(noReplaceMove) {}
 
     bool exists(const QString& path) const override;
     std::expected<void, UnderlyingError> createDirectory(const QString& path) override;
     std::expected<QStringList, UnderlyingError> directoryNames(const QString& directory) const override;
     std::expected<std::vector<QString>, UnderlyingError> listRecursively(const QString& directory) const override;
     std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const override;
-    std::expected<QByteArray, UnderlyingError> readFile(const QString& path) const override;
+    std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes) const override;
     std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) override;
     std::expected<void, UnderlyingError> setStamps(const QString& path, const FileStamps& stamps,
                                                    std::optional<FileIdentity> onlyIf) override;
     std::expected<void, UnderlyingError> replace(const QString& from, const QString& to) override;
+    std::expected<void, UnderlyingError> moveWithoutReplacing(const QString& from, const QString& to) override;
     std::expected<void, UnderlyingError> removeFile(const QString& path) override;
     std::expected<void, UnderlyingError> removeTree(const QString& path) override;
 
 private:
     LastAccessStore m_lastAccessStore;
+    NoReplaceMove m_noReplaceMove;
 };
 
 } // namespace Lumen

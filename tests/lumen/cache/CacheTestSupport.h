@@ -55,20 +55,24 @@ public:
     }
     // A failing write leaves this many bytes of the file behind, as a full disk would.
     void setPartialWriteBytes(qsizetype count) { m_partialWriteBytes = count; }
-    // Runs before every recursive listing; set before the storage is used.
-    void setBeforeListing(std::function<void()> hook) { m_beforeListing = std::move(hook); }
+    // Runs before every call of `operation`; set before the storage is used.
+    void setBefore(FileOperation operation, std::function<void()> hook) { m_hooks[static_cast<int>(operation)] = std::move(hook); }
 
     bool exists(const QString& path) const override { return m_real.exists(path); }
     Result<void> createDirectory(const QString& p) override { return run(FileOperation::createDirectory, p, [&] { return m_real.createDirectory(p); }); }
     Result<QStringList> directoryNames(const QString& p) const override { return run(FileOperation::directoryNames, p, [&] { return m_real.directoryNames(p); }); }
-    Result<std::vector<QString>> listRecursively(const QString& p) const override
-    {
-        if (m_beforeListing)
-            m_beforeListing();
-        return run(FileOperation::list, p, [&] { return m_real.listRecursively(p); });
-    }
+    Result<std::vector<QString>> listRecursively(const QString& p) const override { return run(FileOperation::list, p, [&] { return m_real.listRecursively(p); }); }
     Result<FileMetadata> metadata(const QString& p, bool withLastAccess) const override { return run(FileOperation::metadata, p, [&] { return m_real.metadata(p, withLastAccess); }); }
-    Result<QByteArray> readFile(const QString& p) const override { return run(FileOperation::read, p, [&] { return m_real.readFile(p); }); }
+    // A `metadata` fault fails the facts, a `read` fault the content.
+    Result<FileRead> readFile(const QString& p, std::int64_t maxBytes) const override
+    {
+        if (auto allowed = check(FileOperation::metadata, p); !allowed)
+            return std::unexpected(allowed.error());
+        auto found = m_real.readFile(p, maxBytes);
+        if (auto allowed = check(FileOperation::read, p); found && !allowed)
+            found->content = std::unexpected(allowed.error());
+        return found;
+    }
     Result<void> writeNewFile(const QString& p, const QByteArray& data) override
     {
         if (auto allowed = check(FileOperation::write, p); !allowed) {
@@ -79,6 +83,7 @@ public:
     }
     Result<void> setStamps(const QString& p, const FileStamps& s, std::optional<FileIdentity> onlyIf) override { return run(FileOperation::setStamps, p, [&] { return m_real.setStamps(p, s, onlyIf); }); }
     Result<void> replace(const QString& from, const QString& to) override { return run(FileOperation::replace, to, [&] { return m_real.replace(from, to); }); }
+    Result<void> moveWithoutReplacing(const QString& from, const QString& to) override { return run(FileOperation::replace, to, [&] { return m_real.moveWithoutReplacing(from, to); }); }
     Result<void> removeFile(const QString& p) override { return run(FileOperation::remove, p, [&] { return m_real.removeFile(p); }); }
     Result<void> removeTree(const QString& p) override { return run(FileOperation::removeTree, p, [&] { return m_real.removeTree(p); }); }
 
@@ -97,6 +102,8 @@ private:
     }
     Result<void> check(FileOperation operation, const QString& path) const
     {
+        if (const auto& hook = m_hooks[static_cast<int>(operation)])
+            hook();
         std::lock_guard lock(m_mutex);
         auto& fault = m_faults[static_cast<int>(operation)];
         if (!fault || fault->afterCalls-- > 0)
@@ -108,7 +115,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::optional<Fault> m_faults[10];
     qsizetype m_partialWriteBytes = 0;
-    std::function<void()> m_beforeListing;
+    std::function<void()> m_hooks[10];
 };
 
 // Names of the regular files directly inside `directory`, hidden ones included.

@@ -3,6 +3,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <latch>
 #include <thread>
 
 namespace {
@@ -84,6 +85,46 @@ TEST(DiskStorageConcurrencyTest, ConcurrentStoresAndReadsSeeWholeValues)
     EXPECT_EQ(storeErrors.load(), 0);
     EXPECT_TRUE(storage->totalSize());
 }
+
+class ExclusiveStoreTest : public ::testing::TestWithParam<PosixFileManager::NoReplaceMove> {};
+
+// Of writers racing to store one key without overwriting, exactly one wins; its value is
+// the one kept, and the losers leave nothing behind.
+TEST_P(ExclusiveStoreTest, ExactlyOneRacingWriterWins)
+{
+    QTemporaryDir root;
+    const auto fileManager = std::make_shared<PosixFileManager>(PosixFileManager::LastAccessStore::extendedAttribute, GetParam());
+    auto storage = DiskStorageBackend::make(DiskStorageConfig(QStringLiteral("race"), 0, fileManager, root.path()), true);
+    constexpr int writers = 16;
+    constexpr int rounds = 10;
+    for (int round = 0; round < rounds; ++round) {
+        SCOPED_TRACE(round);
+        std::latch start(writers);
+        std::atomic<int> wins = 0, winner = -1;
+        std::vector<std::thread> threads;
+        for (int writer = 0; writer < writers; ++writer) {
+            threads.emplace_back([&, writer] {
+                start.arrive_and_wait();
+                if (storage->store(QByteArray::number(writer), keyNumber(round), std::nullopt,
+                                   DataWritingOption::withoutOverwriting)) {
+                    ++wins;
+                    winner = writer;
+                }
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+        EXPECT_EQ(wins.load(), 1);
+        const auto kept = storage->value(keyNumber(round), std::nullopt, ExpirationExtending::none());
+        EXPECT_EQ(kept->value_or("miss"), QByteArray::number(winner.load()));
+    }
+    drainQueues(*storage);
+    EXPECT_EQ(fileNamesIn(storage->directoryPath()).size(), static_cast<std::size_t>(rounds));
+}
+
+INSTANTIATE_TEST_SUITE_P(EitherWay, ExclusiveStoreTest,
+                         ::testing::Values(PosixFileManager::NoReplaceMove::renameNoReplace,
+                                           PosixFileManager::NoReplaceMove::linkThenUnlink));
 
 // Runs only as the child of the test below: stores without end until it is killed.
 TEST(DiskStorageCrashTest, DISABLED_WriterChild)

@@ -141,6 +141,43 @@ TEST_F(DiskStorageMaintenanceTest, ListingFailures)
     EXPECT_EQ(result.error->lumenError()->errorCode(), 3001);
 }
 
+// A writer that died mid-store leaves its temporary; the expiry pass clears it once it is
+// an hour old, and never reports it.
+TEST_F(DiskStorageMaintenanceTest, LeftoverTemporariesGoOnceStale)
+{
+    auto storage = make();
+    fileManager->fail(FileOperation::replace);
+    fileManager->fail(FileOperation::remove);
+    ASSERT_FALSE(storage->store("v", QStringLiteral("key")));
+    fileManager->heal(FileOperation::replace);
+    fileManager->heal(FileOperation::remove);
+    const NameSet leftovers = fileNamesIn(storage->directoryPath());
+    ASSERT_EQ(leftovers.size(), 1U);
+    EXPECT_TRUE(leftovers.begin()->startsWith(QLatin1Char('.')));
+
+    date.advance(3000);
+    EXPECT_TRUE(storage->removeExpiredValues().removed.empty());
+    EXPECT_EQ(fileNamesIn(storage->directoryPath()), leftovers);
+    date.advance(3000);
+    EXPECT_TRUE(storage->removeExpiredValues().removed.empty());
+    EXPECT_TRUE(fileNamesIn(storage->directoryPath()).empty());
+}
+
+// Another cache on the same folder, sweeping while a store is under way, neither removes
+// nor reports the store's temporary.
+TEST_F(DiskStorageMaintenanceTest, SweepsPassLiveTemporariesBy)
+{
+    auto storage = make();
+    auto other = DiskStorageBackend::make(storage->config(), true, date.clock());
+    drainQueues(*other);
+    DiskSweepResult midway;
+    fileManager->setBefore(FileOperation::replace, [&] { midway = other->removeExpiredValues(distantFuture); });
+    ASSERT_TRUE(storage->store("v", QStringLiteral("key")));
+    EXPECT_TRUE(midway.removed.empty());
+    EXPECT_FALSE(midway.error);
+    EXPECT_EQ(fileNamesIn(storage->directoryPath()), NameSet{QStringLiteral("key")});
+}
+
 // A file written between the total and the listing can be larger than the total; the
 // running size stops at zero instead of wrapping round and removing everything.
 TEST_F(DiskStorageMaintenanceTest, RunningTotalNeverWrapsRound)
@@ -148,7 +185,7 @@ TEST_F(DiskStorageMaintenanceTest, RunningTotalNeverWrapsRound)
     auto storage = make(1000);
     place(*storage, QStringLiteral("a"), 600, 2);
     place(*storage, QStringLiteral("b"), 600, 3);
-    fileManager->setBeforeListing([&, listings = 0]() mutable {
+    fileManager->setBefore(FileOperation::list, [&, listings = 0]() mutable {
         if (++listings == 2)
             place(*storage, QStringLiteral("late"), 5000, 1);
     });

@@ -2,8 +2,11 @@
 
 #include "Lumen/cache/DiskFileName.h"
 #include "Lumen/foundation/Digest.h"
+#include "Lumen/foundation/imaging/BitmapLimits.h"
 
+#include <future>
 #include <latch>
+#include <thread>
 
 namespace {
 
@@ -63,6 +66,7 @@ TEST_F(DiskStorageTest, FileNames)
     EXPECT_EQ(diskCacheFileName(iconKey, std::nullopt, settings), iconHash + QStringLiteral(".jpg"));
     EXPECT_EQ(diskCacheFileName(iconKey, QStringLiteral("gif"), settings), iconHash + QStringLiteral(".gif"));
     EXPECT_EQ(diskCacheFileName(iconKey, QStringLiteral("../x"), settings), std::nullopt);
+    EXPECT_EQ(diskCacheFileName(iconKey, QString(QChar(0xDBFF)), settings), std::nullopt);
 
     settings.usesHashedFileName = false;
     settings.pathExtension.reset();
@@ -70,13 +74,16 @@ TEST_F(DiskStorageTest, FileNames)
     EXPECT_EQ(diskCacheFileName(QStringLiteral("plain"), QStringLiteral("png"), settings), QStringLiteral("plain.png"));
 }
 
-TEST_F(DiskStorageTest, UnhashedNamesNeverLeaveTheDirectory)
+// Each of these would leave the directory, hide from the sweeps or share a file with
+// another key.
+TEST_F(DiskStorageTest, UnusableUnhashedKeysAreRefused)
 {
     DiskStorageConfig settings = config();
     settings.usesHashedFileName = false;
     auto storage = make(settings);
     for (const QString& key : {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("../escape"),
-                               QStringLiteral("a/b"), QStringLiteral("nul\0byte")}) {
+                               QStringLiteral("a/b"), QStringLiteral("nul\0byte"), QStringLiteral(".hidden"),
+                               QString(QChar(0xD800)), QStringLiteral("low ") + QChar(0xDC00)}) {
         SCOPED_TRACE(key.toStdString());
         EXPECT_EQ(storage->cacheFileName(key), std::nullopt);
         const auto stored = storage->store("x", key);
@@ -88,14 +95,67 @@ TEST_F(DiskStorageTest, UnhashedNamesNeverLeaveTheDirectory)
     EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
 }
 
+// A name or path block that reaches outside the root is refused, and clearing or sweeping
+// such a cache touches nothing: not the root, not the files beside it, not another cache.
+TEST_F(DiskStorageTest, CacheFoldersStayBelowTheRoot)
+{
+    QFile sibling(root.filePath(QStringLiteral("sibling")));
+    ASSERT_TRUE(sibling.open(QIODevice::WriteOnly));
+    sibling.close();
+    const QString inner = root.filePath(QStringLiteral("inner"));
+    const auto escaping = [](const QString& base, const QString&) { return base + QStringLiteral("/.."); };
+    const struct { QString name; DiskStorageConfig::CachePathBlock block; } cases[] = {
+        {QStringLiteral("x/../.."), {}}, {QStringLiteral("a/b"), {}}, {QStringLiteral("."), {}},
+        {QStringLiteral(".."), {}}, {QStringLiteral("nul\0aliasing"), {}}, {QStringLiteral("test"), escaping},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name.toStdString());
+        DiskStorageConfig settings(test.name, 0, fileManager, inner);
+        if (test.block)
+            settings.cachePathBlock = test.block;
+        const auto prepared = DiskStorageBackend::makePrepared(settings, date.clock());
+        ASSERT_FALSE(prepared);
+        EXPECT_TRUE(prepared.error().reasonAs<LumenError::CacheErrorReason::CannotCreateDirectory>());
+
+        auto storage = make(settings);
+        EXPECT_FALSE(storage->isStorageReady());
+        EXPECT_EQ(storage->store("v", iconKey).error().errorCode(), 3011);
+        EXPECT_FALSE(storage->removeAll());
+        EXPECT_FALSE(storage->remove(iconKey));
+        const DiskSweepResult swept = storage->removeExpiredValues(distantFuture);
+        EXPECT_TRUE(swept.error && swept.removed.empty());
+    }
+    EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("sibling")});
+}
+
 TEST_F(DiskStorageTest, DirectoryAndQueueLabels)
 {
     auto storage = make();
     EXPECT_EQ(storage->directoryPath(), root.path() + QStringLiteral("/com.vantrel.Lumen.ImageCache.test"));
     EXPECT_TRUE(QDir(storage->directoryPath()).exists());
-    EXPECT_EQ(storage->propertyQueue()->label(), QStringLiteral("com.vantrel.lumen.DiskStorage.Backend.propertyQueue"));
     EXPECT_EQ(storage->maybeCachedCheckingQueue()->label(), QStringLiteral("com.vantrel.Lumen.maybeCachedCheckingQueue"));
     EXPECT_EQ(storage->metaChangingQueue()->label(), QStringLiteral("com.vantrel.Lumen.ImageCache.test"));
+}
+
+// Configuration and gate take short locks of their own, so calls go on while the storage's
+// queues are busy, as they are when every pool thread is taken.
+TEST_F(DiskStorageTest, CallsNeverWaitForTheStorageQueues)
+{
+    auto storage = make();
+    std::promise<void> finished;
+    std::atomic<bool> finishedWhileHeld = false;
+    storage->maybeCachedCheckingQueue()->async([&finishedWhileHeld, done = finished.get_future()] {
+        finishedWhileHeld = done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    });
+    std::thread caller([&] {
+        storage->setConfig(storage->config());
+        EXPECT_TRUE(storage->store("v", iconKey));
+        EXPECT_EQ(read(*storage), "v");
+        finished.set_value();
+    });
+    caller.join();
+    drainQueues(*storage);
+    EXPECT_TRUE(finishedWhileHeld);
 }
 
 TEST_F(DiskStorageTest, StampsAreWrittenRoundedUpAndSurviveForeignReads)
@@ -283,6 +343,23 @@ TEST_F(DiskStorageTest, ReadFailures)
     EXPECT_TRUE(isMiss(valueFailing(FileOperation::metadata, FileManager::missingItemCode)));
     EXPECT_EQ(valueFailing(FileOperation::read, EIO).error().errorCode(), 3004);
     EXPECT_EQ(valueFailing(FileOperation::metadata, EACCES).error().errorCode(), 3003);
+}
+
+// An entry larger than any decode may allocate fails to load without being read.
+TEST_F(DiskStorageTest, OversizedEntriesAreRefusedUnread)
+{
+    auto storage = make();
+    ASSERT_TRUE(storage->store("v", iconKey));
+    const QString path = *storage->cacheFilePath(iconKey);
+    const FileMetadata stored = stampsOf(path);
+    ASSERT_TRUE(QFile::resize(path, BitmapLimits::maxBitmapBytes + 1)); // sparse: costs no disk
+    ASSERT_TRUE(PosixFileManager().setStamps(path, FileStamps{*stored.lastAccess, *stored.expiry}, std::nullopt));
+
+    const auto found = storage->value(iconKey, std::nullopt, ExpirationExtending::cacheTime());
+    ASSERT_FALSE(found);
+    const auto* reason = found.error().reasonAs<LumenError::CacheErrorReason::CannotLoadDataFromDisk>();
+    ASSERT_NE(reason, nullptr);
+    EXPECT_EQ(reason->error.code(), EFBIG);
 }
 
 TEST_F(DiskStorageTest, RemovalsAndTheirErrors)
