@@ -13,6 +13,8 @@
 
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace Lumen {
 namespace {
 
@@ -123,6 +125,8 @@ TEST_F(LivePhotoAssemblyTest, DecodesTheStillForTheTargetSizeWithoutEnlarging)
 TEST_F(LivePhotoAssemblyTest, RefusesFilesThatDoNotMakeALivePhoto)
 {
     ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("folder.heic")));
+    const QString pipe = folder.filePath(QStringLiteral("pipe.mov"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const QUrl pngNamedJpeg = writtenFile(QStringLiteral("png.jpg"), encodedBands("PNG"));
     const QUrl still = fixture("still.heic");
     const QUrl movie = fixture("movie.mov");
@@ -148,6 +152,7 @@ TEST_F(LivePhotoAssemblyTest, RefusesFilesThatDoNotMakeALivePhoto)
         {"missing movie", {still, fixture("missing.mov")}, Code::unreadableFile, QStringLiteral("missing.mov")},
         {"folder as still", {QUrl::fromLocalFile(folder.filePath(QStringLiteral("folder.heic"))), movie},
          Code::unreadableFile, QStringLiteral("folder.heic")},
+        {"pipe as movie", {still, QUrl::fromLocalFile(pipe)}, Code::unreadableFile, QStringLiteral("pipe.mov")},
         {"remote movie", {still, QUrl(QStringLiteral("https://example.com/movie.mov"))}, Code::unreadableFile,
          QStringLiteral("movie.mov")},
         {"still alone", {still}, Code::mismatchedFiles, QString()},
