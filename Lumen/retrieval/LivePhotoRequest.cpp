@@ -39,10 +39,12 @@ LivePhotoResult LivePhotoAssembly::assemble(const std::vector<QUrl>& fileURLs, Q
     std::optional<StillFile> still;
     std::optional<QString> moviePath;
     for (const QUrl& url : fileURLs) {
-        if (!url.isLocalFile())
-            return std::unexpected(LivePhotoError{LivePhotoError::Code::unreadableFile, url.toString(),
-                                                  QStringLiteral("The live photo file ") + url.toString()
+        if (!url.isLocalFile()) {
+            const QString shown = url.toString(QUrl::RemoveUserInfo);
+            return std::unexpected(LivePhotoError{LivePhotoError::Code::unreadableFile, shown,
+                                                  QStringLiteral("The live photo file ") + shown
                                                       + QStringLiteral(" is not a local file")});
+        }
         const QString path = url.toLocalFile();
         const QString suffix = QFileInfo(path).suffix().toLower();
         if (auto encoding = stillEncodingForSuffix(suffix); encoding && !still)
