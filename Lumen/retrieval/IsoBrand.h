@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <optional>
+
+namespace Lumen {
+
+// The major brand of an ISO base media file (HEIF, QuickTime, MP4): the four bytes after an
+// "ftyp" box header at the very start of `head`. None when `head` does not begin with one.
+std::optional<QByteArray> isoMajorBrand(const QByteArray& head);
+
+} // namespace Lumen

@@ -1,0 +1,126 @@
+#include "Lumen/retrieval/LivePhotoMovie.h"
+
+#include "Lumen/foundation/imaging/BitmapLimits.h"
+#include "Lumen/retrieval/IsoBrand.h"
+#include "Lumen/retrieval/LivePhotoFileReading.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+}
+
+namespace Lumen {
+
+namespace {
+
+// QuickTime and the MP4 family; the demuxer forced below reads exactly these.
+constexpr std::array movieBrands{"qt  ", "isom", "iso2", "mp41", "mp42"};
+
+struct FormatContextClose {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+using FormatContext = std::unique_ptr<AVFormatContext, FormatContextClose>;
+
+LivePhotoError unreadableMovie(const QString& path, const QString& why)
+{
+    return {LivePhotoError::Code::unreadableMovie, path,
+            QStringLiteral("The movie ") + path + QStringLiteral(" cannot be read: ") + why};
+}
+
+QString ffmpegErrorText(int error)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return QString::fromUtf8(text);
+}
+
+std::expected<FormatContext, LivePhotoError> openMovie(const QString& path)
+{
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    // Data references to other files stay unresolved (the default, stated so it stays so).
+    av_dict_set(&options, "enable_drefs", "0", 0);
+    AVFormatContext* opened = nullptr;
+    // The "file:" prefix keeps a path with a colon from naming another protocol.
+    const QByteArray input = QByteArrayLiteral("file:") + QFile::encodeName(path);
+    const int result = avformat_open_input(&opened, input.constData(), av_find_input_format("mov"), &options);
+    av_dict_free(&options);
+    if (result < 0)
+        return std::unexpected(unreadableMovie(path, ffmpegErrorText(result)));
+    FormatContext context(opened);
+    if (const int found = avformat_find_stream_info(context.get(), nullptr); found < 0)
+        return std::unexpected(unreadableMovie(path, ffmpegErrorText(found)));
+    return context;
+}
+
+// Clockwise quarter turns that show the stored frames upright, from the track's display matrix.
+int displayRotation(const AVStream& stream)
+{
+    size_t matrixSize = 0;
+    const uint8_t* matrix = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &matrixSize);
+    if (!matrix || matrixSize < 9 * sizeof(int32_t))
+        return 0;
+    // The matrix states its turn counter-clockwise; showing undoes it.
+    const double counterClockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+    if (!std::isfinite(counterClockwise))
+        return 0;
+    const long quarterTurns = std::lround(-counterClockwise / 90.0);
+    return static_cast<int>(((quarterTurns % 4) + 4) % 4) * 90;
+}
+
+double durationSeconds(const AVFormatContext& context, const AVStream& stream)
+{
+    if (context.duration != AV_NOPTS_VALUE && context.duration > 0)
+        return static_cast<double>(context.duration) / AV_TIME_BASE;
+    if (stream.duration != AV_NOPTS_VALUE && stream.duration > 0)
+        return static_cast<double>(stream.duration) * av_q2d(stream.time_base);
+    return 0;
+}
+
+} // namespace
+
+bool isLivePhotoMovieSuffix(const QString& suffix)
+{
+    return suffix == QLatin1String("mov") || suffix == QLatin1String("mp4");
+}
+
+std::expected<LivePhotoMovieFacts, LivePhotoError> probeLivePhotoMovie(const QString& path)
+{
+    constexpr qint64 brandBytes = 12;
+    auto head = readFileStart(path, brandBytes);
+    if (!head)
+        return std::unexpected(std::move(head.error()));
+    const auto brand = isoMajorBrand(head->bytes);
+    if (!brand || std::ranges::none_of(movieBrands, [&](const char* known) { return *brand == known; }))
+        return std::unexpected(LivePhotoError{LivePhotoError::Code::wrongMovieFormat, path,
+                                              QStringLiteral("The movie ") + path
+                                                  + QStringLiteral(" is not a QuickTime or MP4 movie")});
+
+    auto context = openMovie(path);
+    if (!context)
+        return std::unexpected(std::move(context.error()));
+    const int index = av_find_best_stream(context->get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index < 0)
+        return std::unexpected(unreadableMovie(path, QStringLiteral("it has no video track")));
+    const AVStream& stream = *(*context)->streams[index];
+
+    const int rotation = displayRotation(stream);
+    QSize size(stream.codecpar->width, stream.codecpar->height);
+    if (rotation % 180 != 0)
+        size.transpose();
+    LivePhotoMovieFacts facts{durationSeconds(**context, stream), size, rotation};
+    if (!BitmapLimits::allows(facts.size))
+        return std::unexpected(unreadableMovie(path, QStringLiteral("its video size is empty or beyond the limits")));
+    if (!(facts.duration > 0) || !std::isfinite(facts.duration))
+        return std::unexpected(unreadableMovie(path, QStringLiteral("it has no duration")));
+    return facts;
+}
+
+} // namespace Lumen
