@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -69,7 +70,8 @@ public:
     }
 
     // Stores `value` with `expiration`, or the configured one when none is given. A value
-    // whose expiration is already over is not stored and leaves an older entry in place.
+    // whose expiration is already over, or that costs more than the whole cost limit, is not
+    // stored: nothing is evicted for it, and an older entry under the key stays in place.
     void store(T value, const QString& key, std::optional<StorageExpiration> expiration = std::nullopt)
     {
         std::lock_guard lock(m_mutex);
@@ -78,6 +80,8 @@ public:
         if (lifetime.isExpired(now))
             return;
         const std::int64_t cost = std::max<std::int64_t>(0, cacheCost(value));
+        if (m_config.totalCostLimit > 0 && cost > m_config.totalCostLimit)
+            return;
         auto entry = std::make_unique<Entry>(std::move(value), lifetime, lifetime.estimatedExpiration(now));
         Entry* const stored = entry.get();
 
@@ -162,10 +166,11 @@ public:
         return result;
     }
 
+    // The sum of the stored entries' costs, saturated at the largest 64-bit value.
     std::int64_t totalCost() const
     {
         std::lock_guard lock(m_mutex);
-        return m_totalCost;
+        return static_cast<std::int64_t>(std::min<CostSum>(m_totalCost, std::numeric_limits<std::int64_t>::max()));
     }
 
 private:
@@ -291,7 +296,9 @@ private:
     const std::chrono::duration<double> m_sweepInterval;
     std::unordered_map<QString, LedgerItem> m_ledger;
     std::list<QString> m_order;
-    std::int64_t m_totalCost = 0;
+    // Exact even past the 64-bit range, so removals bring it back to the true sum.
+    __extension__ typedef __int128 CostSum;
+    CostSum m_totalCost = 0;
     const StorageClock m_clock;
 };
 
