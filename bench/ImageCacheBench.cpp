@@ -63,6 +63,11 @@ struct Fixture {
             cache->store(image, std::nullopt, key, LumenParsedOptionsInfo(), false);
             lockedMap.emplace(key, image);
         }
+        // The memory figures are of hits only.
+        for (const QString& key : keys()) {
+            if (!cache->retrieveImageInMemoryCache(key, LumenParsedOptionsInfo()))
+                std::abort();
+        }
         std::mutex mutex;
         std::condition_variable written;
         bool done = false;

@@ -96,8 +96,7 @@ std::shared_ptr<ImageCache> ImageCache::make(std::shared_ptr<MemoryStorage> memo
                                              std::shared_ptr<DiskStorageBackend> diskStorage)
 {
     auto cache = std::make_shared<ImageCache>(Passkey{}, std::move(memoryStorage), std::move(diskStorage));
-    // The registration holds the cache until the main thread has run it.
-    DispatchQueue::main()->async([cache] { cache->observeApplicationActivity(); });
+    cache->observeApplicationActivity();
     return cache;
 }
 

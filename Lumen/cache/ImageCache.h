@@ -242,14 +242,14 @@ private:
                                                  const StorageClock& clock);
     static DiskStorageConfig namedDiskConfig(const QString& name, std::optional<QString> directory,
                                              DiskStorageConfig::CachePathBlock cachePathBlock);
-    // Cleans the disk whenever the application stops being active, from the time the main
-    // thread gets to it.
+    // Cleans the disk whenever the application stops being active, also when the cache is
+    // made before the application object.
     void observeApplicationActivity();
 
     const std::shared_ptr<MemoryStorage> m_memoryStorage;
     const std::shared_ptr<DiskStorageBackend> m_diskStorage;
     const std::shared_ptr<DispatchQueue> m_ioQueue;
-    // Set once on the main thread before any other owner can let the cache go.
+    // Set once by `make`, before anyone else holds the cache.
     QMetaObject::Connection m_activityConnection;
 };
 

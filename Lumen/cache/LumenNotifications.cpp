@@ -2,30 +2,50 @@
 
 #include "Lumen/foundation/DispatchQueue.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 
 namespace Lumen {
 
-LumenNotifications::LumenNotifications()
-{
-    if (auto* application = qGuiApp) {
-        connect(application, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-            if (state != Qt::ApplicationActive)
-                emit applicationWillResignActive();
-        });
-    }
-}
+namespace {
+// Read by `adoptApplication`, which Qt may call while `instance()` is still making the object.
+std::atomic<LumenNotifications*> madeNotifications{nullptr};
+} // namespace
 
 LumenNotifications& LumenNotifications::instance()
 {
     // Never destroyed: caches may post after static destruction has begun.
     static LumenNotifications* const notifications = [] {
         auto* made = new LumenNotifications;
-        if (auto* application = QCoreApplication::instance(); application && made->thread() != application->thread())
-            made->moveToThread(application->thread());
+        // Without an application the object belongs to no thread until the application's
+        // thread takes it in, whichever thread made it.
+        if (!QCoreApplication::instance())
+            made->moveToThread(nullptr);
+        madeNotifications.store(made);
+        qAddPreRoutine(&LumenNotifications::adoptApplication);
         return made;
     }();
     return *notifications;
+}
+
+void LumenNotifications::adoptApplication()
+{
+    LumenNotifications* const notifications = madeNotifications.load();
+    QCoreApplication* const application = QCoreApplication::instance();
+    if (!notifications || !application)
+        return;
+    if (notifications->thread() != application->thread())
+        notifications->moveToThread(application->thread());
+    auto* const guiApplication = qobject_cast<QGuiApplication*>(application);
+    if (!guiApplication)
+        return;
+    notifications->m_wasActive = QGuiApplication::applicationState() == Qt::ApplicationActive;
+    connect(guiApplication, &QGuiApplication::applicationStateChanged, notifications,
+            [notifications](Qt::ApplicationState state) {
+                const bool active = state == Qt::ApplicationActive;
+                if (notifications->m_wasActive.exchange(active) && !active)
+                    emit notifications->applicationWillResignActive();
+            });
 }
 
 void LumenNotifications::postDidCleanDiskCache(std::shared_ptr<ImageCache> sender, const QStringList& cleanedFileNames)

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <atomic>
 #include <memory>
 
 namespace Lumen {
@@ -11,7 +12,8 @@ namespace Lumen {
 class ImageCache;
 
 // The library's process-wide notifications, as signals of one object that lives on the GUI
-// thread. Signals are emitted on the GUI thread only.
+// thread. Signals are emitted on the GUI thread only. The object may be made before the
+// application: it joins the application's thread, and watches its state, once that exists.
 class LumenNotifications final : public QObject {
     Q_OBJECT
 
@@ -33,10 +35,16 @@ signals:
     void lumenDidCleanDiskCache(const std::shared_ptr<Lumen::ImageCache>& sender, const QVariantMap& userInfo);
     // The application stopped being the active one (its state left `Qt::ApplicationActive`,
     // which on platforms without their own notion of it means its last window lost focus).
+    // Once per change: going on from inactive to hidden is no second signal.
     void applicationWillResignActive();
 
 private:
-    LumenNotifications();
+    LumenNotifications() = default;
+
+    // Run by Qt as each application object is made, or at once for an existing one.
+    static void adoptApplication();
+
+    std::atomic<bool> m_wasActive{false};
 };
 
 } // namespace Lumen

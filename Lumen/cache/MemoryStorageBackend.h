@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -69,15 +70,18 @@ public:
     }
 
     // Stores `value` with `expiration`, or the configured one when none is given. A value
-    // whose expiration is already over is not stored and leaves an older entry in place.
+    // whose expiration is already over, or that costs more than the whole cost limit, is not
+    // stored: nothing is evicted for it, and an older entry under the key stays in place.
     void store(T value, const QString& key, std::optional<StorageExpiration> expiration = std::nullopt)
     {
         std::lock_guard lock(m_mutex);
         const StorageExpiration lifetime = expiration.value_or(m_config.expiration);
-        const Date now = m_clock.now();
+        const Date now = m_clock.now.coarse();
         if (lifetime.isExpired(now))
             return;
         const std::int64_t cost = std::max<std::int64_t>(0, cacheCost(value));
+        if (m_config.totalCostLimit > 0 && cost > m_config.totalCostLimit)
+            return;
         auto entry = std::make_unique<Entry>(std::move(value), lifetime, lifetime.estimatedExpiration(now));
         Entry* const stored = entry.get();
 
@@ -88,10 +92,11 @@ public:
         }
         std::unique_ptr<Entry> replaced;
         {
-            Stripe& stripe = stripeFor(key);
+            const std::size_t hash = hashOf(key);
+            Stripe& stripe = stripeFor(hash);
             std::unique_lock stripeLock(stripe.mutex);
-            auto& slot = stripe.entries[key];
-            replaced = std::exchange(slot, std::move(entry));
+            const auto slot = stripe.entries.try_emplace(key).first;
+            replaced = std::exchange(slot->second, std::move(entry));
         }
         m_order.push_back(key);
         m_ledger.insert_or_assign(key, LedgerItem{std::prev(m_order.end()), cost, stored});
@@ -103,10 +108,11 @@ public:
     // absent or expired.
     std::optional<T> value(const QString& key, const ExpirationExtending& extending) const
     {
-        const Date now = m_clock.now();
-        const Stripe& stripe = stripeFor(key);
+        const Date now = m_clock.now.coarse();
+        const std::size_t hash = hashOf(key);
+        const Stripe& stripe = stripeFor(hash);
         std::shared_lock stripeLock(stripe.mutex);
-        const auto found = stripe.entries.find(key);
+        const auto found = stripe.entries.find(HashedKey{key, hash});
         if (found == stripe.entries.end())
             return std::nullopt;
         Entry& entry = *found->second;
@@ -141,7 +147,7 @@ public:
     void removeExpired()
     {
         std::lock_guard lock(m_mutex);
-        const Date now = m_clock.now();
+        const Date now = m_clock.now.coarse();
         std::vector<QString> expired;
         for (const auto& [key, item] : m_ledger) {
             if (item.entry->isExpired(now))
@@ -162,10 +168,11 @@ public:
         return result;
     }
 
+    // The sum of the stored entries' costs, saturated at the largest 64-bit value.
     std::int64_t totalCost() const
     {
         std::lock_guard lock(m_mutex);
-        return m_totalCost;
+        return static_cast<std::int64_t>(std::min<CostSum>(m_totalCost, std::numeric_limits<std::int64_t>::max()));
     }
 
 private:
@@ -196,9 +203,12 @@ private:
                 base = extending.expiration();
                 break;
             }
-            if (base)
-                m_estimatedExpiration.store(base->estimatedExpiration(now).time_since_epoch().count(),
-                                            std::memory_order_relaxed);
+            if (!base)
+                return;
+            // Hits within one tick of the coarse clock agree; not writing spares the cache line.
+            const double extended = base->estimatedExpiration(now).time_since_epoch().count();
+            if (m_estimatedExpiration.load(std::memory_order_relaxed) != extended)
+                m_estimatedExpiration.store(extended, std::memory_order_relaxed);
         }
 
         const T value;
@@ -208,9 +218,26 @@ private:
         std::atomic<double> m_estimatedExpiration;
     };
 
+    // A key with its hash, so that a lookup hashes the key once for both stripe and bucket.
+    struct HashedKey {
+        const QString& text;
+        std::size_t hash;
+    };
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(const QString& key) const { return hashOf(key); }
+        std::size_t operator()(const HashedKey& key) const { return key.hash; }
+    };
+    struct KeyEqual {
+        using is_transparent = void;
+        bool operator()(const QString& left, const QString& right) const { return left == right; }
+        bool operator()(const HashedKey& left, const QString& right) const { return left.text == right; }
+        bool operator()(const QString& left, const HashedKey& right) const { return left == right.text; }
+    };
+
     struct alignas(64) Stripe {
         mutable std::shared_mutex mutex;
-        std::unordered_map<QString, std::unique_ptr<Entry>> entries;
+        std::unordered_map<QString, std::unique_ptr<Entry>, KeyHash, KeyEqual> entries;
     };
 
     // Writer-side bookkeeping of one entry, guarded by `m_mutex`.
@@ -220,15 +247,17 @@ private:
         Entry* entry = nullptr;
     };
 
-    static constexpr std::size_t stripeCount = 64;
+    static constexpr int stripeBits = 6;
+    static constexpr std::size_t stripeCount = std::size_t{1} << stripeBits;
     // Cap on the sweep period: longer ones would overflow the timer's nanosecond ticks.
     static constexpr std::chrono::hours longestSweepInterval{24 * 365};
 
-    Stripe& stripeFor(const QString& key) const
+    static std::size_t hashOf(const QString& key) { return qHash(key, 0x9e3779b9U); }
+
+    Stripe& stripeFor(std::size_t hash) const
     {
-        // High bits, so the choice of stripe does not correlate with the map's buckets.
-        const std::size_t hash = qHash(key, 0x9e3779b9U);
-        return m_stripes[(hash >> 7) % stripeCount];
+        // The top bits, so the choice of stripe does not correlate with the map's buckets.
+        return m_stripes[hash >> (std::numeric_limits<std::size_t>::digits - stripeBits)];
     }
 
     void eraseLocked(const QString& key)
@@ -239,11 +268,12 @@ private:
         m_totalCost -= found->second.cost;
         m_order.erase(found->second.order);
         m_ledger.erase(found);
-        Stripe& stripe = stripeFor(key);
+        const std::size_t hash = hashOf(key);
+        Stripe& stripe = stripeFor(hash);
         std::unique_ptr<Entry> dropped;
         {
             std::unique_lock stripeLock(stripe.mutex);
-            const auto entry = stripe.entries.find(key);
+            const auto entry = stripe.entries.find(HashedKey{key, hash});
             if (entry != stripe.entries.end()) {
                 dropped = std::move(entry->second);
                 stripe.entries.erase(entry);
@@ -291,7 +321,9 @@ private:
     const std::chrono::duration<double> m_sweepInterval;
     std::unordered_map<QString, LedgerItem> m_ledger;
     std::list<QString> m_order;
-    std::int64_t m_totalCost = 0;
+    // Exact even past the 64-bit range, so removals bring it back to the true sum.
+    __extension__ typedef __int128 CostSum;
+    CostSum m_totalCost = 0;
     const StorageClock m_clock;
 };
 

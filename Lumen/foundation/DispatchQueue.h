@@ -59,7 +59,8 @@ public:
     // Runs `block` with this queue's exclusivity and waits for its result. Serial and
     // concurrent queues run it on the calling thread (after the serial queue's earlier
     // blocks); the main queue runs it on the GUI thread. Calling `sync` from a block already
-    // running on the same queue runs the block at once instead of deadlocking.
+    // running on the same queue runs the block at once instead of deadlocking. Serial and
+    // concurrent queues never need a free pool thread for `sync`, so pool threads may call it.
     template <std::invocable F>
     [[nodiscard]] auto sync(F&& block) -> std::expected<std::invoke_result_t<F&>, DispatchError>;
 

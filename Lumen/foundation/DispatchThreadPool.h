@@ -25,6 +25,7 @@ public:
     DispatchThreadPool& operator=(const DispatchThreadPool&) = delete;
 
     void submit(DispatchBlock job);
+    std::size_t threadCount() const { return m_workers.size(); }
     // Whether jobs are waiting for a worker; a hint, read without the lock.
     bool hasWaitingJobs() const { return m_waitingJobs.load(std::memory_order_relaxed) > 0; }
 

@@ -6,8 +6,8 @@ namespace {
 thread_local HeldQueueScope* innermostScope = nullptr;
 }
 
-HeldQueueScope::HeldQueueScope(const DispatchQueue& queue)
-    : m_queue(&queue), m_outer(innermostScope)
+HeldQueueScope::HeldQueueScope(const DispatchQueue& queue, Nesting nesting)
+    : m_queue(&queue), m_outer(innermostScope), m_nesting(nesting)
 {
     innermostScope = this;
 }
@@ -22,6 +22,8 @@ bool HeldQueueScope::isHeldByCurrentThread(const DispatchQueue& queue)
     for (const HeldQueueScope* scope = innermostScope; scope; scope = scope->m_outer) {
         if (scope->m_queue == &queue)
             return true;
+        if (scope->m_nesting == Nesting::hidesOuter)
+            return false;
     }
     return false;
 }

@@ -8,7 +8,14 @@ class DispatchQueue;
 // thread inside a `sync` from another queue's block counts as running on both.
 class HeldQueueScope {
 public:
-    explicit HeldQueueScope(const DispatchQueue& queue);
+    enum class Nesting {
+        keepsOuter,
+        // For blocks a thread runs on a queue's behalf while it waits in `sync`: they belong to
+        // that queue alone, not to whatever queues the waiting caller holds.
+        hidesOuter,
+    };
+
+    explicit HeldQueueScope(const DispatchQueue& queue, Nesting nesting = Nesting::keepsOuter);
     ~HeldQueueScope();
     HeldQueueScope(const HeldQueueScope&) = delete;
     HeldQueueScope& operator=(const HeldQueueScope&) = delete;
@@ -18,6 +25,7 @@ public:
 private:
     const DispatchQueue* m_queue;
     HeldQueueScope* m_outer;
+    Nesting m_nesting;
 };
 
 } // namespace Lumen

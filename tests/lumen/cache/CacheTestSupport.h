@@ -245,6 +245,7 @@ protected:
         if (!made)
             return nullptr;
         m_diskStorages.push_back((*made)->diskStorage());
+        m_caches.push_back(*made);
         return *made;
     }
 
@@ -254,13 +255,19 @@ protected:
         auto disk = DiskStorageBackend::make(DiskStorageConfig(QStringLiteral("faulty"), 0, fileManager, root.path()), true, clock());
         drainQueues(*disk);
         m_diskStorages.push_back(disk);
-        return ImageCache::make(ImageCache::MemoryStorage::make(MemoryStorageConfig(0, std::chrono::seconds(0)), clock()),
-                                std::move(disk));
+        auto cache = ImageCache::make(ImageCache::MemoryStorage::make(MemoryStorageConfig(0, std::chrono::seconds(0)), clock()),
+                                      std::move(disk));
+        m_caches.push_back(cache);
+        return cache;
     }
 
     // Stamp extensions queued by the test finish before its folder and clock go.
     void TearDown() override
     {
+        // A job that ran a completion may still hold its cache for a moment; the cache goes
+        // before the folder whose path it shares.
+        for (const auto& weakCache : m_caches)
+            EXPECT_TRUE(Tivrand::Testing::waitUntil([&weakCache] { return weakCache.expired(); }));
         for (const auto& weakStorage : m_diskStorages) {
             if (const auto storage = weakStorage.lock())
                 drainQueues(*storage);
@@ -277,6 +284,7 @@ protected:
     std::shared_ptr<FakeDate> m_sharedDate = std::make_shared<FakeDate>();
     FakeDate& date = *m_sharedDate;
     std::vector<std::weak_ptr<DiskStorageBackend>> m_diskStorages;
+    std::vector<std::weak_ptr<ImageCache>> m_caches;
     std::shared_ptr<FaultyFileManager> fileManager = std::make_shared<FaultyFileManager>();
 };
 

@@ -1,8 +1,11 @@
 #include "CacheTestSupport.h"
 
 #include "Lumen/cache/LumenNotifications.h"
+#include "tests/support/ScopedEnvironmentVariable.h"
 
 #include <QGuiApplication>
+
+#include <cstdlib>
 
 namespace {
 
@@ -154,8 +157,6 @@ TEST_F(ImageCacheTest, LeavingTheActiveStateCleansTheDisk)
     DiskStorageConfig config = cache->diskStorage()->config();
     config.sizeLimit = 500;
     cache->diskStorage()->setConfig(config);
-    // The registration happens once the main thread runs it.
-    pumpEvents(std::chrono::milliseconds(20));
     released.reset();
 
     NotificationLog log;
@@ -166,15 +167,56 @@ TEST_F(ImageCacheTest, LeavingTheActiveStateCleansTheDisk)
     ASSERT_TRUE(waitUntil([&log] { return !log.names.empty(); }));
     EXPECT_EQ(log.names.front(), hashes(*cache, {"expiring", "big"}));
 
+    // Going on from inactive to hidden is no second departure from the active state.
+    storeFile(*cache, QStringLiteral("expiring again"), StorageExpiration::seconds(5));
+    date.advance(10);
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationHidden);
+    // Runs after any cleaning the state change might have queued.
+    runToCompletion([&](auto done) { cache->calculateDiskStorageSize([done](auto) { done(); }); });
+    EXPECT_EQ(log.names.size(), 1U);
+    const QString expiringAgain = *cache->cachePath(QStringLiteral("expiring again"));
+    EXPECT_TRUE(QFile::exists(expiringAgain));
+
     // A cache that is gone no longer listens.
-    const QString directory = cache->diskStorage()->directoryPath();
+    log.senders.clear();
     cache.reset();
-    QFile stray(directory + QStringLiteral("/stray"));
-    ASSERT_TRUE(stray.open(QIODevice::WriteOnly));
-    stray.close();
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
     emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
     pumpEvents(std::chrono::milliseconds(50));
     EXPECT_EQ(log.names.size(), 1U);
+    EXPECT_TRUE(QFile::exists(expiringAgain));
+}
+
+// When the test below runs this program as its child, static initialization makes this cache,
+// on this clock, before main() makes the application.
+constexpr char earlyCacheRootVariable[] = "LUMEN_TEST_EARLY_CACHE_ROOT";
+FakeDate earlyDate;
+std::shared_ptr<ImageCache> earlyCache = []() -> std::shared_ptr<ImageCache> {
+    const QString root = qEnvironmentVariable(earlyCacheRootVariable);
+    if (root.isEmpty())
+        return nullptr;
+    return ImageCache::make(QStringLiteral("early"), root, {}, earlyDate.clock()).value_or(nullptr);
+}();
+
+bool earlyCacheCleansItself()
+{
+    const auto cache = std::move(earlyCache);
+    if (!cache)
+        return false;
+    storeFile(*cache, QStringLiteral("expiring"), StorageExpiration::seconds(5));
+    earlyDate.advance(10);
+    NotificationLog log;
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+    return waitUntil([&log] { return !log.names.empty(); }) && log.names.front() == hashes(*cache, {"expiring"});
+}
+
+TEST(ImageCacheEarlyDeathTest, ACacheMadeBeforeTheApplicationCleansItselfToo)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    QTemporaryDir root;
+    Tivrand::Testing::ScopedEnvironmentVariable variable(earlyCacheRootVariable, root.path().toUtf8());
+    EXPECT_EXIT(std::_Exit(earlyCacheCleansItself() ? 0 : 1), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

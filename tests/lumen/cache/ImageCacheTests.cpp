@@ -280,11 +280,16 @@ TEST_F(ImageCacheTest, AWorkerMayWaitWhileTheMainThreadRuns)
 {
     const auto cache = makeCache();
     std::atomic<bool> finished = false;
+    // Kept here, so that the last reference to each future's state goes after the join: a
+    // worker dropping it while the GUI thread drops the promise is synchronised only inside
+    // Qt, where ThreadSanitizer cannot see it.
     QFuture<std::expected<void, LumenError>> stored;
+    QFuture<void> cleared;
     std::thread worker([&] {
         stored = cache->storeAsync(bitmapImage(), std::nullopt, iconKey, LumenParsedOptionsInfo());
         stored.waitForFinished();
-        cache->clearDiskCacheAsync().waitForFinished();
+        cleared = cache->clearDiskCacheAsync();
+        cleared.waitForFinished();
         finished = true;
     });
     EXPECT_TRUE(waitUntil([&finished] { return finished.load(); }));

@@ -4,6 +4,7 @@
 #include "CacheTestSupport.h"
 
 #include <algorithm>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -154,14 +155,35 @@ TEST_F(MemoryStorageTest, LimitsDropTheOldestStores)
     EXPECT_EQ(sortedKeys(*storage), Keys{key("e")});
     storage->remove(key("never stored"));
     EXPECT_EQ(storage->totalCost(), 20);
-
-    // A value costlier than the whole limit is not kept.
-    storage->store(Item{7, 26}, key("huge"));
-    EXPECT_FALSE(storage->isCached(key("huge")));
-    EXPECT_LE(storage->totalCost(), 25);
     storage->removeAll();
     EXPECT_EQ(storage->totalCost(), 0);
     EXPECT_TRUE(storage->keys().empty());
+}
+
+TEST_F(MemoryStorageTest, AValueCostlierThanTheWholeLimitIsRefusedWithoutEvictingAnything)
+{
+    auto storage = make(100);
+    storage->store(Item{1, 40}, key("a"));
+    storage->store(Item{2, 40}, key("b"));
+    storage->store(Item{3, 101}, key("huge"));
+    storage->store(Item{4, 101}, key("a"));
+    EXPECT_EQ(sortedKeys(*storage), (Keys{key("a"), key("b")}));
+    EXPECT_EQ(storage->value(key("a"), ExpirationExtending::none())->id, 1);
+    EXPECT_EQ(storage->totalCost(), 80);
+}
+
+TEST_F(MemoryStorageTest, TheTotalCostSaturatesAndComesBackExactly)
+{
+    constexpr std::int64_t largest = std::numeric_limits<std::int64_t>::max();
+    auto storage = make();
+    storage->store(Item{1, largest}, key("a"));
+    storage->store(Item{2, largest}, key("b"));
+    storage->store(Item{3, 5}, key("c"));
+    EXPECT_EQ(storage->totalCost(), largest);
+    storage->remove(key("a"));
+    EXPECT_EQ(storage->totalCost(), largest);
+    storage->remove(key("b"));
+    EXPECT_EQ(storage->totalCost(), 5);
 }
 
 TEST_F(MemoryStorageTest, ConcurrentStoresReadsAndSweeps)

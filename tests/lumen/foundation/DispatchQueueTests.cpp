@@ -1,4 +1,5 @@
 #include "Lumen/foundation/DispatchQueue.h"
+#include "Lumen/foundation/DispatchThreadPool.h"
 #include "Lumen/foundation/DispatchWorkItem.h"
 #include "Lumen/foundation/ManualDispatchClock.h"
 #include "tests/lumen/foundation/FoundationTesting.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <expected>
 #include <thread>
 #include <vector>
@@ -84,6 +86,67 @@ TEST(DispatchQueueSerial, SyncWaitsForEarlierBlocksAndNestedSyncDoesNotDeadlock)
     ASSERT_TRUE(nested.has_value() && nested->has_value() && (*nested)->has_value());
     EXPECT_EQ(***nested, 42);
     EXPECT_FALSE(queue->isCurrent());
+}
+
+// More pool jobs calling `sync` than the pool has threads, while a block waits ahead of them.
+// Whether they all finish, in order and one at a time.
+bool poolThreadSyncCallersFinish()
+{
+    const int callerCount = 3 * static_cast<int>(DispatchThreadPool::shared().threadCount());
+    auto queue = serial();
+    std::atomic<int> running{0}, finished{0};
+    std::atomic<bool> overlapped{false};
+    std::vector<int> order; // guarded by the queue's exclusivity
+    (void)queue->sync([&] {
+        queue->async([&] { order.push_back(-1); });
+        for (int caller = 0; caller < callerCount; ++caller) {
+            DispatchQueue::global()->async([&, caller] {
+                (void)queue->sync([&, caller] {
+                    if (running.fetch_add(1) != 0)
+                        overlapped = true;
+                    order.push_back(caller);
+                    running.fetch_sub(1);
+                });
+                ++finished;
+            });
+        }
+    });
+    if (!waitUntil([&] { return finished.load() == callerCount; }, 30s))
+        return false;
+    return !overlapped && order.size() == std::size_t(callerCount + 1) && order.front() == -1;
+}
+
+// A lock-up of the shared pool cannot be undone, so the run happens in a child process that
+// reports it instead of hanging.
+TEST(DispatchQueueSerialDeathTest, SyncCallersOnPoolThreadsNeverWaitForAFreePoolThread)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::_Exit(poolThreadSyncCallersFinish() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(DispatchQueueSerial, ASyncCallerRunsTheBlocksAheadOfItAsBlocksOfThatQueueAlone)
+{
+    auto queue = serial();
+    auto outer = serial();
+    // Every pool thread waits, so the queue's drain cannot start.
+    Gate release;
+    std::atomic<int> blockersReleased{0};
+    for (std::size_t i = 0; i < DispatchThreadPool::shared().threadCount(); ++i)
+        DispatchQueue::global()->async([&] { blockersReleased += release.wait() ? 1 : 0; });
+    struct Seen {
+        bool onCaller = false;
+        bool onQueue = false;
+        bool onOuter = true;
+    } seen;
+    const auto caller = std::this_thread::get_id();
+    queue->async([&] { seen = {std::this_thread::get_id() == caller, queue->isCurrent(), outer->isCurrent()}; });
+    const auto answer = outer->sync([&] { return queue->sync([&] { return outer->isCurrent(); }); });
+    release.open();
+    EXPECT_TRUE(answer.has_value() && answer->value_or(false));
+    EXPECT_TRUE(seen.onCaller);
+    EXPECT_TRUE(seen.onQueue);
+    EXPECT_FALSE(seen.onOuter);
+    ASSERT_TRUE(waitUntil([&] { return blockersReleased.load() == int(DispatchThreadPool::shared().threadCount()); }));
 }
 
 TEST(DispatchQueueSerial, PendingWorkKeepsTheQueueAlive)

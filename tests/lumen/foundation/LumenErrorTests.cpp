@@ -111,7 +111,7 @@ TEST(LumenError, DescriptionsAreTheLibrarysTexts)
     const auto provider = std::make_shared<const KeyedProvider>();
     const QString providerText = describeObject("Lumen::ImageDataProvider", provider.get());
     const QVariantMap attributes{{QStringLiteral("modificationDate"), QDateTime::fromSecsSinceEpoch(0, Qt::UTC)}};
-    const QUrl fileURL(QStringLiteral("file:///cache/0a1b"));
+    const QUrl fileURL = QUrl::fromLocalFile(QStringLiteral("/cache/Über Bilder/0a1b"));
 
     const std::pair<LumenError, QString> table[] = {
         {Request::EmptyRequest{}, QStringLiteral("The request is empty or `nil`.")},
@@ -120,9 +120,9 @@ TEST(LumenError, DescriptionsAreTheLibrarysTexts)
         {Response::InvalidHTTPStatusCode{httpResponse(404)},
          QStringLiteral("The HTTP status code in response is invalid. Code: 404, response: <URLResponse> { URL: "
                         "https://img.example.com/a.png } { Status Code: 404, Headers { Content-Type: image/png } }.")},
-        // The data length is plain decimal digits.
+        // The URL as its own, encoded text; the data length is plain decimal digits.
         {Cache::CannotCreateCacheFile{fileURL, QStringLiteral("k"), QByteArray(1024, 'x'), fileError()},
-         QStringLiteral("Cannot create cache file at url: file:///cache/0a1b, key: k, data length: 1024. "
+         QStringLiteral("Cannot create cache file at url: file:///cache/%C3%9Cber%20Bilder/0a1b, key: k, data length: 1024. "
                         "Underlying foundation error: ") + noSpaceText + QLatin1Char('.')},
         // The two sentences of the attribute error meet without a blank.
         {Cache::CannotSetCacheFileAttribute{QStringLiteral("/cache/0a1b"), attributes, fileError()},
