@@ -17,12 +17,6 @@ struct Overloaded : Handlers... {
 // Each reason group numbers its reasons from its base + 1, in declaration order.
 constexpr int codeBase[] = {1000, 2000, 3000, 4000, 5000};
 
-// A URL's own text, encoded as it travels, rather than the form shown to users.
-QString urlText(const QUrl& url)
-{
-    return url.toString(QUrl::FullyEncoded);
-}
-
 QString describeTask(const std::shared_ptr<SessionDataTask>& task)
 {
     return describeObject("Lumen::SessionDataTask", task.get());
@@ -30,7 +24,7 @@ QString describeTask(const std::shared_ptr<SessionDataTask>& task)
 
 QString describeRequest(const QNetworkRequest& request)
 {
-    return request.url().isEmpty() ? QStringLiteral("<no URL>") : urlText(request.url());
+    return request.url().isEmpty() ? QStringLiteral("<no URL>") : describeUrl(request.url());
 }
 
 QString describeOptionalError(const std::optional<UnderlyingError>& error)
@@ -138,19 +132,19 @@ QString describe(const Cache::Value& reason)
     return std::visit(
         Overloaded{
             [](const Cache::FileEnumeratorCreationFailed& r) {
-                return QStringLiteral("Cannot create file enumerator for URL: ") + urlText(r.url) + QLatin1Char('.');
+                return QStringLiteral("Cannot create file enumerator for URL: ") + describeUrl(r.url) + QLatin1Char('.');
             },
             [](const Cache::InvalidFileEnumeratorContent& r) {
-                return QStringLiteral("Cannot get contents from the file enumerator at URL: ") + urlText(r.url)
+                return QStringLiteral("Cannot get contents from the file enumerator at URL: ") + describeUrl(r.url)
                     + QLatin1Char('.');
             },
             [](const Cache::InvalidURLResource& r) {
-                return QStringLiteral("Cannot get URL resource values or data for the given URL: ") + urlText(r.url)
+                return QStringLiteral("Cannot get URL resource values or data for the given URL: ") + describeUrl(r.url)
                     + QStringLiteral(". ") + QStringLiteral("Cache key: ") + r.key
                     + QStringLiteral(". Underlying error: ") + r.error.description();
             },
             [](const Cache::CannotLoadDataFromDisk& r) {
-                return QStringLiteral("Cannot load data from disk at URL: ") + urlText(r.url)
+                return QStringLiteral("Cannot load data from disk at URL: ") + describeUrl(r.url)
                     + QStringLiteral(". Underlying error: ") + r.error.description();
             },
             [](const Cache::CannotCreateDirectory& r) {
@@ -176,7 +170,7 @@ QString describe(const Cache::Value& reason)
                     + describeObject("Lumen::CacheSerializer", r.serializer.get()) + QLatin1Char('.');
             },
             [](const Cache::CannotCreateCacheFile& r) {
-                return QStringLiteral("Cannot create cache file at url: ") + urlText(r.fileURL)
+                return QStringLiteral("Cannot create cache file at url: ") + describeUrl(r.fileURL)
                     + QStringLiteral(", key: ") + r.key + QStringLiteral(", data length: ")
                     + QString::number(r.data.size()) + QStringLiteral(". ")
                     + QStringLiteral("Underlying foundation error: ") + r.error.description() + QLatin1Char('.');
@@ -187,7 +181,7 @@ QString describe(const Cache::Value& reason)
                     + QStringLiteral("Underlying foundation error: ") + r.error.description() + QLatin1Char('.');
             },
             [](const Cache::DiskStorageIsNotReady& r) {
-                return QStringLiteral("The disk storage is not ready to use yet at URL: '") + urlText(r.cacheURL)
+                return QStringLiteral("The disk storage is not ready to use yet at URL: '") + describeUrl(r.cacheURL)
                     + QStringLiteral("'. ")
                     + QStringLiteral("This is usually caused by extremely lack of disk space. Ask users to free up "
                                      "some space and restart the app.");

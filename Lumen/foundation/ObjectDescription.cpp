@@ -18,7 +18,7 @@ QString describeObject(const char* typeName, const void* object)
 
 QString describeUrl(const QUrl& url)
 {
-    return url.toDisplayString();
+    return url.toString(QUrl::FullyEncoded | QUrl::RemovePassword);
 }
 
 QString describeData(const QByteArray& data)

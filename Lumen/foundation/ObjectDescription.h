@@ -15,7 +15,7 @@ namespace Lumen {
 // object prints "nil".
 QString describeObject(const char* typeName, const void* object);
 
-// A URL as shown to people: its full text without a password.
+// A URL's own text, encoded as it travels (not the form shown to users), without a password.
 QString describeUrl(const QUrl& url);
 
 // A byte buffer by its size: "1024 bytes".

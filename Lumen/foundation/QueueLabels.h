@@ -1,10 +1,9 @@
 #pragma once
 
 // Labels of the library's private serial queues. Each owner instance makes its own queue
-// with its label. Note the lower-case "lumen" of the disk backend's property queue.
+// with its label.
 namespace Lumen::QueueLabel {
 
-inline constexpr char diskStorageBackendProperty[] = "com.vantrel.lumen.DiskStorage.Backend.propertyQueue";
 inline constexpr char diskStorageMaybeCachedChecking[] = "com.vantrel.Lumen.maybeCachedCheckingQueue";
 inline constexpr char builderProperty[] = "com.vantrel.Lumen.LM.Builder.propertyQueue";
 inline constexpr char managerProperty[] = "com.vantrel.Lumen.LumenManagerPropertyQueue";

@@ -1,6 +1,7 @@
 #include "Lumen/retrieval/PickerResult.h"
 
 #include "Lumen/foundation/DispatchQueue.h"
+#include "Lumen/foundation/ObjectDescription.h"
 #include "Lumen/retrieval/ProviderError.h"
 #include "Lumen/retrieval/RegularFileReading.h"
 
@@ -15,7 +16,7 @@ namespace {
 std::expected<QByteArray, UnderlyingError> representation(const QUrl& fileURL, const QString& mimeTypeName)
 {
     if (!fileURL.isLocalFile())
-        return std::unexpected(fileError(EINVAL, QStringLiteral("Not a file URL: ") + fileURL.toDisplayString()));
+        return std::unexpected(fileError(EINVAL, QStringLiteral("Not a file URL: ") + describeUrl(fileURL)));
     const QString path = fileURL.toLocalFile();
     auto content = readRegularFile(path, providedFileSizeLimit);
     if (!content)
