@@ -1,5 +1,7 @@
 #include "Lumen/download/EventLoopThread.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QObject>
 
@@ -8,6 +10,32 @@
 
 namespace Lumen {
 
+namespace {
+
+QEvent::Type drainEventType()
+{
+    static const auto registered = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return registered;
+}
+
+} // namespace
+
+class EventLoopThread::Receiver final : public QObject {
+public:
+    explicit Receiver(EventLoopThread& owner) : m_owner(owner) {}
+
+    bool event(QEvent* event) override
+    {
+        if (event->type() != drainEventType())
+            return QObject::event(event);
+        m_owner.drain();
+        return true;
+    }
+
+private:
+    EventLoopThread& m_owner;
+};
+
 std::shared_ptr<EventLoopThread> EventLoopThread::start()
 {
     auto thread = std::make_shared<EventLoopThread>(Passkey{});
@@ -15,17 +43,17 @@ std::shared_ptr<EventLoopThread> EventLoopThread::start()
     auto started = running.get_future();
     std::thread([thread, running = std::move(running)]() mutable {
         QEventLoop loop;
-        QObject context;
+        Receiver receiver(*thread);
         {
             std::lock_guard lock(thread->m_mutex);
-            thread->m_context = &context;
+            thread->m_receiver = &receiver;
             thread->m_loop = &loop;
             thread->m_threadId = std::this_thread::get_id();
         }
         running.set_value();
         loop.exec();
         std::lock_guard lock(thread->m_mutex);
-        thread->m_context = nullptr;
+        thread->m_receiver = nullptr;
         thread->m_loop = nullptr;
     }).detach();
     started.wait();
@@ -35,32 +63,53 @@ std::shared_ptr<EventLoopThread> EventLoopThread::start()
 bool EventLoopThread::post(std::function<void()> work)
 {
     std::lock_guard lock(m_mutex);
-    if (m_quitting || !m_context)
+    if (m_quitting || !m_receiver)
         return false;
-    QMetaObject::invokeMethod(m_context, std::move(work), Qt::QueuedConnection);
+    enqueue(std::move(work));
     return true;
 }
 
 void EventLoopThread::quit(std::function<void()> lastWork)
 {
     std::lock_guard lock(m_mutex);
-    if (m_quitting || !m_context)
+    if (m_quitting || !m_receiver)
         return;
     m_quitting = true;
-    QMetaObject::invokeMethod(
-        m_context,
-        [loop = m_loop, lastWork = std::move(lastWork)] {
-            if (lastWork)
-                lastWork();
-            loop->quit();
-        },
-        Qt::QueuedConnection);
+    enqueue([this, lastWork = std::move(lastWork)] {
+        if (lastWork)
+            lastWork();
+        m_loop->quit();
+    });
 }
 
 bool EventLoopThread::isCurrent() const
 {
     std::lock_guard lock(m_mutex);
     return m_threadId == std::this_thread::get_id();
+}
+
+void EventLoopThread::enqueue(std::function<void()> work)
+{
+    // One wake-up event per batch: the drain it starts runs whatever is queued until then.
+    const bool idle = m_work.empty();
+    m_work.push_back(std::move(work));
+    if (idle)
+        QCoreApplication::postEvent(m_receiver, new QEvent(drainEventType()));
+}
+
+void EventLoopThread::drain()
+{
+    for (;;) {
+        std::function<void()> work;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_work.empty())
+                return;
+            work = std::move(m_work.front());
+            m_work.pop_front();
+        }
+        work();
+    }
 }
 
 } // namespace Lumen

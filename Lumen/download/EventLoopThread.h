@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -12,7 +13,8 @@ namespace Lumen {
 
 // A thread of its own running a Qt event loop, for objects that need one (a network manager,
 // future watchers). It is never joined: `quit` lets it end by itself, so its owner may be
-// released anywhere, even on the thread itself. Needs a QCoreApplication.
+// released anywhere, even on the thread itself. Work is handed over under a mutex of ours and
+// run, and released, on the thread. Needs a QCoreApplication.
 class EventLoopThread {
     struct Passkey {
         explicit Passkey() = default;
@@ -34,8 +36,16 @@ public:
     bool isCurrent() const;
 
 private:
+    class Receiver;
+
+    // With m_mutex held.
+    void enqueue(std::function<void()> work);
+    // On the thread: runs the queued work, oldest first, including work queued meanwhile.
+    void drain();
+
     mutable std::mutex m_mutex;
-    QObject* m_context = nullptr;
+    std::deque<std::function<void()>> m_work;
+    QObject* m_receiver = nullptr;
     QEventLoop* m_loop = nullptr;
     std::thread::id m_threadId;
     bool m_quitting = false;

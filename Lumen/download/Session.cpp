@@ -30,8 +30,11 @@ Session::~Session() = default;
 
 std::shared_ptr<URLSessionDataTask> Session::dataTask(URLRequest request)
 {
-    return std::make_shared<URLSessionDataTask>(URLSessionDataTask::Passkey{}, shared_from_this(),
-                                                m_nextTaskIdentifier++, std::move(request));
+    auto task = std::make_shared<URLSessionDataTask>(URLSessionDataTask::Passkey{}, shared_from_this(),
+                                                     m_nextTaskIdentifier++, std::move(request));
+    std::lock_guard lock(m_outstandingMutex);
+    m_outstanding.emplace(task->taskIdentifier(), task);
+    return task;
 }
 
 void Session::invalidateAndCancel()
@@ -39,7 +42,23 @@ void Session::invalidateAndCancel()
     m_thread->quit([self = shared_from_this()] {
         self->m_worker->shutdown();
         delete std::exchange(self->m_worker, nullptr);
+        // What is left was never started.
+        std::map<std::uint64_t, std::weak_ptr<URLSessionDataTask>> outstanding;
+        {
+            std::lock_guard lock(self->m_outstandingMutex);
+            outstanding = self->m_outstanding;
+        }
+        for (const auto& [identifier, weakTask] : outstanding) {
+            if (const auto task = weakTask.lock())
+                self->completeCancelled(task);
+        }
     });
+}
+
+void Session::taskCompleted(std::uint64_t taskIdentifier)
+{
+    std::lock_guard lock(m_outstandingMutex);
+    m_outstanding.erase(taskIdentifier);
 }
 
 void Session::start(const std::shared_ptr<URLSessionDataTask>& task)

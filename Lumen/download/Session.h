@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 
 namespace Lumen {
 
@@ -40,14 +42,15 @@ public:
     // A suspended task; nothing is sent before its `resume`.
     std::shared_ptr<URLSessionDataTask> dataTask(URLRequest request);
 
-    // Cancels every transfer (each completes with a cancellation error) and ends the thread.
-    // Tasks resumed afterwards complete at once with the same error.
+    // Cancels every task not completed yet, started or not (each completes with a cancellation
+    // error), and ends the thread. Tasks resumed afterwards complete at once with the same error.
     void invalidateAndCancel();
 
 private:
     void start(const std::shared_ptr<URLSessionDataTask>& task);
     void cancel(const std::shared_ptr<URLSessionDataTask>& task);
     void completeCancelled(const std::shared_ptr<URLSessionDataTask>& task);
+    void taskCompleted(std::uint64_t taskIdentifier);
 
     const URLSessionConfiguration m_configuration;
     const std::shared_ptr<URLSessionDataDelegate> m_delegate;
@@ -55,6 +58,9 @@ private:
     // Made, used and deleted on the session's thread only.
     SessionWorker* m_worker = nullptr;
     std::atomic<std::uint64_t> m_nextTaskIdentifier{1};
+    // Tasks made and not completed yet, so that ending the session ends them all.
+    std::mutex m_outstandingMutex;
+    std::map<std::uint64_t, std::weak_ptr<URLSessionDataTask>> m_outstanding;
 };
 
 } // namespace Lumen

@@ -81,10 +81,13 @@ void URLSessionDataTask::cancel()
 
 bool URLSessionDataTask::markCompleted()
 {
-    std::lock_guard lock(m_mutex);
-    if (m_state == State::completed)
-        return false;
-    m_state = State::completed;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_state == State::completed)
+            return false;
+        m_state = State::completed;
+    }
+    m_session->taskCompleted(m_taskIdentifier);
     return true;
 }
 
