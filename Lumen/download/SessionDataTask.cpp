@@ -3,6 +3,7 @@
 #include "Lumen/download/SessionTaskTable.h"
 #include "Lumen/download/URLSessionDataTask.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace Lumen {
@@ -45,7 +46,11 @@ std::optional<URLResponse> SessionDataTask::response() const
 
 void SessionDataTask::setResponse(URLResponse response)
 {
+    // Room for the announced body at once, within reason: the announcement is the server's.
+    constexpr qint64 largestReservation = 16LL * 1024 * 1024;
     std::lock_guard lock(m_lock);
+    if (response.expectedContentLength > 0 && m_mutableData.isEmpty())
+        m_mutableData.reserve(std::min(response.expectedContentLength, largestReservation));
     m_response = std::move(response);
 }
 
