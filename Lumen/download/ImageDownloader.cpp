@@ -34,8 +34,9 @@ void deliver(const SessionDataTask::TaskCallback& callback, ImageDownloader::Com
 
 const std::shared_ptr<ImageDownloader>& ImageDownloader::defaultDownloader()
 {
-    static const std::shared_ptr<ImageDownloader> downloader = make(QStringLiteral("default"));
-    return downloader;
+    // Never released, not even at exit, when its session's thread may outlive the application.
+    static const auto* const downloader = new std::shared_ptr<ImageDownloader>(make(QStringLiteral("default")));
+    return *downloader;
 }
 
 ImageDownloader::ImageDownloader(QString name)

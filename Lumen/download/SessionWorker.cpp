@@ -37,6 +37,9 @@ SessionWorker::~SessionWorker()
 
 void SessionWorker::start(const std::shared_ptr<URLSessionDataTask>& task)
 {
+    // A cancel that overtook the start has completed the task already.
+    if (task->state() == URLSessionDataTask::State::completed)
+        return;
     const auto& isConstrained = m_session->configuration().isNetworkConstrained;
     if (!task->currentRequest().allowsConstrainedNetworkAccess && isConstrained && isConstrained()) {
         report(task, SessionErrors::networkConstrained());

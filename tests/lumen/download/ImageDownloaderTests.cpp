@@ -144,6 +144,35 @@ TEST_F(ImageDownloaderTest, CancellingOneCallerLeavesTheOthersAndTheLastCancelEn
     EXPECT_TRUE(waitUntil([&] { return transfer->state() == URLSessionDataTask::State::completed; }));
 }
 
+TEST_F(ImageDownloaderTest, CancellingAURLOrEverythingWithdrawsEveryCallerConcerned)
+{
+    server.holdResponses();
+    downloader->downloadImage(url("/image.png"), optionsWith(), outcomes.handler());
+    downloader->downloadImage(url("/image.png"), optionsWith(), outcomes.handler());
+    Outcomes other;
+    downloader->downloadImage(url("/other.png"), optionsWith(), other.handler());
+    downloader->cancel(url("/image.png"));
+    ASSERT_TRUE(outcomes.waitFor(2));
+    EXPECT_EQ(other.size(), 0u);
+    downloader->cancelAll();
+    ASSERT_TRUE(other.waitFor(1));
+    EXPECT_TRUE(outcomes.at(0).error().isTaskCancelled());
+    EXPECT_TRUE(outcomes.at(1).error().isTaskCancelled());
+    EXPECT_TRUE(other.at(0).error().isTaskCancelled());
+}
+
+TEST_F(ImageDownloaderTest, ProgressIsReportedAsTheBytesArrive)
+{
+    std::vector<std::pair<std::int64_t, std::int64_t>> reports;
+    downloader->downloadImage(
+        url("/image.png"), std::nullopt,
+        [&](std::int64_t received, std::int64_t total) { reports.emplace_back(received, total); },
+        outcomes.handler());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    ASSERT_TRUE(waitUntil([&] { return !reports.empty() && reports.back().first == redImage.size(); }));
+    EXPECT_EQ(reports.back().second, redImage.size());
+}
+
 TEST_F(ImageDownloaderTest, FirstCallersRacingForOneURLMakeOneTransfer)
 {
     constexpr int callers = 8;
