@@ -289,6 +289,11 @@ TEST_F(ImageDownloaderTest, RedirectsAreFollowedChangedOrRefusedAndOnlyToHTTP)
             done(URLRequest(QUrl(QStringLiteral("http://127.0.0.1:1/"))));
         }).detach();
     });
+    // Keeps its completions without ever calling them.
+    auto kept = std::make_shared<std::vector<AnyRedirectHandler::Completion>>();
+    const auto silent = std::make_shared<AnyRedirectHandler>(
+        [kept](auto&, auto&, auto&, AnyRedirectHandler::Completion done) { kept->push_back(std::move(done)); });
+    downloader->setDownloadTimeout(0.5);
     const struct {
         const char* path;
         std::shared_ptr<const ImageDownloadRedirectHandler> handler;
@@ -298,6 +303,7 @@ TEST_F(ImageDownloaderTest, RedirectsAreFollowedChangedOrRefusedAndOnlyToHTTP)
         {"/redirect/image", nullptr, Qt::red, std::nullopt},
         {"/redirect/image", toOther, Qt::green, std::nullopt},
         {"/redirect/image", refusing, Qt::blue, std::nullopt},
+        {"/redirect/image", silent, QColor(), QNetworkReply::TimeoutError},
         {"/redirect/file", nullptr, QColor(), QNetworkReply::InsecureRedirectError},
         {"/redirect/ftp", nullptr, QColor(), QNetworkReply::InsecureRedirectError},
         {"/redirect/loop", nullptr, QColor(), QNetworkReply::TooManyRedirectsError},
@@ -315,28 +321,44 @@ TEST_F(ImageDownloaderTest, RedirectsAreFollowedChangedOrRefusedAndOnlyToHTTP)
     EXPECT_EQ(server.hits("/redirect/loop"), 17);
 }
 
+class SilentResponder final : public AuthenticationChallengeResponsible {
+public:
+    QFuture<AuthChallengeAnswer> didReceiveChallenge(ImageDownloader&, const URLAuthenticationChallenge&) override
+    {
+        return pending.future();
+    }
+    QPromise<AuthChallengeAnswer> pending;
+};
+
 TEST_F(ImageDownloaderTest, ASelfSignedServerIsTrustedOnlyForATrustedHost)
 {
     LoopbackServer secure(LoopbackServer::Scheme::https);
     addImageRoutes(secure);
     secure.start();
+    const auto silent = std::make_shared<SilentResponder>();
+    downloader->setDownloadTimeout(0.5);
     const struct {
         std::optional<QSet<QString>> trustedHosts;
+        std::shared_ptr<AuthenticationChallengeResponsible> responder;
         int expectedCode;
+        std::optional<QNetworkReply::NetworkError> sessionError;
     } cases[] = {
-        {std::nullopt, 2003},
-        {QSet<QString>{QStringLiteral("localhost")}, 2003},
-        {QSet<QString>{QStringLiteral("127.0.0.1")}, 0},
+        {std::nullopt, downloader, 2003, QNetworkReply::SslHandshakeFailedError},
+        {QSet<QString>{QStringLiteral("localhost")}, downloader, 2003, QNetworkReply::SslHandshakeFailedError},
+        {QSet<QString>{QStringLiteral("127.0.0.1")}, downloader, 0, std::nullopt},
+        {QSet<QString>{QStringLiteral("127.0.0.1")}, silent, 2003, QNetworkReply::TimeoutError},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expectedCode);
         // A fresh session, so no connection trusted before is reused.
         downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
         downloader->setTrustedHosts(c.trustedHosts);
+        downloader->setAuthenticationChallengeResponder(c.responder);
         Outcomes outcome;
         downloader->downloadImage(secure.url(QStringLiteral("/image.png")), optionsWith(), outcome.handler());
         ASSERT_TRUE(outcome.waitFor(1));
         EXPECT_EQ(outcome.codeAt(0), c.expectedCode);
+        EXPECT_EQ(sessionErrorCode(outcome.at(0)), c.sessionError);
     }
     // Closes the session's connections, so the server need not wait for them to time out.
     downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
