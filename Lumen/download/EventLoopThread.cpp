@@ -52,6 +52,9 @@ std::shared_ptr<EventLoopThread> EventLoopThread::start()
         }
         running.set_value();
         loop.exec();
+        // Objects the last work handed to deleteLater (a network manager's replies) go with
+        // the thread instead of outliving it.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         std::lock_guard lock(thread->m_mutex);
         thread->m_receiver = nullptr;
         thread->m_loop = nullptr;

@@ -272,9 +272,9 @@ void ImageDownloader::createDownloadContext(const QUrl& url, const LumenParsedOp
         });
     }
     whenAnswered(options.requestModifier->modified(request),
-                 [take](std::optional<std::optional<URLRequest>> modified) {
+                 [take](const std::optional<URLRequest>& modified) {
                      if (const auto [finish, done] = take(); finish)
-                         finish(modified.value_or(std::nullopt));
+                         finish(modified);
                  });
 }
 

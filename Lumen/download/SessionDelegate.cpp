@@ -184,8 +184,8 @@ void SessionDelegate::willPerformHTTPRedirection(const std::shared_ptr<URLSessio
         return;
     }
     whenAnswered(handler->handleHTTPRedirection(sessionTask, response, newRequest),
-                 [completionHandler = std::move(completionHandler)](std::optional<std::optional<URLRequest>> request) {
-                     completionHandler(request.value_or(std::nullopt));
+                 [completionHandler = std::move(completionHandler)](const std::optional<URLRequest>& request) {
+                     completionHandler(request);
                  });
 }
 

@@ -69,6 +69,11 @@ public:
     {
         return Tivrand::Testing::waitUntil([&] { return size() >= count; }, timeout);
     }
+    void clear()
+    {
+        std::lock_guard lock(m_mutex);
+        m_results.clear();
+    }
     std::size_t size() const
     {
         std::lock_guard lock(m_mutex);

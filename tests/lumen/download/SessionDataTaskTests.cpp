@@ -6,6 +6,7 @@
 #include "Lumen/download/SessionDelegate.h"
 #include "Lumen/download/SessionTaskTable.h"
 #include "Lumen/download/URLSessionDataTask.h"
+#include "tests/support/EventLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -68,12 +69,18 @@ TEST(SessionDataTask, CancellingLinksAndHoldersIsNeverLost)
 // The table against a real session whose transfers are never resumed.
 class SessionTaskTableTest : public ::testing::Test {
 protected:
-    void TearDown() override { session->invalidateAndCancel(); }
+    void TearDown() override
+    {
+        const std::weak_ptr<Session> ended = session;
+        session->invalidateAndCancel();
+        session.reset();
+        EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return ended.expired(); }));
+    }
 
     std::shared_ptr<URLSessionDataTask> transfer(const QUrl& url) { return session->dataTask(URLRequest(url)); }
 
     const std::shared_ptr<SessionDelegate> delegate = SessionDelegate::make();
-    const std::shared_ptr<Session> session = Session::make(URLSessionConfiguration::ephemeral(), delegate);
+    std::shared_ptr<Session> session = Session::make(URLSessionConfiguration::ephemeral(), delegate);
     const QUrl url{QStringLiteral("http://127.0.0.1:1/a.png")};
 };
 
