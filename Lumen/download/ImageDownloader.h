@@ -78,6 +78,7 @@ public:
     URLSessionConfiguration sessionConfiguration() const;
     void setSessionConfiguration(URLSessionConfiguration configuration);
     std::shared_ptr<SessionDelegate> sessionDelegate() const;
+    // A null delegate is ignored.
     void setSessionDelegate(std::shared_ptr<SessionDelegate> sessionDelegate);
     bool requestsUsePipelining() const;
     void setRequestsUsePipelining(bool usePipelining);
