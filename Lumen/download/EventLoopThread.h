@@ -1,0 +1,54 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class QEventLoop;
+class QObject;
+
+namespace Lumen {
+
+// A thread of its own running a Qt event loop, for objects that need one (a network manager,
+// future watchers). It is never joined: `quit` lets it end by itself, so its owner may be
+// released anywhere, even on the thread itself. Work is handed over under a mutex of ours and
+// run, and released, on the thread. Needs a QCoreApplication.
+class EventLoopThread {
+    struct Passkey {
+        explicit Passkey() = default;
+    };
+
+public:
+    // Answers once the loop runs.
+    static std::shared_ptr<EventLoopThread> start();
+
+    explicit EventLoopThread(Passkey) {}
+    EventLoopThread(const EventLoopThread&) = delete;
+    EventLoopThread& operator=(const EventLoopThread&) = delete;
+
+    // Runs `work` on the thread after the work posted before it; false, without running it,
+    // once `quit` has been called.
+    bool post(std::function<void()> work);
+    // Work posted before, then `lastWork`, still runs; then the loop ends. Later calls do nothing.
+    void quit(std::function<void()> lastWork = {});
+    bool isCurrent() const;
+
+private:
+    class Receiver;
+
+    // With m_mutex held.
+    void enqueue(std::function<void()> work);
+    // On the thread: runs the queued work, oldest first, including work queued meanwhile.
+    void drain();
+
+    mutable std::mutex m_mutex;
+    std::deque<std::function<void()>> m_work;
+    QObject* m_receiver = nullptr;
+    QEventLoop* m_loop = nullptr;
+    std::thread::id m_threadId;
+    bool m_quitting = false;
+};
+
+} // namespace Lumen
