@@ -513,7 +513,7 @@ TEST_F(ImageDownloaderTest, ALowDataModeSourceKeepsRequestsOffAConstrainedNetwor
     downloader->setSessionConfiguration(configuration);
 
     auto options = optionsWith();
-    options.lowDataModeSource = Source::network(ImageResource{QStringLiteral("key"), url("/other.png")});
+    options.lowDataModeSource = Source::network(LM::ImageResource(url("/other.png"), QStringLiteral("key")));
     downloader->downloadImage(url("/image.png"), options, outcomes.handler());
     downloader->downloadImage(url("/other.png"), optionsWith(), outcomes.handler());
     ASSERT_TRUE(outcomes.waitFor(2));

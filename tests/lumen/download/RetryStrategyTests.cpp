@@ -13,7 +13,7 @@ namespace {
 
 using Response = LumenError::ResponseErrorReason;
 
-const Source source = Source::network(ImageResource{QStringLiteral("key"), QUrl(QStringLiteral("http://a/b.png"))});
+const Source source = Source::network(LM::ImageResource(QUrl(QStringLiteral("http://a/b.png")), QStringLiteral("key")));
 
 LumenError statusError()
 {
