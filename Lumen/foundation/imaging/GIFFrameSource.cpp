@@ -15,8 +15,7 @@ std::expected<std::shared_ptr<GIFFrameSource>, GIFFrameSourceError> GIFFrameSour
         return std::unexpected(structure.error() == GIFStructureError::notGIF ? GIFFrameSourceError::notGIF
                                                                                : GIFFrameSourceError::truncatedHeader);
     }
-    // Qt decodes every frame onto a full canvas, so the canvas bounds the memory of a frame.
-    if (!structure->frames.isEmpty() && !BitmapLimits::allows(structure->canvasSize))
+    if (!structure->fitsBitmapLimits())
         return std::unexpected(GIFFrameSourceError::canvasTooLarge);
     return std::make_shared<GIFFrameSource>(Passkey{}, std::move(data), std::move(*structure));
 }

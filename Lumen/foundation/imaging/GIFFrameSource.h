@@ -15,7 +15,7 @@ namespace Lumen {
 enum class GIFFrameSourceError {
     notGIF,
     truncatedHeader,
-    // The logical screen (or a frame reaching beyond it) is larger than any bitmap may be.
+    // The canvas Qt would decode every frame onto is larger than any bitmap may be.
     canvasTooLarge,
 };
 

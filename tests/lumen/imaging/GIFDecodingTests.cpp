@@ -2,6 +2,7 @@
 #include "Lumen/foundation/imaging/GIFAnimatedImage.h"
 #include "Lumen/foundation/imaging/GIFBlockWalker.h"
 #include "Lumen/foundation/imaging/GIFFrameSource.h"
+#include "Lumen/foundation/imaging/ImageDecoding.h"
 #include "tests/lumen/imaging/TestImages.h"
 
 #include <gtest/gtest.h>
@@ -54,9 +55,54 @@ TEST(GIFBlockWalker, ReadsFramesDelaysAndCanvas)
     EXPECT_EQ(structure->frames[0].delayTime, std::optional(0.0));
     EXPECT_FALSE(structure->frames[1].delayTime.has_value());
     EXPECT_EQ(structure->frames[1].rect, QRect(6, 5, 4, 4));
-    // The second frame reaches beyond the logical screen, which grows to hold it.
-    EXPECT_EQ(structure->canvasSize, QSize(10, 9));
     EXPECT_TRUE(structure->frames[0].complete && structure->frames[1].complete);
+}
+
+TEST(GIFBlockWalker, CanvasIsWhatQtDecodes)
+{
+    const auto framesAt = [](QList<std::pair<QSize, QPoint>> rects) {
+        QList<GifFrame> frames;
+        for (const auto& [size, position] : rects) {
+            frames.append(solidGifFrame(size, frameColor(int(frames.size()))));
+            frames.back().position = position;
+        }
+        return frames;
+    };
+    const struct {
+        const char* name;
+        QSize screen;
+        QList<GifFrame> frames;
+        QSize canvas;
+    } cases[] = {
+        {"a frame beyond the screen is clipped", {8, 6}, framesAt({{{8, 6}, {}}, {{4, 4}, {6, 5}}}), {8, 6}},
+        {"a frame far beyond a small screen", {4, 4}, framesAt({{{4, 4}, {}}, {{2, 2}, {60000, 0}}}), {4, 4}},
+        {"a zero width is the first frame's", {0, 4}, framesAt({{{5, 5}, {}}}), {5, 4}},
+        {"a zero screen reaches the first frame's far corner", {0, 0}, framesAt({{{2, 3}, {5, 6}}}), {7, 9}},
+        {"later frames do not count", {0, 0}, framesAt({{{2, 3}, {}}, {{7, 9}, {}}}), {2, 3}},
+    };
+    for (const auto& [name, screen, frames, canvas] : cases) {
+        SCOPED_TRACE(name);
+        const QByteArray gif = writeGif(screen, frames);
+        EXPECT_EQ(walkGIFBlocks(gif)->canvasSize, canvas);
+        const auto source = sourceOf(gif);
+        ASSERT_TRUE(source);
+        EXPECT_EQ(source->frame(0).size(), canvas);
+    }
+}
+
+TEST(GIFBlockWalker, TinyGIFsThatQtDecodesAreNotRefused)
+{
+    // One states its first delay in a graphic control block too short to hold it; the other
+    // places its second frame 65520 pixels to the right of a 2 x 2 screen.
+    for (const char* name : {"gif-short-graphic-control.gif", "gif-frame-beyond-screen.gif"}) {
+        SCOPED_TRACE(name);
+        const ImagePtr image = imageFromData(hostileFixture(name), {});
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->imageFrameCount(), 2);
+        EXPECT_EQ(image->pixelSize(), QSize(2, 2));
+        ASSERT_TRUE(image->images().has_value());
+        EXPECT_EQ(image->images()->size(), 2);
+    }
 }
 
 TEST(GIFBlockWalker, RefusesOrStopsOnBrokenData)

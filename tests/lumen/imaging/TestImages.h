@@ -4,6 +4,7 @@
 #include "tests/support/GifWriter.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QList>
@@ -59,6 +60,13 @@ inline QByteArray solidGif(QSize size, int count, std::optional<int> delay = 10)
     for (int index = 0; index < count; ++index)
         frames.append(solidGifFrame(size, frameColor(index), delay));
     return writeGif(size, frames);
+}
+
+// A file of tests/fixtures/hostile: a few dozen crafted bytes.
+inline QByteArray hostileFixture(const char* name)
+{
+    QFile file(QStringLiteral(TIVRAND_TEST_FIXTURES "/hostile/") + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace Tivrand::Testing
