@@ -199,6 +199,18 @@ TEST(AnimatedImageDecoding, RefusesBombsAndDataThatIsNotGIF)
     EXPECT_EQ(decodeAnimatedImage(writeGif({4, 4}, {}), {}).error(), AnimatedImageError::noFrames);
 }
 
+TEST(AnimatedImageDecoding, AllocationFailureIsAnErrorNotAnException)
+{
+    struct ExhaustedSource final : ImageFrameSource {
+        std::optional<QByteArray> data() const override { return std::nullopt; }
+        int frameCount() const override { return 2; }
+        QImage frame(int, std::optional<QSizeF>) const override { throw std::bad_alloc(); }
+        double duration(int) const override { return 0.1; }
+        std::shared_ptr<ImageFrameSource> copy() const override { return std::make_shared<ExhaustedSource>(); }
+    };
+    EXPECT_EQ(decodeAnimatedImage(std::make_shared<ExhaustedSource>(), {}).error(), AnimatedImageError::outOfMemory);
+}
+
 TEST(GIFAnimatedImageDecoding, FrameCountsAndDurations)
 {
     const auto all = GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 3, 25)), {});
