@@ -23,6 +23,9 @@ struct BitmapLimits {
     // bitmap is allowed stays within it, so a thumbnail is never refused where the full
     // decode is not.
     static constexpr std::int64_t maxCoefficientBytes = 2 * maxBitmapBytes;
+    // Decoded frames a frame source keeps so that stepping back does not decode from the
+    // first frame again for every step.
+    static constexpr std::int64_t frameWindowBudgetBytes = std::int64_t(64) * 1024 * 1024;
 
     // Whether a bitmap of these pixel dimensions is within the limits (both sides positive).
     static bool allows(QSize pixels);

@@ -164,6 +164,21 @@ TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimesAndBounds)
     EXPECT_EQ(centre(source->frame(2)), frameColor(2));
 }
 
+TEST(GIFFrameSource, StepsBackThroughTheFramesOfOneRestart)
+{
+    // Room for three 16 x 16 frames besides the latest.
+    auto made = GIFFrameSource::make(solidGif({16, 16}, 20), 3 * 16 * 16 * 4);
+    ASSERT_TRUE(made.has_value());
+    const auto& source = *made;
+    std::vector<int> order;
+    for (int index = 19; index >= 0; --index)
+        order.push_back(index);
+    for (int index : {5, 6, 4, 12, 11, 10, 9, 8, 19})
+        order.push_back(index);
+    for (int index : order)
+        EXPECT_EQ(centre(source->frame(index)), frameColor(index)) << index;
+}
+
 TEST(GIFFrameSource, ServesConcurrentRandomAccess)
 {
     const auto source = sourceOf(solidGif({16, 16}, 8));
