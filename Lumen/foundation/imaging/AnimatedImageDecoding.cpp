@@ -1,5 +1,6 @@
 #include "Lumen/foundation/imaging/AnimatedImageDecoding.h"
 
+#include "Lumen/foundation/imaging/AllocationFailure.h"
 #include "Lumen/foundation/imaging/GIFAnimatedImage.h"
 #include "Lumen/foundation/imaging/GIFFrameSource.h"
 
@@ -15,7 +16,7 @@ AnimatedImageError sourceError(GIFFrameSourceError error)
 
 // The image that represents the animation. It must not be one of the frames it will carry:
 // an image holding itself in its frame list would never be freed.
-std::expected<ImagePtr, AnimatedImageError> representative(const ImagePtr& baseImage, const QImage& firstFrame)
+AnimatedDecoding representative(const ImagePtr& baseImage, const QImage& firstFrame)
 {
     if (baseImage)
         return baseImage;
@@ -24,26 +25,14 @@ std::expected<ImagePtr, AnimatedImageError> representative(const ImagePtr& baseI
     return Image::make(firstFrame);
 }
 
-} // namespace
-
-std::expected<ImagePtr, AnimatedImageError> decodeAnimatedImage(const QByteArray& data,
-                                                                 const ImageCreatingOptions& options)
-{
-    auto source = GIFFrameSource::make(data);
-    if (!source)
-        return std::unexpected(sourceError(source.error()));
-    return decodeAnimatedImage(*source, options);
-}
-
-std::expected<ImagePtr, AnimatedImageError>
-decodeAnimatedImage(const std::shared_ptr<ImageFrameSource>& source, const ImageCreatingOptions& options,
-                    const ImagePtr& baseImage)
+AnimatedDecoding decodedFromSource(const std::shared_ptr<ImageFrameSource>& source,
+                                   const ImageCreatingOptions& options, const ImagePtr& baseImage)
 {
     if (!source)
         return std::unexpected(AnimatedImageError::noFrames);
 
     auto animated = GIFAnimatedImage::decode(*source, options);
-    std::expected<ImagePtr, AnimatedImageError> result;
+    AnimatedDecoding result;
     if (!animated) {
         if (animated.error() == GIFAnimatedImageError::frameUnavailable)
             return std::unexpected(AnimatedImageError::frameUnavailable);
@@ -73,6 +62,29 @@ decodeAnimatedImage(const std::shared_ptr<ImageFrameSource>& source, const Image
     image->setFrameSource(source);
     image->setImageCreatingOptions(options);
     return result;
+}
+
+AnimatedDecoding outOfMemory()
+{
+    return std::unexpected(AnimatedImageError::outOfMemory);
+}
+
+} // namespace
+
+AnimatedDecoding decodeAnimatedImage(const QByteArray& data, const ImageCreatingOptions& options)
+{
+    return refusingAllocationFailure(outOfMemory(), [&]() -> AnimatedDecoding {
+        auto source = GIFFrameSource::make(data);
+        if (!source)
+            return std::unexpected(sourceError(source.error()));
+        return decodedFromSource(*source, options, nullptr);
+    });
+}
+
+AnimatedDecoding decodeAnimatedImage(const std::shared_ptr<ImageFrameSource>& source,
+                                     const ImageCreatingOptions& options, const ImagePtr& baseImage)
+{
+    return refusingAllocationFailure(outOfMemory(), [&] { return decodedFromSource(source, options, baseImage); });
 }
 
 ImagePtr animatedImage(const QByteArray& data, const ImageCreatingOptions& options)

@@ -18,6 +18,14 @@ struct BitmapLimits {
     // The total of decoded frames an eager GIF decode may hold; beyond it frames are
     // decoded on demand through the frame source.
     static constexpr std::int64_t eagerFramesBudgetBytes = std::int64_t(256) * 1024 * 1024;
+    // The coefficients a JPEG decoder may hold for the whole image (progressive data), at any
+    // output size. Twice the bitmap bound: every JPEG of up to four components whose full-size
+    // bitmap is allowed stays within it, so a thumbnail is never refused where the full
+    // decode is not.
+    static constexpr std::int64_t maxCoefficientBytes = 2 * maxBitmapBytes;
+    // Decoded frames a frame source keeps so that stepping back does not decode from the
+    // first frame again for every step.
+    static constexpr std::int64_t frameWindowBudgetBytes = std::int64_t(64) * 1024 * 1024;
 
     // Whether a bitmap of these pixel dimensions is within the limits (both sides positive).
     static bool allows(QSize pixels);

@@ -1,29 +1,44 @@
 #include "Lumen/foundation/imaging/GIFFrameSource.h"
 
-#include "Lumen/foundation/imaging/BitmapLimits.h"
 #include "Lumen/foundation/imaging/GIFAnimatedImage.h"
 #include "Lumen/foundation/imaging/ThumbnailSize.h"
 
+#include <algorithm>
+#include <new>
 #include <utility>
 
 namespace Lumen {
 
-std::expected<std::shared_ptr<GIFFrameSource>, GIFFrameSourceError> GIFFrameSource::make(QByteArray data)
+namespace {
+
+int windowCapacity(const GIFStructure& structure, std::int64_t budgetBytes)
+{
+    const std::int64_t frameBytes = std::int64_t(structure.canvasSize.width()) * structure.canvasSize.height() * 4;
+    if (frameBytes <= 0)
+        return 1;
+    return int(std::clamp<std::int64_t>(budgetBytes / frameBytes, 1, std::max<qsizetype>(1, structure.frames.size())));
+}
+
+} // namespace
+
+std::expected<std::shared_ptr<GIFFrameSource>, GIFFrameSourceError> GIFFrameSource::make(QByteArray data,
+                                                                                         std::int64_t windowBudgetBytes)
 {
     auto structure = walkGIFBlocks(data);
     if (!structure) {
         return std::unexpected(structure.error() == GIFStructureError::notGIF ? GIFFrameSourceError::notGIF
                                                                                : GIFFrameSourceError::truncatedHeader);
     }
-    // Qt decodes every frame onto a full canvas, so the canvas bounds the memory of a frame.
-    if (!structure->frames.isEmpty() && !BitmapLimits::allows(structure->canvasSize))
+    if (!structure->fitsBitmapLimits())
         return std::unexpected(GIFFrameSourceError::canvasTooLarge);
-    return std::make_shared<GIFFrameSource>(Passkey{}, std::move(data), std::move(*structure));
+    return std::make_shared<GIFFrameSource>(Passkey{}, std::move(data), std::move(*structure), windowBudgetBytes);
 }
 
-GIFFrameSource::GIFFrameSource(Passkey, QByteArray data, GIFStructure structure)
+GIFFrameSource::GIFFrameSource(Passkey, QByteArray data, GIFStructure structure, std::int64_t windowBudgetBytes)
     : m_data(std::move(data))
     , m_structure(std::move(structure))
+    , m_windowBudgetBytes(windowBudgetBytes)
+    , m_windowCapacity(windowCapacity(m_structure, windowBudgetBytes))
 {
 }
 
@@ -44,7 +59,12 @@ QImage GIFFrameSource::frame(int index, std::optional<QSizeF> maxSize) const
         // Each caller gets pixels of its own: the decoder keeps building later frames on the
         // canvas it shares with the latest one.
         std::lock_guard lock(m_mutex);
-        image = decodedFrame(index).copy();
+        try {
+            image = decodedFrame(index).copy();
+        } catch (const std::bad_alloc&) {
+            // A decode cut short leaves the reader anywhere.
+            forgetReader();
+        }
     }
     if (image.isNull() || !maxSize)
         return image;
@@ -63,7 +83,7 @@ double GIFFrameSource::duration(int index) const
 
 std::shared_ptr<ImageFrameSource> GIFFrameSource::copy() const
 {
-    return std::make_shared<GIFFrameSource>(Passkey{}, m_data, m_structure);
+    return std::make_shared<GIFFrameSource>(Passkey{}, m_data, m_structure, m_windowBudgetBytes);
 }
 
 QImage GIFFrameSource::decodedFrame(int index) const
@@ -71,38 +91,41 @@ QImage GIFFrameSource::decodedFrame(int index) const
     // A frame cut short would come out of Qt half drawn; it counts as undecodable.
     if (index < 0 || index >= frameCount() || !m_structure.frames[index].complete)
         return QImage();
-    if (index == m_latestIndex)
-        return m_latestFrame;
-    if (!m_reader || index < m_nextIndex)
-        restartReader();
+    const int oldest = m_nextIndex - int(m_recentFrames.size());
+    if (index >= oldest && index < m_nextIndex)
+        return m_recentFrames[std::size_t(index - oldest)];
 
+    // Playing forward needs the latest frame only; a walk restarted for a frame behind keeps
+    // the frames before it, for the steps back that usually follow.
+    const bool restarted = !m_reader || index < oldest;
+    if (restarted)
+        restartReader();
+    const std::size_t keep = restarted ? std::size_t(m_windowCapacity) : 1;
     while (m_nextIndex <= index) {
         QImage next;
-        if (!m_reader->read(&next)) {
-            m_reader.reset();
+        if (!m_reader->reader().read(&next)) {
+            forgetReader();
             return QImage();
         }
-        m_latestFrame = std::move(next);
-        m_latestIndex = m_nextIndex++;
+        m_recentFrames.push_back(std::move(next));
+        ++m_nextIndex;
+        while (m_recentFrames.size() > keep)
+            m_recentFrames.pop_front();
     }
-    return m_latestFrame;
+    return m_recentFrames.back();
 }
 
 void GIFFrameSource::restartReader() const
 {
-    BitmapLimits::applyToImageReaders();
+    forgetReader();
+    m_reader = std::make_unique<ImageDataReader>(m_data, ImageFormat::GIF);
+}
+
+void GIFFrameSource::forgetReader() const
+{
     m_reader.reset();
-    m_buffer = std::make_unique<QBuffer>();
-    // Any thread may read frames (under the mutex) or drop the source, so the buffer belongs
-    // to none; it never handles events.
-    m_buffer->moveToThread(nullptr);
-    m_buffer->setData(m_data);
-    m_buffer->open(QIODevice::ReadOnly);
-    m_reader = std::make_unique<QImageReader>(m_buffer.get(), QByteArrayLiteral("gif"));
-    m_reader->setDecideFormatFromContent(false);
+    m_recentFrames.clear();
     m_nextIndex = 0;
-    m_latestIndex = -1;
-    m_latestFrame = QImage();
 }
 
 } // namespace Lumen

@@ -2,6 +2,7 @@
 #include "Lumen/foundation/imaging/GIFAnimatedImage.h"
 #include "Lumen/foundation/imaging/GIFBlockWalker.h"
 #include "Lumen/foundation/imaging/GIFFrameSource.h"
+#include "Lumen/foundation/imaging/ImageDecoding.h"
 #include "tests/lumen/imaging/TestImages.h"
 
 #include <gtest/gtest.h>
@@ -54,9 +55,54 @@ TEST(GIFBlockWalker, ReadsFramesDelaysAndCanvas)
     EXPECT_EQ(structure->frames[0].delayTime, std::optional(0.0));
     EXPECT_FALSE(structure->frames[1].delayTime.has_value());
     EXPECT_EQ(structure->frames[1].rect, QRect(6, 5, 4, 4));
-    // The second frame reaches beyond the logical screen, which grows to hold it.
-    EXPECT_EQ(structure->canvasSize, QSize(10, 9));
     EXPECT_TRUE(structure->frames[0].complete && structure->frames[1].complete);
+}
+
+TEST(GIFBlockWalker, CanvasIsWhatQtDecodes)
+{
+    const auto framesAt = [](QList<std::pair<QSize, QPoint>> rects) {
+        QList<GifFrame> frames;
+        for (const auto& [size, position] : rects) {
+            frames.append(solidGifFrame(size, frameColor(int(frames.size()))));
+            frames.back().position = position;
+        }
+        return frames;
+    };
+    const struct {
+        const char* name;
+        QSize screen;
+        QList<GifFrame> frames;
+        QSize canvas;
+    } cases[] = {
+        {"a frame beyond the screen is clipped", {8, 6}, framesAt({{{8, 6}, {}}, {{4, 4}, {6, 5}}}), {8, 6}},
+        {"a frame far beyond a small screen", {4, 4}, framesAt({{{4, 4}, {}}, {{2, 2}, {60000, 0}}}), {4, 4}},
+        {"a zero width is the first frame's", {0, 4}, framesAt({{{5, 5}, {}}}), {5, 4}},
+        {"a zero screen reaches the first frame's far corner", {0, 0}, framesAt({{{2, 3}, {5, 6}}}), {7, 9}},
+        {"later frames do not count", {0, 0}, framesAt({{{2, 3}, {}}, {{7, 9}, {}}}), {2, 3}},
+    };
+    for (const auto& [name, screen, frames, canvas] : cases) {
+        SCOPED_TRACE(name);
+        const QByteArray gif = writeGif(screen, frames);
+        EXPECT_EQ(walkGIFBlocks(gif)->canvasSize, canvas);
+        const auto source = sourceOf(gif);
+        ASSERT_TRUE(source);
+        EXPECT_EQ(source->frame(0).size(), canvas);
+    }
+}
+
+TEST(GIFBlockWalker, TinyGIFsThatQtDecodesAreNotRefused)
+{
+    // One states its first delay in a graphic control block too short to hold it; the other
+    // places its second frame 65520 pixels to the right of a 2 x 2 screen.
+    for (const char* name : {"gif-short-graphic-control.gif", "gif-frame-beyond-screen.gif"}) {
+        SCOPED_TRACE(name);
+        const ImagePtr image = imageFromData(hostileFixture(name), {});
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->imageFrameCount(), 2);
+        EXPECT_EQ(image->pixelSize(), QSize(2, 2));
+        ASSERT_TRUE(image->images().has_value());
+        EXPECT_EQ(image->images()->size(), 2);
+    }
 }
 
 TEST(GIFBlockWalker, RefusesOrStopsOnBrokenData)
@@ -118,6 +164,21 @@ TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimesAndBounds)
     EXPECT_EQ(centre(source->frame(2)), frameColor(2));
 }
 
+TEST(GIFFrameSource, StepsBackThroughTheFramesOfOneRestart)
+{
+    // Room for three 16 x 16 frames besides the latest.
+    auto made = GIFFrameSource::make(solidGif({16, 16}, 20), 3 * 16 * 16 * 4);
+    ASSERT_TRUE(made.has_value());
+    const auto& source = *made;
+    std::vector<int> order;
+    for (int index = 19; index >= 0; --index)
+        order.push_back(index);
+    for (int index : {5, 6, 4, 12, 11, 10, 9, 8, 19})
+        order.push_back(index);
+    for (int index : order)
+        EXPECT_EQ(centre(source->frame(index)), frameColor(index)) << index;
+}
+
 TEST(GIFFrameSource, ServesConcurrentRandomAccess)
 {
     const auto source = sourceOf(solidGif({16, 16}, 8));
@@ -151,6 +212,18 @@ TEST(AnimatedImageDecoding, RefusesBombsAndDataThatIsNotGIF)
     EXPECT_EQ(decodeAnimatedImage(QByteArray(), {}).error(), AnimatedImageError::notGIF);
     // A header without frames decodes to nothing.
     EXPECT_EQ(decodeAnimatedImage(writeGif({4, 4}, {}), {}).error(), AnimatedImageError::noFrames);
+}
+
+TEST(AnimatedImageDecoding, AllocationFailureIsAnErrorNotAnException)
+{
+    struct ExhaustedSource final : ImageFrameSource {
+        std::optional<QByteArray> data() const override { return std::nullopt; }
+        int frameCount() const override { return 2; }
+        QImage frame(int, std::optional<QSizeF>) const override { throw std::bad_alloc(); }
+        double duration(int) const override { return 0.1; }
+        std::shared_ptr<ImageFrameSource> copy() const override { return std::make_shared<ExhaustedSource>(); }
+    };
+    EXPECT_EQ(decodeAnimatedImage(std::make_shared<ExhaustedSource>(), {}).error(), AnimatedImageError::outOfMemory);
 }
 
 TEST(GIFAnimatedImageDecoding, FrameCountsAndDurations)

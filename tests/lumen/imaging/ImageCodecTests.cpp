@@ -16,17 +16,6 @@ using namespace Tivrand::Testing;
 
 namespace {
 
-std::uint32_t crc32(const QByteArray& bytes)
-{
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (char byte : bytes) {
-        crc ^= std::uint8_t(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 // A valid PNG of one pixel whose header claims `width` x `height`, checksum fixed up.
 QByteArray pngClaiming(int width, int height)
 {
@@ -36,6 +25,22 @@ QByteArray pngClaiming(int width, int height)
     qToBigEndian<std::uint32_t>(height, png.data() + 20);
     qToBigEndian<std::uint32_t>(crc32(png.mid(12, 17)), png.data() + 29);
     return png;
+}
+
+// A small progressive JPEG whose frame header claims `width` x `height`.
+QByteArray progressiveJpegClaiming(int width, int height)
+{
+    QByteArray jpeg = encodedBitmap(solidBitmap({16, 16}, Qt::blue), "jpeg", 90, true);
+    const qsizetype frame = jpeg.indexOf(QByteArray::fromHex("FFC2"));
+    // Marker (2), length (2), precision (1), then height and width.
+    qToBigEndian<std::uint16_t>(height, jpeg.data() + frame + 5);
+    qToBigEndian<std::uint16_t>(width, jpeg.data() + frame + 7);
+    return jpeg;
+}
+
+QByteArray pngWithTextChunk(qsizetype textBytes)
+{
+    return pngWith(pngChunk("tEXt", QByteArray("Comment") + '\0' + QByteArray(textBytes, 'x')));
 }
 
 } // namespace
@@ -107,6 +112,51 @@ TEST(ImageDecoding, UndecodableBytesAndBombsGiveNothing)
     EXPECT_EQ(stillImage(bomb), nullptr);
     EXPECT_EQ(imageFromData(bomb, {}), nullptr);
     EXPECT_EQ(downsampledImage(bomb, {100, 100}, 1.0), nullptr);
+}
+
+TEST(ImageDecoding, OnlyPNGJPEGAndGIFReachADecoder)
+{
+    // Qt's plugins would rasterise the SVG and decode the icon; no limit of ours bounds them.
+    for (const char* name : {"svg-square.svg", "icns-rle-icon.icns"}) {
+        const QByteArray data = hostileFixture(name);
+        ASSERT_FALSE(data.isEmpty()) << name;
+        EXPECT_EQ(imageFromData(data, {}), nullptr) << name;
+        EXPECT_EQ(stillImage(data), nullptr) << name;
+        EXPECT_EQ(downsampledImage(data, {10, 10}, 1.0), nullptr) << name;
+    }
+}
+
+TEST(ImageDecoding, PNGChunksAreCheckedBeforeLibpngAllocatesThem)
+{
+    const struct {
+        const char* name;
+        QByteArray data;
+        bool decodes;
+    } cases[] = {
+        {"a text chunk claiming 2 GiB in 56 bytes", hostileFixture("png-text-claims-2gib.png"), false},
+        {"a text chunk of 5 MiB", pngWithTextChunk(5 * 1024 * 1024), false},
+        {"a text chunk of 1 MiB", pngWithTextChunk(1024 * 1024), true},
+    };
+    for (const auto& [name, data, decodes] : cases) {
+        SCOPED_TRACE(name);
+        ASSERT_FALSE(data.isEmpty());
+        EXPECT_EQ(stillImage(data) != nullptr, decodes);
+        EXPECT_EQ(downsampledImage(data, {1, 1}, 1.0) != nullptr, decodes);
+    }
+}
+
+TEST(ImageDecoding, JPEGCoefficientMemoryIsBoundedAtAnyOutputSize)
+{
+    // libjpeg holds a progressive image's coefficients at full size, however small the
+    // output: about 430 MB for these few hundred bytes.
+    const QByteArray bomb = progressiveJpegClaiming(12000, 12000);
+    EXPECT_EQ(downsampledImage(bomb, {100, 100}, 1.0), nullptr);
+    EXPECT_EQ(stillImage(bomb), nullptr);
+
+    const QByteArray progressive = encodedBitmap(splitBitmap({400, 240}, Qt::red, Qt::blue), "jpeg", 90, true);
+    const ImagePtr thumbnail = downsampledImage(progressive, {100, 100}, 1.0);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->pixelSize(), QSize(100, 60));
 }
 
 TEST(ImageDecoding, ThumbnailsAreBoundedAndNeverEnlarged)

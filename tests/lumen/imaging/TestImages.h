@@ -4,9 +4,13 @@
 #include "tests/support/GifWriter.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QList>
+#include <QtEndian>
+
+#include <cstdint>
 
 namespace Tivrand::Testing {
 
@@ -59,6 +63,43 @@ inline QByteArray solidGif(QSize size, int count, std::optional<int> delay = 10)
     for (int index = 0; index < count; ++index)
         frames.append(solidGifFrame(size, frameColor(index), delay));
     return writeGif(size, frames);
+}
+
+// A file of tests/fixtures/hostile: a few dozen crafted bytes.
+inline QByteArray hostileFixture(const char* name)
+{
+    QFile file(QStringLiteral(TIVRAND_TEST_FIXTURES "/hostile/") + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline std::uint32_t crc32(const QByteArray& bytes)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (char byte : bytes) {
+        crc ^= std::uint8_t(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A PNG chunk: length, type, data and checksum.
+inline QByteArray pngChunk(const char* type, const QByteArray& data)
+{
+    QByteArray chunk(4, '\0');
+    qToBigEndian<std::uint32_t>(std::uint32_t(data.size()), chunk.data());
+    const QByteArray typed = QByteArray(type) + data;
+    QByteArray checksum(4, '\0');
+    qToBigEndian<std::uint32_t>(crc32(typed), checksum.data());
+    return chunk + typed + checksum;
+}
+
+// A valid PNG with `chunk` inserted right after its header chunk.
+inline QByteArray pngWith(const QByteArray& chunk)
+{
+    QByteArray png = encodedBitmap(solidBitmap({2, 2}, Qt::red), "png");
+    // Signature (8) and the header chunk (25).
+    return png.insert(33, chunk);
 }
 
 } // namespace Tivrand::Testing

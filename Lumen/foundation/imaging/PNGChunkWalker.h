@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <expected>
+
+namespace Lumen {
+
+enum class PNGChunkError {
+    notPNG,
+    // A chunk declares more bytes than the data holds (a cut-off file or a lie).
+    chunkBeyondData,
+    // A chunk that only carries metadata (text, profiles...) is larger than any image needs.
+    oversizedAncillaryChunk,
+};
+
+// The largest ancillary chunk accepted; ICC profiles and XMP text stay well below it.
+inline constexpr std::uint32_t maxAncillaryPNGChunkBytes = 4 * 1024 * 1024;
+
+// Checks the chunk layout of PNG data up to its end chunk before libpng sees it: libpng
+// allocates (and zeroes) the length a chunk declares before it finds out the bytes are not
+// there, so a few dozen bytes could otherwise cost gigabytes. Checksums and chunk contents are
+// left to libpng.
+std::expected<void, PNGChunkError> walkPNGChunks(const QByteArray& data);
+
+} // namespace Lumen
