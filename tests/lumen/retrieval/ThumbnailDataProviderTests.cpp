@@ -46,7 +46,7 @@ TEST(ThumbnailImageDataProvider, EncodesTheThumbnailInTheSourceFormatOrPng)
     } table[] = {
         {"PNG", encodedBitmap(solidBitmap(QSize(400, 100), Qt::red), "png"), QSize(200, 50), "png"},
         {"JPEG", encodedBitmap(solidBitmap(QSize(100, 400), Qt::red), "jpeg"), QSize(50, 200), "jpeg"},
-        {"BMP, never enlarged", encodedBitmap(solidBitmap(QSize(40, 10), Qt::red), "bmp"), QSize(40, 10), "bmp"},
+        {"PNG, never enlarged", encodedBitmap(solidBitmap(QSize(40, 10), Qt::red), "png"), QSize(40, 10), "png"},
         // Qt writes no GIF.
         {"GIF", solidGif(QSize(400, 200), 2), QSize(200, 100), "png"},
     };
