@@ -18,8 +18,11 @@ public:
     SessionDataTask(const SessionDataTask&) = delete;
     SessionDataTask& operator=(const SessionDataTask&) = delete;
 
-    // A copy of every byte received so far.
+    // A copy of every byte received so far. It shares no storage with the task's own bytes,
+    // which keep growing in place: a shared buffer would be detached and released inside Qt,
+    // where ThreadSanitizer cannot see the ordering with the reader's thread.
     QByteArray mutableData() const;
+    qsizetype receivedByteCount() const;
     void didReceiveData(const QByteArray& data);
 
     // The transfer's response; absent until its headers have arrived.
