@@ -123,35 +123,38 @@ void DiskStorageBackend::setupCacheChecking()
     if (m_directoryRefusal)
         return;
     // The gate serves lookups only, so a storage let go before this runs needs no listing.
-    m_maybeCachedCheckingQueue->async([weakSelf = weak_from_this()] {
-        const auto self = weakSelf.lock();
-        if (!self)
+    // The path is a copy of its own, so the job shares no string whose last reference Qt
+    // could drop out of ThreadSanitizer's sight.
+    m_maybeCachedCheckingQueue->async([weakGate = std::weak_ptr<NameGate>(m_gate),
+                                       fileManager = currentConfig()->fileManager,
+                                       path = QString(m_directoryPath.constData(), m_directoryPath.size())] {
+        const auto gate = weakGate.lock();
+        if (!gate)
             return;
-        const auto names = self->currentConfig()->fileManager->directoryNames(self->m_directoryPath);
-        std::lock_guard lock(self->m_gateMutex);
-        NameGate& gate = self->m_gate;
+        const auto names = fileManager->directoryNames(path);
+        std::lock_guard lock(gate->mutex);
         if (!names) {
             // Without a listing nothing can be ruled out: every lookup asks the file system.
-            gate.state = NameGate::State::off;
-            gate.names.clear();
+            gate->state = NameGate::State::off;
+            gate->names.clear();
             return;
         }
-        gate.names.insert(names->cbegin(), names->cend());
-        gate.state = NameGate::State::listed;
+        gate->names.insert(names->cbegin(), names->cend());
+        gate->state = NameGate::State::listed;
     });
 }
 
 void DiskStorageBackend::rememberName(const QString& name)
 {
-    std::lock_guard lock(m_gateMutex);
-    if (m_gate.state != NameGate::State::off)
-        m_gate.names.insert(name);
+    std::lock_guard lock(m_gate->mutex);
+    if (m_gate->state != NameGate::State::off)
+        m_gate->names.insert(name);
 }
 
 bool DiskStorageBackend::mayBeCached(const QString& name) const
 {
-    std::lock_guard lock(m_gateMutex);
-    return m_gate.state != NameGate::State::listed || m_gate.names.contains(name);
+    std::lock_guard lock(m_gate->mutex);
+    return m_gate->state != NameGate::State::listed || m_gate->names.contains(name);
 }
 
 std::expected<void, LumenError> DiskStorageBackend::prepareDirectory()

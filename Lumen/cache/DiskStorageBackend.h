@@ -152,10 +152,13 @@ private:
 
     // Which names may have a file. Until the first listing is in, nothing can be ruled out;
     // stores made meanwhile are kept, as the listing may have read the directory before them.
+    // Shared with the listing job, which so never holds the storage itself: a storage whose
+    // owner let go must not end later on a pool thread.
     struct NameGate {
         enum class State { listing, listed, off };
-        State state = State::listing;
-        std::unordered_set<QString> names;
+        std::mutex mutex;
+        State state = State::listing; // under mutex
+        std::unordered_set<QString> names; // under mutex
     };
 
     StorageClock m_clock;
@@ -166,8 +169,7 @@ private:
     std::optional<UnderlyingError> m_directoryRefusal;
     std::shared_ptr<DispatchQueue> m_metaChangingQueue;
     std::shared_ptr<DispatchQueue> m_maybeCachedCheckingQueue;
-    mutable std::mutex m_gateMutex;
-    NameGate m_gate; // under m_gateMutex
+    const std::shared_ptr<NameGate> m_gate = std::make_shared<NameGate>();
     std::atomic<bool> m_storageReady{true};
 
     // The files whose extension was queued during one second of the clock, and how.

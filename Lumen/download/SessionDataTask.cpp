@@ -29,13 +29,20 @@ SessionDataTask::SessionDataTask(std::shared_ptr<URLSessionDataTask> task, std::
 QByteArray SessionDataTask::mutableData() const
 {
     std::lock_guard lock(m_lock);
-    return m_mutableData;
+    return QByteArray(m_mutableData.constData(), m_mutableData.size());
+}
+
+qsizetype SessionDataTask::receivedByteCount() const
+{
+    std::lock_guard lock(m_lock);
+    return m_mutableData.size();
 }
 
 void SessionDataTask::didReceiveData(const QByteArray& data)
 {
     std::lock_guard lock(m_lock);
-    m_mutableData.append(data);
+    // Copied, never adopted: the caller's buffer may be shared with other threads.
+    m_mutableData.append(data.constData(), data.size());
 }
 
 std::optional<URLResponse> SessionDataTask::response() const

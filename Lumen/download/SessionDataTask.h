@@ -63,8 +63,11 @@ public:
     // The URL of the transfer's original request: the task's key in its table.
     const std::optional<QUrl>& originalURL() const { return m_originalURL; }
 
-    // A copy of every byte received so far.
+    // A copy of every byte received so far. It shares no storage with the task's own bytes,
+    // which keep growing in place: a shared buffer would be detached and released inside Qt,
+    // where ThreadSanitizer cannot see the ordering with the reader's thread.
     QByteArray mutableData() const;
+    qsizetype receivedByteCount() const;
     void didReceiveData(const QByteArray& data);
 
     // The transfer's response; absent until its headers have arrived.

@@ -59,7 +59,7 @@ void ImageLoadingProgressSideEffect::report(const SessionDataTask& task) const
     if (!response || response->expectedContentLength < 0)
         return;
     if (m_block)
-        m_block(task.mutableData().size(), response->expectedContentLength);
+        m_block(task.receivedByteCount(), response->expectedContentLength);
 }
 
 } // namespace Lumen

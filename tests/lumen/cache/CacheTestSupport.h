@@ -264,13 +264,20 @@ protected:
     // Stamp extensions queued by the test finish before its folder and clock go.
     void TearDown() override
     {
-        // A job that ran a completion may still hold its cache for a moment; the cache goes
-        // before the folder whose path it shares.
+        // A job that ran a completion may still hold its cache for a moment, and the cache may
+        // then end on a pool thread. Its storage, whose configuration shares the folder's path,
+        // is held here meanwhile and released last, so that it ends on this thread before the
+        // folder goes, after every other holder's release.
+        std::vector<std::shared_ptr<DiskStorageBackend>> storages;
+        for (const auto& weakStorage : m_diskStorages) {
+            if (auto storage = weakStorage.lock())
+                storages.push_back(std::move(storage));
+        }
         for (const auto& weakCache : m_caches)
             EXPECT_TRUE(Tivrand::Testing::waitUntil([&weakCache] { return weakCache.expired(); }));
-        for (const auto& weakStorage : m_diskStorages) {
-            if (const auto storage = weakStorage.lock())
-                drainQueues(*storage);
+        for (const auto& storage : storages) {
+            drainQueues(*storage);
+            EXPECT_TRUE(Tivrand::Testing::waitUntil([&storage] { return storage.use_count() == 1; }));
         }
     }
 
