@@ -11,6 +11,7 @@
 #include "Lumen/retrieval/Source.h"
 
 #include <QByteArray>
+#include <QFuture>
 
 #include <expected>
 #include <functional>
@@ -112,6 +113,23 @@ public:
                                                         ProgressiveImageSetter progressiveImageSetter,
                                                         ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
                                                         CompletionHandler completionHandler);
+
+    // ---- the same as futures ----------------------------------------------------------------
+    // Each starts the retrieval from the shared concurrent queue and is fulfilled where the
+    // result arrives, whatever the options' callback queue. Cancelling the future stops the
+    // retrieval at any stage: the running download is cancelled and no further step starts.
+
+    QFuture<RetrieveResult> retrieveImageAsync(const Resource& resource,
+                                               const std::optional<LumenOptionsInfo>& options = std::nullopt,
+                                               ProgressBlock progressBlock = {});
+    QFuture<RetrieveResult> retrieveImageAsync(const Source& source,
+                                               const std::optional<LumenOptionsInfo>& options = std::nullopt,
+                                               ProgressBlock progressBlock = {});
+    QFuture<RetrieveResult> retrieveImageAsync(const Source& source, LumenParsedOptionsInfo options,
+                                               ProgressBlock progressBlock = {});
+    QFuture<RetrieveResult> retrieveImageAsync(const Source& source, LumenParsedOptionsInfo options,
+                                               ProgressiveImageSetter progressiveImageSetter,
+                                               ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker);
 
     // ---- the steps of one attempt, for the retrieval and the prefetcher -------------------------
 
