@@ -5,6 +5,7 @@
 #include "Lumen/cache/ImageCache.h"
 #include "Lumen/download/ImageModifier.h"
 #include "Lumen/foundation/ImageProcessor.h"
+#include "Lumen/foundation/MainDispatchQueue.h"
 #include "Lumen/foundation/processors/ProcessorScale.h"
 #include "Lumen/retrieval/RetrievalErrors.h"
 #include "Lumen/retrieval/RetrievingContext.h"
@@ -24,6 +25,14 @@ bool needsDecodingAgain(const Image& image, const LumenParsedOptionsInfo& option
     if (!frameCount || *frameCount == 1)
         return false;
     return image.imageCreatingOptions() != options.imageCreatingOptions() && image.animatedImageData();
+}
+
+// Whether `queue` runs a block at once on this thread, so a result can be handed over
+// without being wrapped in one.
+bool runsAtOnce(const CallbackQueue& queue)
+{
+    return queue.kind() == CallbackQueue::Kind::untouch
+        || (queue.kind() == CallbackQueue::Kind::mainCurrentOrAsync && MainDispatchQueue::isMainThread());
 }
 
 } // namespace
@@ -60,6 +69,29 @@ bool LumenManager::retrieveImageFromCache(const Source& source, const std::share
                                           CompletionHandler completionHandler)
 {
     return lookUpCaches(makeAttempt(source, context->options(), context, std::move(completionHandler)));
+}
+
+bool LumenManager::serveFromMemory(const Source& source, const LumenParsedOptionsInfo& options,
+                                   const CompletionHandler& completionHandler) const
+{
+    if (options.forceRefresh)
+        return false;
+    const auto target = targetCache(options);
+    const QString key = source.cacheKey();
+    const ImagePtr image = processorScale(options.scaleFactor) == 1.0
+        ? target->retrieveImageInMemoryCache(key, options)
+        : target->retrieveImageInMemoryCache(key, scaledCacheOptions(options));
+    if (!image || needsDecodingAgain(*image, options))
+        return false;
+    if (!completionHandler)
+        return true;
+    auto result = makeResult(options, source, source, image, CacheType::memory, serializedData(options, image));
+    if (runsAtOnce(options.callbackQueue))
+        completionHandler(std::move(result));
+    else
+        options.callbackQueue.execute(
+            [completionHandler, result = std::move(result)]() mutable { completionHandler(std::move(result)); });
+    return true;
 }
 
 bool LumenManager::lookUpCaches(const AttemptPtr& attempt)
@@ -151,9 +183,7 @@ void LumenManager::rebuildFromOriginal(const AttemptPtr& attempt, const ImagePtr
             return;
         }
         options.callbackQueue.execute([self, attempt, processed] {
-            const auto serializer = attempt->options.cacheSerializer;
-            self->storeAndReport(attempt, processed, std::nullopt, false,
-                                 [serializer, processed] { return serializer->data(processed, std::nullopt); });
+            self->storeAndReport(attempt, processed, std::nullopt, false, serializedData(attempt->options, processed));
         });
     });
 }
@@ -164,10 +194,9 @@ void LumenManager::finishCachedImage(const AttemptPtr& attempt, const ImagePtr& 
         return;
     const auto report = [attempt, cacheType](const ImagePtr& finished) {
         attempt->options.callbackQueue.execute([attempt, finished, cacheType] {
-            const auto serializer = attempt->options.cacheSerializer;
-            attempt->completionHandler(makeResult(*attempt, finished, cacheType, [serializer, finished] {
-                return serializer->data(finished, std::nullopt);
-            }));
+            const auto& options = attempt->options;
+            attempt->completionHandler(makeResult(options, attempt->source, attempt->context->originalSource(),
+                                                  finished, cacheType, serializedData(options, finished)));
         });
     };
     if (!needsDecodingAgain(*image, attempt->options)) {
