@@ -205,6 +205,29 @@ TEST_F(ManagerTest, ProviderBytesAreProcessedAndStoredAndNothingIsAnError)
     }
 }
 
+TEST_F(ManagerTest, OptionsWithoutProcessorOrSerializerUseTheDefaultsAndAnEmptySourceIsAnError)
+{
+    LumenParsedOptionsInfo options(manager->currentDefaultOptions());
+    options.processor = nullptr;
+    options.cacheSerializer = nullptr;
+    const struct {
+        const char* name;
+        Source source;
+        int expectedCode;
+    } cases[] = {
+        {"defaults", source(QStringLiteral("/image.png")), 0},
+        {"no resource", Source::network(std::shared_ptr<const Resource>()), 5001},
+        {"no provider", Source::provider(nullptr), 5001},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Retrievals done;
+        manager->retrieveImage(c.source, options, {}, {}, done.handler());
+        ASSERT_TRUE(done.waitFor(1));
+        EXPECT_EQ(done.codeAt(0), c.expectedCode);
+    }
+}
+
 TEST_F(ManagerTest, DefaultOptionsComeBetweenTheManagersAndTheCallers)
 {
     const auto other = *ImageCache::make(QStringLiteral("other"), folder.path());
