@@ -7,16 +7,15 @@
 #include "Lumen/download/ImageDownloader.h"
 #include "Lumen/retrieval/ImageResource.h"
 #include "Lumen/retrieval/LumenManager.h"
+#include "bench/BenchImages.h"
 #include "tests/support/LoopbackServer.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QBuffer>
 #include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageWriter>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTemporaryDir>
@@ -33,19 +32,6 @@ namespace {
 
 using namespace Lumen;
 using Tivrand::Testing::LoopbackServer;
-
-QByteArray iconPng()
-{
-    QImage bitmap(100, 100, QImage::Format_ARGB32);
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x)
-            bitmap.setPixel(x, y, qRgba(x * 2, y * 2, (x + y) % 256, 255));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(bitmap);
-    return bytes;
-}
 
 // Counts down completions arriving on any thread.
 class Countdown {
