@@ -240,6 +240,8 @@ TEST_F(ManagerTest, DefaultOptionsComeBetweenTheManagersAndTheCallers)
     EXPECT_TRUE(other->isCached(source(QStringLiteral("/image.png")).cacheKey()));
     EXPECT_TRUE(third->isCached(source(QStringLiteral("/other.png")).cacheKey()));
     EXPECT_FALSE(cache->isCached(source(QStringLiteral("/image.png")).cacheKey()));
+    drain(*other);
+    drain(*third);
 }
 
 } // namespace

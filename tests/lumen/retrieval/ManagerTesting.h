@@ -8,6 +8,8 @@
 
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -49,6 +51,17 @@ private:
     std::vector<LumenManager::RetrieveResult> m_results;
 };
 
+// Returns once every job queued on the cache's I/O queue so far has run, so no store of a
+// test outlives it.
+inline void drain(ImageCache& cache)
+{
+    const auto drained = std::make_shared<std::atomic<bool>>(false);
+    cache.storeToDisk(QByteArray("x"), QStringLiteral("drain-marker"), QString(), std::nullopt,
+                      StorageExpiration::expired(), CallbackQueue::untouch(),
+                      [drained](const CacheStoreResult&) { *drained = true; });
+    EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return drained->load(); }));
+}
+
 // Closes each connection, so the server stops without waiting for idle keep-alive ones.
 inline void serveImage(httplib::Response& response, const QByteArray& bytes)
 {
@@ -74,6 +87,8 @@ protected:
         downloader = ImageDownloader::make(QStringLiteral("test"));
         manager = LumenManager::make(downloader, cache);
     }
+
+    void TearDown() override { drain(*cache); }
 
     Source source(const QString& path) const { return Source::network(LM::ImageResource(server.url(path))); }
 
