@@ -11,7 +11,6 @@ extern "C" const char* __tsan_default_suppressions()
            "race:libQt6Network.so.6\n"
            "race:libglib-2.0.so.0\n"
            "race:QFutureInterface\n"
-           "race:Lumen::MainDispatchQueue::async\n"
-           "race:MainQueueEvent\n"
+           "race:foundation/MainDispatchQueue.cpp\n"
            "race:Lumen::EventLoopThread::enqueue\n";
 }
