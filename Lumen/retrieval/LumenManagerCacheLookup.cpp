@@ -82,7 +82,9 @@ bool LumenManager::serveFromMemory(const Source& source, const LumenParsedOption
 {
     if (options.forceRefresh || !options.processor || !options.cacheSerializer)
         return false;
-    const auto target = targetCache(options);
+    // Without copying the options' cache: this is the path of nearly every request.
+    std::shared_ptr<ImageCache> managersCache;
+    const auto& target = options.targetCache ? options.targetCache : (managersCache = cache());
     const QString key = source.cacheKey();
     const ImagePtr image = processorScale(options.scaleFactor) == 1.0
         ? target->retrieveImageInMemoryCache(key, options)
