@@ -1,6 +1,7 @@
 #include "tests/lumen/retrieval/ManagerTesting.h"
 
 #include "Lumen/cache/CacheSerializer.h"
+#include "Lumen/retrieval/Base64ImageDataProvider.h"
 #include "Lumen/retrieval/RawImageDataProvider.h"
 
 #include <QDateTime>
@@ -174,15 +175,6 @@ TEST_F(ManagerTest, ACachedAnimationThatCannotBeDecodedAgainIsAnError)
     EXPECT_EQ(result ? 0 : result.error().errorCode(), 4001);
 }
 
-class FailingProvider final : public ImageDataProvider {
-public:
-    QString cacheKey() const override { return QStringLiteral("failing"); }
-    void data(DataHandler handler) const override
-    {
-        handler(std::unexpected(UnderlyingError(QStringLiteral("test"), 1, QStringLiteral("no data"))));
-    }
-};
-
 TEST_F(ManagerTest, ProviderBytesAreProcessedAndStoredAndNothingIsAnError)
 {
     const struct {
@@ -192,7 +184,7 @@ TEST_F(ManagerTest, ProviderBytesAreProcessedAndStoredAndNothingIsAnError)
     } cases[] = {
         {"image", std::make_shared<RawImageDataProvider>(greenBytes, QStringLiteral("green")), 0},
         {"undecodable", std::make_shared<RawImageDataProvider>(QByteArray("junk"), QStringLiteral("junk")), 4001},
-        {"failing", std::make_shared<FailingProvider>(), 5003},
+        {"failing", std::make_shared<Base64ImageDataProvider>(QStringLiteral("!"), QStringLiteral("failing")), 5003},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
