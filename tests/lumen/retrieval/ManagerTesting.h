@@ -1,0 +1,172 @@
+#pragma once
+
+#include "tests/lumen/download/DownloadTesting.h"
+
+#include "Lumen/cache/ImageCache.h"
+#include "Lumen/download/RetryContext.h"
+#include "Lumen/download/RetryStrategy.h"
+#include "Lumen/retrieval/ImageResource.h"
+#include "Lumen/retrieval/LumenManager.h"
+
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace Lumen::Testing {
+
+// The completions of retrievals, collected from any thread.
+class Retrievals {
+public:
+    LumenManager::CompletionHandler handler()
+    {
+        return [this](LumenManager::RetrieveResult result) {
+            std::lock_guard lock(m_mutex);
+            m_results.push_back(std::move(result));
+        };
+    }
+    bool waitFor(std::size_t count)
+    {
+        return Tivrand::Testing::waitUntil([&] { return size() >= count; }, std::chrono::seconds(10));
+    }
+    std::size_t size() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_results.size();
+    }
+    LumenManager::RetrieveResult at(std::size_t index) const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_results.at(index);
+    }
+    // The error code of a result, 0 for success.
+    int codeAt(std::size_t index) const
+    {
+        const auto result = at(index);
+        return result ? 0 : result.error().errorCode();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<LumenManager::RetrieveResult> m_results;
+};
+
+// Answers from a script (`stop` once it runs out), recording the count and the error each
+// decision saw; a held strategy keeps the handler until the test retries.
+class ScriptedStrategy final : public RetryStrategy {
+public:
+    struct Asked {
+        int retriedCount;
+        LumenError error;
+    };
+
+    explicit ScriptedStrategy(std::vector<RetryDecision::Kind> script = {}, bool held = false)
+        : m_script(std::move(script)), m_held(held) {}
+
+    void retry(const std::shared_ptr<RetryContext>& context,
+               std::function<void(const RetryDecision&)> retryHandler) const override
+    {
+        RetryDecision::Kind kind = RetryDecision::Kind::stop;
+        {
+            std::lock_guard lock(m_mutex);
+            m_asked.push_back({context->retriedCount(), context->error()});
+            if (m_held) {
+                m_handler = std::move(retryHandler);
+                return;
+            }
+            if (m_asked.size() <= m_script.size())
+                kind = m_script[m_asked.size() - 1];
+        }
+        retryHandler(kind == RetryDecision::Kind::retry ? RetryDecision::retry() : RetryDecision::stop());
+    }
+    std::vector<Asked> asked() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_asked;
+    }
+    void retryHeld()
+    {
+        std::function<void(const RetryDecision&)> handler;
+        {
+            std::lock_guard lock(m_mutex);
+            handler = std::exchange(m_handler, {});
+        }
+        handler(RetryDecision::retry());
+    }
+
+private:
+    const std::vector<RetryDecision::Kind> m_script;
+    const bool m_held;
+    mutable std::mutex m_mutex;
+    mutable std::vector<Asked> m_asked;
+    mutable std::function<void(const RetryDecision&)> m_handler;
+};
+
+// Returns once every job queued on the cache's I/O queue so far has run, so no store of a
+// test outlives it.
+inline void drain(ImageCache& cache)
+{
+    const auto drained = std::make_shared<std::atomic<bool>>(false);
+    cache.storeToDisk(QByteArray("x"), QStringLiteral("drain-marker"), QString(), std::nullopt,
+                      StorageExpiration::expired(), CallbackQueue::untouch(),
+                      [drained](const CacheStoreResult&) { *drained = true; });
+    EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return drained->load(); }));
+}
+
+// Closes each connection, so the server stops without waiting for idle keep-alive ones.
+inline void serveImage(httplib::Response& response, const QByteArray& bytes)
+{
+    response.set_header("Connection", "close");
+    serveBytes(response, bytes);
+}
+
+// A manager over a downloader of its own and a cache in a temporary folder, and a loopback
+// server with red and green PNGs and any status under "/status/<code>".
+class ManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        server.get("/image.png", [this](const auto&, auto& response) { serveImage(response, redBytes); });
+        server.get("/other.png", [this](const auto&, auto& response) { serveImage(response, greenBytes); });
+        server.get(R"(/status/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+            response.status = std::stoi(request.matches[1]);
+            serveImage(response, {});
+        });
+        server.start();
+        ASSERT_TRUE(folder.isValid());
+        cache = *ImageCache::make(QStringLiteral("test"), folder.path());
+        downloader = ImageDownloader::make(QStringLiteral("test"));
+        manager = LumenManager::make(downloader, cache);
+    }
+
+    void TearDown() override { drain(*cache); }
+
+    Source source(const QString& path) const { return Source::network(LM::ImageResource(server.url(path))); }
+
+    // One retrieval through the list form, waited for.
+    LumenManager::RetrieveResult retrieve(const Source& from, LumenOptionsInfo items = {})
+    {
+        Retrievals done;
+        manager->retrieveImage(from, items, {}, {}, done.handler());
+        EXPECT_TRUE(done.waitFor(1));
+        return done.size() ? done.at(0) : std::unexpected(LumenError(LumenError::RequestErrorReason::EmptyRequest{}));
+    }
+
+    const QByteArray redBytes = pngBytes({8, 8}, Qt::red);
+    const QByteArray greenBytes = pngBytes({8, 8}, Qt::green);
+    Tivrand::Testing::LoopbackServer server;
+    QTemporaryDir folder;
+    std::shared_ptr<ImageCache> cache;
+    std::shared_ptr<ImageDownloader> downloader;
+    std::shared_ptr<LumenManager> manager;
+};
+
+inline QColor colorOf(const LumenManager::RetrieveResult& result)
+{
+    return result && result->image ? result->image->bitmap().pixelColor(0, 0) : QColor();
+}
+
+} // namespace Lumen::Testing
