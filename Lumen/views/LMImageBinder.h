@@ -2,6 +2,7 @@
 
 #include "Lumen/foundation/Image.h"
 #include "Lumen/retrieval/LumenManager.h"
+#include "Lumen/views/LMImageProgress.h"
 #include "Lumen/views/LMOptionSetter.h"
 
 #include <QObject>
@@ -15,7 +16,6 @@ namespace Lumen {
 
 class DownloadTask;
 class LMImageContext;
-class LMImageProgress;
 
 // The load state of one `LMImage` for one identity (source and processor):
 //   idle     not loading, not loaded   (made, or its load cancelled)
