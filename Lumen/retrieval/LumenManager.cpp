@@ -143,13 +143,15 @@ std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source,
                          std::move(completionHandler));
 }
 
-std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source, LumenParsedOptionsInfo options,
+std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
                                                           ProgressBlock progressBlock,
                                                           DownloadTaskUpdated downloadTaskUpdated,
                                                           CompletionHandler completionHandler)
 {
-    return retrieveImage(source, withProgress(std::move(options), std::move(progressBlock)),
-                         std::move(downloadTaskUpdated), {}, {}, std::move(completionHandler));
+    if (!progressBlock)
+        return retrieveImage(source, options, std::move(downloadTaskUpdated), {}, {}, std::move(completionHandler));
+    return retrieveImage(source, withProgress(options, std::move(progressBlock)), std::move(downloadTaskUpdated), {},
+                         {}, std::move(completionHandler));
 }
 
 LumenParsedOptionsInfo LumenManager::withProgress(LumenParsedOptionsInfo options, ProgressBlock progressBlock)
@@ -159,13 +161,16 @@ LumenParsedOptionsInfo LumenManager::withProgress(LumenParsedOptionsInfo options
     return options;
 }
 
-std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source, LumenParsedOptionsInfo options,
+std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
                                                           DownloadTaskUpdated downloadTaskUpdated,
                                                           ProgressiveImageSetter progressiveImageSetter,
                                                           ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
                                                           CompletionHandler completionHandler)
 {
-    return startRetrieval(source, std::move(options), std::move(downloadTaskUpdated),
+    // Most requests are memory hits: they need none of a retrieval's state.
+    if (serveFromMemory(source, options, completionHandler))
+        return nullptr;
+    return startRetrieval(source, options, std::move(downloadTaskUpdated),
                           std::move(progressiveImageSetter), std::move(referenceTaskIdentifierChecker),
                           std::move(completionHandler), std::make_shared<RetrievalCancellation>());
 }

@@ -102,13 +102,13 @@ public:
                                                 DownloadTaskUpdated downloadTaskUpdated = {},
                                                 CompletionHandler completionHandler = {});
     // With options already merged: no default is added.
-    std::shared_ptr<DownloadTask> retrieveImage(const Source& source, LumenParsedOptionsInfo options,
+    std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
                                                 ProgressBlock progressBlock = {},
                                                 DownloadTaskUpdated downloadTaskUpdated = {},
                                                 CompletionHandler completionHandler = {});
     // The main form. The identifier checker, when given, gates every progress and
     // progressive side effect of the options.
-    virtual std::shared_ptr<DownloadTask> retrieveImage(const Source& source, LumenParsedOptionsInfo options,
+    virtual std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
                                                         DownloadTaskUpdated downloadTaskUpdated,
                                                         ProgressiveImageSetter progressiveImageSetter,
                                                         ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
@@ -166,7 +166,6 @@ private:
         const LumenParsedOptionsInfo& cacheOptions() const { return scaledOptions ? *scaledOptions : options; }
     };
     using AttemptPtr = std::shared_ptr<const Attempt>;
-    using ImageData = std::function<std::optional<QByteArray>()>;
 
     static AttemptPtr makeAttempt(const Source& source, LumenParsedOptionsInfo options,
                                   std::shared_ptr<RetrievingContext> context, CompletionHandler completionHandler);
@@ -186,6 +185,9 @@ private:
     CallbackQueue processingQueue(const LumenParsedOptionsInfo& options) const;
 
     // Cache steps.
+    // Hands back a memory hit without any retrieval state; false when there is none to use.
+    bool serveFromMemory(const Source& source, const LumenParsedOptionsInfo& options,
+                         const CompletionHandler& completionHandler) const;
     bool lookUpCaches(const AttemptPtr& attempt);
     void readTargetDisk(const AttemptPtr& attempt, const std::shared_ptr<ImageCache>& target);
     bool readOriginal(const AttemptPtr& attempt, const std::shared_ptr<ImageCache>& target);
@@ -198,12 +200,15 @@ private:
     void loadFromProvider(const AttemptPtr& attempt, const std::shared_ptr<const ImageDataProvider>& provider);
     void storeLoaded(const AttemptPtr& attempt, std::expected<ImageLoadingResult, LumenError> result);
     void storeAndReport(const AttemptPtr& attempt, const ImagePtr& image, std::optional<QByteArray> original,
-                        bool shouldCacheOriginal, ImageData data);
+                        bool shouldCacheOriginal, RetrievedImageData data);
     // Hands `error` to the attempt's completion on the options' callback queue.
     static void fail(const AttemptPtr& attempt, LumenError error);
     // The result for `image`, after the options' image modifier.
-    static RetrieveImageResult makeResult(const Attempt& attempt, const ImagePtr& image, CacheType cacheType,
-                                          ImageData data);
+    static RetrieveImageResult makeResult(const LumenParsedOptionsInfo& options, const Source& source,
+                                          const Source& originalSource, const ImagePtr& image, CacheType cacheType,
+                                          RetrievedImageData data);
+    // The options' serializer's bytes for `image`.
+    static RetrievedImageData serializedData(const LumenParsedOptionsInfo& options, const ImagePtr& image);
 
     mutable std::mutex m_propertyMutex;
     std::shared_ptr<ImageCache> m_cache;

@@ -2,9 +2,11 @@
 // holds the unprocessed image that the options' processor can be run on again.
 #include "Lumen/retrieval/LumenManager.h"
 
+#include "Lumen/cache/CacheSerializer.h"
 #include "Lumen/cache/ImageCache.h"
 #include "Lumen/download/ImageModifier.h"
 #include "Lumen/foundation/ImageProcessor.h"
+#include "Lumen/foundation/MainDispatchQueue.h"
 #include "Lumen/foundation/processors/ProcessorScale.h"
 #include "Lumen/retrieval/RetrievalErrors.h"
 #include "Lumen/retrieval/RetrievingContext.h"
@@ -26,12 +28,25 @@ bool needsDecodingAgain(const Image& image, const LumenParsedOptionsInfo& option
     return image.imageCreatingOptions() != options.imageCreatingOptions() && image.animatedImageData();
 }
 
+// Whether `queue` runs a block at once on this thread, so a result can be handed over
+// without being wrapped in one.
+bool runsAtOnce(const CallbackQueue& queue)
+{
+    return queue.kind() == CallbackQueue::Kind::untouch
+        || (queue.kind() == CallbackQueue::Kind::mainCurrentOrAsync && MainDispatchQueue::isMainThread());
+}
+
 } // namespace
 
 LumenManager::AttemptPtr LumenManager::makeAttempt(const Source& source, LumenParsedOptionsInfo options,
                                                    std::shared_ptr<RetrievingContext> context,
                                                    CompletionHandler completionHandler)
 {
+    // Callers may clear these after parsing; the defaults stand in.
+    if (!options.processor)
+        options.processor = DefaultImageProcessor::shared();
+    if (!options.cacheSerializer)
+        options.cacheSerializer = DefaultCacheSerializer::shared();
     auto attempt = std::make_shared<Attempt>(Attempt{source, std::move(options), std::move(context),
                                                      std::move(completionHandler), std::nullopt});
     if (processorScale(attempt->options.scaleFactor) != 1.0)
@@ -60,6 +75,31 @@ bool LumenManager::retrieveImageFromCache(const Source& source, const std::share
                                           CompletionHandler completionHandler)
 {
     return lookUpCaches(makeAttempt(source, context->options(), context, std::move(completionHandler)));
+}
+
+bool LumenManager::serveFromMemory(const Source& source, const LumenParsedOptionsInfo& options,
+                                   const CompletionHandler& completionHandler) const
+{
+    if (options.forceRefresh || !options.processor || !options.cacheSerializer)
+        return false;
+    // Without copying the options' cache: this is the path of nearly every request.
+    std::shared_ptr<ImageCache> managersCache;
+    const auto& target = options.targetCache ? options.targetCache : (managersCache = cache());
+    const QString key = source.cacheKey();
+    const ImagePtr image = processorScale(options.scaleFactor) == 1.0
+        ? target->retrieveImageInMemoryCache(key, options)
+        : target->retrieveImageInMemoryCache(key, scaledCacheOptions(options));
+    if (!image || needsDecodingAgain(*image, options))
+        return false;
+    if (!completionHandler)
+        return true;
+    auto result = makeResult(options, source, source, image, CacheType::memory, serializedData(options, image));
+    if (runsAtOnce(options.callbackQueue))
+        completionHandler(std::move(result));
+    else
+        options.callbackQueue.execute(
+            [completionHandler, result = std::move(result)]() mutable { completionHandler(std::move(result)); });
+    return true;
 }
 
 bool LumenManager::lookUpCaches(const AttemptPtr& attempt)
@@ -151,9 +191,7 @@ void LumenManager::rebuildFromOriginal(const AttemptPtr& attempt, const ImagePtr
             return;
         }
         options.callbackQueue.execute([self, attempt, processed] {
-            const auto serializer = attempt->options.cacheSerializer;
-            self->storeAndReport(attempt, processed, std::nullopt, false,
-                                 [serializer, processed] { return serializer->data(processed, std::nullopt); });
+            self->storeAndReport(attempt, processed, std::nullopt, false, serializedData(attempt->options, processed));
         });
     });
 }
@@ -164,10 +202,9 @@ void LumenManager::finishCachedImage(const AttemptPtr& attempt, const ImagePtr& 
         return;
     const auto report = [attempt, cacheType](const ImagePtr& finished) {
         attempt->options.callbackQueue.execute([attempt, finished, cacheType] {
-            const auto serializer = attempt->options.cacheSerializer;
-            attempt->completionHandler(makeResult(*attempt, finished, cacheType, [serializer, finished] {
-                return serializer->data(finished, std::nullopt);
-            }));
+            const auto& options = attempt->options;
+            attempt->completionHandler(makeResult(options, attempt->source, attempt->context->originalSource(),
+                                                  finished, cacheType, serializedData(options, finished)));
         });
     };
     if (!needsDecodingAgain(*image, attempt->options)) {

@@ -47,12 +47,18 @@ void LumenManager::fail(const AttemptPtr& attempt, LumenError error)
         [attempt, error = std::move(error)] { attempt->completionHandler(std::unexpected(error)); });
 }
 
-RetrieveImageResult LumenManager::makeResult(const Attempt& attempt, const ImagePtr& image, CacheType cacheType,
-                                             ImageData data)
+RetrieveImageResult LumenManager::makeResult(const LumenParsedOptionsInfo& options, const Source& source,
+                                             const Source& originalSource, const ImagePtr& image, CacheType cacheType,
+                                             RetrievedImageData data)
 {
-    const auto& modifier = attempt.options.imageModifier;
-    return RetrieveImageResult{modifier ? modifier->modify(image) : image, cacheType, attempt.source,
-                               attempt.context->originalSource(), std::move(data)};
+    const auto& modifier = options.imageModifier;
+    return RetrieveImageResult{modifier ? modifier->modify(image) : image, cacheType, source, originalSource,
+                               std::move(data)};
+}
+
+RetrievedImageData LumenManager::serializedData(const LumenParsedOptionsInfo& options, const ImagePtr& image)
+{
+    return RetrievedImageData{std::nullopt, image, options.cacheSerializer};
 }
 
 std::shared_ptr<DownloadTask> LumenManager::loadAndCacheImage(const Source& source,
@@ -133,12 +139,11 @@ void LumenManager::storeLoaded(const AttemptPtr& attempt, std::expected<ImageLoa
     // The default processor's image is the original already.
     const bool shouldCacheOriginal = options.cacheOriginalImage && !options.processor->identifier().isEmpty();
     const QByteArray original = result->originalData;
-    storeAndReport(attempt, result->image, original, shouldCacheOriginal,
-                   [original] { return std::optional<QByteArray>(original); });
+    storeAndReport(attempt, result->image, original, shouldCacheOriginal, RetrievedImageData{original, nullptr, nullptr});
 }
 
 void LumenManager::storeAndReport(const AttemptPtr& attempt, const ImagePtr& image, std::optional<QByteArray> original,
-                                  bool shouldCacheOriginal, ImageData data)
+                                  bool shouldCacheOriginal, RetrievedImageData data)
 {
     const auto& options = attempt->options;
     const QString key = attempt->source.cacheKey();
@@ -148,7 +153,8 @@ void LumenManager::storeAndReport(const AttemptPtr& attempt, const ImagePtr& ima
     std::function<void()> report;
     if (attempt->completionHandler) {
         report = [handler = attempt->completionHandler,
-                  result = makeResult(*attempt, image, CacheType::none, std::move(data))] { handler(result); };
+                  result = makeResult(options, attempt->source, attempt->context->originalSource(), image,
+                                      CacheType::none, std::move(data))] { handler(result); };
     }
 
     // A failed store is not reported: the image is handed back all the same.

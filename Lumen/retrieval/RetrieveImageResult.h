@@ -6,10 +6,22 @@
 
 #include <QByteArray>
 
-#include <functional>
+#include <memory>
 #include <optional>
 
 namespace Lumen {
+
+class CacheSerializer;
+
+// The bytes of a retrieved image, made only when asked for: the bytes as received, or else
+// the serializer's bytes for the image (none when it has neither).
+struct RetrievedImageData {
+    std::optional<QByteArray> received;
+    ImagePtr image;
+    std::shared_ptr<const CacheSerializer> serializer;
+
+    std::optional<QByteArray> operator()() const;
+};
 
 // What a successful retrieval hands back.
 struct RetrieveImageResult {
@@ -23,9 +35,9 @@ struct RetrieveImageResult {
     Source source;
     // The source the caller asked for.
     Source originalSource;
-    // The image's bytes on demand: as received for a download or a provider, else the
-    // options' serializer's bytes for the image.
-    std::function<std::optional<QByteArray>()> data;
+    // `data()`: the bytes as received for a download or a provider, else the options'
+    // serializer's bytes for the image before the modifier.
+    RetrievedImageData data;
 };
 
 } // namespace Lumen
