@@ -4,16 +4,15 @@
 // PNGs). A case makes the rows and runs the event loop until every icon is there and painted.
 #include "Lumen/cache/CacheStoreResult.h"
 #include "Lumen/cache/ImageCache.h"
+#include "Lumen/foundation/imaging/ImageEncoding.h"
 #include "Lumen/retrieval/LumenManager.h"
 #include "Lumen/views/LMImage.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
-#include <QImageWriter>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QThread>
@@ -39,15 +38,6 @@ QImage iconBitmap(int index)
     return bitmap;
 }
 
-QByteArray png(const QImage& bitmap)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(bitmap);
-    return bytes;
-}
-
 // The icons stored in memory and on disk of a cache of their own, which the shared manager
 // uses, and the same PNGs as plain files for the baseline.
 struct Icons {
@@ -57,7 +47,7 @@ struct Icons {
         LumenManager::shared()->setCache(cache);
         std::atomic<int> written = 0;
         for (int index = 0; index < rowCount; ++index) {
-            const QByteArray bytes = png(iconBitmap(index));
+            const QByteArray bytes = pngRepresentation(Image::make(iconBitmap(index))).value_or(QByteArray());
             // As a download leaves it in memory: decoded from its PNG.
             const QImage bitmap = QImage::fromData(bytes, "PNG");
             // A port nothing listens on: every icon must come from the cache.

@@ -19,6 +19,16 @@ std::optional<Source> urlSource(const QUrl& url, std::optional<QString> cacheKey
     return URLResource(url).convertToSource(std::move(cacheKey));
 }
 
+// A configuration that sets one field of the content.
+template <typename Field>
+LMImage::Context::Configuration setting(Field LMImageContent::*field, Field value)
+{
+    return [field, value](LMImageContent content) {
+        content.*field = value;
+        return content;
+    };
+}
+
 std::optional<Source> dataSource(const std::optional<QByteArray>& data, const QString& cacheKey)
 {
     if (!data)
@@ -146,34 +156,22 @@ LMImage& LMImage::resizable(QMarginsF capInsets, LMImageContent::ResizingMode re
 
 LMImage& LMImage::interpolation(LMImageContent::Interpolation interpolation)
 {
-    return configure([interpolation](LMImageContent content) {
-        content.interpolation = interpolation;
-        return content;
-    });
+    return configure(setting(&LMImageContent::interpolation, interpolation));
 }
 
 LMImage& LMImage::antialiased(bool antialiased)
 {
-    return configure([antialiased](LMImageContent content) {
-        content.antialiased = antialiased;
-        return content;
-    });
+    return configure(setting(&LMImageContent::antialiased, antialiased));
 }
 
 LMImage& LMImage::aspectRatio(ContentMode contentMode)
 {
-    return configure([contentMode](LMImageContent content) {
-        content.contentMode = contentMode;
-        return content;
-    });
+    return configure(setting(&LMImageContent::contentMode, contentMode));
 }
 
 LMImage& LMImage::cornerRadius(double radius)
 {
-    return configure([radius](LMImageContent content) {
-        content.cornerRadius = radius;
-        return content;
-    });
+    return configure(setting(&LMImageContent::cornerRadius, radius));
 }
 
 void LMImage::paintEvent(QPaintEvent*)

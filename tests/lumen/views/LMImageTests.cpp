@@ -4,6 +4,7 @@
 #include "Lumen/download/DownloadTask.h"
 #include "Lumen/download/SessionDataTask.h"
 #include "Lumen/download/URLSessionDataTask.h"
+#include "Lumen/foundation/imaging/ImageEncoding.h"
 #include "Lumen/retrieval/RetrieveImageResult.h"
 #include "Lumen/views/LMImageProgress.h"
 #include "tests/support/EventLoop.h"
@@ -11,10 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QGraphicsOpacityEffect>
-#include <QImageWriter>
 #include <QPropertyAnimation>
 #include <QThread>
 
@@ -32,11 +31,7 @@ QByteArray png(QColor color)
 {
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(image);
-    return bytes;
+    return pngRepresentation(Image::make(image)).value_or(QByteArray());
 }
 
 // Serves 16 x 16 PNGs of the colour named by the first path segment: /red/..., /green/...;
