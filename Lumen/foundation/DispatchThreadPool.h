@@ -26,6 +26,9 @@ public:
 
     void submit(DispatchBlock job);
     std::size_t threadCount() const { return m_workers.size(); }
+    // Lets running jobs finish and discards the others; later jobs are dropped. Also called
+    // for the shared pool as the application object is destroyed.
+    void stop();
     // Whether jobs are waiting for a worker; a hint, read without the lock.
     bool hasWaitingJobs() const { return m_waitingJobs.load(std::memory_order_relaxed) > 0; }
 
