@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Lumen/download/URLRequest.h"
 #include "Lumen/download/URLResponse.h"
 
 #include <QFuture>
-#include <QNetworkRequest>
 
 #include <memory>
 #include <optional>
@@ -17,10 +17,12 @@ class ImageDownloadRedirectHandler {
 public:
     virtual ~ImageDownloadRedirectHandler() = default;
 
-    // The request to follow the redirection with, or nothing to not follow it.
-    virtual QFuture<std::optional<QNetworkRequest>> handleHTTPRedirection(
-        const std::shared_ptr<SessionDataTask>& task, const URLResponse& response,
-        const QNetworkRequest& newRequest) const = 0;
+    // The request to follow the redirection with, or nothing to take the redirect response
+    // itself as the answer. Only the first answer counts; none within the request's timeout
+    // fails the transfer.
+    virtual QFuture<std::optional<URLRequest>> handleHTTPRedirection(const std::shared_ptr<SessionDataTask>& task,
+                                                                     const URLResponse& response,
+                                                                     const URLRequest& newRequest) const = 0;
 };
 
 } // namespace Lumen

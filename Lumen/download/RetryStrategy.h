@@ -1,12 +1,13 @@
 #pragma once
 
+#include "Lumen/download/RetryDecision.h"
+
 #include <functional>
 #include <memory>
 
 namespace Lumen {
 
 class RetryContext;
-class RetryDecision;
 
 // Decides whether, and when, a failed retrieval is tried again.
 class RetryStrategy {

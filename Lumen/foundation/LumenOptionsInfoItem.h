@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Lumen/cache/StorageExpiration.h"
-#include "Lumen/download/ImageDownloader.h"
 #include "Lumen/foundation/CallbackQueue.h"
 #include "Lumen/foundation/DataWritingOptions.h"
 #include "Lumen/foundation/Image.h"
@@ -21,6 +20,7 @@ class AsyncImageDownloadRequestModifier;
 class CacheSerializer;
 class ImageCache;
 class ImageDownloadRedirectHandler;
+class ImageDownloader;
 class ImageModifier;
 class ImageProcessor;
 class ImageProgressive;

@@ -1,0 +1,70 @@
+#include "Lumen/download/DelayRetryStrategy.h"
+
+#include "Lumen/download/RetryContext.h"
+#include "Lumen/foundation/DispatchQueue.h"
+
+#include <QNetworkReply>
+
+#include <chrono>
+#include <cmath>
+
+namespace Lumen {
+
+namespace {
+
+template <typename... Handlers>
+struct Overloaded : Handlers... {
+    using Handlers::operator()...;
+};
+
+// A caller's cancel, or a transfer the session cancelled, is never worth another attempt.
+bool isCancellation(const LumenError& error)
+{
+    if (error.isTaskCancelled())
+        return true;
+    const auto* sessionError = error.reasonAs<LumenError::ResponseErrorReason::URLSessionError>();
+    return sessionError && sessionError->error.isNetworkError()
+        && sessionError->error.code() == QNetworkReply::OperationCanceledError;
+}
+
+} // namespace
+
+double DelayRetryStrategy::Interval::timeInterval(int retriedCount) const
+{
+    return std::visit(Overloaded{
+                          [](const Seconds& seconds) { return seconds.value; },
+                          [&](const Accumulated& accumulated) {
+                              return accumulated.value * static_cast<double>(retriedCount + 1);
+                          },
+                          [&](const Custom& custom) { return custom.block ? custom.block(retriedCount) : 0.0; },
+                      },
+                      value);
+}
+
+DelayRetryStrategy::DelayRetryStrategy(int maxRetryCount, Interval retryInterval, std::shared_ptr<DispatchQueue> queue)
+    : m_maxRetryCount(maxRetryCount)
+    , m_retryInterval(std::move(retryInterval))
+    , m_queue(queue ? std::move(queue) : DispatchQueue::main())
+{
+}
+
+void DelayRetryStrategy::retry(const std::shared_ptr<RetryContext>& context,
+                               std::function<void(const RetryDecision&)> retryHandler) const
+{
+    const int retriedCount = context->retriedCount();
+    const LumenError error = context->error();
+    if (retriedCount >= m_maxRetryCount || isCancellation(error)
+        || error.errorCase() != LumenError::Case::responseError) {
+        retryHandler(RetryDecision::stop());
+        return;
+    }
+    const double delay = m_retryInterval.timeInterval(retriedCount);
+    if (!(delay > 0)) {
+        retryHandler(RetryDecision::retry());
+        return;
+    }
+    const auto duration = std::chrono::duration_cast<DispatchQueue::Duration>(std::chrono::duration<double>(delay));
+    m_queue->asyncAfter(duration, [retryHandler = std::move(retryHandler)] { retryHandler(RetryDecision::retry()); });
+}
+
+} // namespace Lumen

@@ -1,0 +1,78 @@
+#include "Lumen/download/DownloadTask.h"
+
+#include "Lumen/download/SessionDataTask.h"
+
+#include <utility>
+
+namespace Lumen {
+
+std::shared_ptr<DownloadTask> DownloadTask::make()
+{
+    return std::make_shared<DownloadTask>(Passkey{}, nullptr, std::nullopt);
+}
+
+std::shared_ptr<DownloadTask> DownloadTask::make(std::shared_ptr<SessionDataTask> sessionTask, std::int64_t cancelToken)
+{
+    return std::make_shared<DownloadTask>(Passkey{}, std::move(sessionTask), cancelToken);
+}
+
+DownloadTask::DownloadTask(Passkey, std::shared_ptr<SessionDataTask> sessionTask,
+                           std::optional<std::int64_t> cancelToken)
+    : m_sessionTask(std::move(sessionTask))
+    , m_cancelToken(cancelToken)
+{
+}
+
+std::shared_ptr<SessionDataTask> DownloadTask::sessionTask() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sessionTask;
+}
+
+std::optional<std::int64_t> DownloadTask::cancelToken() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cancelToken;
+}
+
+bool DownloadTask::isInitialized() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sessionTask && m_cancelToken;
+}
+
+void DownloadTask::cancel()
+{
+    std::shared_ptr<SessionDataTask> sessionTask;
+    std::optional<std::int64_t> token;
+    {
+        std::lock_guard lock(m_mutex);
+        m_cancelRequested = true;
+        sessionTask = m_sessionTask;
+        token = m_cancelToken;
+    }
+    if (sessionTask && token)
+        sessionTask->cancel(*token);
+}
+
+void DownloadTask::linkToTask(const DownloadTask& other)
+{
+    std::shared_ptr<SessionDataTask> sessionTask;
+    std::optional<std::int64_t> token;
+    {
+        std::lock_guard lock(other.m_mutex);
+        sessionTask = other.m_sessionTask;
+        token = other.m_cancelToken;
+    }
+    bool cancelNow = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_sessionTask = sessionTask;
+        m_cancelToken = token;
+        cancelNow = m_cancelRequested;
+    }
+    if (cancelNow && sessionTask && token)
+        sessionTask->cancel(*token);
+}
+
+} // namespace Lumen

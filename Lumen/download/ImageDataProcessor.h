@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Lumen/download/SessionDataTask.h"
+#include "Lumen/foundation/CallbackQueue.h"
+#include "Lumen/foundation/Delegate.h"
+#include "Lumen/foundation/Image.h"
+#include "Lumen/foundation/LumenError.h"
+
+#include <QByteArray>
+
+#include <expected>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace Lumen {
+
+// Makes each waiting caller's image from a transfer's bytes, off the caller's thread. Callers
+// whose decoding agrees (the same processor identifier, scale factor, animation preloading
+// and first-frame choice) share one image; each caller gets one result through
+// `onImageProcessed`, in list order, on the processing queue.
+class ImageDataProcessor : public std::enable_shared_from_this<ImageDataProcessor> {
+    struct Passkey {
+        explicit Passkey() = default;
+    };
+
+public:
+    using Result = std::expected<ImagePtr, LumenError>;
+    struct Processed {
+        Result result;
+        SessionDataTask::TaskCallback callback;
+    };
+
+    // Without a queue, processing runs on the process-wide serial queue
+    // "com.vantrel.Lumen.ImageDownloader.Process".
+    static std::shared_ptr<ImageDataProcessor> make(QByteArray data, std::vector<SessionDataTask::TaskCallback> callbacks,
+                                                    std::optional<CallbackQueue> processingQueue = std::nullopt);
+    static CallbackQueue sharedProcessingQueue();
+
+    ImageDataProcessor(Passkey, QByteArray data, std::vector<SessionDataTask::TaskCallback> callbacks,
+                       CallbackQueue queue);
+
+    Delegate<Processed>& onImageProcessed() const { return *m_onImageProcessed; }
+
+    // Hands the work to the queue; the processor keeps itself alive until it has run.
+    void process();
+
+private:
+    void doProcess() const;
+
+    const QByteArray m_data;
+    const std::vector<SessionDataTask::TaskCallback> m_callbacks;
+    const CallbackQueue m_queue;
+    const std::shared_ptr<Delegate<Processed>> m_onImageProcessed = Delegate<Processed>::make();
+};
+
+} // namespace Lumen

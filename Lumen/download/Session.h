@@ -1,0 +1,60 @@
+#pragma once
+
+#include "Lumen/download/URLRequest.h"
+#include "Lumen/download/URLSessionConfiguration.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace Lumen {
+
+class EventLoopThread;
+class SessionWorker;
+class URLSessionDataDelegate;
+class URLSessionDataTask;
+
+// An HTTP client session: one thread of its own running its own network manager, where every
+// transfer's events are handled and reported to the delegate. Requests are posted to that
+// thread, never waited for. Redirects are followed by the session itself so the delegate can
+// change or refuse them. A session keeps itself and its delegate alive until
+// `invalidateAndCancel` ends it.
+class Session : public std::enable_shared_from_this<Session> {
+    friend class URLSessionDataTask;
+    struct Passkey {
+        explicit Passkey() = default;
+    };
+
+public:
+    static std::shared_ptr<Session> make(URLSessionConfiguration configuration,
+                                         std::shared_ptr<URLSessionDataDelegate> delegate);
+
+    Session(Passkey, URLSessionConfiguration configuration, std::shared_ptr<URLSessionDataDelegate> delegate);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    const URLSessionConfiguration& configuration() const { return m_configuration; }
+    URLSessionDataDelegate& delegate() const { return *m_delegate; }
+
+    // A suspended task; nothing is sent before its `resume`.
+    std::shared_ptr<URLSessionDataTask> dataTask(URLRequest request);
+
+    // Cancels every transfer (each completes with a cancellation error) and ends the thread.
+    // Tasks resumed afterwards complete at once with the same error.
+    void invalidateAndCancel();
+
+private:
+    void start(const std::shared_ptr<URLSessionDataTask>& task);
+    void cancel(const std::shared_ptr<URLSessionDataTask>& task);
+    void completeCancelled(const std::shared_ptr<URLSessionDataTask>& task);
+
+    const URLSessionConfiguration m_configuration;
+    const std::shared_ptr<URLSessionDataDelegate> m_delegate;
+    std::shared_ptr<EventLoopThread> m_thread;
+    // Made, used and deleted on the session's thread only.
+    SessionWorker* m_worker = nullptr;
+    std::atomic<std::uint64_t> m_nextTaskIdentifier{1};
+};
+
+} // namespace Lumen

@@ -1,0 +1,79 @@
+#include "Lumen/download/SessionTaskTable.h"
+
+#include "Lumen/download/URLSessionDataTask.h"
+
+#include <utility>
+
+namespace Lumen {
+
+SessionTaskTable::Registration SessionTaskTable::add(const QUrl& url, SessionDataTask::TaskCallback callback,
+                                                     const MakeTask& makeTask)
+{
+    std::lock_guard lock(m_lock);
+    if (const auto running = m_tasks.value(url)) {
+        if (const auto token = running->addCallback(callback))
+            return Registration{running, *token, false};
+    }
+    auto task = makeTask(weak_from_this());
+    const auto token = task->addCallback(std::move(callback));
+    m_tasks.insert(url, task);
+    return Registration{std::move(task), token.value_or(0), true};
+}
+
+std::shared_ptr<SessionDataTask> SessionTaskTable::task(const QUrl& url) const
+{
+    std::lock_guard lock(m_lock);
+    return m_tasks.value(url);
+}
+
+std::shared_ptr<SessionDataTask> SessionTaskTable::task(const URLSessionDataTask& transfer) const
+{
+    std::lock_guard lock(m_lock);
+    return entryLocked(transfer);
+}
+
+std::vector<std::shared_ptr<SessionDataTask>> SessionTaskTable::all() const
+{
+    std::lock_guard lock(m_lock);
+    return {m_tasks.cbegin(), m_tasks.cend()};
+}
+
+std::optional<SessionTaskTable::Finished> SessionTaskTable::finish(const URLSessionDataTask& transfer)
+{
+    std::lock_guard lock(m_lock);
+    auto task = entryLocked(transfer);
+    if (!task)
+        return std::nullopt;
+    auto callbacks = task->close();
+    removeLocked(*task);
+    return Finished{std::move(task), std::move(callbacks)};
+}
+
+std::optional<SessionDataTask::TaskCallback> SessionTaskTable::withdraw(SessionDataTask& task, std::int64_t token)
+{
+    std::lock_guard lock(m_lock);
+    auto callback = task.withdraw(token);
+    if (callback && task.isClosed())
+        removeLocked(task);
+    return callback;
+}
+
+std::shared_ptr<SessionDataTask> SessionTaskTable::entryLocked(const URLSessionDataTask& transfer) const
+{
+    const auto entry = m_tasks.value(transfer.originalRequest().url);
+    if (!entry || !entry->task() || entry->task()->taskIdentifier() != transfer.taskIdentifier())
+        return nullptr;
+    return entry;
+}
+
+void SessionTaskTable::removeLocked(const SessionDataTask& task)
+{
+    // Only this very task: a newer one may have taken the URL since.
+    if (!task.originalURL())
+        return;
+    const auto found = m_tasks.constFind(*task.originalURL());
+    if (found != m_tasks.cend() && found->get() == &task)
+        m_tasks.erase(found);
+}
+
+} // namespace Lumen

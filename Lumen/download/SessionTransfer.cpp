@@ -1,0 +1,397 @@
+#include "Lumen/download/SessionTransfer.h"
+
+#include "Lumen/download/EventLoopThread.h"
+#include "Lumen/download/Session.h"
+#include "Lumen/download/SessionErrors.h"
+#include "Lumen/download/SessionWorker.h"
+#include "Lumen/download/URLSessionDataDelegate.h"
+#include "Lumen/download/URLSessionDataTask.h"
+
+#include <QAuthenticator>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <utility>
+
+namespace Lumen {
+
+namespace {
+
+QNetworkRequest::Priority networkPriority(float priority)
+{
+    if (priority < 0.5f)
+        return QNetworkRequest::LowPriority;
+    if (priority > 0.5f)
+        return QNetworkRequest::HighPriority;
+    return QNetworkRequest::NormalPriority;
+}
+
+URLResponse responseOf(const QNetworkReply& reply)
+{
+    URLResponse response;
+    response.url = reply.url();
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid())
+        response.statusCode = status.toInt();
+    response.headers = reply.rawHeaderPairs();
+    const QVariant length = reply.header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid())
+        response.expectedContentLength = length.toLongLong();
+    return response;
+}
+
+bool isRedirect(const QNetworkReply& reply)
+{
+    const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const bool redirectStatus = status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    return redirectStatus && reply.attribute(QNetworkRequest::RedirectionTargetAttribute).isValid();
+}
+
+// Qt reports HTTP statuses of 400 and above as errors too; those are answers, not failures.
+bool isTransportError(const QNetworkReply& reply)
+{
+    const auto error = reply.error();
+    if (error == QNetworkReply::NoError)
+        return false;
+    if (!reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+        return true;
+    const bool contentError = error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError;
+    const bool serverError = error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError;
+    return !contentError && !serverError;
+}
+
+AuthenticationMethod methodOf(const QByteArray& wwwAuthenticate)
+{
+    const QByteArray scheme = wwwAuthenticate.trimmed().split(' ').value(0).toLower();
+    if (scheme == "basic")
+        return AuthenticationMethod::httpBasic;
+    if (scheme == "digest")
+        return AuthenticationMethod::httpDigest;
+    if (scheme == "ntlm")
+        return AuthenticationMethod::ntlm;
+    if (scheme == "negotiate")
+        return AuthenticationMethod::negotiate;
+    return AuthenticationMethod::other;
+}
+
+URLProtectionSpace protectionSpaceOf(const QUrl& url, AuthenticationMethod method)
+{
+    URLProtectionSpace space;
+    space.host = url.host();
+    space.protocol = url.scheme();
+    space.port = url.port(space.protocol == QLatin1String("https") ? 443 : 80);
+    space.authenticationMethod = method;
+    return space;
+}
+
+} // namespace
+
+SessionTransfer::SessionTransfer(SessionWorker& worker, std::shared_ptr<URLSessionDataTask> task)
+    : QObject(&worker)
+    , m_worker(worker)
+    , m_task(std::move(task))
+{
+}
+
+void SessionTransfer::start()
+{
+    send(m_task->currentRequest());
+}
+
+void SessionTransfer::cancel()
+{
+    complete(SessionErrors::cancelled());
+}
+
+void SessionTransfer::send(const URLRequest& request)
+{
+    QNetworkRequest networkRequest = request.networkRequest();
+    networkRequest.setPriority(networkPriority(m_task->priority()));
+    m_reply = m_worker.manager().get(networkRequest);
+    m_reply->setParent(this);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &SessionTransfer::headersArrived);
+    connect(m_reply, &QNetworkReply::readyRead, this, &SessionTransfer::bytesArrived);
+    connect(m_reply, &QNetworkReply::finished, this, &SessionTransfer::replyFinished);
+    connect(m_reply, &QNetworkReply::sslErrors, this, &SessionTransfer::serverTrustFailed);
+}
+
+void SessionTransfer::dropReply()
+{
+    QNetworkReply* reply = std::exchange(m_reply, nullptr);
+    if (!reply)
+        return;
+    disconnect(reply, nullptr, this, nullptr);
+    // Aborting finishes the reply at once; its signals no longer reach this transfer.
+    reply->abort();
+    reply->deleteLater();
+}
+
+void SessionTransfer::headersArrived()
+{
+    if (m_phase == Phase::completed || m_challengeFailure || m_responseTaken || m_redirectResponse)
+        return;
+    if (isRedirect(*m_reply))
+        m_redirectResponse = responseOf(*m_reply);
+    else
+        takeResponse(responseOf(*m_reply));
+}
+
+void SessionTransfer::bytesArrived()
+{
+    if (m_phase == Phase::completed || m_challengeFailure)
+        return;
+    // Replies that are not HTTP may bring data without announcing headers first.
+    headersArrived();
+    if (m_phase == Phase::completed)
+        return;
+    const QByteArray data = m_reply->readAll();
+    if (data.isEmpty() || !accept(data.size()))
+        return;
+    if (m_redirectResponse || m_phase != Phase::receiving)
+        m_heldBack.append(data);
+    else
+        m_worker.session().delegate().didReceiveData(m_task, data);
+}
+
+void SessionTransfer::replyFinished()
+{
+    if (m_phase == Phase::completed)
+        return;
+    if (m_challengeFailure) {
+        complete(m_challengeFailure);
+        return;
+    }
+    if (isTransportError(*m_reply)) {
+        complete(UnderlyingError::network(m_reply->error(), m_reply->errorString()));
+        return;
+    }
+    bytesArrived();
+    if (m_phase == Phase::completed)
+        return;
+    m_replyFinished = true;
+    if (m_redirectResponse)
+        askToRedirect();
+    else if (m_phase == Phase::receiving)
+        complete(std::nullopt);
+}
+
+void SessionTransfer::takeResponse(URLResponse response)
+{
+    m_responseTaken = true;
+    m_task->setResponse(response);
+    const qint64 limit = m_worker.session().configuration().maximumResponseBodySize;
+    if (response.expectedContentLength > limit) {
+        complete(SessionErrors::bodyTooLarge(limit));
+        return;
+    }
+    m_phase = Phase::awaitingResponseAnswer;
+    m_worker.session().delegate().didReceiveResponse(
+        m_task, response, answerOnce(QStringLiteral("response handler"), &SessionTransfer::responseAnswered));
+}
+
+void SessionTransfer::responseAnswered(ResponseDisposition disposition)
+{
+    if (m_phase != Phase::awaitingResponseAnswer)
+        return;
+    if (disposition == ResponseDisposition::cancel) {
+        complete(SessionErrors::cancelled());
+        return;
+    }
+    m_phase = Phase::receiving;
+    const QByteArray heldBack = std::exchange(m_heldBack, {});
+    if (!heldBack.isEmpty())
+        m_worker.session().delegate().didReceiveData(m_task, heldBack);
+    if (m_replyFinished && m_phase == Phase::receiving)
+        complete(std::nullopt);
+}
+
+void SessionTransfer::askToRedirect()
+{
+    URLRequest next = m_task->currentRequest();
+    next.url = m_reply->url().resolved(m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+    m_phase = Phase::awaitingRedirectAnswer;
+    m_worker.session().delegate().willPerformHTTPRedirection(
+        m_task, *m_redirectResponse, next,
+        answerOnce(QStringLiteral("redirect handler"), &SessionTransfer::redirectAnswered));
+}
+
+void SessionTransfer::redirectAnswered(std::optional<URLRequest> request)
+{
+    if (m_phase != Phase::awaitingRedirectAnswer)
+        return;
+    if (!request) {
+        // Not followed: the redirect response is the answer, with its own body.
+        takeResponse(*std::exchange(m_redirectResponse, std::nullopt));
+        return;
+    }
+    const QString scheme = request->url.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        complete(SessionErrors::redirectNotHTTP(request->url));
+        return;
+    }
+    if (++m_redirects > maximumRedirects) {
+        complete(SessionErrors::tooManyRedirects(maximumRedirects));
+        return;
+    }
+    dropReply();
+    m_task->setCurrentRequest(*request);
+    m_phase = Phase::receiving;
+    m_responseTaken = false;
+    m_redirectResponse.reset();
+    m_heldBack.clear();
+    m_replyFinished = false;
+    m_received = 0;
+    m_authenticationAttempts = 0;
+    send(*request);
+}
+
+bool SessionTransfer::accept(qint64 size)
+{
+    m_received += size;
+    const qint64 limit = m_worker.session().configuration().maximumResponseBodySize;
+    if (m_received <= limit)
+        return true;
+    complete(SessionErrors::bodyTooLarge(limit));
+    return false;
+}
+
+void SessionTransfer::complete(std::optional<UnderlyingError> error)
+{
+    if (m_phase == Phase::completed)
+        return;
+    m_phase = Phase::completed;
+    dropReply();
+    m_worker.transferEnded(*this, m_task, error);
+}
+
+template <typename T>
+std::function<void(T)> SessionTransfer::answerOnce(const QString& what, void (SessionTransfer::*apply)(T))
+{
+    const auto answered = std::make_shared<std::atomic<bool>>(false);
+    const int timeout = m_task->currentRequest().timeoutMilliseconds();
+    if (timeout > 0) {
+        QTimer::singleShot(timeout, this, [this, answered, what] {
+            if (!answered->exchange(true))
+                complete(SessionErrors::answerTimedOut(what));
+        });
+    }
+    return [answered, apply, thread = m_worker.loopThread(), self = QPointer<SessionTransfer>(this)](T value) {
+        if (answered->exchange(true))
+            return;
+        // Checked on the session's thread, where transfers are deleted.
+        thread->post([self, apply, value = std::move(value)]() mutable {
+            if (self)
+                (self->*apply)(std::move(value));
+        });
+    };
+}
+
+AuthChallengeAnswer SessionTransfer::waitForChallengeAnswer(
+    const QString& what, const std::function<void(std::function<void(AuthChallengeAnswer)>)>& ask)
+{
+    struct Pending {
+        std::mutex mutex;
+        std::condition_variable answered;
+        std::optional<AuthChallengeAnswer> answer;
+    };
+    const auto pending = std::make_shared<Pending>();
+    ask([pending](AuthChallengeAnswer answer) {
+        std::lock_guard lock(pending->mutex);
+        if (pending->answer)
+            return;
+        pending->answer = std::move(answer);
+        pending->answered.notify_all();
+    });
+
+    // The network stack takes the answer only inside its signal, so the thread waits here.
+    std::unique_lock lock(pending->mutex);
+    const auto hasAnswer = [&] { return pending->answer.has_value(); };
+    const int timeout = m_task->currentRequest().timeoutMilliseconds();
+    if (timeout > 0)
+        pending->answered.wait_for(lock, std::chrono::milliseconds(timeout), hasAnswer);
+    else
+        pending->answered.wait(lock, hasAnswer);
+    if (!pending->answer) {
+        // Later answers find one in place and are ignored.
+        pending->answer = AuthChallengeAnswer{AuthChallengeDisposition::cancelAuthenticationChallenge, std::nullopt};
+        lock.unlock();
+        failAfterChallenge(SessionErrors::answerTimedOut(what));
+        return AuthChallengeAnswer{AuthChallengeDisposition::cancelAuthenticationChallenge, std::nullopt};
+    }
+    return *pending->answer;
+}
+
+void SessionTransfer::failAfterChallenge(UnderlyingError error)
+{
+    if (m_challengeFailure)
+        return;
+    m_challengeFailure = std::move(error);
+    // Not from inside the reply's signal: the reply is dropped once it has returned.
+    QTimer::singleShot(0, this, [this] { complete(m_challengeFailure); });
+}
+
+void SessionTransfer::serverTrustFailed(const QList<QSslError>& errors)
+{
+    if (m_phase == Phase::completed || m_challengeFailure)
+        return;
+    URLAuthenticationChallenge challenge;
+    challenge.protectionSpace = protectionSpaceOf(m_reply->url(), AuthenticationMethod::serverTrust);
+    challenge.protectionSpace.serverTrust = ServerTrust{errors, m_reply->sslConfiguration().peerCertificateChain()};
+    auto& delegate = m_worker.session().delegate();
+    const AuthChallengeAnswer answer = waitForChallengeAnswer(
+        QStringLiteral("server trust challenge"),
+        [&](auto completion) { delegate.didReceiveChallenge(challenge, std::move(completion)); });
+
+    switch (answer.disposition) {
+    case AuthChallengeDisposition::useCredential:
+        if (answer.credential && answer.credential->serverTrust)
+            m_reply->ignoreSslErrors(answer.credential->serverTrust->errors);
+        break;
+    case AuthChallengeDisposition::cancelAuthenticationChallenge:
+        failAfterChallenge(SessionErrors::cancelled());
+        break;
+    case AuthChallengeDisposition::performDefaultHandling:
+    case AuthChallengeDisposition::rejectProtectionSpace:
+        break;
+    }
+}
+
+void SessionTransfer::authenticate(QAuthenticator& authenticator)
+{
+    if (m_phase == Phase::completed || m_challengeFailure)
+        return;
+    URLAuthenticationChallenge challenge;
+    challenge.protectionSpace =
+        protectionSpaceOf(m_reply->url(), methodOf(m_reply->rawHeader(QByteArrayLiteral("WWW-Authenticate"))));
+    if (!authenticator.realm().isEmpty())
+        challenge.protectionSpace.realm = authenticator.realm();
+    challenge.previousFailureCount = m_authenticationAttempts++;
+    auto& delegate = m_worker.session().delegate();
+    const AuthChallengeAnswer answer = waitForChallengeAnswer(
+        QStringLiteral("authentication challenge"),
+        [&](auto completion) { delegate.didReceiveTaskChallenge(m_task, challenge, std::move(completion)); });
+
+    switch (answer.disposition) {
+    case AuthChallengeDisposition::useCredential:
+        if (answer.credential && !answer.credential->serverTrust) {
+            authenticator.setUser(answer.credential->user);
+            authenticator.setPassword(answer.credential->password);
+        }
+        break;
+    case AuthChallengeDisposition::cancelAuthenticationChallenge:
+        failAfterChallenge(SessionErrors::cancelled());
+        break;
+    case AuthChallengeDisposition::performDefaultHandling:
+    case AuthChallengeDisposition::rejectProtectionSpace:
+        break;
+    }
+}
+
+} // namespace Lumen

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "Lumen/download/URLAuthenticationChallenge.h"
+#include "Lumen/download/URLRequest.h"
+#include "Lumen/download/URLResponse.h"
+#include "Lumen/foundation/UnderlyingError.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QSslError>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAuthenticator;
+class QNetworkReply;
+
+namespace Lumen {
+
+class SessionWorker;
+class URLSessionDataTask;
+
+// One task's transfer on the session's thread, over as many replies as the redirects it
+// follows. It holds data back while the delegate decides about a response, enforces the body
+// limit and the redirect rules, and turns challenges into questions to the delegate.
+class SessionTransfer : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int maximumRedirects = 16;
+
+    SessionTransfer(SessionWorker& worker, std::shared_ptr<URLSessionDataTask> task);
+
+    void start();
+    void cancel();
+    void authenticate(QAuthenticator& authenticator);
+
+private:
+    enum class Phase { receiving, awaitingResponseAnswer, awaitingRedirectAnswer, completed };
+
+    void send(const URLRequest& request);
+    void dropReply();
+
+    void headersArrived();
+    void bytesArrived();
+    void replyFinished();
+    void serverTrustFailed(const QList<QSslError>& errors);
+
+    void takeResponse(URLResponse response);
+    void responseAnswered(ResponseDisposition disposition);
+    void askToRedirect();
+    void redirectAnswered(std::optional<URLRequest> request);
+
+    // Counts bytes against the body limit; over it, the transfer fails and this answers false.
+    bool accept(qint64 size);
+    void complete(std::optional<UnderlyingError> error);
+
+    // A completion handler for the delegate: its first call is applied on the session's
+    // thread, unless the transfer failed meanwhile because no answer came in time.
+    template <typename T>
+    std::function<void(T)> answerOnce(const QString& what, void (SessionTransfer::*apply)(T));
+    AuthChallengeAnswer waitForChallengeAnswer(
+        const QString& what, const std::function<void(std::function<void(AuthChallengeAnswer)>)>& ask);
+    void failAfterChallenge(UnderlyingError error);
+
+    SessionWorker& m_worker;
+    const std::shared_ptr<URLSessionDataTask> m_task;
+    QNetworkReply* m_reply = nullptr;
+    Phase m_phase = Phase::receiving;
+    bool m_responseTaken = false;
+    // Set while the current reply is a redirect that has not been decided yet.
+    std::optional<URLResponse> m_redirectResponse;
+    QByteArray m_heldBack;
+    bool m_replyFinished = false;
+    qint64 m_received = 0;
+    int m_redirects = 0;
+    int m_authenticationAttempts = 0;
+    // A challenge answer that ends the transfer once the reply lets go.
+    std::optional<UnderlyingError> m_challengeFailure;
+};
+
+} // namespace Lumen

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <functional>
+
+namespace Lumen {
+
+// How a `Session` behaves. There is only the ephemeral kind: cookies live in memory for the
+// session's life and nothing is cached, so nothing of a session outlives it.
+struct URLSessionConfiguration {
+    static URLSessionConfiguration ephemeral() { return {}; }
+
+    // Whether the network is in low-data mode; requests that may not use such a network then
+    // fail. Never, unless a policy is given.
+    std::function<bool()> isNetworkConstrained;
+    // Larger bodies are stopped and fail, so a misbehaving server cannot fill memory.
+    qint64 maximumResponseBodySize = 256LL * 1024 * 1024;
+};
+
+} // namespace Lumen

@@ -1,0 +1,490 @@
+#include "tests/lumen/download/DownloadTesting.h"
+
+#include "Lumen/download/AnyModifier.h"
+#include "Lumen/download/AnyRedirectHandler.h"
+#include "Lumen/download/Session.h"
+#include "Lumen/download/SessionDelegate.h"
+#include "Lumen/download/URLSessionDataTask.h"
+#include "Lumen/foundation/DispatchQueue.h"
+
+#include <QPromise>
+
+#include <unistd.h>
+
+#include <barrier>
+#include <thread>
+
+namespace Lumen::Testing {
+namespace {
+
+using Tivrand::Testing::LoopbackServer;
+using Tivrand::Testing::waitUntil;
+
+const QByteArray redImage = pngBytes({8, 8}, Qt::red);
+const QByteArray greenImage = pngBytes({8, 8}, Qt::green);
+const QByteArray blueImage = pngBytes({8, 8}, Qt::blue);
+
+QColor colorOf(const ImageDownloader::CompletionResult& result)
+{
+    return result && result->image ? result->image->bitmap().pixelColor(0, 0) : QColor();
+}
+
+void redirect(httplib::Response& response, const std::string& location)
+{
+    response.status = 302;
+    response.set_header("Location", location);
+    // A body of its own, which is the answer when the redirect is not followed.
+    serveBytes(response, blueImage);
+}
+
+void addImageRoutes(LoopbackServer& server)
+{
+    server.get("/image.png", [](const auto&, auto& response) { serveBytes(response, redImage); });
+    server.get("/other.png", [](const auto&, auto& response) { serveBytes(response, greenImage); });
+    server.get(R"(/status/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+        response.status = std::stoi(request.matches[1]);
+        serveBytes(response, redImage);
+    });
+}
+
+class ImageDownloaderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        addImageRoutes(server);
+        server.get("/redirect/image", [](const auto&, auto& response) { redirect(response, "/image.png"); });
+        server.get("/redirect/loop", [](const auto&, auto& response) { redirect(response, "/redirect/loop"); });
+        server.get("/redirect/file", [](const auto&, auto& response) { redirect(response, "file:///etc/hostname"); });
+        server.get("/redirect/ftp", [](const auto&, auto& response) { redirect(response, "ftp://127.0.0.1/a.png"); });
+        server.get("/big", [](const auto&, auto& response) {
+            response.set_content(std::string(1 << 20, 'x'), "application/octet-stream");
+        });
+        server.get("/big-chunked", [](const auto&, httplib::Response& response) {
+            response.set_chunked_content_provider("application/octet-stream", [](size_t offset, httplib::DataSink& sink) {
+                const std::string chunk(64 * 1024, 'x');
+                if (offset < (1u << 20))
+                    sink.write(chunk.data(), chunk.size());
+                else
+                    sink.done();
+                return true;
+            });
+        });
+        server.get("/auth.png", [](const httplib::Request& request, httplib::Response& response) {
+            if (request.get_header_value("Authorization") == "Basic dXNlcjpwYXNz") {
+                serveBytes(response, redImage);
+                return;
+            }
+            response.status = 401;
+            response.set_header("WWW-Authenticate", "Basic realm=\"lumen\"");
+        });
+        server.start();
+        downloader = ImageDownloader::make(QStringLiteral("test"));
+    }
+
+    QUrl url(const QString& path) const { return server.url(path); }
+
+    LoopbackServer server;
+    std::shared_ptr<ImageDownloader> downloader;
+    Outcomes outcomes;
+};
+
+TEST_F(ImageDownloaderTest, CallersOfOneURLShareOneTransferAndEachGetsItsOwnImageOnItsOwnQueue)
+{
+    const auto processorA = std::make_shared<CountingProcessor>(QStringLiteral("A"));
+    const auto processorB = std::make_shared<CountingProcessor>(QStringLiteral("B"));
+    const auto queueA = DispatchQueue::makeSerial(QStringLiteral("test.a"));
+    const auto queueB = DispatchQueue::makeSerial(QStringLiteral("test.b"));
+    std::atomic<int> onOwnQueue{0};
+
+    server.holdResponses("/image.png");
+    auto optionsA = optionsWith(processorA);
+    optionsA.callbackQueue = CallbackQueue::dispatch(*queueA);
+    auto optionsB = optionsWith(processorB);
+    optionsB.callbackQueue = CallbackQueue::dispatch(*queueB);
+    downloader->downloadImage(url("/image.png"), optionsA, outcomes.handler([&] { onOwnQueue += queueA->isCurrent(); }));
+    downloader->downloadImage(url("/image.png"), optionsB, outcomes.handler([&] { onOwnQueue += queueB->isCurrent(); }));
+    downloader->downloadImage(url("/image.png"), optionsWith(processorA),
+                              outcomes.handler([&] { onOwnQueue += QThread::currentThread() == qApp->thread(); }));
+    server.releaseResponses();
+
+    ASSERT_TRUE(outcomes.waitFor(3));
+    EXPECT_EQ(server.hits("/image.png"), 1);
+    EXPECT_EQ(processorA->runs, 1);
+    EXPECT_EQ(processorB->runs, 1);
+    EXPECT_EQ(onOwnQueue, 3);
+    for (std::size_t i = 0; i < 3; ++i) {
+        ASSERT_TRUE(outcomes.at(i).has_value());
+        EXPECT_EQ(outcomes.at(i)->originalData, redImage);
+        EXPECT_EQ(outcomes.at(i)->url, url("/image.png"));
+    }
+}
+
+TEST_F(ImageDownloaderTest, CancellingOneCallerLeavesTheOthersAndTheLastCancelEndsTheTransfer)
+{
+    server.holdResponses("/image.png");
+    Outcomes first;
+    const auto firstTask = downloader->downloadImage(url("/image.png"), optionsWith(), first.handler());
+    downloader->downloadImage(url("/image.png"), optionsWith(), outcomes.handler());
+    firstTask->cancel();
+    ASSERT_TRUE(first.waitFor(1));
+    EXPECT_TRUE(first.at(0).error().isTaskCancelled());
+    EXPECT_TRUE(downloader->sessionDelegate()->task(url("/image.png")));
+    server.releaseResponses();
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_EQ(colorOf(outcomes.at(0)), QColor(Qt::red));
+
+    server.holdResponses("/image.png");
+    Outcomes last;
+    const auto lastTask = downloader->downloadImage(url("/image.png"), optionsWith(), last.handler());
+    const auto transfer = lastTask->sessionTask()->task();
+    lastTask->cancel();
+    ASSERT_TRUE(last.waitFor(1));
+    EXPECT_TRUE(last.at(0).error().isTaskCancelled());
+    EXPECT_FALSE(downloader->sessionDelegate()->task(url("/image.png")));
+    EXPECT_TRUE(waitUntil([&] { return transfer->state() == URLSessionDataTask::State::completed; }));
+}
+
+TEST_F(ImageDownloaderTest, FirstCallersRacingForOneURLMakeOneTransfer)
+{
+    constexpr int callers = 8;
+    server.holdResponses("/image.png");
+    for (int round = 0; round < 5; ++round) {
+        const QUrl roundURL = url(QStringLiteral("/image.png?round=%1").arg(round));
+        std::barrier start(callers);
+        std::vector<std::thread> threads;
+        for (int i = 0; i < callers; ++i) {
+            threads.emplace_back([&] {
+                start.arrive_and_wait();
+                downloader->downloadImage(roundURL, optionsWith(), outcomes.handler());
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+    }
+    server.releaseResponses();
+    ASSERT_TRUE(outcomes.waitFor(5 * callers));
+    EXPECT_EQ(server.hits("/image.png"), 5);
+    for (std::size_t i = 0; i < outcomes.size(); ++i)
+        EXPECT_EQ(outcomes.codeAt(i), 0);
+}
+
+TEST_F(ImageDownloaderTest, StatusCodesOutsideTwoHundredToThreeNinetyNineFail)
+{
+    const struct {
+        int status;
+        int expectedCode;
+    } cases[] = {{200, 0}, {299, 0}, {399, 0}, {400, 2002}, {404, 2002}, {503, 2002}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        Outcomes outcome;
+        downloader->downloadImage(url(QStringLiteral("/status/%1").arg(c.status)), optionsWith(), outcome.handler());
+        ASSERT_TRUE(outcome.waitFor(1));
+        EXPECT_EQ(outcome.codeAt(0), c.expectedCode);
+    }
+    // A rejected transfer leaves the table, so the next request starts a new one.
+    EXPECT_FALSE(downloader->sessionDelegate()->task(url("/status/404")));
+}
+
+class SteeringDelegate final : public ImageDownloaderDelegate {
+public:
+    std::optional<QByteArray> didDownloadDataForURL(ImageDownloader&, const QByteArray& data, const QUrl&) override
+    {
+        return rejectData ? std::nullopt : std::optional(data);
+    }
+    bool isValidStatusCode(int code, ImageDownloader&) override { return code == acceptedStatus; }
+    QFuture<ResponseDisposition> didReceiveResponse(ImageDownloader&, const URLResponse&) override
+    {
+        if (neverAnswer)
+            return pending.future();
+        return QtFuture::makeReadyFuture(disposition);
+    }
+    void willDownloadImage(ImageDownloader&, const QUrl&, const std::optional<URLRequest>&) override { ++starts; }
+    void didFinishDownloadingImage(ImageDownloader&, const QUrl&, const std::optional<URLResponse>&,
+                                   const std::optional<LumenError>&) override
+    {
+        ++finishes;
+    }
+
+    bool rejectData = false;
+    int acceptedStatus = 200;
+    bool neverAnswer = false;
+    ResponseDisposition disposition = ResponseDisposition::allow;
+    QPromise<ResponseDisposition> pending;
+    std::atomic<int> starts{0};
+    std::atomic<int> finishes{0};
+};
+
+TEST_F(ImageDownloaderTest, TheDelegateSteersEachTransfer)
+{
+    const struct {
+        const char* name;
+        std::function<void(SteeringDelegate&)> configure;
+        int expectedCode;
+        std::optional<QNetworkReply::NetworkError> sessionError;
+    } cases[] = {
+        {"defaults", [](SteeringDelegate&) {}, 0, std::nullopt},
+        {"rejected data", [](SteeringDelegate& d) { d.rejectData = true; }, 2004, std::nullopt},
+        {"rejected status", [](SteeringDelegate& d) { d.acceptedStatus = 201; }, 2002, std::nullopt},
+        {"cancelled response", [](SteeringDelegate& d) { d.disposition = ResponseDisposition::cancel; }, 2006,
+         std::nullopt},
+        {"response never answered", [](SteeringDelegate& d) { d.neverAnswer = true; }, 2003,
+         QNetworkReply::TimeoutError},
+    };
+    downloader->setDownloadTimeout(0.3);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto delegate = std::make_shared<SteeringDelegate>();
+        c.configure(*delegate);
+        downloader->setDelegate(delegate);
+        Outcomes outcome;
+        downloader->downloadImage(url("/image.png"), optionsWith(), outcome.handler());
+        ASSERT_TRUE(outcome.waitFor(1));
+        EXPECT_EQ(outcome.codeAt(0), c.expectedCode);
+        EXPECT_EQ(sessionErrorCode(outcome.at(0)), c.sessionError);
+        EXPECT_EQ(delegate->starts, 1);
+        EXPECT_GE(delegate->finishes, 1);
+    }
+}
+
+TEST_F(ImageDownloaderTest, RedirectsAreFollowedChangedOrRefusedAndOnlyToHTTP)
+{
+    const auto toOther = std::make_shared<AnyRedirectHandler>([this](auto&, auto&, const URLRequest& request, auto done) {
+        URLRequest changed = request;
+        changed.url = url("/other.png");
+        done(changed);
+    });
+    const auto refusing = std::make_shared<AnyRedirectHandler>([](auto&, auto&, auto&, auto done) {
+        // Answered later, from another thread; the second answer is ignored.
+        std::thread([done] {
+            done(std::nullopt);
+            done(URLRequest(QUrl(QStringLiteral("http://127.0.0.1:1/"))));
+        }).detach();
+    });
+    const struct {
+        const char* path;
+        std::shared_ptr<const ImageDownloadRedirectHandler> handler;
+        QColor color;
+        std::optional<QNetworkReply::NetworkError> sessionError;
+    } cases[] = {
+        {"/redirect/image", nullptr, Qt::red, std::nullopt},
+        {"/redirect/image", toOther, Qt::green, std::nullopt},
+        {"/redirect/image", refusing, Qt::blue, std::nullopt},
+        {"/redirect/file", nullptr, QColor(), QNetworkReply::InsecureRedirectError},
+        {"/redirect/ftp", nullptr, QColor(), QNetworkReply::InsecureRedirectError},
+        {"/redirect/loop", nullptr, QColor(), QNetworkReply::TooManyRedirectsError},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto options = optionsWith();
+        options.redirectHandler = c.handler;
+        Outcomes outcome;
+        downloader->downloadImage(url(QString::fromLatin1(c.path)), options, outcome.handler());
+        ASSERT_TRUE(outcome.waitFor(1));
+        EXPECT_EQ(colorOf(outcome.at(0)), c.color);
+        EXPECT_EQ(sessionErrorCode(outcome.at(0)), c.sessionError);
+    }
+    EXPECT_EQ(server.hits("/redirect/loop"), 17);
+}
+
+TEST_F(ImageDownloaderTest, ASelfSignedServerIsTrustedOnlyForATrustedHost)
+{
+    LoopbackServer secure(LoopbackServer::Scheme::https);
+    addImageRoutes(secure);
+    secure.start();
+    const struct {
+        std::optional<QSet<QString>> trustedHosts;
+        int expectedCode;
+    } cases[] = {
+        {std::nullopt, 2003},
+        {QSet<QString>{QStringLiteral("localhost")}, 2003},
+        {QSet<QString>{QStringLiteral("127.0.0.1")}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expectedCode);
+        // A fresh session, so no connection trusted before is reused.
+        downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
+        downloader->setTrustedHosts(c.trustedHosts);
+        Outcomes outcome;
+        downloader->downloadImage(secure.url(QStringLiteral("/image.png")), optionsWith(), outcome.handler());
+        ASSERT_TRUE(outcome.waitFor(1));
+        EXPECT_EQ(outcome.codeAt(0), c.expectedCode);
+    }
+    // Closes the session's connections, so the server need not wait for them to time out.
+    downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
+}
+
+class BasicAuthResponder final : public AuthenticationChallengeResponsible {
+public:
+    QFuture<AuthChallengeAnswer> didReceiveTaskChallenge(ImageDownloader&, const std::shared_ptr<URLSessionDataTask>&,
+                                                         const URLAuthenticationChallenge& challenge) override
+    {
+        seen = challenge;
+        return QtFuture::makeReadyFuture(AuthChallengeAnswer{
+            AuthChallengeDisposition::useCredential, URLCredential::withUser(QStringLiteral("user"), QStringLiteral("pass"))});
+    }
+    std::optional<URLAuthenticationChallenge> seen;
+};
+
+TEST_F(ImageDownloaderTest, HTTPAuthenticationIsAnsweredByTheResponder)
+{
+    Outcomes unanswered;
+    downloader->downloadImage(url("/auth.png"), optionsWith(), unanswered.handler());
+    ASSERT_TRUE(unanswered.waitFor(1));
+    EXPECT_TRUE(unanswered.at(0).error().isInvalidResponseStatusCode(401));
+
+    const auto responder = std::make_shared<BasicAuthResponder>();
+    downloader->setAuthenticationChallengeResponder(responder);
+    downloader->downloadImage(url("/auth.png"), optionsWith(), outcomes.handler());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_EQ(colorOf(outcomes.at(0)), QColor(Qt::red));
+    ASSERT_TRUE(responder->seen);
+    EXPECT_EQ(responder->seen->protectionSpace.realm, QStringLiteral("lumen"));
+}
+
+TEST_F(ImageDownloaderTest, ABodyOverTheLimitFails)
+{
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.maximumResponseBodySize = 64 * 1024;
+    downloader->setSessionConfiguration(configuration);
+    for (const char* path : {"/big", "/big-chunked"}) {
+        SCOPED_TRACE(path);
+        Outcomes outcome;
+        downloader->downloadImage(url(QString::fromLatin1(path)), optionsWith(), outcome.handler());
+        ASSERT_TRUE(outcome.waitFor(1));
+        EXPECT_EQ(sessionErrorCode(outcome.at(0)), QNetworkReply::UnknownContentError);
+    }
+}
+
+TEST_F(ImageDownloaderTest, WaitingCallersFailWhenTheDownloaderGoesOrItsSessionIsReplaced)
+{
+    server.holdResponses("/image.png");
+    downloader->downloadImage(url("/image.png"), optionsWith(), outcomes.handler());
+    downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_EQ(sessionErrorCode(outcomes.at(0)), QNetworkReply::OperationCanceledError);
+
+    downloader->downloadImage(url("/image.png"), optionsWith(), outcomes.handler());
+    downloader->downloadImage(url("/image.png"), optionsWith(), outcomes.handler());
+    downloader.reset();
+    ASSERT_TRUE(outcomes.waitFor(3));
+    EXPECT_EQ(sessionErrorCode(outcomes.at(1)), QNetworkReply::OperationCanceledError);
+    EXPECT_EQ(sessionErrorCode(outcomes.at(2)), QNetworkReply::OperationCanceledError);
+}
+
+class GatedModifier final : public AsyncImageDownloadRequestModifier {
+public:
+    QFuture<std::optional<URLRequest>> modified(const URLRequest& request) const override
+    {
+        std::lock_guard lock(mutex);
+        held = request;
+        promise.start();
+        return promise.future();
+    }
+    std::function<void(std::shared_ptr<DownloadTask>)> onDownloadTaskStarted() const override
+    {
+        return [this](const std::shared_ptr<DownloadTask>&) { ++started; };
+    }
+    void answer()
+    {
+        std::lock_guard lock(mutex);
+        promise.addResult(held);
+        promise.finish();
+    }
+    mutable std::mutex mutex;
+    mutable QPromise<std::optional<URLRequest>> promise;
+    mutable std::optional<URLRequest> held;
+    mutable std::atomic<int> started{0};
+};
+
+TEST_F(ImageDownloaderTest, ACancelBeforeTheAsyncModifierAnsweredWithdrawsTheCaller)
+{
+    const auto modifier = std::make_shared<GatedModifier>();
+    auto options = optionsWith();
+    options.requestModifier = modifier;
+    const auto task = downloader->downloadImage(url("/image.png"), options, outcomes.handler());
+    EXPECT_FALSE(task->isInitialized());
+    task->cancel();
+    modifier->answer();
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_TRUE(outcomes.at(0).error().isTaskCancelled());
+    EXPECT_EQ(modifier->started, 1);
+    EXPECT_TRUE(waitUntil([&] { return !downloader->sessionDelegate()->task(url("/image.png")); }));
+}
+
+TEST_F(ImageDownloaderTest, RequestModifiersChangeOrVetoTheRequest)
+{
+    const auto addHeader = std::make_shared<AnyModifier>([](const URLRequest& request) {
+        URLRequest changed = request;
+        changed.setValue(QByteArray("yes"), "X-Lumen-Test");
+        return std::optional(changed);
+    });
+    const auto veto = std::make_shared<AnyModifier>([](const URLRequest&) { return std::nullopt; });
+    const auto clearURL = std::make_shared<AnyModifier>([](const URLRequest& request) {
+        URLRequest changed = request;
+        changed.url = QUrl();
+        return std::optional(changed);
+    });
+    const auto silent = std::make_shared<GatedModifier>();
+    downloader->setDownloadTimeout(0.3);
+    const struct {
+        const char* name;
+        std::shared_ptr<const AsyncImageDownloadRequestModifier> modifier;
+        int expectedCode;
+    } cases[] = {{"header", addHeader, 0}, {"veto", veto, 1001}, {"no URL", clearURL, 1002}, {"silent", silent, 2003}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto options = optionsWith();
+        options.requestModifier = c.modifier;
+        Outcomes outcome;
+        downloader->downloadImage(url("/image.png"), options, outcome.handler());
+        ASSERT_TRUE(outcome.waitFor(1));
+        EXPECT_EQ(outcome.codeAt(0), c.expectedCode);
+    }
+    EXPECT_EQ(server.requests().front().header("X-Lumen-Test"), "yes");
+}
+
+TEST_F(ImageDownloaderTest, ALowDataModeSourceKeepsRequestsOffAConstrainedNetwork)
+{
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.isNetworkConstrained = [] { return true; };
+    downloader->setSessionConfiguration(configuration);
+
+    auto options = optionsWith();
+    options.lowDataModeSource = Source::network(ImageResource{QStringLiteral("key"), url("/other.png")});
+    downloader->downloadImage(url("/image.png"), options, outcomes.handler());
+    downloader->downloadImage(url("/other.png"), optionsWith(), outcomes.handler());
+    ASSERT_TRUE(outcomes.waitFor(2));
+    EXPECT_TRUE(outcomes.at(0).error().isLowDataModeConstrained());
+    EXPECT_EQ(outcomes.codeAt(1), 0);
+}
+
+TEST_F(ImageDownloaderTest, FutureFormsFinishAndCancelTheirDownload)
+{
+    auto done = downloader->downloadImageAsync(url("/image.png"));
+    ASSERT_TRUE(waitUntil([&] { return done.isFinished(); }));
+    ASSERT_EQ(done.resultCount(), 1);
+    EXPECT_EQ(colorOf(done.result()), QColor(Qt::red));
+
+    server.holdResponses("/other.png");
+    auto cancelled = downloader->downloadImageAsync(url("/other.png"));
+    ASSERT_TRUE(waitUntil([&] { return server.hits("/other.png") == 1; }));
+    cancelled.cancel();
+    EXPECT_TRUE(waitUntil([&] { return !downloader->sessionDelegate()->task(url("/other.png")); }));
+    EXPECT_TRUE(waitUntil([&] { return cancelled.isFinished(); }));
+}
+
+TEST(ImageDownloaderNaming, TheDefaultDownloaderIsNamedAndAnEmptyNameStopsTheProgram)
+{
+    EXPECT_EQ(ImageDownloader::defaultDownloader()->name(), QStringLiteral("default"));
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The message goes to standard output; the death test reads standard error.
+    EXPECT_DEATH(
+        {
+            ::dup2(STDERR_FILENO, STDOUT_FILENO);
+            ImageDownloader::make(QString());
+        },
+        "specify a name for the downloader");
+}
+
+} // namespace
+} // namespace Lumen::Testing

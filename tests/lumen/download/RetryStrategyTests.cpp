@@ -1,0 +1,93 @@
+#include "Lumen/download/DelayRetryStrategy.h"
+#include "Lumen/download/RetryContext.h"
+#include "Lumen/foundation/DispatchQueue.h"
+#include "Lumen/foundation/ManualDispatchClock.h"
+#include "tests/support/EventLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace Lumen::Testing {
+namespace {
+
+using Response = LumenError::ResponseErrorReason;
+
+const Source source = Source::network(ImageResource{QStringLiteral("key"), QUrl(QStringLiteral("http://a/b.png"))});
+
+LumenError statusError()
+{
+    return Response::InvalidHTTPStatusCode{URLResponse{}};
+}
+
+std::optional<RetryDecision::Kind> decide(const DelayRetryStrategy& strategy, const std::shared_ptr<RetryContext>& context)
+{
+    std::optional<RetryDecision::Kind> decided;
+    strategy.retry(context, [&](const RetryDecision& decision) { decided = decision.kind; });
+    return decided;
+}
+
+TEST(DelayRetryStrategy, OnlyResponseFailuresWithRetriesLeftAreRetried)
+{
+    const LumenError cancelledTransfer =
+        Response::URLSessionError{UnderlyingError::network(QNetworkReply::OperationCanceledError, QStringLiteral("x"))};
+    const struct {
+        const char* name;
+        int maxRetryCount;
+        LumenError error;
+        RetryDecision::Kind expected;
+    } cases[] = {
+        {"status", 1, statusError(), RetryDecision::Kind::retry},
+        {"no retries", 0, statusError(), RetryDecision::Kind::stop},
+        {"caller cancelled", 3, LumenError::RequestErrorReason::TaskCancelled{nullptr, 0}, RetryDecision::Kind::stop},
+        {"transfer cancelled", 3, cancelledTransfer, RetryDecision::Kind::stop},
+        {"cache", 3, LumenError::CacheErrorReason::ImageNotExisting{QStringLiteral("k")}, RetryDecision::Kind::stop},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DelayRetryStrategy strategy(c.maxRetryCount, DelayRetryStrategy::Interval::seconds(0));
+        EXPECT_EQ(decide(strategy, std::make_shared<RetryContext>(source, c.error)), c.expected);
+    }
+}
+
+TEST(DelayRetryStrategy, TheContextKeepsTheLatestFailure)
+{
+    const auto context = std::make_shared<RetryContext>(source, statusError());
+    context->setError(LumenError::RequestErrorReason::TaskCancelled{nullptr, 0});
+    const DelayRetryStrategy strategy(3, DelayRetryStrategy::Interval::seconds(0));
+    EXPECT_EQ(decide(strategy, context), RetryDecision::Kind::stop);
+    EXPECT_EQ(context->increaseRetryCount().increaseRetryCount().retriedCount(), 2);
+}
+
+TEST(DelayRetryStrategy, DelayedDecisionsFollowTheClock)
+{
+    const auto clock = ManualDispatchClock::make();
+    const auto main = DispatchQueue::makeMain(clock);
+    // 3 x (n + 1) seconds before the n-th retry, and 2 x n for the custom interval.
+    const struct {
+        DelayRetryStrategy::Interval interval;
+        int retriedCount;
+        double seconds;
+    } cases[] = {
+        {DelayRetryStrategy::Interval::accumulated(3), 0, 3},
+        {DelayRetryStrategy::Interval::accumulated(3), 2, 9},
+        {DelayRetryStrategy::Interval::custom([](int n) { return 2.0 * n; }), 1, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        const DelayRetryStrategy strategy(5, c.interval, main);
+        const auto context = std::make_shared<RetryContext>(source, statusError());
+        context->setRetriedCount(c.retriedCount);
+        const auto decided = std::make_shared<std::optional<RetryDecision::Kind>>();
+        strategy.retry(context, [decided](const RetryDecision& decision) { *decided = decision.kind; });
+        clock->advance(std::chrono::milliseconds(static_cast<int>(c.seconds * 1000) - 1));
+        Tivrand::Testing::pumpEvents(std::chrono::milliseconds(20));
+        EXPECT_FALSE(*decided);
+        clock->advance(std::chrono::milliseconds(1));
+        EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return decided->has_value(); }));
+        EXPECT_EQ(*decided, RetryDecision::Kind::retry);
+    }
+}
+
+} // namespace
+} // namespace Lumen::Testing

@@ -1,0 +1,133 @@
+#include "Lumen/download/SessionDataTask.h"
+
+#include "Lumen/download/CancellationDownloadTask.h"
+#include "Lumen/download/DownloadTask.h"
+#include "Lumen/download/Session.h"
+#include "Lumen/download/SessionDelegate.h"
+#include "Lumen/download/SessionTaskTable.h"
+#include "Lumen/download/URLSessionDataTask.h"
+
+#include <gtest/gtest.h>
+
+#include <barrier>
+#include <thread>
+
+namespace Lumen::Testing {
+namespace {
+
+SessionDataTask::TaskCallback callback()
+{
+    return SessionDataTask::TaskCallback{nullptr, LumenParsedOptionsInfo()};
+}
+
+TEST(SessionDataTask, TokensAreNeverReusedAndEachWithdrawalIsReportedOnce)
+{
+    const auto task = std::make_shared<SessionDataTask>();
+    std::vector<std::int64_t> cancelled;
+    task->onCallbackCancelled().setBlock([&](const auto& withdrawn) { cancelled.push_back(withdrawn.token); });
+
+    EXPECT_EQ(task->addCallback(callback()), 0);
+    EXPECT_EQ(task->addCallback(callback()), 1);
+    task->cancel(0);
+    task->cancel(0);
+    task->cancel(7);
+    EXPECT_EQ(task->addCallback(callback()), 2);
+    task->forceCancel();
+    EXPECT_EQ(cancelled, (std::vector<std::int64_t>{0, 1, 2}));
+
+    // The last withdrawal closed the task: no joiner, no start.
+    EXPECT_TRUE(task->isClosed());
+    EXPECT_EQ(task->addCallback(callback()), std::nullopt);
+    task->resume();
+    EXPECT_FALSE(task->isStarted());
+}
+
+TEST(SessionDataTask, CancellingLinksAndHoldersIsNeverLost)
+{
+    const auto task = std::make_shared<SessionDataTask>();
+    int cancelled = 0;
+    task->onCallbackCancelled().setBlock([&](const auto&) { ++cancelled; });
+    // Keeps the task open for the second caller.
+    task->addCallback(callback());
+
+    // A cancel before the link is applied by the link.
+    const auto linked = DownloadTask::make();
+    linked->cancel();
+    EXPECT_FALSE(linked->isInitialized());
+    linked->linkToTask(*DownloadTask::make(task, *task->addCallback(callback())));
+    EXPECT_TRUE(linked->isInitialized());
+    EXPECT_EQ(cancelled, 1);
+
+    // A cancel before the holder got its task cancels the task stored later.
+    CancellationDownloadTask holder;
+    holder.cancel();
+    holder.setTask(DownloadTask::make(task, *task->addCallback(callback())));
+    EXPECT_EQ(cancelled, 2);
+}
+
+// The table against a real session whose transfers are never resumed.
+class SessionTaskTableTest : public ::testing::Test {
+protected:
+    void TearDown() override { session->invalidateAndCancel(); }
+
+    std::shared_ptr<URLSessionDataTask> transfer(const QUrl& url) { return session->dataTask(URLRequest(url)); }
+
+    const std::shared_ptr<SessionDelegate> delegate = SessionDelegate::make();
+    const std::shared_ptr<Session> session = Session::make(URLSessionConfiguration::ephemeral(), delegate);
+    const QUrl url{QStringLiteral("http://127.0.0.1:1/a.png")};
+};
+
+TEST_F(SessionTaskTableTest, FirstCallersRacingForOneURLRegisterOneTaskAndAllJoinIt)
+{
+    constexpr int callers = 8;
+    std::barrier start(callers);
+    std::atomic<int> made{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < callers; ++i) {
+        threads.emplace_back([&] {
+            start.arrive_and_wait();
+            const auto registration = delegate->add(url, callback(), [&] { return transfer(url); },
+                                                    [&](SessionDataTask&) { ++made; });
+            EXPECT_EQ(registration.task, delegate->task(url));
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(delegate->task(url)->callbacks().size(), std::size_t(callers));
+}
+
+TEST_F(SessionTaskTableTest, AnEndedTaskRemovesOnlyItselfAndAJoinerStartsAfresh)
+{
+    const auto noHook = [](SessionDataTask&) {};
+    const auto first = delegate->add(url, callback(), [&] { return transfer(url); }, noHook);
+    first.task->cancel(first.token);
+    EXPECT_FALSE(delegate->task(url));
+
+    const auto second = delegate->add(url, callback(), [&] { return transfer(url); }, noHook);
+    EXPECT_TRUE(second.isNew);
+    // The first task's late completion finds no entry of its own and leaves the second one.
+    delegate->didCompleteWithError(first.task->task(), std::nullopt);
+    first.task->forceCancel();
+    EXPECT_EQ(delegate->task(url), second.task);
+}
+
+TEST_F(SessionTaskTableTest, ATransferEndingWithoutAResponseFailsItsCallers)
+{
+    std::optional<LumenError> reported;
+    const auto registration = delegate->add(
+        url, callback(), [&] { return transfer(url); },
+        [&](SessionDataTask& task) {
+            task.onTaskDone().setBlock([&](const SessionDataTask::TaskDone& done) {
+                ASSERT_EQ(done.callbacks.size(), 1u);
+                reported = done.result.error();
+            });
+        });
+    delegate->didCompleteWithError(registration.task->task(), std::nullopt);
+    ASSERT_TRUE(reported);
+    EXPECT_EQ(reported->errorCode(), 2005);
+    EXPECT_FALSE(delegate->task(url));
+}
+
+} // namespace
+} // namespace Lumen::Testing
