@@ -1,0 +1,221 @@
+#pragma once
+
+#include "Lumen/cache/CacheType.h"
+#include "Lumen/download/DownloadTask.h"
+#include "Lumen/download/ImageLoadingResult.h"
+#include "Lumen/foundation/CallbackQueue.h"
+#include "Lumen/foundation/ImageLoadingProgressSideEffect.h"
+#include "Lumen/foundation/LumenError.h"
+#include "Lumen/foundation/LumenOptionsInfo.h"
+#include "Lumen/retrieval/RetrieveImageResult.h"
+#include "Lumen/retrieval/Source.h"
+
+#include <QByteArray>
+#include <QFuture>
+
+#include <expected>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace Lumen {
+
+class ImageCache;
+class ImageDataProvider;
+class ImageDownloader;
+class Resource;
+class RetrievalCancellation;
+class RetrievingContext;
+
+// The one entry point through which views obtain images. A retrieval looks in the cache for
+// the source's key (combined with the processor's identifier), otherwise downloads the image
+// or asks the source's data provider, processes and stores it, and hands back the result on
+// the options' callback queue. Failed attempts go to the options' retry strategy, then to the
+// low-data-mode source, then to the alternative sources in order. A cancelled download is
+// never retried nor passed on to another source.
+//
+// Options are merged from the manager's downloader and cache, then `defaultOptions`, then
+// the caller's items; a later item overrides an earlier one. Every property may be read and
+// changed from any thread.
+class LumenManager : public std::enable_shared_from_this<LumenManager> {
+protected:
+    struct Passkey {
+        explicit Passkey() = default;
+    };
+
+public:
+    using RetrieveResult = std::expected<RetrieveImageResult, LumenError>;
+    using CompletionHandler = std::function<void(RetrieveResult)>;
+    // Hears the download task of every attempt after the first (null when that attempt
+    // started no download), and of a download that replaces a cache entry that could not be
+    // read.
+    using DownloadTaskUpdated = std::function<void(const std::shared_ptr<DownloadTask>&)>;
+    using ProgressBlock = ImageLoadingProgressSideEffect::ProgressBlock;
+    // Shows a partial image of a progressive JPEG.
+    using ProgressiveImageSetter = std::function<void(const ImagePtr&)>;
+    // Whether the caller still wants this retrieval's data.
+    using ReferenceTaskIdentifierChecker = std::function<bool()>;
+
+    // Made on first use over the default downloader and the default cache; never released.
+    static const std::shared_ptr<LumenManager>& shared();
+    static std::shared_ptr<LumenManager> make(std::shared_ptr<ImageDownloader> downloader,
+                                              std::shared_ptr<ImageCache> cache);
+
+    LumenManager(Passkey, std::shared_ptr<ImageDownloader> downloader, std::shared_ptr<ImageCache> cache);
+    virtual ~LumenManager() = default;
+    LumenManager(const LumenManager&) = delete;
+    LumenManager& operator=(const LumenManager&) = delete;
+
+    // The target cache of retrievals that name none.
+    std::shared_ptr<ImageCache> cache() const;
+    void setCache(std::shared_ptr<ImageCache> cache);
+    // The downloader of retrievals that name none.
+    std::shared_ptr<ImageDownloader> downloader() const;
+    void setDownloader(std::shared_ptr<ImageDownloader> downloader);
+    // Items added to every request, before the caller's; empty at first.
+    LumenOptionsInfo defaultOptions() const;
+    void setDefaultOptions(LumenOptionsInfo options);
+    // The downloader, the cache, then `defaultOptions`.
+    LumenOptionsInfo currentDefaultOptions() const;
+    // Where cached images and provider data are processed when the options name no queue:
+    // a serial queue of this manager's own.
+    const CallbackQueue& processingQueue() const { return m_processingQueue; }
+
+    // ---- retrieving -----------------------------------------------------------------------
+    // Each form answers the first attempt's download task, or null when that attempt was
+    // served from a cache, read a data provider, or failed at once. A task handed back
+    // before its transfer is known (an asynchronous request modifier) is linked later; a
+    // cancel made meanwhile is kept. The completion runs exactly once, on the options'
+    // callback queue (on the calling thread, before this returns, for an `onlyFromCache`
+    // miss).
+
+    // A file URL is read by a local-file provider; any other URL is downloaded.
+    std::shared_ptr<DownloadTask> retrieveImage(const Resource& resource,
+                                                const std::optional<LumenOptionsInfo>& options = std::nullopt,
+                                                ProgressBlock progressBlock = {},
+                                                DownloadTaskUpdated downloadTaskUpdated = {},
+                                                CompletionHandler completionHandler = {});
+    std::shared_ptr<DownloadTask> retrieveImage(const Source& source,
+                                                const std::optional<LumenOptionsInfo>& options = std::nullopt,
+                                                ProgressBlock progressBlock = {},
+                                                DownloadTaskUpdated downloadTaskUpdated = {},
+                                                CompletionHandler completionHandler = {});
+    // With options already merged: no default is added.
+    std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
+                                                ProgressBlock progressBlock = {},
+                                                DownloadTaskUpdated downloadTaskUpdated = {},
+                                                CompletionHandler completionHandler = {});
+    // The main form. The identifier checker, when given, gates every progress and
+    // progressive side effect of the options.
+    virtual std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
+                                                        DownloadTaskUpdated downloadTaskUpdated,
+                                                        ProgressiveImageSetter progressiveImageSetter,
+                                                        ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
+                                                        CompletionHandler completionHandler);
+
+    // ---- the same as futures ----------------------------------------------------------------
+    // Each starts the retrieval from the shared concurrent queue and is fulfilled where the
+    // result arrives, whatever the options' callback queue. Cancelling the future stops the
+    // retrieval at any stage: the running download is cancelled and no further step starts.
+
+    QFuture<RetrieveResult> retrieveImageAsync(const Resource& resource,
+                                               const std::optional<LumenOptionsInfo>& options = std::nullopt,
+                                               ProgressBlock progressBlock = {});
+    QFuture<RetrieveResult> retrieveImageAsync(const Source& source,
+                                               const std::optional<LumenOptionsInfo>& options = std::nullopt,
+                                               ProgressBlock progressBlock = {});
+    QFuture<RetrieveResult> retrieveImageAsync(const Source& source, LumenParsedOptionsInfo options,
+                                               ProgressBlock progressBlock = {});
+    QFuture<RetrieveResult> retrieveImageAsync(const Source& source, LumenParsedOptionsInfo options,
+                                               ProgressiveImageSetter progressiveImageSetter,
+                                               ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker);
+
+    // ---- the steps of one attempt, for the retrieval and the prefetcher -------------------------
+
+    // Serves the source from the caches or loads it. The download task as for the forms above.
+    std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const std::shared_ptr<RetrievingContext>& context,
+                                                CompletionHandler completionHandler);
+    // Starts reading the target cache, or the original cache when only it holds the image,
+    // and answers true; answers false, calling nothing, when no cache holds it. An entry that
+    // cannot be read back after all is loaded instead (unless `onlyFromCache`).
+    bool retrieveImageFromCache(const Source& source, const std::shared_ptr<RetrievingContext>& context,
+                                CompletionHandler completionHandler);
+    // Downloads the image or reads the data provider, then stores and reports it. Answers the
+    // download task; null for a provider.
+    std::shared_ptr<DownloadTask> loadAndCacheImage(const Source& source,
+                                                    const std::shared_ptr<RetrievingContext>& context,
+                                                    CompletionHandler completionHandler);
+    // Stores a loaded image (and, with `cacheOriginalImage` and a processor of its own, the
+    // original bytes) and reports it; a failure is reported at once.
+    void cacheImage(const Source& source, const LumenParsedOptionsInfo& options,
+                    const std::shared_ptr<RetrievingContext>& context,
+                    std::expected<ImageLoadingResult, LumenError> result, CompletionHandler completionHandler);
+
+private:
+    // What every step of one attempt uses, read once at its start.
+    struct Attempt {
+        Source source;
+        LumenParsedOptionsInfo options;
+        std::shared_ptr<RetrievingContext> context;
+        CompletionHandler completionHandler;
+        // The options under the cache key for the options' scale, when it is not 1.
+        std::optional<LumenParsedOptionsInfo> scaledOptions;
+
+        // What the target cache is given.
+        const LumenParsedOptionsInfo& cacheOptions() const { return scaledOptions ? *scaledOptions : options; }
+    };
+    using AttemptPtr = std::shared_ptr<const Attempt>;
+
+    static AttemptPtr makeAttempt(const Source& source, LumenParsedOptionsInfo options,
+                                  std::shared_ptr<RetrievingContext> context, CompletionHandler completionHandler);
+
+    // The main form, stopped by `cancellation`.
+    std::shared_ptr<DownloadTask> startRetrieval(const Source& source, LumenParsedOptionsInfo options,
+                                                 DownloadTaskUpdated downloadTaskUpdated,
+                                                 ProgressiveImageSetter progressiveImageSetter,
+                                                 ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
+                                                 CompletionHandler completionHandler,
+                                                 std::shared_ptr<RetrievalCancellation> cancellation);
+    LumenParsedOptionsInfo mergedOptions(const std::optional<LumenOptionsInfo>& options) const;
+    // The options with a side effect reporting progress to `progressBlock`, when one is given.
+    static LumenParsedOptionsInfo withProgress(LumenParsedOptionsInfo options, ProgressBlock progressBlock);
+
+    std::shared_ptr<ImageCache> targetCache(const LumenParsedOptionsInfo& options) const;
+    CallbackQueue processingQueue(const LumenParsedOptionsInfo& options) const;
+
+    // Cache steps.
+    // Hands back a memory hit without any retrieval state; false when there is none to use.
+    bool serveFromMemory(const Source& source, const LumenParsedOptionsInfo& options,
+                         const CompletionHandler& completionHandler) const;
+    bool lookUpCaches(const AttemptPtr& attempt);
+    void readTargetDisk(const AttemptPtr& attempt, const std::shared_ptr<ImageCache>& target);
+    bool readOriginal(const AttemptPtr& attempt, const std::shared_ptr<ImageCache>& target);
+    void rebuildFromOriginal(const AttemptPtr& attempt, const ImagePtr& original);
+    void finishCachedImage(const AttemptPtr& attempt, const ImagePtr& image, CacheType cacheType) const;
+    void cacheEntryUnreadable(const AttemptPtr& attempt);
+
+    // Loading and storing steps.
+    std::shared_ptr<DownloadTask> load(const AttemptPtr& attempt);
+    void loadFromProvider(const AttemptPtr& attempt, const std::shared_ptr<const ImageDataProvider>& provider);
+    void storeLoaded(const AttemptPtr& attempt, std::expected<ImageLoadingResult, LumenError> result);
+    void storeAndReport(const AttemptPtr& attempt, const ImagePtr& image, std::optional<QByteArray> original,
+                        bool shouldCacheOriginal, RetrievedImageData data);
+    // Hands `error` to the attempt's completion on the options' callback queue.
+    static void fail(const AttemptPtr& attempt, LumenError error);
+    // The result for `image`, after the options' image modifier.
+    static RetrieveImageResult makeResult(const LumenParsedOptionsInfo& options, const Source& source,
+                                          const Source& originalSource, const ImagePtr& image, CacheType cacheType,
+                                          RetrievedImageData data);
+    // The options' serializer's bytes for `image`.
+    static RetrievedImageData serializedData(const LumenParsedOptionsInfo& options, const ImagePtr& image);
+
+    mutable std::mutex m_propertyMutex;
+    std::shared_ptr<ImageCache> m_cache;
+    std::shared_ptr<ImageDownloader> m_downloader;
+    LumenOptionsInfo m_defaultOptions;
+
+    const CallbackQueue m_processingQueue;
+};
+
+} // namespace Lumen

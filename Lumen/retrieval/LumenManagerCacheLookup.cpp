@@ -1,0 +1,229 @@
+// The cache steps of an attempt: the target cache first, then the original cache, which
+// holds the unprocessed image that the options' processor can be run on again.
+#include "Lumen/retrieval/LumenManager.h"
+
+#include "Lumen/cache/ImageCache.h"
+#include "Lumen/download/ImageModifier.h"
+#include "Lumen/foundation/ImageProcessor.h"
+#include "Lumen/foundation/MainDispatchQueue.h"
+#include "Lumen/foundation/processors/ProcessorScale.h"
+#include "Lumen/retrieval/RetrievalErrors.h"
+#include "Lumen/retrieval/RetrievingContext.h"
+#include "Lumen/retrieval/ScaledCacheKey.h"
+
+#include <utility>
+
+namespace Lumen {
+
+namespace {
+
+// An animated image decoded with other decoding options than these is decoded again from
+// its animated data; a still image is used as it is.
+bool needsDecodingAgain(const Image& image, const LumenParsedOptionsInfo& options)
+{
+    const auto frameCount = image.imageFrameCount();
+    if (!frameCount || *frameCount == 1)
+        return false;
+    return image.imageCreatingOptions() != options.imageCreatingOptions() && image.animatedImageData();
+}
+
+// Whether `queue` runs a block at once on this thread, so a result can be handed over
+// without being wrapped in one.
+bool runsAtOnce(const CallbackQueue& queue)
+{
+    return queue.kind() == CallbackQueue::Kind::untouch
+        || (queue.kind() == CallbackQueue::Kind::mainCurrentOrAsync && MainDispatchQueue::isMainThread());
+}
+
+} // namespace
+
+LumenManager::AttemptPtr LumenManager::makeAttempt(const Source& source, LumenParsedOptionsInfo options,
+                                                   std::shared_ptr<RetrievingContext> context,
+                                                   CompletionHandler completionHandler)
+{
+    auto attempt = std::make_shared<Attempt>(Attempt{source, std::move(options), std::move(context),
+                                                     std::move(completionHandler), std::nullopt});
+    if (processorScale(attempt->options.scaleFactor) != 1.0)
+        attempt->scaledOptions = scaledCacheOptions(attempt->options);
+    return attempt;
+}
+
+std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source,
+                                                          const std::shared_ptr<RetrievingContext>& context,
+                                                          CompletionHandler completionHandler)
+{
+    const auto attempt = makeAttempt(source, context->options(), context, std::move(completionHandler));
+    if (attempt->options.forceRefresh)
+        return load(attempt);
+    if (lookUpCaches(attempt))
+        return nullptr;
+    if (attempt->options.onlyFromCache) {
+        if (attempt->completionHandler)
+            attempt->completionHandler(std::unexpected(imageNotExistingError(source.cacheKey())));
+        return nullptr;
+    }
+    return load(attempt);
+}
+
+bool LumenManager::retrieveImageFromCache(const Source& source, const std::shared_ptr<RetrievingContext>& context,
+                                          CompletionHandler completionHandler)
+{
+    return lookUpCaches(makeAttempt(source, context->options(), context, std::move(completionHandler)));
+}
+
+bool LumenManager::serveFromMemory(const Source& source, const LumenParsedOptionsInfo& options,
+                                   const CompletionHandler& completionHandler) const
+{
+    if (options.forceRefresh)
+        return false;
+    const auto target = targetCache(options);
+    const QString key = source.cacheKey();
+    const ImagePtr image = processorScale(options.scaleFactor) == 1.0
+        ? target->retrieveImageInMemoryCache(key, options)
+        : target->retrieveImageInMemoryCache(key, scaledCacheOptions(options));
+    if (!image || needsDecodingAgain(*image, options))
+        return false;
+    if (!completionHandler)
+        return true;
+    auto result = makeResult(options, source, source, image, CacheType::memory, serializedData(options, image));
+    if (runsAtOnce(options.callbackQueue))
+        completionHandler(std::move(result));
+    else
+        options.callbackQueue.execute(
+            [completionHandler, result = std::move(result)]() mutable { completionHandler(std::move(result)); });
+    return true;
+}
+
+bool LumenManager::lookUpCaches(const AttemptPtr& attempt)
+{
+    const auto& options = attempt->options;
+    const auto& cacheOptions = attempt->cacheOptions();
+    const QString key = attempt->source.cacheKey();
+    const auto target = targetCache(options);
+
+    // A memory hit is used as it is: memory holds processed images only.
+    if (ImagePtr image = target->retrieveImageInMemoryCache(key, cacheOptions)) {
+        finishCachedImage(attempt, image, CacheType::memory);
+        return true;
+    }
+    if (!options.fromMemoryCacheOrRefresh
+        && target->imageCachedType(key, cacheOptions.processor->identifier(), options.forcedExtension)
+            != CacheType::none) {
+        readTargetDisk(attempt, target);
+        return true;
+    }
+    return readOriginal(attempt, target);
+}
+
+void LumenManager::readTargetDisk(const AttemptPtr& attempt, const std::shared_ptr<ImageCache>& target)
+{
+    target->retrieveImageInDiskCache(
+        attempt->source.cacheKey(), attempt->cacheOptions(), CallbackQueue::untouch(),
+        [self = shared_from_this(), attempt, target](std::expected<ImagePtr, LumenError> read) {
+            if (!read || !*read) {
+                self->cacheEntryUnreadable(attempt);
+                return;
+            }
+            const auto& options = attempt->options;
+            const auto promoteAndFinish = [self, attempt, target](const ImagePtr& image) {
+                LumenParsedOptionsInfo memoryOnly = attempt->cacheOptions();
+                memoryOnly.callbackQueue = CallbackQueue::untouch();
+                target->store(image, std::nullopt, attempt->source.cacheKey(), memoryOnly, false);
+                self->finishCachedImage(attempt, image, CacheType::disk);
+            };
+            if (!options.cacheSerializer->usesOriginalData()) {
+                promoteAndFinish(*read);
+                return;
+            }
+            // The file holds the original bytes: the image read back is processed again,
+            // and memory gets the processed one.
+            self->processingQueue(options).execute([attempt, image = *read, promoteAndFinish] {
+                const ImageProcessItem item{image};
+                if (ImagePtr processed = attempt->options.processor->process(item, attempt->options))
+                    promoteAndFinish(processed);
+                else
+                    fail(attempt, processingFailedError(attempt->options.processor, item));
+            });
+        });
+}
+
+bool LumenManager::readOriginal(const AttemptPtr& attempt, const std::shared_ptr<ImageCache>& target)
+{
+    const auto& options = attempt->options;
+    const auto originalCache = options.originalCache ? options.originalCache : target;
+    if (originalCache == target && options.processor->identifier().isEmpty())
+        return false;
+
+    const LumenParsedOptionsInfo originalOptions = scaledCacheOptions(options, DefaultImageProcessor::shared());
+    const QString key = attempt->source.cacheKey();
+    const CacheType cached =
+        originalCache->imageCachedType(key, originalOptions.processor->identifier(), options.forcedExtension);
+    const bool usable = options.fromMemoryCacheOrRefresh ? cached == CacheType::memory : cached != CacheType::none;
+    if (!usable)
+        return false;
+
+    originalCache->retrieveImage(key, originalOptions, CallbackQueue::untouch(),
+                                 [self = shared_from_this(), attempt](std::expected<ImageCacheResult, LumenError> found) {
+                                     if (!found || !found->image())
+                                         self->cacheEntryUnreadable(attempt);
+                                     else
+                                         self->rebuildFromOriginal(attempt, found->image());
+                                 });
+    return true;
+}
+
+void LumenManager::rebuildFromOriginal(const AttemptPtr& attempt, const ImagePtr& original)
+{
+    processingQueue(attempt->options).execute([self = shared_from_this(), attempt, original] {
+        const auto& options = attempt->options;
+        const ImageProcessItem item{original};
+        ImagePtr processed = options.processor->process(item, options);
+        if (!processed) {
+            fail(attempt, processingFailedError(options.processor, item));
+            return;
+        }
+        options.callbackQueue.execute([self, attempt, processed] {
+            self->storeAndReport(attempt, processed, std::nullopt, false, serializedData(attempt->options, processed));
+        });
+    });
+}
+
+void LumenManager::finishCachedImage(const AttemptPtr& attempt, const ImagePtr& image, CacheType cacheType) const
+{
+    if (!attempt->completionHandler)
+        return;
+    const auto report = [attempt, cacheType](const ImagePtr& finished) {
+        attempt->options.callbackQueue.execute([attempt, finished, cacheType] {
+            const auto& options = attempt->options;
+            attempt->completionHandler(makeResult(options, attempt->source, attempt->context->originalSource(),
+                                                  finished, cacheType, serializedData(options, finished)));
+        });
+    };
+    if (!needsDecodingAgain(*image, attempt->options)) {
+        report(image);
+        return;
+    }
+    processingQueue(attempt->options).execute([attempt, image, report] {
+        const ImageProcessItem item{image->animatedImageData().value_or(QByteArray())};
+        if (ImagePtr decoded = attempt->options.processor->process(item, attempt->options))
+            report(decoded);
+        else
+            fail(attempt, processingFailedError(attempt->options.processor, item));
+    });
+}
+
+void LumenManager::cacheEntryUnreadable(const AttemptPtr& attempt)
+{
+    // The entry vanished or no longer decodes: a miss after all.
+    if (attempt->options.onlyFromCache) {
+        fail(attempt, imageNotExistingError(attempt->source.cacheKey()));
+        return;
+    }
+    if (attempt->context->isCancelled()) {
+        fail(attempt, retrievalCancelledError());
+        return;
+    }
+    attempt->context->downloadTaskStarted(load(attempt));
+}
+
+} // namespace Lumen

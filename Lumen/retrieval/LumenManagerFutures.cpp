@@ -1,0 +1,66 @@
+// The manager's future forms: each starts the retrieval from the shared concurrent queue and
+// fulfils its future where the result arrives.
+#include "Lumen/retrieval/LumenManager.h"
+
+#include "Lumen/download/FutureCancellation.h"
+#include "Lumen/foundation/DispatchQueue.h"
+#include "Lumen/retrieval/Resource.h"
+#include "Lumen/retrieval/RetrievalCancellation.h"
+
+#include <QPromise>
+
+namespace Lumen {
+
+QFuture<LumenManager::RetrieveResult> LumenManager::retrieveImageAsync(const Resource& resource,
+                                                                       const std::optional<LumenOptionsInfo>& options,
+                                                                       ProgressBlock progressBlock)
+{
+    return retrieveImageAsync(resource.convertToSource(), options, std::move(progressBlock));
+}
+
+QFuture<LumenManager::RetrieveResult> LumenManager::retrieveImageAsync(const Source& source,
+                                                                       const std::optional<LumenOptionsInfo>& options,
+                                                                       ProgressBlock progressBlock)
+{
+    return retrieveImageAsync(source, mergedOptions(options), std::move(progressBlock));
+}
+
+QFuture<LumenManager::RetrieveResult> LumenManager::retrieveImageAsync(const Source& source,
+                                                                       LumenParsedOptionsInfo options,
+                                                                       ProgressBlock progressBlock)
+{
+    return retrieveImageAsync(source, withProgress(std::move(options), std::move(progressBlock)), {}, {});
+}
+
+QFuture<LumenManager::RetrieveResult> LumenManager::retrieveImageAsync(
+    const Source& source, LumenParsedOptionsInfo options, ProgressiveImageSetter progressiveImageSetter,
+    ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker)
+{
+    const auto promise = std::make_shared<QPromise<RetrieveResult>>();
+    promise->start();
+    QFuture<RetrieveResult> future = promise->future();
+    const auto cancellation = std::make_shared<RetrievalCancellation>();
+    // The future ends at once; the retrieval stops at its next step.
+    whenCancelled(QFuture<void>(future), [cancellation, promise] {
+        cancellation->cancel();
+        promise->finish();
+    });
+
+    // A waiter may block the main thread; the result must not need it.
+    options.callbackQueue = CallbackQueue::untouch();
+    DispatchQueue::global()->async([self = shared_from_this(), source, options = std::move(options),
+                                    progressiveImageSetter = std::move(progressiveImageSetter),
+                                    referenceTaskIdentifierChecker = std::move(referenceTaskIdentifierChecker),
+                                    promise, cancellation]() mutable {
+        self->startRetrieval(source, std::move(options), {}, std::move(progressiveImageSetter),
+                             std::move(referenceTaskIdentifierChecker),
+                             [promise](RetrieveResult result) {
+                                 promise->addResult(std::move(result));
+                                 promise->finish();
+                             },
+                             cancellation);
+    });
+    return future;
+}
+
+} // namespace Lumen

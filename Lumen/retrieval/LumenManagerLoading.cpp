@@ -1,0 +1,176 @@
+// The loading and storing steps of an attempt: a download or a data provider's bytes,
+// processed, stored in the target cache (and the original bytes in the original cache),
+// and reported when the coordinator says so.
+#include "Lumen/retrieval/LumenManager.h"
+
+#include "Lumen/cache/ImageCache.h"
+#include "Lumen/download/ImageDownloader.h"
+#include "Lumen/download/ImageModifier.h"
+#include "Lumen/foundation/ImageProcessor.h"
+#include "Lumen/retrieval/CacheCallbackCoordinator.h"
+#include "Lumen/retrieval/ImageDataProvider.h"
+#include "Lumen/retrieval/RetrievalErrors.h"
+#include "Lumen/retrieval/RetrievingContext.h"
+#include "Lumen/retrieval/ScaledCacheKey.h"
+
+#include <utility>
+#include <variant>
+
+namespace Lumen {
+
+namespace {
+
+using Coordinator = CacheCallbackCoordinator;
+
+LumenError emptySourceError()
+{
+    return LumenError::ImageSettingErrorReason::EmptySource{};
+}
+
+} // namespace
+
+std::shared_ptr<ImageCache> LumenManager::targetCache(const LumenParsedOptionsInfo& options) const
+{
+    return options.targetCache ? options.targetCache : cache();
+}
+
+CallbackQueue LumenManager::processingQueue(const LumenParsedOptionsInfo& options) const
+{
+    return options.processingQueue.value_or(m_processingQueue);
+}
+
+void LumenManager::fail(const AttemptPtr& attempt, LumenError error)
+{
+    if (!attempt->completionHandler)
+        return;
+    attempt->options.callbackQueue.execute(
+        [attempt, error = std::move(error)] { attempt->completionHandler(std::unexpected(error)); });
+}
+
+RetrieveImageResult LumenManager::makeResult(const LumenParsedOptionsInfo& options, const Source& source,
+                                             const Source& originalSource, const ImagePtr& image, CacheType cacheType,
+                                             RetrievedImageData data)
+{
+    const auto& modifier = options.imageModifier;
+    return RetrieveImageResult{modifier ? modifier->modify(image) : image, cacheType, source, originalSource,
+                               std::move(data)};
+}
+
+RetrievedImageData LumenManager::serializedData(const LumenParsedOptionsInfo& options, const ImagePtr& image)
+{
+    return RetrievedImageData{std::nullopt, image, options.cacheSerializer};
+}
+
+std::shared_ptr<DownloadTask> LumenManager::loadAndCacheImage(const Source& source,
+                                                              const std::shared_ptr<RetrievingContext>& context,
+                                                              CompletionHandler completionHandler)
+{
+    return load(makeAttempt(source, context->options(), context, std::move(completionHandler)));
+}
+
+std::shared_ptr<DownloadTask> LumenManager::load(const AttemptPtr& attempt)
+{
+    const Source& source = attempt->source;
+    if (std::holds_alternative<std::shared_ptr<const ImageDataProvider>>(source.value())) {
+        if (const auto provider = source.dataProvider())
+            loadFromProvider(attempt, provider);
+        else
+            fail(attempt, emptySourceError());
+        return nullptr;
+    }
+    const auto resource = source.networkResource();
+    if (!resource) {
+        fail(attempt, emptySourceError());
+        return nullptr;
+    }
+
+    const auto& options = attempt->options;
+    const auto loader = options.downloader ? options.downloader : downloader();
+    auto task = loader->downloadImage(resource->downloadURL(), options,
+                                      [self = shared_from_this(), attempt](ImageDownloader::CompletionResult result) {
+                                          self->storeLoaded(attempt, std::move(result));
+                                      });
+    // Without a request modifier the downloader links the task, or has failed, before it
+    // answers; with one the task may be linked later and must reach the caller now.
+    return task->isInitialized() || options.requestModifier ? std::move(task) : nullptr;
+}
+
+void LumenManager::loadFromProvider(const AttemptPtr& attempt, const std::shared_ptr<const ImageDataProvider>& provider)
+{
+    provider->data([self = shared_from_this(), attempt, provider](ImageDataProvider::Result provided) {
+        const auto& options = attempt->options;
+        if (!provided) {
+            LumenError error = LumenError::ImageSettingErrorReason::DataProviderError{provider, provided.error()};
+            options.callbackQueue.execute([self, attempt, error = std::move(error)] {
+                self->storeLoaded(attempt, std::unexpected(error));
+            });
+            return;
+        }
+        self->processingQueue(options).execute([self, attempt, bytes = std::move(*provided)] {
+            const auto& options = attempt->options;
+            const ImageProcessItem item{bytes};
+            ImagePtr image = options.processor->process(item, options);
+            options.callbackQueue.execute([self, attempt, item, image, bytes] {
+                if (image)
+                    self->storeLoaded(attempt, ImageLoadingResult{image, std::nullopt, bytes});
+                else
+                    self->storeLoaded(attempt, std::unexpected(processingFailedError(attempt->options.processor, item)));
+            });
+        });
+    });
+}
+
+void LumenManager::cacheImage(const Source& source, const LumenParsedOptionsInfo& options,
+                              const std::shared_ptr<RetrievingContext>& context,
+                              std::expected<ImageLoadingResult, LumenError> result,
+                              CompletionHandler completionHandler)
+{
+    storeLoaded(makeAttempt(source, options, context, std::move(completionHandler)), std::move(result));
+}
+
+void LumenManager::storeLoaded(const AttemptPtr& attempt, std::expected<ImageLoadingResult, LumenError> result)
+{
+    if (!result) {
+        if (attempt->completionHandler)
+            attempt->completionHandler(std::unexpected(std::move(result).error()));
+        return;
+    }
+    const auto& options = attempt->options;
+    // The default processor's image is the original already.
+    const bool shouldCacheOriginal = options.cacheOriginalImage && !options.processor->identifier().isEmpty();
+    const QByteArray original = result->originalData;
+    storeAndReport(attempt, result->image, original, shouldCacheOriginal, RetrievedImageData{original, nullptr, nullptr});
+}
+
+void LumenManager::storeAndReport(const AttemptPtr& attempt, const ImagePtr& image, std::optional<QByteArray> original,
+                                  bool shouldCacheOriginal, RetrievedImageData data)
+{
+    const auto& options = attempt->options;
+    const QString key = attempt->source.cacheKey();
+    const auto target = targetCache(options);
+    shouldCacheOriginal = shouldCacheOriginal && original;
+    const auto coordinator = std::make_shared<Coordinator>(options.waitForCache, shouldCacheOriginal);
+    std::function<void()> report;
+    if (attempt->completionHandler) {
+        report = [handler = attempt->completionHandler,
+                  result = makeResult(options, attempt->source, attempt->context->originalSource(), image,
+                                      CacheType::none, std::move(data))] { handler(result); };
+    }
+
+    // A failed store is not reported: the image is handed back all the same.
+    target->store(image, original, key, attempt->cacheOptions(), !options.cacheMemoryOnly,
+                  [coordinator, report](const CacheStoreResult&) {
+                      coordinator->apply(Coordinator::Action::imageStored, report);
+                  });
+    if (shouldCacheOriginal) {
+        const auto originalCache = options.originalCache ? options.originalCache : target;
+        originalCache->storeToDisk(*original, key, scaledCacheIdentifier(QString(), options.scaleFactor),
+                                   options.forcedExtension, options.diskCacheExpiration, options.callbackQueue,
+                                   [coordinator, report](const CacheStoreResult&) {
+                                       coordinator->apply(Coordinator::Action::originalImageStored, report);
+                                   });
+    }
+    coordinator->apply(Coordinator::Action::storesStarted, report);
+}
+
+} // namespace Lumen

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Lumen/foundation/LumenOptionsInfo.h"
+#include "Lumen/retrieval/PropagationError.h"
+#include "Lumen/retrieval/RetrievalCancellation.h"
+#include "Lumen/retrieval/Source.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace Lumen {
+
+class DownloadTask;
+
+// The state of one retrieval across its attempts: its options (which lose the alternative
+// and low-data-mode sources as they are used), the source it started with, the sources
+// given up so far, and its cancellation. Safe to use from any thread.
+class RetrievingContext {
+public:
+    using DownloadTaskUpdated = std::function<void(const std::shared_ptr<DownloadTask>&)>;
+
+    // `downloadTaskUpdated` hears of every download task but the first attempt's.
+    RetrievingContext(LumenParsedOptionsInfo options, Source originalSource,
+                      std::shared_ptr<RetrievalCancellation> cancellation = std::make_shared<RetrievalCancellation>(),
+                      DownloadTaskUpdated downloadTaskUpdated = {});
+    RetrievingContext(const RetrievingContext&) = delete;
+    RetrievingContext& operator=(const RetrievingContext&) = delete;
+
+    LumenParsedOptionsInfo options() const;
+    void setOptions(LumenParsedOptionsInfo options);
+
+    const Source& originalSource() const { return m_originalSource; }
+
+    // The first alternative source not tried yet, taken off the options' list: each is
+    // offered once, in the caller's order.
+    std::optional<Source> takeNextAlternativeSource();
+    // The low-data-mode source, cleared from the options so it is used at most once.
+    std::optional<Source> takeLowDataModeSource();
+
+    // The sources given up so far, oldest first.
+    std::vector<PropagationError> propagationErrors() const;
+    void addPropagationError(PropagationError error);
+
+    const std::shared_ptr<RetrievalCancellation>& cancellation() const { return m_cancellation; }
+    bool isCancelled() const { return m_cancellation->isCancelled(); }
+    // A download started after the first attempt's call returned (a later attempt, or a
+    // load after a cache entry could not be read): it becomes the one a cancel stops, and
+    // the caller hears of it.
+    void downloadTaskStarted(const std::shared_ptr<DownloadTask>& task) const;
+
+private:
+    const Source m_originalSource;
+    const std::shared_ptr<RetrievalCancellation> m_cancellation;
+    const DownloadTaskUpdated m_downloadTaskUpdated;
+
+    mutable std::mutex m_mutex;
+    LumenParsedOptionsInfo m_options;
+    std::vector<PropagationError> m_propagationErrors;
+};
+
+} // namespace Lumen

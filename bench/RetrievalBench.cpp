@@ -1,0 +1,319 @@
+// The retrieval manager beside what it is made of: a memory hit against the cache's own
+// retrieval of the same key; a cold retrieval of a 100 x 100 PNG against a plain fetch, a
+// QImage decode and a raw file write; and 1,000 retrievals of 100 URLs from 8 threads, which
+// must share 100 transfers, against 100 plain parallel fetches.
+#include "Lumen/cache/CacheSerializer.h"
+#include "Lumen/cache/ImageCache.h"
+#include "Lumen/download/ImageDownloader.h"
+#include "Lumen/retrieval/ImageResource.h"
+#include "Lumen/retrieval/LumenManager.h"
+#include "tests/support/LoopbackServer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QBuffer>
+#include <QEventLoop>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace Lumen;
+using Tivrand::Testing::LoopbackServer;
+
+QByteArray iconPng()
+{
+    QImage bitmap(100, 100, QImage::Format_ARGB32);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x)
+            bitmap.setPixel(x, y, qRgba(x * 2, y * 2, (x + y) % 256, 255));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "png").write(bitmap);
+    return bytes;
+}
+
+// Counts down completions arriving on any thread.
+class Countdown {
+public:
+    explicit Countdown(int count) : m_left(count) {}
+    void done()
+    {
+        std::lock_guard lock(m_mutex);
+        if (--m_left == 0)
+            m_finished.notify_all();
+    }
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_finished.wait(lock, [&] { return m_left == 0; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    int m_left;
+};
+
+struct Fixture {
+    Fixture()
+    {
+        // One connection per request: a kept-alive connection between Qt and this server waits
+        // tens of milliseconds per request, which would hide everything else.
+        server.get(R"(/icons/.+\.png)", [this](const auto&, httplib::Response& response) {
+            response.set_header("Connection", "close");
+            response.set_content(png.toStdString(), "image/png");
+        });
+        server.start();
+        cache = *ImageCache::make(QStringLiteral("bench"), root.path());
+        manager = LumenManager::make(ImageDownloader::make(QStringLiteral("bench")), cache);
+    }
+
+    // A URL no earlier request used, so nothing of it is cached anywhere.
+    QUrl freshURL()
+    {
+        return server.url(QStringLiteral("/icons/%1.png").arg(next++));
+    }
+
+    // The manager's options of every case: results at once on the thread that has them.
+    LumenParsedOptionsInfo options(LumenOptionsInfo extra = {}) const
+    {
+        LumenOptionsInfo items = manager->currentDefaultOptions();
+        items.push_back(Option::CallbackQueue{CallbackQueue::untouch()});
+        items.insert(items.end(), extra.begin(), extra.end());
+        return LumenParsedOptionsInfo(items);
+    }
+
+    const QByteArray png = iconPng();
+    QTemporaryDir root;
+    LoopbackServer server;
+    std::shared_ptr<ImageCache> cache;
+    std::shared_ptr<LumenManager> manager;
+    int next = 0;
+};
+
+Fixture& fixture()
+{
+    static Fixture* made = new Fixture;
+    return *made;
+}
+
+void retrieveAndWait(Fixture& f, const Source& source, const LumenParsedOptionsInfo& options,
+                     CacheType expected = CacheType::none)
+{
+    Countdown answered(1);
+    f.manager->retrieveImage(source, options, {}, {}, [&](LumenManager::RetrieveResult result) {
+        if (!result || result->cacheType != expected)
+            std::abort();
+        answered.done();
+    });
+    answered.wait();
+}
+
+// ---- memory hits ---------------------------------------------------------------------------
+
+struct MemoryHit {
+    MemoryHit()
+    {
+        Fixture& f = fixture();
+        source.emplace(Source::network(LM::ImageResource(f.freshURL())));
+        options = f.options();
+        retrieveAndWait(f, *source, options);
+    }
+    std::optional<Source> source;
+    LumenParsedOptionsInfo options;
+};
+
+MemoryHit& memoryHit()
+{
+    static MemoryHit* made = new MemoryHit;
+    return *made;
+}
+
+void BM_MemoryHit_ImageCacheRetrieveBaseline(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    const MemoryHit& hit = memoryHit();
+    const QString key = hit.source->cacheKey();
+    for (auto _ : state) {
+        f.cache->retrieveImage(key, hit.options, CallbackQueue::untouch(),
+                               [](std::expected<ImageCacheResult, LumenError> result) {
+                                   if (!result || result->cacheType() != CacheType::memory)
+                                       std::abort();
+                                   benchmark::DoNotOptimize(result);
+                               });
+    }
+}
+BENCHMARK(BM_MemoryHit_ImageCacheRetrieveBaseline);
+
+void BM_MemoryHit_LumenManager(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    const MemoryHit& hit = memoryHit();
+    for (auto _ : state) {
+        f.manager->retrieveImage(*hit.source, hit.options, {}, {}, [](LumenManager::RetrieveResult result) {
+            if (!result || result->cacheType != CacheType::memory)
+                std::abort();
+            benchmark::DoNotOptimize(result);
+        });
+    }
+}
+BENCHMARK(BM_MemoryHit_LumenManager);
+
+// ---- cold retrieval of a 100 x 100 PNG ----------------------------------------------------------
+
+void BM_Cold_FetchDecodeWriteBaseline(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    QNetworkAccessManager network;
+    int written = 0;
+    for (auto _ : state) {
+        QNetworkReply* reply = network.get(QNetworkRequest(f.freshURL()));
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        const QByteArray bytes = reply->readAll();
+        reply->deleteLater();
+        const QImage image = QImage::fromData(bytes, "PNG");
+        if (image.isNull())
+            std::abort();
+        QFile file(f.root.path() + QStringLiteral("/raw-%1.png").arg(written++));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            std::abort();
+    }
+}
+BENCHMARK(BM_Cold_FetchDecodeWriteBaseline)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// Waits for the cache, so the file is written when the retrieval answers. The default serializer
+// encodes the decoded image anew for the disk.
+void BM_Cold_LumenManager(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    const LumenParsedOptionsInfo options = f.options({Option::WaitForCache{}});
+    for (auto _ : state)
+        retrieveAndWait(f, Source::network(LM::ImageResource(f.freshURL())), options);
+}
+BENCHMARK(BM_Cold_LumenManager)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The cache keeps the bytes as they came, as the baseline writes them, instead of encoding the
+// decoded image anew.
+void BM_Cold_LumenManagerOriginalBytes(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    auto serializer = std::make_shared<DefaultCacheSerializer>();
+    serializer->preferCacheOriginalData = true;
+    const LumenParsedOptionsInfo options = f.options({Option::WaitForCache{}, Option::CacheSerializer{serializer}});
+    for (auto _ : state)
+        retrieveAndWait(f, Source::network(LM::ImageResource(f.freshURL())), options);
+}
+BENCHMARK(BM_Cold_LumenManagerOriginalBytes)->Unit(benchmark::kMicrosecond)->UseRealTime();
+// ---- 1,000 retrievals of 100 URLs from 8 threads ------------------------------------------------
+
+constexpr int urlCount = 100;
+constexpr int threadCount = 8;
+constexpr int retrievalsPerThread = 125;
+
+void BM_Concurrent_PlainParallelFetchBaseline(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    QNetworkAccessManager network;
+    for (auto _ : state) {
+        int left = urlCount;
+        QEventLoop loop;
+        for (int i = 0; i < urlCount; ++i) {
+            QNetworkReply* reply = network.get(QNetworkRequest(f.freshURL()));
+            QObject::connect(reply, &QNetworkReply::finished, &loop, [&, reply] {
+                if (QImage::fromData(reply->readAll(), "PNG").isNull())
+                    std::abort();
+                reply->deleteLater();
+                if (--left == 0)
+                    loop.quit();
+            });
+        }
+        loop.exec();
+    }
+}
+BENCHMARK(BM_Concurrent_PlainParallelFetchBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// `heldUntilIssued`: the server answers only once every retrieval has been asked for, so each
+// URL's ten callers meet on its transfer. Without it a caller arriving between the end of a
+// transfer and the store of its image starts a transfer of its own.
+void concurrentRetrievals(benchmark::State& state, bool heldUntilIssued)
+{
+    Fixture& f = fixture();
+    const LumenParsedOptionsInfo options = f.options();
+    int transfers = 0;
+    for (auto _ : state) {
+        std::vector<Source> sources;
+        for (int i = 0; i < urlCount; ++i)
+            sources.push_back(Source::network(LM::ImageResource(f.freshURL())));
+        const int hitsBefore = f.server.totalHits();
+        if (heldUntilIssued)
+            f.server.holdResponses();
+
+        Countdown answered(threadCount * retrievalsPerThread);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < threadCount; ++t) {
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < retrievalsPerThread; ++i) {
+                    const Source& source = sources[(t * retrievalsPerThread + i) % urlCount];
+                    f.manager->retrieveImage(source, options, {}, {}, [&](LumenManager::RetrieveResult result) {
+                        if (!result)
+                            std::abort();
+                        answered.done();
+                    });
+                }
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+        f.server.releaseResponses();
+        answered.wait();
+        transfers = f.server.totalHits() - hitsBefore;
+
+        state.PauseTiming();
+        f.cache->clearMemoryCache();
+        state.ResumeTiming();
+    }
+    state.counters["transfers"] = transfers;
+}
+
+void BM_Concurrent_LumenManager(benchmark::State& state)
+{
+    concurrentRetrievals(state, true);
+}
+BENCHMARK(BM_Concurrent_LumenManager)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Concurrent_LumenManagerUnheld(benchmark::State& state)
+{
+    concurrentRetrievals(state, false);
+}
+BENCHMARK(BM_Concurrent_LumenManagerUnheld)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication application(argc, argv);
+    ::benchmark::Initialize(&argc, argv);
+    if (::benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    ::benchmark::RunSpecifiedBenchmarks();
+    ::benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,132 @@
+#include "tests/lumen/retrieval/ManagerTesting.h"
+
+#include "Lumen/download/RetryContext.h"
+#include "Lumen/download/RetryStrategy.h"
+#include "Lumen/download/SessionDelegate.h"
+#include "Lumen/retrieval/ImageDataProvider.h"
+
+namespace Lumen::Testing {
+namespace {
+
+using Tivrand::Testing::waitUntil;
+
+// Keeps the provider's handler, or the strategy's, until the test answers.
+class GatedProvider final : public ImageDataProvider {
+public:
+    QString cacheKey() const override { return QStringLiteral("gated"); }
+    void data(DataHandler handler) const override
+    {
+        std::lock_guard lock(m_mutex);
+        m_handler = std::move(handler);
+    }
+    bool isAsked() const
+    {
+        std::lock_guard lock(m_mutex);
+        return static_cast<bool>(m_handler);
+    }
+    void answer(const QByteArray& bytes)
+    {
+        DataHandler handler;
+        {
+            std::lock_guard lock(m_mutex);
+            handler = std::exchange(m_handler, {});
+        }
+        handler(bytes);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable DataHandler m_handler;
+};
+
+class GatedStrategy final : public RetryStrategy {
+public:
+    void retry(const std::shared_ptr<RetryContext>&, std::function<void(const RetryDecision&)> handler) const override
+    {
+        std::lock_guard lock(m_mutex);
+        m_handler = std::move(handler);
+    }
+    bool isAsked() const
+    {
+        std::lock_guard lock(m_mutex);
+        return static_cast<bool>(m_handler);
+    }
+    void answerRetry()
+    {
+        std::function<void(const RetryDecision&)> handler;
+        {
+            std::lock_guard lock(m_mutex);
+            handler = std::exchange(m_handler, {});
+        }
+        handler(RetryDecision::retry());
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::function<void(const RetryDecision&)> m_handler;
+};
+
+template <typename T>
+bool finishes(const QFuture<T>& future)
+{
+    return waitUntil([&] { return future.isFinished(); }, std::chrono::seconds(10));
+}
+
+TEST_F(ManagerTest, TheFutureFormFinishesWithTheResult)
+{
+    const Source red = source(QStringLiteral("/image.png"));
+    for (const CacheType expected : {CacheType::none, CacheType::memory}) {
+        auto future = manager->retrieveImageAsync(red, LumenOptionsInfo{Option::WaitForCache{}});
+        ASSERT_TRUE(finishes(future));
+        ASSERT_EQ(future.resultCount(), 1);
+        EXPECT_EQ(future.result()->cacheType, expected);
+    }
+}
+
+TEST_F(ManagerTest, CancellingTheFutureStopsTheRetrievalAtEveryStage)
+{
+    const auto provider = std::make_shared<GatedProvider>();
+    const auto strategy = std::make_shared<GatedStrategy>();
+    const Source held = source(QStringLiteral("/image.png"));
+    const Source fallback = source(QStringLiteral("/other.png"));
+    server.holdResponses("/image.png");
+    const struct {
+        const char* name;
+        Source source;
+        LumenOptionsInfo options;
+        // Drives the retrieval to the stage, then lets the stage end after the cancel.
+        std::function<bool()> reach;
+        std::function<void()> resume;
+        // What would show a further step.
+        std::function<bool()> furtherStep;
+    } cases[] = {
+        {"download", held, {Option::AlternativeSources{{fallback}}},
+         [&] { return waitUntil([&] { return server.hits("/image.png") == 1; }); },
+         [&] { EXPECT_TRUE(waitUntil([&] { return !downloader->sessionDelegate()->task(held.url().value()); })); },
+         [&] { return server.hits("/other.png") > 0; }},
+        {"provider", Source::provider(provider), {Option::AlternativeSources{{fallback}}},
+         [&] { return waitUntil([&] { return provider->isAsked(); }); },
+         [&] { provider->answer("not an image"); }, [&] { return server.hits("/other.png") > 0; }},
+        {"retry wait", Source::provider(provider), {Option::RetryStrategy{strategy}},
+         [&] {
+             if (!waitUntil([&] { return provider->isAsked(); }))
+                 return false;
+             provider->answer("not an image");
+             return waitUntil([&] { return strategy->isAsked(); });
+         },
+         [&] { strategy->answerRetry(); }, [&] { return provider->isAsked(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto future = manager->retrieveImageAsync(c.source, c.options);
+        ASSERT_TRUE(c.reach());
+        future.cancel();
+        ASSERT_TRUE(finishes(future));
+        EXPECT_TRUE(future.isCanceled());
+        c.resume();
+        EXPECT_FALSE(waitUntil(c.furtherStep, std::chrono::milliseconds(200)));
+    }
+}
+
+} // namespace
+} // namespace Lumen::Testing

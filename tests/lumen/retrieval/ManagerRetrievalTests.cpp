@@ -1,0 +1,170 @@
+#include "tests/lumen/retrieval/ManagerTesting.h"
+
+#include "Lumen/download/AsyncImageDownloadRequestModifier.h"
+#include "Lumen/download/RetryContext.h"
+#include "Lumen/download/RetryStrategy.h"
+#include "Lumen/download/SessionDelegate.h"
+#include "Lumen/retrieval/PropagationError.h"
+
+#include <QPromise>
+
+namespace Lumen::Testing {
+namespace {
+
+using Tivrand::Testing::waitUntil;
+
+// Answers from a script (then `stop`), recording what each decision was asked with; or
+// keeps the handler for the test to answer.
+class ScriptedStrategy final : public RetryStrategy {
+public:
+    explicit ScriptedStrategy(std::vector<RetryDecision::Kind> script = {}, bool held = false)
+        : m_script(std::move(script)), m_held(held) {}
+
+    void retry(const std::shared_ptr<RetryContext>& context,
+               std::function<void(const RetryDecision&)> retryHandler) const override
+    {
+        RetryDecision::Kind kind = RetryDecision::Kind::stop;
+        {
+            std::lock_guard lock(mutex);
+            asked.push_back({context->retriedCount(), context->error()});
+            if (m_held) {
+                held = std::move(retryHandler);
+                return;
+            }
+            if (asked.size() <= m_script.size())
+                kind = m_script[asked.size() - 1];
+        }
+        retryHandler(kind == RetryDecision::Kind::retry ? RetryDecision::retry() : RetryDecision::stop());
+    }
+    std::size_t askedCount() const
+    {
+        std::lock_guard lock(mutex);
+        return asked.size();
+    }
+
+    struct Asked {
+        int retriedCount;
+        LumenError error;
+    };
+    mutable std::mutex mutex;
+    mutable std::vector<Asked> asked;
+    mutable std::function<void(const RetryDecision&)> held;
+
+private:
+    const std::vector<RetryDecision::Kind> m_script;
+    const bool m_held;
+};
+
+TEST_F(ManagerTest, RetriesThenAlternativesThenReportsEverySourceGivenUp)
+{
+    const auto strategy = std::make_shared<ScriptedStrategy>(std::vector{RetryDecision::Kind::retry});
+    const Source requested = source(QStringLiteral("/status/500"));
+    const std::vector<Source> alternatives{source(QStringLiteral("/status/404")), source(QStringLiteral("/status/503"))};
+    Retrievals done;
+    std::atomic<int> laterTasks{0};
+    const auto firstTask = manager->retrieveImage(
+        requested, LumenOptionsInfo{Option::RetryStrategy{strategy}, Option::AlternativeSources{alternatives}}, {},
+        [&](const std::shared_ptr<DownloadTask>& task) { laterTasks += task != nullptr; }, done.handler());
+    ASSERT_TRUE(done.waitFor(1));
+    EXPECT_TRUE(firstTask);
+    EXPECT_EQ(laterTasks, 3);
+
+    // The count goes on across sources, and each decision sees the latest failure.
+    const int statuses[] = {500, 500, 404, 503};
+    ASSERT_EQ(strategy->asked.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(strategy->asked[i].retriedCount, i);
+        EXPECT_TRUE(strategy->asked[i].error.isInvalidResponseStatusCode(statuses[i]));
+    }
+    const auto failed = done.at(0);
+    const auto* exhausted = failed.error().reasonAs<LumenError::ImageSettingErrorReason::AlternativeSourcesExhausted>();
+    ASSERT_NE(exhausted, nullptr);
+    const std::vector<Source> givenUp{requested, alternatives[0], alternatives[1]};
+    ASSERT_EQ(exhausted->errors->size(), givenUp.size());
+    for (std::size_t i = 0; i < givenUp.size(); ++i)
+        EXPECT_EQ(exhausted->errors->at(i).source, givenUp[i]);
+    EXPECT_EQ(server.hits("/status/500"), 2);
+}
+
+TEST_F(ManagerTest, WithoutAlternativesTheAttemptsOwnErrorIsReported)
+{
+    const auto result = retrieve(source(QStringLiteral("/status/404")));
+    ASSERT_FALSE(result);
+    EXPECT_TRUE(result.error().isInvalidResponseStatusCode(404));
+}
+
+TEST_F(ManagerTest, ACancelledDownloadIsNeitherRetriedNorPassedOn)
+{
+    const auto strategy = std::make_shared<ScriptedStrategy>(std::vector{RetryDecision::Kind::retry});
+    server.holdResponses("/image.png");
+    Retrievals done;
+    const auto task = manager->retrieveImage(
+        source(QStringLiteral("/image.png")),
+        LumenOptionsInfo{Option::RetryStrategy{strategy},
+                         Option::AlternativeSources{{source(QStringLiteral("/other.png"))}}},
+        {}, {}, done.handler());
+    ASSERT_TRUE(waitUntil([&] { return server.hits("/image.png") == 1; }));
+    task->cancel();
+    ASSERT_TRUE(done.waitFor(1));
+    EXPECT_TRUE(done.at(0).error().isTaskCancelled());
+    EXPECT_EQ(strategy->askedCount(), 0u);
+    EXPECT_EQ(server.hits("/other.png"), 0);
+}
+
+TEST_F(ManagerTest, ALowDataModeRefusalTurnsToTheLowDataModeSource)
+{
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.isNetworkConstrained = [] { return true; };
+    downloader->setSessionConfiguration(configuration);
+    const Source requested = source(QStringLiteral("/image.png"));
+    const Source lowData = source(QStringLiteral("/other.png"));
+
+    const auto result = retrieve(requested, {Option::LowDataMode{lowData},
+                                             Option::AlternativeSources{{source(QStringLiteral("/status/404"))}}});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(colorOf(result), QColor(Qt::green));
+    EXPECT_EQ(result->source, lowData);
+    EXPECT_EQ(result->originalSource, requested);
+    EXPECT_EQ(server.hits("/status/404"), 0);
+}
+
+class GatedModifier final : public AsyncImageDownloadRequestModifier {
+public:
+    QFuture<std::optional<URLRequest>> modified(const URLRequest& request) const override
+    {
+        std::lock_guard lock(mutex);
+        held = request;
+        promise.start();
+        return promise.future();
+    }
+    std::function<void(std::shared_ptr<DownloadTask>)> onDownloadTaskStarted() const override { return {}; }
+    void answer()
+    {
+        std::lock_guard lock(mutex);
+        promise.addResult(held);
+        promise.finish();
+    }
+
+private:
+    mutable std::mutex mutex;
+    mutable QPromise<std::optional<URLRequest>> promise;
+    mutable std::optional<URLRequest> held;
+};
+
+TEST_F(ManagerTest, ATaskHandedBackBeforeItsTransferIsKnownStillCancels)
+{
+    const auto modifier = std::make_shared<GatedModifier>();
+    Retrievals done;
+    const auto task = manager->retrieveImage(source(QStringLiteral("/image.png")),
+                                             LumenOptionsInfo{Option::RequestModifier{modifier}}, {}, {},
+                                             done.handler());
+    ASSERT_TRUE(task);
+    EXPECT_FALSE(task->isInitialized());
+    task->cancel();
+    modifier->answer();
+    ASSERT_TRUE(done.waitFor(1));
+    EXPECT_TRUE(done.at(0).error().isTaskCancelled());
+}
+
+} // namespace
+} // namespace Lumen::Testing
