@@ -3,11 +3,16 @@
 #include <QUrl>
 #include <QWidget>
 
+namespace Lumen {
+class LMImage;
+}
+
 namespace Tivrand {
 
-// An app's icon, 40 x 40 with rounded corners, for the search results and the watch list alike.
-// It keeps the icon's URL for the image loading to come, and meanwhile shows the placeholder: a
-// gray rounded square under a small busy indicator.
+// An app's icon, 40 x 40 with rounded corners, for the search results and the watch list alike:
+// loaded from the icon's URL through the image library and faded in when downloaded. Until it
+// is there, and for good when it cannot be loaded (which is printed), a gray rounded square
+// stands in its place.
 class AppIconView : public QWidget {
     Q_OBJECT
 
@@ -16,15 +21,15 @@ public:
 
     explicit AppIconView(QWidget* parent = nullptr);
 
-    // A text that does not form a URL gives no URL.
+    // A text that does not form a URL gives no URL, and so no icon.
     void setIconUrl(const QString& iconUrl);
     const QUrl& iconUrl() const { return m_iconUrl; }
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
+    Lumen::LMImage& image() const { return *m_image; }
 
 private:
     QUrl m_iconUrl;
+    Lumen::LMImage* m_image;
 };
 
 } // namespace Tivrand

@@ -36,15 +36,21 @@ TEST(Screenshot, Sidebar)
 {
     applyDarkStyle(*qApp);
     Testing::SearchSheetEnvironment environment;
-    ASSERT_TRUE(environment.store.saveWatchedApp(Testing::watchedItem("1000000001", "Harbor Notes", "Quayside Labs")));
-    ASSERT_TRUE(environment.store.saveWatchedApp(Testing::watchedItem("1000000002", "Tidewater Budget", "Ledgerline GmbH")));
-    ASSERT_TRUE(environment.store.saveWatchedApp(Testing::watchedItem("1000000007", "Desk Lamp", "Warm Light Ltd")));
+    const auto watched = [&](const QString& appId, const QString& name, const QString& developer) {
+        AppPresentationItem item = Testing::watchedItem(appId, name, developer);
+        item.iconUrl = environment.catalog.iconUrl(appId).toString();
+        return environment.store.saveWatchedApp(item);
+    };
+    ASSERT_TRUE(watched("1000000001", "Harbor Notes", "Quayside Labs"));
+    ASSERT_TRUE(watched("1000000002", "Tidewater Budget", "Ledgerline GmbH"));
+    ASSERT_TRUE(watched("1000000007", "Desk Lamp", "Warm Light Ltd"));
 
     MainWindow main(environment.store);
     main.show();
     EXPECT_EQ(main.size(), MainWindow::defaultSize);
     EXPECT_EQ(main.minimumSize(), minimumWindowSize);
     ASSERT_EQ(main.sidebar().watchedApps().size(), 3);
+    ASSERT_TRUE(Testing::SearchSheetEnvironment::waitForIcons(main.sidebar()));
     save(main, "main-window");
     save(main.sidebar(), "sidebar");
 }
@@ -65,6 +71,7 @@ TEST(Screenshot, SearchSheetWithResults)
 
     Testing::SearchSheetEnvironment::submit(*sheet, "harbor");
     ASSERT_FALSE(Testing::SearchSheetEnvironment::waitForRows(*sheet).isEmpty());
+    ASSERT_TRUE(Testing::SearchSheetEnvironment::waitForIcons(*sheet));
     save(*sheet, "search-sheet");
 
     PlatformPickerButton& platformButton = sheet->bar().filters().platformPickerButton();

@@ -6,6 +6,7 @@
 #include "TivrandApp/search/SearchViewModel.h"
 #include "TivrandApp/sidebar/AppListView.h"
 #include "TivrandApp/ui/AppIconView.h"
+#include "tests/support/CapturedOutput.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -110,6 +111,8 @@ TEST_F(SearchResultAddTest, AFailingStoreKeepsTheSheetOpenAndSaysSo)
     expectRefusedWith("The app could not be added to your watch list.");
 }
 
+class SearchResultIconTest : public Testing::SearchSheetTestFixture {};
+
 TEST(SearchResultRow, ShowsRatingWithOneDecimalWhateverTheLocale)
 {
     const QLocale previous;
@@ -154,6 +157,38 @@ TEST(SearchResultRow, TheIconTakesTheIconUrlOnlyWhenItFormsOne)
         EXPECT_EQ(icon->iconUrl(), expected) << text.toStdString();
         EXPECT_EQ(icon->size(), QSize(40, 40));
     }
+}
+
+TEST_F(SearchResultIconTest, RowsShowTheCatalogsIconsAndPrintWhyOneIsMissing)
+{
+    const Testing::CapturedOutput output;
+    SearchView sheet(store);
+    sheet.show();
+    submit(sheet, "harbor");
+    const auto rows = waitForRows(sheet);
+    ASSERT_TRUE(waitForIcons(sheet));
+
+    std::size_t withIcon = 0;
+    for (const SearchResultItemView* row : rows) {
+        auto* icon = row->findChild<AppIconView*>();
+        ASSERT_NE(icon, nullptr);
+        SCOPED_TRACE(row->item().name.toStdString());
+        if (icon->iconUrl().isEmpty()) {
+            EXPECT_TRUE(icon->image().binder().loaded());
+            EXPECT_NE(icon->image().placeholderWidget(), nullptr) << "the gray square stays";
+            continue;
+        }
+        ++withIcon;
+        EXPECT_TRUE(showsIcon(*icon));
+        const QImage shot = icon->grab().toImage();
+        const QRgb served = Testing::FakeCatalogServer::iconColor(icon->iconUrl()).rgb();
+        EXPECT_EQ(shot.pixel(shot.rect().center()), served);
+        EXPECT_NE(shot.pixel(0, 0), served) << "rounded corners";
+    }
+    EXPECT_GT(withIcon, 0u);
+    EXPECT_LT(withIcon, std::size_t(rows.size()));
+    EXPECT_EQ(catalog.iconRequests().size(), withIcon);
+    EXPECT_TRUE(Testing::waitUntil([&] { return output.contains("Icon yükleme hatası: The input resource is empty."); }));
 }
 
 TEST(SearchResultActions, OnlyHttpAndHttpsStoreLinksAreHandedToTheDesktopButAnyIsCopied)

@@ -7,6 +7,10 @@
 #include "TivrandApp/search/SearchResultView.h"
 #include "TivrandApp/search/SearchView.h"
 #include "TivrandApp/services/CoreDataManager.h"
+#include "TivrandApp/ui/AppIconView.h"
+
+#include "Lumen/views/LMImage.h"
+#include "Lumen/views/LMImageLayer.h"
 
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeCatalogServer.h"
@@ -68,6 +72,26 @@ struct SearchSheetEnvironment {
                                      std::chrono::seconds(15));
         EXPECT_TRUE(shown) << "the result rows never appeared";
         return shown ? sheet.resultView()->rows() : QList<SearchResultItemView*>();
+    }
+
+    // Whether the icon shows its image, done fading in.
+    static bool showsIcon(const AppIconView& icon)
+    {
+        return icon.image().binder().loadedImage() && !icon.image().imageLayer().graphicsEffect();
+    }
+
+    // Waits until every icon under `root` that has a URL shows its image.
+    static bool waitForIcons(const QWidget& root)
+    {
+        return waitUntil(
+            [&] {
+                for (const AppIconView* icon : root.findChildren<AppIconView*>()) {
+                    if (!icon->iconUrl().isEmpty() && !showsIcon(*icon))
+                        return false;
+                }
+                return true;
+            },
+            std::chrono::seconds(15));
     }
 
     static QStringList names(const QList<SearchResultItemView*>& rows)

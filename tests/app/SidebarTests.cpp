@@ -82,4 +82,19 @@ TEST_F(SidebarTest, AddAppPresentsOneWindowModalSheetThatStartsAfreshEachTime)
     EXPECT_EQ(again->viewModel().selectedCountry()->countryCode, "US");
 }
 
+TEST_F(SidebarTest, TheWatchListShowsEachAppsIcon)
+{
+    AppPresentationItem harbor = Testing::watchedItem("1", "Harbor Notes", "Quayside Labs");
+    harbor.iconUrl = catalog.iconUrl("harbor").toString();
+    ASSERT_TRUE(store.saveWatchedApp(harbor));
+    makeSidebar();
+
+    const auto icons = sidebar->findChildren<AppIconView*>();
+    ASSERT_EQ(icons.size(), 1);
+    ASSERT_TRUE(waitForIcons(*sidebar));
+    const QImage shot = icons.front()->grab().toImage();
+    EXPECT_EQ(shot.pixel(shot.rect().center()), Testing::FakeCatalogServer::iconColor(harbor.iconUrl).rgb());
+    EXPECT_EQ(catalog.iconRequests().size(), 1u);
+}
+
 } // namespace

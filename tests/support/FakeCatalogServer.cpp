@@ -1,11 +1,15 @@
 #include "tests/support/FakeCatalogServer.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
+#include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
+#include <regex>
 #include <stdexcept>
 
 namespace Tivrand::Testing {
@@ -14,6 +18,9 @@ namespace {
 const std::string catalogPrefix = "/v1/catalog/";
 const std::string searchPattern = catalogPrefix + "[^/]+/search";
 const std::string contentsPattern = catalogPrefix + "[^/]+/contents";
+const std::string iconPrefix = "/image/thumb/";
+// The store's image hosts, as the fixture's artwork templates name them.
+const std::regex storeImageHost(R"(https://is[0-9]+-ssl\.mzstatic\.com)");
 
 bool isRoute(const std::string& path, FakeCatalogServer::Route route)
 {
@@ -48,12 +55,32 @@ FakeCatalogServer::FakeCatalogServer()
     m_server.get(contentsPattern, [this](const httplib::Request& request, httplib::Response& response) {
         serve(Route::contents, request, contentsFor(request.get_param_value("ids")), response);
     });
+    m_server.get(iconPrefix + ".*", [](const httplib::Request& request, httplib::Response& response) {
+        QImage icon(100, 100, QImage::Format_ARGB32);
+        icon.fill(iconColor(QUrl(QString::fromStdString(request.path))));
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter(&buffer, "png").write(icon);
+        response.set_header("Connection", "close");
+        response.set_content(png.toStdString(), "image/png");
+    });
     m_server.start();
 }
 
 QUrl FakeCatalogServer::baseUrl() const
 {
     return m_server.url(QString());
+}
+
+QUrl FakeCatalogServer::iconUrl(const QString& name) const
+{
+    return m_server.url(QString::fromStdString(iconPrefix) + name + QStringLiteral("/100x100bb.png"));
+}
+
+QColor FakeCatalogServer::iconColor(const QUrl& url)
+{
+    return QColor::fromHsv(int(qHash(url.path()) % 360), 160, 220).toRgb();
 }
 
 void FakeCatalogServer::setAnswer(Route route, int status, std::string body)
@@ -114,7 +141,16 @@ std::optional<FakeCatalogServer::Answer> FakeCatalogServer::answer(Route route) 
 
 std::vector<RecordedRequest> FakeCatalogServer::requests() const
 {
-    return m_server.requests();
+    std::vector<RecordedRequest> catalog = m_server.requests();
+    std::erase_if(catalog, [](const RecordedRequest& request) { return request.path.starts_with(iconPrefix); });
+    return catalog;
+}
+
+std::vector<RecordedRequest> FakeCatalogServer::iconRequests() const
+{
+    std::vector<RecordedRequest> icons = m_server.requests();
+    std::erase_if(icons, [](const RecordedRequest& request) { return !request.path.starts_with(iconPrefix); });
+    return icons;
 }
 
 std::vector<RecordedRequest> FakeCatalogServer::requests(Route route) const
@@ -138,7 +174,8 @@ std::string FakeCatalogServer::contentsFor(const std::string& ids) const
             records += (records.empty() ? "" : ",") + found->second;
         start = comma + 1;
     }
-    return R"({"data":[)" + records + "]}";
+    const std::string base = baseUrl().toString(QUrl::StripTrailingSlash).toStdString();
+    return std::regex_replace(R"({"data":[)" + records + "]}", storeImageHost, base);
 }
 
 } // namespace Tivrand::Testing

@@ -2,6 +2,7 @@
 
 #include "tests/support/LoopbackServer.h"
 
+#include <QColor>
 #include <QUrl>
 
 #include <map>
@@ -15,7 +16,8 @@ namespace Tivrand::Testing {
 // The store catalog on 127.0.0.1 over plain HTTP, answering from tests/fixtures/catalog:
 //   GET /v1/catalog/{cc}/search   -> search.json, whatever the term
 //   GET /v1/catalog/{cc}/contents -> the records of contents.json named by "ids", in that order
-//                                    (unknown ids are left out)
+//                                    (unknown ids are left out), their artwork on this server
+//   GET /image/thumb/...          -> a 100 x 100 PNG icon of one colour, chosen by the path
 // A test can replace a route's answer, set a cookie or redirect a path, and points the app at
 // baseUrl() through TIVRAND_CATALOG_URL.
 class FakeCatalogServer {
@@ -25,6 +27,10 @@ public:
     FakeCatalogServer();
 
     QUrl baseUrl() const;
+    // An icon this server serves; different names give different colours.
+    QUrl iconUrl(const QString& name) const;
+    // The colour of the icon at `url`.
+    static QColor iconColor(const QUrl& url);
 
     // From now on the route answers `status` with `body` (as application/json).
     void setAnswer(Route route, int status, std::string body);
@@ -34,8 +40,10 @@ public:
     // From now on requests to `path` are answered `status` with `location` as the Location header.
     void redirect(std::string path, int status, std::string location);
 
+    // The catalog's requests; icons are asked of the image host, `iconRequests`.
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> requests(Route route) const;
+    std::vector<RecordedRequest> iconRequests() const;
 
     // Holding responses, hit counts and the like.
     LoopbackServer& server() { return m_server; }

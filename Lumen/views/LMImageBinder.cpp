@@ -1,0 +1,144 @@
+#include "Lumen/views/LMImageBinder.h"
+
+#include "Lumen/download/DownloadTask.h"
+#include "Lumen/download/SessionDataTask.h"
+#include "Lumen/download/URLSessionDataTask.h"
+#include "Lumen/foundation/CallbackQueue.h"
+#include "Lumen/foundation/LibraryDefaults.h"
+#include "Lumen/views/LMImageContext.h"
+#include "Lumen/views/LMImageProgress.h"
+
+namespace Lumen {
+namespace {
+
+// The transfer priority of a view that has gone out of sight.
+constexpr float lowTaskPriority = 0.25f;
+
+} // namespace
+
+LMImageBinder::LMImageBinder(QObject* parent)
+    : QObject(parent)
+    , m_progress(new LMImageProgress(this))
+{
+}
+
+void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
+{
+    const Generation generation = ++m_generation;
+    if (!context->source()) {
+        m_loading = false;
+        showFailure(*context);
+        report(std::unexpected(LumenError::ImageSettingErrorReason::EmptySource{}), context);
+        return;
+    }
+
+    m_loading = true;
+    // A placeholder may still hold the previous progress until it is rebuilt.
+    m_progress->deleteLater();
+    m_progress = new LMImageProgress(this);
+    emit changed();
+
+    const QPointer<LMImageBinder> self(this);
+    auto progressBlock = [self, generation, context](std::int64_t receivedSize, std::int64_t totalSize) {
+        CallbackQueue::currentOrAsyncOnMain([self, generation, context, progress = DownloadProgress{receivedSize, totalSize}] {
+            if (self)
+                self->updateProgress(generation, progress, *context);
+        });
+    };
+    auto completion = [self, generation, context](LumenManager::RetrieveResult result) {
+        CallbackQueue::currentOrAsyncOnMain([self, generation, context, result = std::move(result)]() mutable {
+            if (self)
+                self->finish(generation, std::move(result), context);
+        });
+    };
+    auto task = LumenManager::shared()->retrieveImage(*context->source(), context->options(),
+                                                      std::move(progressBlock), {}, std::move(completion));
+    // A cached image may have been shown before the retrieval answered.
+    if (generation == m_generation && m_loading)
+        m_downloadTask = std::move(task);
+}
+
+void LMImageBinder::startSoon(const std::shared_ptr<LMImageContext>& context)
+{
+    m_loading = true;
+    CallbackQueue::asyncOnMain([self = QPointer<LMImageBinder>(this), generation = m_generation, context] {
+        if (self && self->m_generation == generation && self->m_loading)
+            self->start(context);
+    });
+}
+
+void LMImageBinder::cancel()
+{
+    ++m_generation;
+    if (m_downloadTask)
+        m_downloadTask->cancel();
+    m_downloadTask.reset();
+    m_loading = false;
+}
+
+void LMImageBinder::restorePriority()
+{
+    setPriority(Defaults::downloadPriority);
+}
+
+void LMImageBinder::lowerPriority()
+{
+    setPriority(lowTaskPriority);
+}
+
+void LMImageBinder::setPriority(float priority)
+{
+    if (!m_downloadTask || !m_loading)
+        return;
+    if (const auto sessionTask = m_downloadTask->sessionTask(); sessionTask && sessionTask->task())
+        sessionTask->task()->setPriority(priority);
+}
+
+void LMImageBinder::updateProgress(Generation generation, DownloadProgress progress, const LMImageContext& context)
+{
+    if (generation != m_generation)
+        return;
+    m_progress->update(progress.receivedSize, progress.totalSize);
+    context.onProgressDelegate().call(progress);
+}
+
+void LMImageBinder::finish(Generation generation, LumenManager::RetrieveResult result,
+                           const std::shared_ptr<LMImageContext>& context)
+{
+    if (generation == m_generation) {
+        m_downloadTask.reset();
+        m_loading = false;
+        if (result) {
+            m_fadingIn = context->fadeDuration(result->cacheType);
+            m_loaded = true;
+            m_loadedImage = result->image;
+            emit changed();
+            m_fadingIn.reset();
+        } else {
+            showFailure(*context);
+        }
+    }
+    report(std::move(result), context);
+}
+
+void LMImageBinder::showFailure(const LMImageContext& context)
+{
+    // A failure image given as "no image" leaves the placeholder in place.
+    if (const std::optional<ImagePtr> failureImage = context.options().onFailureImage)
+        m_loadedImage = *failureImage;
+    m_loaded = true;
+    emit changed();
+}
+
+void LMImageBinder::report(LumenManager::RetrieveResult result, const std::shared_ptr<LMImageContext>& context)
+{
+    // Always on a later turn, after the view has been brought up to date.
+    CallbackQueue::asyncOnMain([result = std::move(result), context] {
+        if (result)
+            context->onSuccessDelegate().call(*result);
+        else
+            context->onFailureDelegate().call(result.error());
+    });
+}
+
+} // namespace Lumen

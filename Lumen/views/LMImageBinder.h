@@ -1,0 +1,80 @@
+#pragma once
+
+#include "Lumen/foundation/Image.h"
+#include "Lumen/retrieval/LumenManager.h"
+#include "Lumen/views/LMImageProgress.h"
+#include "Lumen/views/LMOptionSetter.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace Lumen {
+
+class DownloadTask;
+class LMImageContext;
+
+// The load state of one `LMImage` for one identity (source and processor):
+//   idle     not loading, not loaded   (made, or its load cancelled)
+//   loading  loading                   (started)
+//   shown    loaded, with an image     (succeeded, or failed with a failure image)
+//   failed   loaded, without an image  (failed, or no source)
+// Each start and each cancel makes a new generation: whatever arrives for an older one is
+// handed to the outcome hooks but never changes the state. Lives and is used on the GUI
+// thread; progress and outcomes reach it there whichever thread they come from.
+class LMImageBinder final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit LMImageBinder(QObject* parent = nullptr);
+
+    const std::shared_ptr<DownloadTask>& downloadTask() const { return m_downloadTask; }
+    bool loading() const { return m_loading; }
+    bool loaded() const { return m_loaded; }
+    const ImagePtr& loadedImage() const { return m_loadedImage; }
+    bool isIdle() const { return !m_loading && !m_loaded; }
+    // The running load's progress; every start replaces it.
+    LMImageProgress& progress() const { return *m_progress; }
+    // The seconds the image that has just arrived fades in; set only while `changed` is sent
+    // for its arrival.
+    const std::optional<double>& fadingIn() const { return m_fadingIn; }
+
+    // Retrieves the context's source through the shared manager; without a source, fails
+    // at once with `emptySource`.
+    void start(const std::shared_ptr<LMImageContext>& context);
+    // Counts as loading from now on and starts on a later turn of the event loop, unless
+    // cancelled before.
+    void startSoon(const std::shared_ptr<LMImageContext>& context);
+    // Cancels the running download and goes back to idle.
+    void cancel();
+    // The running download's transfer at the default or at low priority. The transfer is
+    // shared, so this reaches every request for the same URL.
+    void restorePriority();
+    void lowerPriority();
+
+signals:
+    void changed();
+
+private:
+    using Generation = std::uint64_t;
+
+    void setPriority(float priority);
+    void updateProgress(Generation generation, DownloadProgress progress, const LMImageContext& context);
+    void finish(Generation generation, LumenManager::RetrieveResult result,
+                const std::shared_ptr<LMImageContext>& context);
+    void showFailure(const LMImageContext& context);
+    static void report(LumenManager::RetrieveResult result, const std::shared_ptr<LMImageContext>& context);
+
+    Generation m_generation = 0;
+    std::shared_ptr<DownloadTask> m_downloadTask;
+    bool m_loading = false;
+    bool m_loaded = false;
+    ImagePtr m_loadedImage;
+    std::optional<double> m_fadingIn;
+    QPointer<LMImageProgress> m_progress;
+};
+
+} // namespace Lumen

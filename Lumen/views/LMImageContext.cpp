@@ -1,0 +1,121 @@
+#include "Lumen/views/LMImageContext.h"
+
+#include "Lumen/foundation/ImageProcessor.h"
+#include "Lumen/retrieval/LumenManager.h"
+
+namespace Lumen {
+namespace {
+
+LumenParsedOptionsInfo initialOptions()
+{
+    LumenOptionsInfo items = LumenManager::shared()->defaultOptions();
+    items.emplace_back(Option::LoadDiskFileSynchronously{});
+    return LumenParsedOptionsInfo(items);
+}
+
+QString processorIdentifier(const LumenParsedOptionsInfo& options)
+{
+    return options.processor ? options.processor->identifier() : QString();
+}
+
+} // namespace
+
+LMImageContext::LMImageContext(std::optional<Source> source)
+    : m_source(std::move(source))
+    , m_onFailureDelegate(LMFailureDelegate::make())
+    , m_onSuccessDelegate(LMSuccessDelegate::make())
+    , m_onProgressDelegate(LMProgressDelegate::make())
+{
+    m_settings.options = initialOptions();
+}
+
+LMImageContext::LMImageContext(std::optional<Source> source, const LMImageContext& settings)
+    : m_source(std::move(source))
+    , m_onFailureDelegate(settings.m_onFailureDelegate)
+    , m_onSuccessDelegate(settings.m_onSuccessDelegate)
+    , m_onProgressDelegate(settings.m_onProgressDelegate)
+{
+    std::lock_guard lock(settings.m_mutex);
+    m_settings = settings.m_settings;
+}
+
+LumenParsedOptionsInfo LMImageContext::options() const
+{
+    return read(&Settings::options);
+}
+
+void LMImageContext::setOptions(LumenParsedOptionsInfo options)
+{
+    write(&Settings::options, std::move(options));
+}
+
+std::vector<LMImageContext::Configuration> LMImageContext::configurations() const
+{
+    return read(&Settings::configurations);
+}
+
+void LMImageContext::appendConfiguration(Configuration configuration)
+{
+    std::lock_guard lock(m_mutex);
+    m_settings.configurations.push_back(std::move(configuration));
+}
+
+LMImageContext::Placeholder LMImageContext::placeholder() const
+{
+    return read(&Settings::placeholder);
+}
+
+void LMImageContext::setPlaceholder(Placeholder placeholder)
+{
+    write(&Settings::placeholder, std::move(placeholder));
+}
+
+bool LMImageContext::cancelOnDisappear() const
+{
+    return read(&Settings::cancelOnDisappear);
+}
+
+void LMImageContext::setCancelOnDisappear(bool cancel)
+{
+    write(&Settings::cancelOnDisappear, cancel);
+}
+
+bool LMImageContext::reducePriorityOnDisappear() const
+{
+    return read(&Settings::reducePriorityOnDisappear);
+}
+
+void LMImageContext::setReducePriorityOnDisappear(bool reduce)
+{
+    write(&Settings::reducePriorityOnDisappear, reduce);
+}
+
+bool LMImageContext::startLoadingBeforeViewAppear() const
+{
+    return read(&Settings::startLoadingBeforeViewAppear);
+}
+
+void LMImageContext::setStartLoadingBeforeViewAppear(bool start)
+{
+    write(&Settings::startLoadingBeforeViewAppear, start);
+}
+
+bool LMImageContext::appliesFade(CacheType cacheType) const
+{
+    return options().forceTransition || !isCached(cacheType);
+}
+
+std::optional<double> LMImageContext::fadeDuration(CacheType cacheType) const
+{
+    if (!appliesFade(cacheType))
+        return std::nullopt;
+    const ImageTransition transition = options().transition;
+    return transition.isFade() ? std::optional<double>(transition.duration()) : std::nullopt;
+}
+
+bool operator==(const LMImageContext& lhs, const LMImageContext& rhs)
+{
+    return lhs.m_source == rhs.m_source && processorIdentifier(lhs.options()) == processorIdentifier(rhs.options());
+}
+
+} // namespace Lumen

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "Lumen/cache/CacheType.h"
+#include "Lumen/foundation/LumenOptionsInfo.h"
+#include "Lumen/retrieval/Source.h"
+#include "Lumen/views/LMImageContent.h"
+#include "Lumen/views/LMOptionSetter.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace Lumen {
+
+class LMImageProgress;
+
+// What one `LMImage` shows and how: the source, the request's options, the configurations of
+// the drawn content, the placeholder, the appearance flags and the outcome hooks. Settings may
+// be read and changed from any thread; the source and the hooks never change.
+class LMImageContext {
+public:
+    // Makes the widget shown while no image is there, for the progress of the running load.
+    using Placeholder = std::function<std::unique_ptr<QWidget>(LMImageProgress& progress)>;
+    using Configuration = std::function<LMImageContent(LMImageContent)>;
+
+    // The options are the shared manager's default items (without its downloader and cache)
+    // followed by `loadDiskFileSynchronously`.
+    explicit LMImageContext(std::optional<Source> source);
+    // Another source with every setting of `settings`, sharing its hooks.
+    LMImageContext(std::optional<Source> source, const LMImageContext& settings);
+    LMImageContext(const LMImageContext&) = delete;
+    LMImageContext& operator=(const LMImageContext&) = delete;
+
+    const std::optional<Source>& source() const { return m_source; }
+
+    LumenParsedOptionsInfo options() const;
+    void setOptions(LumenParsedOptionsInfo options);
+    std::vector<Configuration> configurations() const;
+    void appendConfiguration(Configuration configuration);
+    Placeholder placeholder() const;
+    void setPlaceholder(Placeholder placeholder);
+    bool cancelOnDisappear() const;
+    void setCancelOnDisappear(bool cancel);
+    bool reducePriorityOnDisappear() const;
+    void setReducePriorityOnDisappear(bool reduce);
+    bool startLoadingBeforeViewAppear() const;
+    void setStartLoadingBeforeViewAppear(bool start);
+
+    LMFailureDelegate& onFailureDelegate() const { return *m_onFailureDelegate; }
+    LMSuccessDelegate& onSuccessDelegate() const { return *m_onSuccessDelegate; }
+    LMProgressDelegate& onProgressDelegate() const { return *m_onProgressDelegate; }
+
+    // Images from a cache appear at once unless `forceTransition` is set.
+    bool appliesFade(CacheType cacheType) const;
+    // The seconds an image from `cacheType` fades in; none without a fade transition.
+    std::optional<double> fadeDuration(CacheType cacheType) const;
+
+    // The identity of what is shown: equal sources (or none on both sides) and equal
+    // processor identifiers. Nothing else takes part.
+    friend bool operator==(const LMImageContext& lhs, const LMImageContext& rhs);
+
+private:
+    struct Settings {
+        LumenParsedOptionsInfo options;
+        std::vector<Configuration> configurations;
+        Placeholder placeholder;
+        bool cancelOnDisappear = false;
+        bool reducePriorityOnDisappear = false;
+        bool startLoadingBeforeViewAppear = false;
+    };
+
+    template <typename Field>
+    Field read(Field Settings::*field) const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_settings.*field;
+    }
+    template <typename Field>
+    void write(Field Settings::*field, Field value)
+    {
+        std::lock_guard lock(m_mutex);
+        std::swap(m_settings.*field, value);
+        // The replaced value is released after the guard, by `value`.
+    }
+
+    const std::optional<Source> m_source;
+    const std::shared_ptr<LMFailureDelegate> m_onFailureDelegate;
+    const std::shared_ptr<LMSuccessDelegate> m_onSuccessDelegate;
+    const std::shared_ptr<LMProgressDelegate> m_onProgressDelegate;
+
+    mutable std::mutex m_mutex;
+    Settings m_settings;
+};
+
+} // namespace Lumen

@@ -1,0 +1,328 @@
+#include "Lumen/views/LMImage.h"
+
+#include "Lumen/cache/ImageCache.h"
+#include "Lumen/download/DownloadTask.h"
+#include "Lumen/download/SessionDataTask.h"
+#include "Lumen/download/URLSessionDataTask.h"
+#include "Lumen/retrieval/RetrieveImageResult.h"
+#include "Lumen/views/LMImageLayer.h"
+#include "Lumen/views/LMImageProgress.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QGraphicsOpacityEffect>
+#include <QImageWriter>
+#include <QPropertyAnimation>
+#include <QThread>
+
+using namespace Lumen;
+using Tivrand::Testing::LoopbackServer;
+using Tivrand::Testing::pumpEvents;
+using Tivrand::Testing::waitUntil;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QColor placeholderColor(0, 0, 255);
+
+QByteArray png(QColor color)
+{
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "png").write(image);
+    return bytes;
+}
+
+// Serves 16 x 16 PNGs of the colour named by the first path segment: /red/..., /green/...;
+// /missing/... is not found.
+class ImageServer {
+public:
+    ImageServer()
+    {
+        // Closed after each answer: an idle kept-alive connection holds up stopping the server.
+        server.get("/(red|green)/.*", [](const httplib::Request& request, httplib::Response& response) {
+            const QByteArray bytes = png(request.matches[1] == "red" ? Qt::red : Qt::green);
+            response.set_header("Connection", "close");
+            response.set_content(bytes.toStdString(), "image/png");
+        });
+        server.get("/missing/.*", [](const httplib::Request&, httplib::Response& response) {
+            response.set_header("Connection", "close");
+            response.status = 404;
+        });
+        server.start();
+    }
+
+    // A URL no other test asks for, so no cache of this process holds it.
+    QUrl url(const QString& color)
+    {
+        return server.url("/" + color + "/" + QString::number(++m_count) + ".png");
+    }
+
+    LoopbackServer server;
+
+private:
+    int m_count = 0;
+};
+
+std::unique_ptr<QWidget> coloredBox()
+{
+    auto box = std::make_unique<QWidget>();
+    box->setAutoFillBackground(true);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Window, placeholderColor);
+    box->setPalette(palette);
+    return box;
+}
+
+QColor centerColor(LMImage& view)
+{
+    const QImage shot = view.grab().toImage();
+    return shot.pixelColor(shot.width() / 2, shot.height() / 2);
+}
+
+std::unique_ptr<LMImage> iconView(const QUrl& url)
+{
+    auto view = std::make_unique<LMImage>(url);
+    view->placeholder(coloredBox).resizable();
+    view->resize(40, 40);
+    return view;
+}
+
+bool waitForImage(const LMImage& view)
+{
+    return waitUntil([&] { return view.binder().loadedImage() != nullptr; }, 10s);
+}
+
+bool onGuiThread()
+{
+    return QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+TEST(LMImage, ShowsThePlaceholderUntilTheImageArrivesOnTheGuiThreadWhereverTheCallbackQueue)
+{
+    for (const CallbackQueue& queue : {CallbackQueue::mainCurrentOrAsync(), CallbackQueue::untouch()}) {
+        ImageServer images;
+        const QUrl url = images.url("red");
+        images.server.holdResponses(url.path().toStdString());
+        auto view = iconView(url);
+        bool renderedOffGui = false;
+        std::optional<DownloadProgress> lastProgress;
+        view->callbackQueue(queue)
+            .configure([&](LMImageContent content) {
+                renderedOffGui |= !onGuiThread();
+                return content;
+            })
+            .onProgress([&](std::int64_t received, std::int64_t total) { lastProgress = {received, total}; });
+        view->show();
+
+        ASSERT_TRUE(waitUntil([&] { return images.server.hits(url.path().toStdString()) == 1; }));
+        EXPECT_TRUE(view->binder().loading());
+        ASSERT_NE(view->placeholderWidget(), nullptr);
+        EXPECT_TRUE(view->placeholderWidget()->isVisible());
+        EXPECT_EQ(centerColor(*view), placeholderColor);
+
+        images.server.releaseResponses();
+        ASSERT_TRUE(waitForImage(*view));
+        EXPECT_EQ(view->placeholderWidget(), nullptr);
+        EXPECT_TRUE(view->imageLayer().isVisible());
+        EXPECT_EQ(centerColor(*view), QColor(Qt::red));
+        EXPECT_FALSE(renderedOffGui);
+        ASSERT_TRUE(waitUntil([&] { return lastProgress && lastProgress->receivedSize == lastProgress->totalSize; }));
+        EXPECT_EQ(lastProgress->totalSize, png(Qt::red).size());
+        EXPECT_EQ(view->binder().progress().fractionCompleted(), 1.0);
+    }
+}
+
+TEST(LMImage, FadesInOnlyImagesThatDidNotComeFromACacheUnlessTransitionIsForced)
+{
+    ImageServer images;
+    const QUrl url = images.url("red");
+    const struct {
+        const char* name;
+        bool forceTransition;
+        bool fades;
+    } cases[] = {
+        {"downloaded", false, true},
+        {"from the memory cache", false, false},
+        {"from the memory cache, forced", true, true},
+    };
+    for (const auto& test : cases) {
+        auto view = iconView(url);
+        // Long enough that it is still running when checked.
+        view->fade(30).forceTransition(test.forceTransition);
+        view->show();
+        ASSERT_TRUE(waitForImage(*view)) << test.name;
+        const auto* effect = qobject_cast<QGraphicsOpacityEffect*>(view->imageLayer().graphicsEffect());
+        EXPECT_EQ(effect != nullptr, test.fades) << test.name;
+        if (effect) {
+            const auto* animation = view->imageLayer().findChild<QPropertyAnimation*>();
+            ASSERT_NE(animation, nullptr);
+            EXPECT_EQ(animation->duration(), 30000);
+            EXPECT_EQ(animation->state(), QAbstractAnimation::Running);
+        }
+    }
+}
+
+TEST(LMImage, AFailedLoadKeepsThePlaceholderOrShowsTheFailureImageAndStaysFailed)
+{
+    ImageServer images;
+    const auto failureImage = Image::make(QImage(8, 8, QImage::Format_ARGB32_Premultiplied));
+    const struct {
+        const char* name;
+        std::optional<QUrl> url;
+        std::optional<ImagePtr> failureImage;
+        int errorCode;
+    } cases[] = {
+        {"not found", images.server.url("/missing/a.png"), std::nullopt, 2002},
+        {"not found, with a failure image", images.server.url("/missing/b.png"), failureImage, 2002},
+        {"not found, failure image none", images.server.url("/missing/c.png"), ImagePtr(), 2002},
+        {"no source", std::nullopt, std::nullopt, 5001},
+    };
+    for (const auto& test : cases) {
+        auto view = iconView(test.url.value_or(QUrl()));
+        if (test.failureImage)
+            view->onFailureImage(*test.failureImage);
+        std::vector<int> codes;
+        view->onFailure([&](const LumenError& error) { codes.push_back(error.errorCode()); });
+        view->show();
+        ASSERT_TRUE(waitUntil([&] { return !codes.empty(); })) << test.name;
+        EXPECT_EQ(codes, std::vector<int>{test.errorCode}) << test.name;
+        EXPECT_TRUE(view->binder().loaded());
+        const bool showsFailureImage = test.failureImage && *test.failureImage;
+        EXPECT_EQ(view->binder().loadedImage(), showsFailureImage ? failureImage : nullptr) << test.name;
+        EXPECT_EQ(view->placeholderWidget() != nullptr, !showsFailureImage) << test.name;
+
+        view->hide();
+        view->show();
+        pumpEvents(100ms);
+        EXPECT_EQ(codes.size(), 1u) << test.name << ": no second load";
+        if (test.url) {
+            EXPECT_EQ(images.server.hits(test.url->path().toStdString()), 1) << test.name;
+        }
+    }
+}
+
+TEST(LMImage, HidingWhileLoadingLowersThePriorityAndShowingRestoresIt)
+{
+    ImageServer images;
+    const QUrl url = images.url("red");
+    images.server.holdResponses(url.path().toStdString());
+    auto view = iconView(url);
+    view->reducePriorityOnDisappear();
+    view->show();
+    const auto transfer = [&]() -> std::shared_ptr<URLSessionDataTask> {
+        const auto& task = view->binder().downloadTask();
+        const auto session = task ? task->sessionTask() : nullptr;
+        return session ? session->task() : nullptr;
+    };
+    ASSERT_TRUE(waitUntil([&] { return transfer() != nullptr; }));
+
+    view->hide();
+    EXPECT_EQ(transfer()->priority(), 0.25f);
+    view->show();
+    EXPECT_EQ(transfer()->priority(), 0.5f);
+
+    images.server.releaseResponses();
+    ASSERT_TRUE(waitForImage(*view));
+    EXPECT_EQ(images.server.hits(url.path().toStdString()), 1);
+}
+
+TEST(LMImage, HidingWhileLoadingCancelsAndShowingAgainStartsExactlyOneFreshLoad)
+{
+    ImageServer images;
+    const QUrl url = images.url("red");
+    const std::string path = url.path().toStdString();
+    images.server.holdResponses(path);
+    auto view = iconView(url);
+    std::vector<int> failures;
+    int successes = 0;
+    view->cancelOnDisappear().onFailure([&](const LumenError& error) { failures.push_back(error.errorCode()); });
+    view->onSuccess([&](const RetrieveImageResult&) { ++successes; });
+    view->show();
+    ASSERT_TRUE(waitUntil([&] { return images.server.hits(path) == 1; }));
+
+    // Back before the cancellation has been reported.
+    view->hide();
+    EXPECT_TRUE(view->binder().isIdle());
+    view->show();
+    EXPECT_TRUE(view->binder().loading());
+    ASSERT_TRUE(waitUntil([&] { return images.server.hits(path) == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return !failures.empty(); }));
+    EXPECT_EQ(failures, std::vector<int>{1003});
+    EXPECT_TRUE(view->binder().loading()) << "the old load's end leaves the new one alone";
+
+    images.server.releaseResponses();
+    ASSERT_TRUE(waitForImage(*view));
+    pumpEvents(100ms);
+    EXPECT_EQ(successes, 1);
+    EXPECT_EQ(images.server.hits(path), 2);
+}
+
+TEST(LMImage, AnOlderSourceArrivingLateNeverReplacesTheNewerOne)
+{
+    ImageServer images;
+    const QUrl older = images.url("red");
+    const QUrl newer = images.url("green");
+    images.server.holdResponses(older.path().toStdString());
+    auto view = iconView(older);
+    int successes = 0;
+    view->onSuccess([&](const RetrieveImageResult&) { ++successes; });
+    view->show();
+    ASSERT_TRUE(waitUntil([&] { return images.server.hits(older.path().toStdString()) == 1; }));
+
+    view->setSource(URLResource(newer).convertToSource());
+    ASSERT_TRUE(waitForImage(*view));
+    images.server.releaseResponses();
+    const auto cache = LumenManager::shared()->cache();
+    ASSERT_TRUE(waitUntil([&] { return cache->isCached(older.toString()); }));
+    pumpEvents(100ms);
+    EXPECT_EQ(centerColor(*view), QColor(Qt::green));
+    EXPECT_EQ(successes, 1) << "the replaced load reports to no one";
+
+    // The same source again is the same image: nothing is loaded anew.
+    const LMImage::ImageBinder* binder = &view->binder();
+    view->setSource(URLResource(newer).convertToSource());
+    EXPECT_EQ(&view->binder(), binder);
+    EXPECT_EQ(images.server.hits(newer.path().toStdString()), 1);
+}
+
+TEST(LMImage, StartingBeforeAppearingLoadsOnceWithoutBeingShown)
+{
+    ImageServer images;
+    const QUrl url = images.url("red");
+    auto view = iconView(url);
+    view->startLoadingBeforeViewAppear();
+    ASSERT_TRUE(waitForImage(*view));
+    EXPECT_FALSE(view->isVisible());
+    view->show();
+    pumpEvents(100ms);
+    EXPECT_EQ(images.server.hits(url.path().toStdString()), 1);
+}
+
+TEST(LMImage, ModifiersWriteTheSharedContextAndConfigureInOrder)
+{
+    LMImage view(QUrl("http://127.0.0.1:1/a.png"));
+    view.blur(2).fade(0.25).cancelOnDisappear().configure([](LMImageContent content) {
+        content.cornerRadius = content.resizable ? 1 : 2;
+        return content;
+    });
+    view.resizable().aspectRatio(ContentMode::aspectFit);
+    const LumenParsedOptionsInfo options = view.context()->options();
+    EXPECT_EQ(options.processor->identifier(), "|>com.vantrel.Lumen.BlurImageProcessor(2.0)");
+    EXPECT_EQ(options.transition, ImageTransition::fade(0.25));
+    EXPECT_TRUE(options.loadDiskFileSynchronously);
+    EXPECT_TRUE(view.context()->cancelOnDisappear());
+    const LMImageContent& content = view.imageLayer().content();
+    EXPECT_EQ(content.cornerRadius, 2) << "configured before it was resizable";
+    EXPECT_TRUE(content.resizable);
+    EXPECT_EQ(content.contentMode, ContentMode::aspectFit);
+}
+
+} // namespace
