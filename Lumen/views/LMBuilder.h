@@ -81,7 +81,7 @@ private:
     struct Request {
         std::shared_ptr<Placeholder> placeholder;
         LumenParsedOptionsInfo options;
-        ProgressBlock progressBlock;
+        ImageSettingProgress progressBlock;
         ImageSettingCompletion completionHandler;
 
         // The placeholder when it is an image.

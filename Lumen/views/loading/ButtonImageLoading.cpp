@@ -17,7 +17,7 @@ LumenWrapper<QAbstractButton*>::LumenWrapper(QAbstractButton* button)
 
 std::shared_ptr<DownloadTask> LumenWrapper<QAbstractButton*>::setAlternateImage(
     const SourceArgument& source, const ImagePtr& placeholder, const std::optional<LumenOptionsInfo>& options,
-    ProgressBlock progressBlock, ImageSettingCompletion completionHandler) const
+    ImageSettingProgress progressBlock, ImageSettingCompletion completionHandler) const
 {
     return m_alternateImage.setImage(source, placeholder, options, std::move(progressBlock),
                                      std::move(completionHandler));
@@ -25,7 +25,7 @@ std::shared_ptr<DownloadTask> LumenWrapper<QAbstractButton*>::setAlternateImage(
 
 std::shared_ptr<DownloadTask> LumenWrapper<QAbstractButton*>::setAlternateImage(
     const SourceArgument& source, const ImagePtr& placeholder, LumenParsedOptionsInfo options,
-    ProgressBlock progressBlock, ImageSettingCompletion completionHandler) const
+    ImageSettingProgress progressBlock, ImageSettingCompletion completionHandler) const
 {
     return m_alternateImage.setImage(source, placeholder, std::move(options), std::move(progressBlock),
                                      std::move(completionHandler));

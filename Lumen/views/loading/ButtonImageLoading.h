@@ -27,10 +27,10 @@ public:
 
     std::shared_ptr<DownloadTask> setAlternateImage(const SourceArgument& source, const ImagePtr& placeholder = nullptr,
                                                     const std::optional<LumenOptionsInfo>& options = std::nullopt,
-                                                    ProgressBlock progressBlock = {},
+                                                    ImageSettingProgress progressBlock = {},
                                                     ImageSettingCompletion completionHandler = {}) const;
     std::shared_ptr<DownloadTask> setAlternateImage(const SourceArgument& source, const ImagePtr& placeholder,
-                                                    LumenParsedOptionsInfo options, ProgressBlock progressBlock = {},
+                                                    LumenParsedOptionsInfo options, ImageSettingProgress progressBlock = {},
                                                     ImageSettingCompletion completionHandler = {}) const;
     void cancelAlternateImageDownloadTask() const { m_alternateImage.cancelDownloadTask(); }
     std::optional<Identifier> alternateTaskIdentifier() const { return m_alternateImage.taskIdentifier(); }

@@ -58,7 +58,7 @@ LumenParsedOptionsInfo loadingOptions(const std::optional<LumenOptionsInfo>& ite
 
 std::shared_ptr<DownloadTask> startImageRequest(const std::shared_ptr<TaskPropertyAccessor>& task,
                                                 const Source& source, LumenParsedOptionsInfo options,
-                                                ProgressBlock progressBlock, ImageRequestSteps steps,
+                                                ImageSettingProgress progressBlock, ImageRequestSteps steps,
                                                 ImageSettingCompletion completionHandler)
 {
     const Identifier identifier = Source::Identifier::next();

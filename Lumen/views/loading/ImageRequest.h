@@ -11,7 +11,7 @@ namespace Lumen {
 
 class TaskPropertyAccessor;
 
-using ProgressBlock = ImageLoadingProgressSideEffect::ProgressBlock;
+using ImageSettingProgress = ImageLoadingProgressSideEffect::ProgressBlock;
 using ImageSettingCompletion = LumenManager::CompletionHandler;
 
 // What a load does on the GUI thread as its retrieval reports back. All but `ended` run only
@@ -37,7 +37,7 @@ LumenParsedOptionsInfo loadingOptions(const std::optional<LumenOptionsInfo>& ite
 // `notCurrentSourceTask`. Answers the first attempt's task. GUI thread.
 std::shared_ptr<DownloadTask> startImageRequest(const std::shared_ptr<TaskPropertyAccessor>& task,
                                                 const Source& source, LumenParsedOptionsInfo options,
-                                                ProgressBlock progressBlock, ImageRequestSteps steps,
+                                                ImageSettingProgress progressBlock, ImageRequestSteps steps,
                                                 ImageSettingCompletion completionHandler);
 
 // Tells the caller at once that a load did not start: `emptySource` without a source,

@@ -15,7 +15,7 @@ ImageSlotLoading::ImageSlotLoading(std::shared_ptr<ImagePropertyAccessor> access
 
 std::shared_ptr<DownloadTask> ImageSlotLoading::setImage(const SourceArgument& source, const ImagePtr& placeholder,
                                                          const std::optional<LumenOptionsInfo>& options,
-                                                         ProgressBlock progressBlock,
+                                                         ImageSettingProgress progressBlock,
                                                          ImageSettingCompletion completionHandler) const
 {
     return setImage(source, placeholder, loadingOptions(options), std::move(progressBlock),
@@ -23,7 +23,7 @@ std::shared_ptr<DownloadTask> ImageSlotLoading::setImage(const SourceArgument& s
 }
 
 std::shared_ptr<DownloadTask> ImageSlotLoading::setImage(const SourceArgument& source, const ImagePtr& placeholder,
-                                                         LumenParsedOptionsInfo options, ProgressBlock progressBlock,
+                                                         LumenParsedOptionsInfo options, ImageSettingProgress progressBlock,
                                                          ImageSettingCompletion completionHandler) const
 {
     return loadImage(m_accessor, source, placeholder, std::move(options), std::move(progressBlock),

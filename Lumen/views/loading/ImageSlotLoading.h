@@ -25,11 +25,11 @@ public:
     // none (a cache hit, a data provider).
     std::shared_ptr<DownloadTask> setImage(const SourceArgument& source, const ImagePtr& placeholder = nullptr,
                                            const std::optional<LumenOptionsInfo>& options = std::nullopt,
-                                           ProgressBlock progressBlock = {},
+                                           ImageSettingProgress progressBlock = {},
                                            ImageSettingCompletion completionHandler = {}) const;
     // With options already parsed: the manager's defaults are not added.
     std::shared_ptr<DownloadTask> setImage(const SourceArgument& source, const ImagePtr& placeholder,
-                                           LumenParsedOptionsInfo options, ProgressBlock progressBlock = {},
+                                           LumenParsedOptionsInfo options, ImageSettingProgress progressBlock = {},
                                            ImageSettingCompletion completionHandler = {}) const;
     // Cancels the attempt the last request runs, and any it would start next.
     void cancelDownloadTask() const;

@@ -60,7 +60,7 @@ void showImage(QLabel& view, const ImagePtr& image)
 std::shared_ptr<DownloadTask> LumenWrapper<QLabel*>::setImage(const SourceArgument& source,
                                                               std::shared_ptr<Placeholder> placeholder,
                                                               const std::optional<LumenOptionsInfo>& options,
-                                                              ProgressBlock progressBlock,
+                                                              ImageSettingProgress progressBlock,
                                                               ImageSettingCompletion completionHandler) const
 {
     return setImage(source, std::move(placeholder), loadingOptions(options), std::move(progressBlock),
@@ -70,7 +70,7 @@ std::shared_ptr<DownloadTask> LumenWrapper<QLabel*>::setImage(const SourceArgume
 std::shared_ptr<DownloadTask> LumenWrapper<QLabel*>::setImage(const SourceArgument& source,
                                                               std::shared_ptr<Placeholder> placeholder,
                                                               LumenParsedOptionsInfo options,
-                                                              ProgressBlock progressBlock,
+                                                              ImageSettingProgress progressBlock,
                                                               ImageSettingCompletion completionHandler) const
 {
     QLabel* view = base();

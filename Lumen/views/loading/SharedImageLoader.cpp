@@ -21,7 +21,7 @@ bool keepsShownImage(const ImagePropertyAccessor& accessor, const LumenParsedOpt
 
 std::shared_ptr<DownloadTask> loadImage(const std::shared_ptr<ImagePropertyAccessor>& accessor,
                                         const SourceArgument& source, const ImagePtr& placeholder,
-                                        LumenParsedOptionsInfo options, ProgressBlock progressBlock,
+                                        LumenParsedOptionsInfo options, ImageSettingProgress progressBlock,
                                         ImageSettingCompletion completionHandler, KeepCurrentImage keep)
 {
     if (!source.source()) {

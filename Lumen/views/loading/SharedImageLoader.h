@@ -24,7 +24,7 @@ enum class KeepCurrentImage {
 // returns; an object out of reach gets nothing and `notCurrentSourceTask`. GUI thread.
 std::shared_ptr<DownloadTask> loadImage(const std::shared_ptr<ImagePropertyAccessor>& accessor,
                                         const SourceArgument& source, const ImagePtr& placeholder,
-                                        LumenParsedOptionsInfo options, ProgressBlock progressBlock,
+                                        LumenParsedOptionsInfo options, ImageSettingProgress progressBlock,
                                         ImageSettingCompletion completionHandler,
                                         KeepCurrentImage keep = KeepCurrentImage::whenShown);
 
