@@ -2,14 +2,13 @@
 // mutex-guarded hash map of the same keys, and disk hits of a 100 x 100 PNG against a raw
 // file read plus QImage decode of the same file.
 #include "Lumen/cache/ImageCache.h"
+#include "bench/BenchImages.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <condition_variable>
@@ -34,24 +33,6 @@ const std::vector<QString>& keys()
         return made;
     }();
     return all;
-}
-
-QImage iconBitmap()
-{
-    QImage bitmap(100, 100, QImage::Format_ARGB32);
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x)
-            bitmap.setPixel(x, y, qRgba(x * 2, y * 2, (x + y) % 256, 255));
-    return bitmap;
-}
-
-QByteArray iconPng()
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(iconBitmap());
-    return bytes;
 }
 
 struct Fixture {

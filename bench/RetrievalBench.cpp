@@ -7,16 +7,15 @@
 #include "Lumen/download/ImageDownloader.h"
 #include "Lumen/retrieval/ImageResource.h"
 #include "Lumen/retrieval/LumenManager.h"
+#include "bench/BenchImages.h"
 #include "tests/support/LoopbackServer.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QBuffer>
 #include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageWriter>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTemporaryDir>
@@ -33,19 +32,6 @@ namespace {
 
 using namespace Lumen;
 using Tivrand::Testing::LoopbackServer;
-
-QByteArray iconPng()
-{
-    QImage bitmap(100, 100, QImage::Format_ARGB32);
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x)
-            bitmap.setPixel(x, y, qRgba(x * 2, y * 2, (x + y) % 256, 255));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(bitmap);
-    return bytes;
-}
 
 // Counts down completions arriving on any thread.
 class Countdown {
@@ -81,6 +67,8 @@ struct Fixture {
         server.start();
         cache = *ImageCache::make(QStringLiteral("bench"), root.path());
         manager = LumenManager::make(ImageDownloader::make(QStringLiteral("bench")), cache);
+        cachedSource.emplace(Source::network(LM::ImageResource(freshURL())));
+        retrieveAndWait(*cachedSource, options());
     }
 
     // A URL no earlier request used, so nothing of it is cached anywhere.
@@ -98,12 +86,25 @@ struct Fixture {
         return LumenParsedOptionsInfo(items);
     }
 
+    void retrieveAndWait(const Source& source, const LumenParsedOptionsInfo& options)
+    {
+        Countdown answered(1);
+        manager->retrieveImage(source, options, {}, {}, [&](LumenManager::RetrieveResult result) {
+            if (!result || result->cacheType != CacheType::none)
+                std::abort();
+            answered.done();
+        });
+        answered.wait();
+    }
+
     const QByteArray png = iconPng();
     QTemporaryDir root;
     LoopbackServer server;
     std::shared_ptr<ImageCache> cache;
     std::shared_ptr<LumenManager> manager;
     int next = 0;
+    // In memory from the start.
+    std::optional<Source> cachedSource;
 };
 
 Fixture& fixture()
@@ -112,45 +113,15 @@ Fixture& fixture()
     return *made;
 }
 
-void retrieveAndWait(Fixture& f, const Source& source, const LumenParsedOptionsInfo& options,
-                     CacheType expected = CacheType::none)
-{
-    Countdown answered(1);
-    f.manager->retrieveImage(source, options, {}, {}, [&](LumenManager::RetrieveResult result) {
-        if (!result || result->cacheType != expected)
-            std::abort();
-        answered.done();
-    });
-    answered.wait();
-}
-
 // ---- memory hits ---------------------------------------------------------------------------
-
-struct MemoryHit {
-    MemoryHit()
-    {
-        Fixture& f = fixture();
-        source.emplace(Source::network(LM::ImageResource(f.freshURL())));
-        options = f.options();
-        retrieveAndWait(f, *source, options);
-    }
-    std::optional<Source> source;
-    LumenParsedOptionsInfo options;
-};
-
-MemoryHit& memoryHit()
-{
-    static MemoryHit* made = new MemoryHit;
-    return *made;
-}
 
 void BM_MemoryHit_ImageCacheRetrieveBaseline(benchmark::State& state)
 {
     Fixture& f = fixture();
-    const MemoryHit& hit = memoryHit();
-    const QString key = hit.source->cacheKey();
+    const LumenParsedOptionsInfo options = f.options();
+    const QString key = f.cachedSource->cacheKey();
     for (auto _ : state) {
-        f.cache->retrieveImage(key, hit.options, CallbackQueue::untouch(),
+        f.cache->retrieveImage(key, options, CallbackQueue::untouch(),
                                [](std::expected<ImageCacheResult, LumenError> result) {
                                    if (!result || result->cacheType() != CacheType::memory)
                                        std::abort();
@@ -163,9 +134,9 @@ BENCHMARK(BM_MemoryHit_ImageCacheRetrieveBaseline);
 void BM_MemoryHit_LumenManager(benchmark::State& state)
 {
     Fixture& f = fixture();
-    const MemoryHit& hit = memoryHit();
+    const LumenParsedOptionsInfo options = f.options();
     for (auto _ : state) {
-        f.manager->retrieveImage(*hit.source, hit.options, {}, {}, [](LumenManager::RetrieveResult result) {
+        f.manager->retrieveImage(*f.cachedSource, options, {}, {}, [](LumenManager::RetrieveResult result) {
             if (!result || result->cacheType != CacheType::memory)
                 std::abort();
             benchmark::DoNotOptimize(result);
@@ -205,7 +176,7 @@ void BM_Cold_LumenManager(benchmark::State& state)
     Fixture& f = fixture();
     const LumenParsedOptionsInfo options = f.options({Option::WaitForCache{}});
     for (auto _ : state)
-        retrieveAndWait(f, Source::network(LM::ImageResource(f.freshURL())), options);
+        f.retrieveAndWait(Source::network(LM::ImageResource(f.freshURL())), options);
 }
 BENCHMARK(BM_Cold_LumenManager)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
@@ -218,7 +189,7 @@ void BM_Cold_LumenManagerOriginalBytes(benchmark::State& state)
     serializer->preferCacheOriginalData = true;
     const LumenParsedOptionsInfo options = f.options({Option::WaitForCache{}, Option::CacheSerializer{serializer}});
     for (auto _ : state)
-        retrieveAndWait(f, Source::network(LM::ImageResource(f.freshURL())), options);
+        f.retrieveAndWait(Source::network(LM::ImageResource(f.freshURL())), options);
 }
 BENCHMARK(BM_Cold_LumenManagerOriginalBytes)->Unit(benchmark::kMicrosecond)->UseRealTime();
 // ---- 1,000 retrievals of 100 URLs from 8 threads ------------------------------------------------

@@ -2,6 +2,7 @@
 // holds the unprocessed image that the options' processor can be run on again.
 #include "Lumen/retrieval/LumenManager.h"
 
+#include "Lumen/cache/CacheSerializer.h"
 #include "Lumen/cache/ImageCache.h"
 #include "Lumen/download/ImageModifier.h"
 #include "Lumen/foundation/ImageProcessor.h"
@@ -41,6 +42,11 @@ LumenManager::AttemptPtr LumenManager::makeAttempt(const Source& source, LumenPa
                                                    std::shared_ptr<RetrievingContext> context,
                                                    CompletionHandler completionHandler)
 {
+    // Callers may clear these after parsing; the defaults stand in.
+    if (!options.processor)
+        options.processor = DefaultImageProcessor::shared();
+    if (!options.cacheSerializer)
+        options.cacheSerializer = DefaultCacheSerializer::shared();
     auto attempt = std::make_shared<Attempt>(Attempt{source, std::move(options), std::move(context),
                                                      std::move(completionHandler), std::nullopt});
     if (processorScale(attempt->options.scaleFactor) != 1.0)
@@ -74,9 +80,11 @@ bool LumenManager::retrieveImageFromCache(const Source& source, const std::share
 bool LumenManager::serveFromMemory(const Source& source, const LumenParsedOptionsInfo& options,
                                    const CompletionHandler& completionHandler) const
 {
-    if (options.forceRefresh)
+    if (options.forceRefresh || !options.processor || !options.cacheSerializer)
         return false;
-    const auto target = targetCache(options);
+    // Without copying the options' cache: this is the path of nearly every request.
+    std::shared_ptr<ImageCache> managersCache;
+    const auto& target = options.targetCache ? options.targetCache : (managersCache = cache());
     const QString key = source.cacheKey();
     const ImagePtr image = processorScale(options.scaleFactor) == 1.0
         ? target->retrieveImageInMemoryCache(key, options)

@@ -1,6 +1,7 @@
 #include "tests/lumen/retrieval/ManagerTesting.h"
 
 #include "Lumen/cache/CacheSerializer.h"
+#include "Lumen/retrieval/Base64ImageDataProvider.h"
 #include "Lumen/retrieval/RawImageDataProvider.h"
 
 #include <QDateTime>
@@ -174,15 +175,6 @@ TEST_F(ManagerTest, ACachedAnimationThatCannotBeDecodedAgainIsAnError)
     EXPECT_EQ(result ? 0 : result.error().errorCode(), 4001);
 }
 
-class FailingProvider final : public ImageDataProvider {
-public:
-    QString cacheKey() const override { return QStringLiteral("failing"); }
-    void data(DataHandler handler) const override
-    {
-        handler(std::unexpected(UnderlyingError(QStringLiteral("test"), 1, QStringLiteral("no data"))));
-    }
-};
-
 TEST_F(ManagerTest, ProviderBytesAreProcessedAndStoredAndNothingIsAnError)
 {
     const struct {
@@ -192,7 +184,7 @@ TEST_F(ManagerTest, ProviderBytesAreProcessedAndStoredAndNothingIsAnError)
     } cases[] = {
         {"image", std::make_shared<RawImageDataProvider>(greenBytes, QStringLiteral("green")), 0},
         {"undecodable", std::make_shared<RawImageDataProvider>(QByteArray("junk"), QStringLiteral("junk")), 4001},
-        {"failing", std::make_shared<FailingProvider>(), 5003},
+        {"failing", std::make_shared<Base64ImageDataProvider>(QStringLiteral("!"), QStringLiteral("failing")), 5003},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -202,6 +194,29 @@ TEST_F(ManagerTest, ProviderBytesAreProcessedAndStoredAndNothingIsAnError)
         if (result) {
             EXPECT_EQ(result->data(), greenBytes);
         }
+    }
+}
+
+TEST_F(ManagerTest, OptionsWithoutProcessorOrSerializerUseTheDefaultsAndAnEmptySourceIsAnError)
+{
+    LumenParsedOptionsInfo options(manager->currentDefaultOptions());
+    options.processor = nullptr;
+    options.cacheSerializer = nullptr;
+    const struct {
+        const char* name;
+        Source source;
+        int expectedCode;
+    } cases[] = {
+        {"defaults", source(QStringLiteral("/image.png")), 0},
+        {"no resource", Source::network(std::shared_ptr<const Resource>()), 5001},
+        {"no provider", Source::provider(nullptr), 5001},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Retrievals done;
+        manager->retrieveImage(c.source, options, {}, {}, done.handler());
+        ASSERT_TRUE(done.waitFor(1));
+        EXPECT_EQ(done.codeAt(0), c.expectedCode);
     }
 }
 
@@ -217,6 +232,8 @@ TEST_F(ManagerTest, DefaultOptionsComeBetweenTheManagersAndTheCallers)
     EXPECT_TRUE(other->isCached(source(QStringLiteral("/image.png")).cacheKey()));
     EXPECT_TRUE(third->isCached(source(QStringLiteral("/other.png")).cacheKey()));
     EXPECT_FALSE(cache->isCached(source(QStringLiteral("/image.png")).cacheKey()));
+    drain(*other);
+    drain(*third);
 }
 
 } // namespace

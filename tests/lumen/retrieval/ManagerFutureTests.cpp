@@ -1,7 +1,5 @@
 #include "tests/lumen/retrieval/ManagerTesting.h"
 
-#include "Lumen/download/RetryContext.h"
-#include "Lumen/download/RetryStrategy.h"
 #include "Lumen/download/SessionDelegate.h"
 #include "Lumen/retrieval/ImageDataProvider.h"
 
@@ -10,7 +8,7 @@ namespace {
 
 using Tivrand::Testing::waitUntil;
 
-// Keeps the provider's handler, or the strategy's, until the test answers.
+// Keeps the handler until the test answers.
 class GatedProvider final : public ImageDataProvider {
 public:
     QString cacheKey() const override { return QStringLiteral("gated"); }
@@ -39,33 +37,6 @@ private:
     mutable DataHandler m_handler;
 };
 
-class GatedStrategy final : public RetryStrategy {
-public:
-    void retry(const std::shared_ptr<RetryContext>&, std::function<void(const RetryDecision&)> handler) const override
-    {
-        std::lock_guard lock(m_mutex);
-        m_handler = std::move(handler);
-    }
-    bool isAsked() const
-    {
-        std::lock_guard lock(m_mutex);
-        return static_cast<bool>(m_handler);
-    }
-    void answerRetry()
-    {
-        std::function<void(const RetryDecision&)> handler;
-        {
-            std::lock_guard lock(m_mutex);
-            handler = std::exchange(m_handler, {});
-        }
-        handler(RetryDecision::retry());
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    mutable std::function<void(const RetryDecision&)> m_handler;
-};
-
 template <typename T>
 bool finishes(const QFuture<T>& future)
 {
@@ -86,7 +57,7 @@ TEST_F(ManagerTest, TheFutureFormFinishesWithTheResult)
 TEST_F(ManagerTest, CancellingTheFutureStopsTheRetrievalAtEveryStage)
 {
     const auto provider = std::make_shared<GatedProvider>();
-    const auto strategy = std::make_shared<GatedStrategy>();
+    const auto strategy = std::make_shared<ScriptedStrategy>(std::vector<RetryDecision::Kind>{}, true);
     const Source held = source(QStringLiteral("/image.png"));
     const Source fallback = source(QStringLiteral("/other.png"));
     server.holdResponses("/image.png");
@@ -112,9 +83,9 @@ TEST_F(ManagerTest, CancellingTheFutureStopsTheRetrievalAtEveryStage)
              if (!waitUntil([&] { return provider->isAsked(); }))
                  return false;
              provider->answer("not an image");
-             return waitUntil([&] { return strategy->isAsked(); });
+             return waitUntil([&] { return !strategy->asked().empty(); });
          },
-         [&] { strategy->answerRetry(); }, [&] { return provider->isAsked(); }},
+         [&] { strategy->retryHeld(); }, [&] { return provider->isAsked(); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,8 +1,6 @@
 #include "tests/lumen/retrieval/ManagerTesting.h"
 
 #include "Lumen/download/AsyncImageDownloadRequestModifier.h"
-#include "Lumen/download/RetryContext.h"
-#include "Lumen/download/RetryStrategy.h"
 #include "Lumen/download/SessionDelegate.h"
 #include "Lumen/retrieval/PropagationError.h"
 
@@ -12,48 +10,6 @@ namespace Lumen::Testing {
 namespace {
 
 using Tivrand::Testing::waitUntil;
-
-// Answers from a script (then `stop`), recording what each decision was asked with; or
-// keeps the handler for the test to answer.
-class ScriptedStrategy final : public RetryStrategy {
-public:
-    explicit ScriptedStrategy(std::vector<RetryDecision::Kind> script = {}, bool held = false)
-        : m_script(std::move(script)), m_held(held) {}
-
-    void retry(const std::shared_ptr<RetryContext>& context,
-               std::function<void(const RetryDecision&)> retryHandler) const override
-    {
-        RetryDecision::Kind kind = RetryDecision::Kind::stop;
-        {
-            std::lock_guard lock(mutex);
-            asked.push_back({context->retriedCount(), context->error()});
-            if (m_held) {
-                held = std::move(retryHandler);
-                return;
-            }
-            if (asked.size() <= m_script.size())
-                kind = m_script[asked.size() - 1];
-        }
-        retryHandler(kind == RetryDecision::Kind::retry ? RetryDecision::retry() : RetryDecision::stop());
-    }
-    std::size_t askedCount() const
-    {
-        std::lock_guard lock(mutex);
-        return asked.size();
-    }
-
-    struct Asked {
-        int retriedCount;
-        LumenError error;
-    };
-    mutable std::mutex mutex;
-    mutable std::vector<Asked> asked;
-    mutable std::function<void(const RetryDecision&)> held;
-
-private:
-    const std::vector<RetryDecision::Kind> m_script;
-    const bool m_held;
-};
 
 TEST_F(ManagerTest, RetriesThenAlternativesThenReportsEverySourceGivenUp)
 {
@@ -71,10 +27,11 @@ TEST_F(ManagerTest, RetriesThenAlternativesThenReportsEverySourceGivenUp)
 
     // The count goes on across sources, and each decision sees the latest failure.
     const int statuses[] = {500, 500, 404, 503};
-    ASSERT_EQ(strategy->asked.size(), 4u);
+    const auto asked = strategy->asked();
+    ASSERT_EQ(asked.size(), 4u);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(strategy->asked[i].retriedCount, i);
-        EXPECT_TRUE(strategy->asked[i].error.isInvalidResponseStatusCode(statuses[i]));
+        EXPECT_EQ(asked[i].retriedCount, i);
+        EXPECT_TRUE(asked[i].error.isInvalidResponseStatusCode(statuses[i]));
     }
     const auto failed = done.at(0);
     const auto* exhausted = failed.error().reasonAs<LumenError::ImageSettingErrorReason::AlternativeSourcesExhausted>();
@@ -107,7 +64,7 @@ TEST_F(ManagerTest, ACancelledDownloadIsNeitherRetriedNorPassedOn)
     task->cancel();
     ASSERT_TRUE(done.waitFor(1));
     EXPECT_TRUE(done.at(0).error().isTaskCancelled());
-    EXPECT_EQ(strategy->askedCount(), 0u);
+    EXPECT_TRUE(strategy->asked().empty());
     EXPECT_EQ(server.hits("/other.png"), 0);
 }
 

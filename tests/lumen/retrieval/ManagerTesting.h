@@ -3,12 +3,17 @@
 #include "tests/lumen/download/DownloadTesting.h"
 
 #include "Lumen/cache/ImageCache.h"
+#include "Lumen/download/RetryContext.h"
+#include "Lumen/download/RetryStrategy.h"
 #include "Lumen/retrieval/ImageResource.h"
 #include "Lumen/retrieval/LumenManager.h"
 
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace Lumen::Testing {
@@ -49,6 +54,68 @@ private:
     std::vector<LumenManager::RetrieveResult> m_results;
 };
 
+// Answers from a script (`stop` once it runs out), recording the count and the error each
+// decision saw; a held strategy keeps the handler until the test retries.
+class ScriptedStrategy final : public RetryStrategy {
+public:
+    struct Asked {
+        int retriedCount;
+        LumenError error;
+    };
+
+    explicit ScriptedStrategy(std::vector<RetryDecision::Kind> script = {}, bool held = false)
+        : m_script(std::move(script)), m_held(held) {}
+
+    void retry(const std::shared_ptr<RetryContext>& context,
+               std::function<void(const RetryDecision&)> retryHandler) const override
+    {
+        RetryDecision::Kind kind = RetryDecision::Kind::stop;
+        {
+            std::lock_guard lock(m_mutex);
+            m_asked.push_back({context->retriedCount(), context->error()});
+            if (m_held) {
+                m_handler = std::move(retryHandler);
+                return;
+            }
+            if (m_asked.size() <= m_script.size())
+                kind = m_script[m_asked.size() - 1];
+        }
+        retryHandler(kind == RetryDecision::Kind::retry ? RetryDecision::retry() : RetryDecision::stop());
+    }
+    std::vector<Asked> asked() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_asked;
+    }
+    void retryHeld()
+    {
+        std::function<void(const RetryDecision&)> handler;
+        {
+            std::lock_guard lock(m_mutex);
+            handler = std::exchange(m_handler, {});
+        }
+        handler(RetryDecision::retry());
+    }
+
+private:
+    const std::vector<RetryDecision::Kind> m_script;
+    const bool m_held;
+    mutable std::mutex m_mutex;
+    mutable std::vector<Asked> m_asked;
+    mutable std::function<void(const RetryDecision&)> m_handler;
+};
+
+// Returns once every job queued on the cache's I/O queue so far has run, so no store of a
+// test outlives it.
+inline void drain(ImageCache& cache)
+{
+    const auto drained = std::make_shared<std::atomic<bool>>(false);
+    cache.storeToDisk(QByteArray("x"), QStringLiteral("drain-marker"), QString(), std::nullopt,
+                      StorageExpiration::expired(), CallbackQueue::untouch(),
+                      [drained](const CacheStoreResult&) { *drained = true; });
+    EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return drained->load(); }));
+}
+
 // Closes each connection, so the server stops without waiting for idle keep-alive ones.
 inline void serveImage(httplib::Response& response, const QByteArray& bytes)
 {
@@ -74,6 +141,8 @@ protected:
         downloader = ImageDownloader::make(QStringLiteral("test"));
         manager = LumenManager::make(downloader, cache);
     }
+
+    void TearDown() override { drain(*cache); }
 
     Source source(const QString& path) const { return Source::network(LM::ImageResource(server.url(path))); }
 
