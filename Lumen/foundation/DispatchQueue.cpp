@@ -26,8 +26,10 @@ std::shared_ptr<DispatchQueue> DispatchQueue::global()
 
 std::shared_ptr<DispatchQueue> DispatchQueue::main()
 {
-    static const std::shared_ptr<DispatchQueue> queue = makeMain(DispatchClock::system());
-    return queue;
+    // Never destroyed: pool workers still running while the process exits may post to it,
+    // and then find no application and drop the block.
+    static const auto* const queue = new std::shared_ptr<DispatchQueue>(makeMain(DispatchClock::system()));
+    return *queue;
 }
 
 std::shared_ptr<DispatchQueue> DispatchQueue::makeMain(std::shared_ptr<DispatchClock> clock)

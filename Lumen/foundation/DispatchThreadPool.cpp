@@ -1,12 +1,19 @@
 #include "Lumen/foundation/DispatchThreadPool.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace Lumen {
 
 DispatchThreadPool& DispatchThreadPool::shared()
 {
-    static DispatchThreadPool pool(std::max(4u, std::thread::hardware_concurrency()));
+    static DispatchThreadPool pool([] {
+        // Stopped while the application object goes, before Qt's own statics: a job still
+        // running after them (an image being encoded for the disk cache) would use them.
+        qAddPostRoutine([] { shared().stop(); });
+        return std::max(4u, std::thread::hardware_concurrency());
+    }());
     return pool;
 }
 
@@ -19,9 +26,16 @@ DispatchThreadPool::DispatchThreadPool(std::size_t threadCount)
 
 DispatchThreadPool::~DispatchThreadPool()
 {
+    stop();
+}
+
+void DispatchThreadPool::stop()
+{
     std::deque<DispatchBlock> discarded;
     {
         std::lock_guard lock(m_mutex);
+        if (m_stopping)
+            return;
         m_stopping = true;
         discarded.swap(m_jobs);
         m_waitingJobs.store(0, std::memory_order_relaxed);

@@ -25,6 +25,9 @@ public:
     DispatchThreadPool& operator=(const DispatchThreadPool&) = delete;
 
     void submit(DispatchBlock job);
+    // Lets running jobs finish and discards the others; later jobs are dropped. Also called
+    // for the shared pool as the application object is destroyed.
+    void stop();
     // Whether jobs are waiting for a worker; a hint, read without the lock.
     bool hasWaitingJobs() const { return m_waitingJobs.load(std::memory_order_relaxed) > 0; }
 

@@ -1,13 +1,12 @@
 #include "Lumen/views/LMImage.h"
 
-#include "Lumen/foundation/GeometryFollower.h"
 #include "Lumen/foundation/WidgetPlaceholder.h"
 #include "Lumen/retrieval/RawImageDataProvider.h"
 #include "Lumen/retrieval/Resource.h"
 #include "Lumen/views/FadeIn.h"
-#include "Lumen/views/LMImageLayer.h"
 #include "Lumen/views/LMImageProgress.h"
 
+#include <QPainter>
 #include <QShowEvent>
 
 namespace Lumen {
@@ -32,11 +31,8 @@ std::optional<Source> dataSource(const std::optional<QByteArray>& data, const QS
 LMImage::LMImage(std::optional<Source> source, QWidget* parent)
     : QWidget(parent)
     , m_context(std::make_shared<Context>(std::move(source)))
-    , m_layer(new LMImageLayer(this))
 {
-    GeometryFollower::follow(*m_layer, [](QSize size) { return QRect(QPoint(), size); });
     makeBinder();
-    render();
 }
 
 LMImage::LMImage(const QUrl& url, std::optional<QString> cacheKey, QWidget* parent)
@@ -180,12 +176,23 @@ LMImage& LMImage::cornerRadius(double radius)
     });
 }
 
+void LMImage::paintEvent(QPaintEvent*)
+{
+    // Nothing shows until the load has ended, even an image set meanwhile by a configuration.
+    if (!m_binder->loaded())
+        return;
+    QPainter painter(this);
+    m_drawing.paint(painter, QRectF(rect()), devicePixelRatioF());
+}
+
 void LMImage::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     // A window coming back from being minimised is no new appearance.
     if (!event->spontaneous())
         appear();
+    if (!m_binder->loadedImage())
+        showPlaceholder();
 }
 
 void LMImage::hideEvent(QHideEvent* event)
@@ -224,30 +231,34 @@ void LMImage::render()
 
     LMImageContent content;
     content.image = m_binder->loadedImage();
-    for (const Context::Configuration& configuration : m_context->configurations())
+    for (const Context::Configuration& configuration : *m_context->configurations())
         content = configuration(std::move(content));
-    m_layer->setContent(std::move(content));
-
-    const bool arriving = m_binder->loaded() && m_layer->isHidden();
-    m_layer->setVisible(m_binder->loaded());
+    const bool changed = m_drawing.setContent(std::move(content));
+    const bool arriving = m_binder->loaded() && !m_renderedLoaded;
+    if (changed || m_renderedLoaded != m_binder->loaded())
+        update();
+    m_renderedLoaded = m_binder->loaded();
     if (arriving && m_binder->fadingIn())
-        fadeIn(*m_layer, *m_binder->fadingIn());
+        fadeIn(*this, *m_binder->fadingIn());
 
+    // Made only once the view is on screen: an image found in memory never needs one.
     if (m_binder->loadedImage())
         removePlaceholder();
-    else
+    else if (isVisible())
         showPlaceholder();
 }
 
 void LMImage::showPlaceholder()
 {
+    const Context::Placeholder make = m_context->placeholder();
+    if (!make) {
+        removePlaceholder();
+        return;
+    }
     LMImageProgress& progress = m_binder->progress();
     if (m_placeholder && m_placeholderProgress == &progress)
         return;
     removePlaceholder();
-    const Context::Placeholder make = m_context->placeholder();
-    if (!make)
-        return;
     m_placeholder = std::make_unique<WidgetPlaceholder>(make(progress));
     m_placeholderProgress = &progress;
     m_placeholder->addTo(*this);

@@ -5,6 +5,7 @@
 #include "Lumen/views/LMImageBinder.h"
 #include "Lumen/views/LMImageContent.h"
 #include "Lumen/views/LMImageContext.h"
+#include "Lumen/views/LMImageDrawing.h"
 #include "Lumen/views/LMOptionSetter.h"
 
 #include <QByteArray>
@@ -20,7 +21,6 @@
 namespace Lumen {
 
 class ImageDataProvider;
-class LMImageLayer;
 class Resource;
 class WidgetPlaceholder;
 
@@ -33,7 +33,8 @@ class WidgetPlaceholder;
 // in images that did not come from a cache when a fade is set. While no image is shown,
 // hiding it may cancel its load (`cancelOnDisappear`, showing it again then starts afresh)
 // or lower the transfer's priority (`reducePriorityOnDisappear`, restored when shown again).
-// A failed load stays failed. Option changes apply to the next load. GUI thread only.
+// A failed load stays failed. Option changes apply to the next load. The fade is the view's
+// graphics effect while it runs. GUI thread only.
 class LMImage : public QWidget, public LMOptionSetter<LMImage> {
     Q_OBJECT
 
@@ -52,7 +53,8 @@ public:
 
     const std::shared_ptr<Context>& context() const { return m_context; }
     const ImageBinder& binder() const { return *m_binder; }
-    LMImageLayer& imageLayer() const { return *m_layer; }
+    // What is drawn: the loaded image, after the configurations.
+    const LMImageContent& content() const { return m_drawing.content(); }
     // Null while no placeholder is shown.
     QWidget* placeholderWidget() const;
 
@@ -87,6 +89,7 @@ public:
     LMImage& cornerRadius(double radius);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -99,7 +102,9 @@ private:
     void appear();
 
     std::shared_ptr<Context> m_context;
-    LMImageLayer* m_layer;
+    LMImageDrawing m_drawing;
+    // Whether the binder was loaded at the last render, to tell an arrival.
+    bool m_renderedLoaded = false;
     std::unique_ptr<ImageBinder> m_binder;
     // Destroyed before the binder, whose progress the placeholder may watch.
     std::unique_ptr<WidgetPlaceholder> m_placeholder;

@@ -18,8 +18,14 @@ constexpr float lowTaskPriority = 0.25f;
 
 LMImageBinder::LMImageBinder(QObject* parent)
     : QObject(parent)
-    , m_progress(new LMImageProgress(this))
 {
+}
+
+LMImageProgress& LMImageBinder::progress()
+{
+    if (!m_progress)
+        m_progress = new LMImageProgress(this);
+    return *m_progress;
 }
 
 void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
@@ -33,18 +39,26 @@ void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
     }
 
     m_loading = true;
-    // A placeholder may still hold the previous progress until it is rebuilt.
-    m_progress->deleteLater();
-    m_progress = new LMImageProgress(this);
-    emit changed();
+    // A progress made before the first load has counted nothing yet and is kept.
+    if (m_progress && generation > 1) {
+        // A placeholder may still hold it until it is rebuilt.
+        m_progress->deleteLater();
+        m_progress = nullptr;
+        emit changed();
+    }
 
     const QPointer<LMImageBinder> self(this);
-    auto progressBlock = [self, generation, context](std::int64_t receivedSize, std::int64_t totalSize) {
-        CallbackQueue::currentOrAsyncOnMain([self, generation, context, progress = DownloadProgress{receivedSize, totalSize}] {
-            if (self)
-                self->updateProgress(generation, progress, *context);
-        });
-    };
+    // Progress is worth following only for a placeholder or a progress hook.
+    LumenManager::ProgressBlock progressBlock;
+    if (context->placeholder() || context->onProgressDelegate().isSet()) {
+        progressBlock = [self, generation, context](std::int64_t receivedSize, std::int64_t totalSize) {
+            CallbackQueue::currentOrAsyncOnMain(
+                [self, generation, context, progress = DownloadProgress{receivedSize, totalSize}] {
+                    if (self)
+                        self->updateProgress(generation, progress, *context);
+                });
+        };
+    }
     auto completion = [self, generation, context](LumenManager::RetrieveResult result) {
         CallbackQueue::currentOrAsyncOnMain([self, generation, context, result = std::move(result)]() mutable {
             if (self)
@@ -98,7 +112,7 @@ void LMImageBinder::updateProgress(Generation generation, DownloadProgress progr
 {
     if (generation != m_generation)
         return;
-    m_progress->update(progress.receivedSize, progress.totalSize);
+    this->progress().update(progress.receivedSize, progress.totalSize);
     context.onProgressDelegate().call(progress);
 }
 
@@ -132,6 +146,8 @@ void LMImageBinder::showFailure(const LMImageContext& context)
 
 void LMImageBinder::report(LumenManager::RetrieveResult result, const std::shared_ptr<LMImageContext>& context)
 {
+    if (!(result ? context->onSuccessDelegate().isSet() : context->onFailureDelegate().isSet()))
+        return;
     // Always on a later turn, after the view has been brought up to date.
     CallbackQueue::asyncOnMain([result = std::move(result), context] {
         if (result)

@@ -36,8 +36,8 @@ public:
     bool loaded() const { return m_loaded; }
     const ImagePtr& loadedImage() const { return m_loadedImage; }
     bool isIdle() const { return !m_loading && !m_loaded; }
-    // The running load's progress; every start replaces it.
-    LMImageProgress& progress() const { return *m_progress; }
+    // The running load's progress, made on first use; every load after the first gets a new one.
+    LMImageProgress& progress();
     // The seconds the image that has just arrived fades in; set only while `changed` is sent
     // for its arrival.
     const std::optional<double>& fadingIn() const { return m_fadingIn; }
@@ -74,7 +74,8 @@ private:
     bool m_loaded = false;
     ImagePtr m_loadedImage;
     std::optional<double> m_fadingIn;
-    QPointer<LMImageProgress> m_progress;
+    // A child of the binder.
+    LMImageProgress* m_progress = nullptr;
 };
 
 } // namespace Lumen

@@ -49,7 +49,7 @@ void LMImageContext::setOptions(LumenParsedOptionsInfo options)
     write(&Settings::options, std::move(options));
 }
 
-std::vector<LMImageContext::Configuration> LMImageContext::configurations() const
+LMImageContext::Configurations LMImageContext::configurations() const
 {
     return read(&Settings::configurations);
 }
@@ -57,7 +57,9 @@ std::vector<LMImageContext::Configuration> LMImageContext::configurations() cons
 void LMImageContext::appendConfiguration(Configuration configuration)
 {
     std::lock_guard lock(m_mutex);
-    m_settings.configurations.push_back(std::move(configuration));
+    auto extended = std::make_shared<std::vector<Configuration>>(*m_settings.configurations);
+    extended->push_back(std::move(configuration));
+    m_settings.configurations = std::move(extended);
 }
 
 LMImageContext::Placeholder LMImageContext::placeholder() const

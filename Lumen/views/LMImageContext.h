@@ -26,6 +26,8 @@ public:
     // Makes the widget shown while no image is there, for the progress of the running load.
     using Placeholder = std::function<std::unique_ptr<QWidget>(LMImageProgress& progress)>;
     using Configuration = std::function<LMImageContent(LMImageContent)>;
+    // Shared and never changed: appending makes a new list.
+    using Configurations = std::shared_ptr<const std::vector<Configuration>>;
 
     // The options are the shared manager's default items (without its downloader and cache)
     // followed by `loadDiskFileSynchronously`.
@@ -39,7 +41,8 @@ public:
 
     LumenParsedOptionsInfo options() const;
     void setOptions(LumenParsedOptionsInfo options);
-    std::vector<Configuration> configurations() const;
+    // In the order they were added; never null.
+    Configurations configurations() const;
     void appendConfiguration(Configuration configuration);
     Placeholder placeholder() const;
     void setPlaceholder(Placeholder placeholder);
@@ -66,7 +69,7 @@ public:
 private:
     struct Settings {
         LumenParsedOptionsInfo options;
-        std::vector<Configuration> configurations;
+        Configurations configurations = std::make_shared<const std::vector<Configuration>>();
         Placeholder placeholder;
         bool cancelOnDisappear = false;
         bool reducePriorityOnDisappear = false;

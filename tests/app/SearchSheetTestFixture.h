@@ -10,7 +10,6 @@
 #include "TivrandApp/ui/AppIconView.h"
 
 #include "Lumen/views/LMImage.h"
-#include "Lumen/views/LMImageLayer.h"
 
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeCatalogServer.h"
@@ -77,7 +76,7 @@ struct SearchSheetEnvironment {
     // Whether the icon shows its image, done fading in.
     static bool showsIcon(const AppIconView& icon)
     {
-        return icon.image().binder().loadedImage() && !icon.image().imageLayer().graphicsEffect();
+        return icon.image().binder().loadedImage() && !icon.image().graphicsEffect();
     }
 
     // Waits until every icon under `root` that has a URL shows its image.

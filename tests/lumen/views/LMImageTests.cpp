@@ -5,7 +5,6 @@
 #include "Lumen/download/SessionDataTask.h"
 #include "Lumen/download/URLSessionDataTask.h"
 #include "Lumen/retrieval/RetrieveImageResult.h"
-#include "Lumen/views/LMImageLayer.h"
 #include "Lumen/views/LMImageProgress.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/LoopbackServer.h"
@@ -114,6 +113,11 @@ TEST(LMImage, ShowsThePlaceholderUntilTheImageArrivesOnTheGuiThreadWhereverTheCa
         auto view = iconView(url);
         bool renderedOffGui = false;
         std::optional<DownloadProgress> lastProgress;
+        QPointer<LMImageProgress> placeholderProgress;
+        view->placeholder([&](LMImageProgress& progress) {
+            placeholderProgress = &progress;
+            return coloredBox();
+        });
         view->callbackQueue(queue)
             .configure([&](LMImageContent content) {
                 renderedOffGui |= !onGuiThread();
@@ -131,12 +135,12 @@ TEST(LMImage, ShowsThePlaceholderUntilTheImageArrivesOnTheGuiThreadWhereverTheCa
         images.server.releaseResponses();
         ASSERT_TRUE(waitForImage(*view));
         EXPECT_EQ(view->placeholderWidget(), nullptr);
-        EXPECT_TRUE(view->imageLayer().isVisible());
         EXPECT_EQ(centerColor(*view), QColor(Qt::red));
         EXPECT_FALSE(renderedOffGui);
         ASSERT_TRUE(waitUntil([&] { return lastProgress && lastProgress->receivedSize == lastProgress->totalSize; }));
         EXPECT_EQ(lastProgress->totalSize, png(Qt::red).size());
-        EXPECT_EQ(view->binder().progress().fractionCompleted(), 1.0);
+        ASSERT_NE(placeholderProgress, nullptr);
+        EXPECT_EQ(placeholderProgress->fractionCompleted(), 1.0);
     }
 }
 
@@ -159,10 +163,10 @@ TEST(LMImage, FadesInOnlyImagesThatDidNotComeFromACacheUnlessTransitionIsForced)
         view->fade(30).forceTransition(test.forceTransition);
         view->show();
         ASSERT_TRUE(waitForImage(*view)) << test.name;
-        const auto* effect = qobject_cast<QGraphicsOpacityEffect*>(view->imageLayer().graphicsEffect());
+        const auto* effect = qobject_cast<QGraphicsOpacityEffect*>(view->graphicsEffect());
         EXPECT_EQ(effect != nullptr, test.fades) << test.name;
         if (effect) {
-            const auto* animation = view->imageLayer().findChild<QPropertyAnimation*>();
+            const auto* animation = view->findChild<QPropertyAnimation*>();
             ASSERT_NE(animation, nullptr);
             EXPECT_EQ(animation->duration(), 30000);
             EXPECT_EQ(animation->state(), QAbstractAnimation::Running);
@@ -319,7 +323,7 @@ TEST(LMImage, ModifiersWriteTheSharedContextAndConfigureInOrder)
     EXPECT_EQ(options.transition, ImageTransition::fade(0.25));
     EXPECT_TRUE(options.loadDiskFileSynchronously);
     EXPECT_TRUE(view.context()->cancelOnDisappear());
-    const LMImageContent& content = view.imageLayer().content();
+    const LMImageContent& content = view.content();
     EXPECT_EQ(content.cornerRadius, 2) << "configured before it was resizable";
     EXPECT_TRUE(content.resizable);
     EXPECT_EQ(content.contentMode, ContentMode::aspectFit);
