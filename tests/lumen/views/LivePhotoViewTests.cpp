@@ -10,18 +10,6 @@
 
 #include <chrono>
 
-// Qt 6.4's FFmpeg media plugin leaks a codec options dictionary of a few dozen bytes on every
-// playback; the leak is the plugin's own. FFmpeg has no frame pointers, so only full unwinding
-// finds the plugin in the allocation's stack.
-extern "C" const char* __asan_default_options()
-{
-    return "fast_unwind_on_malloc=0";
-}
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libffmpegmediaplugin.so\n";
-}
-
 namespace Lumen {
 namespace {
 
