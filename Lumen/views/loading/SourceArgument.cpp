@@ -1,0 +1,18 @@
+#include "Lumen/views/loading/SourceArgument.h"
+
+#include "Lumen/retrieval/Resource.h"
+
+namespace Lumen {
+
+SourceArgument::SourceArgument(const Resource& resource)
+    : m_source(resource.convertToSource())
+{
+}
+
+SourceArgument::SourceArgument(const Resource* resource)
+{
+    if (resource)
+        m_source = resource->convertToSource();
+}
+
+} // namespace Lumen

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Lumen/retrieval/ImageDataProvider.h"
+#include "Lumen/retrieval/Source.h"
+
+#include <concepts>
+#include <memory>
+#include <optional>
+#include <type_traits>
+
+namespace Lumen {
+
+class Resource;
+
+// Where the image of a loading operation comes from: a source, a resource (a file URL is read
+// from disk, any other URL downloaded) or a data provider. Null and `nullopt` give none.
+class SourceArgument {
+public:
+    SourceArgument(std::nullopt_t) {}
+    SourceArgument(Source source) : m_source(std::move(source)) {}
+    SourceArgument(std::optional<Source> source) : m_source(std::move(source)) {}
+    SourceArgument(const Resource& resource);
+    SourceArgument(const Resource* resource);
+    template<class Provider>
+        requires std::derived_from<std::remove_const_t<Provider>, ImageDataProvider>
+    SourceArgument(std::shared_ptr<Provider> provider)
+    {
+        if (provider)
+            m_source = Source::provider(std::move(provider));
+    }
+
+    const std::optional<Source>& source() const { return m_source; }
+
+private:
+    std::optional<Source> m_source;
+};
+
+} // namespace Lumen

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "Lumen/retrieval/Source.h"
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+namespace Lumen {
+
+class AttemptTasks;
+
+// The request state of one image an object shows: the identifier of its current request and
+// the tasks of that request's attempts. Kept on the object and shared with the request's
+// callbacks; the retrieval's threads read the identifier (the identifier checker), everything
+// else happens on the GUI thread.
+class TaskPropertyAccessor {
+public:
+    using Identifier = Source::Identifier::Value;
+
+    // Absent while no request is current. Any thread.
+    std::optional<Identifier> taskIdentifier() const;
+    // Makes the running request stale (absent, or another identifier). GUI thread.
+    void setTaskIdentifier(std::optional<Identifier> identifier);
+    // Any thread.
+    bool isCurrent(Identifier identifier) const;
+
+    // Makes `identifier` current, and answers where its attempts' tasks go. GUI thread.
+    std::shared_ptr<AttemptTasks> beginRequest(Identifier identifier);
+    // The current request ended: neither its identifier nor its tasks are kept. GUI thread.
+    void endRequest();
+    // Cancels the attempt of the last request begun, unless it ended. GUI thread.
+    void cancelDownloadTask();
+
+private:
+    // 0 for none: identifiers start at 1.
+    std::atomic<Identifier> m_identifier{0};
+    std::shared_ptr<AttemptTasks> m_attempts;
+};
+
+// Holds the request state of an image for the object that keeps it: the request's callbacks
+// may outlive the object, but its request stops being current when the object goes.
+class TaskPropertyHolder {
+public:
+    TaskPropertyHolder() : m_accessor(std::make_shared<TaskPropertyAccessor>()) {}
+    ~TaskPropertyHolder() { m_accessor->setTaskIdentifier(std::nullopt); }
+    TaskPropertyHolder(const TaskPropertyHolder&) = delete;
+    TaskPropertyHolder& operator=(const TaskPropertyHolder&) = delete;
+
+    const std::shared_ptr<TaskPropertyAccessor>& accessor() const { return m_accessor; }
+
+private:
+    const std::shared_ptr<TaskPropertyAccessor> m_accessor;
+};
+
+} // namespace Lumen

@@ -1,0 +1,102 @@
+#include "tests/lumen/viewloading/ViewLoadingTesting.h"
+
+#include "Lumen/retrieval/Resource.h"
+#include "Lumen/views/loading/ButtonImageLoading.h"
+#include "Lumen/views/loading/ImageComponentWrappers.h"
+#include "Lumen/views/loading/TextAttachmentLoading.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QAction>
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTextDocument>
+
+namespace Lumen::Testing {
+namespace {
+
+using SlotLoadingTest = ViewLoadingTest;
+
+TEST_F(SlotLoadingTest, ButtonImagesLoadIndependentlyAndReadBackFromTheirSlots)
+{
+    QPushButton button;
+    Completions image;
+    Completions alternate;
+    lm(&button).setAlternateImage(source("/green.png"), nullptr, std::nullopt, {}, alternate.handler());
+    ASSERT_TRUE(alternate.waitFor());
+    // The icon fills its Off state from the On one; the image slot is still empty.
+    EXPECT_EQ(colorOf(button.icon(), QIcon::Off), QColor(Qt::green));
+    EXPECT_EQ(lm(&button).image(), nullptr);
+
+    lm(&button).setImage(source("/red.png"), nullptr, std::nullopt, {}, image.handler());
+    lm(&button).setAlternateImage(source("/green.png"), nullptr, std::nullopt, {}, alternate.handler());
+    ASSERT_TRUE(image.waitFor() && alternate.waitFor(2));
+    EXPECT_TRUE(image.results[0].has_value());
+    EXPECT_TRUE(alternate.results[1].has_value());
+    EXPECT_EQ(colorOf(button.icon(), QIcon::Off), QColor(Qt::red));
+    EXPECT_EQ(colorOf(button.icon(), QIcon::On), QColor(Qt::green));
+}
+
+TEST_F(SlotLoadingTest, CancelReachesTheAttemptOfAnAlternativeSource)
+{
+    holdSlow();
+    QAction action;
+    Completions loaded;
+    const LumenOptionsInfo options{Option::AlternativeSources{{source("/slow.png")}}};
+    lm(&action).setImage(source("/missing.png"), nullptr, options, {}, loaded.handler());
+    // The missing image fails at once; the held one is the running attempt.
+    ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return server.hits("/slow.png") == 1; }));
+    lm(&action).cancelDownloadTask();
+
+    ASSERT_TRUE(loaded.waitFor());
+    EXPECT_TRUE(loaded.error().isTaskCancelled());
+    EXPECT_EQ(lm(&action).taskIdentifier(), std::nullopt);
+}
+
+TEST_F(SlotLoadingTest, FileURLResourceLoadsFromDisk)
+{
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("green.png")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(greenBytes) == greenBytes.size());
+    file.close();
+
+    QPushButton button;
+    Completions loaded;
+    lm(&button).setImage(URLResource(QUrl::fromLocalFile(file.fileName())), nullptr, std::nullopt, {},
+                         loaded.handler());
+    ASSERT_TRUE(loaded.waitFor());
+    ASSERT_TRUE(loaded.results[0].has_value());
+    EXPECT_NE(loaded.results[0]->source.dataProvider(), nullptr);
+    EXPECT_EQ(colorOf(button.icon()), QColor(Qt::green));
+}
+
+TEST_F(SlotLoadingTest, AttachmentKeepingItsImageIsLeftUnaskedAndRelaidOutOnChange)
+{
+    QTextDocument document;
+    document.setHtml(QStringLiteral("<img src=\"lumen://picture\">"));
+    const TextAttachment attachment{&document, QUrl(QStringLiteral("lumen://picture"))};
+    QSignalSpy changes(document.documentLayout(), &QAbstractTextDocumentLayout::update);
+
+    Completions loaded;
+    lm(attachment).setImage(source("/green.png"), imageOf(Qt::blue),
+                            LumenOptionsInfo{Option::KeepCurrentImageWhileLoading{}}, {},
+                            loaded.handler());
+    EXPECT_EQ(lm(attachment).image(), nullptr);
+    EXPECT_EQ(changes.count(), 0);
+    ASSERT_TRUE(loaded.waitFor());
+    EXPECT_GT(changes.count(), 0);
+    EXPECT_EQ(lm(attachment).image(), loaded.results[0]->image);
+}
+
+TEST_F(SlotLoadingTest, ClearedStatusItemStaysVisible)
+{
+    QSystemTrayIcon trayIcon;
+    lm(&trayIcon).setImage(std::nullopt);
+    EXPECT_FALSE(trayIcon.icon().isNull());
+    EXPECT_FALSE(colorOf(trayIcon.icon()).isValid());
+}
+
+} // namespace
+} // namespace Lumen::Testing
