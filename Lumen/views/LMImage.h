@@ -95,7 +95,7 @@ protected:
 
 private:
     void makeBinder();
-    // Brings the layers up to date with the binder and the context.
+    // Brings the drawing, the fade and the placeholder up to date with the binder and context.
     void render();
     void showPlaceholder();
     void removePlaceholder();
