@@ -1,6 +1,7 @@
 // The downloader on the loopback server beside a plain QNetworkAccessManager doing the same
 // work: one URL asked for by 100 callers at once (transfers counted), the throughput of 1 MiB
 // bodies, the latency of a 10 KiB PNG fetched and decoded, and 1,000 distinct URLs at once.
+#include "bench/BenchMain.h"
 #include "Lumen/download/ImageDownloader.h"
 #include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
 #include "tests/support/LoopbackServer.h"
@@ -252,12 +253,5 @@ BENCHMARK(BM_Distinct1000URLs_PlainManager)->Unit(benchmark::kMillisecond)->UseR
 
 int main(int argc, char** argv)
 {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication application(argc, argv);
-    ::benchmark::Initialize(&argc, argv);
-    if (::benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    ::benchmark::RunSpecifiedBenchmarks();
-    ::benchmark::Shutdown();
-    return 0;
+    return runBenchmarksWithGuiApplication(argc, argv);
 }

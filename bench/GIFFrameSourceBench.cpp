@@ -2,6 +2,7 @@
 // them: twenty steps back from the last frame, beside twenty steps forward to it (the
 // baseline: one decode per step). Small frames fit the source's window of kept frames whole;
 // large ones only partly.
+#include "bench/BenchMain.h"
 #include "Lumen/foundation/imaging/GIFFrameSource.h"
 
 // The benchmarks link no test library, so the test GIF writer is compiled in here.
@@ -84,12 +85,5 @@ BENCHMARK(BM_GifFrameSourceStepsBack)->Arg(0)->Arg(1)->Unit(benchmark::kMillisec
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksWithGuiApplication(argc, argv);
 }

@@ -1,6 +1,7 @@
 // The image cache beside the plain mechanisms it competes with: memory hits against a
 // mutex-guarded hash map of the same keys, and disk hits of a 100 x 100 PNG against a raw
 // file read plus QImage decode of the same file.
+#include "bench/BenchMain.h"
 #include "Lumen/cache/ImageCache.h"
 #include "bench/BenchImages.h"
 
@@ -197,12 +198,5 @@ BENCHMARK(BM_DiskHit_ImageCacheIOQueue)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication application(argc, argv);
-    ::benchmark::Initialize(&argc, argv);
-    if (::benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    ::benchmark::RunSpecifiedBenchmarks();
-    ::benchmark::Shutdown();
-    return 0;
+    return runBenchmarksWithGuiApplication(argc, argv);
 }

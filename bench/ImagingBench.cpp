@@ -1,6 +1,7 @@
 // Imaging costs, each beside a baseline in the same run: thumbnail against full decoding,
 // box blur against copying the same bytes once per pass, resizing against QImage::scaled,
 // and eager GIF decoding against decoding the first frame only.
+#include "bench/BenchMain.h"
 #include "Lumen/foundation/imaging/AnimatedImageDecoding.h"
 #include "Lumen/foundation/imaging/BoxBlur.h"
 #include "Lumen/foundation/imaging/ImageDecoding.h"
@@ -139,12 +140,5 @@ BENCHMARK(BM_GifDecodeFirstFrameOnly)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksWithGuiApplication(argc, argv);
 }

@@ -2,6 +2,7 @@
 // retrieval of the same key; a cold retrieval of a 100 x 100 PNG against a plain fetch, a
 // QImage decode and a raw file write; and 1,000 retrievals of 100 URLs from 8 threads, which
 // must share 100 transfers, against 100 plain parallel fetches.
+#include "bench/BenchMain.h"
 #include "Lumen/cache/CacheSerializer.h"
 #include "Lumen/cache/ImageCache.h"
 #include "Lumen/download/ImageDownloader.h"
@@ -279,12 +280,5 @@ BENCHMARK(BM_Concurrent_LumenManagerUnheld)->Unit(benchmark::kMillisecond)->UseR
 
 int main(int argc, char** argv)
 {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication application(argc, argv);
-    ::benchmark::Initialize(&argc, argv);
-    if (::benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    ::benchmark::RunSpecifiedBenchmarks();
-    ::benchmark::Shutdown();
-    return 0;
+    return runBenchmarksWithGuiApplication(argc, argv);
 }
