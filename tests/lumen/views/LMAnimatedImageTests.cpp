@@ -1,6 +1,8 @@
 #include "Lumen/views/LMAnimatedImage.h"
 
+#include "Lumen/retrieval/RawImageDataProvider.h"
 #include "Lumen/views/AnimatedImageView.h"
+#include "Lumen/views/loading/ImageViewLoading.h"
 #include "tests/lumen/views/AnimationTesting.h"
 #include "tests/support/EventLoop.h"
 
@@ -71,6 +73,21 @@ TEST(LMAnimatedImage, SharedModifiersWriteTheContext)
     EXPECT_EQ(options.processor->identifier(), "|>com.vantrel.Lumen.BlurImageProcessor(2.0)");
     EXPECT_EQ(options.transition, ImageTransition::fade(0.25));
     EXPECT_TRUE(view.context()->cancelOnDisappear());
+}
+
+TEST(AnimatedImageViewLoading, LoadsAGifThatPlaysFromItsFrameSource)
+{
+    AnimatedImageView view;
+    view.show();
+    bool loaded = false;
+    lm(&view).setImage(std::make_shared<const RawImageDataProvider>(fourFrameGif, QUuid::createUuid().toString()),
+                       nullptr, std::nullopt, {}, [&](const LumenManager::RetrieveResult& result) {
+                           loaded = result.has_value();
+                       });
+    ASSERT_TRUE(waitUntil([&] { return loaded; }, 10s));
+    ASSERT_NE(view.image(), nullptr);
+    EXPECT_NE(view.image()->frameSource(), nullptr);
+    EXPECT_TRUE(advancesAFrame(view));
 }
 
 } // namespace
