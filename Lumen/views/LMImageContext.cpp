@@ -56,10 +56,17 @@ LMImageContext::Configurations LMImageContext::configurations() const
 
 void LMImageContext::appendConfiguration(Configuration configuration)
 {
-    std::lock_guard lock(m_mutex);
-    auto extended = std::make_shared<std::vector<Configuration>>(*m_settings.configurations);
-    extended->push_back(std::move(configuration));
-    m_settings.configurations = std::move(extended);
+    append(&Settings::configurations, std::move(configuration));
+}
+
+LMImageContext::RenderConfigurations LMImageContext::renderConfigurations() const
+{
+    return read(&Settings::renderConfigurations);
+}
+
+void LMImageContext::appendRenderConfiguration(RenderConfiguration configuration)
+{
+    append(&Settings::renderConfigurations, std::move(configuration));
 }
 
 LMImageContext::Placeholder LMImageContext::placeholder() const

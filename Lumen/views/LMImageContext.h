@@ -16,11 +16,13 @@
 
 namespace Lumen {
 
+class AnimatedImageView;
 class LMImageProgress;
 
-// What one `LMImage` shows and how: the source, the request's options, the configurations of
-// the drawn content, the placeholder, the appearance flags and the outcome hooks. Settings may
-// be read and changed from any thread; the source and the hooks never change.
+// What one `LMImage` or `LMAnimatedImage` shows and how: the source, the request's options,
+// the configurations of the drawn content or of the animated image view, the placeholder, the
+// appearance flags and the outcome hooks. Settings may be read and changed from any thread;
+// the source and the hooks never change.
 class LMImageContext {
 public:
     // Makes the widget shown while no image is there, for the progress of the running load.
@@ -28,6 +30,8 @@ public:
     using Configuration = std::function<LMImageContent(LMImageContent)>;
     // Shared and never changed: appending makes a new list.
     using Configurations = std::shared_ptr<const std::vector<Configuration>>;
+    using RenderConfiguration = std::function<void(AnimatedImageView&)>;
+    using RenderConfigurations = std::shared_ptr<const std::vector<RenderConfiguration>>;
 
     // The options are the shared manager's default items (without its downloader and cache)
     // followed by `loadDiskFileSynchronously`.
@@ -44,6 +48,9 @@ public:
     // In the order they were added; never null.
     Configurations configurations() const;
     void appendConfiguration(Configuration configuration);
+    // In the order they were added; never null.
+    RenderConfigurations renderConfigurations() const;
+    void appendRenderConfiguration(RenderConfiguration configuration);
     Placeholder placeholder() const;
     void setPlaceholder(Placeholder placeholder);
     bool cancelOnDisappear() const;
@@ -70,6 +77,7 @@ private:
     struct Settings {
         LumenParsedOptionsInfo options;
         Configurations configurations = std::make_shared<const std::vector<Configuration>>();
+        RenderConfigurations renderConfigurations = std::make_shared<const std::vector<RenderConfiguration>>();
         Placeholder placeholder;
         bool cancelOnDisappear = false;
         bool reducePriorityOnDisappear = false;
@@ -88,6 +96,15 @@ private:
         std::lock_guard lock(m_mutex);
         std::swap(m_settings.*field, value);
         // The replaced value is released after the guard, by `value`.
+    }
+    // In one guarded step, so appends racing on two threads both land.
+    template <typename Item>
+    void append(std::shared_ptr<const std::vector<Item>> Settings::*list, Item item)
+    {
+        std::lock_guard lock(m_mutex);
+        auto extended = std::make_shared<std::vector<Item>>(*(m_settings.*list));
+        extended->push_back(std::move(item));
+        m_settings.*list = std::move(extended);
     }
 
     const std::optional<Source> m_source;

@@ -3,6 +3,7 @@
 #include "Lumen/foundation/AttachedValue.h"
 #include "Lumen/foundation/Placeholder.h"
 #include "Lumen/views/Indicator.h"
+#include "Lumen/views/AnimatedImageView.h"
 #include "Lumen/views/IndicatorPlacement.h"
 #include "Lumen/views/loading/ImagePixmap.h"
 #include "Lumen/views/loading/TaskPropertyAccessor.h"
@@ -25,7 +26,7 @@ struct ImageViewState {
 
 constexpr AttachedKey<ImageViewState> imageViewStateKey{"lumen.imageView"};
 
-std::shared_ptr<ImageViewState> viewState(QLabel* view, bool create)
+std::shared_ptr<ImageViewState> viewState(QWidget* view, bool create)
 {
     if (!view)
         return nullptr;
@@ -37,43 +38,68 @@ std::shared_ptr<ImageViewState> viewState(QLabel* view, bool create)
     return state;
 }
 
-void replacePlaceholder(QLabel& view, ImageViewState& state, std::shared_ptr<Placeholder> placeholder)
+// A label shows the image still; the animated image view plays it. Null shows nothing.
+void display(QLabel& view, const ImagePtr& image)
+{
+    view.setPixmap(pixmapOf(image));
+}
+
+void display(AnimatedImageView& view, const ImagePtr& image)
+{
+    view.setImage(image);
+}
+
+bool showsImage(const QLabel& view)
+{
+    return !view.pixmap().isNull();
+}
+
+bool showsImage(const AnimatedImageView& view)
+{
+    return view.image() != nullptr;
+}
+
+template<class View>
+void replacePlaceholder(View& view, ImageViewState& state, std::shared_ptr<Placeholder> placeholder)
 {
     if (state.placeholder)
         state.placeholder->removeFrom(view);
     if (placeholder)
         placeholder->addTo(view);
     else
-        view.setPixmap(QPixmap());
+        display(view, nullptr);
     state.placeholder = std::move(placeholder);
 }
 
 // The placeholder goes, then the image shows.
-void showImage(QLabel& view, const ImagePtr& image)
+template<class View>
+void showImage(View& view, const ImagePtr& image)
 {
     replacePlaceholder(view, *viewState(&view, true), nullptr);
-    view.setPixmap(pixmapOf(image));
+    display(view, image);
 }
 
 } // namespace
 
-std::shared_ptr<DownloadTask> LumenWrapper<QLabel*>::setImage(const SourceArgument& source,
-                                                              std::shared_ptr<Placeholder> placeholder,
-                                                              const std::optional<LumenOptionsInfo>& options,
-                                                              ImageSettingProgress progressBlock,
-                                                              ImageSettingCompletion completionHandler) const
+template<class View>
+std::shared_ptr<DownloadTask> ImageViewLoading<View>::setImage(const SourceArgument& source,
+                                                               std::shared_ptr<Placeholder> placeholder,
+                                                               const std::optional<LumenOptionsInfo>& options,
+                                                               ImageSettingProgress progressBlock,
+                                                               ImageSettingCompletion completionHandler) const
 {
     return setImage(source, std::move(placeholder), loadingOptions(options), std::move(progressBlock),
                     std::move(completionHandler));
 }
 
-std::shared_ptr<DownloadTask> LumenWrapper<QLabel*>::setImage(const SourceArgument& source,
-                                                              std::shared_ptr<Placeholder> placeholder,
-                                                              LumenParsedOptionsInfo options,
-                                                              ImageSettingProgress progressBlock,
-                                                              ImageSettingCompletion completionHandler) const
+template<class View>
+std::shared_ptr<DownloadTask> ImageViewLoading<View>::setImage(const SourceArgument& source,
+                                                               std::shared_ptr<Placeholder> placeholder,
+                                                               LumenParsedOptionsInfo options,
+                                                               ImageSettingProgress progressBlock,
+                                                               ImageSettingCompletion completionHandler) const
 {
-    QLabel* view = base();
+    View* view = this->base();
     if (!source.source()) {
         if (view) {
             setPlaceholder(std::move(placeholder));
@@ -87,7 +113,7 @@ std::shared_ptr<DownloadTask> LumenWrapper<QLabel*>::setImage(const SourceArgume
         return nullptr;
     }
     const auto state = viewState(view, true);
-    const bool isEmpty = view->pixmap().isNull() && !state->placeholder;
+    const bool isEmpty = !showsImage(*view) && !state->placeholder;
     if (!options.keepCurrentImageWhileLoading || isEmpty)
         replacePlaceholder(*view, *state, std::move(placeholder));
     if (state->indicator)
@@ -97,11 +123,11 @@ std::shared_ptr<DownloadTask> LumenWrapper<QLabel*>::setImage(const SourceArgume
     if (view->property("shouldPreloadAllAnimation").toBool())
         options.preloadAllAnimationData = true;
 
-    const QPointer<QLabel> weakView(view);
+    const QPointer<View> weakView(view);
     const std::optional<ImagePtr> failureImage = options.onFailureImage;
     ImageRequestSteps steps{
         .isReachable = [weakView] { return !weakView.isNull(); },
-        .showPartialImage = [weakView](const ImagePtr& image) { weakView->setPixmap(pixmapOf(image)); },
+        .showPartialImage = [weakView](const ImagePtr& image) { display(*weakView, image); },
         .showResult =
             [weakView, failureImage](const LumenManager::RetrieveResult& result) {
                 if (result)
@@ -120,67 +146,79 @@ std::shared_ptr<DownloadTask> LumenWrapper<QLabel*>::setImage(const SourceArgume
                              std::move(steps), std::move(completionHandler));
 }
 
-void LumenWrapper<QLabel*>::cancelDownloadTask() const
+template<class View>
+void ImageViewLoading<View>::cancelDownloadTask() const
 {
-    if (const auto state = viewState(base(), false))
+    if (const auto state = viewState(this->base(), false))
         state->task.accessor()->cancelDownloadTask();
 }
 
-std::optional<LumenWrapper<QLabel*>::Identifier> LumenWrapper<QLabel*>::taskIdentifier() const
+template<class View>
+auto ImageViewLoading<View>::taskIdentifier() const -> std::optional<Identifier>
 {
-    const auto state = viewState(base(), false);
+    const auto state = viewState(this->base(), false);
     return state ? state->task.accessor()->taskIdentifier() : std::nullopt;
 }
 
-void LumenWrapper<QLabel*>::setTaskIdentifier(std::optional<Identifier> identifier) const
+template<class View>
+void ImageViewLoading<View>::setTaskIdentifier(std::optional<Identifier> identifier) const
 {
-    if (const auto state = viewState(base(), identifier.has_value()))
+    if (const auto state = viewState(this->base(), identifier.has_value()))
         state->task.accessor()->setTaskIdentifier(identifier);
 }
 
-std::shared_ptr<Placeholder> LumenWrapper<QLabel*>::placeholder() const
+template<class View>
+std::shared_ptr<Placeholder> ImageViewLoading<View>::placeholder() const
 {
-    const auto state = viewState(base(), false);
+    const auto state = viewState(this->base(), false);
     return state ? state->placeholder : nullptr;
 }
 
-void LumenWrapper<QLabel*>::setPlaceholder(std::shared_ptr<Placeholder> placeholder) const
+template<class View>
+void ImageViewLoading<View>::setPlaceholder(std::shared_ptr<Placeholder> placeholder) const
 {
-    if (const auto state = viewState(base(), true))
-        replacePlaceholder(*base(), *state, std::move(placeholder));
+    if (const auto state = viewState(this->base(), true))
+        replacePlaceholder(*this->base(), *state, std::move(placeholder));
 }
 
-IndicatorType LumenWrapper<QLabel*>::indicatorType() const
+template<class View>
+IndicatorType ImageViewLoading<View>::indicatorType() const
 {
-    const auto state = viewState(base(), false);
+    const auto state = viewState(this->base(), false);
     return state ? state->indicatorType : IndicatorType();
 }
 
-void LumenWrapper<QLabel*>::setIndicatorType(IndicatorType type) const
+template<class View>
+void ImageViewLoading<View>::setIndicatorType(IndicatorType type) const
 {
-    const auto state = viewState(base(), true);
+    const auto state = viewState(this->base(), true);
     if (!state)
         return;
     setIndicator(type.makeIndicator());
     state->indicatorType = std::move(type);
 }
 
-std::shared_ptr<Indicator> LumenWrapper<QLabel*>::indicator() const
+template<class View>
+std::shared_ptr<Indicator> ImageViewLoading<View>::indicator() const
 {
-    const auto state = viewState(base(), false);
+    const auto state = viewState(this->base(), false);
     return state ? state->indicator : nullptr;
 }
 
-void LumenWrapper<QLabel*>::setIndicator(std::shared_ptr<Indicator> indicator) const
+template<class View>
+void ImageViewLoading<View>::setIndicator(std::shared_ptr<Indicator> indicator) const
 {
-    const auto state = viewState(base(), true);
+    const auto state = viewState(this->base(), true);
     if (!state)
         return;
     if (state->indicator)
         uninstallIndicator(*state->indicator);
     if (indicator)
-        installIndicator(*indicator, *base());
+        installIndicator(*indicator, *this->base());
     state->indicator = std::move(indicator);
 }
+
+template class ImageViewLoading<QLabel>;
+template class ImageViewLoading<AnimatedImageView>;
 
 } // namespace Lumen

@@ -12,21 +12,22 @@ class QLabel;
 
 namespace Lumen {
 
+class AnimatedImageView;
 class Indicator;
 class Placeholder;
 
 // An image view's `lm` wrapper: loads an image into a QLabel, which shows it still (an
-// animation's first frame), with a placeholder (an image or a widget over the view) and a
-// loading indicator meanwhile. The label is held weakly; its request state, placeholder and
-// indicator are kept on it. A new request makes the running one stale without cancelling it.
-// GUI thread only; on a null or destroyed label the getters answer the defaults and the
-// setters do nothing.
-template<>
-class LumenWrapper<QLabel*> : public LumenWrapperBase<QLabel*> {
+// animation's first frame), or into an AnimatedImageView, which plays it from its frame
+// source; with a placeholder (an image or a widget over the view) and a loading indicator
+// meanwhile. The view is held weakly; its request state, placeholder and indicator are kept
+// on it. A new request makes the running one stale without cancelling it. GUI thread only; on
+// a null or destroyed view the getters answer the defaults and the setters do nothing.
+template<class View>
+class ImageViewLoading : public LumenWrapperBase<View*> {
 public:
     using Identifier = Source::Identifier::Value;
 
-    using LumenWrapperBase::LumenWrapperBase;
+    using LumenWrapperBase<View*>::LumenWrapperBase;
 
     // Loads the image with the manager's default options followed by `options`. The
     // placeholder replaces what the view shows (no placeholder blanks it), unless
@@ -63,9 +64,29 @@ public:
     void setIndicator(std::shared_ptr<Indicator> indicator) const;
 };
 
+extern template class ImageViewLoading<QLabel>;
+extern template class ImageViewLoading<AnimatedImageView>;
+
+template<>
+class LumenWrapper<QLabel*> : public ImageViewLoading<QLabel> {
+public:
+    using ImageViewLoading::ImageViewLoading;
+};
+
+template<>
+class LumenWrapper<AnimatedImageView*> : public ImageViewLoading<AnimatedImageView> {
+public:
+    using ImageViewLoading::ImageViewLoading;
+};
+
 inline LumenWrapper<QLabel*> lm(QLabel* imageView)
 {
     return LumenWrapper<QLabel*>(imageView);
+}
+
+inline LumenWrapper<AnimatedImageView*> lm(AnimatedImageView* imageView)
+{
+    return LumenWrapper<AnimatedImageView*>(imageView);
 }
 
 } // namespace Lumen

@@ -1,0 +1,187 @@
+#include "Lumen/views/LMImageViewBase.h"
+
+#include "Lumen/foundation/WidgetPlaceholder.h"
+#include "Lumen/retrieval/RawImageDataProvider.h"
+#include "Lumen/retrieval/Resource.h"
+#include "Lumen/views/FadeIn.h"
+#include "Lumen/views/LMImageProgress.h"
+
+#include <QShowEvent>
+
+namespace Lumen {
+namespace {
+
+std::optional<Source> urlSource(const QUrl& url, std::optional<QString> cacheKey)
+{
+    if (url.isEmpty())
+        return std::nullopt;
+    return URLResource(url).convertToSource(std::move(cacheKey));
+}
+
+std::optional<Source> dataSource(const std::optional<QByteArray>& data, const QString& cacheKey)
+{
+    if (!data)
+        return std::nullopt;
+    return Source::provider(std::make_shared<const RawImageDataProvider>(*data, cacheKey));
+}
+
+} // namespace
+
+LMImageViewBase::LMImageViewBase(std::optional<Source> source, QWidget* parent)
+    : QWidget(parent)
+    , m_context(std::make_shared<Context>(std::move(source)))
+{
+    makeBinder();
+}
+
+LMImageViewBase::LMImageViewBase(const QUrl& url, std::optional<QString> cacheKey, QWidget* parent)
+    : LMImageViewBase(urlSource(url, std::move(cacheKey)), parent)
+{
+}
+
+LMImageViewBase::LMImageViewBase(const std::shared_ptr<const Resource>& resource, QWidget* parent)
+    : LMImageViewBase(resource ? std::optional<Source>(resource->convertToSource()) : std::nullopt, parent)
+{
+}
+
+LMImageViewBase::LMImageViewBase(std::shared_ptr<const ImageDataProvider> provider, QWidget* parent)
+    : LMImageViewBase(provider ? std::optional<Source>(Source::provider(std::move(provider))) : std::nullopt, parent)
+{
+}
+
+LMImageViewBase::LMImageViewBase(const std::optional<QByteArray>& data, const QString& cacheKey, QWidget* parent)
+    : LMImageViewBase(dataSource(data, cacheKey), parent)
+{
+}
+
+LMImageViewBase::~LMImageViewBase() = default;
+
+QWidget* LMImageViewBase::placeholderWidget() const
+{
+    return m_placeholder ? m_placeholder->widget() : nullptr;
+}
+
+void LMImageViewBase::setSource(std::optional<Source> source)
+{
+    auto next = std::make_shared<Context>(std::move(source), *m_context);
+    const bool sameIdentity = *next == *m_context;
+    m_context = std::move(next);
+    if (sameIdentity) {
+        render();
+        return;
+    }
+    removePlaceholder();
+    makeBinder();
+    render();
+    if (isVisible())
+        appear();
+}
+
+LumenParsedOptionsInfo LMImageViewBase::options() const
+{
+    return m_context->options();
+}
+
+void LMImageViewBase::setOptions(LumenParsedOptionsInfo options)
+{
+    m_context->setOptions(std::move(options));
+}
+
+void LMImageViewBase::setPlaceholder(Context::Placeholder make)
+{
+    m_context->setPlaceholder(std::move(make));
+    removePlaceholder();
+    render();
+}
+
+void LMImageViewBase::setStartLoadingBeforeViewAppear(bool start)
+{
+    m_context->setStartLoadingBeforeViewAppear(start);
+    render();
+}
+
+void LMImageViewBase::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // A window coming back from being minimised is no new appearance.
+    if (!event->spontaneous())
+        appear();
+    if (!m_binder->loadedImage())
+        showPlaceholder();
+}
+
+void LMImageViewBase::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // A view that shows its image has nothing left to cancel or slow down.
+    if (event->spontaneous() || m_binder->loadedImage())
+        return;
+    if (m_context->cancelOnDisappear())
+        m_binder->cancel();
+    else if (m_context->reducePriorityOnDisappear())
+        m_binder->lowerPriority();
+}
+
+void LMImageViewBase::appear()
+{
+    if (m_binder->loadedImage())
+        return;
+    // Only an idle view loads: a failed one stays failed rather than retrying on every show.
+    if (m_binder->isIdle())
+        m_binder->start(m_context);
+    else if (m_context->reducePriorityOnDisappear())
+        m_binder->restorePriority();
+}
+
+void LMImageViewBase::makeBinder()
+{
+    m_binder = std::make_unique<ImageBinder>();
+    connect(m_binder.get(), &ImageBinder::changed, this, &LMImageViewBase::render);
+}
+
+void LMImageViewBase::render()
+{
+    if (m_context->startLoadingBeforeViewAppear() && m_binder->isIdle())
+        m_binder->startSoon(m_context);
+
+    renderImageLayer(m_binder->loadedImage(), m_binder->loaded());
+    const bool arriving = m_binder->loaded() && !m_renderedLoaded;
+    if (m_renderedLoaded != m_binder->loaded())
+        update();
+    m_renderedLoaded = m_binder->loaded();
+    if (arriving && m_binder->fadingIn())
+        fadeIn(*this, *m_binder->fadingIn());
+
+    // Made only once the view is on screen: an image found in memory never needs one.
+    if (m_binder->loadedImage())
+        removePlaceholder();
+    else if (isVisible())
+        showPlaceholder();
+}
+
+void LMImageViewBase::showPlaceholder()
+{
+    const Context::Placeholder make = m_context->placeholder();
+    if (!make) {
+        removePlaceholder();
+        return;
+    }
+    LMImageProgress& progress = m_binder->progress();
+    if (m_placeholder && m_placeholderProgress == &progress)
+        return;
+    removePlaceholder();
+    m_placeholder = std::make_unique<WidgetPlaceholder>(make(progress));
+    m_placeholderProgress = &progress;
+    m_placeholder->addTo(*this);
+}
+
+void LMImageViewBase::removePlaceholder()
+{
+    if (!m_placeholder)
+        return;
+    m_placeholder->removeFrom(*this);
+    m_placeholder.reset();
+    m_placeholderProgress.clear();
+}
+
+} // namespace Lumen
