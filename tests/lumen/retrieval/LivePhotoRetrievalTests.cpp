@@ -1,8 +1,6 @@
 #include "tests/lumen/retrieval/LivePhotoTesting.h"
 #include "tests/lumen/retrieval/ManagerTesting.h"
 
-#include "Lumen/retrieval/LivePhotoDownloadGroup.h"
-
 #include <QFileInfo>
 
 namespace Lumen::Testing {
@@ -38,18 +36,6 @@ protected:
                                           server.url(QStringLiteral("/serve/movie.mov/p.mov"))});
     }
 };
-
-TEST_F(LivePhotoRetrievalTest, TheDownloaderHandsBackTheBytesUndecodedWhateverTheProcessor)
-{
-    const auto processor = std::make_shared<CountingProcessor>(QStringLiteral("other"));
-    LumenParsedOptionsInfo options;
-    options.processor = processor;
-    auto future = downloader->downloadLivePhotoResourceAsync(server.url(QStringLiteral("/serve/page/a.mov")), options);
-    ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return future.isFinished(); }));
-    ASSERT_TRUE(future.result());
-    EXPECT_EQ(future.result()->originalData, QByteArray("<html>gone</html>"));
-    EXPECT_EQ(processor->runs, 0);
-}
 
 TEST_F(LivePhotoRetrievalTest, DownloadsEachFileOnceThenServesThePairFromDisk)
 {
@@ -121,24 +107,6 @@ TEST_F(LivePhotoRetrievalTest, ReadsFileURLsFromDisk)
     EXPECT_EQ(QFileInfo(result->fileURLs.at(0).toLocalFile()).suffix(), QStringLiteral("mov"));
     EXPECT_EQ(result->data().size(), 2u);
     EXPECT_EQ(server.totalHits(), 0);
-}
-
-TEST_F(LivePhotoRetrievalTest, CancellingEndsTheRetrievalOnceWithTheHeldDownloadCancelled)
-{
-    server.holdResponses("p.mov");
-    int calls = 0;
-    std::optional<LumenManager::LivePhotoResult> outcome;
-    const auto downloads = manager->retrieveLivePhoto(pair(), {}, {}, [&](LumenManager::LivePhotoResult result) {
-        ++calls;
-        outcome = std::move(result);
-    });
-    downloads->cancel();
-    server.releaseResponses();
-    ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return outcome.has_value(); }));
-    Tivrand::Testing::pumpEvents(std::chrono::milliseconds(50));
-    EXPECT_EQ(calls, 1);
-    ASSERT_FALSE(*outcome);
-    EXPECT_TRUE(outcome->error().isTaskCancelled());
 }
 
 } // namespace

@@ -1,5 +1,4 @@
 #include "Lumen/retrieval/LivePhotoSource.h"
-#include "Lumen/retrieval/RawImageDataProvider.h"
 
 #include <gtest/gtest.h>
 
@@ -31,24 +30,6 @@ TEST(LivePhotoResource, TypesByExtensionAcceptingOnlyShortAlphanumericOnes)
     }
     EXPECT_TRUE(FileType::other(u"../x").isUndetermined());
     EXPECT_EQ(FileType::other(u"MP4"), FileType::other(u"mp4"));
-}
-
-TEST(LivePhotoResource, KeysAndTypesFollowTheirConstructor)
-{
-    const QUrl movie(QStringLiteral("https://x.test/a.mov"));
-    EXPECT_EQ(LivePhotoResource(movie, std::nullopt, FileType::heic()).referenceFileType, FileType::heic());
-    EXPECT_EQ(LivePhotoResource(movie).dataSource.cacheKey(), movie.toString());
-    EXPECT_EQ(LivePhotoResource(movie, QStringLiteral("k")).dataSource.cacheKey(), QStringLiteral("k"));
-    EXPECT_EQ(LivePhotoResource(QUrl(QStringLiteral("file:///tmp/a.heic"))).dataSource.cacheKey(),
-              QStringLiteral("lumen.local.cacheKey///tmp/a.heic"));
-
-    const auto provider = std::make_shared<RawImageDataProvider>(QByteArray("x"), QStringLiteral("raw"));
-    EXPECT_TRUE(LivePhotoResource(Source::provider(provider)).referenceFileType.isUndetermined());
-
-    const auto source = LivePhotoSource::fromURLs({movie, QUrl(QStringLiteral("https://x.test/b.heic"))});
-    ASSERT_EQ(source.resources.size(), 2u);
-    EXPECT_EQ(source.resources[0].referenceFileType, FileType::mov());
-    EXPECT_EQ(source.resources[1].referenceFileType, FileType::heic());
 }
 
 QByteArray isoHead(const char* brand)
