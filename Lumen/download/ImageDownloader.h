@@ -4,6 +4,7 @@
 #include "Lumen/download/DownloadTask.h"
 #include "Lumen/download/ImageDownloaderDelegate.h"
 #include "Lumen/download/ImageLoadingResult.h"
+#include "Lumen/download/LivePhotoResourceDownloadingResult.h"
 #include "Lumen/download/SessionDataTask.h"
 #include "Lumen/download/URLRequest.h"
 #include "Lumen/download/URLSessionConfiguration.h"
@@ -105,6 +106,16 @@ public:
     QFuture<CompletionResult> downloadImageAsync(const QUrl& url, LumenParsedOptionsInfo options);
     QFuture<CompletionResult> downloadImageAsync(const QUrl& url, const std::optional<LumenOptionsInfo>& options = {},
                                                  ProgressBlock progressBlock = {});
+
+    // The raw bytes of a live photo's file, fetched like an image but never decoded: the
+    // options' processor is replaced by the live-photo processor (the caller's options are
+    // not changed). The completion, if any, runs on the options' callback queue.
+    using LivePhotoResourceResult = std::expected<LivePhotoResourceDownloadingResult, LumenError>;
+    std::shared_ptr<DownloadTask> downloadLivePhotoResource(
+        const QUrl& url, const LumenParsedOptionsInfo& options,
+        std::function<void(LivePhotoResourceResult)> completionHandler = {});
+    // The same as a future, as for `downloadImageAsync`.
+    QFuture<LivePhotoResourceResult> downloadLivePhotoResourceAsync(const QUrl& url, LumenParsedOptionsInfo options);
 
     // Cancels every caller waiting on the transfer of `url`.
     void cancel(const QUrl& url);

@@ -6,8 +6,6 @@
 
 #include <QFile>
 
-#include <algorithm>
-#include <array>
 #include <cmath>
 #include <memory>
 
@@ -19,9 +17,6 @@ extern "C" {
 namespace Lumen {
 
 namespace {
-
-// QuickTime and the MP4 family; the demuxer forced below reads exactly these.
-constexpr std::array movieBrands{"qt  ", "isom", "iso2", "mp41", "mp42"};
 
 struct FormatContextClose {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -97,8 +92,8 @@ std::expected<LivePhotoMovieFacts, LivePhotoError> probeLivePhotoMovie(const QSt
     auto head = readFileStart(path, brandBytes);
     if (!head)
         return std::unexpected(std::move(head.error()));
-    const auto brand = isoMajorBrand(head->bytes);
-    if (!brand || std::ranges::none_of(movieBrands, [&](const char* known) { return *brand == known; }))
+    // The demuxer forced below reads exactly the brands this accepts.
+    if (!carriesMovieBrand(head->bytes))
         return std::unexpected(LivePhotoError{LivePhotoError::Code::wrongMovieFormat, path,
                                               QStringLiteral("The movie ") + path
                                                   + QStringLiteral(" is not a QuickTime or MP4 movie")});

@@ -9,7 +9,6 @@
 #include <QBuffer>
 #include <QImageReader>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <utility>
@@ -27,15 +26,6 @@ constexpr std::array rasterSuffixes{
     RasterSuffix{"jpg", "jpeg"}, RasterSuffix{"jpeg", "jpeg"}, RasterSuffix{"png", "png"},
     RasterSuffix{"webp", "webp"}, RasterSuffix{"tif", "tiff"}, RasterSuffix{"tiff", "tiff"},
 };
-
-// Brands of single HEIF images (not image sequences).
-constexpr std::array heifStillBrands{"heic", "heix", "heim", "heis", "mif1"};
-
-bool carriesHeifStillBrand(const QByteArray& data)
-{
-    const auto brand = isoMajorBrand(data);
-    return brand && std::ranges::any_of(heifStillBrands, [&](const char* known) { return *brand == known; });
-}
 
 bool carriesRasterFormat(const QByteArray& data, const QByteArray& format)
 {

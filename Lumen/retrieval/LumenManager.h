@@ -7,6 +7,7 @@
 #include "Lumen/foundation/ImageLoadingProgressSideEffect.h"
 #include "Lumen/foundation/LumenError.h"
 #include "Lumen/foundation/LumenOptionsInfo.h"
+#include "Lumen/retrieval/LivePhotoLoadingInfoResult.h"
 #include "Lumen/retrieval/RetrieveImageResult.h"
 #include "Lumen/retrieval/Source.h"
 
@@ -18,12 +19,14 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace Lumen {
 
 class ImageCache;
 class ImageDataProvider;
 class ImageDownloader;
+class LivePhotoDownloadGroup;
 class Resource;
 class RetrievalCancellation;
 class RetrievingContext;
@@ -131,6 +134,38 @@ public:
                                                ProgressiveImageSetter progressiveImageSetter,
                                                ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker);
 
+    // ---- live photos ----------------------------------------------------------------------
+    // Nothing is decoded and nothing goes to memory: every file of a live photo is made to be
+    // a disk-cache file, under the key of its source with the live-photo processor's
+    // identifier whatever processor the options name, and the extension of its type.
+
+    using LivePhotoResult = std::expected<LivePhotoLoadingInfoResult, LumenError>;
+    using LivePhotoCompletionHandler = std::function<void(LivePhotoResult)>;
+    using LivePhotoDownloadsHandler =
+        std::function<void(std::expected<std::vector<LivePhotoResourceDownloadingResult>, LumenError>)>;
+
+    // Fetches the files not on disk yet (all of them with `forceRefresh`) and answers the
+    // cache file of every resource, in source order; a file still not found after the fetches
+    // fails with `missingLivePhotoResourceOnDisk`. The checker, when given, gates every
+    // progress side effect of the options. The completion runs exactly once, on the options'
+    // callback queue. Answers the fetches, to cancel them.
+    std::shared_ptr<LivePhotoDownloadGroup> retrieveLivePhoto(
+        const LivePhotoSource& source, const std::optional<LumenOptionsInfo>& options = std::nullopt,
+        ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker = {},
+        LivePhotoCompletionHandler completionHandler = {});
+    // The resources of `source` whose file must be fetched, in source order.
+    std::vector<LivePhotoResource> missingResources(const LivePhotoSource& source,
+                                                    const LumenParsedOptionsInfo& options) const;
+    // Fetches the files side by side, each from the downloader (a file URL from disk) or its
+    // data provider, and stores each as received. Bytes that are not of the resource's type
+    // are not stored. The handler runs once, where the last step ends.
+    std::shared_ptr<LivePhotoDownloadGroup> downloadAndCache(const std::vector<LivePhotoResource>& resources,
+                                                             const LumenParsedOptionsInfo& options,
+                                                             LivePhotoDownloadsHandler handler) const;
+    // Removes every cache file the resources of `source` may have, so a pair that cannot be
+    // made into a live photo is fetched anew next time.
+    void removeLivePhotoFiles(const LivePhotoSource& source, const LumenParsedOptionsInfo& options) const;
+
     // ---- the steps of one attempt, for the retrieval and the prefetcher -------------------------
 
     // Serves the source from the caches or loads it. The download task as for the forms above.
@@ -182,6 +217,11 @@ private:
     static LumenParsedOptionsInfo withProgress(LumenParsedOptionsInfo options, ProgressBlock progressBlock);
 
     std::shared_ptr<ImageCache> targetCache(const LumenParsedOptionsInfo& options) const;
+    // The cache file of `resource`, looked up under each extension its type may have.
+    std::optional<QUrl> livePhotoFileURL(const LivePhotoResource& resource, const LumenParsedOptionsInfo& options) const;
+    // Fetches one file and stores it, then tells `group`.
+    void fetchLivePhotoFile(const LivePhotoResource& resource, const LumenParsedOptionsInfo& options,
+                            const std::shared_ptr<LivePhotoDownloadGroup>& group) const;
     CallbackQueue processingQueue(const LumenParsedOptionsInfo& options) const;
 
     // Cache steps.

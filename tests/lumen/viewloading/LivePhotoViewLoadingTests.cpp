@@ -1,0 +1,138 @@
+#include "tests/lumen/retrieval/LivePhotoTesting.h"
+#include "tests/support/EventLoop.h"
+
+#include "Lumen/download/ImageDownloader.h"
+#include "Lumen/retrieval/LivePhotoError.h"
+#include "Lumen/views/LivePhotoView.h"
+#include "Lumen/views/loading/LivePhotoViewLoading.h"
+
+#include <gtest/gtest.h>
+
+#include <QUuid>
+
+namespace Lumen::Testing {
+namespace {
+
+using ImageSetting = LumenError::ImageSettingErrorReason;
+
+// The handler calls of one load, GUI thread.
+struct LivePhotoCompletions {
+    LivePhotoSettingCompletion handler()
+    {
+        return [this](LivePhotoSettingResult result) { results.push_back(std::move(result)); };
+    }
+    bool waitForOne()
+    {
+        const bool arrived = Tivrand::Testing::waitUntil([&] { return !results.empty(); }, std::chrono::seconds(10));
+        Tivrand::Testing::pumpEvents(std::chrono::milliseconds(20));
+        EXPECT_EQ(results.size(), 1u);
+        return arrived;
+    }
+    std::vector<LivePhotoSettingResult> results;
+};
+
+// The shared manager, over a downloader of the test's own. Every URL is new to its disk cache.
+class LivePhotoViewLoadingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        serveLivePhotoFixtures(server);
+        server.start();
+        manager->setDownloader(ImageDownloader::make(QStringLiteral("livephotoviewloading")));
+    }
+    void TearDown() override { manager->setDownloader(defaultDownloader); }
+
+    // "/serve/<fixture>/<fresh name>.<extension of the fixture>" for each fixture.
+    std::vector<QUrl> urls(std::initializer_list<const char*> fixtures) const
+    {
+        std::vector<QUrl> served;
+        for (const char* fixture : fixtures) {
+            const QString name = QString::fromLatin1(fixture);
+            served.push_back(server.url(QStringLiteral("/serve/") + name + QLatin1Char('/')
+                                        + QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                        + name.mid(name.lastIndexOf(QLatin1Char('.')))));
+        }
+        return served;
+    }
+
+    Tivrand::Testing::LoopbackServer server;
+    const std::shared_ptr<LumenManager>& manager = LumenManager::shared();
+    const std::shared_ptr<ImageDownloader> defaultDownloader = manager->downloader();
+    LivePhotoView view;
+};
+
+TEST_F(LivePhotoViewLoadingTest, ShowsThePairAtTheTargetSizeReadWhenTheRequestStarts)
+{
+    lm(&view).setTargetSize({32, 16});
+    LivePhotoCompletions done;
+    lm(&view).setImage(urls({"still.heic", "movie.mov"}), std::nullopt, done.handler());
+    lm(&view).setTargetSize({64, 32});
+    ASSERT_TRUE(done.waitForOne());
+    ASSERT_TRUE(done.results[0]) << done.results[0].error().description().toStdString();
+    ASSERT_TRUE(view.livePhoto());
+    EXPECT_EQ(view.livePhoto()->still()->bitmap().size(), QSize(32, 16));
+    EXPECT_EQ(done.results[0]->loadingInfo.cacheType, CacheType::none);
+
+    LivePhotoCompletions cleared;
+    EXPECT_EQ(lm(&view).setImage(std::optional<LivePhotoSource>(), std::nullopt, cleared.handler()), nullptr);
+    ASSERT_EQ(cleared.results.size(), 1u);
+    EXPECT_NE(cleared.results[0].error().reasonAs<ImageSetting::EmptySource>(), nullptr);
+    EXPECT_FALSE(view.livePhoto());
+    EXPECT_FALSE(lm(&view).taskIdentifier());
+}
+
+TEST_F(LivePhotoViewLoadingTest, AStaleRequestIsNeverShown)
+{
+    for (const bool filesCached : {true, false}) {
+        SCOPED_TRACE(filesCached ? "assembly answers late" : "retrieval answers late");
+        const auto pair = urls({"still.heic", "movie.mov"});
+        if (filesCached) {
+            LivePhotoView other;
+            LivePhotoCompletions cached;
+            lm(&other).setImage(pair, std::nullopt, cached.handler());
+            ASSERT_TRUE(cached.waitForOne());
+        }
+        LivePhotoCompletions stale;
+        LivePhotoCompletions current;
+        lm(&view).setImage(pair, std::nullopt, stale.handler());
+        lm(&view).setImage(urls({"page.heic", "movie.mov"}), std::nullopt, current.handler());
+        ASSERT_TRUE(stale.waitForOne());
+        ASSERT_TRUE(current.waitForOne());
+        ASSERT_FALSE(stale.results[0]);
+        EXPECT_NE(stale.results[0].error().reasonAs<ImageSetting::NotCurrentLivePhotoSourceTask>(), nullptr);
+        EXPECT_FALSE(current.results[0]);
+        EXPECT_FALSE(view.livePhoto());
+    }
+}
+
+TEST_F(LivePhotoViewLoadingTest, APairThatDoesNotAssembleFailsAndLeavesTheCache)
+{
+    using Code = LivePhotoError::Code;
+    const struct {
+        const char* name;
+        std::vector<QUrl> pair;
+        Code code;
+    } table[] = {
+        {"undecodable still", urls({"truncated.heic", "movie.mov"}), Code::undecodableStill},
+        {"unreadable movie", urls({"still.heic", "truncated.mov"}), Code::unreadableMovie},
+        {"two movies", urls({"movie.mov", "movie.mov"}), Code::mismatchedFiles},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        LivePhotoCompletions done;
+        lm(&view).setImage(row.pair, std::nullopt, done.handler());
+        ASSERT_TRUE(done.waitForOne());
+        ASSERT_FALSE(done.results[0]);
+        const auto* failed = done.results[0].error().reasonAs<ImageSetting::LivePhotoResultError>();
+        ASSERT_NE(failed, nullptr);
+        ASSERT_TRUE(failed->error);
+        EXPECT_EQ(failed->error->code(), static_cast<qint64>(row.code));
+
+        const LivePhotoSource source = LivePhotoSource::fromURLs(row.pair);
+        EXPECT_TRUE(Tivrand::Testing::waitUntil(
+            [&] { return manager->missingResources(source, LumenParsedOptionsInfo()).size() == 2; }));
+    }
+}
+
+} // namespace
+} // namespace Lumen::Testing
