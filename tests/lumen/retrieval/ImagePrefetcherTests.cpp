@@ -1,0 +1,139 @@
+#include "tests/lumen/retrieval/ManagerTesting.h"
+
+#include "Lumen/retrieval/ImagePrefetcher.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <thread>
+
+namespace Lumen::Testing {
+namespace {
+
+using Tivrand::Testing::pumpEvents;
+using Tivrand::Testing::waitUntil;
+
+// The completions of a prefetcher, which must arrive on the GUI thread.
+struct Report {
+    int completions = 0;
+    std::size_t skipped = 0;
+    std::size_t failed = 0;
+    std::size_t completed = 0;
+
+    ImagePrefetcher::SourceCompletionHandler handler()
+    {
+        return [this](const auto& skippedSources, const auto& failedSources, const auto& completedSources) {
+            EXPECT_EQ(QThread::currentThread(), qApp->thread());
+            ++completions;
+            std::tie(skipped, failed, completed) =
+                std::tuple(skippedSources.size(), failedSources.size(), completedSources.size());
+        };
+    }
+};
+
+// Images under "/images/<n>.png", each answered after a short pause so that loads overlap;
+// the server counts the most it served at once.
+class PrefetcherTest : public ManagerTest {
+protected:
+    void SetUp() override
+    {
+        server.get(R"(/images/\d+\.png)", [this](const auto&, auto& response) {
+            const int running = ++m_serving;
+            for (int most = m_mostAtOnce; running > most && !m_mostAtOnce.compare_exchange_weak(most, running);) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            --m_serving;
+            serveImage(response, redBytes);
+        });
+        ManagerTest::SetUp();
+    }
+
+    Source image(int number) const { return source(QStringLiteral("/images/%1.png").arg(number)); }
+
+    std::shared_ptr<ImagePrefetcher> prefetcher(std::vector<Source> sources, Report& report, LumenOptionsInfo items = {})
+    {
+        items.insert(items.begin(), {Option::TargetCache{cache}, Option::Downloader{downloader}});
+        return ImagePrefetcher::make(std::move(sources), items, {}, report.handler());
+    }
+
+    std::atomic<int> m_serving{0};
+    std::atomic<int> m_mostAtOnce{0};
+};
+
+TEST_F(PrefetcherTest, SortsSourcesIntoSkippedCompletedAndFailed)
+{
+    struct Case {
+        bool forceRefresh;
+        std::size_t skipped, completed;
+    };
+    for (const Case& c : {Case{false, 2, 3}, Case{true, 0, 5}}) {
+        SCOPED_TRACE(c.forceRefresh);
+        for (int cached : {0, 1})
+            cache->store(Image::make(QImage(4, 4, QImage::Format_ARGB32)), std::nullopt, image(cached).cacheKey(),
+                         QString(), std::nullopt, DefaultCacheSerializer::shared(), false);
+        Report report;
+        LumenOptionsInfo items;
+        if (c.forceRefresh)
+            items.push_back(Option::ForceRefresh{});
+        prefetcher({image(0), image(1), image(2), image(3), image(3), source(QStringLiteral("/status/404"))}, report,
+                   items)
+            ->start();
+        ASSERT_TRUE(waitUntil([&] { return report.completions > 0; }, std::chrono::seconds(10)));
+        EXPECT_EQ(report.skipped, c.skipped);
+        EXPECT_EQ(report.completed, c.completed);
+        EXPECT_EQ(report.failed, 1u);
+    }
+}
+
+TEST_F(PrefetcherTest, NeverWorksOnMoreSourcesThanTheLimit)
+{
+    for (int limit : {1, 3}) {
+        SCOPED_TRACE(limit);
+        m_mostAtOnce = 0;
+        std::vector<Source> sources;
+        for (int i = 0; i < 8; ++i)
+            sources.push_back(image(limit * 100 + i));
+        Report report;
+        const auto loader = prefetcher(sources, report);
+        loader->setMaxConcurrentDownloads(limit);
+        loader->start();
+        ASSERT_TRUE(waitUntil([&] { return report.completions > 0; }, std::chrono::seconds(10)));
+        EXPECT_EQ(report.completed, sources.size());
+        EXPECT_LE(m_mostAtOnce, limit);
+    }
+}
+
+// Whether the running loads share one URL or not, stopping fails them and every source never
+// started, starts nothing more and reports completion once.
+TEST_F(PrefetcherTest, StopCancelsRunningLoadsAndStartsNothingMore)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> images;
+        int requestsBeforeStop;
+    };
+    for (const Case& c : {Case{"distinct", {10, 11, 12, 13, 14}, 2}, Case{"same URL twice", {20, 20, 21, 22, 23}, 1}}) {
+        SCOPED_TRACE(c.name);
+        server.holdResponses();
+        const int hitsBefore = server.totalHits();
+        std::vector<Source> sources;
+        for (int number : c.images)
+            sources.push_back(image(number));
+        Report report;
+        const auto loader = prefetcher(sources, report);
+        loader->setMaxConcurrentDownloads(2);
+        loader->start();
+        ASSERT_TRUE(waitUntil([&] { return server.totalHits() - hitsBefore == c.requestsBeforeStop; }));
+        loader->stop();
+        ASSERT_TRUE(waitUntil([&] { return report.completions > 0; }));
+        server.releaseResponses();
+        pumpEvents(std::chrono::milliseconds(200));
+        EXPECT_EQ(report.completions, 1);
+        EXPECT_EQ(report.failed, sources.size());
+        EXPECT_EQ(server.totalHits() - hitsBefore, c.requestsBeforeStop);
+        EXPECT_TRUE(loader->isFinished());
+    }
+}
+
+} // namespace
+} // namespace Lumen::Testing
