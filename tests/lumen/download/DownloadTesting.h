@@ -1,17 +1,13 @@
 #pragma once
 
 #include "Lumen/download/ImageDownloader.h"
-#include "Lumen/foundation/ImageProcessor.h"
+#include "tests/support/CountingProcessor.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/ImageResponses.h"
 #include "tests/support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImage>
-#include <QImageWriter>
-
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -19,37 +15,15 @@
 
 namespace Lumen::Testing {
 
-inline QByteArray pngBytes(QSize size = {8, 8}, QColor color = Qt::red)
+using Tivrand::Testing::CountingProcessor;
+using Tivrand::Testing::pngBytes;
+using Tivrand::Testing::serveBytes;
+
+// The error code of a result, 0 for success.
+inline int errorCode(const ImageDownloader::CompletionResult& result)
 {
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(image);
-    return bytes;
+    return result ? 0 : result.error().errorCode();
 }
-
-inline void serveBytes(httplib::Response& response, const QByteArray& bytes, const char* type = "image/png")
-{
-    response.set_content(bytes.toStdString(), type);
-}
-
-// Decodes like the default processor, under its own identifier, counting its runs.
-class CountingProcessor final : public ImageProcessor {
-public:
-    explicit CountingProcessor(QString identifier) : m_identifier(std::move(identifier)) {}
-    QString identifier() const override { return m_identifier; }
-    ImagePtr process(const ImageProcessItem& item, const LumenParsedOptionsInfo& options) const override
-    {
-        ++runs;
-        return DefaultImageProcessor::shared()->process(item, options);
-    }
-    mutable std::atomic<int> runs{0};
-
-private:
-    QString m_identifier;
-};
 
 // The completions of downloads, collected from any thread.
 class Outcomes {
@@ -84,12 +58,7 @@ public:
         std::lock_guard lock(m_mutex);
         return m_results.at(index);
     }
-    // The error code of a result, 0 for success.
-    int codeAt(std::size_t index) const
-    {
-        const Result result = at(index);
-        return result ? 0 : result.error().errorCode();
-    }
+    int codeAt(std::size_t index) const { return errorCode(at(index)); }
 
 private:
     mutable std::mutex m_mutex;
@@ -107,12 +76,8 @@ inline LumenParsedOptionsInfo optionsWith(std::shared_ptr<const ImageProcessor> 
 // The network error inside a session error, for checks of what the session decided.
 inline std::optional<QNetworkReply::NetworkError> sessionErrorCode(const ImageDownloader::CompletionResult& result)
 {
-    if (result)
-        return std::nullopt;
-    const auto* sessionError = result.error().reasonAs<LumenError::ResponseErrorReason::URLSessionError>();
-    if (!sessionError)
-        return std::nullopt;
-    return static_cast<QNetworkReply::NetworkError>(sessionError->error.code());
+    const auto* sessionError = result ? nullptr : result.error().reasonAs<LumenError::ResponseErrorReason::URLSessionError>();
+    return sessionError ? std::optional(static_cast<QNetworkReply::NetworkError>(sessionError->error.code())) : std::nullopt;
 }
 
 } // namespace Lumen::Testing

@@ -29,14 +29,6 @@ QColor colorOf(const ImageDownloader::CompletionResult& result)
     return result && result->image ? result->image->bitmap().pixelColor(0, 0) : QColor();
 }
 
-void redirect(httplib::Response& response, const std::string& location)
-{
-    response.status = 302;
-    response.set_header("Location", location);
-    // A body of its own, which is the answer when the redirect is not followed.
-    serveBytes(response, blueImage);
-}
-
 void addImageRoutes(LoopbackServer& server)
 {
     server.get("/image.png", [](const auto&, auto& response) { serveBytes(response, redImage); });
@@ -52,10 +44,14 @@ protected:
     void SetUp() override
     {
         addImageRoutes(server);
-        server.get("/redirect/image", [](const auto&, auto& response) { redirect(response, "/image.png"); });
-        server.get("/redirect/loop", [](const auto&, auto& response) { redirect(response, "/redirect/loop"); });
-        server.get("/redirect/file", [](const auto&, auto& response) { redirect(response, "file:///etc/hostname"); });
-        server.get("/redirect/ftp", [](const auto&, auto& response) { redirect(response, "ftp://127.0.0.1/a.png"); });
+        // A redirect has a body of its own, which is the answer when it is not followed.
+        server.get(R"(/redirect/(\w+))", [](const httplib::Request& request, httplib::Response& response) {
+            const std::map<std::string, std::string> targets{{"image", "/image.png"}, {"loop", "/redirect/loop"},
+                {"file", "file:///etc/hostname"}, {"ftp", "ftp://127.0.0.1/a.png"}};
+            response.status = 302;
+            response.set_header("Location", targets.at(request.matches[1]));
+            serveBytes(response, blueImage);
+        });
         server.get("/big", [](const auto&, auto& response) {
             response.set_content(std::string(1 << 20, 'x'), "application/octet-stream");
         });
@@ -63,17 +59,14 @@ protected:
             response.set_chunked_content_provider("application/octet-stream", [](size_t offset, httplib::DataSink& sink) {
                 const std::string chunk(64 * 1024, 'x');
                 if (offset < (1u << 20))
-                    sink.write(chunk.data(), chunk.size());
-                else
-                    sink.done();
+                    return sink.write(chunk.data(), chunk.size());
+                sink.done();
                 return true;
             });
         });
         server.get("/auth.png", [](const httplib::Request& request, httplib::Response& response) {
-            if (request.get_header_value("Authorization") == "Basic dXNlcjpwYXNz") {
-                serveBytes(response, redImage);
-                return;
-            }
+            if (request.get_header_value("Authorization") == "Basic dXNlcjpwYXNz")
+                return serveBytes(response, redImage);
             response.status = 401;
             response.set_header("WWW-Authenticate", "Basic realm=\"lumen\"");
         });
@@ -94,6 +87,15 @@ protected:
 
     QUrl url(const QString& path) const { return server.url(path); }
 
+    // Downloads `target` and waits for its one result.
+    Outcomes::Result fetch(const QUrl& target, const LumenParsedOptionsInfo& options = optionsWith())
+    {
+        Outcomes outcome;
+        downloader->downloadImage(target, options, outcome.handler());
+        EXPECT_TRUE(outcome.waitFor(1));
+        return outcome.at(0);
+    }
+
     LoopbackServer server;
     std::shared_ptr<ImageDownloader> downloader;
     Outcomes outcomes;
@@ -102,35 +104,31 @@ protected:
 TEST_F(ImageDownloaderTest, CallersOfOneURLShareOneTransferAndEachGetsItsOwnImageOnItsOwnQueue)
 {
     const auto processorA = std::make_shared<CountingProcessor>(QStringLiteral("A"));
-    const auto processorB = std::make_shared<CountingProcessor>(QStringLiteral("B"));
-    const auto queueA = DispatchQueue::makeSerial(QStringLiteral("test.a"));
-    const auto queueB = DispatchQueue::makeSerial(QStringLiteral("test.b"));
+    const auto queue = DispatchQueue::makeSerial(QStringLiteral("test.a"));
     std::atomic<int> onOwnQueue{0};
-
+    std::vector<std::pair<std::int64_t, std::int64_t>> progress;
     server.holdResponses("/image.png");
     auto optionsA = optionsWith(processorA);
-    optionsA.callbackQueue = CallbackQueue::dispatch(*queueA);
-    auto optionsB = optionsWith(processorB);
-    optionsB.callbackQueue = CallbackQueue::dispatch(*queueB);
-    downloader->downloadImage(url("/image.png"), optionsA, outcomes.handler([&] { onOwnQueue += queueA->isCurrent(); }));
-    downloader->downloadImage(url("/image.png"), optionsB, outcomes.handler([&] { onOwnQueue += queueB->isCurrent(); }));
+    optionsA.callbackQueue = CallbackQueue::dispatch(*queue);
+    downloader->downloadImage(url("/image.png"), optionsA, outcomes.handler([&] { onOwnQueue += queue->isCurrent(); }));
     downloader->downloadImage(url("/image.png"), optionsWith(processorA),
                               outcomes.handler([&] { onOwnQueue += QThread::currentThread() == qApp->thread(); }));
+    downloader->downloadImage(
+        url("/image.png"), std::nullopt,
+        [&](std::int64_t received, std::int64_t total) { progress.emplace_back(received, total); }, outcomes.handler());
     server.releaseResponses();
-
     ASSERT_TRUE(outcomes.waitFor(3));
     EXPECT_EQ(server.hits("/image.png"), 1);
     EXPECT_EQ(processorA->runs, 1);
-    EXPECT_EQ(processorB->runs, 1);
-    EXPECT_EQ(onOwnQueue, 3);
-    for (std::size_t i = 0; i < 3; ++i) {
-        ASSERT_TRUE(outcomes.at(i).has_value());
+    EXPECT_EQ(onOwnQueue, 2);
+    for (std::size_t i = 0; i < 3; ++i)
         EXPECT_EQ(outcomes.at(i)->originalData, redImage);
-        EXPECT_EQ(outcomes.at(i)->url, url("/image.png"));
-    }
+    // Progress is reported as the bytes arrive.
+    ASSERT_TRUE(waitUntil([&] { return !progress.empty() && progress.back().first == redImage.size(); }));
+    EXPECT_EQ(progress.back().second, redImage.size());
 }
 
-TEST_F(ImageDownloaderTest, CancellingOneCallerLeavesTheOthersAndTheLastCancelEndsTheTransfer)
+TEST_F(ImageDownloaderTest, CancellingACallerAURLOrEverythingWithdrawsOnlyTheCallersConcerned)
 {
     server.holdResponses("/image.png");
     Outcomes first;
@@ -144,6 +142,7 @@ TEST_F(ImageDownloaderTest, CancellingOneCallerLeavesTheOthersAndTheLastCancelEn
     ASSERT_TRUE(outcomes.waitFor(1));
     EXPECT_EQ(colorOf(outcomes.at(0)), QColor(Qt::red));
 
+    // The last caller's cancel ends the transfer.
     server.holdResponses("/image.png");
     Outcomes last;
     const auto lastTask = downloader->downloadImage(url("/image.png"), optionsWith(), last.handler());
@@ -153,35 +152,19 @@ TEST_F(ImageDownloaderTest, CancellingOneCallerLeavesTheOthersAndTheLastCancelEn
     EXPECT_TRUE(last.at(0).error().isTaskCancelled());
     EXPECT_FALSE(downloader->sessionDelegate()->task(url("/image.png")));
     EXPECT_TRUE(waitUntil([&] { return transfer->state() == URLSessionDataTask::State::completed; }));
-}
 
-TEST_F(ImageDownloaderTest, CancellingAURLOrEverythingWithdrawsEveryCallerConcerned)
-{
+    outcomes.clear();
     server.holdResponses();
-    downloader->downloadImage(url("/image.png"), optionsWith(), outcomes.handler());
     downloader->downloadImage(url("/image.png"), optionsWith(), outcomes.handler());
     Outcomes other;
     downloader->downloadImage(url("/other.png"), optionsWith(), other.handler());
     downloader->cancel(url("/image.png"));
-    ASSERT_TRUE(outcomes.waitFor(2));
+    ASSERT_TRUE(outcomes.waitFor(1));
     EXPECT_EQ(other.size(), 0u);
     downloader->cancelAll();
     ASSERT_TRUE(other.waitFor(1));
     EXPECT_TRUE(outcomes.at(0).error().isTaskCancelled());
-    EXPECT_TRUE(outcomes.at(1).error().isTaskCancelled());
     EXPECT_TRUE(other.at(0).error().isTaskCancelled());
-}
-
-TEST_F(ImageDownloaderTest, ProgressIsReportedAsTheBytesArrive)
-{
-    std::vector<std::pair<std::int64_t, std::int64_t>> reports;
-    downloader->downloadImage(
-        url("/image.png"), std::nullopt,
-        [&](std::int64_t received, std::int64_t total) { reports.emplace_back(received, total); },
-        outcomes.handler());
-    ASSERT_TRUE(outcomes.waitFor(1));
-    ASSERT_TRUE(waitUntil([&] { return !reports.empty() && reports.back().first == redImage.size(); }));
-    EXPECT_EQ(reports.back().second, redImage.size());
 }
 
 TEST_F(ImageDownloaderTest, FirstCallersRacingForOneURLMakeOneTransfer)
@@ -210,16 +193,12 @@ TEST_F(ImageDownloaderTest, FirstCallersRacingForOneURLMakeOneTransfer)
 
 TEST_F(ImageDownloaderTest, StatusCodesOutsideTwoHundredToThreeNinetyNineFail)
 {
-    const struct {
-        int status;
-        int expectedCode;
-    } cases[] = {{200, 0}, {299, 0}, {399, 0}, {400, 2002}, {404, 2002}, {503, 2002}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.status);
-        Outcomes outcome;
-        downloader->downloadImage(url(QStringLiteral("/status/%1").arg(c.status)), optionsWith(), outcome.handler());
-        ASSERT_TRUE(outcome.waitFor(1));
-        EXPECT_EQ(outcome.codeAt(0), c.expectedCode);
+    // Without a responder, an authentication challenge is a plain 401.
+    const std::pair<const char*, int> cases[] = {
+        {"/status/200", 0}, {"/status/399", 0}, {"/status/400", 2002}, {"/status/404", 2002}, {"/auth.png", 2002}};
+    for (const auto& [path, expectedCode] : cases) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(errorCode(fetch(url(path))), expectedCode);
     }
     // A rejected transfer leaves the table, so the next request starts a new one.
     EXPECT_FALSE(downloader->sessionDelegate()->task(url("/status/404")));
@@ -256,19 +235,13 @@ public:
 
 TEST_F(ImageDownloaderTest, TheDelegateSteersEachTransfer)
 {
-    const struct {
-        const char* name;
-        std::function<void(SteeringDelegate&)> configure;
-        int expectedCode;
-        std::optional<QNetworkReply::NetworkError> sessionError;
-    } cases[] = {
-        {"defaults", [](SteeringDelegate&) {}, 0, std::nullopt},
-        {"rejected data", [](SteeringDelegate& d) { d.rejectData = true; }, 2004, std::nullopt},
-        {"rejected status", [](SteeringDelegate& d) { d.acceptedStatus = 201; }, 2002, std::nullopt},
-        {"cancelled response", [](SteeringDelegate& d) { d.disposition = ResponseDisposition::cancel; }, 2006,
-         std::nullopt},
-        {"response never answered", [](SteeringDelegate& d) { d.neverAnswer = true; }, 2003,
-         QNetworkReply::TimeoutError},
+    const struct { const char* name; std::function<void(SteeringDelegate&)> configure; int expectedCode;
+        std::optional<QNetworkReply::NetworkError> sessionError; } cases[] = {
+        {"defaults", [](SteeringDelegate&) {}, 0, {}},
+        {"rejected data", [](SteeringDelegate& d) { d.rejectData = true; }, 2004, {}},
+        {"rejected status", [](SteeringDelegate& d) { d.acceptedStatus = 201; }, 2002, {}},
+        {"cancelled response", [](SteeringDelegate& d) { d.disposition = ResponseDisposition::cancel; }, 2006, {}},
+        {"response never answered", [](SteeringDelegate& d) { d.neverAnswer = true; }, 2003, QNetworkReply::TimeoutError},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -276,11 +249,9 @@ TEST_F(ImageDownloaderTest, TheDelegateSteersEachTransfer)
         c.configure(*delegate);
         downloader->setDownloadTimeout(delegate->neverAnswer ? 0.3 : 15);
         downloader->setDelegate(delegate);
-        Outcomes outcome;
-        downloader->downloadImage(url("/image.png"), optionsWith(), outcome.handler());
-        ASSERT_TRUE(outcome.waitFor(1));
-        EXPECT_EQ(outcome.codeAt(0), c.expectedCode);
-        EXPECT_EQ(sessionErrorCode(outcome.at(0)), c.sessionError);
+        const auto result = fetch(url("/image.png"));
+        EXPECT_EQ(errorCode(result), c.expectedCode);
+        EXPECT_EQ(sessionErrorCode(result), c.sessionError);
         EXPECT_EQ(delegate->starts, 1);
         EXPECT_GE(delegate->finishes, 1);
     }
@@ -288,10 +259,9 @@ TEST_F(ImageDownloaderTest, TheDelegateSteersEachTransfer)
 
 TEST_F(ImageDownloaderTest, RedirectsAreFollowedChangedOrRefusedAndOnlyToHTTP)
 {
-    const auto toOther = std::make_shared<AnyRedirectHandler>([this](auto&, auto&, const URLRequest& request, auto done) {
-        URLRequest changed = request;
-        changed.url = url("/other.png");
-        done(changed);
+    const auto toOther = std::make_shared<AnyRedirectHandler>([this](auto&, auto&, URLRequest request, auto done) {
+        request.url = url("/other.png");
+        done(request);
     });
     const auto refusing = std::make_shared<AnyRedirectHandler>([](auto&, auto&, auto&, auto done) {
         // Answered later, from another thread; the second answer is ignored.
@@ -304,12 +274,8 @@ TEST_F(ImageDownloaderTest, RedirectsAreFollowedChangedOrRefusedAndOnlyToHTTP)
     auto kept = std::make_shared<std::vector<AnyRedirectHandler::Completion>>();
     const auto silent = std::make_shared<AnyRedirectHandler>(
         [kept](auto&, auto&, auto&, AnyRedirectHandler::Completion done) { kept->push_back(std::move(done)); });
-    const struct {
-        const char* path;
-        std::shared_ptr<const ImageDownloadRedirectHandler> handler;
-        QColor color;
-        std::optional<QNetworkReply::NetworkError> sessionError;
-    } cases[] = {
+    const struct { const char* path; std::shared_ptr<const ImageDownloadRedirectHandler> handler; QColor color;
+        std::optional<QNetworkReply::NetworkError> sessionError; } cases[] = {
         {"/redirect/image", nullptr, Qt::red, std::nullopt},
         {"/redirect/image", toOther, Qt::green, std::nullopt},
         {"/redirect/image", refusing, Qt::blue, std::nullopt},
@@ -324,22 +290,29 @@ TEST_F(ImageDownloaderTest, RedirectsAreFollowedChangedOrRefusedAndOnlyToHTTP)
         downloader->setDownloadTimeout(c.handler == silent ? 0.5 : 15);
         auto options = optionsWith();
         options.redirectHandler = c.handler;
-        Outcomes outcome;
-        downloader->downloadImage(url(QString::fromLatin1(c.path)), options, outcome.handler());
-        ASSERT_TRUE(outcome.waitFor(1));
-        EXPECT_EQ(colorOf(outcome.at(0)), c.color);
-        EXPECT_EQ(sessionErrorCode(outcome.at(0)), c.sessionError);
+        const auto result = fetch(url(c.path), options);
+        EXPECT_EQ(colorOf(result), c.color);
+        EXPECT_EQ(sessionErrorCode(result), c.sessionError);
     }
     EXPECT_EQ(server.hits("/redirect/loop"), 17);
 }
 
-class SilentResponder final : public AuthenticationChallengeResponsible {
+// Never answers a server-trust challenge; answers HTTP authentication with a user and password.
+class Responder final : public AuthenticationChallengeResponsible {
 public:
     QFuture<AuthChallengeAnswer> didReceiveChallenge(ImageDownloader&, const URLAuthenticationChallenge&) override
     {
         return pending.future();
     }
+    QFuture<AuthChallengeAnswer> didReceiveTaskChallenge(ImageDownloader&, const std::shared_ptr<URLSessionDataTask>&,
+                                                         const URLAuthenticationChallenge& challenge) override
+    {
+        seen = challenge;
+        return QtFuture::makeReadyFuture(AuthChallengeAnswer{
+            AuthChallengeDisposition::useCredential, URLCredential::withUser(QStringLiteral("user"), QStringLiteral("pass"))});
+    }
     QPromise<AuthChallengeAnswer> pending;
+    std::optional<URLAuthenticationChallenge> seen;
 };
 
 TEST_F(ImageDownloaderTest, ASelfSignedServerIsTrustedOnlyForATrustedHost)
@@ -347,13 +320,10 @@ TEST_F(ImageDownloaderTest, ASelfSignedServerIsTrustedOnlyForATrustedHost)
     LoopbackServer secure(LoopbackServer::Scheme::https);
     addImageRoutes(secure);
     secure.start();
-    const auto silent = std::make_shared<SilentResponder>();
-    const struct {
-        std::optional<QSet<QString>> trustedHosts;
-        std::shared_ptr<AuthenticationChallengeResponsible> responder;
-        int expectedCode;
-        std::optional<QNetworkReply::NetworkError> sessionError;
-    } cases[] = {
+    const auto silent = std::make_shared<Responder>();
+    const struct { std::optional<QSet<QString>> trustedHosts;
+        std::shared_ptr<AuthenticationChallengeResponsible> responder; int expectedCode;
+        std::optional<QNetworkReply::NetworkError> sessionError; } cases[] = {
         {std::nullopt, downloader, 2003, QNetworkReply::SslHandshakeFailedError},
         {QSet<QString>{QStringLiteral("localhost")}, downloader, 2003, QNetworkReply::SslHandshakeFailedError},
         {QSet<QString>{QStringLiteral("127.0.0.1")}, downloader, 0, std::nullopt},
@@ -366,40 +336,19 @@ TEST_F(ImageDownloaderTest, ASelfSignedServerIsTrustedOnlyForATrustedHost)
         downloader->setTrustedHosts(c.trustedHosts);
         downloader->setAuthenticationChallengeResponder(c.responder);
         downloader->setDownloadTimeout(c.responder == silent ? 0.5 : 15);
-        Outcomes outcome;
-        downloader->downloadImage(secure.url(QStringLiteral("/image.png")), optionsWith(), outcome.handler());
-        ASSERT_TRUE(outcome.waitFor(1));
-        EXPECT_EQ(outcome.codeAt(0), c.expectedCode);
-        EXPECT_EQ(sessionErrorCode(outcome.at(0)), c.sessionError);
+        const auto result = fetch(secure.url(QStringLiteral("/image.png")));
+        EXPECT_EQ(errorCode(result), c.expectedCode);
+        EXPECT_EQ(sessionErrorCode(result), c.sessionError);
     }
     // Closes the session's connections, so the server need not wait for them to time out.
     downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
 }
 
-class BasicAuthResponder final : public AuthenticationChallengeResponsible {
-public:
-    QFuture<AuthChallengeAnswer> didReceiveTaskChallenge(ImageDownloader&, const std::shared_ptr<URLSessionDataTask>&,
-                                                         const URLAuthenticationChallenge& challenge) override
-    {
-        seen = challenge;
-        return QtFuture::makeReadyFuture(AuthChallengeAnswer{
-            AuthChallengeDisposition::useCredential, URLCredential::withUser(QStringLiteral("user"), QStringLiteral("pass"))});
-    }
-    std::optional<URLAuthenticationChallenge> seen;
-};
-
 TEST_F(ImageDownloaderTest, HTTPAuthenticationIsAnsweredByTheResponder)
 {
-    Outcomes unanswered;
-    downloader->downloadImage(url("/auth.png"), optionsWith(), unanswered.handler());
-    ASSERT_TRUE(unanswered.waitFor(1));
-    EXPECT_TRUE(unanswered.at(0).error().isInvalidResponseStatusCode(401));
-
-    const auto responder = std::make_shared<BasicAuthResponder>();
+    const auto responder = std::make_shared<Responder>();
     downloader->setAuthenticationChallengeResponder(responder);
-    downloader->downloadImage(url("/auth.png"), optionsWith(), outcomes.handler());
-    ASSERT_TRUE(outcomes.waitFor(1));
-    EXPECT_EQ(colorOf(outcomes.at(0)), QColor(Qt::red));
+    EXPECT_EQ(colorOf(fetch(url("/auth.png"))), QColor(Qt::red));
     ASSERT_TRUE(responder->seen);
     EXPECT_EQ(responder->seen->protectionSpace.realm, QStringLiteral("lumen"));
 }
@@ -411,10 +360,7 @@ TEST_F(ImageDownloaderTest, ABodyOverTheLimitFails)
     downloader->setSessionConfiguration(configuration);
     for (const char* path : {"/big", "/big-chunked"}) {
         SCOPED_TRACE(path);
-        Outcomes outcome;
-        downloader->downloadImage(url(QString::fromLatin1(path)), optionsWith(), outcome.handler());
-        ASSERT_TRUE(outcome.waitFor(1));
-        EXPECT_EQ(sessionErrorCode(outcome.at(0)), QNetworkReply::UnknownContentError);
+        EXPECT_EQ(sessionErrorCode(fetch(url(path))), QNetworkReply::UnknownContentError);
     }
 }
 
@@ -476,32 +422,24 @@ TEST_F(ImageDownloaderTest, ACancelBeforeTheAsyncModifierAnsweredWithdrawsTheCal
 
 TEST_F(ImageDownloaderTest, RequestModifiersChangeOrVetoTheRequest)
 {
-    const auto addHeader = std::make_shared<AnyModifier>([](const URLRequest& request) {
-        URLRequest changed = request;
-        changed.setValue(QByteArray("yes"), "X-Lumen-Test");
-        return std::optional(changed);
+    const auto addHeader = std::make_shared<AnyModifier>([](URLRequest request) {
+        request.setValue(QByteArray("yes"), "X-Lumen-Test");
+        return std::optional(request);
     });
     const auto veto = std::make_shared<AnyModifier>([](const URLRequest&) { return std::nullopt; });
-    const auto clearURL = std::make_shared<AnyModifier>([](const URLRequest& request) {
-        URLRequest changed = request;
-        changed.url = QUrl();
-        return std::optional(changed);
+    const auto clearURL = std::make_shared<AnyModifier>([](URLRequest request) {
+        request.url = QUrl();
+        return std::optional(request);
     });
     const auto silent = std::make_shared<GatedModifier>();
-    const struct {
-        const char* name;
-        std::shared_ptr<const AsyncImageDownloadRequestModifier> modifier;
-        int expectedCode;
-    } cases[] = {{"header", addHeader, 0}, {"veto", veto, 1001}, {"no URL", clearURL, 1002}, {"silent", silent, 2003}};
+    const struct { const char* name; std::shared_ptr<const AsyncImageDownloadRequestModifier> modifier; int expectedCode; }
+        cases[] = {{"header", addHeader, 0}, {"veto", veto, 1001}, {"no URL", clearURL, 1002}, {"silent", silent, 2003}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         downloader->setDownloadTimeout(c.modifier == silent ? 0.3 : 15);
         auto options = optionsWith();
         options.requestModifier = c.modifier;
-        Outcomes outcome;
-        downloader->downloadImage(url("/image.png"), options, outcome.handler());
-        ASSERT_TRUE(outcome.waitFor(1));
-        EXPECT_EQ(outcome.codeAt(0), c.expectedCode);
+        EXPECT_EQ(errorCode(fetch(url("/image.png"), options)), c.expectedCode);
     }
     EXPECT_EQ(server.requests().front().header("X-Lumen-Test"), "yes");
 }
@@ -514,11 +452,8 @@ TEST_F(ImageDownloaderTest, ALowDataModeSourceKeepsRequestsOffAConstrainedNetwor
 
     auto options = optionsWith();
     options.lowDataModeSource = Source::network(LM::ImageResource(url("/other.png"), QStringLiteral("key")));
-    downloader->downloadImage(url("/image.png"), options, outcomes.handler());
-    downloader->downloadImage(url("/other.png"), optionsWith(), outcomes.handler());
-    ASSERT_TRUE(outcomes.waitFor(2));
-    EXPECT_TRUE(outcomes.at(0).error().isLowDataModeConstrained());
-    EXPECT_EQ(outcomes.codeAt(1), 0);
+    EXPECT_TRUE(fetch(url("/image.png"), options).error().isLowDataModeConstrained());
+    EXPECT_EQ(errorCode(fetch(url("/other.png"))), 0);
 }
 
 TEST_F(ImageDownloaderTest, FutureFormsFinishAndCancelTheirDownload)

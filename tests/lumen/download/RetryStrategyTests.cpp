@@ -31,32 +31,23 @@ TEST(DelayRetryStrategy, OnlyResponseFailuresWithRetriesLeftAreRetried)
 {
     const LumenError cancelledTransfer =
         Response::URLSessionError{UnderlyingError::network(QNetworkReply::OperationCanceledError, QStringLiteral("x"))};
-    const struct {
-        const char* name;
-        int maxRetryCount;
-        LumenError error;
-        RetryDecision::Kind expected;
-    } cases[] = {
-        {"status", 1, statusError(), RetryDecision::Kind::retry},
-        {"no retries", 0, statusError(), RetryDecision::Kind::stop},
-        {"caller cancelled", 3, LumenError::RequestErrorReason::TaskCancelled{nullptr, 0}, RetryDecision::Kind::stop},
-        {"transfer cancelled", 3, cancelledTransfer, RetryDecision::Kind::stop},
-        {"cache", 3, LumenError::CacheErrorReason::ImageNotExisting{QStringLiteral("k")}, RetryDecision::Kind::stop},
+    using Kind = RetryDecision::Kind;
+    const struct { const char* name; int maxRetryCount; LumenError error; Kind expected; } cases[] = {
+        {"status", 1, statusError(), Kind::retry},
+        {"no retries", 0, statusError(), Kind::stop},
+        {"caller cancelled", 3, LumenError::RequestErrorReason::TaskCancelled{nullptr, 0}, Kind::stop},
+        {"transfer cancelled", 3, cancelledTransfer, Kind::stop},
+        {"cache", 3, LumenError::CacheErrorReason::ImageNotExisting{QStringLiteral("k")}, Kind::stop},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const DelayRetryStrategy strategy(c.maxRetryCount, DelayRetryStrategy::Interval::seconds(0));
         EXPECT_EQ(decide(strategy, std::make_shared<RetryContext>(source, c.error)), c.expected);
     }
-}
-
-TEST(DelayRetryStrategy, TheContextKeepsTheLatestFailure)
-{
+    // The context keeps the latest failure.
     const auto context = std::make_shared<RetryContext>(source, statusError());
     context->setError(LumenError::RequestErrorReason::TaskCancelled{nullptr, 0});
-    const DelayRetryStrategy strategy(3, DelayRetryStrategy::Interval::seconds(0));
-    EXPECT_EQ(decide(strategy, context), RetryDecision::Kind::stop);
-    EXPECT_EQ(context->increaseRetryCount().increaseRetryCount().retriedCount(), 2);
+    EXPECT_EQ(decide(DelayRetryStrategy(3, DelayRetryStrategy::Interval::seconds(0)), context), Kind::stop);
 }
 
 TEST(DelayRetryStrategy, DelayedDecisionsFollowTheClock)
@@ -64,11 +55,7 @@ TEST(DelayRetryStrategy, DelayedDecisionsFollowTheClock)
     const auto clock = ManualDispatchClock::make();
     const auto main = DispatchQueue::makeMain(clock);
     // 3 x (n + 1) seconds before the n-th retry, and 2 x n for the custom interval.
-    const struct {
-        DelayRetryStrategy::Interval interval;
-        int retriedCount;
-        double seconds;
-    } cases[] = {
+    const struct { DelayRetryStrategy::Interval interval; int retriedCount; double seconds; } cases[] = {
         {DelayRetryStrategy::Interval::accumulated(3), 0, 3},
         {DelayRetryStrategy::Interval::accumulated(3), 2, 9},
         {DelayRetryStrategy::Interval::custom([](int n) { return 2.0 * n; }), 1, 2},

@@ -26,11 +26,9 @@ TEST(Tint, ColourAlphaDecidesWhatShowsThrough)
 {
     const ImagePtr image = sampleImage(2.0);
     EXPECT_EQ(tinted(image, QColor(0, 0, 255, 0))->bitmap(), image->bitmap());
-
     const ImagePtr opaque = tinted(image, Qt::blue);
     EXPECT_EQ(opaque->scale(), 2.0);
     EXPECT_EQ(opaque->bitmap(), solidBitmap({16, 8}, Qt::blue).convertToFormat(opaque->bitmap().format()));
-
     const QColor mixed = tinted(solidImage({2, 2}, Qt::red), QColor(0, 0, 255, 128))->bitmap().pixelColor(0, 0);
     EXPECT_NEAR(mixed.red(), 127, 2);
     EXPECT_NEAR(mixed.blue(), 128, 2);
@@ -40,33 +38,20 @@ TEST(ColorControls, NeutralChangesNothingAndEachControlMovesThePixels)
 {
     const ImagePtr image = sampleImage();
     EXPECT_EQ(colorAdjusted(image, 0.0, 1.0, 1.0, 0.0)->bitmap(), image->bitmap());
-
     // Saturation 0 is grey and keeps alpha.
-    const QImage grey = colorAdjusted(image, 0.0, 1.0, 0.0, 0.0)->bitmap();
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x) {
-            const QRgb pixel = grey.pixel(x, y);
-            EXPECT_TRUE(qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel)) << x << "," << y;
-            EXPECT_EQ(qAlpha(pixel), qAlpha(image->bitmap().pixel(x, y)));
-        }
-
-    const ImagePtr mid = solidImage({2, 2}, QColor(128, 64, 32));
-    const auto adjusted = [&](double b, double c, double s, double e) {
+    const QRgb grey = colorAdjusted(image, 0.0, 1.0, 0.0, 0.0)->bitmap().pixel(12, 5);
+    EXPECT_TRUE(qRed(grey) == qGreen(grey) && qGreen(grey) == qBlue(grey));
+    EXPECT_EQ(qAlpha(grey), qAlpha(image->bitmap().pixel(12, 5)));
+    const auto adjusted = [mid = solidImage({2, 2}, QColor(128, 64, 32))](double b, double c, double s, double e) {
         return colorAdjusted(mid, b, c, s, e)->bitmap().pixelColor(0, 0);
     };
     EXPECT_EQ(adjusted(1.0, 1.0, 1.0, 0.0), QColor(255, 255, 255));
     EXPECT_EQ(adjusted(0.0, 0.0, 1.0, 0.0), QColor(128, 128, 128));
     // A stop of exposure doubles linear light: sRGB 128 (0.2158 linear) becomes 0.4317, sRGB 175.
-    const QColor brighter = adjusted(0.0, 1.0, 1.0, 1.0);
-    EXPECT_NEAR(brighter.red(), 175, 1);
-    EXPECT_GT(brighter.blue(), 32);
-    // The black-and-white look: grey, lifted by 0.7 stops.
-    const QColor blackWhite = adjusted(0.0, 1.0, 0.0, 0.7);
-    EXPECT_EQ(blackWhite.red(), blackWhite.blue());
-    EXPECT_GT(blackWhite.red(), adjusted(0.0, 1.0, 0.0, 0.0).red());
+    EXPECT_NEAR(adjusted(0.0, 1.0, 1.0, 1.0).red(), 175, 1);
 }
 
-TEST(Filters, NoOutputLeavesTheInput)
+TEST(Filters, NoOutputLeavesTheInputAndAnotherSizeIsBroughtBack)
 {
     const ImagePtr image = sampleImage();
     EXPECT_EQ(applying(image, Filter([](const QImage&) { return QImage(); })), image);
@@ -74,8 +59,6 @@ TEST(Filters, NoOutputLeavesTheInput)
     EXPECT_EQ(tinted(image, QColor()), image);
     const ImagePtr empty = Image::makeEmpty();
     EXPECT_EQ(tinted(empty, Qt::blue), empty);
-
-    // An output of another size is brought back to the input's pixel size.
     const ImagePtr fixed = applying(image, Filter([](const QImage& input) { return input.scaled(4, 4); }));
     EXPECT_EQ(fixed->pixelSize(), QSize(16, 8));
 }

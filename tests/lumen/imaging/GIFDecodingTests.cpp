@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <cmath>
-#include <limits>
 #include <thread>
 #include <vector>
 
@@ -30,12 +29,6 @@ QRgb centre(const QImage& image)
     return image.pixel(image.width() / 2, image.height() / 2) | 0xFF000000u;
 }
 
-// Cuts the data inside the image data of its last frame.
-QByteArray cutInsideLastFrame(const QByteArray& gif)
-{
-    return gif.left(gif.size() - 6);
-}
-
 ImageCreatingOptions firstFrameOnly()
 {
     ImageCreatingOptions options;
@@ -44,19 +37,6 @@ ImageCreatingOptions firstFrameOnly()
 }
 
 } // namespace
-
-TEST(GIFBlockWalker, ReadsFramesDelaysAndCanvas)
-{
-    QList<GifFrame> frames{solidGifFrame({8, 6}, frameColor(0), 0), solidGifFrame({4, 4}, frameColor(1), std::nullopt)};
-    frames[1].position = QPoint(6, 5);
-    const auto structure = walkGIFBlocks(writeGif({8, 6}, frames));
-    ASSERT_TRUE(structure.has_value());
-    ASSERT_EQ(structure->frames.size(), 2);
-    EXPECT_EQ(structure->frames[0].delayTime, std::optional(0.0));
-    EXPECT_FALSE(structure->frames[1].delayTime.has_value());
-    EXPECT_EQ(structure->frames[1].rect, QRect(6, 5, 4, 4));
-    EXPECT_TRUE(structure->frames[0].complete && structure->frames[1].complete);
-}
 
 TEST(GIFBlockWalker, CanvasIsWhatQtDecodes)
 {
@@ -68,12 +48,7 @@ TEST(GIFBlockWalker, CanvasIsWhatQtDecodes)
         }
         return frames;
     };
-    const struct {
-        const char* name;
-        QSize screen;
-        QList<GifFrame> frames;
-        QSize canvas;
-    } cases[] = {
+    const struct { const char* name; QSize screen; QList<GifFrame> frames; QSize canvas; } cases[] = {
         {"a frame beyond the screen is clipped", {8, 6}, framesAt({{{8, 6}, {}}, {{4, 4}, {6, 5}}}), {8, 6}},
         {"a frame far beyond a small screen", {4, 4}, framesAt({{{4, 4}, {}}, {{2, 2}, {60000, 0}}}), {4, 4}},
         {"a zero width is the first frame's", {0, 4}, framesAt({{{5, 5}, {}}}), {5, 4}},
@@ -97,37 +72,35 @@ TEST(GIFBlockWalker, TinyGIFsThatQtDecodesAreNotRefused)
     for (const char* name : {"gif-short-graphic-control.gif", "gif-frame-beyond-screen.gif"}) {
         SCOPED_TRACE(name);
         const ImagePtr image = imageFromData(hostileFixture(name), {});
-        ASSERT_TRUE(image);
+        ASSERT_TRUE(image && image->images().has_value());
         EXPECT_EQ(image->imageFrameCount(), 2);
         EXPECT_EQ(image->pixelSize(), QSize(2, 2));
-        ASSERT_TRUE(image->images().has_value());
         EXPECT_EQ(image->images()->size(), 2);
     }
 }
 
-TEST(GIFBlockWalker, RefusesOrStopsOnBrokenData)
+TEST(GIFBlockWalker, RefusesBrokenDataAndACutLastFrameFailsTheWholeDecode)
 {
     EXPECT_EQ(walkGIFBlocks(QByteArray("PNG not GIF")).error(), GIFStructureError::notGIF);
     EXPECT_EQ(walkGIFBlocks(QByteArray("GIF89a\x01")).error(), GIFStructureError::truncatedHeader);
-
     const QByteArray gif = solidGif({16, 16}, 3);
-    const auto cut = walkGIFBlocks(cutInsideLastFrame(gif));
-    ASSERT_TRUE(cut.has_value());
-    ASSERT_EQ(cut->frames.size(), 3);
-    EXPECT_TRUE(cut->frames[1].complete);
-    EXPECT_FALSE(cut->frames[2].complete);
-
     // Every prefix is walked without reading past its end.
     for (qsizetype length = 0; length <= gif.size(); ++length)
         (void)walkGIFBlocks(gif.left(length));
-}
 
-TEST(GIFFrameTime, FollowsTheDelayRule)
-{
-    const std::pair<std::optional<double>, double> cases[] = {{std::nullopt, 0.1}, {0.0, 0.1},     {-1.0, 0.1},
-        {0.011, 0.1}, {0.012, 0.012}, {0.02, 0.02}, {std::numeric_limits<double>::quiet_NaN(), 0.1}};
-    for (const auto& [delay, expected] : cases)
-        EXPECT_DOUBLE_EQ(GIFAnimatedImage::frameDuration(delay), expected) << delay.value_or(-99);
+    // Cut inside the image data of the last frame.
+    const QByteArray cut = gif.left(gif.size() - 6);
+    const auto walked = walkGIFBlocks(cut);
+    ASSERT_TRUE(walked.has_value() && walked->frames.size() == 3);
+    EXPECT_TRUE(walked->frames[1].complete);
+    EXPECT_FALSE(walked->frames[2].complete);
+    const auto source = sourceOf(cut);
+    ASSERT_EQ(source->frameCount(), 3);
+    EXPECT_FALSE(source->frame(0).isNull());
+    EXPECT_TRUE(source->frame(2).isNull());
+    EXPECT_EQ(GIFAnimatedImage::decode(*source, {}).error(), GIFAnimatedImageError::frameUnavailable);
+    EXPECT_EQ(decodeAnimatedImage(cut, {}).error(), AnimatedImageError::frameUnavailable);
+    EXPECT_EQ(animatedImage(cut, {}), nullptr);
 }
 
 TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimesAndBounds)
@@ -137,31 +110,17 @@ TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimesAndBounds)
         frames.append(solidGifFrame({40, 20}, frameColor(index), index == 4 ? std::nullopt : std::optional(index + 1)));
     const auto source = sourceOf(writeGif({40, 20}, frames));
     ASSERT_TRUE(source);
-
-    EXPECT_EQ(source->frameCount(), 5);
-    for (int index : {3, 0, 4, 4, 1, 2}) {
-        const QImage frame = source->frame(index);
-        ASSERT_FALSE(frame.isNull()) << index;
-        EXPECT_EQ(frame.size(), QSize(40, 20));
-        EXPECT_EQ(centre(frame), frameColor(index)) << index;
-    }
+    for (int index : {3, 0, 4, 4, 1, 2})
+        EXPECT_EQ(centre(source->frame(index)), frameColor(index)) << index;
     EXPECT_TRUE(source->frame(5).isNull());
     EXPECT_TRUE(source->frame(-1).isNull());
-
-    // One hundredth is too fast to honour; two and more are kept; frame 4 has no control extension.
+    // One hundredth is too fast to honour; frame 4 has no control extension; frame 5 does not exist.
     const double durations[] = {0.1, 0.02, 0.03, 0.04, 0.1, 0.0};
     for (int index = 0; index < 6; ++index)
         EXPECT_DOUBLE_EQ(source->duration(index), durations[index]) << index;
-
     EXPECT_EQ(source->frame(1, QSizeF(10, 0)).size(), QSize(10, 5));
-    EXPECT_EQ(source->frame(1, QSizeF(0, 0)).size(), QSize(40, 20));
     EXPECT_EQ(source->frame(1, QSizeF(400, 400)).size(), QSize(40, 20));
-
-    // A copy reads the same data independently.
-    const auto copy = source->copy();
-    EXPECT_EQ(copy->data(), source->data());
-    EXPECT_EQ(centre(copy->frame(1)), frameColor(1));
-    EXPECT_EQ(centre(source->frame(2)), frameColor(2));
+    EXPECT_EQ(centre(source->copy()->frame(1)), frameColor(1));
 }
 
 TEST(GIFFrameSource, StepsBackThroughTheFramesOfOneRestart)
@@ -169,39 +128,34 @@ TEST(GIFFrameSource, StepsBackThroughTheFramesOfOneRestart)
     // Room for three 16 x 16 frames besides the latest.
     auto made = GIFFrameSource::make(solidGif({16, 16}, 20), 3 * 16 * 16 * 4);
     ASSERT_TRUE(made.has_value());
-    const auto& source = *made;
     std::vector<int> order;
     for (int index = 19; index >= 0; --index)
         order.push_back(index);
-    for (int index : {5, 6, 4, 12, 11, 10, 9, 8, 19})
-        order.push_back(index);
+    order.insert(order.end(), {5, 6, 4, 12, 11, 10, 9, 8, 19});
     for (int index : order)
-        EXPECT_EQ(centre(source->frame(index)), frameColor(index)) << index;
+        EXPECT_EQ(centre((*made)->frame(index)), frameColor(index)) << index;
 }
 
 TEST(GIFFrameSource, ServesConcurrentRandomAccess)
 {
     const auto source = sourceOf(solidGif({16, 16}, 8));
     ASSERT_TRUE(source);
-
     std::atomic<int> wrong = 0;
     std::vector<std::thread> threads;
-    for (int thread = 0; thread < 4; ++thread) {
+    for (int thread = 0; thread < 4; ++thread)
         threads.emplace_back([&, thread] {
             for (int step = 0; step < 40; ++step) {
                 const int index = (step * 5 + thread * 3) % 8;
                 const QImage frame = source->frame(index);
-                if (frame.isNull() || centre(frame) != frameColor(index))
-                    ++wrong;
+                wrong += frame.isNull() || centre(frame) != frameColor(index);
             }
         });
-    }
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(wrong.load(), 0);
 }
 
-TEST(AnimatedImageDecoding, RefusesBombsAndDataThatIsNotGIF)
+TEST(AnimatedImageDecoding, RefusesBombsDataThatIsNotGIFAndAllocationFailure)
 {
     // A few dozen bytes declaring a 65535 x 65535 screen: 16 GiB if decoded.
     const QByteArray bomb = writeGif({65535, 65535}, {solidGifFrame({1, 1}, frameColor(0))});
@@ -209,13 +163,8 @@ TEST(AnimatedImageDecoding, RefusesBombsAndDataThatIsNotGIF)
     EXPECT_EQ(GIFFrameSource::make(bomb).error(), GIFFrameSourceError::canvasTooLarge);
     EXPECT_EQ(decodeAnimatedImage(bomb, {}).error(), AnimatedImageError::canvasTooLarge);
     EXPECT_EQ(decodeAnimatedImage(QByteArray("\x89PNG\r\n\x1a\n....."), {}).error(), AnimatedImageError::notGIF);
-    EXPECT_EQ(decodeAnimatedImage(QByteArray(), {}).error(), AnimatedImageError::notGIF);
-    // A header without frames decodes to nothing.
     EXPECT_EQ(decodeAnimatedImage(writeGif({4, 4}, {}), {}).error(), AnimatedImageError::noFrames);
-}
 
-TEST(AnimatedImageDecoding, AllocationFailureIsAnErrorNotAnException)
-{
     struct ExhaustedSource final : ImageFrameSource {
         std::optional<QByteArray> data() const override { return std::nullopt; }
         int frameCount() const override { return 2; }
@@ -226,47 +175,22 @@ TEST(AnimatedImageDecoding, AllocationFailureIsAnErrorNotAnException)
     EXPECT_EQ(decodeAnimatedImage(std::make_shared<ExhaustedSource>(), {}).error(), AnimatedImageError::outOfMemory);
 }
 
-TEST(GIFAnimatedImageDecoding, FrameCountsAndDurations)
+TEST(GIFAnimatedImageDecoding, FrameCountsDurationsAndTheFrameBudget)
 {
     const auto all = GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 3, 25)), {});
-    ASSERT_TRUE(all.has_value());
-    ASSERT_EQ(all->images.size(), 3);
+    ASSERT_TRUE(all.has_value() && all->images.size() == 3);
     EXPECT_NEAR(all->duration, 0.75, 1e-9);
-    for (int index = 0; index < 3; ++index)
-        EXPECT_EQ(centre(all->images[index]->bitmap()), frameColor(index));
-
-    // A single frame lasts forever, also when only the first frame is asked for.
-    for (const ImageCreatingOptions& options : {ImageCreatingOptions(), firstFrameOnly()}) {
-        const auto single = GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 1, 25)), options);
-        ASSERT_TRUE(single.has_value());
-        EXPECT_EQ(single->images.size(), 1);
-        EXPECT_TRUE(std::isinf(single->duration));
-    }
-
-    // The first frame of many keeps its own time.
+    EXPECT_EQ(centre(all->images[2]->bitmap()), frameColor(2));
+    // A single frame lasts forever; the first frame of many keeps its own time.
+    const auto single = GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 1, 25)), firstFrameOnly());
+    ASSERT_TRUE(single.has_value());
+    EXPECT_TRUE(std::isinf(single->duration));
     const auto first = GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 10, 30)), firstFrameOnly());
-    ASSERT_TRUE(first.has_value());
-    EXPECT_EQ(first->images.size(), 1);
+    ASSERT_TRUE(first.has_value() && first->images.size() == 1);
     EXPECT_DOUBLE_EQ(first->duration, 0.3);
-}
 
-TEST(GIFAnimatedImageDecoding, TruncatedFrameFailsTheWholeDecode)
-{
-    const QByteArray cut = cutInsideLastFrame(solidGif({16, 16}, 3));
-    const auto source = sourceOf(cut);
-    ASSERT_EQ(source->frameCount(), 3);
-    EXPECT_FALSE(source->frame(0).isNull());
-    EXPECT_TRUE(source->frame(2).isNull());
-
-    EXPECT_EQ(GIFAnimatedImage::decode(*source, {}).error(), GIFAnimatedImageError::frameUnavailable);
-    EXPECT_EQ(decodeAnimatedImage(cut, {}).error(), AnimatedImageError::frameUnavailable);
-    EXPECT_EQ(animatedImage(cut, {}), nullptr);
-}
-
-TEST(GIFAnimatedImageDecoding, StopsAtTheFrameBudget)
-{
-    const auto source = sourceOf(solidGif({10, 10}, 10));
     // Ten frames of 400 bytes each.
+    const auto source = sourceOf(solidGif({10, 10}, 10));
     EXPECT_EQ(GIFAnimatedImage::decode(*source, {}, 3999).error(), GIFAnimatedImageError::overBudget);
     EXPECT_TRUE(GIFAnimatedImage::decode(*source, {}, 4000).has_value());
     EXPECT_TRUE(GIFAnimatedImage::decode(*source, firstFrameOnly(), 400).has_value());
@@ -279,12 +203,9 @@ TEST(AnimatedImageDecoding, AttachesFramesAndValues)
     options.scale = 2.0;
     options.preloadAll = true;
     const ImagePtr image = animatedImage(gif, options);
-
-    ASSERT_TRUE(image);
+    ASSERT_TRUE(image && image->frameSource() && image->images().has_value());
     EXPECT_EQ(image->imageFrameCount(), 3);
     EXPECT_EQ(image->animatedImageData(), std::optional(gif));
-    EXPECT_EQ(image->imageCreatingOptions(), std::optional(options));
-    ASSERT_TRUE(image->frameSource() && image->images().has_value());
     EXPECT_EQ(image->images()->size(), 3);
     EXPECT_NEAR(*image->duration(), 0.6, 1e-9);
     // The image carrying the frames is not itself one of them (that would never be freed).
@@ -312,12 +233,10 @@ TEST(AnimatedImageDecoding, FramesBeyondTheBudgetStayInTheFrameSource)
         frames.append(solidGifFrame({1, 1}, frameColor(index)));
     const QByteArray gif = writeGif({3000, 3000}, frames);
     ASSERT_LT(gif.size(), 64 * 1024);
-
     const auto image = decodeAnimatedImage(gif, {});
-    ASSERT_TRUE(image.has_value());
+    ASSERT_TRUE(image.has_value() && (*image)->frameSource());
     EXPECT_EQ((*image)->pixelSize(), QSize(3000, 3000));
     EXPECT_EQ((*image)->imageFrameCount(), 1000);
     EXPECT_FALSE((*image)->images().has_value());
-    ASSERT_TRUE((*image)->frameSource());
     EXPECT_FALSE((*image)->frameSource()->frame(2).isNull());
 }

@@ -38,11 +38,6 @@ QByteArray progressiveJpegClaiming(int width, int height)
     return jpeg;
 }
 
-QByteArray pngWithTextChunk(qsizetype textBytes)
-{
-    return pngWith(pngChunk("tEXt", QByteArray("Comment") + '\0' + QByteArray(textBytes, 'x')));
-}
-
 } // namespace
 
 TEST(ImageEncoding, EncodesByFormat)
@@ -51,12 +46,9 @@ TEST(ImageEncoding, EncodesByFormat)
     const auto png = encodedData(image, ImageFormat::unknown, 1.0);
     ASSERT_TRUE(png.has_value());
     EXPECT_EQ(imageFormat(*png), ImageFormat::PNG);
-    EXPECT_EQ(encodedData(image, ImageFormat::PNG, 1.0), png);
     EXPECT_EQ(lm(image).pngRepresentation(), png);
-
     const auto jpeg = encodedData(image, ImageFormat::JPEG, 1.0);
     ASSERT_TRUE(jpeg.has_value());
-    EXPECT_EQ(imageFormat(*jpeg), ImageFormat::JPEG);
     EXPECT_EQ(stillImage(*jpeg)->pixelSize(), QSize(5, 3));
 
     // GIF is never encoded: only the bytes an animated image came from are given back.
@@ -64,23 +56,19 @@ TEST(ImageEncoding, EncodesByFormat)
     const QByteArray gif = solidGif({4, 4}, 2);
     EXPECT_EQ(encodedData(imageFromData(gif, {}), ImageFormat::GIF, 1.0), std::optional(gif));
 
-    // Nothing to encode gives nothing.
     EXPECT_FALSE(pngRepresentation(nullptr).has_value());
     EXPECT_FALSE(pngRepresentation(Image::makeEmpty()).has_value());
     EXPECT_FALSE(jpegRepresentation(Image::makeEmpty(), 1.0).has_value());
     EXPECT_FALSE(jpegRepresentation(image, std::nan("")).has_value());
     EXPECT_EQ(lm(ImagePtr()).pixelSize(), QSize(0, 0));
-}
 
-TEST(ImageEncoding, JpegQualityShrinksTheBytes)
-{
     QImage noise(64, 64, QImage::Format_RGB32);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x)
             noise.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * x + y) % 256, (y * 53) % 256));
-    const ImagePtr image = Image::make(noise);
-    EXPECT_LT(jpegRepresentation(image, 0.1)->size(), jpegRepresentation(image, 1.0)->size());
-    EXPECT_EQ(jpegRepresentation(image, 7.0), jpegRepresentation(image, 1.0));
+    const ImagePtr detailed = Image::make(noise);
+    EXPECT_LT(jpegRepresentation(detailed, 0.1)->size(), jpegRepresentation(detailed, 1.0)->size());
+    EXPECT_EQ(jpegRepresentation(detailed, 7.0), jpegRepresentation(detailed, 1.0));
 }
 
 TEST(ImageDecoding, StillFormatsCarryNoAnimation)
@@ -90,91 +78,52 @@ TEST(ImageDecoding, StillFormatsCarryNoAnimation)
         const ImagePtr image = imageFromData(encodedBitmap(bitmap, format, 100), {});
         ASSERT_TRUE(image) << format;
         EXPECT_EQ(image->pixelSize(), QSize(10, 6));
-        EXPECT_EQ(image->scale(), 1.0);
         EXPECT_FALSE(image->imageFrameCount().has_value());
         EXPECT_FALSE(image->frameSource());
         EXPECT_FALSE(image->animatedImageData().has_value());
     }
-    const ImagePtr gif = imageFromData(solidGif({4, 4}, 3), {});
-    ASSERT_TRUE(gif);
-    EXPECT_EQ(gif->imageFrameCount(), 3);
+    EXPECT_EQ(imageFromData(solidGif({4, 4}, 3), {})->imageFrameCount(), 3);
 }
 
-TEST(ImageDecoding, UndecodableBytesAndBombsGiveNothing)
+// Bombs are refused before a decoder allocates for them, and only PNG, JPEG and GIF reach a
+// decoder: Qt's plugins would rasterise the SVG and decode the icon, and no limit of ours bounds them.
+TEST(ImageDecoding, UndecodableBytesBombsAndOtherFormatsGiveNothing)
 {
-    EXPECT_EQ(imageFromData(QByteArray(), {}), nullptr);
-    EXPECT_EQ(imageFromData(QByteArray("definitely not an image at all"), {}), nullptr);
-    EXPECT_EQ(imageFromData(encodedBitmap(solidBitmap({8, 8}, Qt::red), "png").left(20), {}), nullptr);
-
-    // A header claiming gigabytes.
-    const QByteArray bomb = pngClaiming(60000, 60000);
-    ASSERT_LT(bomb.size(), 1024);
-    EXPECT_EQ(stillImage(bomb), nullptr);
-    EXPECT_EQ(imageFromData(bomb, {}), nullptr);
-    EXPECT_EQ(downsampledImage(bomb, {100, 100}, 1.0), nullptr);
-}
-
-TEST(ImageDecoding, OnlyPNGJPEGAndGIFReachADecoder)
-{
-    // Qt's plugins would rasterise the SVG and decode the icon; no limit of ours bounds them.
-    for (const char* name : {"svg-square.svg", "icns-rle-icon.icns"}) {
-        const QByteArray data = hostileFixture(name);
-        ASSERT_FALSE(data.isEmpty()) << name;
-        EXPECT_EQ(imageFromData(data, {}), nullptr) << name;
-        EXPECT_EQ(stillImage(data), nullptr) << name;
-        EXPECT_EQ(downsampledImage(data, {10, 10}, 1.0), nullptr) << name;
-    }
-}
-
-TEST(ImageDecoding, PNGChunksAreCheckedBeforeLibpngAllocatesThem)
-{
-    const struct {
-        const char* name;
-        QByteArray data;
-        bool decodes;
-    } cases[] = {
-        {"a text chunk claiming 2 GiB in 56 bytes", hostileFixture("png-text-claims-2gib.png"), false},
-        {"a text chunk of 5 MiB", pngWithTextChunk(5 * 1024 * 1024), false},
-        {"a text chunk of 1 MiB", pngWithTextChunk(1024 * 1024), true},
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"empty", QByteArray()},
+        {"text", QByteArray("definitely not an image at all")},
+        {"cut PNG", encodedBitmap(solidBitmap({8, 8}, Qt::red), "png").left(20)},
+        {"a PNG header claiming gigabytes", pngClaiming(60000, 60000)},
+        {"a text chunk claiming 2 GiB in 56 bytes", hostileFixture("png-text-claims-2gib.png")},
+        {"a text chunk of 5 MiB", pngWithTextChunk(5 * 1024 * 1024)},
+        // libjpeg holds a progressive image's coefficients at full size, however small the output.
+        {"a progressive JPEG needing 430 MB", progressiveJpegClaiming(12000, 12000)},
+        {"SVG", hostileFixture("svg-square.svg")},
+        {"ICNS", hostileFixture("icns-rle-icon.icns")},
     };
-    for (const auto& [name, data, decodes] : cases) {
+    for (const auto& [name, data] : cases) {
         SCOPED_TRACE(name);
-        ASSERT_FALSE(data.isEmpty());
-        EXPECT_EQ(stillImage(data) != nullptr, decodes);
-        EXPECT_EQ(downsampledImage(data, {1, 1}, 1.0) != nullptr, decodes);
+        EXPECT_EQ(imageFromData(data, {}), nullptr);
+        EXPECT_EQ(stillImage(data), nullptr);
+        EXPECT_EQ(downsampledImage(data, {100, 100}, 1.0), nullptr);
     }
-}
-
-TEST(ImageDecoding, JPEGCoefficientMemoryIsBoundedAtAnyOutputSize)
-{
-    // libjpeg holds a progressive image's coefficients at full size, however small the
-    // output: about 430 MB for these few hundred bytes.
-    const QByteArray bomb = progressiveJpegClaiming(12000, 12000);
-    EXPECT_EQ(downsampledImage(bomb, {100, 100}, 1.0), nullptr);
-    EXPECT_EQ(stillImage(bomb), nullptr);
-
-    const QByteArray progressive = encodedBitmap(splitBitmap({400, 240}, Qt::red, Qt::blue), "jpeg", 90, true);
-    const ImagePtr thumbnail = downsampledImage(progressive, {100, 100}, 1.0);
-    ASSERT_TRUE(thumbnail);
-    EXPECT_EQ(thumbnail->pixelSize(), QSize(100, 60));
+    const QByteArray text = pngWithTextChunk(1024 * 1024);
+    EXPECT_TRUE(stillImage(text) && downsampledImage(text, {1, 1}, 1.0));
 }
 
 TEST(ImageDecoding, ThumbnailsAreBoundedAndNeverEnlarged)
 {
     const QByteArray jpeg = encodedBitmap(splitBitmap({400, 240}, Qt::red, Qt::blue), "jpeg", 90);
-
     const ImagePtr thumbnail = downsampledImage(jpeg, {100, 60}, 2.0);
     ASSERT_TRUE(thumbnail);
     EXPECT_EQ(thumbnail->pixelSize(), QSize(200, 120));
-    // Colours are still where they were.
     EXPECT_GT(qRed(thumbnail->bitmap().pixel(10, 60)), 200);
     EXPECT_GT(qBlue(thumbnail->bitmap().pixel(190, 60)), 200);
-
+    const QByteArray progressive = encodedBitmap(splitBitmap({400, 240}, Qt::red, Qt::blue), "jpeg", 90, true);
+    EXPECT_EQ(downsampledImage(progressive, {100, 100}, 1.0)->pixelSize(), QSize(100, 60));
     EXPECT_EQ(downsampledImage(jpeg, {1000, 10}, 1.0)->pixelSize(), QSize(400, 240));
     const QByteArray png = encodedBitmap(solidBitmap({300, 100}, Qt::red), "png");
     EXPECT_EQ(downsampledImage(png, {30, 30}, 1.0)->pixelSize(), QSize(30, 10));
-
-    EXPECT_EQ(downsampledImage(QByteArray("nope"), {10, 10}, 1.0), nullptr);
     EXPECT_EQ(downsampledImage(jpeg, {0, 0}, 1.0), nullptr);
     EXPECT_EQ(downsampledImage(jpeg, {10, 10}, std::numeric_limits<double>::infinity()), nullptr);
 }
@@ -184,7 +133,6 @@ TEST(BitmapContext, RefusesUnusableSizes)
     const QImage context = makeBitmapContext({3.9, 2.2});
     EXPECT_EQ(context.size(), QSize(3, 2));
     EXPECT_EQ(context.pixel(1, 1), 0u);
-
     const double inf = std::numeric_limits<double>::infinity();
     for (QSizeF size : {QSizeF(0, 10), QSizeF(10, -1), QSizeF(0.5, 10), QSizeF(inf, 10), QSizeF(std::nan(""), 1),
                         QSizeF(1e12, 1e12), QSizeF(40000, 1), QSizeF(20000, 20000)})

@@ -1,69 +1,13 @@
 #pragma once
 
-#include "Lumen/foundation/Image.h"
-#include "tests/support/GifWriter.h"
+#include "tests/support/SampleImages.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImage>
-#include <QImageWriter>
-#include <QList>
 #include <QtEndian>
 
 #include <cstdint>
 
 namespace Tivrand::Testing {
-
-inline QImage solidBitmap(QSize size, QColor color)
-{
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(color);
-    return image;
-}
-
-inline Lumen::ImagePtr solidImage(QSize size, QColor color)
-{
-    return Lumen::Image::make(solidBitmap(size, color));
-}
-
-// Left half one colour, right half another.
-inline QImage splitBitmap(QSize size, QColor left, QColor right)
-{
-    QImage image = solidBitmap(size, left);
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = size.width() / 2; x < size.width(); ++x)
-            image.setPixelColor(x, y, right);
-    return image;
-}
-
-inline QByteArray encodedBitmap(const QImage& image, const char* format, int quality = -1, bool progressive = false)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setQuality(quality);
-    writer.setProgressiveScanWrite(progressive);
-    writer.write(image);
-    return bytes;
-}
-
-// Distinct, easily told apart frame colours.
-inline QRgb frameColor(int index)
-{
-    static const QRgb colors[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0),
-                                  qRgb(0, 255, 255), qRgb(255, 0, 255), qRgb(128, 128, 128), qRgb(255, 255, 255)};
-    return colors[index % 8];
-}
-
-// `count` solid frames of `size`, each with `delay` hundredths of a second.
-inline QByteArray solidGif(QSize size, int count, std::optional<int> delay = 10)
-{
-    QList<GifFrame> frames;
-    for (int index = 0; index < count; ++index)
-        frames.append(solidGifFrame(size, frameColor(index), delay));
-    return writeGif(size, frames);
-}
 
 // A file of tests/fixtures/hostile: a few dozen crafted bytes.
 inline QByteArray hostileFixture(const char* name)
@@ -94,12 +38,16 @@ inline QByteArray pngChunk(const char* type, const QByteArray& data)
     return chunk + typed + checksum;
 }
 
-// A valid PNG with `chunk` inserted right after its header chunk.
+// A valid PNG with `chunk` inserted right after its header chunk (signature 8 bytes, header 25).
 inline QByteArray pngWith(const QByteArray& chunk)
 {
-    QByteArray png = encodedBitmap(solidBitmap({2, 2}, Qt::red), "png");
-    // Signature (8) and the header chunk (25).
-    return png.insert(33, chunk);
+    return encodedBitmap(solidBitmap({2, 2}, Qt::red), "png").insert(33, chunk);
+}
+
+// A valid PNG carrying a text chunk of `textBytes` bytes.
+inline QByteArray pngWithTextChunk(qsizetype textBytes)
+{
+    return pngWith(pngChunk("tEXt", QByteArray("Comment") + '\0' + QByteArray(textBytes, 'x')));
 }
 
 } // namespace Tivrand::Testing

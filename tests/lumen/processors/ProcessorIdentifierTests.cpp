@@ -1,17 +1,5 @@
-#include "Lumen/foundation/ImageProcessor.h"
-#include "Lumen/foundation/processors/BlurImageProcessor.h"
-#include "Lumen/foundation/processors/BorderImageProcessor.h"
-#include "Lumen/foundation/processors/ColorControlsProcessor.h"
-#include "Lumen/foundation/processors/CompositingImageProcessor.h"
-#include "Lumen/foundation/processors/CroppingImageProcessor.h"
-#include "Lumen/foundation/processors/DownsamplingImageProcessor.h"
-#include "Lumen/foundation/processors/GeneralProcessor.h"
-#include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
-#include "Lumen/foundation/processors/OverlayImageProcessor.h"
 #include "Lumen/foundation/processors/ProcessorIdentifierText.h"
-#include "Lumen/foundation/processors/ResizingImageProcessor.h"
-#include "Lumen/foundation/processors/RoundCornerImageProcessor.h"
-#include "Lumen/foundation/processors/TintImageProcessor.h"
+#include "tests/lumen/processors/Processors.h"
 
 #include <gtest/gtest.h>
 
@@ -70,43 +58,33 @@ std::vector<Golden> goldenIdentifiers()
     };
 }
 
-void expectGoldenIdentifiers()
-{
-    for (const auto& [processor, expected] : goldenIdentifiers())
-        EXPECT_EQ(processor->identifier().toStdString(), std::string(expected));
-}
-
-TEST(ProcessorIdentifier, EveryProcessorKeepsItsStoredText)
-{
-    expectGoldenIdentifiers();
-}
-
-TEST(ProcessorIdentifier, TextDoesNotFollowTheLocale)
+// Cached files are named by these texts, so no locale may change them.
+TEST(ProcessorIdentifier, EveryProcessorKeepsItsStoredTextInAnyLocale)
 {
     const QLocale previousDefault;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     const std::string previousC = std::setlocale(LC_ALL, nullptr);
-    // Where the system has the locale, the C library's number formatting changes too.
-    std::setlocale(LC_ALL, "de_DE.UTF-8");
-    ASSERT_EQ(QLocale().decimalPoint(), QStringLiteral(","));
-
-    expectGoldenIdentifiers();
-    EXPECT_EQ(IdentifierText::number(1234567.25), QStringLiteral("1234567.25"));
-
+    for (const char* locale : {"C", "de_DE.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        QLocale::setDefault(QLocale(QString::fromLatin1(locale).section(u'.', 0, 0)));
+        // Where the system has the locale, the C library's number formatting changes too.
+        std::setlocale(LC_ALL, locale);
+        for (const auto& [processor, expected] : goldenIdentifiers())
+            EXPECT_EQ(processor->identifier().toStdString(), std::string(expected));
+        EXPECT_EQ(IdentifierText::number(1234567.25), QStringLiteral("1234567.25"));
+    }
+    EXPECT_EQ(QLocale().decimalPoint(), QStringLiteral(","));
     std::setlocale(LC_ALL, previousC.c_str());
     QLocale::setDefault(previousDefault);
 }
 
 TEST(ProcessorIdentifier, NumbersAndColoursUseLocaleFreeShortestText)
 {
-    const std::pair<double, const char*> numbers[] = {
-        {10, "10.0"},      {0.7, "0.7"},       {0.1 + 0.2, "0.30000000000000004"}, {-2.5, "-2.5"},
-        {-0.0, "-0.0"},    {0.0001, "0.0001"}, {0.00001, "1e-05"},                 {1e16, "1e+16"},
-        {std::numeric_limits<double>::quiet_NaN(), "nan"}, {-std::numeric_limits<double>::infinity(), "-inf"}};
+    const std::pair<double, const char*> numbers[] = {{10, "10.0"}, {0.1 + 0.2, "0.30000000000000004"}, {-0.0, "-0.0"},
+        {0.0001, "0.0001"}, {0.00001, "1e-05"}, {1e16, "1e+16"}, {std::numeric_limits<double>::quiet_NaN(), "nan"},
+        {-std::numeric_limits<double>::infinity(), "-inf"}};
     for (const auto& [value, expected] : numbers)
         EXPECT_EQ(IdentifierText::number(value).toStdString(), expected);
 
-    EXPECT_EQ(IdentifierText::rgba(QColor(255, 0, 0)), QStringLiteral("(1.00,0.00,0.00,1.00)"));
     EXPECT_EQ(IdentifierText::rgba(QColor()), QStringLiteral("(invalid)"));
     // Colours given in another model are described by their sRGB components.
     EXPECT_EQ(IdentifierText::rgba(QColor::fromHsv(0, 255, 255)), QStringLiteral("(1.00,0.00,0.00,1.00)"));
@@ -120,7 +98,6 @@ TEST(ProcessorIdentifier, NumbersAndColoursUseLocaleFreeShortestText)
     // Every setting of a border is in its identifier.
     const auto id = [](const Border& border) { return BorderImageProcessor(border).identifier(); };
     const Border base(Qt::black, 2.0, Radius::point(6.0), RectCorner::all);
-    EXPECT_EQ(id(base), id(Border(Qt::black, 2.0, Radius::point(6.0), RectCorner::all)));
     for (const Border& other : {Border(Qt::white, 2.0, Radius::point(6.0), RectCorner::all),
                                 Border(Qt::black, 3.0, Radius::point(6.0), RectCorner::all),
                                 Border(Qt::black, 2.0, Radius::widthFraction(6.0), RectCorner::all),
@@ -131,15 +108,12 @@ TEST(ProcessorIdentifier, NumbersAndColoursUseLocaleFreeShortestText)
 TEST(ProcessorIdentifier, JoinedProcessorsJoinTheirIdentifiers)
 {
     const std::shared_ptr<const ImageProcessor> blur = std::make_shared<BlurImageProcessor>(4.0);
-    const std::shared_ptr<const ImageProcessor> tint = std::make_shared<TintImageProcessor>(QColor(255, 0, 0));
-
-    EXPECT_EQ((DefaultImageProcessor::shared() | blur)->identifier(),
-              QStringLiteral("|>com.vantrel.Lumen.BlurImageProcessor(4.0)"));
-    EXPECT_EQ((blur | tint | std::make_shared<BlackWhiteProcessor>())->identifier(),
+    EXPECT_EQ(append(nullptr, blur)->identifier(), QStringLiteral("|>com.vantrel.Lumen.BlurImageProcessor(4.0)"));
+    const auto joined = blur | std::make_shared<TintImageProcessor>(QColor(255, 0, 0)) | std::make_shared<BlackWhiteProcessor>();
+    EXPECT_EQ(joined->identifier(),
               QStringLiteral("com.vantrel.Lumen.BlurImageProcessor(4.0)|>"
                              "com.vantrel.Lumen.TintImageProcessor((1.00,0.00,0.00,1.00))|>"
                              "com.vantrel.Lumen.BlackWhiteProcessor"));
-    EXPECT_EQ(append(nullptr, blur)->identifier(), (DefaultImageProcessor::shared() | blur)->identifier());
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -22,66 +21,64 @@ using namespace std::chrono_literals;
 // Counts the payloads that still exist, to see which waiting updates were dropped.
 struct Payload {
     explicit Payload(std::atomic<int>& alive) : alive(alive) { ++alive; }
-    Payload(const Payload&) = delete;
-    Payload& operator=(const Payload&) = delete;
     ~Payload() { --alive; }
     std::atomic<int>& alive;
 };
 
-// Records which updates started and keeps their done signals for the test to fire.
-class Recorder {
-public:
+// A queue on a manual clock, recording which updates started and keeping their done signals
+// for the test to fire.
+class ProgressiveSerialQueueTest : public ::testing::Test {
+protected:
     ImageProgressiveSerialQueue::Update update(int id, bool finishAtOnce = false)
     {
         return [this, id, finishAtOnce](ProgressiveUpdateDone done) {
-            std::lock_guard lock(m_mutex);
-            m_started.push_back(id);
+            std::lock_guard lock(mutex);
+            started.push_back(id);
             if (finishAtOnce)
                 done();
             else
-                m_done.emplace(std::move(done));
+                pending.emplace(std::move(done));
         };
     }
-
-    std::vector<int> started() const
+    bool waitForStarts(std::size_t count)
     {
-        std::lock_guard lock(m_mutex);
-        return m_started;
+        return waitUntil([&] {
+            std::lock_guard lock(mutex);
+            return started.size() == count;
+        });
     }
-
-    bool startedCount(std::size_t count) const { return started().size() == count; }
-
+    std::vector<int> starts()
+    {
+        std::lock_guard lock(mutex);
+        return started;
+    }
     void finishCurrent()
     {
         std::optional<ProgressiveUpdateDone> done;
         {
-            std::lock_guard lock(m_mutex);
-            done.swap(m_done);
+            std::lock_guard lock(mutex);
+            done.swap(pending);
         }
         ASSERT_TRUE(done.has_value());
         (*done)();
     }
+    // Asks the queue to say when it has become idle; the returned test waits for that.
+    std::function<bool()> idleWatch()
+    {
+        auto idle = std::make_shared<std::atomic<bool>>(false);
+        queue->setNotify([idle] { *idle = true; });
+        return [idle] { return waitUntil([&] { return idle->load(); }); };
+    }
+    bool waitForIdle() { return idleWatch()(); }
 
-private:
-    mutable std::mutex m_mutex;
-    std::vector<int> m_started;
-    std::optional<ProgressiveUpdateDone> m_done;
+    const std::shared_ptr<ManualDispatchClock> clock = ManualDispatchClock::make();
+    const std::shared_ptr<ImageProgressiveSerialQueue> queue = ImageProgressiveSerialQueue::make(clock);
+    std::mutex mutex;
+    std::vector<int> started;
+    std::optional<ProgressiveUpdateDone> pending;
 };
 
-// Asks the queue to say when it has become idle; the returned test waits for that.
-std::function<bool()> idleWatch(ImageProgressiveSerialQueue& queue)
-{
-    auto idle = std::make_shared<std::atomic<bool>>(false);
-    queue.setNotify([idle] { *idle = true; });
-    return [idle] { return waitUntil([&] { return idle->load(); }); };
-}
-
-bool waitForIdle(ImageProgressiveSerialQueue& queue)
-{
-    return idleWatch(queue)();
-}
-
-TEST(ProgressiveUpdateDone, FiresExactlyOnce)
+TEST(ProgressiveUpdateDone, FiresExactlyOnceAlsoWhenDropped)
 {
     int calls = 0;
     {
@@ -91,122 +88,86 @@ TEST(ProgressiveUpdateDone, FiresExactlyOnce)
         copy();
     }
     EXPECT_EQ(calls, 1);
-
-    // An update that drops its signal without firing it still finishes.
     { ProgressiveUpdateDone abandoned([&] { ++calls; }); }
     EXPECT_EQ(calls, 2);
 }
 
-TEST(ImageProgressiveSerialQueue, OnlyTheNewestWaitingUpdateIsKept)
+TEST_F(ProgressiveSerialQueueTest, OnlyTheNewestWaitingUpdateIsKept)
 {
-    const auto queue = ImageProgressiveSerialQueue::make(ManualDispatchClock::make());
-    Recorder recorder;
     std::atomic<int> alive = 0;
-
-    queue->add(recorder.update(1), 0.0);
-    ASSERT_TRUE(waitUntil([&] { return recorder.startedCount(1); }));
-
-    for (int id = 2; id <= 20; ++id) {
-        auto payload = std::make_shared<Payload>(alive);
-        auto inner = recorder.update(id);
-        queue->add([payload, inner](ProgressiveUpdateDone done) { inner(std::move(done)); }, 0.0);
-    }
+    queue->add(update(1), 0.0);
+    ASSERT_TRUE(waitForStarts(1));
+    for (int id = 2; id <= 20; ++id)
+        queue->add([payload = std::make_shared<Payload>(alive), inner = update(id)](ProgressiveUpdateDone done) {
+            inner(std::move(done));
+        }, 0.0);
     // However many chunks arrived, one waiting update holds data.
     ASSERT_TRUE(waitUntil([&] { return alive == 1; }));
-
-    recorder.finishCurrent();
-    ASSERT_TRUE(waitUntil([&] { return recorder.startedCount(2); }));
-    recorder.finishCurrent();
-    ASSERT_TRUE(waitForIdle(*queue));
-    EXPECT_EQ(recorder.started(), (std::vector<int>{1, 20}));
+    finishCurrent();
+    ASSERT_TRUE(waitForStarts(2));
+    finishCurrent();
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(starts(), (std::vector<int>{1, 20}));
     EXPECT_EQ(alive, 0);
 }
 
-TEST(ImageProgressiveSerialQueue, SpacesUpdatesByTheInterval)
+TEST_F(ProgressiveSerialQueueTest, SpacesUpdatesByTheInterval)
 {
-    const auto clock = ManualDispatchClock::make();
-    const auto queue = ImageProgressiveSerialQueue::make(clock);
-    Recorder recorder;
-
     // Never idle before: the first update starts at once.
-    queue->add(recorder.update(1, true), 0.5);
-    ASSERT_TRUE(waitUntil([&] { return recorder.startedCount(1); }));
-    ASSERT_TRUE(waitForIdle(*queue));
-
+    queue->add(update(1, true), 0.5);
+    ASSERT_TRUE(waitForStarts(1));
+    ASSERT_TRUE(waitForIdle());
     // Idle for no time yet: the next one waits out the whole interval.
-    queue->add(recorder.update(2), 0.5);
+    queue->add(update(2), 0.5);
     ASSERT_TRUE(waitUntil([&] { return clock->pendingCount() == 1; }));
     clock->advance(400ms);
-    EXPECT_EQ(clock->pendingCount(), 1u);
-    EXPECT_EQ(recorder.started().size(), 1u);
+    EXPECT_EQ(starts().size(), 1u);
     clock->advance(100ms);
-    ASSERT_TRUE(waitUntil([&] { return recorder.startedCount(2); }));
-
+    ASSERT_TRUE(waitForStarts(2));
     // One waiting behind a running update starts exactly the interval after it finished.
-    queue->add(recorder.update(3), 0.5);
-    recorder.finishCurrent();
+    queue->add(update(3), 0.5);
+    finishCurrent();
     ASSERT_TRUE(waitUntil([&] { return clock->pendingCount() == 1; }));
     clock->advance(490ms);
-    EXPECT_EQ(recorder.started().size(), 2u);
+    EXPECT_EQ(starts().size(), 2u);
     clock->advance(10ms);
-    ASSERT_TRUE(waitUntil([&] { return recorder.startedCount(3); }));
-    recorder.finishCurrent();
-    ASSERT_TRUE(waitForIdle(*queue));
-
+    ASSERT_TRUE(waitForStarts(3));
+    finishCurrent();
+    ASSERT_TRUE(waitForIdle());
     // After more than the interval of idleness, an update starts at once.
     clock->advance(600ms);
-    queue->add(recorder.update(4, true), 0.5);
-    ASSERT_TRUE(waitUntil([&] { return recorder.startedCount(4); }));
+    queue->add(update(4, true), 0.5);
+    ASSERT_TRUE(waitForStarts(4));
 }
 
-TEST(ImageProgressiveSerialQueue, CleaningDropsTheWaitingUpdate)
+TEST_F(ProgressiveSerialQueueTest, CleaningDropsTheWaitingOrDelayedUpdateAndLeavesTheQueueUsable)
 {
-    const auto clock = ManualDispatchClock::make();
-    const auto queue = ImageProgressiveSerialQueue::make(clock);
-    Recorder recorder;
-
-    queue->add(recorder.update(1), 0.5);
-    ASSERT_TRUE(waitUntil([&] { return recorder.startedCount(1); }));
-    queue->add(recorder.update(2), 0.5);
+    queue->add(update(1), 0.5);
+    ASSERT_TRUE(waitForStarts(1));
+    queue->add(update(2), 0.5);
     queue->clean();
-    recorder.finishCurrent();
-    ASSERT_TRUE(waitForIdle(*queue));
-    clock->advance(1s);
-    EXPECT_EQ(recorder.started(), (std::vector<int>{1}));
-
-    // The queue still serves later updates.
-    queue->add(recorder.update(3, true), 0.5);
-    ASSERT_TRUE(waitUntil([&] { return recorder.startedCount(2); }));
-}
-
-TEST(ImageProgressiveSerialQueue, CleaningADelayedUpdateLeavesTheQueueIdle)
-{
-    const auto clock = ManualDispatchClock::make();
-    const auto queue = ImageProgressiveSerialQueue::make(clock);
-    Recorder recorder;
-    queue->add(recorder.update(1, true), 0.5);
-    ASSERT_TRUE(waitForIdle(*queue));
-
+    finishCurrent();
+    ASSERT_TRUE(waitForIdle());
     // The next update waits out the interval; cleaning drops it before it starts.
-    queue->add(recorder.update(2), 0.5);
+    queue->add(update(3), 0.5);
     ASSERT_TRUE(waitUntil([&] { return clock->pendingCount() == 1; }));
-    const auto becameIdle = idleWatch(*queue);
+    const auto becameIdle = idleWatch();
     queue->clean();
     EXPECT_TRUE(becameIdle());
     clock->advance(1s);
-    EXPECT_EQ(recorder.started(), (std::vector<int>{1}));
+    EXPECT_EQ(starts(), (std::vector<int>{1}));
+    queue->add(update(4, true), 0.5);
+    EXPECT_TRUE(waitForStarts(2));
 }
 
-TEST(ImageProgressiveSerialQueue, AbandonedUpdatesAndUnusableIntervalsDoNotStall)
+TEST_F(ProgressiveSerialQueueTest, AbandonedUpdatesAndUnusableIntervalsDoNotStall)
 {
-    const auto queue = ImageProgressiveSerialQueue::make(ManualDispatchClock::make());
-    Recorder recorder;
     queue->add([](ProgressiveUpdateDone) {}, 0.0);
-    queue->add(recorder.update(1, true), -3.0);
-    ASSERT_TRUE(waitUntil([&] { return recorder.startedCount(1); }));
-    ASSERT_TRUE(waitForIdle(*queue));
-    queue->add(recorder.update(2, true), std::numeric_limits<double>::quiet_NaN());
-    EXPECT_TRUE(waitUntil([&] { return recorder.startedCount(2); }));
+    queue->add(update(1, true), -3.0);
+    ASSERT_TRUE(waitForStarts(1));
+    ASSERT_TRUE(waitForIdle());
+    queue->add(update(2, true), std::numeric_limits<double>::quiet_NaN());
+    EXPECT_TRUE(waitForStarts(2));
 }
 
 } // namespace
