@@ -3,13 +3,12 @@
 #include "Lumen/cache/ImageCache.h"
 #include "Lumen/cache/PosixFileManager.h"
 #include "Lumen/foundation/DispatchQueue.h"
+#include "tests/lumen/imaging/TestImages.h"
 #include "tests/support/EventLoop.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QDir>
-#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -142,10 +141,7 @@ public:
         m_value = std::move(value);
         m_onMainThread = QThread::currentThread() == qApp->thread();
     }
-    auto setter()
-    {
-        return [this](T value) { set(std::move(value)); };
-    }
+    auto setter() { return [this](T value) { set(std::move(value)); }; }
     bool has() const
     {
         std::lock_guard lock(m_mutex);
@@ -170,24 +166,10 @@ private:
     bool m_onMainThread = false;
 };
 
-inline QByteArray encoded(const QImage& image, const char* format = "png")
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
-    return bytes;
-}
+using Tivrand::Testing::encodedBitmap;
 
-inline QImage filled(QSize size, QColor color = Qt::red)
-{
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(color);
-    return image;
-}
-
-inline QByteArray pngBytes(QSize size = QSize(8, 6)) { return encoded(filled(size)); }
-inline ImagePtr bitmapImage(QSize size = QSize(8, 6), QColor color = Qt::red) { return Image::make(filled(size, color)); }
+inline QByteArray pngBytes(QSize size = QSize(8, 6)) { return encodedBitmap(Tivrand::Testing::solidBitmap(size, Qt::red), "png"); }
+inline ImagePtr bitmapImage(QSize size = QSize(8, 6), QColor color = Qt::red) { return Tivrand::Testing::solidImage(size, color); }
 
 // Serializes nothing, so every disk step fails.
 class MuteSerializer final : public CacheSerializer {

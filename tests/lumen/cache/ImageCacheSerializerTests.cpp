@@ -3,13 +3,11 @@
 #include "Lumen/cache/FormatIndicatedCacheSerializer.h"
 #include "Lumen/foundation/imaging/ImageDecoding.h"
 #include "Lumen/foundation/imaging/ImageFormat.h"
-#include "tests/support/GifWriter.h"
 
 namespace {
 
 using namespace Lumen;
 using namespace Lumen::Testing;
-using Tivrand::Testing::solidGifFrame;
 
 QImage gradient(QSize size)
 {
@@ -20,16 +18,13 @@ QImage gradient(QSize size)
     return image;
 }
 
-QByteArray gifBytes()
-{
-    return Tivrand::Testing::writeGif(QSize(6, 4), {solidGifFrame(QSize(6, 4), qRgb(255, 0, 0)), solidGifFrame(QSize(6, 4), qRgb(0, 0, 255))});
-}
+QByteArray gifBytes() { return Tivrand::Testing::solidGif(QSize(6, 4), 2); }
 
 TEST(CacheSerializers, EncodeInTheirFormatWithFallbacks)
 {
     const ImagePtr image = bitmapImage(QSize(16, 16), Qt::green);
-    const QByteArray jpeg = encoded(gradient(QSize(16, 16)), "jpeg");
-    const QByteArray png = encoded(gradient(QSize(16, 16)), "png");
+    const QByteArray jpeg = encodedBitmap(gradient(QSize(16, 16)), "jpeg");
+    const QByteArray png = encodedBitmap(gradient(QSize(16, 16)), "png");
     const QByteArray opaque("neither png nor jpeg nor gif");
     const auto standard = DefaultCacheSerializer::shared();
     auto original = std::make_shared<DefaultCacheSerializer>();
@@ -70,10 +65,9 @@ TEST(CacheSerializers, EncodeInTheirFormatWithFallbacks)
             EXPECT_EQ(data, test.original);
     }
     EXPECT_NE(standard->data(image, jpeg), jpeg);
-    // A GIF original asks for animated data the image does not carry.
-    EXPECT_FALSE(standard->data(image, gifBytes()).has_value());
-    // An animated image keeps its GIF bytes.
+    // A GIF original asks for animated data the image does not carry; an animated image keeps its GIF bytes.
     const QByteArray animated = gifBytes();
+    EXPECT_FALSE(standard->data(image, animated).has_value());
     EXPECT_EQ(gif->data(imageFromData(animated, ImageCreatingOptions{}), std::nullopt), animated);
 }
 
@@ -81,7 +75,7 @@ TEST_F(ImageCacheTest, OriginalsRoundTripThroughTheDisk)
 {
     const auto cache = makeCache();
     const QImage picture = gradient(QSize(20, 10));
-    for (const auto& [format, original] : {std::pair{"png", encoded(picture, "png")}, std::pair{"jpeg", encoded(picture, "jpeg")},
+    for (const auto& [format, original] : {std::pair{"png", encodedBitmap(picture, "png")}, std::pair{"jpeg", encodedBitmap(picture, "jpeg")},
                                            std::pair{"gif", gifBytes()}}) {
         SCOPED_TRACE(format);
         const QString key = QString::fromLatin1(format);

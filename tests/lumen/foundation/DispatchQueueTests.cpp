@@ -9,7 +9,7 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <expected>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -26,10 +26,11 @@ std::shared_ptr<DispatchQueue> serial(std::shared_ptr<DispatchClock> clock = Dis
     return DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.test"), std::move(clock));
 }
 
+int poolSize() { return static_cast<int>(DispatchThreadPool::shared().threadCount()); }
+
 TEST(DispatchQueueSerial, MixedSyncAndAsyncProducersRunOneAtATimeInOrderPerProducer)
 {
-    constexpr int producerCount = 8;
-    constexpr int blocksPerProducer = 1500;
+    constexpr int producerCount = 8, blocksPerProducer = 1500;
     auto queue = serial();
     std::atomic<int> running{0};
     std::atomic<bool> overlapped{false};
@@ -56,11 +57,10 @@ TEST(DispatchQueueSerial, MixedSyncAndAsyncProducersRunOneAtATimeInOrderPerProdu
         producer.join();
     ASSERT_TRUE(queue->sync([] {}).has_value());
     EXPECT_FALSE(overlapped);
-    for (int producer = 0; producer < producerCount; ++producer) {
-        ASSERT_EQ(seen[producer].size(), std::size_t(blocksPerProducer));
-        for (int sequence = 0; sequence < blocksPerProducer; ++sequence)
-            ASSERT_EQ(seen[producer][sequence], sequence) << "producer " << producer;
-    }
+    std::vector<int> expected(blocksPerProducer);
+    std::iota(expected.begin(), expected.end(), 0);
+    for (int producer = 0; producer < producerCount; ++producer)
+        EXPECT_EQ(seen[producer], expected) << "producer " << producer;
 }
 
 TEST(DispatchQueueSerial, SyncWaitsForEarlierBlocksAndNestedSyncDoesNotDeadlock)
@@ -92,7 +92,7 @@ TEST(DispatchQueueSerial, SyncWaitsForEarlierBlocksAndNestedSyncDoesNotDeadlock)
 // Whether they all finish, in order and one at a time.
 bool poolThreadSyncCallersFinish()
 {
-    const int callerCount = 3 * static_cast<int>(DispatchThreadPool::shared().threadCount());
+    const int callerCount = 3 * poolSize();
     auto queue = serial();
     std::atomic<int> running{0}, finished{0};
     std::atomic<bool> overlapped{false};
@@ -131,22 +131,21 @@ TEST(DispatchQueueSerial, ASyncCallerRunsTheBlocksAheadOfItAsBlocksOfThatQueueAl
     // Every pool thread waits, so the queue's drain cannot start.
     Gate release;
     std::atomic<int> blockersReleased{0};
-    for (std::size_t i = 0; i < DispatchThreadPool::shared().threadCount(); ++i)
+    for (int i = 0; i < poolSize(); ++i)
         DispatchQueue::global()->async([&] { blockersReleased += release.wait() ? 1 : 0; });
-    struct Seen {
-        bool onCaller = false;
-        bool onQueue = false;
-        bool onOuter = true;
-    } seen;
+    bool onCaller = false, onQueue = false, onOuter = true;
     const auto caller = std::this_thread::get_id();
-    queue->async([&] { seen = {std::this_thread::get_id() == caller, queue->isCurrent(), outer->isCurrent()}; });
+    queue->async([&] {
+        onCaller = std::this_thread::get_id() == caller;
+        onQueue = queue->isCurrent();
+        onOuter = outer->isCurrent();
+    });
     const auto answer = outer->sync([&] { return queue->sync([&] { return outer->isCurrent(); }); });
     release.open();
     EXPECT_TRUE(answer.has_value() && answer->value_or(false));
-    EXPECT_TRUE(seen.onCaller);
-    EXPECT_TRUE(seen.onQueue);
-    EXPECT_FALSE(seen.onOuter);
-    ASSERT_TRUE(waitUntil([&] { return blockersReleased.load() == int(DispatchThreadPool::shared().threadCount()); }));
+    EXPECT_TRUE(onCaller && onQueue);
+    EXPECT_FALSE(onOuter);
+    ASSERT_TRUE(waitUntil([&] { return blockersReleased.load() == poolSize(); }));
 }
 
 TEST(DispatchQueueSerial, PendingWorkKeepsTheQueueAlive)
@@ -166,22 +165,17 @@ TEST(DispatchQueueSerial, PendingWorkKeepsTheQueueAlive)
 TEST(DispatchQueueGlobal, BlocksRunSideBySideAndSyncRunsOnTheCaller)
 {
     auto queue = DispatchQueue::global();
-    Gate firstStarted, secondStarted;
+    Gate started[2];
     std::atomic<int> finished{0};
     // Each block waits for the other to start: only possible when they run at the same time.
-    queue->async([&] {
-        firstStarted.open();
-        finished += secondStarted.wait() ? 1 : 0;
-    });
-    queue->async([&] {
-        secondStarted.open();
-        finished += firstStarted.wait() ? 1 : 0;
-    });
+    for (int i = 0; i < 2; ++i)
+        queue->async([&, i] {
+            started[i].open();
+            finished += started[1 - i].wait() ? 1 : 0;
+        });
     ASSERT_TRUE(waitUntil([&] { return finished.load() == 2; }, 15s));
-
     const auto caller = std::this_thread::get_id();
-    EXPECT_TRUE(queue->sync([&] { return queue->isCurrent() && std::this_thread::get_id() == caller; })
-                    .value_or(false));
+    EXPECT_TRUE(queue->sync([&] { return queue->isCurrent() && std::this_thread::get_id() == caller; }).value_or(false));
     EXPECT_FALSE(queue->isCurrent());
 }
 
@@ -215,22 +209,21 @@ TEST(DispatchQueueMain, BlocksFromOtherThreadsRunAndReleaseTheirCapturesOnTheGui
         std::atomic<int>* releases;
         ~ReleaseProbe()
         {
-            if (!onGuiThread())
-                ++*offGuiReleases;
+            *offGuiReleases += onGuiThread() ? 0 : 1;
             ++*releases;
         }
     };
     constexpr int blockCount = 200;
     std::atomic<int> offGuiReleases{0}, releases{0};
     std::atomic<bool> allOnGui{true};
-    std::vector<int> order; // touched only on the GUI thread
+    std::vector<int> order, expected(blockCount); // order: touched only on the GUI thread
+    std::iota(expected.begin(), expected.end(), 0);
     auto queue = DispatchQueue::main();
     EXPECT_TRUE(queue->isCurrent());
     std::thread producer([&] {
         EXPECT_FALSE(queue->isCurrent());
         for (int i = 0; i < blockCount; ++i) {
-            std::unique_ptr<ReleaseProbe> probe(new ReleaseProbe{&offGuiReleases, &releases});
-            queue->async([&, i, probe = std::move(probe)] {
+            queue->async([&, i, probe = std::make_unique<ReleaseProbe>(&offGuiReleases, &releases)] {
                 allOnGui = allOnGui && onGuiThread();
                 order.push_back(i);
             });
@@ -242,29 +235,25 @@ TEST(DispatchQueueMain, BlocksFromOtherThreadsRunAndReleaseTheirCapturesOnTheGui
     ASSERT_TRUE(waitUntil([&] { return releases.load() == blockCount; }, 60s));
     EXPECT_EQ(offGuiReleases.load(), 0);
     EXPECT_TRUE(allOnGui);
-    ASSERT_EQ(order.size(), std::size_t(blockCount));
-    for (int i = 0; i < blockCount; ++i)
-        EXPECT_EQ(order[i], i);
+    EXPECT_EQ(order, expected);
 }
 
 TEST(DispatchQueueTimed, DelayedBlocksWaitForTheClockInDeadlineOrder)
 {
     auto clock = ManualDispatchClock::make();
     auto queue = serial(clock);
-    std::vector<QString> order; // read through `sync` only
-    queue->asyncAfter(2s, [&] { order.push_back(QStringLiteral("late")); });
-    queue->asyncAfter(1s, [&] { order.push_back(QStringLiteral("early")); });
-    queue->asyncAfter(1s, [&] { order.push_back(QStringLiteral("early, second")); });
-    queue->asyncAfter(-5s, [&] { order.push_back(QStringLiteral("now")); });
+    std::vector<int> order; // read through `sync` only
+    const auto count = [&] { return queue->sync([&] { return order.size(); }).value_or(0); };
+    for (const auto& [delay, tag] : {std::pair{2000ms, 4}, {1000ms, 2}, {1000ms, 3}, {-5000ms, 1}})
+        queue->asyncAfter(delay, [&order, tag] { order.push_back(tag); });
     EXPECT_EQ(clock->pendingCount(), 4u);
-    clock->advance(0s);
     clock->advance(999ms);
-    EXPECT_EQ(queue->sync([&] { return order.size(); }).value_or(0), 1u);
+    EXPECT_EQ(count(), 1u);
     clock->advance(1ms);
-    EXPECT_EQ(queue->sync([&] { return order; }).value_or(std::vector<QString>{}),
-              (std::vector<QString>{QStringLiteral("now"), QStringLiteral("early"), QStringLiteral("early, second")}));
+    EXPECT_EQ(count(), 3u);
     clock->advance(10s);
-    EXPECT_EQ(queue->sync([&] { return order.size(); }).value_or(0), 4u);
+    EXPECT_EQ(count(), 4u);
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
     EXPECT_EQ(clock->pendingCount(), 0u);
 }
 
@@ -281,13 +270,8 @@ TEST(DispatchQueueTimed, MainAndSystemClocksRunDelayedWorkNoEarlierThanAsked)
 
     const auto start = std::chrono::steady_clock::now();
     std::atomic<bool> systemRan{false};
-    std::chrono::steady_clock::time_point ranAt;
-    serial()->asyncAfter(30ms, [&] {
-        ranAt = std::chrono::steady_clock::now();
-        systemRan = true;
-    });
-    ASSERT_TRUE(waitUntil([&] { return systemRan.load(); }));
-    EXPECT_GE(ranAt - start, 30ms);
+    serial()->asyncAfter(30ms, [&] { systemRan = std::chrono::steady_clock::now() - start >= 30ms; });
+    EXPECT_TRUE(waitUntil([&] { return systemRan.load(); }));
 }
 
 TEST(DispatchQueueWorkItem, ItemsRunUntilCancelledAndThenReleaseTheirCaptures)

@@ -6,6 +6,7 @@
 #include "Lumen/foundation/imaging/ImagePainting.h"
 #include "Lumen/foundation/imaging/ImageResampling.h"
 #include "tests/lumen/foundation/FoundationTesting.h"
+#include "tests/lumen/imaging/TestImages.h"
 
 #include <gtest/gtest.h>
 
@@ -25,42 +26,29 @@ constexpr AttachedKey<Box<quint64>> taskIdentifierKey{"lumen.test.taskIdentifier
 constexpr AttachedKey<Box<QString>> sameNameOtherTypeKey{"lumen.test.taskIdentifier"};
 constexpr AttachedKey<Box<quint64>> otherKey{"lumen.test.other"};
 
-QImage bitmapOf(int width, int height)
-{
-    QImage bitmap(width, height, QImage::Format_ARGB32_Premultiplied);
-    bitmap.fill(Qt::red);
-    return bitmap;
-}
+QImage bitmapOf(int width, int height) { return Tivrand::Testing::solidBitmap(QSize(width, height), Qt::red); }
 
-TEST(AttachedValue, ReadsBackTheSameObjectOnlyUnderItsKeyAndType)
-{
-    QObject owner;
-    EXPECT_EQ(attachedValue(owner, taskIdentifierKey), nullptr);
-    auto box = std::make_shared<Box<quint64>>(42);
-    setAttachedValue(owner, taskIdentifierKey, box);
-    EXPECT_EQ(attachedValue(owner, taskIdentifierKey), box);
-    EXPECT_EQ(attachedValue(owner, sameNameOtherTypeKey), nullptr);
-    owner.setProperty(otherKey.name, 7);
-    EXPECT_EQ(attachedValue(owner, otherKey), nullptr);
-}
-
-TEST(AttachedValue, WritingNoneOrLosingTheOwnerReleasesTheValue)
+TEST(AttachedValue, ReadsBackTheSameObjectOnlyUnderItsKeyAndTypeAndReleasesIt)
 {
     std::weak_ptr<Box<quint64>> removed, orphaned;
     {
         QObject owner;
-        auto box = std::make_shared<Box<quint64>>(1);
-        removed = box;
-        setAttachedValue(owner, taskIdentifierKey, std::move(box));
-        setAttachedValue(owner, taskIdentifierKey, std::shared_ptr<Box<quint64>>());
         EXPECT_EQ(attachedValue(owner, taskIdentifierKey), nullptr);
+        auto box = std::make_shared<Box<quint64>>(42);
+        removed = box;
+        setAttachedValue(owner, taskIdentifierKey, box);
+        EXPECT_EQ(attachedValue(owner, taskIdentifierKey), box);
+        EXPECT_EQ(attachedValue(owner, sameNameOtherTypeKey), nullptr);
+        owner.setProperty(otherKey.name, 7);
+        EXPECT_EQ(attachedValue(owner, otherKey), nullptr);
+
+        box.reset();
+        setAttachedValue(owner, taskIdentifierKey, std::shared_ptr<Box<quint64>>());
         EXPECT_FALSE(owner.dynamicPropertyNames().contains(taskIdentifierKey.name));
         EXPECT_TRUE(removed.expired());
-
         box = std::make_shared<Box<quint64>>(2);
         orphaned = box;
         setAttachedValue(owner, taskIdentifierKey, std::move(box));
-        EXPECT_FALSE(orphaned.expired());
     }
     EXPECT_TRUE(orphaned.expired());
 }
@@ -68,8 +56,7 @@ TEST(AttachedValue, WritingNoneOrLosingTheOwnerReleasesTheValue)
 TEST(Image, SizeInPointsFollowsScaleAndUnusableScalesCountAsOne)
 {
     const struct {
-        double scale;
-        double expectedScale;
+        double scale, expectedScale;
         QSizeF points;
     } table[] = {{2.0, 2.0, {100, 50}}, {0.0, 1.0, {200, 100}}, {-2.0, 1.0, {200, 100}},
                  {nan, 1.0, {200, 100}}, {infinity, 1.0, {200, 100}}};
@@ -80,16 +67,13 @@ TEST(Image, SizeInPointsFollowsScaleAndUnusableScalesCountAsOne)
         EXPECT_EQ(image->scale(), row.expectedScale);
         EXPECT_EQ(image->size(), row.points);
     }
-    const ImagePtr empty = Image::makeEmpty();
-    ASSERT_NE(empty, nullptr);
-    EXPECT_FALSE(empty->hasBitmap());
-    EXPECT_EQ(empty->size(), QSizeF(0, 0));
+    EXPECT_FALSE(Image::makeEmpty()->hasBitmap());
+    EXPECT_EQ(Image::makeEmpty()->size(), QSizeF(0, 0));
 }
 
 TEST(Image, AReplacedFrameSourceIsReleased)
 {
     const ImagePtr image = Image::make(bitmapOf(1, 1));
-    EXPECT_EQ(image->frameSource(), nullptr);
     auto source = Testing::opaqueHandle<ImageFrameSource>();
     std::weak_ptr<ImageFrameSource> first = source;
     image->setFrameSource(std::move(source));
@@ -108,26 +92,23 @@ TEST(Image, ConcurrentReadersSeeWholeAttachedValues)
     const auto sourceB = Testing::opaqueHandle<ImageFrameSource>();
     std::atomic<bool> torn = false;
     std::vector<std::thread> threads;
-    for (int writer = 0; writer < 2; ++writer)
-        threads.emplace_back([&, writer] {
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
             for (int i = 0; i < 2000; ++i) {
-                const bool useA = (i + writer) % 2 == 0;
-                image->setAnimatedImageData(useA ? dataA : dataB);
-                image->setImageFrameCount(useA ? 1 : 2);
-                image->setImages(useA ? framesA : framesB);
-                image->setFrameSource(useA ? sourceA : sourceB);
-            }
-        });
-    for (int reader = 0; reader < 2; ++reader)
-        threads.emplace_back([&] {
-            for (int i = 0; i < 2000; ++i) {
+                const bool useA = (i + t) % 2 == 0;
+                if (t < 2) {
+                    image->setAnimatedImageData(useA ? dataA : dataB);
+                    image->setImageFrameCount(useA ? 1 : 2);
+                    image->setImages(useA ? framesA : framesB);
+                    image->setFrameSource(useA ? sourceA : sourceB);
+                    continue;
+                }
                 const auto data = image->animatedImageData();
                 const auto count = image->imageFrameCount();
                 const auto frames = image->images();
                 const auto source = image->frameSource();
                 if ((data && *data != dataA && *data != dataB) || (count && *count != 1 && *count != 2)
-                    || (frames && *frames != framesA && *frames != framesB)
-                    || (source && source != sourceA && source != sourceB))
+                    || (frames && *frames != framesA && *frames != framesB) || (source && source != sourceA && source != sourceB))
                     torn = true;
             }
         });

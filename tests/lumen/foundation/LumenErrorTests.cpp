@@ -29,11 +29,7 @@ UnderlyingError fileError()
 
 URLResponse httpResponse(int status)
 {
-    URLResponse response;
-    response.url = QUrl(QStringLiteral("https://img.example.com/a.png"));
-    response.statusCode = status;
-    response.headers = {{"Content-Type", "image/png"}};
-    return response;
+    return {.url = QUrl(QStringLiteral("https://img.example.com/a.png")), .statusCode = status, .headers = {{"Content-Type", "image/png"}}};
 }
 
 Source networkSource()
@@ -89,15 +85,12 @@ TEST(LumenError, EveryReasonHasItsCodeAndCase)
         {ImageSetting::NotCurrentLivePhotoSourceTask{nullptr, std::nullopt, livePhotoSource()}, 5005},
         {ImageSetting::LivePhotoResultError{nullptr, std::nullopt, livePhotoSource()}, 5006},
     };
-    const LumenError::Case cases[] = {LumenError::Case::requestError, LumenError::Case::responseError,
-                                      LumenError::Case::cacheError, LumenError::Case::processorError,
-                                      LumenError::Case::imageSettingError};
+    using enum LumenError::Case;
+    const LumenError::Case cases[] = {requestError, responseError, cacheError, processorError, imageSettingError};
     for (const auto& [error, code] : table) {
         EXPECT_EQ(error.errorCode(), code);
         EXPECT_EQ(error.errorCase(), cases[code / 1000 - 1]) << code;
     }
-    EXPECT_STREQ(LumenError::domain, "com.vantrel.Lumen.Error");
-    EXPECT_EQ(LumenError::errorDomain(), QStringLiteral("Lumen.LumenError"));
 }
 
 TEST(LumenError, DescriptionsAreTheLibrarysTexts)
@@ -195,14 +188,9 @@ TEST(LumenError, PredicatesAreNarrow)
 
 TEST(LumenError, ReasonsStayReachableAndKeepTheirObjectsAlive)
 {
-    std::weak_ptr<SessionDataTask> watched;
-    std::optional<LumenError> copy;
-    {
-        const auto task = std::make_shared<SessionDataTask>();
-        watched = task;
-        const LumenError error = Request::TaskCancelled{task, 7};
-        copy = error;
-    }
+    auto task = std::make_shared<SessionDataTask>();
+    const std::weak_ptr<SessionDataTask> watched = task;
+    std::optional<LumenError> copy = LumenError(Request::TaskCancelled{std::move(task), 7});
     EXPECT_FALSE(watched.expired());
     const auto* cancelled = copy->reasonAs<Request::TaskCancelled>();
     ASSERT_NE(cancelled, nullptr);

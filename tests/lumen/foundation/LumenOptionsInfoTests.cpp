@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace Lumen {
 namespace {
 
@@ -39,27 +41,6 @@ const std::pair<LumenOptionsInfoItem, bool P::*> flagItems[] = {
     {Option::LoadDiskFileSynchronously{}, &P::loadDiskFileSynchronously},
 };
 
-TEST(LumenParsedOptionsInfo, AbsentAndEmptyListsGiveTheDefaults)
-{
-    EXPECT_EQ(&emptyOptionsInfo(), &emptyOptionsInfo());
-    for (const P& o : {P(), P(std::nullopt), P(emptyOptionsInfo())}) {
-        EXPECT_TRUE(!o.targetCache && !o.originalCache && !o.downloader && !o.requestModifier && !o.redirectHandler
-                    && !o.imageModifier && !o.progressiveJPEG && !o.retryStrategy && !o.diskStoreWriteOptions);
-        for (const auto& [item, flag] : flagItems)
-            EXPECT_FALSE(o.*flag) << item.index();
-        EXPECT_EQ(o.transition, ImageTransition::none());
-        EXPECT_EQ(o.downloadPriority, 0.5f);
-        EXPECT_EQ(o.callbackQueue, CallbackQueue::mainCurrentOrAsync());
-        EXPECT_EQ(o.scaleFactor, 1.0);
-        EXPECT_EQ(o.processor, DefaultImageProcessor::shared());
-        EXPECT_EQ(o.cacheSerializer, DefaultCacheSerializer::shared());
-        EXPECT_EQ(o.memoryCacheAccessExtendingExpiration, ExpirationExtending::cacheTime());
-        EXPECT_EQ(o.diskCacheAccessExtendingExpiration, ExpirationExtending::cacheTime());
-        EXPECT_FALSE(o.onFailureImage || o.memoryCacheExpiration || o.diskCacheExpiration || o.processingQueue
-                     || o.alternativeSources || o.lowDataModeSource || o.forcedExtension || o.onDataReceived);
-    }
-}
-
 TEST(LumenParsedOptionsInfo, EveryValueItemSetsItsOwnField)
 {
     const auto target = opaqueHandle<ImageCache>();
@@ -74,53 +55,51 @@ TEST(LumenParsedOptionsInfo, EveryValueItemSetsItsOwnField)
     const auto progressive = opaqueHandle<const ImageProgressive>();
     const auto retryStrategy = opaqueHandle<const RetryStrategy>();
     const auto queue = DispatchQueue::makeSerial(QStringLiteral("test.options"));
-    const P o(LumenOptionsInfo{
-        Option::TargetCache{target}, Option::OriginalCache{original}, Option::Downloader{downloader},
-        Option::Transition{ImageTransition::fade(0.25)}, Option::DownloadPriority{0.75f},
-        Option::CallbackQueue{CallbackQueue::untouch()}, Option::ScaleFactor{2.0},
-        Option::RequestModifier{requestModifier}, Option::RedirectHandler{redirectHandler},
-        Option::Processor{processor}, Option::CacheSerializer{serializer}, Option::ImageModifier{imageModifier},
-        Option::OnFailureImage{failureImage}, Option::DiskStoreWriteOptions{DataWritingOption::atomic},
-        Option::MemoryCacheExpiration{StorageExpiration::seconds(10)},
-        Option::MemoryCacheAccessExtendingExpiration{ExpirationExtending::none()},
-        Option::DiskCacheExpiration{StorageExpiration::days(3)},
-        Option::ProcessingQueue{CallbackQueue::dispatch(*queue)}, Option::ProgressiveJPEG{progressive},
-        Option::AlternativeSources{{sourceNamed("alt1"), sourceNamed("alt2")}},
-        Option::RetryStrategy{retryStrategy}, Option::LowDataMode{sourceNamed("low")},
-        Option::ForcedCacheFileExtension{QStringLiteral("heic")},
-    });
-    EXPECT_EQ(o.targetCache, target);
-    EXPECT_EQ(o.originalCache, original);
-    EXPECT_EQ(o.downloader, downloader);
-    EXPECT_EQ(o.transition, ImageTransition::fade(0.25));
-    EXPECT_EQ(o.downloadPriority, 0.75f);
-    EXPECT_EQ(o.callbackQueue, CallbackQueue::untouch());
-    EXPECT_EQ(o.scaleFactor, 2.0);
-    EXPECT_EQ(o.requestModifier, requestModifier);
-    EXPECT_EQ(o.redirectHandler, redirectHandler);
-    EXPECT_EQ(o.processor, processor);
-    EXPECT_EQ(o.cacheSerializer, serializer);
-    EXPECT_EQ(o.imageModifier, imageModifier);
-    EXPECT_EQ(o.onFailureImage, std::optional<ImagePtr>(failureImage));
-    EXPECT_EQ(o.diskStoreWriteOptions, DataWritingOptions(DataWritingOption::atomic));
-    EXPECT_EQ(o.memoryCacheExpiration, StorageExpiration::seconds(10));
-    EXPECT_EQ(o.memoryCacheAccessExtendingExpiration, ExpirationExtending::none());
-    EXPECT_EQ(o.diskCacheExpiration, StorageExpiration::days(3));
+    const auto never = ExpirationExtending::expirationTime(StorageExpiration::never());
+    const std::pair<LumenOptionsInfoItem, std::function<bool(const P&)>> items[] = {
+        {Option::TargetCache{target}, [&](const P& o) { return o.targetCache == target; }},
+        {Option::OriginalCache{original}, [&](const P& o) { return o.originalCache == original; }},
+        {Option::Downloader{downloader}, [&](const P& o) { return o.downloader == downloader; }},
+        {Option::Transition{ImageTransition::fade(0.25)}, [](const P& o) { return o.transition == ImageTransition::fade(0.25); }},
+        {Option::DownloadPriority{0.75f}, [](const P& o) { return o.downloadPriority == 0.75f; }},
+        {Option::CallbackQueue{CallbackQueue::untouch()}, [](const P& o) { return o.callbackQueue == CallbackQueue::untouch(); }},
+        {Option::ScaleFactor{2.0}, [](const P& o) { return o.scaleFactor == 2.0; }},
+        {Option::RequestModifier{requestModifier}, [&](const P& o) { return o.requestModifier == requestModifier; }},
+        {Option::RedirectHandler{redirectHandler}, [&](const P& o) { return o.redirectHandler == redirectHandler; }},
+        {Option::Processor{processor}, [&](const P& o) { return o.processor == processor; }},
+        {Option::CacheSerializer{serializer}, [&](const P& o) { return o.cacheSerializer == serializer; }},
+        {Option::ImageModifier{imageModifier}, [&](const P& o) { return o.imageModifier == imageModifier; }},
+        {Option::OnFailureImage{failureImage}, [&](const P& o) { return o.onFailureImage == std::optional(failureImage); }},
+        {Option::DiskStoreWriteOptions{DataWritingOption::atomic},
+         [](const P& o) { return o.diskStoreWriteOptions == DataWritingOptions(DataWritingOption::atomic); }},
+        {Option::MemoryCacheExpiration{StorageExpiration::seconds(10)},
+         [](const P& o) { return o.memoryCacheExpiration == StorageExpiration::seconds(10); }},
+        {Option::MemoryCacheAccessExtendingExpiration{ExpirationExtending::none()},
+         [](const P& o) { return o.memoryCacheAccessExtendingExpiration == ExpirationExtending::none(); }},
+        {Option::DiskCacheExpiration{StorageExpiration::days(3)},
+         [](const P& o) { return o.diskCacheExpiration == StorageExpiration::days(3); }},
+        {Option::DiskCacheAccessExtendingExpiration{never}, [&](const P& o) { return o.diskCacheAccessExtendingExpiration == never; }},
+        {Option::ProcessingQueue{CallbackQueue::dispatch(*queue)},
+         [&](const P& o) { return o.processingQueue && o.processingQueue->queue() == queue; }},
+        {Option::ProgressiveJPEG{progressive}, [&](const P& o) { return o.progressiveJPEG == progressive; }},
+        {Option::AlternativeSources{{sourceNamed("alt1"), sourceNamed("alt2")}},
+         [](const P& o) { return o.alternativeSources && o.alternativeSources->at(1).cacheKey() == QStringLiteral("alt2"); }},
+        {Option::RetryStrategy{retryStrategy}, [&](const P& o) { return o.retryStrategy == retryStrategy; }},
+        {Option::LowDataMode{sourceNamed("low")},
+         [](const P& o) { return o.lowDataModeSource && o.lowDataModeSource->cacheKey() == QStringLiteral("low"); }},
+        {Option::ForcedCacheFileExtension{QStringLiteral("heic")}, [](const P& o) { return o.forcedExtension == QStringLiteral("heic"); }},
+    };
+    LumenOptionsInfo all;
+    for (const auto& [item, holds] : items) {
+        EXPECT_TRUE(holds(P(LumenOptionsInfo{item}))) << "alone: item #" << item.index();
+        all.push_back(item);
+    }
+    const P parsed(all);
+    for (const auto& [item, holds] : items)
+        EXPECT_TRUE(holds(parsed)) << "together: item #" << item.index();
     // Memory and disk extending rules are separate fields.
-    EXPECT_EQ(o.diskCacheAccessExtendingExpiration, ExpirationExtending::cacheTime());
-    ASSERT_TRUE(o.processingQueue.has_value());
-    EXPECT_EQ(o.processingQueue->queue(), queue);
-    EXPECT_EQ(o.progressiveJPEG, progressive);
-    ASSERT_EQ(o.alternativeSources.value_or(std::vector<Source>{}).size(), 2u);
-    EXPECT_EQ(o.alternativeSources->at(1).cacheKey(), QStringLiteral("alt2"));
-    EXPECT_EQ(o.retryStrategy, retryStrategy);
-    ASSERT_TRUE(o.lowDataModeSource.has_value());
-    EXPECT_EQ(o.lowDataModeSource->cacheKey(), QStringLiteral("low"));
-    EXPECT_EQ(o.forcedExtension, QStringLiteral("heic"));
-    const P disk(LumenOptionsInfo{
-        Option::DiskCacheAccessExtendingExpiration{ExpirationExtending::expirationTime(StorageExpiration::never())}});
-    EXPECT_EQ(disk.diskCacheAccessExtendingExpiration, ExpirationExtending::expirationTime(StorageExpiration::never()));
-    EXPECT_EQ(disk.memoryCacheAccessExtendingExpiration, ExpirationExtending::cacheTime());
+    EXPECT_EQ(P(LumenOptionsInfo{Option::DiskCacheAccessExtendingExpiration{never}}).memoryCacheAccessExtendingExpiration,
+              ExpirationExtending::cacheTime());
 }
 
 TEST(LumenParsedOptionsInfo, EachFlagItemSetsOnlyItsOwnFlag)
@@ -152,21 +131,14 @@ TEST(LumenParsedOptionsInfo, TheLastItemOfAKindWinsButNullObjectsKeepTheDefault)
     const P nulls(LumenOptionsInfo{Option::Processor{nullptr}, Option::CacheSerializer{nullptr}});
     EXPECT_EQ(nulls.processor, DefaultImageProcessor::shared());
     EXPECT_EQ(nulls.cacheSerializer, DefaultCacheSerializer::shared());
-}
-
-TEST(LumenParsedOptionsInfo, OnFailureImageKeepsThreeStates)
-{
-    EXPECT_FALSE(P(emptyOptionsInfo()).onFailureImage.has_value());
+    // A null failure image is a choice of its own, apart from none.
     EXPECT_EQ(P(LumenOptionsInfo{Option::OnFailureImage{nullptr}}).onFailureImage, std::optional<ImagePtr>(nullptr));
-    const auto image = Image::makeEmpty();
-    EXPECT_EQ(P(LumenOptionsInfo{Option::OnFailureImage{image}}).onFailureImage, std::optional<ImagePtr>(image));
 }
 
 TEST(LumenParsedOptionsInfo, DecodingOptionsFollowTheRecord)
 {
-    const P o(LumenOptionsInfo{Option::ScaleFactor{3.0}, Option::OnlyLoadFirstFrame{}});
-    const ImageCreatingOptions expected{.scale = 3.0, .duration = 0.0, .preloadAll = false, .onlyFirstFrame = true};
-    EXPECT_EQ(o.imageCreatingOptions(), expected);
+    EXPECT_EQ(P(LumenOptionsInfo{Option::ScaleFactor{3.0}, Option::OnlyLoadFirstFrame{}}).imageCreatingOptions(),
+              (ImageCreatingOptions{.scale = 3.0, .duration = 0.0, .preloadAll = false, .onlyFirstFrame = true}));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -46,12 +47,11 @@ protected:
     }
 
     // The session appends each chunk to the task before it hands the chunk on.
-    static void receive(ImageLoadingProgressSideEffect& target, const std::shared_ptr<SessionDataTask>& task,
-                        qsizetype size)
+    void receive(const std::shared_ptr<SessionDataTask>& task, qsizetype size)
     {
         const QByteArray chunk(size, 'x');
         task->didReceiveData(chunk);
-        target.onDataReceived(task, chunk);
+        sideEffect->onDataReceived(task, chunk);
     }
 };
 
@@ -60,7 +60,7 @@ TEST_F(ProgressSideEffectTest, ReportsAccumulatedSizesOnTheMainThreadAfterTheCal
     const auto task = taskExpecting(350);
     for (const qsizetype size : {100, 200, 50}) {
         const auto before = reports.size();
-        receive(*sideEffect, task, size);
+        receive(task, size);
         EXPECT_EQ(reports.size(), before);
         ASSERT_TRUE(waitUntil([&] { return reports.size() == before + 1; }));
     }
@@ -72,47 +72,46 @@ TEST_F(ProgressSideEffectTest, SizesAreTakenWhenTheReportRuns)
     const auto task = taskExpecting(350);
     // All three chunks arrive before the main thread gets to the first report.
     for (const qsizetype size : {100, 200, 50})
-        receive(*sideEffect, task, size);
+        receive(task, size);
     ASSERT_TRUE(waitUntil([&] { return reports.size() == 3; }));
     EXPECT_EQ(reports, std::vector<Report>(3, Report{350, 350, true}));
 
     const auto other = taskExpecting(600);
     std::thread session([&] {
         for (int i = 0; i < 6; ++i)
-            receive(*sideEffect, other, 100);
+            receive(other, 100);
     });
     session.join();
     ASSERT_TRUE(waitUntil([&] { return reports.size() == 9; }));
-    for (const auto& report : reports)
-        EXPECT_TRUE(report.onMainThread);
+    EXPECT_TRUE(std::ranges::all_of(reports, &Report::onMainThread));
 }
 
 TEST_F(ProgressSideEffectTest, UnknownLengthMissingResponseOrAFailingCheckGiveNoReport)
 {
-    receive(*sideEffect, taskExpecting(-1), 100);
-    receive(*sideEffect, std::make_shared<SessionDataTask>(), 100);
+    receive(taskExpecting(-1), 100);
+    receive(std::make_shared<SessionDataTask>(), 100);
     sideEffect->onDataReceived(nullptr, QByteArray(100, 'x'));
 
     // A replaced check stops even reports already queued.
     const auto task = taskExpecting(300);
     EXPECT_TRUE(sideEffect->onShouldApply()());
-    receive(*sideEffect, task, 100);
-    receive(*sideEffect, task, 100);
+    receive(task, 100);
+    receive(task, 100);
     sideEffect->setOnShouldApply([] { return false; });
-    receive(*sideEffect, task, 100);
+    receive(task, 100);
     pumpEvents(50ms);
     EXPECT_TRUE(reports.empty());
 
     sideEffect->setOnShouldApply({});
     ASSERT_TRUE(static_cast<bool>(sideEffect->onShouldApply()));
-    receive(*sideEffect, taskExpecting(100), 100);
+    receive(taskExpecting(100), 100);
     EXPECT_TRUE(waitUntil([&] { return reports.size() == 1; }));
 }
 
 TEST_F(ProgressSideEffectTest, QueuedReportsKeepTheSideEffectAlive)
 {
     std::weak_ptr<ImageLoadingProgressSideEffect> watched = sideEffect;
-    receive(*sideEffect, taskExpecting(100), 100);
+    receive(taskExpecting(100), 100);
     sideEffect.reset();
     EXPECT_FALSE(watched.expired());
     ASSERT_TRUE(waitUntil([&] { return reports.size() == 1; }));

@@ -22,32 +22,13 @@ QImage drawn(const QPainterPath& path, QSize size = {side, side})
     return image;
 }
 
-bool isFilled(const QImage& image, int x, int y)
-{
-    return qAlpha(image.pixel(x, y)) == 255;
-}
+bool isFilled(const QImage& image, int x, int y) { return qAlpha(image.pixel(x, y)) == 255; }
 
-struct CornerPixel {
+const struct CornerPixel {
     RectCorner corner;
-    int x;
-    int y;
-};
-
-const CornerPixel cornerPixels[] = {
-    {RectCorner::topLeft, 0, 0},
-    {RectCorner::topRight, side - 1, 0},
-    {RectCorner::bottomLeft, 0, side - 1},
-    {RectCorner::bottomRight, side - 1, side - 1},
-};
-
-TEST(RectCornerSet, CombinesMembers)
-{
-    EXPECT_EQ(RectCorner::all.rawValue(), 15);
-    EXPECT_EQ(RectCorner::all - RectCorner::topRight,
-              (RectCorner{RectCorner::topLeft, RectCorner::bottomLeft, RectCorner::bottomRight}));
-    EXPECT_TRUE(RectCorner::all.contains(RectCorner::bottomLeft | RectCorner::topRight));
-    EXPECT_TRUE((RectCorner::topLeft & RectCorner::topRight).isEmpty());
-}
+    int x, y;
+} cornerPixels[] = {{RectCorner::topLeft, 0, 0}, {RectCorner::topRight, side - 1, 0},
+                    {RectCorner::bottomLeft, 0, side - 1}, {RectCorner::bottomRight, side - 1, side - 1}};
 
 TEST(RoundedRectPath, EachCornerBitRoundsTheCornerSeenOnScreen)
 {
