@@ -45,9 +45,8 @@ bool finishes(const QFuture<T>& future)
 
 TEST_F(ManagerTest, TheFutureFormFinishesWithTheResult)
 {
-    const Source red = source(QStringLiteral("/image.png"));
     for (const CacheType expected : {CacheType::none, CacheType::memory}) {
-        auto future = manager->retrieveImageAsync(red, LumenOptionsInfo{Option::WaitForCache{}});
+        auto future = manager->retrieveImageAsync(red(), LumenOptionsInfo{Option::WaitForCache{}});
         ASSERT_TRUE(finishes(future));
         ASSERT_EQ(future.resultCount(), 1);
         EXPECT_EQ(future.result()->cacheType, expected);
@@ -58,7 +57,7 @@ TEST_F(ManagerTest, CancellingTheFutureStopsTheRetrievalAtEveryStage)
 {
     const auto provider = std::make_shared<GatedProvider>();
     const auto strategy = std::make_shared<ScriptedStrategy>(std::vector<RetryDecision::Kind>{}, true);
-    const Source held = source(QStringLiteral("/image.png"));
+    const Source held = red();
     const Source fallback = source(QStringLiteral("/other.png"));
     server.holdResponses("/image.png");
     const struct {

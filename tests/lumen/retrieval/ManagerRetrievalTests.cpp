@@ -55,11 +55,9 @@ TEST_F(ManagerTest, ACancelledDownloadIsNeitherRetriedNorPassedOn)
     const auto strategy = std::make_shared<ScriptedStrategy>(std::vector{RetryDecision::Kind::retry});
     server.holdResponses("/image.png");
     Retrievals done;
-    const auto task = manager->retrieveImage(
-        source(QStringLiteral("/image.png")),
-        LumenOptionsInfo{Option::RetryStrategy{strategy},
-                         Option::AlternativeSources{{source(QStringLiteral("/other.png"))}}},
-        {}, {}, done.handler());
+    const LumenOptionsInfo options{Option::RetryStrategy{strategy},
+                                   Option::AlternativeSources{{source(QStringLiteral("/other.png"))}}};
+    const auto task = manager->retrieveImage(red(), options, {}, {}, done.handler());
     ASSERT_TRUE(waitUntil([&] { return server.hits("/image.png") == 1; }));
     task->cancel();
     ASSERT_TRUE(done.waitFor(1));
@@ -73,7 +71,7 @@ TEST_F(ManagerTest, ALowDataModeRefusalTurnsToTheLowDataModeSource)
     auto configuration = URLSessionConfiguration::ephemeral();
     configuration.isNetworkConstrained = [] { return true; };
     downloader->setSessionConfiguration(configuration);
-    const Source requested = source(QStringLiteral("/image.png"));
+    const Source requested = red();
     const Source lowData = source(QStringLiteral("/other.png"));
 
     const auto result = retrieve(requested, {Option::LowDataMode{lowData},
@@ -112,9 +110,8 @@ TEST_F(ManagerTest, ATaskHandedBackBeforeItsTransferIsKnownStillCancels)
 {
     const auto modifier = std::make_shared<GatedModifier>();
     Retrievals done;
-    const auto task = manager->retrieveImage(source(QStringLiteral("/image.png")),
-                                             LumenOptionsInfo{Option::RequestModifier{modifier}}, {}, {},
-                                             done.handler());
+    const auto task =
+        manager->retrieveImage(red(), LumenOptionsInfo{Option::RequestModifier{modifier}}, {}, {}, done.handler());
     ASSERT_TRUE(task);
     EXPECT_FALSE(task->isInitialized());
     task->cancel();

@@ -18,6 +18,12 @@
 
 namespace Lumen::Testing {
 
+// The error code of a result, 0 for success.
+inline int codeOf(const LumenManager::RetrieveResult& result)
+{
+    return result ? 0 : result.error().errorCode();
+}
+
 // The completions of retrievals, collected from any thread.
 class Retrievals {
 public:
@@ -42,12 +48,7 @@ public:
         std::lock_guard lock(m_mutex);
         return m_results.at(index);
     }
-    // The error code of a result, 0 for success.
-    int codeAt(std::size_t index) const
-    {
-        const auto result = at(index);
-        return result ? 0 : result.error().errorCode();
-    }
+    int codeAt(std::size_t index) const { return codeOf(at(index)); }
 
 private:
     mutable std::mutex m_mutex;
@@ -124,7 +125,7 @@ inline void serveImage(httplib::Response& response, const QByteArray& bytes)
 }
 
 // A manager over a downloader of its own and a cache in a temporary folder, and a loopback
-// server with red and green PNGs and any status under "/status/<code>".
+// server with red and green PNGs and any status under "/status/<code>"; `red` is the red one.
 class ManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -145,6 +146,7 @@ protected:
     void TearDown() override { drain(*cache); }
 
     Source source(const QString& path) const { return Source::network(LM::ImageResource(server.url(path))); }
+    Source red() const { return source(QStringLiteral("/image.png")); }
 
     // One retrieval through the list form, waited for.
     LumenManager::RetrieveResult retrieve(const Source& from, LumenOptionsInfo items = {})
@@ -162,6 +164,7 @@ protected:
     std::shared_ptr<ImageCache> cache;
     std::shared_ptr<ImageDownloader> downloader;
     std::shared_ptr<LumenManager> manager;
+    const std::shared_ptr<CountingProcessor> processor = std::make_shared<CountingProcessor>(QStringLiteral("p"));
 };
 
 inline QColor colorOf(const LumenManager::RetrieveResult& result)

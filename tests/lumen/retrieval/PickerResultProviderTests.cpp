@@ -45,12 +45,7 @@ TEST(PHPickerResultImageDataProvider, LoadsTheFileAsAConformingType)
     const QString path = dir.filePath(QStringLiteral("photo.png"));
     Testing::writeFile(path, png);
 
-    const struct {
-        const char* name;
-        QString path;
-        const char* type;
-        bool loads;
-    } table[] = {
+    const struct { const char* name; QString path; const char* type; bool loads; } table[] = {
         {"same type", path, "image/png", true},
         {"parent type", path, "application/octet-stream", true},
         {"other type", path, "image/jpeg", false},
@@ -60,13 +55,8 @@ TEST(PHPickerResultImageDataProvider, LoadsTheFileAsAConformingType)
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);
         const auto result = dataOf(PHPickerResultImageDataProvider(picked(row.path), mimeType(row.type)));
-        if (row.loads) {
-            EXPECT_EQ(result, png);
-            continue;
-        }
-        ASSERT_FALSE(result.has_value());
-        EXPECT_EQ(result.error().domain(), QStringLiteral("Lumen.PHPickerResultImageDataProviderError"));
-        EXPECT_EQ(result.error().code(), static_cast<qint64>(PHPickerResultImageDataProviderError::pickerProviderError));
+        EXPECT_EQ(result.value_or(QByteArray()), row.loads ? png : QByteArray());
+        EXPECT_EQ(Testing::errorOf(result), row.loads ? QString() : "Lumen.PHPickerResultImageDataProviderError 0");
     }
 }
 

@@ -39,6 +39,12 @@ inline ImageDataProvider::Result dataOf(const ImageDataProvider& provider)
     return std::move(*answer->result);
 }
 
+// "domain code" of a failed answer, empty for bytes.
+inline QString errorOf(const ImageDataProvider::Result& result)
+{
+    return result ? QString() : result.error().domain() + u' ' + QString::number(result.error().code());
+}
+
 inline void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);

@@ -73,12 +73,7 @@ TEST(AVAssetImageDataProvider, FailsCleanlyOnWhatIsNotALocalMovie)
     QTemporaryDir dir;
     const QString text = dir.filePath(QStringLiteral("clip.mp4"));
     Testing::writeFile(text, QByteArray(4096, 'x'));
-    const struct {
-        const char* name;
-        QUrl url;
-        double seconds;
-        const char* domain;
-    } table[] = {
+    const struct { const char* name; QUrl url; double seconds; const char* domain; } table[] = {
         {"missing file", QUrl::fromLocalFile(dir.filePath(QStringLiteral("none.mp4"))), 0, "POSIX"},
         {"folder", QUrl::fromLocalFile(dir.path()), 0, "POSIX"},
         {"not a movie", QUrl::fromLocalFile(text), 0, videoErrorDomain},
@@ -87,9 +82,8 @@ TEST(AVAssetImageDataProvider, FailsCleanlyOnWhatIsNotALocalMovie)
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);
-        const auto result = dataOf(AVAssetImageDataProvider(row.url, row.seconds));
-        ASSERT_FALSE(result.has_value());
-        EXPECT_EQ(result.error().domain(), QString::fromLatin1(row.domain));
+        const QString error = Testing::errorOf(dataOf(AVAssetImageDataProvider(row.url, row.seconds)));
+        EXPECT_TRUE(error.startsWith(QString::fromLatin1(row.domain) + u' ')) << error.toStdString();
     }
 }
 
@@ -113,27 +107,17 @@ TEST(AVAssetImageDataProvider, GeneratorErrorComesFirstThenCancellationThenTheIm
     using Result = AssetImageGenerator::Result;
     const UnderlyingError generatorError(QStringLiteral("Generator"), 7, QStringLiteral("broken"));
     const QImage image = Tivrand::Testing::solidBitmap(QSize(4, 4), Qt::red);
-    const struct {
-        const char* name;
-        AssetImageGenerator::Answer answer;
-        std::optional<std::pair<const char*, qint64>> error;
-    } table[] = {
-        {"error and cancelled", {image, Result::cancelled, generatorError}, std::pair{"Generator", 7}},
-        {"cancelled", {image, Result::cancelled, std::nullopt}, std::pair{"Lumen.AVAssetImageDataProviderError", 1}},
-        {"image", {image, Result::succeeded, std::nullopt}, std::nullopt},
-        {"no image", {QImage(), Result::succeeded, std::nullopt}, std::pair{"Lumen.AVAssetImageDataProviderError", 0}},
+    const struct { AssetImageGenerator::Answer answer; const char* error; } table[] = {
+        {{image, Result::cancelled, generatorError}, "Generator 7"},
+        {{image, Result::cancelled, std::nullopt}, "Lumen.AVAssetImageDataProviderError 1"},
+        {{image, Result::succeeded, std::nullopt}, ""},
+        {{QImage(), Result::succeeded, std::nullopt}, "Lumen.AVAssetImageDataProviderError 0"},
     };
     for (const auto& row : table) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.error);
         const auto result = dataOf(AVAssetImageDataProvider(std::make_shared<AnsweringGenerator>(row.answer), MediaTime{0, 600}));
-        if (!row.error) {
-            ASSERT_TRUE(result.has_value());
-            EXPECT_EQ(QImage::fromData(*result, "JPEG").size(), image.size());
-            continue;
-        }
-        ASSERT_FALSE(result.has_value());
-        EXPECT_EQ(result.error().domain(), QString::fromLatin1(row.error->first));
-        EXPECT_EQ(result.error().code(), row.error->second);
+        EXPECT_EQ(Testing::errorOf(result), QLatin1String(row.error));
+        EXPECT_EQ(QImage::fromData(result.value_or(QByteArray()), "JPEG").size(), result ? image.size() : QSize(0, 0));
     }
 }
 

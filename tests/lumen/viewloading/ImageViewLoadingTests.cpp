@@ -33,11 +33,7 @@ TEST_F(ImageViewLoadingTest, IndicatorAndWidgetPlaceholderLastWhileLoading)
 
 TEST_F(ImageViewLoadingTest, KeepCurrentImageKeepsWhatTheViewShows)
 {
-    struct Case {
-        const char* name;
-        ImagePtr shown;
-        QColor whileLoading;
-    };
+    struct Case { const char* name; ImagePtr shown; QColor whileLoading; };
     const Case cases[] = {
         {"shown image stays", imageOf(Qt::green), Qt::green},
         {"empty view takes the placeholder", nullptr, Qt::blue},

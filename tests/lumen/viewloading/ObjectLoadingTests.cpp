@@ -29,97 +29,32 @@ struct LoadTarget {
     std::shared_ptr<QObject> owner;
 };
 
-// A target whose `lm` wrapper is an ImageSlotLoading, made by `wrap`.
-template<class Wrap>
-LoadTarget slotTarget(std::shared_ptr<QObject> owner, Wrap wrap, std::function<QColor()> shown)
+// A target over `object`: `load(object, source, placeholder, options, handler)` and `shown(object)`.
+template<class Object, class Load, class Shown>
+LoadTarget target(Object* object, Load load, Shown shown)
 {
-    return {[wrap](const SourceArgument& source, const ImagePtr& placeholder, LumenOptionsInfo options,
-                   ImageSettingCompletion handler) { return wrap().setImage(source, placeholder, options, {}, handler); },
-            std::move(shown), std::move(owner)};
+    const QPointer<Object> held(object);
+    return {[held, load](const SourceArgument& source, const ImagePtr& placeholder, LumenOptionsInfo options,
+                         ImageSettingCompletion handler) { return load(held.data(), source, placeholder, options, handler); },
+            [held, shown] { return shown(held.data()); }, std::shared_ptr<QObject>(object)};
 }
 
-LoadTarget imageView()
+// A target loaded through `setImage` of the wrapper that `wrap` makes from the object.
+template<class Object, class Wrap, class Shown>
+LoadTarget slotTarget(Object* object, Wrap wrap, Shown shown)
 {
-    const QPointer view = new QLabel;
-    return {[view](const SourceArgument& source, const ImagePtr& placeholder, LumenOptionsInfo options,
-                   ImageSettingCompletion handler) {
-                const auto shown = placeholder ? std::make_shared<ImagePlaceholder>(placeholder) : nullptr;
-                return lm(view.data()).setImage(source, shown, options, {}, handler);
-            },
-            [view] { return colorOf(view->pixmap()); }, std::shared_ptr<QObject>(view.data())};
+    return target(
+        object,
+        [wrap](Object* o, const auto& source, const auto& placeholder, auto options, auto handler) {
+            return wrap(o).setImage(source, placeholder, options, {}, handler);
+        },
+        shown);
 }
 
-LoadTarget buttonAlternateImage()
+template<class Object>
+LoadTarget iconTarget(Object* object)
 {
-    const QPointer button = new QPushButton;
-    return {[button](const SourceArgument& source, const ImagePtr& placeholder, LumenOptionsInfo options,
-                     ImageSettingCompletion handler) {
-                return lm(button.data()).setAlternateImage(source, placeholder, options, {}, handler);
-            },
-            [button] { return colorOf(button->icon(), QIcon::On); }, std::shared_ptr<QObject>(button.data())};
-}
-
-LoadTarget buttonImage()
-{
-    const QPointer<QAbstractButton> button = new QPushButton;
-    return slotTarget(std::shared_ptr<QObject>(button.data()), [button] { return lm(button.data()); },
-                      [button] { return colorOf(button->icon()); });
-}
-
-LoadTarget textAttachment()
-{
-    const QPointer document = new QTextDocument;
-    const QUrl name(QStringLiteral("lumen://picture"));
-    document->setHtml(QStringLiteral("<p>Before <img src=\"lumen://picture\"> after</p>"));
-    return slotTarget(
-        std::shared_ptr<QObject>(document.data()), [document, name] { return lm(TextAttachment{document, name}); },
-        [document, name] {
-            return colorOf(QPixmap::fromImage(document->resource(QTextDocument::ImageResource, name).value<QImage>()));
-        });
-}
-
-LoadTarget menuItem()
-{
-    const QPointer action = new QAction;
-    return slotTarget(std::shared_ptr<QObject>(action.data()), [action] { return lm(action.data()); },
-                      [action] { return colorOf(action->icon()); });
-}
-
-LoadTarget comboButton()
-{
-    const QPointer button = new QToolButton;
-    return slotTarget(std::shared_ptr<QObject>(button.data()), [button] { return lm(button.data()); },
-                      [button] { return colorOf(button->icon()); });
-}
-
-LoadTarget statusItem()
-{
-    const QPointer trayIcon = new QSystemTrayIcon;
-    return slotTarget(std::shared_ptr<QObject>(trayIcon.data()), [trayIcon] { return lm(trayIcon.data()); },
-                      [trayIcon] { return colorOf(trayIcon->icon()); });
-}
-
-LoadTarget tab()
-{
-    const QPointer tabs = new QTabWidget;
-    const QPointer page = new QWidget;
-    tabs->addTab(new QWidget, QStringLiteral("first"));
-    tabs->addTab(page, QStringLiteral("second"));
-    return slotTarget(std::shared_ptr<QObject>(tabs.data()), [tabs, page] { return lm(TabItem{tabs, page}); },
-                      [tabs, page] {
-                          // Indexes shift: the page's tab is found again.
-                          return colorOf(tabs->tabIcon(tabs->indexOf(page)));
-                      });
-}
-
-LoadTarget modelItem()
-{
-    const QPointer model = new QStandardItemModel;
-    model->appendRow(new QStandardItem(QStringLiteral("first")));
-    auto* item = new QStandardItem(QStringLiteral("second"));
-    model->appendRow(item);
-    return slotTarget(std::shared_ptr<QObject>(model.data()), [item] { return lm(item); },
-                      [model] { return colorOf(model->item(1)->icon()); });
+    return slotTarget(object, [](Object* o) { return lm(o); }, [](Object* o) { return colorOf(o->icon()); });
 }
 
 struct TargetKind {
@@ -128,9 +63,61 @@ struct TargetKind {
 };
 
 const TargetKind targetKinds[] = {
-    {"imageView", imageView},   {"buttonImage", buttonImage}, {"buttonAlternateImage", buttonAlternateImage},
-    {"textAttachment", textAttachment}, {"menuItem", menuItem}, {"comboButton", comboButton},
-    {"statusItem", statusItem}, {"tab", tab},                 {"modelItem", modelItem},
+    {"imageView",
+     [] {
+         return target(
+             new QLabel,
+             [](QLabel* view, const auto& source, const ImagePtr& placeholder, auto options, auto handler) {
+                 const auto shown = placeholder ? std::make_shared<ImagePlaceholder>(placeholder) : nullptr;
+                 return lm(view).setImage(source, shown, options, {}, handler);
+             },
+             [](QLabel* view) { return colorOf(view->pixmap()); });
+     }},
+    {"buttonImage", [] { return iconTarget<QAbstractButton>(new QPushButton); }},
+    {"buttonAlternateImage",
+     [] {
+         return target(
+             new QPushButton,
+             [](QPushButton* button, const auto& source, const auto& placeholder, auto options, auto handler) {
+                 return lm(button).setAlternateImage(source, placeholder, options, {}, handler);
+             },
+             [](QPushButton* button) { return colorOf(button->icon(), QIcon::On); });
+     }},
+    {"textAttachment",
+     [] {
+         auto* document = new QTextDocument;
+         document->setHtml(QStringLiteral("<p>Before <img src=\"lumen://picture\"> after</p>"));
+         static const QUrl name(QStringLiteral("lumen://picture"));
+         return slotTarget(
+             document, [](QTextDocument* d) { return lm(TextAttachment{d, name}); },
+             [](QTextDocument* d) {
+                 return colorOf(QPixmap::fromImage(d->resource(QTextDocument::ImageResource, name).value<QImage>()));
+             });
+     }},
+    {"menuItem", [] { return iconTarget(new QAction); }},
+    {"comboButton", [] { return iconTarget(new QToolButton); }},
+    {"statusItem", [] { return iconTarget(new QSystemTrayIcon); }},
+    {"tab",
+     [] {
+         auto* tabs = new QTabWidget;
+         const QPointer page = new QWidget;
+         tabs->addTab(new QWidget, QStringLiteral("first"));
+         tabs->addTab(page, QStringLiteral("second"));
+         // Indexes shift: the page's tab is found again.
+         return slotTarget(
+             tabs, [page](QTabWidget* t) { return lm(TabItem{t, page}); },
+             [page](QTabWidget* t) { return colorOf(t->tabIcon(t->indexOf(page))); });
+     }},
+    {"modelItem",
+     [] {
+         auto* model = new QStandardItemModel;
+         model->appendRow(new QStandardItem(QStringLiteral("first")));
+         auto* item = new QStandardItem(QStringLiteral("second"));
+         model->appendRow(item);
+         return slotTarget(
+             model, [item](QStandardItemModel*) { return lm(item); },
+             [](QStandardItemModel* m) { return colorOf(m->item(1)->icon()); });
+     }},
 };
 
 class ObjectLoadingTest : public ViewLoadingTest, public ::testing::WithParamInterface<TargetKind> {

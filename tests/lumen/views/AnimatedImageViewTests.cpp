@@ -151,11 +151,7 @@ TEST_F(AnimatedImageViewTest, PrescalesFramesOnlyOnceTheViewHasItsSize)
 TEST(ImageScaling, PlacesTheImageInTheBounds)
 {
     const QRectF bounds(0, 0, 100, 50);
-    const struct {
-        QSizeF image;
-        ImageScaling scaling;
-        QRectF expected;
-    } cases[] = {
+    const struct { QSizeF image; ImageScaling scaling; QRectF expected; } cases[] = {
         {{20, 10}, ImageScaling::scaleNone, {40, 20, 20, 10}},
         {{400, 10}, ImageScaling::scaleNone, {-150, 20, 400, 10}},
         {{20, 10}, ImageScaling::scaleAxesIndependently, bounds},

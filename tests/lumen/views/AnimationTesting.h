@@ -3,20 +3,16 @@
 #include "Lumen/foundation/DisplayLinkTickSource.h"
 #include "Lumen/foundation/Image.h"
 #include "Lumen/foundation/imaging/AnimatedImageDecoding.h"
-#include "tests/support/GifWriter.h"
+#include "tests/lumen/imaging/TestImages.h"
 
-#include <QColor>
 #include <QList>
 
 #include <memory>
 
 namespace Lumen::AnimationTesting {
 
-// A distinct colour for each frame index.
-inline QRgb frameColor(int index)
-{
-    return QColor::fromHsv((index * 37) % 360, 255, 40 + (index * 13) % 200).rgb();
-}
+using Tivrand::Testing::frameColor;
+using Tivrand::Testing::solidGif;
 
 // GIF data of solid frames, one per delay (hundredths of a second).
 inline QByteArray solidGif(QSize size, const QList<int>& delays)
@@ -25,11 +21,6 @@ inline QByteArray solidGif(QSize size, const QList<int>& delays)
     for (int index = 0; index < delays.size(); ++index)
         frames.append(Tivrand::Testing::solidGifFrame(size, frameColor(index), delays[index]));
     return Tivrand::Testing::writeGif(size, frames);
-}
-
-inline QByteArray solidGif(QSize size, int frameCount)
-{
-    return solidGif(size, QList<int>(frameCount, 10));
 }
 
 // The first frame carrying a frame source over the others, as the view gets its images.

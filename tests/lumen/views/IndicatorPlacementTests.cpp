@@ -82,18 +82,6 @@ TEST_F(IndicatorPlacementTest, CentresByStrategyAndOffsetAndFollowsResizes)
     }
 }
 
-TEST_F(IndicatorPlacementTest, StartShowsAndStopHidesTheGivenView)
-{
-    CustomIndicator indicator;
-    QWidget* given = indicator.view();
-    installIndicator(indicator, imageView);
-    indicator.startAnimatingView();
-    EXPECT_TRUE(given->isVisible());
-    EXPECT_EQ(imageView.childAt(100, 50), given);
-    indicator.stopAnimatingView();
-    EXPECT_FALSE(given->isVisible());
-}
-
 TEST_F(IndicatorPlacementTest, MovesBetweenViewsAndLeavesCleanly)
 {
     QWidget otherView;

@@ -4,12 +4,11 @@
 #include "Lumen/views/ImageIndicator.h"
 #include "Lumen/views/IndicatorPlacement.h"
 #include "Lumen/views/IndicatorType.h"
+#include "tests/lumen/imaging/TestImages.h"
 #include "tests/support/EventLoop.h"
-#include "tests/support/GifWriter.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QImage>
 
 #include <chrono>
@@ -20,14 +19,9 @@ namespace {
 using namespace std::chrono_literals;
 using namespace Tivrand::Testing;
 
-const QRgb frameColors[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
-
 QByteArray threeFrameGif()
 {
-    QList<GifFrame> frames;
-    for (QRgb color : frameColors)
-        frames.append(solidGifFrame({12, 8}, color, 2));
-    return writeGif({12, 8}, frames);
+    return solidGif({12, 8}, 3, 2);
 }
 
 QRgb centrePixel(QWidget& view)
@@ -39,22 +33,9 @@ QRgb centrePixel(QWidget& view)
 bool drawsSomething(QWidget& view)
 {
     const QImage image = view.grab().toImage();
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != image.pixel(0, 0))
-                return true;
-    return false;
-}
-
-QByteArray pngData()
-{
-    QImage image(10, 6, QImage::Format_ARGB32);
-    image.fill(Qt::yellow);
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return data;
+    QImage blank(image.size(), image.format());
+    blank.fill(image.pixelColor(0, 0));
+    return image != blank;
 }
 
 class IndicatorTest : public ::testing::Test {
@@ -120,7 +101,7 @@ TEST_F(IndicatorTest, ImageIndicatorPlaysGifFramesWhileStarted)
     EXPECT_FALSE(view->isVisible());
     pumpEvents(100ms);
     EXPECT_EQ(view->currentFrameIndex(), 1);
-    EXPECT_EQ(centrePixel(*view), frameColors[1]);
+    EXPECT_EQ(centrePixel(*view), frameColor(1));
 
     // No count: one stop hides it after two starts.
     indicator->startAnimatingView();
@@ -133,7 +114,7 @@ TEST_F(IndicatorTest, ImageIndicatorShowsStillImagesAndFirstFramesStill)
 {
     LumenParsedOptionsInfo firstFrameOnly;
     firstFrameOnly.onlyLoadFirstFrame = true;
-    const auto stills = {ImageIndicator::make(pngData()), ImageIndicator::make(threeFrameGif(), firstFrameOnly)};
+    const auto stills = {ImageIndicator::make(encodedBitmap(solidBitmap({10, 6}, Qt::yellow), "png")), ImageIndicator::make(threeFrameGif(), firstFrameOnly)};
     for (const auto& indicator : stills) {
         ASSERT_NE(indicator, nullptr);
         ImageIndicatorView* view = indicator->animatedImageIndicatorView();

@@ -4,20 +4,17 @@
 #include "Lumen/download/DownloadTask.h"
 #include "Lumen/download/SessionDataTask.h"
 #include "Lumen/download/URLSessionDataTask.h"
-#include "Lumen/foundation/imaging/ImageEncoding.h"
 #include "Lumen/retrieval/RetrieveImageResult.h"
 #include "Lumen/views/LMImageProgress.h"
-#include "tests/support/EventLoop.h"
-#include "tests/support/LoopbackServer.h"
+#include "tests/lumen/download/DownloadTesting.h"
+#include "tests/lumen/foundation/FoundationTesting.h"
 
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>
-#include <QThread>
 
 using namespace Lumen;
+using Lumen::Testing::onGuiThread;
+using Lumen::Testing::pngBytes;
 using Tivrand::Testing::LoopbackServer;
 using Tivrand::Testing::pumpEvents;
 using Tivrand::Testing::waitUntil;
@@ -27,24 +24,15 @@ namespace {
 
 const QColor placeholderColor(0, 0, 255);
 
-QByteArray png(QColor color)
-{
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(color);
-    return pngRepresentation(Image::make(image)).value_or(QByteArray());
-}
-
 // Serves 16 x 16 PNGs of the colour named by the first path segment: /red/..., /green/...;
-// /missing/... is not found.
+// /missing/... is not found. Each answer closes its connection, so the server stops at once.
 class ImageServer {
 public:
     ImageServer()
     {
-        // Closed after each answer: an idle kept-alive connection holds up stopping the server.
         server.get("/(red|green)/.*", [](const httplib::Request& request, httplib::Response& response) {
-            const QByteArray bytes = png(request.matches[1] == "red" ? Qt::red : Qt::green);
             response.set_header("Connection", "close");
-            response.set_content(bytes.toStdString(), "image/png");
+            Lumen::Testing::serveBytes(response, pngBytes({16, 16}, request.matches[1] == "red" ? Qt::red : Qt::green));
         });
         server.get("/missing/.*", [](const httplib::Request&, httplib::Response& response) {
             response.set_header("Connection", "close");
@@ -54,10 +42,7 @@ public:
     }
 
     // A URL no other test asks for, so no cache of this process holds it.
-    QUrl url(const QString& color)
-    {
-        return server.url("/" + color + "/" + QString::number(++m_count) + ".png");
-    }
+    QUrl url(const QString& color) { return server.url("/" + color + "/" + QString::number(++m_count) + ".png"); }
 
     LoopbackServer server;
 
@@ -94,11 +79,6 @@ bool waitForImage(const LMImage& view)
     return waitUntil([&] { return view.binder().loadedImage() != nullptr; }, 10s);
 }
 
-bool onGuiThread()
-{
-    return QThread::currentThread() == QCoreApplication::instance()->thread();
-}
-
 TEST(LMImage, ShowsThePlaceholderUntilTheImageArrivesOnTheGuiThreadWhereverTheCallbackQueue)
 {
     for (const CallbackQueue& queue : {CallbackQueue::mainCurrentOrAsync(), CallbackQueue::untouch()}) {
@@ -133,7 +113,7 @@ TEST(LMImage, ShowsThePlaceholderUntilTheImageArrivesOnTheGuiThreadWhereverTheCa
         EXPECT_EQ(centerColor(*view), QColor(Qt::red));
         EXPECT_FALSE(renderedOffGui);
         ASSERT_TRUE(waitUntil([&] { return lastProgress && lastProgress->receivedSize == lastProgress->totalSize; }));
-        EXPECT_EQ(lastProgress->totalSize, png(Qt::red).size());
+        EXPECT_EQ(lastProgress->totalSize, pngBytes({16, 16}, Qt::red).size());
         ASSERT_NE(placeholderProgress, nullptr);
         EXPECT_EQ(placeholderProgress->fractionCompleted(), 1.0);
     }
@@ -143,11 +123,7 @@ TEST(LMImage, FadesInOnlyImagesThatDidNotComeFromACacheUnlessTransitionIsForced)
 {
     ImageServer images;
     const QUrl url = images.url("red");
-    const struct {
-        const char* name;
-        bool forceTransition;
-        bool fades;
-    } cases[] = {
+    const struct { const char* name; bool forceTransition; bool fades; } cases[] = {
         {"downloaded", false, true},
         {"from the memory cache", false, false},
         {"from the memory cache, forced", true, true},
@@ -308,7 +284,7 @@ TEST(LMImage, StartingBeforeAppearingLoadsOnceWithoutBeingShown)
 TEST(LMImage, ModifiersWriteTheSharedContextAndConfigureInOrder)
 {
     LMImage view(QUrl("http://127.0.0.1:1/a.png"));
-    view.blur(2).fade(0.25).cancelOnDisappear().configure([](LMImageContent content) {
+    view.blur(2).fade(0.25).configure([](LMImageContent content) {
         content.cornerRadius = content.resizable ? 1 : 2;
         return content;
     });
@@ -317,11 +293,8 @@ TEST(LMImage, ModifiersWriteTheSharedContextAndConfigureInOrder)
     EXPECT_EQ(options.processor->identifier(), "|>com.vantrel.Lumen.BlurImageProcessor(2.0)");
     EXPECT_EQ(options.transition, ImageTransition::fade(0.25));
     EXPECT_TRUE(options.loadDiskFileSynchronously);
-    EXPECT_TRUE(view.context()->cancelOnDisappear());
-    const LMImageContent& content = view.content();
-    EXPECT_EQ(content.cornerRadius, 2) << "configured before it was resizable";
-    EXPECT_TRUE(content.resizable);
-    EXPECT_EQ(content.contentMode, ContentMode::aspectFit);
+    EXPECT_EQ(view.content().cornerRadius, 2) << "configured before it was resizable";
+    EXPECT_EQ(view.content().contentMode, ContentMode::aspectFit);
 }
 
 } // namespace

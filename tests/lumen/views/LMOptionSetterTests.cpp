@@ -33,7 +33,6 @@ private:
 };
 
 const QString blur2 = "com.vantrel.Lumen.BlurImageProcessor(2.0)";
-const QString blackWhite = "com.vantrel.Lumen.BlackWhiteProcessor";
 const QString downsampling40 = "com.vantrel.Lumen.DownsamplingImageProcessor((40.0, 40.0))";
 
 TEST(LMOptionSetter, ProcessorSettersComposeIdentifiersInCallOrder)
@@ -45,14 +44,8 @@ TEST(LMOptionSetter, ProcessorSettersComposeIdentifiersInCallOrder)
         QString identifier;
     } cases[] = {
         {"no processors", [](OptionHolder& h) { h.blur(2).setProcessors({}); }, ""},
-        {"one processor", [&](OptionHolder& h) { h.setProcessors({blur(2)}); }, blur2},
         {"three processors", [&](OptionHolder& h) { h.setProcessors({blur(2), blur(3), blur(2)}); },
          blur2 + "|>com.vantrel.Lumen.BlurImageProcessor(3.0)|>" + blur2},
-        {"blur on the default", [](OptionHolder& h) { h.blur(2.5); },
-         "|>com.vantrel.Lumen.BlurImageProcessor(2.5)"},
-        {"black-white twice", [](OptionHolder& h) { h.blackWhite().blackWhite(); },
-         "|>" + blackWhite + "|>" + blackWhite},
-        {"downsampling on the default", [](OptionHolder& h) { h.downsampling({40, 40}); }, downsampling40},
         {"downsampling after blur", [](OptionHolder& h) { h.blur(2).downsampling({40, 40}); },
          "|>" + blur2 + "|>" + downsampling40},
         {"set replaces", [&](OptionHolder& h) { h.blackWhite().setProcessor(blur(2)); }, blur2},

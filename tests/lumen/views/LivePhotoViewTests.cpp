@@ -1,6 +1,7 @@
 #include "Lumen/retrieval/LivePhotoRequest.h"
 #include "Lumen/views/LivePhotoView.h"
 #include "Lumen/views/MediaBackend.h"
+#include "tests/lumen/retrieval/LivePhotoTesting.h"
 #include "tests/support/EventLoop.h"
 
 #include <gtest/gtest.h>
@@ -15,36 +16,19 @@ namespace {
 
 using namespace Tivrand::Testing;
 
-QUrl fixture(const char* name)
-{
-    return QUrl::fromLocalFile(QStringLiteral(TIVRAND_TEST_FIXTURES "/livephoto/") + QLatin1String(name));
-}
-
-// The fixture still is 64 x 32 in three bands (red 0-16, green 16-48, blue 48-64); the movie
-// plays 3 s of yellow frames stored 64 x 32 and shown upright as 32 x 64.
+// The still is 64 x 32 in three bands (red, green, blue); the movie plays 3 s of yellow
+// frames stored 64 x 32 and shown upright as 32 x 64.
 LivePhoto fixtureLivePhoto()
 {
+    const auto fixture = Testing::livePhotoFixture;
     auto result = assembleLivePhoto({fixture("still.heic"), fixture("movie.mov")}, QSizeF(), ContentMode::aspectFit);
     EXPECT_TRUE(result.has_value());
     return *result;
 }
 
-// 'R', 'G', 'B' or 'Y' for a clearly coloured pixel, '-' for anything else (the background).
 char colourAt(QWidget& view, QPoint point)
 {
-    const QRgb pixel = view.grab().toImage().pixel(point);
-    const auto high = [](int channel) { return channel > 160; };
-    const auto low = [](int channel) { return channel < 100; };
-    const int red = qRed(pixel), green = qGreen(pixel), blue = qBlue(pixel);
-    if (high(red) && high(green) && low(blue))
-        return 'Y';
-    if (high(red) && low(green) && low(blue))
-        return 'R';
-    if (low(red) && high(green) && low(blue))
-        return 'G';
-    if (low(red) && low(green) && high(blue))
-        return 'B';
-    return '-';
+    return Testing::colourName(view.grab().toImage().pixel(point));
 }
 
 class LivePhotoViewTest : public ::testing::Test {
@@ -75,10 +59,7 @@ protected:
 
 TEST_F(LivePhotoViewTest, ShowsTheStillByContentMode)
 {
-    const struct {
-        ContentMode mode;
-        char nearTopLeft;
-    } cases[] = {
+    const struct { ContentMode mode; char nearTopLeft; } cases[] = {
         {ContentMode::aspectFit, '-'},
         {ContentMode::aspectFill, 'G'},
         {ContentMode::none, 'R'},
@@ -89,23 +70,18 @@ TEST_F(LivePhotoViewTest, ShowsTheStillByContentMode)
     }
 }
 
-TEST_F(LivePhotoViewTest, PlaysTheMovieUprightWhilePressed)
+TEST_F(LivePhotoViewTest, PlaysTheMovieUprightWhilePressedAndGivesWayToTheStillWhenReleasedOrEnded)
 {
     press();
     EXPECT_TRUE(view.isPlayingMovie());
     EXPECT_TRUE(waitUntil([&] { return colourAt(view, top) == 'Y'; }));
-
     release();
     EXPECT_FALSE(view.isPlayingMovie());
     EXPECT_EQ(colourAt(view, top), '-');
     EXPECT_EQ(colourAt(view, center), 'G');
-}
 
-TEST_F(LivePhotoViewTest, GivesWayToTheStillWhenTheMovieEnds)
-{
     press();
     ASSERT_TRUE(waitUntil([&] { return colourAt(view, top) == 'Y'; }));
-
     EXPECT_TRUE(waitUntil([&] { return !view.isPlayingMovie(); }, std::chrono::seconds(20)));
     EXPECT_EQ(colourAt(view, center), 'G');
     release();
@@ -114,11 +90,7 @@ TEST_F(LivePhotoViewTest, GivesWayToTheStillWhenTheMovieEnds)
 
 TEST_F(LivePhotoViewTest, SettingALivePhotoOrNoneStopsTheMovieAndReplacesTheStill)
 {
-    const struct {
-        const char* name;
-        std::optional<LivePhoto> livePhoto;
-        char shownAtCenter;
-    } cases[] = {
+    const struct { const char* name; std::optional<LivePhoto> livePhoto; char shownAtCenter; } cases[] = {
         {"another live photo", fixtureLivePhoto(), 'G'},
         {"none", std::nullopt, '-'},
     };
