@@ -72,29 +72,23 @@ protected:
 
 TEST_F(CountrySelectorTest, FilteringMatchesNameOrCodeIgnoringCaseAndChoosingWritesTheCountry)
 {
-    EXPECT_TRUE(selector->button().text().endsWith("US"));
     CountryPickerPopover& popover = open();
-    EXPECT_TRUE(popover.filterField().text().isEmpty());
     EXPECT_EQ(codes(popover.shownCountries()), QStringList({"US", "GB", "DE", "TR"}));
-
-    QTest::keyClicks(&popover.filterField(), "uNiTed");
-    EXPECT_EQ(codes(popover.shownCountries()), QStringList({"US", "GB"}));
-    popover.filterField().setText("tr");
-    EXPECT_EQ(codes(popover.shownCountries()), QStringList({"TR"}));
-    popover.filterField().setText("zz");
-    EXPECT_TRUE(popover.shownCountries().isEmpty());
+    const std::pair<const char*, QStringList> filters[] = {{"uNiTed", {"US", "GB"}}, {"tr", {"TR"}}, {"zz", {}}};
+    for (const auto& [filter, shown] : filters) {
+        popover.filterField().setText(filter);
+        EXPECT_EQ(codes(popover.shownCountries()), shown) << filter;
+    }
     QTest::keyClick(&popover.filterField(), Qt::Key_Return);
     EXPECT_TRUE(selector->isPopoverShown()) << "nothing to choose";
-    EXPECT_EQ(chosen.size(), 0);
 
-    popover.filterField().setText("united");
+    popover.filterField().clear();
+    QTest::keyClicks(&popover.filterField(), "united");
     QTest::keyClick(&popover.filterField(), Qt::Key_Down);
     QTest::keyClick(&popover.filterField(), Qt::Key_Return);
-
     ASSERT_EQ(chosen.size(), 1);
     EXPECT_EQ(chosen.front().front().value<Country>().countryCode, "GB");
-    ASSERT_TRUE(selector->selectedCountry().has_value());
-    EXPECT_EQ(selector->selectedCountry()->countryCode, "GB");
+    EXPECT_EQ(selector->selectedCountry().value_or(Country{}).countryCode, "GB");
     EXPECT_TRUE(selector->button().text().endsWith("GB"));
     expectClosed();
 }
@@ -122,7 +116,7 @@ TEST_F(CountrySelectorTest, ClosingThePopoverAnyWayResetsTheFlagAndKeepsTheCount
     selector->setPopoverShown(false);
     EXPECT_EQ(shownChanges.size(), 2) << "no change, no signal";
     EXPECT_EQ(chosen.size(), 0);
-    EXPECT_EQ(selector->selectedCountry()->countryCode, "US");
+    EXPECT_TRUE(selector->button().text().endsWith("US"));
 }
 
 } // namespace

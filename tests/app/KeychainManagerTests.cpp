@@ -9,82 +9,69 @@ using namespace Tivrand::Testing;
 
 namespace {
 
-struct KeychainManagerTest : ::testing::Test {
-    FakeKeychain keychain;
-    FakeSecretStore& store = *keychain.store;
-    KeychainManager& manager = keychain.manager;
-};
+const FakeSecretStore::Answer serviceDown =
+    std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::serviceUnavailable, "no bus"));
 
 } // namespace
 
-TEST_F(KeychainManagerTest, RetrieveDecodesUtf8TextAndReportsStoreFailures)
+TEST(KeychainManager, RetrieveDecodesUtf8TextAndReportsStoreFailures)
 {
-    store.setText(appleIdAccount, QByteArray("d\xC3\xA9v@example.com \xE2\x82\xAC"));
-    EXPECT_EQ(manager.retrieve(appleIdAccount).value_or("failed"), QStringLiteral("d\u00E9v@example.com \u20AC"));
-    EXPECT_EQ(store.asked(), QStringList{appleIdAccount});
+    FakeKeychain keychain;
+    keychain.store->setText(appleIdAccount, QByteArray("d\xC3\xA9v@example.com \xE2\x82\xAC"));
+    keychain.store->set("down", serviceDown);
+    EXPECT_EQ(keychain.manager.retrieve(appleIdAccount).value_or("failed"),
+              QStringLiteral("d\u00E9v@example.com \u20AC"));
 
-    store.set("down", std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::serviceUnavailable, "no bus")));
-    const struct {
-        const char* account;
-        KeychainStatus status;
-        const char* described;
-    } failures[] = {{"missing", KeychainStatus::itemNotFound, "not found"},
-                    {"down", KeychainStatus::serviceUnavailable, "no bus"}};
-    for (const auto& each : failures) {
-        const auto value = manager.retrieve(each.account);
-        ASSERT_FALSE(value.has_value()) << each.account;
-        EXPECT_EQ(value.error().kind(), KeychainError::Kind::unexpectedStatus);
-        EXPECT_EQ(value.error().status(), each.status);
-        EXPECT_TRUE(value.error().description().contains(each.described)) << each.account;
-    }
-}
-
-TEST(KeychainManager, WithoutAStoreEveryReadIsAnError)
-{
-    const KeychainManager manager(nullptr);
-    const auto value = manager.retrieve(appleIdAccount);
-    ASSERT_FALSE(value.has_value());
-    EXPECT_EQ(value.error().status(), KeychainStatus::serviceUnavailable);
-    EXPECT_FALSE(manager.hasValidSearchAdsSession());
-}
-
-TEST_F(KeychainManagerTest, ItemWithoutDataOrWithInvalidUtf8IsInvalidItemFormat)
-{
-    store.set("no data", std::optional<QByteArray>());
-    store.setText("latin1", "caf\xE9");
-    store.setText("truncated", "euro \xE2\x82");
-    store.setText("overlong", "\xC0\xAF");
-    store.setText("surrogate", "\xED\xA0\x80");
-    for (const char* account : {"no data", "latin1", "truncated", "overlong", "surrogate"}) {
+    const std::pair<const char*, KeychainStatus> failures[] = {{"missing", KeychainStatus::itemNotFound},
+                                                               {"down", KeychainStatus::serviceUnavailable}};
+    for (const auto& [account, status] : failures) {
         SCOPED_TRACE(account);
-        const auto value = manager.retrieve(account);
+        const auto value = keychain.manager.retrieve(account);
+        ASSERT_FALSE(value.has_value());
+        EXPECT_EQ(value.error().kind(), KeychainError::Kind::unexpectedStatus);
+        EXPECT_EQ(value.error().status(), status);
+    }
+    EXPECT_TRUE(keychain.manager.retrieve("down").error().description().contains("no bus"));
+
+    const KeychainManager withoutStore(nullptr);
+    EXPECT_EQ(withoutStore.retrieve(appleIdAccount).error().status(), KeychainStatus::serviceUnavailable);
+    EXPECT_FALSE(withoutStore.hasValidSearchAdsSession());
+}
+
+TEST(KeychainManager, ItemWithoutDataOrWithInvalidUtf8IsInvalidItemFormat)
+{
+    for (const FakeSecretStore::Answer& item :
+         {FakeSecretStore::Answer(std::optional<QByteArray>()), FakeSecretStore::Answer(QByteArray("caf\xE9")),
+          FakeSecretStore::Answer(QByteArray("euro \xE2\x82")), FakeSecretStore::Answer(QByteArray("\xC0\xAF")),
+          FakeSecretStore::Answer(QByteArray("\xED\xA0\x80"))}) {
+        SCOPED_TRACE(item->value_or("no data").toHex().toStdString());
+        FakeKeychain keychain;
+        keychain.store->set(appleIdAccount, item);
+        const auto value = keychain.manager.retrieve(appleIdAccount);
         ASSERT_FALSE(value.has_value());
         EXPECT_EQ(value.error().kind(), KeychainError::Kind::invalidItemFormat);
-        EXPECT_EQ(value.error().status(), std::nullopt);
         EXPECT_FALSE(value.error().description().isEmpty());
     }
 }
 
-TEST_F(KeychainManagerTest, SearchAdsSessionNeedsOneOfTheCookieMarkersInAReadableItem)
+TEST(KeychainManager, SearchAdsSessionNeedsOneOfTheCookieMarkersInAReadableItem)
 {
-    EXPECT_FALSE(manager.hasValidSearchAdsSession()) << "no item";
-    const struct {
-        FakeSecretStore::Answer item;
-        bool loggedIn;
-    } cases[] = {
+    FakeKeychain keychain;
+    EXPECT_FALSE(keychain.manager.hasValidSearchAdsSession()) << "no item";
+    const std::pair<FakeSecretStore::Answer, bool> cases[] = {
         {QByteArray("XSRF-TOKEN-CM=abc; other=1"), true},
         {QByteArray("dslang=US-EN; searchads.userId=42"), true},
-        {QByteArray("searchads.userId=42; XSRF-TOKEN-CM=abc"), true},
         {QByteArray("dslang=US-EN; myacinfo=xyz"), false},
         {QByteArray("xsrf-token-cm=abc"), false},
         {QByteArray(""), false},
         {QByteArray("XSRF-TOKEN-CM=\xFF"), false},
         {std::optional<QByteArray>(), false},
-        {std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::timedOut)), false},
+        {serviceDown, false},
     };
-    for (const auto& each : cases) {
-        store.set(cookieAccount, each.item);
-        EXPECT_EQ(manager.hasValidSearchAdsSession(), each.loggedIn) << (each.item ? each.item->value_or("-").toStdString() : "error");
+    for (const auto& [item, loggedIn] : cases) {
+        SCOPED_TRACE(item ? item->value_or("-").toStdString() : "error");
+        keychain.store->set(cookieAccount, item);
+        EXPECT_EQ(keychain.manager.hasValidSearchAdsSession(), loggedIn);
     }
-    EXPECT_EQ(store.asked().count(cookieAccount), store.asked().size());
+    EXPECT_EQ(keychain.store->asked().count(cookieAccount), keychain.store->asked().size());
 }

@@ -36,21 +36,22 @@ TEST(Screenshot, Sidebar)
 {
     applyDarkStyle(*qApp);
     Testing::SearchSheetEnvironment environment;
-    const auto watched = [&](const QString& appId, const QString& name, const QString& developer) {
+    for (const auto& [appId, name, developer] : {std::tuple{"1000000001", "Harbor Notes", "Quayside Labs"},
+                                                  {"1000000002", "Tidewater Budget", "Ledgerline GmbH"},
+                                                  {"1000000007", "Desk Lamp", "Warm Light Ltd"}}) {
         AppPresentationItem item = Testing::watchedItem(appId, name, developer);
         item.iconUrl = environment.catalog.iconUrl(appId).toString();
-        return environment.store.saveWatchedApp(item);
-    };
-    ASSERT_TRUE(watched("1000000001", "Harbor Notes", "Quayside Labs"));
-    ASSERT_TRUE(watched("1000000002", "Tidewater Budget", "Ledgerline GmbH"));
-    ASSERT_TRUE(watched("1000000007", "Desk Lamp", "Warm Light Ltd"));
+        ASSERT_TRUE(environment.store.saveWatchedApp(item));
+    }
 
     MainWindow main(environment.store);
     main.show();
     EXPECT_EQ(main.size(), MainWindow::defaultSize);
     EXPECT_EQ(main.minimumSize(), minimumWindowSize);
     ASSERT_EQ(main.sidebar().watchedApps().size(), 3);
-    ASSERT_TRUE(Testing::SearchSheetEnvironment::waitForIcons(main.sidebar()));
+    // Each watched app shows its own icon, fetched once.
+    ASSERT_TRUE(environment.waitForIcons(main.sidebar()));
+    EXPECT_EQ(environment.catalog.iconRequests().size(), 3u);
     save(main, "main-window");
     save(main.sidebar(), "sidebar");
 }
@@ -69,9 +70,9 @@ TEST(Screenshot, SearchSheetWithResults)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
     save(*sheet, "search-sheet-empty");
 
-    Testing::SearchSheetEnvironment::submit(*sheet, "harbor");
-    ASSERT_FALSE(Testing::SearchSheetEnvironment::waitForRows(*sheet).isEmpty());
-    ASSERT_TRUE(Testing::SearchSheetEnvironment::waitForIcons(*sheet));
+    environment.submit(*sheet, "harbor");
+    ASSERT_FALSE(environment.waitForRows(*sheet).isEmpty());
+    ASSERT_TRUE(environment.waitForIcons(*sheet));
     save(*sheet, "search-sheet");
 
     PlatformPickerButton& platformButton = sheet->bar().filters().platformPickerButton();

@@ -24,9 +24,8 @@ QImage render(const QString& name, int side)
 {
     QImage image(side, side, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
-    QSvgRenderer renderer(resourcePath(name));
     QPainter painter(&image);
-    renderer.render(&painter);
+    QSvgRenderer(resourcePath(name)).render(&painter);
     return image;
 }
 
@@ -55,8 +54,7 @@ TEST(SymbolResources, EveryIconIsASelfContainedSquareWhiteSvgWithInk)
         ASSERT_TRUE(renderer.isValid());
         EXPECT_EQ(renderer.viewBoxF(), QRectF(0, 0, 24, 24));
 
-        // Some ink, but not a filled square: a broken path renders as nothing or as everything.
-        // A single colour, so the icons can be tinted by rendering.
+        // Some ink, but not a filled square; one colour, so the icons can be tinted.
         const auto [inked, notWhite] = inkOf(render(name, 48));
         EXPECT_GT(inked, 48 * 48 / 20);
         EXPECT_LT(inked, 48 * 48 * 9 / 10);
@@ -65,6 +63,7 @@ TEST(SymbolResources, EveryIconIsASelfContainedSquareWhiteSvgWithInk)
         QFile file(resourcePath(name));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray source = file.readAll();
+        // Self-contained: nothing fetched or drawn from elsewhere.
         for (const char* banned : {"<text", "href", "url("})
             EXPECT_FALSE(source.contains(banned)) << banned;
         for (const QByteArray colour : {"fill=\"#", "stroke=\"#"}) {
