@@ -66,10 +66,6 @@ TEST_F(SearchSheetTest, PickingMacMovesTheCheckmarkAndSendsNothing)
     QTest::mouseClick(&platformButton(), Qt::LeftButton);
     PlatformPickerView* picker = platformButton().picker();
     ASSERT_NE(picker, nullptr);
-    QStringList labels;
-    for (const PlatformPickerRow* row : picker->rows())
-        labels.append(row->text());
-    EXPECT_EQ(labels, QStringList({"iPhone", "iPad", "Mac", "Vision"}));
     EXPECT_TRUE(picker->row(Platform::iPhone)->isMarked());
 
     QTest::mouseClick(picker->row(Platform::Mac), Qt::LeftButton);
@@ -122,16 +118,6 @@ TEST_F(SearchSheetTest, TheCountryPickedInTheSelectorIsTheStorefrontOfTheNextSea
     submit(sheet, "notes");
     waitForRows(sheet);
     EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::search).front().path, "/v1/catalog/DE/search");
-}
-
-TEST_F(SearchSheetTest, TheColumnStaysCentredAndTheSheetKeepsItsMinimumSize)
-{
-    sheet.resize(1000, 700);
-    EXPECT_TRUE(Testing::waitUntil([&] { return sheet.column().width() == 800 && sheet.column().x() == 100; }))
-        << "column " << sheet.column().width() << " wide at " << sheet.column().x();
-    sheet.resize(500, 400);
-    EXPECT_GE(sheet.width(), 800);
-    EXPECT_GE(sheet.height(), 600);
 }
 
 TEST(SearchSheetLifetime, ClosingTheSheetWithItsPopoversOpenLeavesNothingBehind)
