@@ -2,6 +2,7 @@
 // simulated 60 Hz display-link ticks, beside decoding every frame up front as a view that
 // lets the platform animate would. CPU is the whole process's (the preload queue included);
 // memory is the peak of decoded frame bytes held and the peak resident-set growth.
+#include "bench/BenchMain.h"
 #include "Lumen/foundation/imaging/AnimatedImageDecoding.h"
 #include "Lumen/views/AnimatedImageView.h"
 #include "tests/lumen/views/AnimationTesting.h"
@@ -163,10 +164,5 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     twoHundredFrameGif();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -1,5 +1,6 @@
 // Serial-queue throughput and main-queue hops, each beside the plain mechanism it is built
 // on or competes with.
+#include "bench/BenchMain.h"
 #include "Lumen/foundation/DispatchQueue.h"
 
 #include <benchmark/benchmark.h>
@@ -153,10 +154,5 @@ BENCHMARK(BaselineInvokeMethodHop);
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -2,6 +2,7 @@
 // the pixmaps directly: once with every icon in the memory cache (against ready QPixmaps), and
 // once with every icon only on disk (against a raw file read, decode and set of the same
 // PNGs). A case makes the rows and runs the event loop until every icon is there and painted.
+#include "bench/BenchMain.h"
 #include "Lumen/cache/CacheStoreResult.h"
 #include "Lumen/cache/ImageCache.h"
 #include "Lumen/foundation/imaging/ImageEncoding.h"
@@ -179,10 +180,5 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     icons();
     screen();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }
