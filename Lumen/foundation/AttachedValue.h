@@ -35,4 +35,16 @@ std::shared_ptr<T> attachedValue(const QObject& owner, AttachedKey<T> key)
     return stored.value<std::shared_ptr<T>>();
 }
 
+// The attached value, or a default-made one attached now when there is none.
+template<class T>
+std::shared_ptr<T> attachedValueOrMake(QObject& owner, AttachedKey<T> key)
+{
+    auto value = attachedValue(owner, key);
+    if (!value) {
+        value = std::make_shared<T>();
+        setAttachedValue(owner, key, value);
+    }
+    return value;
+}
+
 } // namespace Lumen

@@ -30,12 +30,7 @@ std::shared_ptr<ImageViewState> viewState(QWidget* view, bool create)
 {
     if (!view)
         return nullptr;
-    auto state = attachedValue(*view, imageViewStateKey);
-    if (!state && create) {
-        state = std::make_shared<ImageViewState>();
-        setAttachedValue(*view, imageViewStateKey, state);
-    }
-    return state;
+    return create ? attachedValueOrMake(*view, imageViewStateKey) : attachedValue(*view, imageViewStateKey);
 }
 
 // A label shows the image still; the animated image view plays it. Null shows nothing.

@@ -30,12 +30,7 @@ std::shared_ptr<LivePhotoViewState> viewState(LivePhotoView* view, bool create)
 {
     if (!view)
         return nullptr;
-    auto state = attachedValue(*view, livePhotoViewStateKey);
-    if (!state && create) {
-        state = std::make_shared<LivePhotoViewState>();
-        setAttachedValue(*view, livePhotoViewStateKey, state);
-    }
-    return state;
+    return create ? attachedValueOrMake(*view, livePhotoViewStateKey) : attachedValue(*view, livePhotoViewStateKey);
 }
 
 // One request as its callbacks see it, on the GUI thread.

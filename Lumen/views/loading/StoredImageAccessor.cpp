@@ -11,12 +11,7 @@ namespace Lumen {
 std::shared_ptr<ImageSlotState> attachedSlotState(QObject& owner, const char* key, bool create)
 {
     const AttachedKey<ImageSlotState> attachedKey{key};
-    auto state = attachedValue(owner, attachedKey);
-    if (!state && create) {
-        state = std::make_shared<ImageSlotState>();
-        setAttachedValue(owner, attachedKey, state);
-    }
-    return state;
+    return create ? attachedValueOrMake(owner, attachedKey) : attachedValue(owner, attachedKey);
 }
 
 ImagePtr StoredImageAccessor::image() const
