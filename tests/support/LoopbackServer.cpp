@@ -1,7 +1,5 @@
 #include "tests/support/LoopbackServer.h"
 
-#include "tests/support/SelfSignedCertificate.h"
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -22,9 +20,9 @@ LoopbackServer::LoopbackServer(Scheme scheme)
     : m_scheme(scheme)
 {
     if (scheme == Scheme::https) {
-        const SelfSignedCertificate& certificate = SelfSignedCertificate::shared();
-        m_server = std::make_unique<httplib::SSLServer>(certificate.certificatePath().c_str(),
-                                                        certificate.keyPath().c_str());
+        // A fixed self-signed certificate for 127.0.0.1 and localhost, valid until 2126.
+        m_server = std::make_unique<httplib::SSLServer>(TIVRAND_TEST_FIXTURES "/tls/cert.pem",
+                                                        TIVRAND_TEST_FIXTURES "/tls/key.pem");
     } else {
         m_server = std::make_unique<httplib::Server>();
     }
