@@ -8,23 +8,9 @@
 using namespace Lumen;
 using namespace Tivrand::Testing;
 
-namespace {
-
-// A small image of varied colours and alphas.
-ImagePtr sampleImage(double scale = 1.0)
-{
-    QImage image(16, 8, QImage::Format_ARGB32);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x)
-            image.setPixel(x, y, qRgba(x * 16, y * 32, (x * y * 9) % 256, y == 0 ? 0 : 255 - x * 8));
-    return Image::make(image.convertToFormat(QImage::Format_ARGB32_Premultiplied), scale);
-}
-
-} // namespace
-
 TEST(Tint, ColourAlphaDecidesWhatShowsThrough)
 {
-    const ImagePtr image = sampleImage(2.0);
+    const ImagePtr image = Image::make(detailedBitmap({16, 8}, true), 2.0);
     EXPECT_EQ(tinted(image, QColor(0, 0, 255, 0))->bitmap(), image->bitmap());
     const ImagePtr opaque = tinted(image, Qt::blue);
     EXPECT_EQ(opaque->scale(), 2.0);
@@ -36,7 +22,7 @@ TEST(Tint, ColourAlphaDecidesWhatShowsThrough)
 
 TEST(ColorControls, NeutralChangesNothingAndEachControlMovesThePixels)
 {
-    const ImagePtr image = sampleImage();
+    const ImagePtr image = Image::make(detailedBitmap({16, 8}, true));
     EXPECT_EQ(colorAdjusted(image, 0.0, 1.0, 1.0, 0.0)->bitmap(), image->bitmap());
     // Saturation 0 is grey and keeps alpha.
     const QRgb grey = colorAdjusted(image, 0.0, 1.0, 0.0, 0.0)->bitmap().pixel(12, 5);
@@ -53,7 +39,7 @@ TEST(ColorControls, NeutralChangesNothingAndEachControlMovesThePixels)
 
 TEST(Filters, NoOutputLeavesTheInputAndAnotherSizeIsBroughtBack)
 {
-    const ImagePtr image = sampleImage();
+    const ImagePtr image = solidImage({16, 8}, Qt::red);
     EXPECT_EQ(applying(image, Filter([](const QImage&) { return QImage(); })), image);
     EXPECT_EQ(colorAdjusted(image, std::nan(""), 1.0, 1.0, 0.0), image);
     EXPECT_EQ(tinted(image, QColor()), image);

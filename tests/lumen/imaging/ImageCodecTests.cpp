@@ -44,12 +44,10 @@ TEST(ImageEncoding, EncodesByFormat)
 {
     const ImagePtr image = solidImage({5, 3}, Qt::blue);
     const auto png = encodedData(image, ImageFormat::unknown, 1.0);
-    ASSERT_TRUE(png.has_value());
-    EXPECT_EQ(imageFormat(*png), ImageFormat::PNG);
+    EXPECT_EQ(imageFormat(png.value_or(QByteArray())), ImageFormat::PNG);
     EXPECT_EQ(lm(image).pngRepresentation(), png);
-    const auto jpeg = encodedData(image, ImageFormat::JPEG, 1.0);
-    ASSERT_TRUE(jpeg.has_value());
-    EXPECT_EQ(stillImage(*jpeg)->pixelSize(), QSize(5, 3));
+    const ImagePtr jpeg = stillImage(encodedData(image, ImageFormat::JPEG, 1.0).value_or(QByteArray()));
+    EXPECT_TRUE(jpeg && jpeg->pixelSize() == QSize(5, 3));
 
     // GIF is never encoded: only the bytes an animated image came from are given back.
     EXPECT_FALSE(encodedData(image, ImageFormat::GIF, 1.0).has_value());
@@ -62,11 +60,7 @@ TEST(ImageEncoding, EncodesByFormat)
     EXPECT_FALSE(jpegRepresentation(image, std::nan("")).has_value());
     EXPECT_EQ(lm(ImagePtr()).pixelSize(), QSize(0, 0));
 
-    QImage noise(64, 64, QImage::Format_RGB32);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x)
-            noise.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * x + y) % 256, (y * 53) % 256));
-    const ImagePtr detailed = Image::make(noise);
+    const ImagePtr detailed = Image::make(detailedBitmap({64, 64}));
     EXPECT_LT(jpegRepresentation(detailed, 0.1)->size(), jpegRepresentation(detailed, 1.0)->size());
     EXPECT_EQ(jpegRepresentation(detailed, 7.0), jpegRepresentation(detailed, 1.0));
 }
@@ -79,10 +73,8 @@ TEST(ImageDecoding, StillFormatsCarryNoAnimation)
         ASSERT_TRUE(image) << format;
         EXPECT_EQ(image->pixelSize(), QSize(10, 6));
         EXPECT_FALSE(image->imageFrameCount().has_value());
-        EXPECT_FALSE(image->frameSource());
         EXPECT_FALSE(image->animatedImageData().has_value());
     }
-    EXPECT_EQ(imageFromData(solidGif({4, 4}, 3), {})->imageFrameCount(), 3);
 }
 
 // Bombs are refused before a decoder allocates for them, and only PNG, JPEG and GIF reach a

@@ -33,10 +33,10 @@ QByteArray jpegHeaders(int frameMarker, int width, int height, QList<int> sampli
 
 } // namespace
 
-TEST(ImageFormatDetection, SignaturesAndTheNinthByte)
+// Detection needs more than eight bytes; JPEG markers are searched only in JPEG data.
+TEST(ImageFormatDetection, SignaturesTheNinthByteAndJPEGMarkers)
 {
     const struct { QByteArray data; ImageFormat expected; } cases[] = {
-        // Detection needs more than eight bytes.
         {QByteArray(), ImageFormat::unknown}, {bytes("89504E470D0A1A0A"), ImageFormat::unknown},
         {bytes("89504E470D0A1A0A", 9), ImageFormat::PNG}, {bytes("89504E470D0A1A0B", 9), ImageFormat::unknown},
         {QByteArray("GIF"), ImageFormat::unknown}, {bytes("474946383961", 9), ImageFormat::GIF},
@@ -44,16 +44,10 @@ TEST(ImageFormatDetection, SignaturesAndTheNinthByte)
         {bytes("FFD800", 9), ImageFormat::unknown},
     };
     for (const auto& [data, expected] : cases)
-        EXPECT_EQ(imageFormat(data), expected) << data.toHex().toStdString();
-    EXPECT_EQ(lm(bytes("89504E470D0A1A0A", 9)).imageFormat(), ImageFormat::PNG);
-}
+        EXPECT_EQ(lm(data).imageFormat(), expected) << data.toHex().toStdString();
 
-TEST(JPEGMarkers, AreSearchedOnlyInJPEGData)
-{
-    EXPECT_EQ(JPEGMarker::SOF2().bytes(), (std::array<std::uint8_t, 2>{0xFF, 0xC2}));
     // FF D8 is the start of image, not a ninth restart marker.
     EXPECT_FALSE(JPEGMarker::RSTn(8).has_value());
-
     const QByteArray jpeg = bytes("FFD8FFE0001011223344FFDA");
     EXPECT_TRUE(containsJPEGMarker(jpeg, JPEGMarker::SOS()));
     EXPECT_FALSE(containsJPEGMarker(jpeg, JPEGMarker::SOF2()));
@@ -83,10 +77,9 @@ TEST(JPEGFrameHeader, ReadsWhatDecodingWillHold)
         EXPECT_EQ(header->buffersWholeImage(), buffers);
         EXPECT_EQ(header->coefficientBytes(), bytes);
     }
+    // What the encoder writes is read too.
     const auto encoded = readJPEGFrameHeader(encodedBitmap(solidBitmap({30, 20}, Qt::red), "jpeg", 90, true));
-    ASSERT_TRUE(encoded.has_value());
-    EXPECT_EQ(encoded->size, QSize(30, 20));
-    EXPECT_TRUE(encoded->progressive);
+    EXPECT_TRUE(encoded && encoded->progressive && encoded->size == QSize(30, 20));
 }
 
 TEST(JPEGFrameHeader, NoneWhereLibjpegCouldNotDecode)
