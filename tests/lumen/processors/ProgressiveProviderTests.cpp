@@ -23,17 +23,8 @@ namespace {
 using namespace Tivrand::Testing;
 using namespace std::chrono_literals;
 
-const QSize pictureSize(96, 64);
-
-// A detailed picture, so every progressive scan changes the decoded pixels.
-QImage gradientBitmap()
-{
-    QImage image(pictureSize, QImage::Format_RGB32);
-    for (int y = 0; y < pictureSize.height(); ++y)
-        for (int x = 0; x < pictureSize.width(); ++x)
-            image.setPixelColor(x, y, QColor((x * 4) % 256, (y * 5) % 256, (x * y) % 256));
-    return image;
-}
+// Detailed, so every progressive scan changes the decoded pixels.
+const QImage picture = detailedBitmap({96, 64});
 
 std::vector<qsizetype> startOfScanPositions(const QByteArray& data)
 {
@@ -59,7 +50,7 @@ QImage decodedPrefix(const QByteArray& data, qsizetype length)
 class ProgressiveDownload {
 public:
     explicit ProgressiveDownload(const LumenParsedOptionsInfo& options)
-        : data(encodedBitmap(gradientBitmap(), "jpeg", 90, true))
+        : data(encodedBitmap(picture, "jpeg", 90, true))
         , markers(startOfScanPositions(data))
         , provider(ImageProgressiveProvider::make(options, [this](const ImagePtr& image) {
             onMainThread = onMainThread && MainDispatchQueue::isMainThread();
@@ -151,7 +142,7 @@ TEST(ImageProgressiveProvider, OtherFormatsGiveNoIntermediateImage)
 {
     EXPECT_EQ(ImageProgressiveProvider::make(LumenParsedOptionsInfo(), [](const ImagePtr&) {}), nullptr);
     ProgressiveDownload download(progressiveOptions(true, true));
-    for (const QByteArray& bytes : {encodedBitmap(gradientBitmap(), "png"), encodedBitmap(gradientBitmap(), "jpeg")}) {
+    for (const QByteArray& bytes : {encodedBitmap(picture, "png"), encodedBitmap(picture, "jpeg")}) {
         const auto task = std::make_shared<SessionDataTask>();
         task->didReceiveData(bytes);
         download.provider->onDataReceived(task, bytes);

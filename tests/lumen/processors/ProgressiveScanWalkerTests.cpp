@@ -32,15 +32,8 @@ TEST(ProgressiveScanWalker, FindsCompletedScansAcrossChunks)
 {
     using Walker = ScanWalk (*)(const QByteArray&, ScanProgress);
     using Prefixes = std::vector<qsizetype>;
-    const struct {
-        const char* name;
-        Walker walk;
-        QByteArray data;
-        qsizetype firstLength;
-        Prefixes first;
-        Prefixes then;
-        int scannedAfter;
-    } cases[] = {
+    const struct { const char* name; Walker walk; QByteArray data; qsizetype firstLength; Prefixes first; Prefixes then;
+        int scannedAfter; } cases[] = {
         // The prefix ends at the last new marker; the same bytes again hold no new scan.
         {"latest", latestScanPrefix, craftedJpeg(5000, {600, 4000}), 5000, {4000}, {}, 2},
         {"two markers are needed", latestScanPrefix, craftedJpeg(5000, {600}), 5000, {}, {}, 1},
@@ -65,7 +58,6 @@ TEST(ProgressiveScanWalker, FindsCompletedScansAcrossChunks)
         EXPECT_EQ(then.progress.scannedCount, c.scannedAfter);
     }
     EXPECT_EQ(latestScanPrefix(craftedJpeg(5000, {600, 4000}), {}).progress, (ScanProgress{2, 4998}));
-    EXPECT_EQ(latestScanPrefix(craftedJpeg(5000, {600, 4000}, false), {}).progress, ScanProgress{});
 }
 
 // Many scans arriving at once cost a bounded number of decodes, reaching up to the newest scan.
