@@ -8,7 +8,8 @@
 using namespace Lumen;
 using namespace Tivrand::Testing;
 
-TEST(Tint, ColourAlphaDecidesWhatShowsThrough)
+// The tint colour's alpha decides what shows through; neutral colour controls change nothing.
+TEST(ColourFilters, NeutralSettingsChangeNothingAndEachSettingMovesThePixels)
 {
     const ImagePtr image = Image::make(detailedBitmap({16, 8}, true), 2.0);
     EXPECT_EQ(tinted(image, QColor(0, 0, 255, 0))->bitmap(), image->bitmap());
@@ -18,11 +19,7 @@ TEST(Tint, ColourAlphaDecidesWhatShowsThrough)
     const QColor mixed = tinted(solidImage({2, 2}, Qt::red), QColor(0, 0, 255, 128))->bitmap().pixelColor(0, 0);
     EXPECT_NEAR(mixed.red(), 127, 2);
     EXPECT_NEAR(mixed.blue(), 128, 2);
-}
 
-TEST(ColorControls, NeutralChangesNothingAndEachControlMovesThePixels)
-{
-    const ImagePtr image = Image::make(detailedBitmap({16, 8}, true));
     EXPECT_EQ(colorAdjusted(image, 0.0, 1.0, 1.0, 0.0)->bitmap(), image->bitmap());
     // Saturation 0 is grey and keeps alpha.
     const QRgb grey = colorAdjusted(image, 0.0, 1.0, 0.0, 0.0)->bitmap().pixel(12, 5);
