@@ -5,6 +5,7 @@
 #include "Lumen/foundation/imaging/ImageResampling.h"
 #include "tests/lumen/imaging/TestImages.h"
 #include "tests/lumen/processors/Processors.h"
+#include "tests/support/CountingProcessor.h"
 
 #include <gtest/gtest.h>
 
@@ -63,9 +64,11 @@ TEST(ImageProcessors, DataIsDecodedFirstAndGarbageGivesNothing)
     EXPECT_EQ(processImage(BlackWhiteProcessor(), QByteArray()), nullptr);
 }
 
-TEST(ImageProcessors, TheScaleOptionDeclaresTheScaleWithoutResampling)
+// The scale comes from the options of each request, so one processor serves every screen. Blur and
+// downsampling work in its pixels; the others only declare it on their result.
+TEST(ImageProcessors, BlurAndDownsamplingFollowTheRequestsScaleAndTheOthersDeclareIt)
 {
-    const auto image = solidImage(QSize(40, 20), Qt::red);
+    const auto image = Image::make(splitBitmap(QSize(40, 20), Qt::black, Qt::white));
     const auto resized = processImage(ResizingImageProcessor(QSizeF(10, 10), ContentMode::aspectFit), image, scaledBy(2.0));
     EXPECT_EQ(resized->size(), QSizeF(5, 2.5));
     // Round corners size from the unscaled image, or from the target size.
@@ -77,12 +80,7 @@ TEST(ImageProcessors, TheScaleOptionDeclaresTheScaleWithoutResampling)
     // Borders are not scaled.
     const Border border(Qt::black, 4.0, Radius::point(0.0), RectCorner::all);
     EXPECT_EQ(processImage(BorderImageProcessor(border), image, scaledBy(3.0))->scale(), 1.0);
-}
 
-// The scale comes from the options of each request, so one processor serves every screen.
-TEST(ImageProcessors, BlurAndDownsamplingFollowTheRequestsScale)
-{
-    const auto image = Image::make(splitBitmap(QSize(40, 20), Qt::black, Qt::white));
     const BlurImageProcessor blur(4.0);
     const auto doubled = processImage(blur, image, scaledBy(2.0));
     EXPECT_EQ(doubled->bitmap(), blurred(image, 8.0)->bitmap());
@@ -118,19 +116,14 @@ TEST(ProcessorComposition, RunsStagesInOrderAndStopsAtAFailedOne)
     EXPECT_EQ(chained->size(), QSizeF(5, 2.5));
     EXPECT_EQ(chained->bitmap().pixelColor(3, 3), QColor(0, 0, 255));
 
-    int secondRuns = 0;
     const auto failing = std::make_shared<GeneralProcessor>(
         QStringLiteral("fails"), [](const ImageProcessItem&, const LumenParsedOptionsInfo&) { return ImagePtr(); });
-    const auto counting = std::make_shared<GeneralProcessor>(
-        QStringLiteral("counts"), [&](const ImageProcessItem& item, const LumenParsedOptionsInfo&) {
-            ++secondRuns;
-            return std::get<ImagePtr>(item.value);
-        });
+    const auto counting = std::make_shared<CountingProcessor>(QStringLiteral("counts"));
     const auto image = solidImage(QSize(2, 2), Qt::red);
     EXPECT_EQ(processImage(*append(failing, counting), image), nullptr);
-    EXPECT_EQ(secondRuns, 0);
+    EXPECT_EQ(counting->runs, 0);
     EXPECT_EQ(processImage(*append(DefaultImageProcessor::shared(), counting), image), image);
-    EXPECT_EQ(secondRuns, 1);
+    EXPECT_EQ(counting->runs, 1);
     EXPECT_EQ(processImage(GeneralProcessor(QStringLiteral("empty"), {}), image), nullptr);
     // With nothing to do, the default processor hands back the very image.
     EXPECT_EQ(processImage(*(DefaultImageProcessor::shared() | DefaultImageProcessor::shared()), image), image);
