@@ -210,10 +210,8 @@ TEST_F(ImageDownloaderTest, StatusCodesOutsideTwoHundredToThreeNinetyNineFailUnl
     // Without a responder, an authentication challenge is a plain 401.
     const std::pair<const char*, int> cases[] = {
         {"/status/200", 0}, {"/status/399", 0}, {"/status/400", 2002}, {"/status/404", 2002}, {"/auth.png", 2002}};
-    for (const auto& [path, expectedCode] : cases) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(errorCode(fetch(url(path))), expectedCode);
-    }
+    for (const auto& [path, expectedCode] : cases)
+        EXPECT_EQ(errorCode(fetch(url(path))), expectedCode) << path;
     // A rejected transfer leaves the table, so the next request starts a new one.
     EXPECT_FALSE(downloader->sessionDelegate()->task(url("/status/404")));
 
@@ -343,10 +341,8 @@ TEST_F(ImageDownloaderTest, ABodyOverTheLimitFails)
     auto configuration = URLSessionConfiguration::ephemeral();
     configuration.maximumResponseBodySize = 64 * 1024;
     downloader->setSessionConfiguration(configuration);
-    for (const char* path : {"/big", "/big-chunked"}) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(sessionErrorCode(fetch(url(path))), QNetworkReply::UnknownContentError);
-    }
+    for (const char* path : {"/big", "/big-chunked"})
+        EXPECT_EQ(sessionErrorCode(fetch(url(path))), QNetworkReply::UnknownContentError) << path;
 }
 
 TEST_F(ImageDownloaderTest, WaitingCallersFailWhenTheDownloaderGoesOrItsSessionIsReplaced)
