@@ -336,13 +336,19 @@ TEST_F(ImageDownloaderTest, ASelfSignedServerIsTrustedOnlyForATrustedHost)
     downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
 }
 
-TEST_F(ImageDownloaderTest, ABodyOverTheLimitFails)
+TEST_F(ImageDownloaderTest, ABodyOverTheLimitFailsAndALowDataModeSourceKeepsRequestsOffAConstrainedNetwork)
 {
     auto configuration = URLSessionConfiguration::ephemeral();
     configuration.maximumResponseBodySize = 64 * 1024;
+    configuration.isNetworkConstrained = [] { return true; };
     downloader->setSessionConfiguration(configuration);
     for (const char* path : {"/big", "/big-chunked"})
         EXPECT_EQ(sessionErrorCode(fetch(url(path))), QNetworkReply::UnknownContentError) << path;
+
+    auto options = optionsWith();
+    options.lowDataModeSource = Source::network(LM::ImageResource(url("/other.png"), QStringLiteral("key")));
+    EXPECT_TRUE(fetch(url("/image.png"), options).error().isLowDataModeConstrained());
+    EXPECT_EQ(errorCode(fetch(url("/other.png"))), 0);
 }
 
 TEST_F(ImageDownloaderTest, WaitingCallersFailWhenTheDownloaderGoesOrItsSessionIsReplaced)
@@ -421,18 +427,6 @@ TEST_F(ImageDownloaderTest, RequestModifiersChangeOrVetoTheRequest)
         EXPECT_EQ(errorCode(fetch(url("/image.png"), options)), c.expectedCode);
     }
     EXPECT_EQ(server.requests().front().header("X-Lumen-Test"), "yes");
-}
-
-TEST_F(ImageDownloaderTest, ALowDataModeSourceKeepsRequestsOffAConstrainedNetwork)
-{
-    auto configuration = URLSessionConfiguration::ephemeral();
-    configuration.isNetworkConstrained = [] { return true; };
-    downloader->setSessionConfiguration(configuration);
-
-    auto options = optionsWith();
-    options.lowDataModeSource = Source::network(LM::ImageResource(url("/other.png"), QStringLiteral("key")));
-    EXPECT_TRUE(fetch(url("/image.png"), options).error().isLowDataModeConstrained());
-    EXPECT_EQ(errorCode(fetch(url("/other.png"))), 0);
 }
 
 TEST_F(ImageDownloaderTest, FutureFormsFinishAndCancelTheirDownload)
