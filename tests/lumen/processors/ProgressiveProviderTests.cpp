@@ -40,11 +40,6 @@ LumenParsedOptionsInfo progressiveOptions(bool isBlur, bool isFastestScan)
         LumenOptionsInfo{Option::ProgressiveJPEG{std::make_shared<const ImageProgressive>(isBlur, isFastestScan, 0.0)}});
 }
 
-QImage decodedPrefix(const QByteArray& data, qsizetype length)
-{
-    return stillImage(data.left(length))->bitmap();
-}
-
 // A download that delivers a progressive JPEG chunk by chunk into a provider, recording what
 // the provider refreshes with.
 class ProgressiveDownload {
@@ -65,6 +60,8 @@ public:
         task->didReceiveData(chunk);
         provider->onDataReceived(task, chunk);
     }
+    // The bytes before the given start-of-scan marker, decoded.
+    QImage decodedUpTo(std::size_t marker) const { return stillImage(data.left(markers[marker]))->bitmap(); }
 
     const QByteArray data;
     const std::vector<qsizetype> markers;
@@ -85,8 +82,8 @@ TEST(ImageProgressiveProvider, FastestScanModeDecodesOnlyTheLatestScans)
     ASSERT_TRUE(waitUntil([&] { return download.images.size() == 1; }));
     download.receive(third, download.data.size());
     ASSERT_TRUE(waitUntil([&] { return download.images.size() == 2; }));
-    EXPECT_EQ(download.images[0]->bitmap(), decodedPrefix(download.data, download.markers[2]));
-    EXPECT_EQ(download.images[1]->bitmap(), decodedPrefix(download.data, download.markers.back()));
+    EXPECT_EQ(download.images[0]->bitmap(), download.decodedUpTo(2));
+    EXPECT_EQ(download.images[1]->bitmap(), download.decodedUpTo(download.markers.size() - 1));
     EXPECT_TRUE(download.onMainThread);
 }
 
@@ -112,10 +109,9 @@ TEST(ImageProgressiveProvider, EveryScanModeDecodesEachNewScanBlurredByTheScansK
     ASSERT_GT(total, std::size_t(ImageProgressiveDecoder::lastBlurredScanCount));
     ASSERT_TRUE(waitUntil([&] { return download.images.size() == total; }));
     for (std::size_t i = 2; i < total; ++i)
-        EXPECT_EQ(download.images[i]->bitmap(), decodedPrefix(download.data, download.markers[i + 1])) << i;
+        EXPECT_EQ(download.images[i]->bitmap(), download.decodedUpTo(i + 1)) << i;
     // The same bytes again bring nothing new.
     download.receive(download.data.size(), download.data.size());
-    download.provider->onDataReceived(download.task, QByteArray());
     pumpEvents(100ms);
     EXPECT_EQ(download.images.size(), total);
     EXPECT_EQ(ImageProgressiveDecoder::previewBlurRadius(2), 6.0);
