@@ -11,9 +11,14 @@ namespace {
 // The downloader asks a synchronous modifier directly; the future form must give the same answer.
 TEST(AnyModifier, TheFutureFormGivesTheBlocksAnswer)
 {
-    const URLRequest request(QUrl(QStringLiteral("http://a/b.png")));
-    const AnyModifier unchanged([](URLRequest same) { return std::optional(same); });
-    EXPECT_EQ(unchanged.modified(request).result(), std::optional(request));
+    const AnyModifier addHeader([](URLRequest request) {
+        request.setValue(QByteArray("1"), "x-test");
+        return std::optional(request);
+    });
+    const auto modified = addHeader.modified(URLRequest(QUrl(QStringLiteral("http://a/b.png")))).result();
+    ASSERT_TRUE(modified.has_value());
+    // Field names match in any case.
+    EXPECT_EQ(modified->valueForHTTPHeaderField("X-Test"), QByteArray("1"));
 }
 
 TEST(AnyImageModifier, AFailingBlockLeavesTheVeryImage)
