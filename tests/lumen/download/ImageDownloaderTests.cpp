@@ -87,9 +87,11 @@ protected:
 
     QUrl url(const QString& path) const { return server.url(path); }
 
-    // Downloads `target` and waits for its one result.
-    Outcomes::Result fetch(const QUrl& target, const LumenParsedOptionsInfo& options = optionsWith())
+    // Downloads `target` and waits for its one result. Cases where no answer comes pass a short
+    // timeout; the others keep the default, so slow machines do not time out real transfers.
+    Outcomes::Result fetch(const QUrl& target, const LumenParsedOptionsInfo& options = optionsWith(), double timeout = 15)
     {
+        downloader->setDownloadTimeout(timeout);
         Outcomes outcome;
         downloader->downloadImage(target, options, outcome.handler());
         EXPECT_TRUE(outcome.waitFor(1));
@@ -258,9 +260,8 @@ TEST_F(ImageDownloaderTest, TheDelegateSteersEachTransfer)
         SCOPED_TRACE(c.name);
         const auto delegate = std::make_shared<SteeringDelegate>();
         c.configure(*delegate);
-        downloader->setDownloadTimeout(delegate->neverAnswer ? 0.3 : 15);
         downloader->setDelegate(delegate);
-        const auto result = fetch(url("/image.png"));
+        const auto result = fetch(url("/image.png"), optionsWith(), delegate->neverAnswer ? 0.3 : 15);
         EXPECT_EQ(errorCode(result), c.expectedCode);
         EXPECT_EQ(sessionErrorCode(result), c.sessionError);
         EXPECT_EQ(delegate->starts, 1);
@@ -296,11 +297,9 @@ TEST_F(ImageDownloaderTest, RedirectsAreFollowedChangedOrRefusedAndOnlyToHTTP)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        // Short only where no answer comes, so slow machines do not time out real transfers.
-        downloader->setDownloadTimeout(c.handler == silent ? 0.5 : 15);
         auto options = optionsWith();
         options.redirectHandler = c.handler;
-        const auto result = fetch(url(c.path), options);
+        const auto result = fetch(url(c.path), options, c.handler == silent ? 0.5 : 15);
         EXPECT_EQ(colorOf(result), c.color);
         EXPECT_EQ(sessionErrorCode(result), c.sessionError);
     }
@@ -327,8 +326,7 @@ TEST_F(ImageDownloaderTest, ASelfSignedServerIsTrustedOnlyForATrustedHost)
         downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
         downloader->setTrustedHosts(c.trustedHosts);
         downloader->setAuthenticationChallengeResponder(c.responder);
-        downloader->setDownloadTimeout(c.responder == silent ? 0.5 : 15);
-        const auto result = fetch(secure.url(QStringLiteral("/image.png")));
+        const auto result = fetch(secure.url(QStringLiteral("/image.png")), optionsWith(), c.responder == silent ? 0.5 : 15);
         EXPECT_EQ(errorCode(result), c.expectedCode);
         EXPECT_EQ(sessionErrorCode(result), c.sessionError);
     }
@@ -421,10 +419,9 @@ TEST_F(ImageDownloaderTest, RequestModifiersChangeOrVetoTheRequest)
         cases[] = {{"header", addHeader, 0}, {"veto", veto, 1001}, {"no URL", clearURL, 1002}, {"silent", silent, 2003}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        downloader->setDownloadTimeout(c.modifier == silent ? 0.3 : 15);
         auto options = optionsWith();
         options.requestModifier = c.modifier;
-        EXPECT_EQ(errorCode(fetch(url("/image.png"), options)), c.expectedCode);
+        EXPECT_EQ(errorCode(fetch(url("/image.png"), options, c.modifier == silent ? 0.3 : 15)), c.expectedCode);
     }
     EXPECT_EQ(server.requests().front().header("X-Lumen-Test"), "yes");
 }

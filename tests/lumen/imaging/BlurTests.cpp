@@ -60,7 +60,8 @@ TEST(BoxBlur, UnusableInputAndBuffersBeyondTheBitmapBudgetAreRefused)
     EXPECT_TRUE(boxBlurred(QImage(), 5, 1).isNull());
     // Boxes far larger than the image still average within it.
     EXPECT_FALSE(boxBlurred(dot, 4095, 3).isNull());
-    for (const auto& [image, radius] : {std::pair{Image::make(dot), std::nan("")}, {Image::makeEmpty(), 4.0}, {ImagePtr(), 4.0}})
+    for (const auto& [image, radius] :
+         {std::pair{Image::make(dot), std::nan("")}, {Image::makeEmpty(), 4.0}, {ImagePtr(), 4.0}})
         EXPECT_EQ(blurred(image, radius), image) << radius;
 
     // The ring of row sums holds up to twice the image's bytes, so a large box over a large image
