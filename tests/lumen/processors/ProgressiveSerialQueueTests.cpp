@@ -127,13 +127,7 @@ TEST_F(ProgressiveSerialQueueTest, SpacesUpdatesByTheInterval)
     clock->advance(490ms);
     EXPECT_EQ(starts().size(), 2u);
     clock->advance(10ms);
-    ASSERT_TRUE(waitForStarts(3));
-    finishCurrent();
-    ASSERT_TRUE(waitForIdle());
-    // After more than the interval of idleness, an update starts at once.
-    clock->advance(600ms);
-    queue->add(update(4, true), 0.5);
-    ASSERT_TRUE(waitForStarts(4));
+    EXPECT_TRUE(waitForStarts(3));
 }
 
 TEST_F(ProgressiveSerialQueueTest, CleaningDropsTheWaitingOrDelayedUpdateAndLeavesTheQueueUsable)
@@ -151,9 +145,9 @@ TEST_F(ProgressiveSerialQueueTest, CleaningDropsTheWaitingOrDelayedUpdateAndLeav
     queue->clean();
     EXPECT_TRUE(becameIdle());
     clock->advance(1s);
-    EXPECT_EQ(starts(), (std::vector<int>{1}));
     queue->add(update(4, true), 0.5);
-    EXPECT_TRUE(waitForStarts(2));
+    ASSERT_TRUE(waitForStarts(2));
+    EXPECT_EQ(starts(), (std::vector<int>{1, 4}));
 }
 
 TEST_F(ProgressiveSerialQueueTest, AbandonedUpdatesAndUnusableIntervalsDoNotStall)
