@@ -55,15 +55,8 @@ TEST(ImageEncoding, EncodesByFormat)
     EXPECT_LT(jpegRepresentation(detailed, 0.1)->size(), jpegRepresentation(detailed, 1.0)->size());
 }
 
-TEST(ImageDecoding, StillFormatsCarryNoAnimation)
-{
-    for (const char* format : {"png", "jpeg"}) {
-        const ImagePtr image = imageFromData(encodedBitmap(solidBitmap({10, 6}, Qt::red), format), {});
-        ASSERT_TRUE(image) << format;
-        EXPECT_FALSE(image->imageFrameCount().has_value());
-    }
-}
-
+// Bombs are refused before a decoder allocates for them, and only PNG, JPEG and GIF reach a
+// decoder: Qt's plugins would rasterise the SVG and decode the icon, and no limit of ours bounds them.
 TEST(ImageDecoding, UndecodableBytesBombsAndOtherFormatsGiveNothing)
 {
     const std::pair<const char*, QByteArray> cases[] = {

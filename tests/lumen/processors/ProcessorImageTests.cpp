@@ -62,6 +62,8 @@ TEST(ImageProcessors, DataIsDecodedFirstAndGarbageGivesNothing)
     EXPECT_EQ(processImage(tint, QByteArray("no image here")), nullptr);
 }
 
+// The scale comes from the options of each request, so one processor serves every screen. Blur and
+// downsampling work in its pixels; the others only declare it on their result.
 TEST(ImageProcessors, BlurAndDownsamplingFollowTheRequestsScaleAndTheOthersDeclareIt)
 {
     const auto image = Image::make(splitBitmap(QSize(40, 20), Qt::black, Qt::white));
