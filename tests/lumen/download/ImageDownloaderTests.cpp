@@ -366,6 +366,7 @@ TEST_F(ImageDownloaderTest, ACancelBeforeTheAsyncModifierAnsweredWithdrawsTheCal
     auto options = optionsWith();
     options.requestModifier = modifier;
     const auto task = downloader->downloadImage(url("/image.png"), options, outcomes.handler());
+    EXPECT_FALSE(task->isInitialized());
     task->cancel();
     modifier->answer();
     ASSERT_TRUE(outcomes.waitFor(1));

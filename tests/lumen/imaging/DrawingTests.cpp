@@ -66,6 +66,7 @@ TEST(Compositing, OperationsAndBlendModes)
         // The fraction scales the source before the operation; copy replaces what is beneath.
         {Qt::red, Op::sourceOver, 0.5, std::nullopt, QColor(255, 0, 0, 128)},
         {Qt::red, Op::copy, 0.5, QColor(Qt::blue), QColor(255, 0, 0, 128)},
+        {Qt::red, Op::clear, 1.0, QColor(Qt::blue), QColor(0, 0, 0, 0)},
         // The blend modes Qt lacks. Luminosity of grey over red and colour of red over grey meet.
         {QColor(100, 200, 250), Op::plusDarker, 1.0, QColor(200, 100, 50), QColor(45, 45, 45)},
         {grey, Op::luminosity, 1.0, QColor(Qt::red), QColor(255, 74, 74)},

@@ -78,6 +78,7 @@ TEST(GIFBlockWalker, RefusesBrokenDataAndACutLastFrameFailsTheWholeDecode)
     const QByteArray cut = gif.left(gif.size() - 6);
     EXPECT_FALSE(walkGIFBlocks(cut)->frames.at(2).complete);
     EXPECT_EQ(decodeAnimatedImage(cut, {}).error(), AnimatedImageError::frameUnavailable);
+    EXPECT_EQ(animatedImage(cut, {}), nullptr);
 }
 
 TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimesAndBounds)
@@ -94,6 +95,7 @@ TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimesAndBounds)
     for (const auto& [index, seconds] : {std::pair{0, 0.1}, {1, 0.02}, {4, 0.1}, {5, 0.0}})
         EXPECT_DOUBLE_EQ(source->duration(index), seconds) << index;
     EXPECT_EQ(source->frame(1, QSizeF(10, 0)).size(), QSize(10, 5));
+    EXPECT_EQ(source->frame(1, QSizeF(400, 400)).size(), QSize(40, 20));
     EXPECT_EQ(centre(source->copy()->frame(1)), frameColor(1));
 }
 
@@ -134,6 +136,7 @@ TEST(AnimatedImageDecoding, RefusesBombsDataThatIsNotGIFAndAllocationFailure)
     const QByteArray bomb = writeGif({65535, 65535}, {solidGifFrame({1, 1}, frameColor(0))});
     EXPECT_EQ(decodeAnimatedImage(bomb, {}).error(), AnimatedImageError::canvasTooLarge);
     EXPECT_EQ(decodeAnimatedImage(QByteArray("\x89PNG\r\n\x1a\n....."), {}).error(), AnimatedImageError::notGIF);
+    EXPECT_EQ(decodeAnimatedImage(writeGif({4, 4}, {}), {}).error(), AnimatedImageError::noFrames);
 
     struct ExhaustedSource final : ImageFrameSource {
         std::optional<QByteArray> data() const override { return std::nullopt; }
@@ -161,6 +164,7 @@ TEST(AnimatedImageDecoding, AttachesFramesAndValues)
     const ImagePtr image = animatedImage(solidGif({6, 4}, 3, 20), {.scale = 2.0, .preloadAll = true});
     ASSERT_TRUE(image && image->images().has_value());
     EXPECT_NEAR(*image->duration(), 0.6, 1e-9);
+    EXPECT_EQ(image->imageFrameCount(), 3);
     // The image carrying the frames is not itself one of them (that would never be freed).
     EXPECT_NE(image, image->images()->front());
     // Only the first frame: the frame source stays, the frames do not.

@@ -44,6 +44,8 @@ TEST(ImageEncoding, EncodesByFormat)
 {
     const ImagePtr image = solidImage({5, 3}, Qt::blue);
     EXPECT_EQ(imageFormat(lm(image).pngRepresentation().value_or(QByteArray())), ImageFormat::PNG);
+    EXPECT_EQ(imageFormat(encodedData(image, ImageFormat::unknown, 1.0).value()), ImageFormat::PNG);
+    EXPECT_EQ(lm(ImagePtr()).pixelSize(), QSize(0, 0));
     EXPECT_EQ(stillImage(encodedData(image, ImageFormat::JPEG, 1.0).value())->pixelSize(), QSize(5, 3));
     // GIF is never encoded: only the bytes an animated image came from are given back.
     EXPECT_FALSE(encodedData(image, ImageFormat::GIF, 1.0).has_value());

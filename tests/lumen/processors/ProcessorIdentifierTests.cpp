@@ -77,7 +77,8 @@ TEST(ProcessorIdentifier, EveryProcessorKeepsItsStoredTextInAnyLocale)
 TEST(ProcessorIdentifier, NumbersAndColoursUseLocaleFreeShortestText)
 {
     const std::pair<double, const char*> numbers[] = {{10, "10.0"}, {0.1 + 0.2, "0.30000000000000004"}, {-0.0, "-0.0"},
-        {0.00001, "1e-05"}, {1e16, "1e+16"}, {std::numeric_limits<double>::quiet_NaN(), "nan"}};
+        {0.00001, "1e-05"}, {1e16, "1e+16"}, {std::numeric_limits<double>::quiet_NaN(), "nan"},
+        {-std::numeric_limits<double>::infinity(), "-inf"}};
     for (const auto& [value, expected] : numbers)
         EXPECT_EQ(IdentifierText::number(value).toStdString(), expected);
     EXPECT_EQ(IdentifierText::rgba(QColor()), QStringLiteral("(invalid)"));
@@ -86,6 +87,10 @@ TEST(ProcessorIdentifier, NumbersAndColoursUseLocaleFreeShortestText)
     const QColor b = QColor::fromRgba64(30001, 0, 0);
     EXPECT_NE(RoundCornerImageProcessor(4.0, std::nullopt, RectCorner::all, a).identifier(),
               RoundCornerImageProcessor(4.0, std::nullopt, RectCorner::all, b).identifier());
+    // Every setting of a border is in its identifier.
+    const Border border(Qt::black, 2.0, Radius::point(6.0), RectCorner::all);
+    EXPECT_NE(BorderImageProcessor(border).identifier(),
+              BorderImageProcessor(Border(Qt::black, 2.0, Radius::widthFraction(6.0), RectCorner::all)).identifier());
 }
 
 TEST(ProcessorIdentifier, JoinedProcessorsJoinTheirIdentifiers)

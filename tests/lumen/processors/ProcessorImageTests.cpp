@@ -80,6 +80,7 @@ TEST(ImageProcessors, BlurAndDownsamplingFollowTheRequestsScaleAndTheOthersDecla
     EXPECT_EQ(processImage(fifty, jpeg, scaledBy(2.0))->pixelSize(), QSize(100, 50));
     EXPECT_EQ(processImage(fifty, Image::make(solidBitmap(QSize(400, 200), Qt::red)))->pixelSize(), QSize(50, 25));
     EXPECT_EQ(processImage(fifty, QByteArray("junk")), nullptr);
+    EXPECT_EQ(processImage(fifty, Image::makeEmpty()), nullptr);
 }
 
 TEST(ImageProcessors, LivePhotoMaterialIsLeftAlone)

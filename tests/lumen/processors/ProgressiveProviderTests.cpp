@@ -125,6 +125,7 @@ TEST(ImageProgressiveProvider, ImagesGoThroughTheProcessorUntilTheRetrievalIsNoL
 
 TEST(ImageProgressiveProvider, OtherFormatsGiveNoIntermediateImage)
 {
+    EXPECT_EQ(ImageProgressiveProvider::make(LumenParsedOptionsInfo(), [](const ImagePtr&) {}), nullptr);
     ProgressiveDownload download(progressiveOptions(true, true));
     const QByteArray png = encodedBitmap(picture, "png");
     const auto task = std::make_shared<SessionDataTask>();

@@ -42,6 +42,7 @@ TEST(ProgressiveScanWalker, FindsCompletedScansAcrossChunks)
         {"split marker", latestScanPrefix, craftedJpeg(6000, {600, 4000}), 4001, {}, {4000}, 2},
         {"baseline", latestScanPrefix, craftedJpeg(5000, {600, 4000}, false), 5000, {}, {}, 0},
         {"png", latestScanPrefix, pngLooking(), 5000, {}, {}, 0},
+        {"png, every scan", newScanPrefixes, pngLooking(), 5000, {}, {}, 0},
         {"every scan, oldest first", newScanPrefixes, craftedJpeg(10000, {600, 4000, 9000}), 10000, {4000, 9000}, {}, 3},
         {"every scan continues", newScanPrefixes, craftedJpeg(10000, {600, 4000, 7000, 9000}), 1000, {},
          {4000, 7000, 9000}, 4},
