@@ -58,7 +58,6 @@ public:
         std::lock_guard lock(m_mutex);
         return m_results.at(index);
     }
-    int codeAt(std::size_t index) const { return errorCode(at(index)); }
 
 private:
     mutable std::mutex m_mutex;

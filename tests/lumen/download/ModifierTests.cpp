@@ -8,15 +8,17 @@
 namespace Lumen {
 namespace {
 
-TEST(AnyModifier, BothFormsGiveTheBlocksAnswer)
+// The downloader asks a synchronous modifier directly; the future form must give the same answer.
+TEST(AnyModifier, TheFutureFormGivesTheBlocksAnswer)
 {
     const AnyModifier addHeader([](URLRequest request) {
         request.setValue(QByteArray("1"), "x-test");
         return std::optional(request);
     });
-    const URLRequest request(QUrl(QStringLiteral("http://a/b.png")));
-    EXPECT_EQ(addHeader.modifiedNow(request)->valueForHTTPHeaderField("X-Test"), QByteArray("1"));
-    EXPECT_EQ(addHeader.modified(request).result(), addHeader.modifiedNow(request));
+    const auto modified = addHeader.modified(URLRequest(QUrl(QStringLiteral("http://a/b.png")))).result();
+    ASSERT_TRUE(modified.has_value());
+    // Field names match in any case.
+    EXPECT_EQ(modified->valueForHTTPHeaderField("X-Test"), QByteArray("1"));
 }
 
 TEST(AnyImageModifier, AFailingBlockLeavesTheVeryImage)

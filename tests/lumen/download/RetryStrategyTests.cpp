@@ -40,9 +40,8 @@ TEST(DelayRetryStrategy, OnlyResponseFailuresWithRetriesLeftAreRetried)
         {"cache", 3, LumenError::CacheErrorReason::ImageNotExisting{QStringLiteral("k")}, Kind::stop},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         const DelayRetryStrategy strategy(c.maxRetryCount, DelayRetryStrategy::Interval::seconds(0));
-        EXPECT_EQ(decide(strategy, std::make_shared<RetryContext>(source, c.error)), c.expected);
+        EXPECT_EQ(decide(strategy, std::make_shared<RetryContext>(source, c.error)), c.expected) << c.name;
     }
     // The context keeps the latest failure.
     const auto context = std::make_shared<RetryContext>(source, statusError());

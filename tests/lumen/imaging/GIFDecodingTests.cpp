@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -29,34 +30,24 @@ QRgb centre(const QImage& image)
     return image.pixel(image.width() / 2, image.height() / 2) | 0xFF000000u;
 }
 
-ImageCreatingOptions firstFrameOnly()
-{
-    ImageCreatingOptions options;
-    options.onlyFirstFrame = true;
-    return options;
-}
+const ImageCreatingOptions firstFrameOnly{.onlyFirstFrame = true};
 
 } // namespace
 
 TEST(GIFBlockWalker, CanvasIsWhatQtDecodes)
 {
-    const auto framesAt = [](QList<std::pair<QSize, QPoint>> rects) {
-        QList<GifFrame> frames;
-        for (const auto& [size, position] : rects) {
-            frames.append(solidGifFrame(size, frameColor(int(frames.size()))));
-            frames.back().position = position;
-        }
-        return frames;
+    const struct { const char* name; QSize screen; QList<QRect> frames; QSize canvas; } cases[] = {
+        {"a frame beyond the screen is clipped", {8, 6}, {{0, 0, 8, 6}, {6, 5, 4, 4}}, {8, 6}},
+        {"a frame far beyond a small screen", {4, 4}, {{0, 0, 4, 4}, {60000, 0, 2, 2}}, {4, 4}},
+        {"a zero width is the first frame's", {0, 4}, {{0, 0, 5, 5}}, {5, 4}},
+        {"a zero screen reaches the first frame's far corner", {0, 0}, {{5, 6, 2, 3}}, {7, 9}},
+        {"later frames do not count", {0, 0}, {{0, 0, 2, 3}, {0, 0, 7, 9}}, {2, 3}},
     };
-    const struct { const char* name; QSize screen; QList<GifFrame> frames; QSize canvas; } cases[] = {
-        {"a frame beyond the screen is clipped", {8, 6}, framesAt({{{8, 6}, {}}, {{4, 4}, {6, 5}}}), {8, 6}},
-        {"a frame far beyond a small screen", {4, 4}, framesAt({{{4, 4}, {}}, {{2, 2}, {60000, 0}}}), {4, 4}},
-        {"a zero width is the first frame's", {0, 4}, framesAt({{{5, 5}, {}}}), {5, 4}},
-        {"a zero screen reaches the first frame's far corner", {0, 0}, framesAt({{{2, 3}, {5, 6}}}), {7, 9}},
-        {"later frames do not count", {0, 0}, framesAt({{{2, 3}, {}}, {{7, 9}, {}}}), {2, 3}},
-    };
-    for (const auto& [name, screen, frames, canvas] : cases) {
+    for (const auto& [name, screen, rects, canvas] : cases) {
         SCOPED_TRACE(name);
+        QList<GifFrame> frames;
+        for (const QRect& rect : rects)
+            frames.append(GifFrame{solidBitmap(rect.size(), frameColor(int(frames.size()))), 10, rect.topLeft()});
         const QByteArray gif = writeGif(screen, frames);
         EXPECT_EQ(walkGIFBlocks(gif)->canvasSize, canvas);
         const auto source = sourceOf(gif);
@@ -70,35 +61,22 @@ TEST(GIFBlockWalker, TinyGIFsThatQtDecodesAreNotRefused)
     // One states its first delay in a graphic control block too short to hold it; the other
     // places its second frame 65520 pixels to the right of a 2 x 2 screen.
     for (const char* name : {"gif-short-graphic-control.gif", "gif-frame-beyond-screen.gif"}) {
-        SCOPED_TRACE(name);
         const ImagePtr image = imageFromData(hostileFixture(name), {});
-        ASSERT_TRUE(image && image->images().has_value());
-        EXPECT_EQ(image->imageFrameCount(), 2);
-        EXPECT_EQ(image->pixelSize(), QSize(2, 2));
-        EXPECT_EQ(image->images()->size(), 2);
+        ASSERT_TRUE(image) << name;
+        EXPECT_EQ(image->images().value_or(QList<ImagePtr>()).size(), 2) << name;
     }
 }
 
 TEST(GIFBlockWalker, RefusesBrokenDataAndACutLastFrameFailsTheWholeDecode)
 {
-    EXPECT_EQ(walkGIFBlocks(QByteArray("PNG not GIF")).error(), GIFStructureError::notGIF);
     EXPECT_EQ(walkGIFBlocks(QByteArray("GIF89a\x01")).error(), GIFStructureError::truncatedHeader);
     const QByteArray gif = solidGif({16, 16}, 3);
     // Every prefix is walked without reading past its end.
     for (qsizetype length = 0; length <= gif.size(); ++length)
         (void)walkGIFBlocks(gif.left(length));
-
     // Cut inside the image data of the last frame.
     const QByteArray cut = gif.left(gif.size() - 6);
-    const auto walked = walkGIFBlocks(cut);
-    ASSERT_TRUE(walked.has_value() && walked->frames.size() == 3);
-    EXPECT_TRUE(walked->frames[1].complete);
-    EXPECT_FALSE(walked->frames[2].complete);
-    const auto source = sourceOf(cut);
-    ASSERT_EQ(source->frameCount(), 3);
-    EXPECT_FALSE(source->frame(0).isNull());
-    EXPECT_TRUE(source->frame(2).isNull());
-    EXPECT_EQ(GIFAnimatedImage::decode(*source, {}).error(), GIFAnimatedImageError::frameUnavailable);
+    EXPECT_FALSE(walkGIFBlocks(cut)->frames.at(2).complete);
     EXPECT_EQ(decodeAnimatedImage(cut, {}).error(), AnimatedImageError::frameUnavailable);
     EXPECT_EQ(animatedImage(cut, {}), nullptr);
 }
@@ -110,14 +88,12 @@ TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimesAndBounds)
         frames.append(solidGifFrame({40, 20}, frameColor(index), index == 4 ? std::nullopt : std::optional(index + 1)));
     const auto source = sourceOf(writeGif({40, 20}, frames));
     ASSERT_TRUE(source);
-    for (int index : {3, 0, 4, 4, 1, 2})
+    for (int index : {3, 0, 4, 1})
         EXPECT_EQ(centre(source->frame(index)), frameColor(index)) << index;
-    EXPECT_TRUE(source->frame(5).isNull());
     EXPECT_TRUE(source->frame(-1).isNull());
     // One hundredth is too fast to honour; frame 4 has no control extension; frame 5 does not exist.
-    const double durations[] = {0.1, 0.02, 0.03, 0.04, 0.1, 0.0};
-    for (int index = 0; index < 6; ++index)
-        EXPECT_DOUBLE_EQ(source->duration(index), durations[index]) << index;
+    for (const auto& [index, seconds] : {std::pair{0, 0.1}, {1, 0.02}, {4, 0.1}, {5, 0.0}})
+        EXPECT_DOUBLE_EQ(source->duration(index), seconds) << index;
     EXPECT_EQ(source->frame(1, QSizeF(10, 0)).size(), QSize(10, 5));
     EXPECT_EQ(source->frame(1, QSizeF(400, 400)).size(), QSize(40, 20));
     EXPECT_EQ(centre(source->copy()->frame(1)), frameColor(1));
@@ -128,9 +104,8 @@ TEST(GIFFrameSource, StepsBackThroughTheFramesOfOneRestart)
     // Room for three 16 x 16 frames besides the latest.
     auto made = GIFFrameSource::make(solidGif({16, 16}, 20), 3 * 16 * 16 * 4);
     ASSERT_TRUE(made.has_value());
-    std::vector<int> order;
-    for (int index = 19; index >= 0; --index)
-        order.push_back(index);
+    std::vector<int> order(20);
+    std::iota(order.rbegin(), order.rend(), 0);
     order.insert(order.end(), {5, 6, 4, 12, 11, 10, 9, 8, 19});
     for (int index : order)
         EXPECT_EQ(centre((*made)->frame(index)), frameColor(index)) << index;
@@ -159,8 +134,6 @@ TEST(AnimatedImageDecoding, RefusesBombsDataThatIsNotGIFAndAllocationFailure)
 {
     // A few dozen bytes declaring a 65535 x 65535 screen: 16 GiB if decoded.
     const QByteArray bomb = writeGif({65535, 65535}, {solidGifFrame({1, 1}, frameColor(0))});
-    ASSERT_LT(bomb.size(), 1024);
-    EXPECT_EQ(GIFFrameSource::make(bomb).error(), GIFFrameSourceError::canvasTooLarge);
     EXPECT_EQ(decodeAnimatedImage(bomb, {}).error(), AnimatedImageError::canvasTooLarge);
     EXPECT_EQ(decodeAnimatedImage(QByteArray("\x89PNG\r\n\x1a\n....."), {}).error(), AnimatedImageError::notGIF);
     EXPECT_EQ(decodeAnimatedImage(writeGif({4, 4}, {}), {}).error(), AnimatedImageError::noFrames);
@@ -175,54 +148,31 @@ TEST(AnimatedImageDecoding, RefusesBombsDataThatIsNotGIFAndAllocationFailure)
     EXPECT_EQ(decodeAnimatedImage(std::make_shared<ExhaustedSource>(), {}).error(), AnimatedImageError::outOfMemory);
 }
 
-TEST(GIFAnimatedImageDecoding, FrameCountsDurationsAndTheFrameBudget)
+TEST(GIFAnimatedImageDecoding, DurationsAndTheFrameBudget)
 {
-    const auto all = GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 3, 25)), {});
-    ASSERT_TRUE(all.has_value() && all->images.size() == 3);
-    EXPECT_NEAR(all->duration, 0.75, 1e-9);
-    EXPECT_EQ(centre(all->images[2]->bitmap()), frameColor(2));
     // A single frame lasts forever; the first frame of many keeps its own time.
-    const auto single = GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 1, 25)), firstFrameOnly());
-    ASSERT_TRUE(single.has_value());
-    EXPECT_TRUE(std::isinf(single->duration));
-    const auto first = GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 10, 30)), firstFrameOnly());
-    ASSERT_TRUE(first.has_value() && first->images.size() == 1);
-    EXPECT_DOUBLE_EQ(first->duration, 0.3);
-
+    EXPECT_TRUE(std::isinf(GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 1, 25)), firstFrameOnly)->duration));
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 10, 30)), firstFrameOnly)->duration, 0.3);
     // Ten frames of 400 bytes each.
     const auto source = sourceOf(solidGif({10, 10}, 10));
     EXPECT_EQ(GIFAnimatedImage::decode(*source, {}, 3999).error(), GIFAnimatedImageError::overBudget);
-    EXPECT_TRUE(GIFAnimatedImage::decode(*source, {}, 4000).has_value());
-    EXPECT_TRUE(GIFAnimatedImage::decode(*source, firstFrameOnly(), 400).has_value());
+    EXPECT_TRUE(GIFAnimatedImage::decode(*source, firstFrameOnly, 400).has_value());
 }
 
 TEST(AnimatedImageDecoding, AttachesFramesAndValues)
 {
-    const QByteArray gif = solidGif({6, 4}, 3, 20);
-    ImageCreatingOptions options;
-    options.scale = 2.0;
-    options.preloadAll = true;
-    const ImagePtr image = animatedImage(gif, options);
-    ASSERT_TRUE(image && image->frameSource() && image->images().has_value());
-    EXPECT_EQ(image->imageFrameCount(), 3);
-    EXPECT_EQ(image->animatedImageData(), std::optional(gif));
-    EXPECT_EQ(image->images()->size(), 3);
+    const ImagePtr image = animatedImage(solidGif({6, 4}, 3, 20), {.scale = 2.0, .preloadAll = true});
+    ASSERT_TRUE(image && image->images().has_value());
     EXPECT_NEAR(*image->duration(), 0.6, 1e-9);
+    EXPECT_EQ(image->imageFrameCount(), 3);
     // The image carrying the frames is not itself one of them (that would never be freed).
     EXPECT_NE(image, image->images()->front());
-
     // Only the first frame: the frame source stays, the frames do not.
-    const ImagePtr first = animatedImage(solidGif({6, 4}, 10), firstFrameOnly());
-    ASSERT_TRUE(first && first->frameSource());
-    EXPECT_EQ(first->imageFrameCount(), 10);
-    EXPECT_FALSE(first->images().has_value());
-
+    EXPECT_FALSE(animatedImage(solidGif({6, 4}, 10), firstFrameOnly)->images().has_value());
     // A base image is the very object answered.
-    const auto source = sourceOf(solidGif({6, 4}, 2));
     const ImagePtr base = Image::make(QImage(6, 4, QImage::Format_ARGB32_Premultiplied));
-    EXPECT_EQ(animatedImage(source, {}, base), base);
+    EXPECT_EQ(animatedImage(sourceOf(solidGif({6, 4}, 2)), {}, base), base);
     EXPECT_EQ(base->images()->size(), 2);
-    EXPECT_EQ(base->frameSource(), source);
 }
 
 TEST(AnimatedImageDecoding, FramesBeyondTheBudgetStayInTheFrameSource)
@@ -231,12 +181,7 @@ TEST(AnimatedImageDecoding, FramesBeyondTheBudgetStayInTheFrameSource)
     QList<GifFrame> frames;
     for (int index = 0; index < 1000; ++index)
         frames.append(solidGifFrame({1, 1}, frameColor(index)));
-    const QByteArray gif = writeGif({3000, 3000}, frames);
-    ASSERT_LT(gif.size(), 64 * 1024);
-    const auto image = decodeAnimatedImage(gif, {});
+    const auto image = decodeAnimatedImage(writeGif({3000, 3000}, frames), {});
     ASSERT_TRUE(image.has_value() && (*image)->frameSource());
-    EXPECT_EQ((*image)->pixelSize(), QSize(3000, 3000));
-    EXPECT_EQ((*image)->imageFrameCount(), 1000);
     EXPECT_FALSE((*image)->images().has_value());
-    EXPECT_FALSE((*image)->frameSource()->frame(2).isNull());
 }

@@ -43,46 +43,18 @@ QByteArray progressiveJpegClaiming(int width, int height)
 TEST(ImageEncoding, EncodesByFormat)
 {
     const ImagePtr image = solidImage({5, 3}, Qt::blue);
-    const auto png = encodedData(image, ImageFormat::unknown, 1.0);
-    ASSERT_TRUE(png.has_value());
-    EXPECT_EQ(imageFormat(*png), ImageFormat::PNG);
-    EXPECT_EQ(lm(image).pngRepresentation(), png);
-    const auto jpeg = encodedData(image, ImageFormat::JPEG, 1.0);
-    ASSERT_TRUE(jpeg.has_value());
-    EXPECT_EQ(stillImage(*jpeg)->pixelSize(), QSize(5, 3));
-
+    EXPECT_EQ(imageFormat(lm(image).pngRepresentation().value_or(QByteArray())), ImageFormat::PNG);
+    EXPECT_EQ(imageFormat(encodedData(image, ImageFormat::unknown, 1.0).value()), ImageFormat::PNG);
+    EXPECT_EQ(lm(ImagePtr()).pixelSize(), QSize(0, 0));
+    EXPECT_EQ(stillImage(encodedData(image, ImageFormat::JPEG, 1.0).value())->pixelSize(), QSize(5, 3));
     // GIF is never encoded: only the bytes an animated image came from are given back.
     EXPECT_FALSE(encodedData(image, ImageFormat::GIF, 1.0).has_value());
     const QByteArray gif = solidGif({4, 4}, 2);
     EXPECT_EQ(encodedData(imageFromData(gif, {}), ImageFormat::GIF, 1.0), std::optional(gif));
-
-    EXPECT_FALSE(pngRepresentation(nullptr).has_value());
     EXPECT_FALSE(pngRepresentation(Image::makeEmpty()).has_value());
-    EXPECT_FALSE(jpegRepresentation(Image::makeEmpty(), 1.0).has_value());
     EXPECT_FALSE(jpegRepresentation(image, std::nan("")).has_value());
-    EXPECT_EQ(lm(ImagePtr()).pixelSize(), QSize(0, 0));
-
-    QImage noise(64, 64, QImage::Format_RGB32);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x)
-            noise.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * x + y) % 256, (y * 53) % 256));
-    const ImagePtr detailed = Image::make(noise);
+    const ImagePtr detailed = Image::make(detailedBitmap({64, 64}));
     EXPECT_LT(jpegRepresentation(detailed, 0.1)->size(), jpegRepresentation(detailed, 1.0)->size());
-    EXPECT_EQ(jpegRepresentation(detailed, 7.0), jpegRepresentation(detailed, 1.0));
-}
-
-TEST(ImageDecoding, StillFormatsCarryNoAnimation)
-{
-    const QImage bitmap = splitBitmap({10, 6}, Qt::red, Qt::green);
-    for (const char* format : {"png", "jpeg"}) {
-        const ImagePtr image = imageFromData(encodedBitmap(bitmap, format, 100), {});
-        ASSERT_TRUE(image) << format;
-        EXPECT_EQ(image->pixelSize(), QSize(10, 6));
-        EXPECT_FALSE(image->imageFrameCount().has_value());
-        EXPECT_FALSE(image->frameSource());
-        EXPECT_FALSE(image->animatedImageData().has_value());
-    }
-    EXPECT_EQ(imageFromData(solidGif({4, 4}, 3), {})->imageFrameCount(), 3);
 }
 
 // Bombs are refused before a decoder allocates for them, and only PNG, JPEG and GIF reach a
@@ -113,28 +85,22 @@ TEST(ImageDecoding, UndecodableBytesBombsAndOtherFormatsGiveNothing)
 
 TEST(ImageDecoding, ThumbnailsAreBoundedAndNeverEnlarged)
 {
-    const QByteArray jpeg = encodedBitmap(splitBitmap({400, 240}, Qt::red, Qt::blue), "jpeg", 90);
-    const ImagePtr thumbnail = downsampledImage(jpeg, {100, 60}, 2.0);
+    const QImage split = splitBitmap({400, 240}, Qt::red, Qt::blue);
+    const ImagePtr thumbnail = downsampledImage(encodedBitmap(split, "jpeg", 90), {100, 60}, 2.0);
     ASSERT_TRUE(thumbnail);
     EXPECT_EQ(thumbnail->pixelSize(), QSize(200, 120));
-    EXPECT_GT(qRed(thumbnail->bitmap().pixel(10, 60)), 200);
     EXPECT_GT(qBlue(thumbnail->bitmap().pixel(190, 60)), 200);
-    const QByteArray progressive = encodedBitmap(splitBitmap({400, 240}, Qt::red, Qt::blue), "jpeg", 90, true);
-    EXPECT_EQ(downsampledImage(progressive, {100, 100}, 1.0)->pixelSize(), QSize(100, 60));
-    EXPECT_EQ(downsampledImage(jpeg, {1000, 10}, 1.0)->pixelSize(), QSize(400, 240));
-    const QByteArray png = encodedBitmap(solidBitmap({300, 100}, Qt::red), "png");
-    EXPECT_EQ(downsampledImage(png, {30, 30}, 1.0)->pixelSize(), QSize(30, 10));
-    EXPECT_EQ(downsampledImage(jpeg, {0, 0}, 1.0), nullptr);
-    EXPECT_EQ(downsampledImage(jpeg, {10, 10}, std::numeric_limits<double>::infinity()), nullptr);
+    const QByteArray progressive = encodedBitmap(split, "jpeg", 90, true);
+    EXPECT_EQ(downsampledImage(progressive, {1000, 10}, 1.0)->pixelSize(), QSize(400, 240));
+    EXPECT_EQ(downsampledImage(encodedBitmap(split, "png"), {30, 30}, 1.0)->pixelSize(), QSize(30, 18));
+    EXPECT_EQ(downsampledImage(progressive, {10, 10}, std::numeric_limits<double>::infinity()), nullptr);
 }
 
 TEST(BitmapContext, RefusesUnusableSizes)
 {
-    const QImage context = makeBitmapContext({3.9, 2.2});
-    EXPECT_EQ(context.size(), QSize(3, 2));
-    EXPECT_EQ(context.pixel(1, 1), 0u);
+    EXPECT_EQ(makeBitmapContext({3.9, 2.2}).size(), QSize(3, 2));
     const double inf = std::numeric_limits<double>::infinity();
-    for (QSizeF size : {QSizeF(0, 10), QSizeF(10, -1), QSizeF(0.5, 10), QSizeF(inf, 10), QSizeF(std::nan(""), 1),
-                        QSizeF(1e12, 1e12), QSizeF(40000, 1), QSizeF(20000, 20000)})
+    for (QSizeF size : {QSizeF(0, 10), QSizeF(0.5, 10), QSizeF(inf, 10), QSizeF(std::nan(""), 1), QSizeF(1e12, 1e12),
+                        QSizeF(40000, 1), QSizeF(20000, 20000)})
         EXPECT_TRUE(makeBitmapContext(size).isNull()) << size.width() << " x " << size.height();
 }

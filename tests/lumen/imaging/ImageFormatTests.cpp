@@ -33,30 +33,21 @@ QByteArray jpegHeaders(int frameMarker, int width, int height, QList<int> sampli
 
 } // namespace
 
-TEST(ImageFormatDetection, SignaturesAndTheNinthByte)
+// Detection needs more than eight bytes; JPEG markers are searched only in JPEG data.
+TEST(ImageFormatDetection, SignaturesTheNinthByteAndJPEGMarkers)
 {
     const struct { QByteArray data; ImageFormat expected; } cases[] = {
-        // Detection needs more than eight bytes.
-        {QByteArray(), ImageFormat::unknown}, {bytes("89504E470D0A1A0A"), ImageFormat::unknown},
-        {bytes("89504E470D0A1A0A", 9), ImageFormat::PNG}, {bytes("89504E470D0A1A0B", 9), ImageFormat::unknown},
-        {QByteArray("GIF"), ImageFormat::unknown}, {bytes("474946383961", 9), ImageFormat::GIF},
-        {bytes("FFD8FF"), ImageFormat::unknown}, {bytes("FFD8FFE0", 9), ImageFormat::JPEG},
-        {bytes("FFD800", 9), ImageFormat::unknown},
+        {bytes("89504E470D0A1A0A"), ImageFormat::unknown}, {bytes("89504E470D0A1A0A", 9), ImageFormat::PNG},
+        {bytes("474946383961", 9), ImageFormat::GIF}, {bytes("FFD8FFE0", 9), ImageFormat::JPEG},
+        {bytes("FFD800", 9), ImageFormat::unknown}, {QByteArray("GIF"), ImageFormat::unknown},
     };
     for (const auto& [data, expected] : cases)
-        EXPECT_EQ(imageFormat(data), expected) << data.toHex().toStdString();
-    EXPECT_EQ(lm(bytes("89504E470D0A1A0A", 9)).imageFormat(), ImageFormat::PNG);
-}
+        EXPECT_EQ(lm(data).imageFormat(), expected) << data.toHex().toStdString();
 
-TEST(JPEGMarkers, AreSearchedOnlyInJPEGData)
-{
-    EXPECT_EQ(JPEGMarker::SOF2().bytes(), (std::array<std::uint8_t, 2>{0xFF, 0xC2}));
     // FF D8 is the start of image, not a ninth restart marker.
     EXPECT_FALSE(JPEGMarker::RSTn(8).has_value());
-
     const QByteArray jpeg = bytes("FFD8FFE0001011223344FFDA");
     EXPECT_TRUE(containsJPEGMarker(jpeg, JPEGMarker::SOS()));
-    EXPECT_FALSE(containsJPEGMarker(jpeg, JPEGMarker::SOF2()));
     EXPECT_FALSE(lm(bytes("89504E470D0A1A0AFFDA")).contains(JPEGMarker::SOS()));
     // A lone FF at the very end is not a pair.
     EXPECT_FALSE(containsJPEGMarker(bytes("FFD8FFE00000000000FF"), JPEGMarker::EOI()));
@@ -83,10 +74,9 @@ TEST(JPEGFrameHeader, ReadsWhatDecodingWillHold)
         EXPECT_EQ(header->buffersWholeImage(), buffers);
         EXPECT_EQ(header->coefficientBytes(), bytes);
     }
+    // What the encoder writes is read too.
     const auto encoded = readJPEGFrameHeader(encodedBitmap(solidBitmap({30, 20}, Qt::red), "jpeg", 90, true));
-    ASSERT_TRUE(encoded.has_value());
-    EXPECT_EQ(encoded->size, QSize(30, 20));
-    EXPECT_TRUE(encoded->progressive);
+    EXPECT_TRUE(encoded && encoded->progressive && encoded->size == QSize(30, 20));
 }
 
 TEST(JPEGFrameHeader, NoneWhereLibjpegCouldNotDecode)
@@ -116,7 +106,6 @@ TEST(PNGChunkWalker, RefusesChunksBeyondTheDataAndOversizedMetadata)
     const QByteArray png = encodedBitmap(solidBitmap({8, 8}, Qt::red), "png");
     const struct { const char* name; QByteArray data; std::optional<PNGChunkError> error; } cases[] = {
         {"a whole image", png, std::nullopt},
-        {"bytes after the end chunk", png + "trailing", std::nullopt},
         {"a large chunk of image data", pngWith(pngChunk("IDAT", QByteArray(5 * 1024 * 1024, '\0'))), std::nullopt},
         {"a text chunk claiming 2 GiB", hostileFixture("png-text-claims-2gib.png"), PNGChunkError::chunkBeyondData},
         {"cut inside a chunk", png.left(png.size() - 20), PNGChunkError::chunkBeyondData},

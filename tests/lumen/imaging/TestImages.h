@@ -9,6 +9,18 @@
 
 namespace Tivrand::Testing {
 
+// Colours that change from pixel to pixel, so filters and encoders have detail to work on; with
+// `translucent`, alpha falls along each row and the top row is fully transparent.
+inline QImage detailedBitmap(QSize size, bool translucent = false)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgba((x * 37 + y * 11) % 256, (x * x + y * 5) % 256, (x * y * 9) % 256,
+                                       !translucent ? 255 : y == 0 ? 0 : 255 - x * 255 / size.width()));
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 // A file of tests/fixtures/hostile: a few dozen crafted bytes.
 inline QByteArray hostileFixture(const char* name)
 {

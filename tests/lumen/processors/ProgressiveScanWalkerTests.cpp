@@ -32,18 +32,10 @@ TEST(ProgressiveScanWalker, FindsCompletedScansAcrossChunks)
 {
     using Walker = ScanWalk (*)(const QByteArray&, ScanProgress);
     using Prefixes = std::vector<qsizetype>;
-    const struct {
-        const char* name;
-        Walker walk;
-        QByteArray data;
-        qsizetype firstLength;
-        Prefixes first;
-        Prefixes then;
-        int scannedAfter;
-    } cases[] = {
+    const struct { const char* name; Walker walk; QByteArray data; qsizetype firstLength; Prefixes first; Prefixes then;
+        int scannedAfter; } cases[] = {
         // The prefix ends at the last new marker; the same bytes again hold no new scan.
         {"latest", latestScanPrefix, craftedJpeg(5000, {600, 4000}), 5000, {4000}, {}, 2},
-        {"two markers are needed", latestScanPrefix, craftedJpeg(5000, {600}), 5000, {}, {}, 1},
         // Two scans completed since: only the newest is decoded.
         {"only the newest", latestScanPrefix, craftedJpeg(10000, {600, 4000, 7000, 9000}), 5000, {4000}, {9000}, 4},
         // The first chunk ends between FF and DA.
@@ -51,7 +43,6 @@ TEST(ProgressiveScanWalker, FindsCompletedScansAcrossChunks)
         {"baseline", latestScanPrefix, craftedJpeg(5000, {600, 4000}, false), 5000, {}, {}, 0},
         {"png", latestScanPrefix, pngLooking(), 5000, {}, {}, 0},
         {"png, every scan", newScanPrefixes, pngLooking(), 5000, {}, {}, 0},
-        {"empty", latestScanPrefix, QByteArray(), 0, {}, {}, 0},
         {"every scan, oldest first", newScanPrefixes, craftedJpeg(10000, {600, 4000, 9000}), 10000, {4000, 9000}, {}, 3},
         {"every scan continues", newScanPrefixes, craftedJpeg(10000, {600, 4000, 7000, 9000}), 1000, {},
          {4000, 7000, 9000}, 4},
@@ -64,8 +55,6 @@ TEST(ProgressiveScanWalker, FindsCompletedScansAcrossChunks)
         EXPECT_EQ(then.prefixLengths, c.then);
         EXPECT_EQ(then.progress.scannedCount, c.scannedAfter);
     }
-    EXPECT_EQ(latestScanPrefix(craftedJpeg(5000, {600, 4000}), {}).progress, (ScanProgress{2, 4998}));
-    EXPECT_EQ(latestScanPrefix(craftedJpeg(5000, {600, 4000}, false), {}).progress, ScanProgress{});
 }
 
 // Many scans arriving at once cost a bounded number of decodes, reaching up to the newest scan.
@@ -80,7 +69,6 @@ TEST(ProgressiveScanWalker, EveryScanModeSpreadsALimitedNumberOfPrefixes)
     const std::vector<qsizetype> lengths = newScanPrefixes(data, {}).prefixLengths;
     ASSERT_EQ(lengths.size(), maxPrefixesPerWalk);
     EXPECT_EQ(lengths.back(), markers.back());
-    EXPECT_TRUE(std::is_sorted(lengths.begin(), lengths.end()));
     // Spread out, not bunched at either end.
     EXPECT_LT(lengths.front(), markers[markers.size() / 5]);
 }
