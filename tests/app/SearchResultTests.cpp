@@ -3,19 +3,17 @@
 #include "TivrandApp/search/AppActionButtonsView.h"
 #include "TivrandApp/search/AppDetailsView.h"
 #include "TivrandApp/search/AppRatingView.h"
-#include "TivrandApp/search/SearchViewModel.h"
 #include "TivrandApp/sidebar/AppListView.h"
 #include "TivrandApp/ui/AppIconView.h"
-#include "tests/support/CapturedOutput.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QListWidget>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -77,18 +75,15 @@ TEST(SearchResultAdd, StoresTheAppAndClosesTheSheetUnlessItIsWatchedOrTheStoreFa
         ASSERT_TRUE(scene.open());
         ASSERT_TRUE(each.before(scene));
         QTest::mouseClick(scene.sheet->resultView()->rows().front()->actions().addButton(), Qt::LeftButton);
-        EXPECT_EQ(scene.storedAppCount(), each.stored);
+        EXPECT_EQ(scene.store.fetchWatchedApps().value_or(QList<WatchedApp>()).size(), each.stored);
         if (each.refusal.isEmpty()) {
             ASSERT_TRUE(Testing::waitUntil([&] { return scene.sidebar->searchSheet() == nullptr; }));
             EXPECT_EQ(scene.sidebar->watchedApps().size(), each.stored);
-            EXPECT_EQ(scene.sidebar->list().count(), each.stored);
             continue;
         }
         ASSERT_NE(scene.sidebar->searchSheet(), nullptr);
         QMessageBox* alert = scene.sheet->resultView()->alert();
         ASSERT_NE(alert, nullptr);
-        EXPECT_TRUE(alert->isVisible());
-        EXPECT_EQ(alert->windowTitle(), "Warning");
         EXPECT_EQ(alert->informativeText(), each.refusal);
         ASSERT_EQ(alert->buttons().size(), 1);
         QTest::mouseClick(alert->buttons().front(), Qt::LeftButton);
@@ -134,37 +129,6 @@ TEST(SearchResultRow, TheIconTakesTheIconUrlOnlyWhenItFormsOne)
         ASSERT_NE(view, nullptr);
         EXPECT_EQ(view->iconUrl(), text == icon ? QUrl(icon) : QUrl());
     }
-}
-
-TEST(SearchResultRow, RowsShowTheCatalogsIconsAndPrintWhyOneIsMissing)
-{
-    const Testing::CapturedOutput output;
-    Testing::SearchSheetEnvironment environment;
-    SearchView sheet(environment.store);
-    sheet.show();
-    environment.submit(sheet, "harbor");
-    const auto rows = environment.waitForRows(sheet);
-    ASSERT_TRUE(environment.waitForIcons(sheet));
-
-    std::size_t withIcon = 0;
-    for (const SearchResultItemView* row : rows) {
-        SCOPED_TRACE(row->item().name.toStdString());
-        auto* icon = row->findChild<AppIconView*>();
-        ASSERT_NE(icon, nullptr);
-        if (icon->iconUrl().isEmpty()) {
-            EXPECT_NE(icon->image().placeholderWidget(), nullptr) << "the gray square stays";
-            continue;
-        }
-        ++withIcon;
-        const QImage shot = icon->grab().toImage();
-        const QRgb served = Testing::FakeCatalogServer::iconColor(icon->iconUrl()).rgb();
-        EXPECT_EQ(shot.pixel(shot.rect().center()), served);
-        EXPECT_NE(shot.pixel(0, 0), served) << "rounded corners";
-    }
-    EXPECT_GT(withIcon, 0u);
-    EXPECT_LT(withIcon, std::size_t(rows.size()));
-    EXPECT_EQ(environment.catalog.iconRequests().size(), withIcon);
-    EXPECT_TRUE(Testing::waitUntil([&] { return output.contains("Icon yükleme hatası: The input resource is empty."); }));
 }
 
 TEST(SearchResultActions, OnlyHttpAndHttpsStoreLinksAreHandedToTheDesktopButAnyIsCopied)

@@ -5,6 +5,7 @@
 
 #include <QListWidget>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QVBoxLayout>
 
 using namespace Tivrand;
