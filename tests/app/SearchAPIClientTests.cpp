@@ -177,20 +177,16 @@ TEST(SearchAPIRouter, UrlsCarryPathAndPercentEncodedQuery)
     }
 }
 
-TEST(SearchAPIRouter, FixedHeadersAndTheirOverrides)
+TEST(SearchAPIRouter, TheBuiltInTokenAndTheHostOfTheBaseUrl)
 {
-    {
-        ScopedEnvironmentVariable noUrl("TIVRAND_CATALOG_URL", "");
-        ScopedEnvironmentVariable noToken("TIVRAND_CATALOG_TOKEN", "");
-        const QNetworkRequest request = built(SearchAPIRouter::searchApp("iphone", "x", "US", "en-US"));
-        EXPECT_EQ(request.rawHeader("Host"), "amp-api-edge.apps.apple.com");
-        EXPECT_EQ(request.rawHeader("user-agent"), "Tivrand");
-        EXPECT_EQ(request.rawHeader("Cookie"), "dslang=US-EN");
-        const QByteArray authorization = request.rawHeader("authorization");
-        ASSERT_TRUE(authorization.startsWith("Bearer "));
-        EXPECT_EQ(authorization.mid(7).count('.'), 2) << "a JSON Web Token has three parts";
-    }
-    ScopedEnvironmentVariable token("TIVRAND_CATALOG_TOKEN", "test-token");
+    ScopedEnvironmentVariable noUrl("TIVRAND_CATALOG_URL", "");
+    ScopedEnvironmentVariable noToken("TIVRAND_CATALOG_TOKEN", "");
+    const QNetworkRequest request = built(SearchAPIRouter::searchApp("iphone", "x", "US", "en-US"));
+    EXPECT_EQ(request.rawHeader("Host"), "amp-api-edge.apps.apple.com");
+    const QByteArray authorization = request.rawHeader("authorization");
+    ASSERT_TRUE(authorization.startsWith("Bearer "));
+    EXPECT_EQ(authorization.mid(7).count('.'), 2) << "a JSON Web Token has three parts";
+
     const std::pair<const char*, const char*> hosts[] = {
         {"http://127.0.0.1:8080/prefix/", "127.0.0.1:8080"},
         {"https://catalog.example:443", "catalog.example"},
@@ -199,9 +195,7 @@ TEST(SearchAPIRouter, FixedHeadersAndTheirOverrides)
     };
     for (const auto& [base, host] : hosts) {
         ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", base);
-        const QNetworkRequest request = built(SearchAPIRouter::searchApp("iphone", "x", "US", "en"));
-        EXPECT_EQ(request.rawHeader("Host"), host) << base;
-        EXPECT_EQ(request.rawHeader("authorization"), "Bearer test-token");
+        EXPECT_EQ(built(SearchAPIRouter::searchApp("iphone", "x", "US", "en")).rawHeader("Host"), host) << base;
     }
 }
 
