@@ -24,14 +24,6 @@ namespace {
 const FakeSecretStore::Answer serviceDown =
     std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::serviceUnavailable, "no bus"));
 
-struct KeychainSecretService : ::testing::Test {
-    void SetUp() override
-    {
-        if (!qEnvironmentVariableIsSet("TIVRAND_TEST_SECRET_SERVICE"))
-            GTEST_SKIP() << "needs a Secret Service (run under scripts/with-test-keyring)";
-    }
-};
-
 // Runs secret-tool as a user would from a shell, so the lookup is known to find items that
 // were not written with our own schema. Answers its exit code.
 int secretTool(const QStringList& arguments, const QByteArray& input = {})
@@ -67,8 +59,10 @@ void expectLookupStatusWithBus(const std::string& busAddress, KeychainStatus exp
 
 } // namespace
 
-TEST_F(KeychainSecretService, ReadsItemsStoredFromTheShellAndRefusesNonUtf8)
+TEST(KeychainSecretService, ReadsItemsStoredFromTheShellAndRefusesNonUtf8)
 {
+    if (!qEnvironmentVariableIsSet("TIVRAND_TEST_SECRET_SERVICE"))
+        GTEST_SKIP() << "needs a Secret Service (run under scripts/with-test-keyring)";
     // Tests of one run share the keyring, so each uses accounts of its own.
     const QString account = "Tivrand.AppleID." + QUuid::createUuid().toString(QUuid::WithoutBraces);
     store(account, "d\xC3\xA9v@example.com");
