@@ -101,8 +101,6 @@ TEST_F(SearchSheetTest, TheCountryPickedInTheSelectorIsTheStorefrontOfTheNextSea
     QTest::keyClick(&selector.popover()->filterField(), Qt::Key_Return);
 
     EXPECT_FALSE(sheet.viewModel().showCountryPicker());
-    ASSERT_TRUE(sheet.viewModel().selectedCountry().has_value());
-    EXPECT_EQ(sheet.viewModel().selectedCountry()->countryCode, "DE");
     EXPECT_TRUE(catalog.requests().empty()) << "choosing a country does not search";
     submit(sheet, "notes");
     waitForRows(sheet);
