@@ -4,6 +4,9 @@
 
 #include "TivrandApp/app/MainWindow.h"
 #include "TivrandApp/app/WindowStyle.h"
+#include "TivrandApp/search/PlatformPickerButton.h"
+#include "TivrandApp/search/PlatformPickerView.h"
+#include "TivrandApp/search/SearchFiltersView.h"
 #include "TivrandApp/settings/SettingsView.h"
 #include "TivrandApp/settings/SettingsViewModel.h"
 #include "TivrandApp/settings/SettingsWindow.h"
@@ -99,6 +102,11 @@ TEST_F(Screenshot, SearchSheetRowsShowTheCatalogsIconsAndPrintWhyOneIsMissing)
     EXPECT_EQ(catalog.iconRequests().size(), withIcon);
     EXPECT_TRUE(Testing::waitUntil([&] { return output.contains("Icon yükleme hatası: The input resource is empty."); }));
     save(*sheet, "search-sheet");
+
+    PlatformPickerButton& platformButton = sheet->bar().filters().platformPickerButton();
+    QTest::mouseClick(&platformButton, Qt::LeftButton);
+    ASSERT_NE(platformButton.picker(), nullptr);
+    save(*platformButton.picker(), "platform-picker");
 }
 
 TEST_F(Screenshot, SettingsWindowIsMadeOncePerOwnerAndKeepsTheProgramsMinimumSize)
