@@ -45,10 +45,8 @@ public:
 
     void release()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_holding = false;
-        }
+        std::lock_guard lock(m_mutex);
+        m_holding = false;
         m_released.notify_all();
     }
 

@@ -2,8 +2,6 @@
 
 #include "TivrandApp/services/Libsecret.h"
 
-#include <QCoreApplication>
-
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -70,7 +68,6 @@ struct FakeSecretService::State {
     std::mutex mutex;
     std::condition_variable changed;
     bool started = false;
-    bool running = false;
     bool prompted = false;
 
     // Runs on the service's own thread until its loop quits.
@@ -101,17 +98,8 @@ void FakeSecretService::State::serve()
                                           nullptr);
         g_dbus_connection_register_object(connection, promptPath, node->interfaces[1], &vtable, this, nullptr,
                                           nullptr);
-        constexpr guint doNotQueue = 4;
-        constexpr guint primaryOwner = 1;
-        if (GVariant* reply = g_dbus_connection_call_sync(
-                connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-                g_variant_new("(su)", busName.constData(), doNotQueue), G_VARIANT_TYPE("(u)"),
-                G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr)) {
-            guint answer = 0;
-            g_variant_get(reply, "(u)", &answer);
-            running = answer == primaryOwner;
-            g_variant_unref(reply);
-        }
+        // Addressed by its unique name, so no well-known name has to be taken.
+        busName = g_dbus_connection_get_unique_name(connection);
     }
     {
         std::lock_guard lock(mutex);
@@ -119,10 +107,9 @@ void FakeSecretService::State::serve()
     }
     changed.notify_all();
 
-    if (running)
-        g_main_loop_run(loop);
     if (connection) {
-        // Closing drops the name and the objects with the connection.
+        g_main_loop_run(loop);
+        // Closing drops the objects with the connection.
         g_dbus_connection_close_sync(connection, nullptr, nullptr);
         g_object_unref(connection);
     }
@@ -169,7 +156,6 @@ FakeSecretService::FakeSecretService(const QString& account, const QByteArray& s
 {
     m_state->account = account.toUtf8();
     m_state->secret = secret;
-    m_state->busName = "com.tivrand.TestSecrets.p" + QByteArray::number(QCoreApplication::applicationPid());
     m_state->thread = std::thread([state = m_state.get()] { state->serve(); });
     std::unique_lock lock(m_state->mutex);
     m_state->changed.wait(lock, [&] { return m_state->started; });
@@ -192,7 +178,7 @@ FakeSecretService::~FakeSecretService()
 
 bool FakeSecretService::isRunning() const
 {
-    return m_state->running;
+    return m_state->connection != nullptr;
 }
 
 const QByteArray& FakeSecretService::busName() const

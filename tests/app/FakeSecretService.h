@@ -17,7 +17,7 @@ public:
     FakeSecretService(const FakeSecretService&) = delete;
     FakeSecretService& operator=(const FakeSecretService&) = delete;
 
-    // Whether it could take its name on the session bus.
+    // Whether it is on the session bus.
     bool isRunning() const;
     const QByteArray& busName() const;
 

@@ -1,10 +1,34 @@
 #include "SearchSheetTestFixture.h"
+#include "tests/support/CapturedOutput.h"
+#include "tests/support/Screenshots.h"
 
 #include "TivrandApp/app/MainWindow.h"
+#include "TivrandApp/app/WindowStyle.h"
+#include "TivrandApp/search/PlatformPickerButton.h"
+#include "TivrandApp/search/PlatformPickerView.h"
+#include "TivrandApp/search/SearchFiltersView.h"
+#include "TivrandApp/settings/SettingsView.h"
+#include "TivrandApp/settings/SettingsViewModel.h"
+#include "TivrandApp/settings/SettingsWindow.h"
+#include "TivrandApp/sidebar/AppListView.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QPushButton>
 
 using namespace Tivrand;
+using namespace std::chrono_literals;
+
+namespace {
+
+void save(QWidget& widget, const QString& name, int maxCornerGray = 0x50)
+{
+    const QImage shot = Testing::grabWhenShown(widget);
+    ASSERT_FALSE(shot.isNull());
+    // Drawn dark: a corner shows the dark window background, not a light default.
+    EXPECT_LT(qGray(shot.pixel(shot.width() - 3, shot.height() - 3)), maxCornerGray) << name.toStdString();
+    EXPECT_TRUE(Testing::saveScreenshot(shot, name));
+}
 
 TEST(MainWindow, SettingsHaveAShortcutWhereThePlatformDefinesNone)
 {
@@ -19,3 +43,95 @@ TEST(MainWindow, SettingsHaveAShortcutWhereThePlatformDefinesNone)
     const QList<QKeySequence> platform = QKeySequence::keyBindings(QKeySequence::Preferences);
     EXPECT_EQ(settings->shortcuts(), platform.isEmpty() ? QList{QKeySequence(Qt::CTRL | Qt::Key_Comma)} : platform);
 }
+
+// The windows a person sees, drawn dark and saved for looking at, with what they show checked on the way.
+struct Screenshot : ::testing::Test, Testing::SearchSheetEnvironment {
+    void SetUp() override { applyDarkStyle(*qApp); }
+};
+
+TEST_F(Screenshot, MainWindowShowsEachWatchedAppsIconFetchedOnce)
+{
+    for (const auto& [appId, name, developer] : {std::tuple{"1000000001", "Harbor Notes", "Quayside Labs"},
+                                                  {"1000000002", "Tidewater Budget", "Ledgerline GmbH"},
+                                                  {"1000000007", "Desk Lamp", "Warm Light Ltd"}}) {
+        AppPresentationItem item = Testing::watchedItem(appId, name, developer);
+        item.iconUrl = catalog.iconUrl(appId).toString();
+        ASSERT_TRUE(store.saveWatchedApp(item));
+    }
+
+    MainWindow main(store);
+    main.show();
+    ASSERT_EQ(main.sidebar().watchedApps().size(), 3);
+    ASSERT_TRUE(waitForIcons(main.sidebar()));
+    EXPECT_EQ(catalog.iconRequests().size(), 3u);
+    save(main, "main-window");
+    save(main.sidebar(), "sidebar");
+}
+
+TEST_F(Screenshot, SearchSheetRowsShowTheCatalogsIconsAndPrintWhyOneIsMissing)
+{
+    const Testing::CapturedOutput output;
+    MainWindow main(store);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    QTest::mouseClick(&main.sidebar().addAppButton(), Qt::LeftButton);
+    SearchView* sheet = main.sidebar().searchSheet();
+    ASSERT_NE(sheet, nullptr);
+    sheet->resize(1000, 680);
+
+    submit(*sheet, "harbor");
+    const auto rows = waitForRows(*sheet);
+    ASSERT_TRUE(waitForIcons(*sheet));
+    std::size_t withIcon = 0;
+    for (const SearchResultItemView* row : rows) {
+        SCOPED_TRACE(row->item().name.toStdString());
+        auto* icon = row->findChild<AppIconView*>();
+        ASSERT_NE(icon, nullptr);
+        if (icon->iconUrl().isEmpty()) {
+            EXPECT_NE(icon->image().placeholderWidget(), nullptr) << "the gray square stays";
+            continue;
+        }
+        ++withIcon;
+        const QImage shot = icon->grab().toImage();
+        const QRgb served = Testing::FakeCatalogServer::iconColor(icon->iconUrl()).rgb();
+        EXPECT_EQ(shot.pixel(shot.rect().center()), served);
+        EXPECT_NE(shot.pixel(0, 0), served) << "rounded corners";
+    }
+    EXPECT_GT(withIcon, 0u);
+    EXPECT_LT(withIcon, std::size_t(rows.size()));
+    EXPECT_EQ(catalog.iconRequests().size(), withIcon);
+    EXPECT_TRUE(Testing::waitUntil([&] { return output.contains("Icon yükleme hatası: The input resource is empty."); }));
+    save(*sheet, "search-sheet");
+
+    PlatformPickerButton& platformButton = sheet->bar().filters().platformPickerButton();
+    QTest::mouseClick(&platformButton, Qt::LeftButton);
+    ASSERT_NE(platformButton.picker(), nullptr);
+    save(*platformButton.picker(), "platform-picker");
+}
+
+TEST_F(Screenshot, SettingsWindowIsMadeOncePerOwnerAndKeepsTheProgramsMinimumSize)
+{
+    const Testing::CapturedOutput output; // what the real keyring has is no business of the test's log
+    {
+        QWidget gone;
+        showSettingsWindow(&gone);
+    }
+    QWidget owner;
+    showSettingsWindow(&owner);
+    showSettingsWindow(&owner);
+    const auto views = owner.findChildren<SettingsView*>();
+    ASSERT_EQ(views.size(), 1) << "made again after its first owner is gone, then reused";
+    QWidget& window = *views.front()->window();
+    EXPECT_NE(&window, &owner);
+    EXPECT_EQ(window.minimumSize(), QSize(800, 600));
+    save(window, "settings", 0x40);
+
+    window.close();
+    showSettingsWindow(&owner);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(owner.findChildren<SettingsView*>().size(), 1);
+    // The real keyring's reads end before the test does.
+    EXPECT_TRUE(Testing::waitUntil([&] { return !views.front()->viewModel().isLoading(); }, 40s));
+}
+
+} // namespace

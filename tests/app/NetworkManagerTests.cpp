@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -94,7 +95,7 @@ struct NetworkManagerTest : ::testing::Test {
     std::mutex mutex;
     int status = 200;
     std::string body = "{}";
-    int postRedirect = 0;
+    std::atomic<int> postRedirect = 0;
     Testing::LoopbackServer server;
     NetworkManager manager;
 
@@ -110,7 +111,6 @@ struct NetworkManagerTest : ::testing::Test {
                                  "application/json");
         };
         server.post("/answer", [this, echo](const httplib::Request& request, httplib::Response& response) {
-            std::lock_guard lock(mutex);
             if (postRedirect == 0)
                 return echo(request, response);
             response.status = postRedirect;
@@ -127,16 +127,17 @@ struct NetworkManagerTest : ::testing::Test {
         status = newStatus;
         body = std::move(newBody);
     }
-
-    Result get() { return settle(*send(manager, TestEndpoint(server.url()))); }
 };
 
 } // namespace
 
-TEST_F(NetworkManagerTest, GetAndPostDecodeTheAnswer)
+TEST_F(NetworkManagerTest, GetAndPostDecodeTheAnswerOnTheGuiThreadWhicheverThreadAsked)
 {
     answer(200, R"({"answer": 42})");
-    const Result got = get();
+    const TestEndpoint endpoint(server.url());
+    std::shared_ptr<Outcome> outcome;
+    std::thread([&] { outcome = send(manager, endpoint); }).join();
+    const Result got = settle(*outcome);
     ASSERT_TRUE(got.has_value());
     EXPECT_EQ(got->object.value("answer").toInt(), 42);
     EXPECT_EQ(server.requests().at(0).target, "/answer?q=a%20b");
@@ -156,7 +157,6 @@ TEST_F(NetworkManagerTest, BadStatusesAndUndecodableBodiesAreManagerErrors)
     } cases[] = {
         {404, R"({"errors": []})", 404},
         {503, "{}", 503},
-        {200, "<html>busy</html>", NetworkError::decodingFailed},
         {200, "", NetworkError::decodingFailed},
         {200, "[1, 2]", NetworkError::decodingFailed},
         {200, R"({"cut": )", NetworkError::decodingFailed},
@@ -164,7 +164,7 @@ TEST_F(NetworkManagerTest, BadStatusesAndUndecodableBodiesAreManagerErrors)
     for (const auto& each : cases) {
         SCOPED_TRACE(each.body);
         answer(each.status, each.body);
-        const NetworkError error = errorOf(get());
+        const NetworkError error = errorOf(settle(*send(manager, TestEndpoint(server.url()))));
         EXPECT_EQ(error.domain, "NetworkManager");
         EXPECT_EQ(error.code, each.code);
         EXPECT_FALSE(error.localizedDescription().isEmpty());
@@ -182,7 +182,6 @@ TEST_F(NetworkManagerTest, RefusedConnectionAndUnusableUrlAreErrorsDeliveredLate
     const NetworkError refused = errorOf(settle(*send(manager, TestEndpoint(closed))));
     EXPECT_EQ(refused.domain, "NetworkManager");
     EXPECT_EQ(refused.code, NetworkError::transportFailed);
-    EXPECT_FALSE(refused.message.isEmpty());
 
     const NetworkError invalid = errorOf(settle(*send(manager, TestEndpoint(QUrl("file:///etc/hosts")))));
     EXPECT_EQ(invalid.domain, "Endpoint");
@@ -210,22 +209,11 @@ TEST_F(NetworkManagerTest, DestroyingTheManagerCompletesRunningRequestsOnce)
     EXPECT_EQ(errorOf(settle(*notStarted)).code, NetworkError::cancelled);
 }
 
-TEST_F(NetworkManagerTest, RequestsFromAnotherThreadCompleteOnTheGuiThread)
-{
-    const TestEndpoint endpoint(server.url());
-    std::shared_ptr<Outcome> outcome;
-    std::thread([&] { outcome = send(manager, endpoint); }).join();
-    EXPECT_TRUE(settle(*outcome).has_value());
-}
-
 TEST_F(NetworkManagerTest, RedirectedPostsRepeatTheirBodyOnlyFor307And308)
 {
     for (const int redirect : {303, 307}) {
         SCOPED_TRACE(redirect);
-        {
-            std::lock_guard lock(mutex);
-            postRedirect = redirect;
-        }
+        postRedirect = redirect;
         const Result got = settle(*send(manager, TestEndpoint(server.url(), HttpMethod::post, "payload")));
         ASSERT_TRUE(got.has_value());
         EXPECT_EQ(got->object.value("method").toString(), redirect == 307 ? "POST" : "GET");

@@ -1,5 +1,6 @@
 #include "TivrandApp/models/AppPresentationItem.h"
 #include "TivrandApp/services/SearchAPIClient.h"
+#include "TivrandApp/services/SearchAPIRouter.h"
 
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeCatalogServer.h"
@@ -15,6 +16,13 @@ using Testing::FakeCatalogServer;
 using Testing::ScopedEnvironmentVariable;
 
 namespace {
+
+QNetworkRequest built(const SearchAPIRouter& router)
+{
+    const auto request = router.makeRequest();
+    EXPECT_TRUE(request.has_value()) << (request ? "" : request.error().message.toStdString());
+    return request.value_or(QNetworkRequest());
+}
 
 const Country unitedStates{"id", "US", "United States", "", {"en-US", "English (U.S.)"}, {}};
 
@@ -52,31 +60,23 @@ protected:
 
 } // namespace
 
-TEST_F(SearchAPIClientTest, SearchSendsPathQueryAndHeaders)
+TEST_F(SearchAPIClientTest, SearchSendsPathQueryAndFixedHeadersButNeverTheServersCookies)
 {
+    catalog.setCookie("session=server-made; Path=/");
+    ASSERT_TRUE(search("notes").has_value());
     ASSERT_TRUE(search("c++ & c# tips").has_value());
     const auto requests = catalog.requests(FakeCatalogServer::Route::search);
-    ASSERT_EQ(requests.size(), 1u);
-    const Testing::RecordedRequest& request = requests.front();
+    ASSERT_EQ(requests.size(), 2u);
+    const Testing::RecordedRequest& request = requests.back();
     EXPECT_EQ(request.target, "/v1/catalog/US/search?platform=iphone&term=c%2B%2B%20%26%20c%23%20tips&l=en-US");
 
     EXPECT_EQ(request.headers.count("Host"), 1u);
     EXPECT_EQ(request.header("Host"), "127.0.0.1:" + std::to_string(catalog.server().port()));
     EXPECT_EQ(request.header("user-agent"), "Tivrand");
     EXPECT_EQ(request.header("authorization"), "Bearer test-token");
-    EXPECT_EQ(request.header("Cookie"), "dslang=US-EN");
+    EXPECT_EQ(request.headers.count("Cookie"), 1u);
+    EXPECT_EQ(request.header("Cookie"), "dslang=US-EN") << "the cookie the server set is not sent back";
     EXPECT_EQ(request.header("Content-Length"), "") << "a GET carries no body";
-}
-
-TEST_F(SearchAPIClientTest, CookiesSetByTheServerAreNotSentBack)
-{
-    catalog.setCookie("session=server-made; Path=/");
-    ASSERT_TRUE(search("notes").has_value());
-    ASSERT_TRUE(search("notes").has_value());
-    const auto requests = catalog.requests(FakeCatalogServer::Route::search);
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests.back().headers.count("Cookie"), 1u);
-    EXPECT_EQ(requests.back().header("Cookie"), "dslang=US-EN");
 }
 
 TEST_F(SearchAPIClientTest, RedirectsAreFollowedWithinTheOriginOnlyAndNotForever)
@@ -145,4 +145,67 @@ TEST_F(SearchAPIClientTest, ContentsFollowTheAskedIdsAndKeepIncompleteRecords)
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests.front().target, "/v1/catalog/US/contents?platform=ipad&l=en-US"
                                        "&ids=1000000003%2C1000000001%2C404%2C1000000004%2C1000000005");
+}
+
+TEST(SearchAPIRouter, UrlsCarryPathAndPercentEncodedQuery)
+{
+    // The router reads the base URL when it is made.
+    const struct {
+        const char* baseOverride;
+        bool contents;
+        const char* platform;
+        const char* termOrIds;
+        const char* countryCode;
+        const char* language;
+        const char* url;
+    } cases[] = {
+        {"", false, "iphone", "c++ & c# = 100% fun é", "US", "en-US",
+         "https://amp-api-edge.apps.apple.com/v1/catalog/US/search"
+         "?platform=iphone&term=c%2B%2B%20%26%20c%23%20%3D%20100%25%20fun%20%C3%A9&l=en-US"},
+        {"", true, "realityDevice", "1,2,3", "GB", "en-GB",
+         "https://amp-api-edge.apps.apple.com/v1/catalog/GB/contents?platform=realityDevice&l=en-GB&ids=1%2C2%2C3"},
+        {"", false, "mac", "x", "a/b?c", "en",
+         "https://amp-api-edge.apps.apple.com/v1/catalog/a%2Fb%3Fc/search?platform=mac&term=x&l=en"},
+        {"http://127.0.0.1:8080/prefix/", false, "ipad", "x", "FR", "fr-FR",
+         "http://127.0.0.1:8080/prefix/v1/catalog/FR/search?platform=ipad&term=x&l=fr-FR"},
+    };
+    for (const auto& each : cases) {
+        ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", each.baseOverride);
+        const auto make = each.contents ? &SearchAPIRouter::getContents : &SearchAPIRouter::searchApp;
+        const SearchAPIRouter router = make(each.platform, each.termOrIds, each.countryCode, each.language);
+        EXPECT_EQ(built(router).url().toString(QUrl::FullyEncoded), each.url);
+    }
+}
+
+TEST(SearchAPIRouter, TheBuiltInTokenAndTheHostOfTheBaseUrl)
+{
+    ScopedEnvironmentVariable noUrl("TIVRAND_CATALOG_URL", "");
+    ScopedEnvironmentVariable noToken("TIVRAND_CATALOG_TOKEN", "");
+    const QNetworkRequest request = built(SearchAPIRouter::searchApp("iphone", "x", "US", "en-US"));
+    EXPECT_EQ(request.rawHeader("Host"), "amp-api-edge.apps.apple.com");
+    const QByteArray authorization = request.rawHeader("authorization");
+    ASSERT_TRUE(authorization.startsWith("Bearer "));
+    EXPECT_EQ(authorization.mid(7).count('.'), 2) << "a JSON Web Token has three parts";
+
+    const std::pair<const char*, const char*> hosts[] = {
+        {"http://127.0.0.1:8080/prefix/", "127.0.0.1:8080"},
+        {"https://catalog.example:443", "catalog.example"},
+        {"http://catalog.example:443", "catalog.example:443"},
+        {"http://[::1]:9000", "[::1]:9000"},
+    };
+    for (const auto& [base, host] : hosts) {
+        ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", base);
+        EXPECT_EQ(built(SearchAPIRouter::searchApp("iphone", "x", "US", "en")).rawHeader("Host"), host) << base;
+    }
+}
+
+TEST(SearchAPIRouter, UnusableBaseUrlIsAnEndpointError)
+{
+    for (const char* base : {"not a url", "ftp://catalog.example", "http://", "https:///path"}) {
+        ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", base);
+        const auto request = SearchAPIRouter::searchApp("iphone", "x", "US", "en").makeRequest();
+        ASSERT_FALSE(request.has_value()) << base;
+        EXPECT_EQ(request.error().code, NetworkError::invalidUrl);
+        EXPECT_TRUE(request.error().localizedDescription().startsWith("Invalid URL")) << base;
+    }
 }

@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
-#include <QSqlQuery>
 #include <QTest>
 
 #include <chrono>
@@ -49,12 +48,6 @@ struct SearchSheetEnvironment {
     std::unique_ptr<PersistenceController> controller = PersistenceController::openInMemory().value();
     CoreDataManager store{controller->connectionName()};
 
-    // The names of the catalog fixture's complete app records, in answer order.
-    static QStringList fixtureAppNames()
-    {
-        return {"Harbor Notes", "Tidewater Budget", "Pinecone Timer", "Bare Bones", "Desk Lamp", "Orbit Gallery"};
-    }
-
     // Types `text` into the sheet's field and presses Return.
     static void submit(SearchView& sheet, const QString& text)
     {
@@ -73,38 +66,19 @@ struct SearchSheetEnvironment {
         return shown ? sheet.resultView()->rows() : QList<SearchResultItemView*>();
     }
 
-    // Whether the icon shows its image, done fading in.
-    static bool showsIcon(const AppIconView& icon)
-    {
-        return icon.image().binder().loadedImage() && !icon.image().graphicsEffect();
-    }
-
-    // Waits until every icon under `root` that has a URL shows its image.
+    // Waits until every icon under `root` that has a URL shows its image, done fading in.
     static bool waitForIcons(const QWidget& root)
     {
         return waitUntil(
             [&] {
                 for (const AppIconView* icon : root.findChildren<AppIconView*>()) {
-                    if (!icon->iconUrl().isEmpty() && !showsIcon(*icon))
+                    const bool shown = icon->image().binder().loadedImage() && !icon->image().graphicsEffect();
+                    if (!icon->iconUrl().isEmpty() && !shown)
                         return false;
                 }
                 return true;
             },
             std::chrono::seconds(15));
-    }
-
-    static QStringList names(const QList<SearchResultItemView*>& rows)
-    {
-        QStringList shown;
-        for (const SearchResultItemView* row : rows)
-            shown.append(row->item().name);
-        return shown;
-    }
-
-    int storedAppCount() const
-    {
-        QSqlQuery query(controller->database());
-        return query.exec("SELECT COUNT(*) FROM watched_app") && query.next() ? query.value(0).toInt() : -1;
     }
 };
 

@@ -1,35 +1,28 @@
 #include "TivrandApp/services/KeychainManager.h"
 #include "TivrandApp/services/LibsecretStore.h"
 
+#include "tests/app/FakeKeychain.h"
 #include "tests/app/FakeSecretService.h"
 #include "tests/support/ScopedEnvironmentVariable.h"
 
 #include <gtest/gtest.h>
 
+#include <QLocalServer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUuid>
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <thread>
 
 using namespace Tivrand;
+using namespace Tivrand::Testing;
 
 namespace {
 
-struct KeychainSecretService : ::testing::Test {
-    void SetUp() override
-    {
-        if (!qEnvironmentVariableIsSet("TIVRAND_TEST_SECRET_SERVICE"))
-            GTEST_SKIP() << "needs a Secret Service (run under scripts/with-test-keyring)";
-    }
-};
+const FakeSecretStore::Answer serviceDown =
+    std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::serviceUnavailable, "no bus"));
 
 // Runs secret-tool as a user would from a shell, so the lookup is known to find items that
 // were not written with our own schema. Answers its exit code.
@@ -66,8 +59,10 @@ void expectLookupStatusWithBus(const std::string& busAddress, KeychainStatus exp
 
 } // namespace
 
-TEST_F(KeychainSecretService, ReadsItemsStoredFromTheShellAndRefusesNonUtf8)
+TEST(KeychainSecretService, ReadsItemsStoredFromTheShellAndRefusesNonUtf8)
 {
+    if (!qEnvironmentVariableIsSet("TIVRAND_TEST_SECRET_SERVICE"))
+        GTEST_SKIP() << "needs a Secret Service (run under scripts/with-test-keyring)";
     // Tests of one run share the keyring, so each uses accounts of its own.
     const QString account = "Tivrand.AppleID." + QUuid::createUuid().toString(QUuid::WithoutBraces);
     store(account, "d\xC3\xA9v@example.com");
@@ -86,38 +81,23 @@ TEST_F(KeychainSecretService, ReadsItemsStoredFromTheShellAndRefusesNonUtf8)
     EXPECT_TRUE(keychain.hasValidSearchAdsSession());
 }
 
-TEST(KeychainSecretServiceBus, NoSessionBusIsUnexpectedStatus)
+TEST(KeychainSecretServiceBus, NoBusIsUnavailableAndASilentBusTimesOutInsteadOfHanging)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
+    // Accepts connections but never speaks: the bus handshake would wait forever.
+    QLocalServer silent;
+    ASSERT_TRUE(silent.listen(folder.filePath("silent-bus")));
     expectLookupStatusWithBus("unix:path=" + folder.filePath("no-bus").toStdString(), KeychainStatus::serviceUnavailable,
                               LibsecretStore::defaultTimeout);
-}
-
-TEST(KeychainSecretServiceBus, SilentBusTimesOutInsteadOfHanging)
-{
-    // A socket that accepts connections but never speaks: the bus handshake waits forever.
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const std::string path = folder.filePath("silent-bus").toStdString();
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    ASSERT_LT(path.size(), sizeof(address.sun_path));
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    expectLookupStatusWithBus("unix:path=" + path, KeychainStatus::timedOut, std::chrono::milliseconds(300));
-    ::close(listener);
+    expectLookupStatusWithBus("unix:path=" + silent.fullServerName().toStdString(), KeychainStatus::timedOut,
+                              std::chrono::milliseconds(300));
 }
 
 TEST(KeychainSecretServiceDeadline, AUserSlowAtTheUnlockPromptDoesNotTimeOut)
 {
     if (!qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
         GTEST_SKIP() << "needs a session bus (run under dbus-run-session)";
-    using Testing::FakeSecretService;
-    using Testing::ScopedEnvironmentVariable;
     constexpr std::chrono::milliseconds timeout(200);
     const QString account = "Tivrand.AppleID";
 
@@ -142,4 +122,66 @@ TEST(KeychainSecretServiceDeadline, AUserSlowAtTheUnlockPromptDoesNotTimeOut)
             EXPECT_NE(secret->error().status(), KeychainStatus::timedOut);
         }
     }
+}
+
+TEST(KeychainManager, RetrieveDecodesUtf8TextAndReportsStoreFailures)
+{
+    FakeKeychain keychain;
+    keychain.store->setText(appleIdAccount, QByteArray("d\xC3\xA9v@example.com \xE2\x82\xAC"));
+    keychain.store->set("down", serviceDown);
+    EXPECT_EQ(keychain.manager.retrieve(appleIdAccount).value_or("failed"),
+              QStringLiteral("d\u00E9v@example.com \u20AC"));
+
+    const std::pair<const char*, KeychainStatus> failures[] = {{"missing", KeychainStatus::itemNotFound},
+                                                               {"down", KeychainStatus::serviceUnavailable}};
+    for (const auto& [account, status] : failures) {
+        SCOPED_TRACE(account);
+        const auto value = keychain.manager.retrieve(account);
+        ASSERT_FALSE(value.has_value());
+        EXPECT_EQ(value.error().kind(), KeychainError::Kind::unexpectedStatus);
+        EXPECT_EQ(value.error().status(), status);
+    }
+    EXPECT_TRUE(keychain.manager.retrieve("down").error().description().contains("no bus"));
+
+    const KeychainManager withoutStore(nullptr);
+    EXPECT_EQ(withoutStore.retrieve(appleIdAccount).error().status(), KeychainStatus::serviceUnavailable);
+    EXPECT_FALSE(withoutStore.hasValidSearchAdsSession());
+}
+
+TEST(KeychainManager, ItemWithoutDataOrWithInvalidUtf8IsInvalidItemFormat)
+{
+    for (const FakeSecretStore::Answer& item :
+         {FakeSecretStore::Answer(std::optional<QByteArray>()), FakeSecretStore::Answer(QByteArray("caf\xE9")),
+          FakeSecretStore::Answer(QByteArray("euro \xE2\x82")), FakeSecretStore::Answer(QByteArray("\xC0\xAF")),
+          FakeSecretStore::Answer(QByteArray("\xED\xA0\x80"))}) {
+        SCOPED_TRACE(item->value_or("no data").toHex().toStdString());
+        FakeKeychain keychain;
+        keychain.store->set(appleIdAccount, item);
+        const auto value = keychain.manager.retrieve(appleIdAccount);
+        ASSERT_FALSE(value.has_value());
+        EXPECT_EQ(value.error().kind(), KeychainError::Kind::invalidItemFormat);
+        EXPECT_FALSE(value.error().description().isEmpty());
+    }
+}
+
+TEST(KeychainManager, SearchAdsSessionNeedsOneOfTheCookieMarkersInAReadableItem)
+{
+    FakeKeychain keychain;
+    EXPECT_FALSE(keychain.manager.hasValidSearchAdsSession()) << "no item";
+    const std::pair<FakeSecretStore::Answer, bool> cases[] = {
+        {QByteArray("XSRF-TOKEN-CM=abc; other=1"), true},
+        {QByteArray("dslang=US-EN; searchads.userId=42"), true},
+        {QByteArray("dslang=US-EN; myacinfo=xyz"), false},
+        {QByteArray("xsrf-token-cm=abc"), false},
+        {QByteArray(""), false},
+        {QByteArray("XSRF-TOKEN-CM=\xFF"), false},
+        {std::optional<QByteArray>(), false},
+        {serviceDown, false},
+    };
+    for (const auto& [item, loggedIn] : cases) {
+        SCOPED_TRACE(item ? item->value_or("-").toStdString() : "error");
+        keychain.store->set(cookieAccount, item);
+        EXPECT_EQ(keychain.manager.hasValidSearchAdsSession(), loggedIn);
+    }
+    EXPECT_EQ(keychain.store->asked().count(cookieAccount), keychain.store->asked().size());
 }
