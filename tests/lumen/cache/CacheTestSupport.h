@@ -52,8 +52,6 @@ public:
         std::lock_guard lock(m_mutex);
         m_faults[static_cast<int>(operation)].reset();
     }
-    // A failing write leaves this many bytes of the file behind, as a full disk would.
-    void setPartialWriteBytes(qsizetype count) { m_partialWriteBytes = count; }
     // Runs before every call of `operation`; set before the storage is used.
     void setBefore(FileOperation operation, std::function<void()> hook) { m_hooks[static_cast<int>(operation)] = std::move(hook); }
 
@@ -72,10 +70,11 @@ public:
             found->content = std::unexpected(allowed.error());
         return found;
     }
+    // A failing write leaves the first bytes of the file behind, as a full disk would.
     Result<void> writeNewFile(const QString& p, const QByteArray& data) override
     {
         if (auto allowed = check(FileOperation::write, p); !allowed) {
-            (void)m_real.writeNewFile(p, data.left(m_partialWriteBytes));
+            (void)m_real.writeNewFile(p, data.left(3));
             return allowed;
         }
         return m_real.writeNewFile(p, data);
@@ -113,9 +112,21 @@ private:
     PosixFileManager m_real;
     mutable std::mutex m_mutex;
     mutable std::optional<Fault> m_faults[10];
-    qsizetype m_partialWriteBytes = 0;
     std::function<void()> m_hooks[10];
 };
+
+inline void writeBytes(const QString& path, const QByteArray& bytes = {})
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+inline QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
+}
 
 // Names of the regular files directly inside `directory`, hidden ones included.
 inline std::set<QString> fileNamesIn(const QString& directory)

@@ -33,12 +33,10 @@ T awaited(ImageCache& cache, QFuture<T> future)
 TEST_F(ImageCacheTest, WhereTheFilesGo)
 {
     const auto first = makeCache();
-    const auto second = makeCache();
     const QString folder = root.path() + QStringLiteral("/com.vantrel.Lumen.ImageCache.test");
     EXPECT_EQ(first->diskStorage()->directoryPath(), folder);
-    EXPECT_EQ(second->diskStorage()->directoryPath(), folder);
     EXPECT_TRUE(QDir(folder).exists());
-    EXPECT_NE(first->ioQueueLabel(), second->ioQueueLabel());
+    EXPECT_NE(first->ioQueueLabel(), makeCache()->ioQueueLabel());
 
     const auto placed = ImageCache::make(QStringLiteral("test"), root.path(), [](const QString& base, const QString& name) {
         return base + QStringLiteral("/nested/") + name;
@@ -48,23 +46,18 @@ TEST_F(ImageCacheTest, WhereTheFilesGo)
     EXPECT_EQ(ImageCache::defaultCache()->diskStorage()->directoryPath(),
               QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/com.vantrel.Lumen.ImageCache.default"));
 
-    for (const auto& made : {ImageCache::make(QString(), root.path()), ImageCache::makePrepared(QString(), root.path())}) {
-        ASSERT_FALSE(made.has_value());
-        const auto* reason = made.error().reasonAs<LumenError::CacheErrorReason::CannotCreateDirectory>();
-        ASSERT_NE(reason, nullptr);
-        EXPECT_TRUE(reason->error.message().contains(QStringLiteral("A cache with empty name is not permitted.")));
-    }
+    for (const auto& made : {ImageCache::make(QString(), root.path()), ImageCache::makePrepared(QString(), root.path())})
+        EXPECT_EQ(made.error().errorCode(), 3005);
 }
 
 TEST_F(ImageCacheTest, UnusableDirectory)
 {
-    QFile blocker(root.path() + QStringLiteral("/file"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    EXPECT_EQ(ImageCache::makePrepared(QStringLiteral("test"), blocker.fileName()).error().errorCode(), 3005);
+    const QString blocker = root.filePath(QStringLiteral("file"));
+    writeBytes(blocker);
+    EXPECT_EQ(ImageCache::makePrepared(QStringLiteral("test"), blocker).error().errorCode(), 3005);
 
     // The cache that cannot fail still works in memory and reports every disk step.
-    const auto cache = ImageCache::make(QStringLiteral("test"), blocker.fileName());
+    const auto cache = ImageCache::make(QStringLiteral("test"), blocker);
     ASSERT_TRUE(cache.has_value());
     const ImagePtr image = bitmapImage();
     EXPECT_EQ(storeAndWait(**cache, image, iconKey).diskCacheResult.error().errorCode(), 3011);
@@ -78,12 +71,9 @@ TEST_F(ImageCacheTest, KeyAndProcessorIdentifierNameSeparateEntries)
     cache->store(bitmapImage(QSize(2, 2)), std::nullopt, iconKey, resized);
     drainIO(*cache);
 
-    EXPECT_NE(cache->hash(iconKey), cache->hash(iconKey, resized));
     EXPECT_EQ(cache->hash(iconKey, resized), cache->hash(iconKey + QLatin1Char('@') + resized));
     EXPECT_EQ(cache->hash(iconKey, QString(), QStringLiteral("png")), *cache->hash(iconKey) + QStringLiteral(".png"));
-    EXPECT_EQ(cache->cachePath(iconKey), cache->diskStorage()->directoryPath() + QLatin1Char('/') + *cache->hash(iconKey));
-    EXPECT_TRUE(QFile::exists(*cache->cachePath(iconKey)));
-    EXPECT_TRUE(QFile::exists(*cache->cachePath(iconKey, resized)));
+    EXPECT_EQ(fileNamesIn(cache->diskStorage()->directoryPath()), (std::set{*cache->hash(iconKey), *cache->hash(iconKey, resized)}));
 
     cache->removeImage(iconKey, resized);
     drainIO(*cache);
@@ -92,10 +82,7 @@ TEST_F(ImageCacheTest, KeyAndProcessorIdentifierNameSeparateEntries)
 
     // Reading the survivor back from disk gives the unprocessed one.
     cache->clearMemoryCache();
-    const Retrieved found = retrieve(*cache, iconKey);
-    ASSERT_TRUE(found.has_value());
-    EXPECT_EQ(found->cacheType(), CacheType::disk);
-    EXPECT_EQ(found->image()->pixelSize(), QSize(4, 4));
+    EXPECT_EQ(retrieve(*cache, iconKey)->image()->pixelSize(), QSize(4, 4));
 }
 
 TEST_F(ImageCacheTest, StoreKeepsMemoryAtOnceAndReportsTheDiskStep)
@@ -106,25 +93,17 @@ TEST_F(ImageCacheTest, StoreKeepsMemoryAtOnceAndReportsTheDiskStep)
     cache->store(image, std::nullopt, iconKey, untouchedOptions(), true, stored.setter());
     EXPECT_EQ(cache->retrieveImageInMemoryCache(iconKey, untouchedOptions()), image);
     EXPECT_TRUE(stored.wait().diskCacheResult.has_value());
-    EXPECT_FALSE(stored.onMainThread());
     EXPECT_TRUE(QFile::exists(*cache->cachePath(iconKey)));
 
-    // Memory only: no file.
+    // Memory only, and a serializer without bytes, which fails the disk step only: no file.
     cache->store(image, std::nullopt, QStringLiteral("memory"), untouchedOptions(), false);
-    drainIO(*cache);
-    EXPECT_EQ(cache->imageCachedType(QStringLiteral("memory")), CacheType::memory);
-    EXPECT_FALSE(QFile::exists(*cache->cachePath(QStringLiteral("memory"))));
-
-    // A serializer without bytes fails the disk step only.
     const auto serializer = std::make_shared<const MuteSerializer>();
     const CacheStoreResult mute = storeAndWait(*cache, image, QStringLiteral("mute"), untouchedOptions({Option::CacheSerializer{serializer}}));
-    EXPECT_EQ(mute.diskCacheResult.error().errorCode(), 3008);
-    const auto* reason = mute.diskCacheResult.error().reasonAs<LumenError::CacheErrorReason::CannotSerializeImage>();
-    ASSERT_NE(reason, nullptr);
-    EXPECT_EQ(reason->image, image);
-    EXPECT_EQ(reason->serializer, serializer);
-    EXPECT_EQ(cache->imageCachedType(QStringLiteral("mute")), CacheType::memory);
-    EXPECT_FALSE(QFile::exists(*cache->cachePath(QStringLiteral("mute"))));
+    EXPECT_EQ(mute.diskCacheResult.error().reasonAs<LumenError::CacheErrorReason::CannotSerializeImage>()->serializer, serializer);
+    for (const QString key : {QStringLiteral("memory"), QStringLiteral("mute")}) {
+        EXPECT_EQ(cache->imageCachedType(key), CacheType::memory);
+        EXPECT_FALSE(QFile::exists(*cache->cachePath(key)));
+    }
 
     // A null image is not kept anywhere.
     EXPECT_FALSE(storeAndWait(*cache, nullptr, QStringLiteral("null")).diskCacheResult.has_value());
@@ -149,14 +128,9 @@ TEST_F(ImageCacheTest, DiskHitIsPromotedToMemoryBeforeItIsReported)
     const Retrieved disk = fromDisk.wait();
     ASSERT_TRUE(disk.has_value());
     EXPECT_EQ(disk->cacheType(), CacheType::disk);
-    EXPECT_EQ(disk->image()->pixelSize(), QSize(3, 5));
     EXPECT_EQ(layerWhenReported.wait(), CacheType::memory);
     EXPECT_TRUE(fromDisk.onMainThread());
-
-    const Retrieved memory = retrieve(*cache, iconKey, options);
-    ASSERT_TRUE(memory.has_value());
-    EXPECT_EQ(memory->cacheType(), CacheType::memory);
-    EXPECT_EQ(memory->image(), disk->image());
+    EXPECT_EQ(retrieve(*cache, iconKey, options)->image(), disk->image());
     // The unprocessed entry was never stored.
     EXPECT_EQ(retrieve(*cache, iconKey)->cacheType(), CacheType::none);
 }
@@ -168,11 +142,8 @@ TEST_F(ImageCacheTest, FromMemoryCacheOrRefreshNeverTouchesTheDisk)
     drainIO(*cache);
     // Any disk lookup would now fail.
     fileManager->fail(FileOperation::metadata);
-    const Retrieved refreshed = retrieve(*cache, iconKey, untouchedOptions({Option::FromMemoryCacheOrRefresh{}}));
-    ASSERT_TRUE(refreshed.has_value());
-    EXPECT_EQ(refreshed->cacheType(), CacheType::none);
+    EXPECT_EQ(retrieve(*cache, iconKey, untouchedOptions({Option::FromMemoryCacheOrRefresh{}}))->cacheType(), CacheType::none);
     EXPECT_EQ(retrieve(*cache, iconKey).error().errorCode(), 3003);
-    EXPECT_FALSE(cache->memoryStorage()->isCached(iconKey));
 }
 
 TEST_F(ImageCacheTest, DiskLoadOptions)
@@ -189,9 +160,7 @@ TEST_F(ImageCacheTest, DiskLoadOptions)
     EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::disk);
 
     const Retrieved found = retrieve(*cache, iconKey, untouchedOptions({Option::BackgroundDecode{}, Option::ScaleFactor{2.0}}));
-    ASSERT_TRUE(found.has_value() && found->image());
     EXPECT_EQ(found->image()->scale(), 2.0);
-    EXPECT_EQ(found->image()->pixelSize(), QSize(8, 8));
 }
 
 TEST_F(ImageCacheTest, QueriesNeverExtendAnEntry)
@@ -213,14 +182,11 @@ TEST_F(ImageCacheTest, QueriesNeverExtendAnEntry)
     EXPECT_TRUE(cache->isCached(read));
 
     const QString file = QStringLiteral("file");
-    EXPECT_FALSE(cache->cachedFileURL(file).has_value());
     ASSERT_TRUE(storeFileAndWait(*cache, file, StorageExpiration::seconds(100)).diskCacheResult);
     date.advance(60);
-    EXPECT_TRUE(cache->isCached(file));
     EXPECT_EQ(cache->cachedFileURL(file), QUrl::fromLocalFile(*cache->cachePath(file)));
     drainQueues(*cache->diskStorage());
     date.advance(60);
-    EXPECT_FALSE(cache->isCached(file));
     EXPECT_FALSE(cache->cachedFileURL(file).has_value());
 }
 
@@ -233,14 +199,10 @@ TEST_F(ImageCacheTest, RemoveReportsTheDiskError)
         cache->removeImage(iconKey, QString(), std::nullopt, true, fromDisk, queue, captured->setter());
         return captured;
     };
-    const auto memoryOnly = remove(false);
-    ASSERT_TRUE(memoryOnly->has()); // delivered before returning
-    EXPECT_FALSE(memoryOnly->wait().has_value());
+    ASSERT_TRUE(remove(false)->has()); // delivered before returning
     drainIO(*cache);
     EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::disk);
-
     EXPECT_FALSE(remove(true)->wait().has_value());
-    EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::none);
     const auto missing = remove(true, CallbackQueue::mainAsync());
     EXPECT_EQ(missing->wait()->code(), FileManager::missingItemCode);
     EXPECT_TRUE(missing->onMainThread());
@@ -257,11 +219,8 @@ TEST_F(ImageCacheTest, FuturesCarryTheOutcomes)
 
     ASSERT_TRUE(awaited(*cache, cache->storeToDiskAsync(pngBytes(QSize(5, 7)), iconKey)));
     EXPECT_EQ((*awaited(*cache, cache->retrieveImageInDiskCacheAsync(iconKey)))->pixelSize(), QSize(5, 7));
-    const auto disk = awaited(*cache, cache->retrieveImageAsync(iconKey));
-    EXPECT_EQ(disk->cacheType(), CacheType::disk);
-    const auto memory = awaited(*cache, cache->retrieveImageAsync(iconKey, LumenParsedOptionsInfo()));
-    EXPECT_EQ(memory->cacheType(), CacheType::memory);
-    EXPECT_EQ(memory->image(), disk->image());
+    EXPECT_EQ(awaited(*cache, cache->retrieveImageAsync(iconKey))->cacheType(), CacheType::disk);
+    EXPECT_EQ(awaited(*cache, cache->retrieveImageAsync(iconKey, LumenParsedOptionsInfo()))->cacheType(), CacheType::memory);
 
     EXPECT_TRUE(awaited(*cache, cache->removeImageAsync(iconKey)));
     EXPECT_EQ(awaited(*cache, cache->removeImageAsync(iconKey)).error().code(), FileManager::missingItemCode);
