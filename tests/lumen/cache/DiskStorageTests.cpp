@@ -181,31 +181,27 @@ TEST_F(DiskStorageTest, ExpiryBoundaries)
 TEST_F(DiskStorageTest, OnlyLoadingHitsExtendTheStamps)
 {
     auto storage = make();
-    date.set(1'000'000);
-    for (const char* name : {"cacheTime", "expirationTime", "none", "presence"})
-        ASSERT_TRUE(storage->store("a", QString::fromLatin1(name), StorageExpiration::days(7)));
-
+    const double stored = 1'000'000, read = stored + 3 * 86400 + 1; // stamps round up
+    const struct { const char* key; bool loading; ExpirationExtending extending; double lastAccess, expiry; } cases[] = {
+        {"cacheTime", true, ExpirationExtending::cacheTime(), read, read + 7 * 86400},
+        {"expirationTime", true, ExpirationExtending::expirationTime(StorageExpiration::seconds(10)), read, read + 10},
+        {"none", true, ExpirationExtending::none(), stored, stored + 7 * 86400},
+        {"presence", false, ExpirationExtending::cacheTime(), stored, stored + 7 * 86400},
+    };
+    date.set(stored);
+    for (const auto& test : cases)
+        ASSERT_TRUE(storage->store("a", QString::fromLatin1(test.key), StorageExpiration::days(7)));
     date.advance(3 * 86400 + 0.5);
-    ASSERT_TRUE(storage->value(QStringLiteral("cacheTime"), std::nullopt, ExpirationExtending::cacheTime()));
-    ASSERT_TRUE(storage->value(QStringLiteral("expirationTime"), std::nullopt,
-                               ExpirationExtending::expirationTime(StorageExpiration::seconds(10))));
-    ASSERT_TRUE(storage->value(QStringLiteral("none"), std::nullopt, ExpirationExtending::none()));
-    const auto present = storage->value(QStringLiteral("presence"), date.now(), false, ExpirationExtending::cacheTime(), std::nullopt);
-    ASSERT_TRUE(present && *present);
-    EXPECT_TRUE(present->value().isEmpty());
-    EXPECT_TRUE(storage->isCached(QStringLiteral("presence")));
+    for (const auto& test : cases) {
+        const auto found = storage->value(QString::fromLatin1(test.key), date.now(), test.loading, test.extending, std::nullopt);
+        EXPECT_EQ(found.value_or(std::nullopt), QByteArray(test.loading ? "a" : "")) << test.key;
+    }
     drainQueues(*storage);
-
-    const double now = 1'000'000 + 3 * 86400 + 1; // rounded up
-    FileMetadata meta = stampsOf(*storage->cacheFilePath(QStringLiteral("cacheTime")));
-    EXPECT_EQ(seconds(meta.lastAccess), now);
-    EXPECT_EQ(seconds(meta.expiry), now + 7 * 86400);
-    EXPECT_EQ(seconds(stampsOf(*storage->cacheFilePath(QStringLiteral("expirationTime"))).expiry), now + 10);
-    for (const char* name : {"none", "presence"}) {
-        SCOPED_TRACE(name);
-        meta = stampsOf(*storage->cacheFilePath(QString::fromLatin1(name)));
-        EXPECT_EQ(seconds(meta.lastAccess), 1'000'000);
-        EXPECT_EQ(seconds(meta.expiry), 1'000'000 + 7 * 86400);
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.key);
+        const FileMetadata stamps = stampsOf(*storage->cacheFilePath(QString::fromLatin1(test.key)));
+        EXPECT_EQ(seconds(stamps.lastAccess), test.lastAccess);
+        EXPECT_EQ(seconds(stamps.expiry), test.expiry);
     }
 }
 
@@ -289,7 +285,9 @@ TEST_F(DiskStorageTest, FailedStoresLeaveOnlyTheOldFile)
     }
 }
 
-TEST_F(DiskStorageTest, ReadFailures)
+// A file vanishing between the check and the read is a miss; an entry larger than any decode
+// may allocate fails to load without being read.
+TEST_F(DiskStorageTest, VanishedFilesAreMissesAndOversizedEntriesAreRefusedUnread)
 {
     auto storage = make();
     ASSERT_TRUE(storage->store("old value", iconKey));
@@ -299,18 +297,11 @@ TEST_F(DiskStorageTest, ReadFailures)
         fileManager->heal(operation);
         return answer;
     };
-    // A file vanishing between the check and the read is a miss.
     EXPECT_TRUE(isMiss(valueFailing(FileOperation::read, FileManager::missingItemCode)));
     EXPECT_TRUE(isMiss(valueFailing(FileOperation::metadata, FileManager::missingItemCode)));
     EXPECT_EQ(valueFailing(FileOperation::read, EIO).error().errorCode(), 3004);
     EXPECT_EQ(valueFailing(FileOperation::metadata, EACCES).error().errorCode(), 3003);
-}
 
-// An entry larger than any decode may allocate fails to load without being read.
-TEST_F(DiskStorageTest, OversizedEntriesAreRefusedUnread)
-{
-    auto storage = make();
-    ASSERT_TRUE(storage->store("v", iconKey));
     const QString path = *storage->cacheFilePath(iconKey);
     const FileMetadata stored = stampsOf(path);
     ASSERT_TRUE(QFile::resize(path, BitmapLimits::maxBitmapBytes + 1)); // sparse: costs no disk

@@ -125,22 +125,27 @@ TEST_F(MemoryStorageTest, RepeatingSweepDropsExpiredEntries)
     ASSERT_TRUE(waitUntil([&] { return storage->keys().empty(); }));
 }
 
-TEST_F(MemoryStorageTest, LimitsDropTheOldestStores)
+// A value costlier than the whole limit is refused before anything is evicted, even an older
+// value under its own key.
+TEST_F(MemoryStorageTest, LimitsDropTheOldestStoresAndRefuseAValueCostlierThanTheWholeLimit)
 {
     auto storage = make(100);
     storage->store(Item{1, 40}, key("a"));
     storage->store(Item{2, 40}, key("b"));
     storage->store(Item{3, 40}, key("c"));
+    storage->store(Item{4, 101}, key("huge"));
+    storage->store(Item{5, 101}, key("b"));
     EXPECT_EQ(sortedKeys(*storage), (Keys{key("b"), key("c")}));
+    EXPECT_EQ(storage->value(key("b"), ExpirationExtending::none())->id, 2);
 
     // Storing again makes an entry the newest and replaces its cost.
-    storage->store(Item{4, 10}, key("b"));
-    storage->store(Item{5, 60}, key("d"));
+    storage->store(Item{6, 10}, key("b"));
+    storage->store(Item{7, 60}, key("d"));
     EXPECT_EQ(sortedKeys(*storage), (Keys{key("b"), key("d")}));
     EXPECT_EQ(storage->totalCost(), 70);
 
     // New limits apply at once.
-    storage->store(Item{6, 20}, key("e"));
+    storage->store(Item{8, 20}, key("e"));
     auto config = storage->config();
     config.countLimit = 2;
     storage->setConfig(config);
@@ -150,18 +155,6 @@ TEST_F(MemoryStorageTest, LimitsDropTheOldestStores)
     EXPECT_EQ(sortedKeys(*storage), Keys{key("e")});
     storage->removeAll();
     EXPECT_EQ(storage->totalCost(), 0);
-}
-
-TEST_F(MemoryStorageTest, AValueCostlierThanTheWholeLimitIsRefusedWithoutEvictingAnything)
-{
-    auto storage = make(100);
-    storage->store(Item{1, 40}, key("a"));
-    storage->store(Item{2, 40}, key("b"));
-    storage->store(Item{3, 101}, key("huge"));
-    storage->store(Item{4, 101}, key("a"));
-    EXPECT_EQ(sortedKeys(*storage), (Keys{key("a"), key("b")}));
-    EXPECT_EQ(storage->value(key("a"), ExpirationExtending::none())->id, 1);
-    EXPECT_EQ(storage->totalCost(), 80);
 }
 
 TEST_F(MemoryStorageTest, TheTotalCostSaturatesAndComesBackExactly)
