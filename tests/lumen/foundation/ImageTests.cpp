@@ -86,13 +86,12 @@ TEST(Image, ConcurrentReadersSeeWholeAttachedValues)
                     image->setFrameSource(useA ? sourceA : sourceB);
                     continue;
                 }
-                const auto data = image->animatedImageData();
-                const auto count = image->imageFrameCount();
-                const auto frames = image->images();
+                const auto data = image->animatedImageData().value_or(dataA);
+                const auto count = image->imageFrameCount().value_or(1);
+                const auto frames = image->images().value_or(framesA);
                 const auto source = image->frameSource();
-                if ((data && *data != dataA && *data != dataB) || (count && *count != 1 && *count != 2)
-                    || (frames && *frames != framesA && *frames != framesB) || (source && source != sourceA && source != sourceB))
-                    torn = true;
+                torn = torn || (data != dataA && data != dataB) || (count != 1 && count != 2) || (frames != framesA && frames != framesB)
+                    || (source && source != sourceA && source != sourceB);
             }
         });
     for (std::thread& thread : threads)
