@@ -31,7 +31,7 @@ protected:
     static std::shared_ptr<SessionDataTask> taskExpecting(qint64 length)
     {
         auto task = std::make_shared<SessionDataTask>();
-        task->setResponse(URLResponse{.statusCode = 200, .expectedContentLength = length});
+        task->setResponse(URLResponse{.url = {}, .statusCode = 200, .headers = {}, .expectedContentLength = length});
         return task;
     }
 
