@@ -93,8 +93,8 @@ TEST_F(ImageCacheTest, StoreKeepsMemoryAtOnceAndReportsTheDiskStep)
 
     // Memory only, and a serializer without bytes, which fails the disk step only: no file.
     cache->store(image, std::nullopt, QStringLiteral("memory"), untouchedOptions(), false);
-    const auto mute = storeAndWait(*cache, image, QStringLiteral("mute"), untouchedOptions({Option::CacheSerializer{std::make_shared<const MuteSerializer>()}}));
-    EXPECT_EQ(mute.diskCacheResult.error().errorCode(), 3008);
+    const auto muteSerializer = untouchedOptions({Option::CacheSerializer{std::make_shared<const MuteSerializer>()}});
+    EXPECT_EQ(storeAndWait(*cache, image, QStringLiteral("mute"), muteSerializer).diskCacheResult.error().errorCode(), 3008);
     for (const QString& key : {QStringLiteral("memory"), QStringLiteral("mute")}) {
         EXPECT_EQ(cache->imageCachedType(key), CacheType::memory);
         EXPECT_FALSE(QFile::exists(*cache->cachePath(key)));

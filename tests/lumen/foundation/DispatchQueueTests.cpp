@@ -133,7 +133,9 @@ TEST(DispatchQueueSerial, ASyncCallerRunsTheBlocksAheadOfItAsBlocksOfThatQueueAl
         DispatchQueue::global()->async([&] { blockersReleased += release.wait() ? 1 : 0; });
     bool onCallerAsQueueAlone = false;
     const auto caller = std::this_thread::get_id();
-    queue->async([&] { onCallerAsQueueAlone = std::this_thread::get_id() == caller && queue->isCurrent() && !outer->isCurrent(); });
+    queue->async([&] {
+        onCallerAsQueueAlone = std::this_thread::get_id() == caller && queue->isCurrent() && !outer->isCurrent();
+    });
     const auto answer = outer->sync([&] { return queue->sync([&] { return outer->isCurrent(); }); });
     release.open();
     EXPECT_TRUE(answer.value_or(false).value_or(false));
