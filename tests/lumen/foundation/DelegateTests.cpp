@@ -28,6 +28,7 @@ TEST(Delegate, PassesTargetAndInputAndTheLaterRegistrationWins)
     auto owner = std::make_shared<Owner>();
     Delegate<int, std::optional<QByteArray>> hook;
     EXPECT_EQ(hook(1), std::nullopt);
+    EXPECT_EQ((Delegate<void, int>()()), std::nullopt);
     hook.delegate(owner, {});
     EXPECT_EQ(hook.call(1), std::nullopt);
     hook.delegate(owner, [](Owner& target, const int& input) -> std::optional<QByteArray> {

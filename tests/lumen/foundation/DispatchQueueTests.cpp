@@ -204,6 +204,9 @@ TEST(DispatchQueueMain, BlocksFromOtherThreadsRunAndReleaseTheirCapturesOnTheGui
     producer.join();
     EXPECT_EQ(outcome->order.value_or(std::vector<int>{}), zeroTo(blockCount));
     EXPECT_EQ(offGuiReleases->load(), 0);
+    // On the GUI thread itself `sync` runs inline instead of waiting for its own loop.
+    EXPECT_TRUE(queue->isCurrent());
+    EXPECT_EQ(queue->sync([] { return 5; }).value_or(0), 5);
 }
 
 TEST(DispatchQueueTimed, DelayedBlocksWaitForTheClockInDeadlineOrder)
