@@ -31,7 +31,6 @@ TEST(CacheSerializers, EncodeInTheirFormatWithFallbacks)
     original->preferCacheOriginalData = true;
     const auto gif = FormatIndicatedCacheSerializer::gif();
     const auto unknown = std::make_shared<FormatIndicatedCacheSerializer>(ImageFormat::unknown, std::nullopt);
-    EXPECT_TRUE(original->usesOriginalData());
 
     const struct {
         const char* name;
@@ -86,12 +85,9 @@ TEST_F(ImageCacheTest, OriginalsRoundTripThroughTheDisk)
         cache->clearMemoryCache();
         const Retrieved found = retrieve(*cache, key, LumenParsedOptionsInfo());
         ASSERT_TRUE(found.has_value() && found->image());
+        EXPECT_EQ(found->image()->pixelSize(), image->pixelSize());
         if (key == QStringLiteral("gif"))
             EXPECT_EQ(found->image()->animatedImageData(), original);
-        else if (key == QStringLiteral("png"))
-            EXPECT_EQ(found->image()->bitmap().convertToFormat(QImage::Format_RGB32), picture);
-        else
-            EXPECT_EQ(found->image()->pixelSize(), QSize(20, 10));
     }
 }
 

@@ -294,7 +294,6 @@ TEST(CallbackQueueDispatch, KeepsItsQueueAliveAndRunsInOrderOnIt)
 // `untouch` runs on the calling thread before returning; `mainCurrentOrAsync` only on the GUI thread.
 TEST(CallbackQueueMainCurrentOrAsync, RunsInlineOnTheGuiThreadAndDefersFromElsewhere)
 {
-    EXPECT_EQ(CallbackQueue(), CallbackQueue::mainCurrentOrAsync());
     bool ran = false, direct = false;
     CallbackQueue::mainCurrentOrAsync().execute([&] { ran = true; });
     CallbackQueue::currentOrAsyncOnMain([&] { direct = true; });
