@@ -52,8 +52,6 @@ public:
         std::lock_guard lock(m_mutex);
         m_faults[static_cast<int>(operation)].reset();
     }
-    // A failing write leaves this many bytes of the file behind, as a full disk would.
-    void setPartialWriteBytes(qsizetype count) { m_partialWriteBytes = count; }
     // Runs before every call of `operation`; set before the storage is used.
     void setBefore(FileOperation operation, std::function<void()> hook) { m_hooks[static_cast<int>(operation)] = std::move(hook); }
 
@@ -72,10 +70,11 @@ public:
             found->content = std::unexpected(allowed.error());
         return found;
     }
+    // A failing write leaves the first bytes of the file behind, as a full disk would.
     Result<void> writeNewFile(const QString& p, const QByteArray& data) override
     {
         if (auto allowed = check(FileOperation::write, p); !allowed) {
-            (void)m_real.writeNewFile(p, data.left(m_partialWriteBytes));
+            (void)m_real.writeNewFile(p, data.left(3));
             return allowed;
         }
         return m_real.writeNewFile(p, data);
@@ -113,9 +112,21 @@ private:
     PosixFileManager m_real;
     mutable std::mutex m_mutex;
     mutable std::optional<Fault> m_faults[10];
-    qsizetype m_partialWriteBytes = 0;
     std::function<void()> m_hooks[10];
 };
+
+inline void writeBytes(const QString& path, const QByteArray& bytes = {})
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+inline QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
+}
 
 // Names of the regular files directly inside `directory`, hidden ones included.
 inline std::set<QString> fileNamesIn(const QString& directory)
@@ -217,8 +228,33 @@ inline void drainIO(ImageCache& cache)
     (void)storeFileAndWait(cache, QStringLiteral("drain-marker"), StorageExpiration::expired(), "x");
 }
 
-// A cache named "test" in a temporary root, on a wall clock the test moves.
-class ImageCacheTest : public ::testing::Test {
+// A temporary root, a wall clock the test moves, and a file manager whose operations can be made to fail.
+class CacheFolderTest : public ::testing::Test {
+protected:
+    // Storage jobs may still read the time after the test body is over, so they share it.
+    StorageClock clock() const
+    {
+        return StorageClock{[sharedDate = m_sharedDate] { return sharedDate->now(); }, DispatchClock::system()};
+    }
+    DiskStorageConfig diskConfig(std::uint64_t sizeLimit = 0) const
+    {
+        return DiskStorageConfig(QStringLiteral("test"), sizeLimit, fileManager, root.path());
+    }
+    std::shared_ptr<DiskStorageBackend> makeStorage(DiskStorageConfig config)
+    {
+        auto storage = DiskStorageBackend::make(std::move(config), true, clock());
+        drainQueues(*storage);
+        return storage;
+    }
+
+    QTemporaryDir root;
+    std::shared_ptr<FakeDate> m_sharedDate = std::make_shared<FakeDate>();
+    FakeDate& date = *m_sharedDate;
+    std::shared_ptr<FaultyFileManager> fileManager = std::make_shared<FaultyFileManager>();
+};
+
+// A cache named "test" in the temporary root.
+class ImageCacheTest : public CacheFolderTest {
 protected:
     std::shared_ptr<ImageCache> makeCache(const QString& name = QStringLiteral("test"))
     {
@@ -234,8 +270,9 @@ protected:
     // A cache over a disk storage whose file operations can be made to fail.
     std::shared_ptr<ImageCache> makeFaultyCache()
     {
-        auto disk = DiskStorageBackend::make(DiskStorageConfig(QStringLiteral("faulty"), 0, fileManager, root.path()), true, clock());
-        drainQueues(*disk);
+        DiskStorageConfig config = diskConfig();
+        config.name = QStringLiteral("faulty");
+        auto disk = makeStorage(config);
         m_diskStorages.push_back(disk);
         auto cache = ImageCache::make(ImageCache::MemoryStorage::make(MemoryStorageConfig(0, std::chrono::seconds(0)), clock()),
                                       std::move(disk));
@@ -263,18 +300,8 @@ protected:
         }
     }
 
-    // Storage jobs may still read the time after the test body is over, so they share it.
-    StorageClock clock() const
-    {
-        return StorageClock{[sharedDate = m_sharedDate] { return sharedDate->now(); }, DispatchClock::system()};
-    }
-
-    QTemporaryDir root;
-    std::shared_ptr<FakeDate> m_sharedDate = std::make_shared<FakeDate>();
-    FakeDate& date = *m_sharedDate;
     std::vector<std::weak_ptr<DiskStorageBackend>> m_diskStorages;
     std::vector<std::weak_ptr<ImageCache>> m_caches;
-    std::shared_ptr<FaultyFileManager> fileManager = std::make_shared<FaultyFileManager>();
 };
 
 } // namespace Lumen::Testing

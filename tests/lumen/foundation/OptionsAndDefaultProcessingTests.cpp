@@ -3,6 +3,7 @@
 #include "Lumen/foundation/ImageProcessor.h"
 #include "Lumen/foundation/LumenOptionsInfo.h"
 #include "tests/lumen/foundation/FoundationTesting.h"
+#include "tests/lumen/imaging/TestImages.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@ namespace Lumen {
 namespace {
 
 using Testing::opaqueHandle;
+using Tivrand::Testing::solidImage;
 
 class NamedProcessor final : public ImageProcessor {
 public:
@@ -90,13 +92,11 @@ TEST(LumenParsedOptionsInfo, EveryValueItemSetsItsOwnField)
         {Option::ForcedCacheFileExtension{QStringLiteral("heic")}, [](const P& o) { return o.forcedExtension == QStringLiteral("heic"); }},
     };
     LumenOptionsInfo all;
-    for (const auto& [item, holds] : items) {
-        EXPECT_TRUE(holds(P(LumenOptionsInfo{item}))) << "alone: item #" << item.index();
+    for (const auto& [item, holds] : items)
         all.push_back(item);
-    }
     const P parsed(all);
     for (const auto& [item, holds] : items)
-        EXPECT_TRUE(holds(parsed)) << "together: item #" << item.index();
+        EXPECT_TRUE(holds(parsed)) << "item #" << item.index();
     // Memory and disk extending rules are separate fields.
     EXPECT_EQ(P(LumenOptionsInfo{Option::DiskCacheAccessExtendingExpiration{never}}).memoryCacheAccessExtendingExpiration,
               ExpirationExtending::cacheTime());
@@ -111,22 +111,17 @@ TEST(LumenParsedOptionsInfo, EachFlagItemSetsOnlyItsOwnFlag)
     }
 }
 
-TEST(LumenParsedOptionsInfo, OriginalCacheFallsBackToTheFinalTargetCache)
+TEST(LumenParsedOptionsInfo, TheLastItemOfAKindWinsButNullObjectsKeepTheDefault)
 {
     const auto a = opaqueHandle<ImageCache>();
     const auto b = opaqueHandle<ImageCache>();
-    EXPECT_EQ(P(LumenOptionsInfo{Option::TargetCache{a}}).originalCache, a);
     EXPECT_EQ(P(LumenOptionsInfo{Option::OriginalCache{b}, Option::TargetCache{a}}).originalCache, b);
-    // The fallback happens after the walk, so it sees the last target cache.
+    // The original cache falls back to the target cache after the walk, so it sees the last one.
     EXPECT_EQ(P(LumenOptionsInfo{Option::TargetCache{a}, Option::TargetCache{b}}).originalCache, b);
-}
-
-TEST(LumenParsedOptionsInfo, TheLastItemOfAKindWinsButNullObjectsKeepTheDefault)
-{
-    EXPECT_EQ(P(LumenOptionsInfo{Option::ScaleFactor{2.0}, Option::ScaleFactor{3.0}}).scaleFactor, 3.0);
     EXPECT_FALSE(P(LumenOptionsInfo{Option::LowDataMode{sourceNamed("low")}, Option::LowDataMode{std::nullopt}})
                      .lowDataModeSource.has_value());
-    EXPECT_TRUE(P(LumenOptionsInfo{Option::ForceRefresh{}, Option::ForceRefresh{}}).forceRefresh);
+    EXPECT_EQ(P(LumenOptionsInfo{Option::ScaleFactor{2.0}, Option::ScaleFactor{3.0}, Option::OnlyLoadFirstFrame{}}).imageCreatingOptions(),
+              (ImageCreatingOptions{.scale = 3.0, .duration = 0.0, .preloadAll = false, .onlyFirstFrame = true}));
 
     const P nulls(LumenOptionsInfo{Option::Processor{nullptr}, Option::CacheSerializer{nullptr}});
     EXPECT_EQ(nulls.processor, DefaultImageProcessor::shared());
@@ -135,10 +130,28 @@ TEST(LumenParsedOptionsInfo, TheLastItemOfAKindWinsButNullObjectsKeepTheDefault)
     EXPECT_EQ(P(LumenOptionsInfo{Option::OnFailureImage{nullptr}}).onFailureImage, std::optional<ImagePtr>(nullptr));
 }
 
-TEST(LumenParsedOptionsInfo, DecodingOptionsFollowTheRecord)
+TEST(DefaultImageProcessor, RescalesImagesWithoutCopyingPixelsAndDecodesData)
 {
-    EXPECT_EQ(P(LumenOptionsInfo{Option::ScaleFactor{3.0}, Option::OnlyLoadFirstFrame{}}).imageCreatingOptions(),
-              (ImageCreatingOptions{.scale = 3.0, .duration = 0.0, .preloadAll = false, .onlyFirstFrame = true}));
+    const auto& processor = *DefaultImageProcessor::shared();
+    const auto image = solidImage(QSize(8, 6), Qt::red);
+    const P doubledScale(LumenOptionsInfo{Option::ScaleFactor{2.0}});
+    EXPECT_EQ(processor.process({image}, P()), image);
+    const auto doubled = processor.process({image}, doubledScale);
+    EXPECT_EQ(doubled->scale(), 2.0);
+    EXPECT_EQ(doubled->bitmap().cacheKey(), image->bitmap().cacheKey());
+    const auto empty = Image::makeEmpty();
+    EXPECT_EQ(processor.process({empty}, doubledScale), empty);
+    EXPECT_EQ(processor.process({ImagePtr()}, doubledScale), nullptr);
+
+    const QByteArray png = Tivrand::Testing::encodedBitmap(image->bitmap(), "png");
+    EXPECT_EQ(processor.process({png}, P())->pixelSize(), QSize(8, 6));
+    EXPECT_EQ(processor.process({QByteArray("not an image at all")}, P()), nullptr);
+    EXPECT_TRUE(ImageProcessItem{empty}.description().startsWith(QStringLiteral("image(<Lumen::Image: 0x")));
+
+    const auto& serializer = *DefaultCacheSerializer::shared();
+    EXPECT_FALSE(serializer.data(empty, std::nullopt).has_value());
+    EXPECT_FALSE(serializer.data(nullptr, png).has_value());
+    EXPECT_EQ(serializer.image(QByteArray("garbage"), P()), nullptr);
 }
 
 } // namespace
