@@ -1,4 +1,4 @@
-#include "tests/lumen/retrieval/ManagerTesting.h"
+#include "tests/lumen/retrieval/RetrievalTesting.h"
 
 #include "Lumen/download/SessionDelegate.h"
 #include "Lumen/retrieval/ImageDataProvider.h"
@@ -37,24 +37,17 @@ private:
     mutable DataHandler m_handler;
 };
 
-template <typename T>
-bool finishes(const QFuture<T>& future)
+bool finishes(const QFuture<LumenManager::RetrieveResult>& future)
 {
     return waitUntil([&] { return future.isFinished(); }, std::chrono::seconds(10));
 }
 
-TEST_F(ManagerTest, TheFutureFormFinishesWithTheResult)
+TEST_F(ManagerTest, TheFutureFormFinishesWithTheResultAndItsCancelStopsTheRetrievalAtEveryStage)
 {
-    for (const CacheType expected : {CacheType::none, CacheType::memory}) {
-        auto future = manager->retrieveImageAsync(red(), LumenOptionsInfo{Option::WaitForCache{}});
-        ASSERT_TRUE(finishes(future));
-        ASSERT_EQ(future.resultCount(), 1);
-        EXPECT_EQ(future.result()->cacheType, expected);
-    }
-}
+    auto failed = manager->retrieveImageAsync(source(QStringLiteral("/status/404")), LumenOptionsInfo{});
+    ASSERT_TRUE(finishes(failed));
+    EXPECT_TRUE(failed.result().error().isInvalidResponseStatusCode(404));
 
-TEST_F(ManagerTest, CancellingTheFutureStopsTheRetrievalAtEveryStage)
-{
     const auto provider = std::make_shared<GatedProvider>();
     const auto strategy = std::make_shared<ScriptedStrategy>(std::vector<RetryDecision::Kind>{}, true);
     const Source held = red();

@@ -1,11 +1,9 @@
 #include "Lumen/retrieval/PHPickerResultImageDataProvider.h"
-#include "tests/lumen/imaging/TestImages.h"
-#include "tests/lumen/retrieval/ProviderTesting.h"
+#include "tests/lumen/retrieval/RetrievalTesting.h"
 
 #include <gtest/gtest.h>
 
 #include <QMimeDatabase>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace Lumen {
@@ -32,18 +30,14 @@ TEST(PHPickerResultImageDataProvider, KeyIsTheAssetOrOneFreshIdentifierPerProvid
     const PHPickerResultImageDataProvider second(picked(QStringLiteral("/p.png")), mimeType("image/png"));
     EXPECT_EQ(first.cacheKey(), first.cacheKey());
     EXPECT_NE(first.cacheKey(), second.cacheKey());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}_image/png$"))
-                    .match(first.cacheKey())
-                    .hasMatch())
-        << first.cacheKey().toStdString();
+    EXPECT_TRUE(first.cacheKey().endsWith(QStringLiteral("_image/png")));
 }
 
 TEST(PHPickerResultImageDataProvider, LoadsTheFileAsAConformingType)
 {
     QTemporaryDir dir;
-    const QByteArray png = Tivrand::Testing::encodedBitmap(Tivrand::Testing::solidBitmap(QSize(2, 2), Qt::red), "png");
-    const QString path = dir.filePath(QStringLiteral("photo.png"));
-    Testing::writeFile(path, png);
+    const QByteArray png = Testing::pngBytes({2, 2});
+    const QString path = Testing::writeFile(dir.filePath(QStringLiteral("photo.png")), png).toLocalFile();
 
     const struct { const char* name; QString path; const char* type; bool loads; } table[] = {
         {"same type", path, "image/png", true},

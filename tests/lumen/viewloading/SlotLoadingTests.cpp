@@ -7,7 +7,6 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
-#include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -33,8 +32,6 @@ TEST_F(SlotLoadingTest, ButtonImagesLoadIndependentlyAndReadBackFromTheirSlots)
     lm(&button).setImage(source("/red.png"), nullptr, std::nullopt, {}, image.handler());
     lm(&button).setAlternateImage(source("/green.png"), nullptr, std::nullopt, {}, alternate.handler());
     ASSERT_TRUE(image.waitFor() && alternate.waitFor(2));
-    EXPECT_TRUE(image.results[0].has_value());
-    EXPECT_TRUE(alternate.results[1].has_value());
     EXPECT_EQ(colorOf(button.icon(), QIcon::Off), QColor(Qt::red));
     EXPECT_EQ(colorOf(button.icon(), QIcon::On), QColor(Qt::green));
 }
@@ -51,24 +48,19 @@ TEST_F(SlotLoadingTest, CancelReachesTheAttemptOfAnAlternativeSource)
     lm(&action).cancelDownloadTask();
 
     ASSERT_TRUE(loaded.waitFor());
-    EXPECT_TRUE(loaded.error().isTaskCancelled());
+    EXPECT_TRUE(loaded.at(0).error().isTaskCancelled());
     EXPECT_EQ(lm(&action).taskIdentifier(), std::nullopt);
 }
 
 TEST_F(SlotLoadingTest, FileURLResourceLoadsFromDisk)
 {
     QTemporaryDir folder;
-    QFile file(folder.filePath(QStringLiteral("green.png")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(greenBytes) == greenBytes.size());
-    file.close();
-
+    const QUrl file = writeFile(folder.filePath(QStringLiteral("green.png")), greenBytes);
     QPushButton button;
     Completions loaded;
-    lm(&button).setImage(URLResource(QUrl::fromLocalFile(file.fileName())), nullptr, std::nullopt, {},
-                         loaded.handler());
+    lm(&button).setImage(URLResource(file), nullptr, std::nullopt, {}, loaded.handler());
     ASSERT_TRUE(loaded.waitFor());
-    ASSERT_TRUE(loaded.results[0].has_value());
-    EXPECT_NE(loaded.results[0]->source.dataProvider(), nullptr);
+    EXPECT_NE(loaded.at(0)->source.dataProvider(), nullptr);
     EXPECT_EQ(colorOf(button.icon()), QColor(Qt::green));
 }
 
@@ -87,7 +79,7 @@ TEST_F(SlotLoadingTest, AttachmentKeepingItsImageIsLeftUnaskedAndRelaidOutOnChan
     EXPECT_EQ(changes.count(), 0);
     ASSERT_TRUE(loaded.waitFor());
     EXPECT_GT(changes.count(), 0);
-    EXPECT_EQ(lm(attachment).image(), loaded.results[0]->image);
+    EXPECT_EQ(lm(attachment).image(), loaded.at(0)->image);
 }
 
 TEST_F(SlotLoadingTest, ClearedStatusItemStaysVisible)

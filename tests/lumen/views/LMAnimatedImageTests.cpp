@@ -34,10 +34,8 @@ TEST(LMAnimatedImage, PlaysTheLoadedAnimationInItsView)
     auto view = gifView();
     view->show();
     ASSERT_TRUE(waitUntil([&] { return view->animatedImageView() != nullptr; }, 10s));
-    const AnimatedImageView& played = *view->animatedImageView();
-    EXPECT_EQ(played.image(), view->binder().loadedImage());
-    EXPECT_TRUE(played.isVisible());
-    EXPECT_TRUE(advancesAFrame(played));
+    EXPECT_EQ(view->animatedImageView()->image(), view->binder().loadedImage());
+    EXPECT_TRUE(advancesAFrame(*view->animatedImageView()));
 }
 
 TEST(LMAnimatedImage, ConfigurationsShapeTheMadeViewInOrderAndLayoutsMayShrinkIt)
@@ -65,16 +63,6 @@ TEST(LMAnimatedImage, ConfigurationsShapeTheMadeViewInOrderAndLayoutsMayShrinkIt
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
 
-TEST(LMAnimatedImage, SharedModifiersWriteTheContext)
-{
-    LMAnimatedImage view(QUrl("http://127.0.0.1:1/a.gif"));
-    view.blur(2).fade(0.25).cancelOnDisappear().startLoadingBeforeViewAppear(false);
-    const LumenParsedOptionsInfo options = view.context()->options();
-    EXPECT_EQ(options.processor->identifier(), "|>com.vantrel.Lumen.BlurImageProcessor(2.0)");
-    EXPECT_EQ(options.transition, ImageTransition::fade(0.25));
-    EXPECT_TRUE(view.context()->cancelOnDisappear());
-}
-
 TEST(AnimatedImageViewLoading, LoadsAGifThatPlaysFromItsFrameSource)
 {
     AnimatedImageView view;
@@ -85,8 +73,6 @@ TEST(AnimatedImageViewLoading, LoadsAGifThatPlaysFromItsFrameSource)
                            loaded = result.has_value();
                        });
     ASSERT_TRUE(waitUntil([&] { return loaded; }, 10s));
-    ASSERT_NE(view.image(), nullptr);
-    EXPECT_NE(view.image()->frameSource(), nullptr);
     EXPECT_TRUE(advancesAFrame(view));
 }
 
