@@ -2,13 +2,10 @@
 #include "tests/lumen/imaging/TestImages.h"
 #include "tests/lumen/retrieval/RetrievalTesting.h"
 
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <thread>

@@ -6,10 +6,7 @@
 #include "tests/lumen/imaging/TestImages.h"
 #include "tests/lumen/retrieval/RetrievalTesting.h"
 
-#include <gtest/gtest.h>
-
 #include <QImage>
-#include <QTemporaryDir>
 
 #include <limits>
 

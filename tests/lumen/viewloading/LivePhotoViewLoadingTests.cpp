@@ -1,11 +1,8 @@
 #include "tests/lumen/viewloading/ViewLoadingTesting.h"
 
-#include "Lumen/download/ImageDownloader.h"
 #include "Lumen/retrieval/LivePhotoError.h"
 #include "Lumen/views/LivePhotoView.h"
 #include "Lumen/views/loading/LivePhotoViewLoading.h"
-
-#include <gtest/gtest.h>
 
 #include <QUuid>
 

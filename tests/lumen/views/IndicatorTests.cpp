@@ -10,8 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPointer>
+#include <QWidget>
 
 #include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
 
 namespace Lumen {
 namespace {
@@ -38,15 +43,112 @@ bool drawsSomething(QWidget& view)
     return image != blank;
 }
 
+// A caller's own indicator; without an offset or a strategy it keeps the shared defaults.
+class CustomIndicator final : public Indicator {
+public:
+    CustomIndicator(std::optional<QPointF> offset = std::nullopt,
+                    std::optional<IndicatorSizeStrategy> strategy = std::nullopt)
+        : m_offset(offset), m_strategy(strategy) {}
+    ~CustomIndicator() override { delete m_widget.data(); }
+
+    void startAnimatingView() override { m_widget->show(); }
+    void stopAnimatingView() override { m_widget->hide(); }
+    QWidget* view() const override { return m_widget; }
+    QPointF centerOffset() const override { return m_offset.value_or(Indicator::centerOffset()); }
+    IndicatorSizeStrategy sizeStrategy(const QWidget& imageView) const override
+    {
+        return m_strategy.value_or(Indicator::sizeStrategy(imageView));
+    }
+
+private:
+    QPointer<QWidget> m_widget = new QWidget;
+    std::optional<QPointF> m_offset;
+    std::optional<IndicatorSizeStrategy> m_strategy;
+};
+
 class IndicatorTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        imageView.resize(100, 80);
+        imageView.resize(200, 100);
         imageView.show();
     }
     QWidget imageView;
 };
+
+TEST_F(IndicatorTest, CentresByStrategyAndOffsetAndFollowsResizes)
+{
+    struct Case {
+        const char* name;
+        std::function<std::shared_ptr<Indicator>()> make;
+        QRect placed;  // over 200 x 100
+        QRect resized; // over 300 x 160
+    };
+    const auto fixed = [] {
+        return std::make_shared<CustomIndicator>(QPointF(10, -6), IndicatorSizeStrategy::size({40, 20}));
+    };
+    const auto wild = [] {
+        return std::make_shared<CustomIndicator>(QPointF(qQNaN(), 0), IndicatorSizeStrategy::size({-5, qInf()}));
+    };
+    const Case cases[] = {
+        {"activity: own size", [] { return std::make_shared<ActivityIndicator>(); }, {92, 42, 16, 16},
+         {142, 72, 16, 16}},
+        {"fixed size, offset", fixed, {90, 34, 40, 20}, {140, 64, 40, 20}},
+        {"shared defaults: full", [] { return std::make_shared<CustomIndicator>(); }, {0, 0, 200, 100},
+         {0, 0, 300, 160}},
+        {"wild input stays bounded", wild, {100, 50, 0, 0}, {150, 80, 0, 0}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        imageView.resize(200, 100);
+        const auto indicator = test.make();
+        QWidget* view = indicator->view();
+        installIndicator(*indicator, imageView);
+        EXPECT_EQ(view->parentWidget(), &imageView);
+        EXPECT_TRUE(view->isHidden());
+        EXPECT_EQ(view->geometry(), test.placed);
+        imageView.resize(300, 160);
+        EXPECT_EQ(view->geometry(), test.resized);
+    }
+}
+
+TEST_F(IndicatorTest, MovesBetweenViewsAndLeavesCleanly)
+{
+    QWidget otherView;
+    otherView.resize(60, 40);
+    otherView.show();
+    CustomIndicator indicator;
+    QWidget* view = indicator.view();
+    installIndicator(indicator, imageView);
+    installIndicator(indicator, otherView);
+    EXPECT_EQ(view->parentWidget(), &otherView);
+    imageView.resize(10, 10);
+    EXPECT_EQ(view->geometry(), otherView.rect());
+
+    uninstallIndicator(indicator);
+    EXPECT_EQ(view->parentWidget(), nullptr);
+    EXPECT_TRUE(otherView.findChildren<QWidget*>().isEmpty());
+    otherView.resize(30, 30);
+    EXPECT_EQ(view->geometry(), QRect(0, 0, 60, 40));
+}
+
+TEST(IndicatorPlacement, BuiltInIndicatorOutlivesItsImageViewTakesItsViewAlongAndNeverShowsAsAWindow)
+{
+    auto indicator = std::make_shared<ActivityIndicator>();
+    indicator->startAnimatingView();
+    EXPECT_TRUE(indicator->view()->isHidden());
+    indicator->stopAnimatingView();
+    {
+        QWidget shortLived;
+        installIndicator(*indicator, shortLived);
+    }
+    EXPECT_EQ(indicator->view(), nullptr);
+    QWidget imageView;
+    installIndicator(*indicator, imageView);
+    indicator->startAnimatingView();
+    indicator.reset();
+    EXPECT_TRUE(imageView.findChildren<QWidget*>().isEmpty());
+}
 
 TEST_F(IndicatorTest, ActivityIndicatorSpinsUntilEveryStartIsMatched)
 {

@@ -3,8 +3,6 @@
 #include "Lumen/views/MediaBackend.h"
 #include "tests/lumen/retrieval/RetrievalTesting.h"
 
-#include <gtest/gtest.h>
-
 #include <QImage>
 #include <QTest>
 
