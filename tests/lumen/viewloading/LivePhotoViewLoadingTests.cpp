@@ -24,16 +24,13 @@ struct LivePhotoCompletions : Tivrand::Testing::Collected<LivePhotoSettingResult
 
 class LivePhotoViewLoadingTest : public ViewLoadingTest {
 protected:
-    // "/serve/<fixture>/<fresh name>.<extension of the fixture>" for each fixture.
+    // "/serve/<fixture>/<fixture>?<fresh query>" for each fixture, new to every cache.
     std::vector<QUrl> urls(std::initializer_list<const char*> fixtures) const
     {
         std::vector<QUrl> served;
-        for (const char* fixture : fixtures) {
-            const QString name = QString::fromLatin1(fixture);
-            served.push_back(server.url(QStringLiteral("/serve/") + name + QLatin1Char('/')
-                                        + QUuid::createUuid().toString(QUuid::WithoutBraces)
-                                        + name.mid(name.lastIndexOf(QLatin1Char('.')))));
-        }
+        for (const char* fixture : fixtures)
+            served.push_back(server.url(QStringLiteral("/serve/%1/%1?%2")
+                                            .arg(QLatin1String(fixture), QUuid::createUuid().toString(QUuid::WithoutBraces))));
         return served;
     }
 
