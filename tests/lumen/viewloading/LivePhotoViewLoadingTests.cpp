@@ -30,7 +30,7 @@ protected:
         std::vector<QUrl> served;
         for (const char* fixture : fixtures)
             served.push_back(server.url(QStringLiteral("/serve/%1/%1?%2")
-                                            .arg(QLatin1String(fixture), QUuid::createUuid().toString(QUuid::WithoutBraces))));
+                                            .arg(fixture, QUuid::createUuid().toString(QUuid::WithoutBraces))));
         return served;
     }
 

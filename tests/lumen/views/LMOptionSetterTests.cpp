@@ -82,7 +82,8 @@ TEST(LMOptionSetter, SettersWriteTheirOptionAndBuildWhatTheyWrap)
     OptionHolder holder;
     holder.forceRefresh().onlyFromCache().cacheMemoryOnly(false).onFailureImage(nullptr);
     holder.serialize(ImageFormat::unknown).retry(3, DelayRetryStrategy::Interval::seconds(1));
-    holder.requestModifier([](URLRequest& changed) { changed.setValue("1", "X-Test"); }).imageModifier(changingTo(true));
+    holder.requestModifier([](URLRequest& changed) { changed.setValue("1", "X-Test"); });
+    holder.imageModifier(changingTo(true));
     holder.redirectHandler([](LM::RedirectPayload payload) {
         payload.newRequest.url.setPath("/moved.png");
         payload.completionHandler(payload.newRequest);
