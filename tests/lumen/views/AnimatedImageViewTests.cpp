@@ -178,12 +178,6 @@ protected:
 
     int frameIndex() const { return view.animator()->currentFrameIndex(); }
 
-    QRgb centrePixel()
-    {
-        const QImage image = view.grab().toImage();
-        return image.pixel(image.rect().center());
-    }
-
     std::shared_ptr<HandTickSource::State> ticks = std::make_shared<HandTickSource::State>();
     AnimatedImageView view{std::make_unique<HandTickSource>(ticks)};
 };
@@ -219,7 +213,7 @@ TEST_F(AnimatedImageViewTest, StopsAfterTheRepeatCountOnTheLastFrameAndTellsItsD
     ticks->tick(0.25);
     EXPECT_EQ(delegate->finishes, 1);
     EXPECT_FALSE(view.animates());
-    ASSERT_TRUE(waitUntil([&] { return centrePixel() == frameColor(2); }));
+    ASSERT_TRUE(waitUntil([&] { return centrePixel(view) == frameColor(2); }));
 
     view.startAnimating();
     EXPECT_FALSE(view.animates());
@@ -267,7 +261,7 @@ TEST_F(AnimatedImageViewTest, OnlyAnotherImageObjectStartsOverAndStillsDoNotPlay
 
     view.setImage(Tivrand::Testing::solidImage({10, 10}, Qt::yellow));
     EXPECT_FALSE(view.animates());
-    EXPECT_EQ(centrePixel(), QColor(Qt::yellow).rgb());
+    EXPECT_EQ(centrePixel(view), QColor(Qt::yellow).rgb());
 }
 
 TEST_F(AnimatedImageViewTest, PrescalesFramesOnlyOnceTheViewHasItsSize)

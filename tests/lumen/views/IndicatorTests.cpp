@@ -4,7 +4,7 @@
 #include "Lumen/views/ImageIndicator.h"
 #include "Lumen/views/IndicatorPlacement.h"
 #include "Lumen/views/IndicatorType.h"
-#include "tests/lumen/imaging/TestImages.h"
+#include "tests/lumen/views/AnimationTesting.h"
 #include "tests/support/EventLoop.h"
 
 #include <gtest/gtest.h>
@@ -23,17 +23,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace Tivrand::Testing;
+using AnimationTesting::centrePixel;
 
-QByteArray threeFrameGif()
-{
-    return solidGif({12, 8}, 3, 2);
-}
-
-QRgb centrePixel(QWidget& view)
-{
-    const QImage image = view.grab().toImage();
-    return image.pixel(image.rect().center());
-}
+const QByteArray threeFrameGif = solidGif({12, 8}, 3, 2);
 
 bool drawsSomething(QWidget& view)
 {
@@ -185,7 +177,7 @@ TEST_F(IndicatorTest, ImageIndicatorPlaysGifFramesWhileStarted)
 {
     LumenParsedOptionsInfo options;
     options.preloadAllAnimationData = false;
-    const auto indicator = ImageIndicator::make(threeFrameGif(), options);
+    const auto indicator = ImageIndicator::make(threeFrameGif, options);
     ASSERT_NE(indicator, nullptr);
     ImageIndicatorView* view = indicator->animatedImageIndicatorView();
     EXPECT_TRUE(view->image()->imageCreatingOptions()->preloadAll);
@@ -212,7 +204,7 @@ TEST_F(IndicatorTest, ImageIndicatorShowsStillImagesAndFirstFramesStill)
 {
     LumenParsedOptionsInfo firstFrameOnly;
     firstFrameOnly.onlyLoadFirstFrame = true;
-    const auto stills = {ImageIndicator::make(encodedBitmap(solidBitmap({10, 6}, Qt::yellow), "png")), ImageIndicator::make(threeFrameGif(), firstFrameOnly)};
+    const auto stills = {ImageIndicator::make(encodedBitmap(solidBitmap({10, 6}, Qt::yellow), "png")), ImageIndicator::make(threeFrameGif, firstFrameOnly)};
     for (const auto& indicator : stills) {
         ASSERT_NE(indicator, nullptr);
         ImageIndicatorView* view = indicator->animatedImageIndicatorView();
@@ -234,7 +226,7 @@ TEST(IndicatorType, MakesTheIndicatorOfItsKind)
     const IndicatorType activity = IndicatorType::activity();
     EXPECT_NE(dynamic_cast<ActivityIndicator*>(activity.makeIndicator().get()), nullptr);
     EXPECT_NE(activity.makeIndicator(), activity.makeIndicator());
-    EXPECT_NE(dynamic_cast<ImageIndicator*>(IndicatorType::image(threeFrameGif()).makeIndicator().get()), nullptr);
+    EXPECT_NE(dynamic_cast<ImageIndicator*>(IndicatorType::image(threeFrameGif).makeIndicator().get()), nullptr);
 }
 
 } // namespace

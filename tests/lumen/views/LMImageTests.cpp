@@ -8,12 +8,14 @@
 #include "Lumen/views/LMImageProgress.h"
 #include "tests/lumen/retrieval/RetrievalTesting.h"
 #include "tests/lumen/foundation/FoundationTesting.h"
+#include "tests/lumen/views/AnimationTesting.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>
 
 using namespace Lumen;
 using Lumen::Testing::onGuiThread;
+using Lumen::AnimationTesting::centrePixel;
 using Lumen::Testing::pngBytes;
 using Tivrand::Testing::LoopbackServer;
 using Tivrand::Testing::pumpEvents;
@@ -61,12 +63,6 @@ std::unique_ptr<QWidget> coloredBox()
     return box;
 }
 
-QColor centerColor(LMImage& view)
-{
-    const QImage shot = view.grab().toImage();
-    return shot.pixelColor(shot.width() / 2, shot.height() / 2);
-}
-
 std::unique_ptr<LMImage> iconView(const QUrl& url)
 {
     auto view = std::make_unique<LMImage>(url);
@@ -102,11 +98,11 @@ TEST_F(LMImageTest, ShowsThePlaceholderUntilTheImageArrivesOnTheGuiThreadWhereve
         view->show();
 
         ASSERT_TRUE(waitUntil([&] { return hits(url) == 1; }));
-        EXPECT_EQ(centerColor(*view), placeholderColor);
+        EXPECT_EQ(centrePixel(*view), placeholderColor.rgb());
 
         server.releaseResponses();
         ASSERT_TRUE(waitForImage(*view));
-        EXPECT_EQ(centerColor(*view), QColor(Qt::red));
+        EXPECT_EQ(centrePixel(*view), QColor(Qt::red).rgb());
         EXPECT_FALSE(renderedOffGui);
         EXPECT_TRUE(waitUntil([&] { return lastProgress && lastProgress->receivedSize == lastProgress->totalSize; }));
         ASSERT_NE(placeholderProgress, nullptr);
@@ -235,7 +231,7 @@ TEST_F(LMImageTest, AnOlderSourceArrivingLateNeverReplacesTheNewerOne)
     const auto cache = LumenManager::shared()->cache();
     ASSERT_TRUE(waitUntil([&] { return cache->isCached(older.toString()); }));
     pumpEvents(100ms);
-    EXPECT_EQ(centerColor(*view), QColor(Qt::green));
+    EXPECT_EQ(centrePixel(*view), QColor(Qt::green).rgb());
     EXPECT_EQ(successes, 1) << "the replaced load reports to no one";
 
     // The same source again is the same image: nothing is loaded anew.
