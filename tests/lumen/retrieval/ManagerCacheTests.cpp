@@ -19,6 +19,7 @@ TEST_F(ManagerTest, AMissIsDownloadedOnceThenServedFromMemoryThenDiskUnlessOnlyF
     const auto downloaded = retrieve(red(), {Option::WaitForCache{}});
     ASSERT_TRUE(downloaded);
     EXPECT_EQ(downloaded->cacheType, CacheType::none);
+    EXPECT_EQ(downloaded->data(), redBytes);
     EXPECT_EQ(retrieve(red())->image, downloaded->image);
 
     cache->clearMemoryCache();

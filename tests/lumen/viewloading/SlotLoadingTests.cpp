@@ -37,6 +37,7 @@ TEST_F(ImageViewLoadingTest, IndicatorAndWidgetPlaceholderLastWhileLoading)
     EXPECT_EQ(placeholder->widget()->parentWidget(), &view);
     ASSERT_TRUE(loaded.waitFor());
     EXPECT_EQ(indicator->animatingCount(), 0);
+    EXPECT_EQ(lm(&view).placeholder(), nullptr);
     EXPECT_NE(placeholder->widget()->parentWidget(), &view);
     EXPECT_EQ(colorOf(view.pixmap()), QColor(Qt::red));
 }
