@@ -1,4 +1,4 @@
-#include "tests/lumen/retrieval/ManagerTesting.h"
+#include "tests/lumen/retrieval/RetrievalTesting.h"
 
 #include "Lumen/retrieval/ImagePrefetcher.h"
 
@@ -62,22 +62,18 @@ protected:
 
 TEST_F(PrefetcherTest, SortsSourcesIntoSkippedCompletedAndFailed)
 {
-    struct Case {
-        bool forceRefresh;
-        std::size_t skipped, completed;
+    const struct { LumenOptionsInfo items; std::size_t skipped, completed; } cases[] = {
+        {{}, 2, 3},
+        {{Option::ForceRefresh{}}, 0, 5},
     };
-    for (const Case& c : {Case{false, 2, 3}, Case{true, 0, 5}}) {
-        SCOPED_TRACE(c.forceRefresh);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.skipped);
         for (int cached : {0, 1})
             cache->store(Image::make(QImage(4, 4, QImage::Format_ARGB32)), std::nullopt, image(cached).cacheKey(),
                          QString(), std::nullopt, DefaultCacheSerializer::shared(), false);
         Report report;
-        LumenOptionsInfo items;
-        if (c.forceRefresh)
-            items.push_back(Option::ForceRefresh{});
-        prefetcher({image(0), image(1), image(2), image(3), image(3), source(QStringLiteral("/status/404"))}, report,
-                   items)
-            ->start();
+        const std::vector<Source> sources{image(0), image(1), image(2), image(3), image(3), source("/status/404")};
+        prefetcher(sources, report, c.items)->start();
         ASSERT_TRUE(waitUntil([&] { return report.completions > 0; }, std::chrono::seconds(10)));
         EXPECT_EQ(report.skipped, c.skipped);
         EXPECT_EQ(report.completed, c.completed);

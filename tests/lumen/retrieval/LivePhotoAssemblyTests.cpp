@@ -1,15 +1,11 @@
 #include "Lumen/retrieval/LivePhotoRequest.h"
 #include "tests/lumen/imaging/TestImages.h"
-#include "tests/lumen/retrieval/LivePhotoTesting.h"
-#include "tests/lumen/retrieval/ProviderTesting.h"
-
-#include <gtest/gtest.h>
+#include "tests/lumen/retrieval/RetrievalTesting.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <thread>
@@ -40,8 +36,7 @@ class LivePhotoAssemblyTest : public ::testing::Test {
 protected:
     QUrl writtenFile(const char* name, const QByteArray& bytes)
     {
-        Testing::writeFile(folder.filePath(QLatin1String(name)), bytes);
-        return QUrl::fromLocalFile(folder.filePath(QLatin1String(name)));
+        return Testing::writeFile(folder.filePath(name), bytes);
     }
 
     QTemporaryDir folder;
@@ -67,7 +62,6 @@ TEST_F(LivePhotoAssemblyTest, AssemblesAStillAndAMovieInEitherOrder)
         EXPECT_NEAR(result->movieDuration(), 3.0, 0.05);
         // Stored 64 x 32 with a quarter turn: shown upright as 32 x 64.
         EXPECT_EQ(result->movieSize(), QSize(32, 64));
-        EXPECT_EQ(result->movieRotation() % 180, 90);
     }
 }
 
@@ -125,26 +119,24 @@ TEST_F(LivePhotoAssemblyTest, RefusesFilesThatDoNotMakeALivePhoto)
 
 TEST_F(LivePhotoAssemblyTest, RequestAnswersOnceOnTheGuiThreadFromAnyThread)
 {
-    struct Answers { int count = 0; bool succeeded = false; bool onGuiThread = true; };
-    Answers fromGui, fromWorker;
-    const auto recorder = [](Answers& answers) {
+    // 1 for a live photo, 0 for an error, -1 for an answer off the GUI thread.
+    std::vector<int> fromGui, fromWorker;
+    const auto recorder = [](std::vector<int>& answers) {
         return [&answers](LivePhotoResult result) {
-            ++answers.count;
-            answers.succeeded = result.has_value();
-            answers.onGuiThread = answers.onGuiThread && QThread::currentThread() == qApp->thread();
+            answers.push_back(QThread::currentThread() != qApp->thread() ? -1 : result.has_value());
         };
     };
     requestLivePhoto({fixture("still.heic"), fixture("movie.mov")}, QSizeF(), ContentMode::aspectFit, recorder(fromGui));
-    EXPECT_EQ(fromGui.count, 0);
+    EXPECT_TRUE(fromGui.empty());
     std::thread([&] {
         requestLivePhoto({fixture("missing.heic"), fixture("movie.mov")}, QSizeF(), ContentMode::aspectFit,
                          recorder(fromWorker));
     }).join();
 
-    ASSERT_TRUE(waitUntil([&] { return fromGui.count > 0 && fromWorker.count > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return !fromGui.empty() && !fromWorker.empty(); }));
     pumpEvents(std::chrono::milliseconds(100));
-    EXPECT_EQ(std::tuple(fromGui.count, fromGui.succeeded, fromGui.onGuiThread), std::tuple(1, true, true));
-    EXPECT_EQ(std::tuple(fromWorker.count, fromWorker.succeeded, fromWorker.onGuiThread), std::tuple(1, false, true));
+    EXPECT_EQ(fromGui, std::vector<int>{1});
+    EXPECT_EQ(fromWorker, std::vector<int>{0});
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-#include "tests/lumen/retrieval/LivePhotoTesting.h"
-#include "tests/lumen/retrieval/ManagerTesting.h"
+#include "tests/lumen/retrieval/RetrievalTesting.h"
+
+#include "Lumen/retrieval/LivePhotoSource.h"
 
 #include <QFileInfo>
 
@@ -18,16 +19,12 @@ protected:
 
     LumenManager::LivePhotoResult retrieveLivePhoto(const LivePhotoSource& source, LumenOptionsInfo items = {})
     {
-        std::optional<LumenManager::LivePhotoResult> outcome;
-        int calls = 0;
-        manager->retrieveLivePhoto(source, items, {}, [&](LumenManager::LivePhotoResult result) {
-            ++calls;
-            outcome = std::move(result);
-        });
-        EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return outcome.has_value(); }));
+        Tivrand::Testing::Collected<LumenManager::LivePhotoResult> done;
+        manager->retrieveLivePhoto(source, items, {}, done.handler());
+        EXPECT_TRUE(done.waitFor(1));
         Tivrand::Testing::pumpEvents(std::chrono::milliseconds(20));
-        EXPECT_EQ(calls, 1);
-        return outcome ? *outcome : std::unexpected(LumenError(LumenError::RequestErrorReason::EmptyRequest{}));
+        EXPECT_EQ(done.size(), 1u);
+        return done.size() ? done.at(0) : std::unexpected(LumenError(LumenError::RequestErrorReason::EmptyRequest{}));
     }
 
     LivePhotoSource pair() const
@@ -42,14 +39,11 @@ TEST_F(LivePhotoRetrievalTest, DownloadsEachFileOnceThenServesThePairFromDisk)
     const auto first = retrieveLivePhoto(pair());
     ASSERT_TRUE(first) << first.error().description().toStdString();
     EXPECT_EQ(first->cacheType, CacheType::none);
-    EXPECT_EQ(first->data().size(), 2u);
     ASSERT_EQ(first->fileURLs.size(), 2u);
-    const QStringList fixtures{QStringLiteral("still.heic"), QStringLiteral("movie.mov")};
     for (int index = 0; index < 2; ++index) {
         QFile stored(first->fileURLs[index].toLocalFile());
         ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
-        EXPECT_EQ(stored.readAll(), livePhotoFixtureBytes(fixtures[index]));
-        EXPECT_EQ(QFileInfo(stored).suffix(), QFileInfo(fixtures[index]).suffix());
+        EXPECT_EQ(stored.readAll(), livePhotoFixtureBytes(index ? "movie.mov" : "still.heic"));
     }
 
     // Another processor changes nothing: the files are keyed under the live-photo one.
@@ -57,7 +51,6 @@ TEST_F(LivePhotoRetrievalTest, DownloadsEachFileOnceThenServesThePairFromDisk)
     const auto second = retrieveLivePhoto(pair(), {Option::Processor{processor}});
     ASSERT_TRUE(second);
     EXPECT_EQ(second->cacheType, CacheType::disk);
-    EXPECT_TRUE(second->data().empty());
     EXPECT_EQ(second->fileURLs, first->fileURLs);
     EXPECT_EQ(server.totalHits(), 2);
 
@@ -67,46 +60,92 @@ TEST_F(LivePhotoRetrievalTest, DownloadsEachFileOnceThenServesThePairFromDisk)
 
 TEST_F(LivePhotoRetrievalTest, StoresOnlyBytesOfTheResourcesType)
 {
-    const struct {
-        const char* path;
-        // The extension of the stored file; none when the retrieval fails.
-        const char* extension;
-        bool missingOnDisk;
-    } table[] = {
-        {"/serve/movie.mov/untyped", "mov", false},
-        {"/serve/still.heic/untyped", "heic", false},
-        {"/serve/still.heic/a.JPG", "jpg", false},
-        {"/serve/page/untyped", nullptr, true},
-        {"/serve/page/a.mov", nullptr, true},
-        {"/serve/movie.mov/a.heic", nullptr, true},
-        {"/serve/wrong-brand.mov/a.mov", nullptr, true},
-        {"/status/404", nullptr, false},
+    // The extension of the stored file, or how the retrieval failed.
+    const struct { const char* path; const char* outcome; } table[] = {
+        {"/serve/movie.mov/untyped", "mov"},
+        {"/serve/still.heic/untyped", "heic"},
+        {"/serve/still.heic/a.JPG", "jpg"},
+        {"/serve/page/untyped", "not stored"},
+        {"/serve/page/a.mov", "not stored"},
+        {"/serve/movie.mov/a.heic", "not stored"},
+        {"/serve/wrong-brand.mov/a.mov", "not stored"},
+        {"/status/404", "404"},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.path);
         const auto result = retrieveLivePhoto(LivePhotoSource::fromURLs({server.url(QString::fromUtf8(row.path))}));
-        if (row.extension) {
-            ASSERT_TRUE(result) << result.error().description().toStdString();
-            EXPECT_EQ(QFileInfo(result->fileURLs.at(0).toLocalFile()).suffix(), QString::fromUtf8(row.extension));
-        } else if (row.missingOnDisk) {
-            ASSERT_FALSE(result);
-            EXPECT_NE(result.error().reasonAs<Cache::MissingLivePhotoResourceOnDisk>(), nullptr);
-        } else {
-            ASSERT_FALSE(result);
-            EXPECT_TRUE(result.error().isInvalidResponseStatusCode(404));
-        }
+        const QString outcome = result ? QFileInfo(result->fileURLs.at(0).toLocalFile()).suffix()
+            : result.error().reasonAs<Cache::MissingLivePhotoResourceOnDisk>() ? QStringLiteral("not stored")
+            : result.error().isInvalidResponseStatusCode(404) ? QStringLiteral("404")
+                                                                 : result.error().description();
+        EXPECT_EQ(outcome, QString::fromUtf8(row.outcome));
     }
 }
 
 TEST_F(LivePhotoRetrievalTest, ReadsFileURLsFromDisk)
 {
-    const auto result = retrieveLivePhoto(LivePhotoSource::fromURLs(
-        {QUrl::fromLocalFile(livePhotoFixturePath(QStringLiteral("movie.mov"))),
-         QUrl::fromLocalFile(livePhotoFixturePath(QStringLiteral("still.heic")))}));
+    const auto result = retrieveLivePhoto(
+        LivePhotoSource::fromURLs({livePhotoFixture("movie.mov"), livePhotoFixture("still.heic")}));
     ASSERT_TRUE(result) << result.error().description().toStdString();
-    EXPECT_EQ(QFileInfo(result->fileURLs.at(0).toLocalFile()).suffix(), QStringLiteral("mov"));
     EXPECT_EQ(result->data().size(), 2u);
     EXPECT_EQ(server.totalHits(), 0);
+}
+
+using FileType = LivePhotoResource::FileType;
+
+TEST(LivePhotoResource, TypesByExtensionAcceptingOnlyShortAlphanumericOnes)
+{
+    const struct {
+        const char* url;
+        FileType type;
+    } table[] = {
+        {"https://x.test/a.MOV", FileType::mov()},
+        {"https://x.test/a.Heic?v=1", FileType::heic()},
+        {"https://x.test/a.JPG", FileType::other(u"jpg")},
+        {"https://x.test/a.mp4", FileType::other(u"mp4")},
+        {"https://x.test/a", FileType::other(u"")},
+        {"https://x.test/a.mov/", FileType::other(u"")},
+        {"https://x.test/a.toolongext", FileType::other(u"")},
+        {"https://x.test/a.he%20ic", FileType::other(u"")},
+        {"https://x.test/a.m-v", FileType::other(u"")},
+        {"file:///tmp/a.mov", FileType::mov()},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.url);
+        EXPECT_EQ(LivePhotoResource(QUrl(QString::fromUtf8(row.url))).referenceFileType, row.type);
+    }
+    EXPECT_TRUE(FileType::other(u"../x").isUndetermined());
+    EXPECT_EQ(FileType::other(u"MP4"), FileType::other(u"mp4"));
+}
+
+QByteArray isoHead(const char* brand)
+{
+    return QByteArray::fromHex("00000018") + QByteArray("ftyp") + QByteArray(brand) + QByteArray(8, '\0');
+}
+
+TEST(LivePhotoResource, DeterminesTheStoredExtensionFromTheBytes)
+{
+    const struct {
+        const char* name;
+        FileType type;
+        QByteArray data;
+        std::optional<QString> extension;
+    } table[] = {
+        {"heic brand", FileType::other(u""), isoHead("heic"), QStringLiteral("heic")},
+        {"qt brand", FileType::other(u""), isoHead("qt  "), QStringLiteral("mov")},
+        {"other brand", FileType::other(u""), isoHead("avif"), std::nullopt},
+        {"eleven bytes", FileType::other(u""), isoHead("heic").left(11), std::nullopt},
+        {"no ftyp", FileType::other(u""), QByteArray(16, 'x'), std::nullopt},
+        {"given extension", FileType::other(u"jpg"), QByteArray("x"), QStringLiteral("jpg")},
+        {"still with its brand", FileType::heic(), isoHead("mif1"), QStringLiteral("heic")},
+        {"still with a movie brand", FileType::heic(), isoHead("qt  "), std::nullopt},
+        {"movie with its brand", FileType::mov(), isoHead("isom"), QStringLiteral("mov")},
+        {"movie that is an HTML page", FileType::mov(), QByteArray("<html><body>not found"), std::nullopt},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.type.determinedFileExtension(row.data), row.extension);
+    }
 }
 
 } // namespace

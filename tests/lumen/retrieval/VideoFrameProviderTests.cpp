@@ -4,14 +4,10 @@
 #include "Lumen/retrieval/VideoFrameDecoding.h"
 #include "tests/lumen/foundation/FoundationTesting.h"
 #include "tests/lumen/imaging/TestImages.h"
-#include "tests/lumen/retrieval/ProviderTesting.h"
-
-#include <gtest/gtest.h>
+#include "tests/lumen/retrieval/RetrievalTesting.h"
 
 #include <QImage>
-#include <QTemporaryDir>
 
-#include <cstdlib>
 #include <limits>
 
 namespace Lumen {
@@ -23,12 +19,6 @@ using Testing::dataOf;
 QUrl movie(const char* name)
 {
     return QUrl::fromLocalFile(QStringLiteral(TIVRAND_TEST_FIXTURES "/video/") + QString::fromLatin1(name));
-}
-
-bool near(QColor actual, QColor expected)
-{
-    return std::abs(actual.red() - expected.red()) < 48 && std::abs(actual.green() - expected.green()) < 48
-        && std::abs(actual.blue() - expected.blue()) < 48;
 }
 
 // A generator that answers at once with what the test gives it.
@@ -50,13 +40,13 @@ TEST(AVAssetImageDataProvider, EncodesTheUprightFrameAtTheTimeAsJpeg)
         QSize size;
         // Where the left half of the picture ends up, and its colour.
         QPoint probe;
-        QColor color;
+        char colour;
     } table[] = {
-        {"frames.mp4", 0.0, QSize(16, 8), QPoint(2, 4), Qt::red},
-        {"frames.mp4", 1.4, QSize(16, 8), QPoint(2, 4), Qt::green},
-        {"frames.mp4", 60.0, QSize(16, 8), QPoint(2, 4), Qt::yellow},
+        {"frames.mp4", 0.0, QSize(16, 8), QPoint(2, 4), 'R'},
+        {"frames.mp4", 1.4, QSize(16, 8), QPoint(2, 4), 'G'},
+        {"frames.mp4", 60.0, QSize(16, 8), QPoint(2, 4), 'Y'},
         // Turned a quarter counter-clockwise: the left half comes to the bottom.
-        {"rotated.mp4", 1.0, QSize(8, 16), QPoint(4, 13), Qt::green},
+        {"rotated.mp4", 1.0, QSize(8, 16), QPoint(4, 13), 'G'},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(testing::Message() << row.file << " at " << row.seconds);
@@ -64,19 +54,18 @@ TEST(AVAssetImageDataProvider, EncodesTheUprightFrameAtTheTimeAsJpeg)
         ASSERT_TRUE(result.has_value()) << result.error().description().toStdString();
         const QImage frame = QImage::fromData(*result, "JPEG");
         ASSERT_EQ(frame.size(), row.size);
-        EXPECT_TRUE(near(frame.pixelColor(row.probe), row.color)) << frame.pixelColor(row.probe).name().toStdString();
+        EXPECT_EQ(Testing::colourName(frame.pixel(row.probe)), row.colour);
     }
 }
 
 TEST(AVAssetImageDataProvider, FailsCleanlyOnWhatIsNotALocalMovie)
 {
     QTemporaryDir dir;
-    const QString text = dir.filePath(QStringLiteral("clip.mp4"));
-    Testing::writeFile(text, QByteArray(4096, 'x'));
+    const QUrl text = Testing::writeFile(dir.filePath(QStringLiteral("clip.mp4")), QByteArray(4096, 'x'));
     const struct { const char* name; QUrl url; double seconds; const char* domain; } table[] = {
         {"missing file", QUrl::fromLocalFile(dir.filePath(QStringLiteral("none.mp4"))), 0, "POSIX"},
         {"folder", QUrl::fromLocalFile(dir.path()), 0, "POSIX"},
-        {"not a movie", QUrl::fromLocalFile(text), 0, videoErrorDomain},
+        {"not a movie", text, 0, videoErrorDomain},
         {"remote URL", QUrl(QStringLiteral("http://127.0.0.1:9/clip.mp4")), 0, videoErrorDomain},
         {"time out of range", movie("frames.mp4"), std::numeric_limits<double>::infinity(), videoErrorDomain},
     };
@@ -99,7 +88,6 @@ TEST(AVAssetImageDataProvider, KeyNamesTheMovieAndTheTime)
     const AVAssetImageDataProvider first(generator, MediaTime{600, 600});
     EXPECT_EQ(first.cacheKey(), first.cacheKey());
     EXPECT_NE(first.cacheKey(), AVAssetImageDataProvider(generator, MediaTime{600, 600}).cacheKey());
-    EXPECT_TRUE(first.cacheKey().endsWith(QStringLiteral("_1.0")));
 }
 
 TEST(AVAssetImageDataProvider, GeneratorErrorComesFirstThenCancellationThenTheImage)
@@ -135,7 +123,6 @@ TEST(FFmpegAssetImageGenerator, CancelledRequestsAnswerCancelled)
     gate.open();
     ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return queue->sync([&] { return after.has_value(); }).value_or(false); }));
     EXPECT_EQ(before->result, AssetImageGenerator::Result::cancelled);
-    EXPECT_FALSE(before->error.has_value());
     EXPECT_EQ(after->result, AssetImageGenerator::Result::succeeded);
 }
 

@@ -1,12 +1,8 @@
-#include "tests/lumen/retrieval/LivePhotoTesting.h"
-#include "tests/support/EventLoop.h"
+#include "tests/lumen/viewloading/ViewLoadingTesting.h"
 
-#include "Lumen/download/ImageDownloader.h"
 #include "Lumen/retrieval/LivePhotoError.h"
 #include "Lumen/views/LivePhotoView.h"
 #include "Lumen/views/loading/LivePhotoViewLoading.h"
-
-#include <gtest/gtest.h>
 
 #include <QUuid>
 
@@ -15,49 +11,29 @@ namespace {
 
 using ImageSetting = LumenError::ImageSettingErrorReason;
 
-// The handler calls of one load, GUI thread.
-struct LivePhotoCompletions {
-    LivePhotoSettingCompletion handler()
-    {
-        return [this](LivePhotoSettingResult result) { results.push_back(std::move(result)); };
-    }
+// The handler calls of one load, which must answer once.
+struct LivePhotoCompletions : Tivrand::Testing::Collected<LivePhotoSettingResult> {
     bool waitForOne()
     {
-        const bool arrived = Tivrand::Testing::waitUntil([&] { return !results.empty(); }, std::chrono::seconds(10));
+        const bool arrived = waitFor(1);
         Tivrand::Testing::pumpEvents(std::chrono::milliseconds(20));
-        EXPECT_EQ(results.size(), 1u);
+        EXPECT_EQ(size(), 1u);
         return arrived;
     }
-    std::vector<LivePhotoSettingResult> results;
 };
 
-// The shared manager, over a downloader of the test's own. Every URL is new to its disk cache.
-class LivePhotoViewLoadingTest : public ::testing::Test {
+class LivePhotoViewLoadingTest : public ViewLoadingTest {
 protected:
-    void SetUp() override
-    {
-        serveLivePhotoFixtures(server);
-        server.start();
-        manager->setDownloader(ImageDownloader::make(QStringLiteral("livephotoviewloading")));
-    }
-    void TearDown() override { manager->setDownloader(defaultDownloader); }
-
-    // "/serve/<fixture>/<fresh name>.<extension of the fixture>" for each fixture.
+    // "/serve/<fixture>/<fixture>?<fresh query>" for each fixture, new to every cache.
     std::vector<QUrl> urls(std::initializer_list<const char*> fixtures) const
     {
         std::vector<QUrl> served;
-        for (const char* fixture : fixtures) {
-            const QString name = QString::fromLatin1(fixture);
-            served.push_back(server.url(QStringLiteral("/serve/") + name + QLatin1Char('/')
-                                        + QUuid::createUuid().toString(QUuid::WithoutBraces)
-                                        + name.mid(name.lastIndexOf(QLatin1Char('.')))));
-        }
+        for (const char* fixture : fixtures)
+            served.push_back(server.url(QStringLiteral("/serve/%1/%1?%2")
+                                            .arg(fixture, QUuid::createUuid().toString(QUuid::WithoutBraces))));
         return served;
     }
 
-    Tivrand::Testing::LoopbackServer server;
-    const std::shared_ptr<LumenManager>& manager = LumenManager::shared();
-    const std::shared_ptr<ImageDownloader> defaultDownloader = manager->downloader();
     LivePhotoView view;
 };
 
@@ -68,15 +44,13 @@ TEST_F(LivePhotoViewLoadingTest, ShowsThePairAtTheTargetSizeReadWhenTheRequestSt
     lm(&view).setImage(urls({"still.heic", "movie.mov"}), std::nullopt, done.handler());
     lm(&view).setTargetSize({64, 32});
     ASSERT_TRUE(done.waitForOne());
-    ASSERT_TRUE(done.results[0]) << done.results[0].error().description().toStdString();
     ASSERT_TRUE(view.livePhoto());
     EXPECT_EQ(view.livePhoto()->still()->bitmap().size(), QSize(32, 16));
-    EXPECT_EQ(done.results[0]->loadingInfo.cacheType, CacheType::none);
 
     LivePhotoCompletions cleared;
     EXPECT_EQ(lm(&view).setImage(std::optional<LivePhotoSource>(), std::nullopt, cleared.handler()), nullptr);
-    ASSERT_EQ(cleared.results.size(), 1u);
-    EXPECT_NE(cleared.results[0].error().reasonAs<ImageSetting::EmptySource>(), nullptr);
+    ASSERT_EQ(cleared.size(), 1u);
+    EXPECT_NE(cleared.at(0).error().reasonAs<ImageSetting::EmptySource>(), nullptr);
     EXPECT_FALSE(view.livePhoto());
     EXPECT_FALSE(lm(&view).taskIdentifier());
 }
@@ -98,9 +72,8 @@ TEST_F(LivePhotoViewLoadingTest, AStaleRequestIsNeverShown)
         lm(&view).setImage(urls({"page.heic", "movie.mov"}), std::nullopt, current.handler());
         ASSERT_TRUE(stale.waitForOne());
         ASSERT_TRUE(current.waitForOne());
-        ASSERT_FALSE(stale.results[0]);
-        EXPECT_NE(stale.results[0].error().reasonAs<ImageSetting::NotCurrentLivePhotoSourceTask>(), nullptr);
-        EXPECT_FALSE(current.results[0]);
+        ASSERT_FALSE(stale.at(0));
+        EXPECT_NE(stale.at(0).error().reasonAs<ImageSetting::NotCurrentLivePhotoSourceTask>(), nullptr);
         EXPECT_FALSE(view.livePhoto());
     }
 }
@@ -122,10 +95,10 @@ TEST_F(LivePhotoViewLoadingTest, APairThatDoesNotAssembleFailsAndLeavesTheCache)
         LivePhotoCompletions done;
         lm(&view).setImage(row.pair, std::nullopt, done.handler());
         ASSERT_TRUE(done.waitForOne());
-        ASSERT_FALSE(done.results[0]);
-        const auto* failed = done.results[0].error().reasonAs<ImageSetting::LivePhotoResultError>();
-        ASSERT_NE(failed, nullptr);
-        ASSERT_TRUE(failed->error);
+        ASSERT_FALSE(done.at(0));
+        const LumenError error = done.at(0).error();
+        const auto* failed = error.reasonAs<ImageSetting::LivePhotoResultError>();
+        ASSERT_TRUE(failed && failed->error);
         EXPECT_EQ(failed->error->code(), static_cast<qint64>(row.code));
 
         const LivePhotoSource source = LivePhotoSource::fromURLs(row.pair);

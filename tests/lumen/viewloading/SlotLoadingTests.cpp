@@ -1,13 +1,17 @@
 #include "tests/lumen/viewloading/ViewLoadingTesting.h"
 
+#include "Lumen/foundation/ImagePlaceholder.h"
+#include "Lumen/foundation/WidgetPlaceholder.h"
 #include "Lumen/retrieval/Resource.h"
+#include "Lumen/views/ActivityIndicator.h"
 #include "Lumen/views/loading/ButtonImageLoading.h"
 #include "Lumen/views/loading/ImageComponentWrappers.h"
+#include "Lumen/views/loading/ImageViewLoading.h"
 #include "Lumen/views/loading/TextAttachmentLoading.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
-#include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -16,6 +20,47 @@
 
 namespace Lumen::Testing {
 namespace {
+
+using ImageViewLoadingTest = ViewLoadingTest;
+
+TEST_F(ImageViewLoadingTest, IndicatorAndWidgetPlaceholderLastWhileLoading)
+{
+    QLabel view;
+    lm(&view).setIndicatorType(IndicatorType::activity());
+    const auto indicator = std::dynamic_pointer_cast<ActivityIndicator>(lm(&view).indicator());
+    ASSERT_NE(indicator, nullptr);
+    auto placeholder = std::make_shared<WidgetPlaceholder>(std::make_unique<QWidget>());
+
+    Completions loaded;
+    lm(&view).setImage(source("/red.png"), placeholder, std::nullopt, {}, loaded.handler());
+    EXPECT_EQ(indicator->animatingCount(), 1);
+    EXPECT_EQ(placeholder->widget()->parentWidget(), &view);
+    ASSERT_TRUE(loaded.waitFor());
+    EXPECT_EQ(indicator->animatingCount(), 0);
+    EXPECT_EQ(lm(&view).placeholder(), nullptr);
+    EXPECT_NE(placeholder->widget()->parentWidget(), &view);
+    EXPECT_EQ(colorOf(view.pixmap()), QColor(Qt::red));
+}
+
+TEST_F(ImageViewLoadingTest, KeepCurrentImageKeepsWhatTheViewShows)
+{
+    struct Case { const char* name; ImagePtr shown; QColor whileLoading; };
+    const Case cases[] = {
+        {"shown image stays", imageOf(Qt::green), Qt::green},
+        {"empty view takes the placeholder", nullptr, Qt::blue},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        QLabel view;
+        lm(&view).setPlaceholder(test.shown ? std::make_shared<ImagePlaceholder>(test.shown) : nullptr);
+        Completions loaded;
+        lm(&view).setImage(source("/red.png"), std::make_shared<ImagePlaceholder>(imageOf(Qt::blue)),
+                           LumenOptionsInfo{Option::KeepCurrentImageWhileLoading{}}, {}, loaded.handler());
+        EXPECT_EQ(colorOf(view.pixmap()), test.whileLoading);
+        ASSERT_TRUE(loaded.waitFor());
+        EXPECT_EQ(colorOf(view.pixmap()), QColor(Qt::red));
+    }
+}
 
 using SlotLoadingTest = ViewLoadingTest;
 
@@ -33,8 +78,6 @@ TEST_F(SlotLoadingTest, ButtonImagesLoadIndependentlyAndReadBackFromTheirSlots)
     lm(&button).setImage(source("/red.png"), nullptr, std::nullopt, {}, image.handler());
     lm(&button).setAlternateImage(source("/green.png"), nullptr, std::nullopt, {}, alternate.handler());
     ASSERT_TRUE(image.waitFor() && alternate.waitFor(2));
-    EXPECT_TRUE(image.results[0].has_value());
-    EXPECT_TRUE(alternate.results[1].has_value());
     EXPECT_EQ(colorOf(button.icon(), QIcon::Off), QColor(Qt::red));
     EXPECT_EQ(colorOf(button.icon(), QIcon::On), QColor(Qt::green));
 }
@@ -51,24 +94,19 @@ TEST_F(SlotLoadingTest, CancelReachesTheAttemptOfAnAlternativeSource)
     lm(&action).cancelDownloadTask();
 
     ASSERT_TRUE(loaded.waitFor());
-    EXPECT_TRUE(loaded.error().isTaskCancelled());
+    EXPECT_TRUE(loaded.at(0).error().isTaskCancelled());
     EXPECT_EQ(lm(&action).taskIdentifier(), std::nullopt);
 }
 
 TEST_F(SlotLoadingTest, FileURLResourceLoadsFromDisk)
 {
     QTemporaryDir folder;
-    QFile file(folder.filePath(QStringLiteral("green.png")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(greenBytes) == greenBytes.size());
-    file.close();
-
+    const QUrl file = writeFile(folder.filePath(QStringLiteral("green.png")), greenBytes);
     QPushButton button;
     Completions loaded;
-    lm(&button).setImage(URLResource(QUrl::fromLocalFile(file.fileName())), nullptr, std::nullopt, {},
-                         loaded.handler());
+    lm(&button).setImage(URLResource(file), nullptr, std::nullopt, {}, loaded.handler());
     ASSERT_TRUE(loaded.waitFor());
-    ASSERT_TRUE(loaded.results[0].has_value());
-    EXPECT_NE(loaded.results[0]->source.dataProvider(), nullptr);
+    EXPECT_NE(loaded.at(0)->source.dataProvider(), nullptr);
     EXPECT_EQ(colorOf(button.icon()), QColor(Qt::green));
 }
 
@@ -87,7 +125,7 @@ TEST_F(SlotLoadingTest, AttachmentKeepingItsImageIsLeftUnaskedAndRelaidOutOnChan
     EXPECT_EQ(changes.count(), 0);
     ASSERT_TRUE(loaded.waitFor());
     EXPECT_GT(changes.count(), 0);
-    EXPECT_EQ(lm(attachment).image(), loaded.results[0]->image);
+    EXPECT_EQ(lm(attachment).image(), loaded.at(0)->image);
 }
 
 TEST_F(SlotLoadingTest, ClearedStatusItemStaysVisible)

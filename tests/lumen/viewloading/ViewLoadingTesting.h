@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/lumen/download/DownloadTesting.h"
+#include "tests/lumen/retrieval/RetrievalTesting.h"
 
 #include "Lumen/retrieval/ImageResource.h"
 #include "Lumen/views/loading/ImageRequest.h"
@@ -13,21 +13,7 @@
 
 namespace Lumen::Testing {
 
-// The handler calls of one load, GUI thread.
-class Completions {
-public:
-    ImageSettingCompletion handler()
-    {
-        return [this](LumenManager::RetrieveResult result) { results.push_back(std::move(result)); };
-    }
-    bool waitFor(std::size_t count = 1)
-    {
-        return Tivrand::Testing::waitUntil([&] { return results.size() >= count; }, std::chrono::seconds(10));
-    }
-    const LumenError& error() const { return results.at(0).error(); }
-
-    std::vector<LumenManager::RetrieveResult> results;
-};
+using Completions = Retrievals;
 
 // What an icon shows in its middle; invalid for nothing (no icon, a transparent one).
 inline QColor colorOf(const QPixmap& pixmap)
@@ -45,28 +31,24 @@ inline QColor colorOf(const QIcon& icon, QIcon::State state = QIcon::Off)
 
 inline ImagePtr imageOf(QColor color)
 {
-    QImage bitmap(8, 8, QImage::Format_ARGB32_Premultiplied);
-    bitmap.fill(color);
-    return Image::make(bitmap);
+    return Tivrand::Testing::solidImage({8, 8}, color);
 }
 
-// A loopback server with red and green PNGs, "/slow.png" (red, held while `holdSlow()`) and
-// a 404 under "/missing.png". Every URL is new to the caches.
+// A loopback server with red and green PNGs, "/slow.png" (red, held while `holdSlow()`), a 404
+// under "/missing.png" and the live-photo fixtures. Every URL is new to the caches.
 class ViewLoadingTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         for (const auto& [path, bytes] : {std::pair("/red.png", &redBytes), std::pair("/green.png", &greenBytes),
                                            std::pair("/slow.png", &redBytes)}) {
-            server.get(path, [bytes](const auto&, auto& response) {
-                response.set_header("Connection", "close");
-                serveBytes(response, *bytes);
-            });
+            server.get(path, [bytes](const auto&, auto& response) { serveImage(response, *bytes); });
         }
         server.get("/missing.png", [](const auto&, auto& response) {
             response.set_header("Connection", "close");
             response.status = 404;
         });
+        serveLivePhotoFixtures(server);
         server.start();
         // A downloader of the test's own, released while the application still runs.
         manager->setDownloader(ImageDownloader::make(QStringLiteral("viewloading")));

@@ -6,6 +6,7 @@
 #include "tests/lumen/imaging/TestImages.h"
 
 #include <QList>
+#include <QWidget>
 
 #include <memory>
 
@@ -21,6 +22,13 @@ inline QByteArray solidGif(QSize size, const QList<int>& delays)
     for (int index = 0; index < delays.size(); ++index)
         frames.append(Tivrand::Testing::solidGifFrame(size, frameColor(index), delays[index]));
     return Tivrand::Testing::writeGif(size, frames);
+}
+
+// The pixel in the middle of what the view draws.
+inline QRgb centrePixel(QWidget& view)
+{
+    const QImage image = view.grab().toImage();
+    return image.pixel(image.rect().center());
 }
 
 // The first frame carrying a frame source over the others, as the view gets its images.

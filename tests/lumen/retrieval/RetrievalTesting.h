@@ -1,18 +1,23 @@
 #pragma once
 
 #include "tests/lumen/download/DownloadTesting.h"
+#include "tests/support/Collected.h"
 
 #include "Lumen/cache/ImageCache.h"
 #include "Lumen/download/RetryContext.h"
 #include "Lumen/download/RetryStrategy.h"
+#include "Lumen/retrieval/ImageDataProvider.h"
 #include "Lumen/retrieval/ImageResource.h"
 #include "Lumen/retrieval/LumenManager.h"
 
+#include <QColor>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -24,36 +29,35 @@ inline int codeOf(const LumenManager::RetrieveResult& result)
     return result ? 0 : result.error().errorCode();
 }
 
-// The completions of retrievals, collected from any thread.
-class Retrievals {
-public:
-    LumenManager::CompletionHandler handler()
-    {
-        return [this](LumenManager::RetrieveResult result) {
-            std::lock_guard lock(m_mutex);
-            m_results.push_back(std::move(result));
-        };
-    }
-    bool waitFor(std::size_t count)
-    {
-        return Tivrand::Testing::waitUntil([&] { return size() >= count; }, std::chrono::seconds(10));
-    }
-    std::size_t size() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_results.size();
-    }
-    LumenManager::RetrieveResult at(std::size_t index) const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_results.at(index);
-    }
-    int codeAt(std::size_t index) const { return codeOf(at(index)); }
+using Retrievals = Tivrand::Testing::Collected<LumenManager::RetrieveResult>;
 
-private:
-    mutable std::mutex m_mutex;
-    std::vector<LumenManager::RetrieveResult> m_results;
-};
+// What the provider hands its handler, waited for with the event loop running. Not through
+// `dataAsync`: a future released on a worker thread looks like a race to ThreadSanitizer, which
+// cannot see Qt's own reference counting.
+inline ImageDataProvider::Result dataOf(const ImageDataProvider& provider)
+{
+    // Shared with the handler, which may still be called after a wait that timed out.
+    const auto answers = std::make_shared<Tivrand::Testing::Collected<ImageDataProvider::Result>>();
+    provider.data([answers](ImageDataProvider::Result result) { answers->handler()(std::move(result)); });
+    if (!answers->waitFor(1)) {
+        ADD_FAILURE() << "the provider never answered";
+        return std::unexpected(UnderlyingError(QStringLiteral("test"), 0, QStringLiteral("no answer")));
+    }
+    return answers->at(0);
+}
+
+// "domain code" of a failed answer, empty for bytes.
+inline QString errorOf(const ImageDataProvider::Result& result)
+{
+    return result ? QString() : result.error().domain() + u' ' + QString::number(result.error().code());
+}
+
+inline QUrl writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    return QUrl::fromLocalFile(path);
+}
 
 // Answers from a script (`stop` once it runs out), recording the count and the error each
 // decision saw; a held strategy keeps the handler until the test retries.
@@ -118,10 +122,10 @@ inline void drain(ImageCache& cache)
 }
 
 // Closes each connection, so the server stops without waiting for idle keep-alive ones.
-inline void serveImage(httplib::Response& response, const QByteArray& bytes)
+inline void serveImage(httplib::Response& response, const QByteArray& bytes, const char* type = "image/png")
 {
     response.set_header("Connection", "close");
-    serveBytes(response, bytes);
+    serveBytes(response, bytes, type);
 }
 
 // A manager over a downloader of its own and a cache in a temporary folder, and a loopback
@@ -170,6 +174,43 @@ protected:
 inline QColor colorOf(const LumenManager::RetrieveResult& result)
 {
     return result && result->image ? result->image->bitmap().pixelColor(0, 0) : QColor();
+}
+
+// The live-photo fixtures: a 64 x 32 HEIC still in three bands (red 0-16, green 16-48, blue
+// 48-64); a 3 s QuickTime movie of 64 x 32 yellow frames stored with a quarter turn; and hostile
+// cuts and relabellings of both, a few tens of bytes each.
+inline QUrl livePhotoFixture(const QString& name)
+{
+    return QUrl::fromLocalFile(QStringLiteral(TIVRAND_TEST_FIXTURES "/livephoto/") + name);
+}
+
+inline QByteArray livePhotoFixtureBytes(const QString& name)
+{
+    QFile file(livePhotoFixture(name).toLocalFile());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// "/serve/<fixture>/<name>" answers the live-photo fixture's bytes whatever <name> is, and an
+// HTML page for a name that is no fixture: a test picks the bytes and the URL's extension apart.
+inline void serveLivePhotoFixtures(Tivrand::Testing::LoopbackServer& server)
+{
+    server.get(R"(/serve/([^/]+)/.*)", [](const httplib::Request& request, httplib::Response& response) {
+        const QByteArray bytes = livePhotoFixtureBytes(QString::fromStdString(request.matches[1]));
+        serveImage(response, bytes.isEmpty() ? QByteArrayLiteral("<html>gone</html>") : bytes,
+                   "application/octet-stream");
+    });
+}
+
+// 'R', 'G', 'B' or 'Y' for a clearly coloured pixel, '-' for anything else.
+inline char colourName(QRgb pixel)
+{
+    const auto level = [](int channel) { return channel > 160 ? '1' : channel < 100 ? '0' : '?'; };
+    const std::string levels{level(qRed(pixel)), level(qGreen(pixel)), level(qBlue(pixel))};
+    for (const auto& [pattern, name] : {std::pair("100", 'R'), std::pair("010", 'G'), std::pair("001", 'B'),
+                                        std::pair("110", 'Y')})
+        if (levels == pattern)
+            return name;
+    return '-';
 }
 
 } // namespace Lumen::Testing
