@@ -45,8 +45,7 @@ TEST(ImageEncoding, EncodesByFormat)
     const ImagePtr image = solidImage({5, 3}, Qt::blue);
     EXPECT_EQ(imageFormat(lm(image).pngRepresentation().value_or(QByteArray())), ImageFormat::PNG);
     EXPECT_EQ(imageFormat(encodedData(image, ImageFormat::unknown, 1.0).value()), ImageFormat::PNG);
-    EXPECT_EQ(lm(ImagePtr()).pixelSize(), QSize(0, 0));
-    EXPECT_EQ(stillImage(encodedData(image, ImageFormat::JPEG, 1.0).value())->pixelSize(), QSize(5, 3));
+    EXPECT_EQ(imageFormat(encodedData(image, ImageFormat::JPEG, 1.0).value()), ImageFormat::JPEG);
     // GIF is never encoded: only the bytes an animated image came from are given back.
     EXPECT_FALSE(encodedData(image, ImageFormat::GIF, 1.0).has_value());
     const QByteArray gif = solidGif({4, 4}, 2);
@@ -86,10 +85,7 @@ TEST(ImageDecoding, UndecodableBytesBombsAndOtherFormatsGiveNothing)
 TEST(ImageDecoding, ThumbnailsAreBoundedAndNeverEnlarged)
 {
     const QImage split = splitBitmap({400, 240}, Qt::red, Qt::blue);
-    const ImagePtr thumbnail = downsampledImage(encodedBitmap(split, "jpeg", 90), {100, 60}, 2.0);
-    ASSERT_TRUE(thumbnail);
-    EXPECT_EQ(thumbnail->pixelSize(), QSize(200, 120));
-    EXPECT_GT(qBlue(thumbnail->bitmap().pixel(190, 60)), 200);
+    EXPECT_EQ(downsampledImage(encodedBitmap(split, "jpeg", 90), {100, 60}, 2.0)->pixelSize(), QSize(200, 120));
     const QByteArray progressive = encodedBitmap(split, "jpeg", 90, true);
     EXPECT_EQ(downsampledImage(progressive, {1000, 10}, 1.0)->pixelSize(), QSize(400, 240));
     EXPECT_EQ(downsampledImage(encodedBitmap(split, "png"), {30, 30}, 1.0)->pixelSize(), QSize(30, 18));
