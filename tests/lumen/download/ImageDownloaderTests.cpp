@@ -1,5 +1,6 @@
 #include "tests/lumen/download/DownloadTesting.h"
 
+#include "Lumen/download/AnyImageModifier.h"
 #include "Lumen/download/AnyModifier.h"
 #include "Lumen/download/AnyRedirectHandler.h"
 #include "Lumen/download/Session.h"
@@ -396,6 +397,9 @@ TEST_F(ImageDownloaderTest, TheDelegateAndRequestModifiersSteerEachTransfer)
         EXPECT_EQ(sessionErrorCode(result) == QNetworkReply::TimeoutError, c.timesOut);
     }
     EXPECT_EQ(server.requests().at(5).header("X-Lumen-Test"), "yes");
+    // The downloader asks a synchronous modifier directly; its future form must give the same answer,
+    // and field names match in any case.
+    EXPECT_EQ(addHeader->modified(URLRequest(url("/a"))).result()->valueForHTTPHeaderField("x-lumen-test"), "yes");
 }
 
 TEST_F(ImageDownloaderTest, FutureFormsFinishAndCancelTheirDownload)
@@ -408,6 +412,14 @@ TEST_F(ImageDownloaderTest, FutureFormsFinishAndCancelTheirDownload)
     ASSERT_TRUE(waitUntil([&] { return server.hits("/other.png") == 1; }));
     cancelled.cancel();
     EXPECT_TRUE(waitUntil([&] { return !downloader->sessionDelegate()->task(url("/other.png")); }));
+}
+
+TEST(AnyImageModifier, AFailingBlockLeavesTheVeryImage)
+{
+    const auto image = Image::make(QImage(2, 2, QImage::Format_ARGB32));
+    const auto replacement = Image::make(QImage(1, 1, QImage::Format_ARGB32));
+    EXPECT_EQ(AnyImageModifier([](const ImagePtr&) { return std::unexpected(QStringLiteral("no")); }).modify(image), image);
+    EXPECT_EQ(AnyImageModifier([&](const ImagePtr&) { return replacement; }).modify(image), replacement);
 }
 
 TEST(ImageDownloaderNaming, AnEmptyNameStopsTheProgram)
