@@ -28,9 +28,8 @@ protected:
         return [this, id, finishAtOnce](ProgressiveUpdateDone done) {
             std::lock_guard lock(mutex);
             started.push_back(id);
-            if (finishAtOnce)
-                done();
-            else
+            // A dropped done signal fires.
+            if (!finishAtOnce)
                 pending.emplace(std::move(done));
         };
     }
