@@ -154,7 +154,6 @@ TEST(ImageEncoding, EncodesByFormat)
     const ImagePtr image = solidImage({5, 3}, Qt::blue);
     EXPECT_EQ(imageFormat(lm(image).pngRepresentation().value_or(QByteArray())), ImageFormat::PNG);
     EXPECT_EQ(imageFormat(encodedData(image, ImageFormat::unknown, 1.0).value()), ImageFormat::PNG);
-    EXPECT_EQ(imageFormat(encodedData(image, ImageFormat::JPEG, 1.0).value()), ImageFormat::JPEG);
     // GIF is never encoded: only the bytes an animated image came from are given back.
     EXPECT_FALSE(encodedData(image, ImageFormat::GIF, 1.0).has_value());
     const QByteArray gif = solidGif({4, 4}, 2);
@@ -171,7 +170,6 @@ TEST(ImageDecoding, UndecodableBytesBombsAndOtherFormatsGiveNothing)
 {
     const std::pair<const char*, QByteArray> cases[] = {
         {"empty", QByteArray()},
-        {"text", QByteArray("definitely not an image at all")},
         {"cut PNG", encodedBitmap(solidBitmap({8, 8}, Qt::red), "png").left(20)},
         {"a PNG header claiming gigabytes", pngClaiming(60000, 60000)},
         {"a text chunk claiming 2 GiB in 56 bytes", hostileFixture("png-text-claims-2gib.png")},

@@ -41,6 +41,8 @@ TEST(ImageProcessors, DrawAsTheirOperationAndPassEmptyImages)
         {std::make_shared<CroppingImageProcessor>(QSizeF(10, 10), QPointF(1, 0)), cropped(image, {10, 10}, {1, 0}), false},
         // Black and white is the colour controls preset under its own name.
         {std::make_shared<BlackWhiteProcessor>(), colorAdjusted(image, 0.0, 1.0, 0.0, 0.7), false},
+        // Live-photo material is left alone.
+        {std::make_shared<LivePhotoImageProcessor>(), image, true},
     };
     for (const auto& [processor, expected, passesEmpty] : cases) {
         SCOPED_TRACE(processor->identifier().toStdString());
@@ -52,6 +54,7 @@ TEST(ImageProcessors, DrawAsTheirOperationAndPassEmptyImages)
     }
     // A null image item is no image at all.
     EXPECT_EQ(processImage(OverlayImageProcessor(Qt::red, 0.5), ImagePtr()), nullptr);
+    EXPECT_FALSE(processImage(LivePhotoImageProcessor(), QByteArray("movie bytes"))->hasBitmap());
 }
 
 // The scale comes from the options of each request, so one processor serves every screen. Blur and
@@ -71,13 +74,6 @@ TEST(ImageProcessors, BlurAndDownsamplingFollowTheRequestsScaleAndTheOthersDecla
     EXPECT_EQ(processImage(fifty, jpeg, scaledBy(2.0))->pixelSize(), QSize(100, 50));
     EXPECT_EQ(processImage(fifty, Image::make(solidBitmap(QSize(400, 200), Qt::red)))->pixelSize(), QSize(50, 25));
     EXPECT_EQ(processImage(fifty, Image::makeEmpty()), nullptr);
-}
-
-TEST(ImageProcessors, LivePhotoMaterialIsLeftAlone)
-{
-    const auto image = solidImage(QSize(2, 2), Qt::red);
-    EXPECT_EQ(processImage(LivePhotoImageProcessor(), image, scaledBy(2.0)), image);
-    EXPECT_FALSE(processImage(LivePhotoImageProcessor(), QByteArray("movie bytes"))->hasBitmap());
 }
 
 TEST(ProcessorComposition, RunsStagesInOrderAndStopsAtAFailedOne)
