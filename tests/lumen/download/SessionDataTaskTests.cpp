@@ -140,11 +140,9 @@ TEST(ImageDataProcessor, CallersShareAnImageOnlyWhenTheirDecodingAgrees)
         processNow(pngBytes(), {optionsWith(a), optionsWith(b), optionsWith(a), doubled, firstFrame, decoded});
     ASSERT_EQ(results.size(), 6u);
     EXPECT_EQ(a->runs, 3);
-    EXPECT_EQ(b->runs, 1);
     EXPECT_EQ(results[0]->get(), results[2]->get());
     for (std::size_t other : {1, 3, 4, 5})
         EXPECT_NE(results[0]->get(), results[other]->get()) << other;
-    EXPECT_EQ(results[5].value()->bitmap().pixelColor(0, 0), QColor(Qt::red));
 }
 
 TEST(ImageDataProcessor, AFailedProcessorRunsAgainForTheNextCallerAndEachFails)

@@ -50,9 +50,8 @@ TEST(GIFBlockWalker, CanvasIsWhatQtDecodes)
             frames.append(GifFrame{solidBitmap(rect.size(), frameColor(int(frames.size()))), 10, rect.topLeft()});
         const QByteArray gif = writeGif(screen, frames);
         EXPECT_EQ(walkGIFBlocks(gif)->canvasSize, canvas);
-        const auto source = sourceOf(gif);
-        ASSERT_TRUE(source);
-        EXPECT_EQ(source->frame(0).size(), canvas);
+        // The frame source composes every frame onto that canvas.
+        EXPECT_EQ(sourceOf(gif)->frame(0).size(), canvas);
     }
 }
 
@@ -76,7 +75,6 @@ TEST(GIFBlockWalker, RefusesBrokenDataAndACutLastFrameFailsTheWholeDecode)
         (void)walkGIFBlocks(gif.left(length));
     // Cut inside the image data of the last frame.
     const QByteArray cut = gif.left(gif.size() - 6);
-    EXPECT_FALSE(walkGIFBlocks(cut)->frames.at(2).complete);
     EXPECT_EQ(decodeAnimatedImage(cut, {}).error(), AnimatedImageError::frameUnavailable);
 }
 
