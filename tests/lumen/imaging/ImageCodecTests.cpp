@@ -76,8 +76,7 @@ TEST(ImageFormatDetection, SignaturesTheNinthByteAndJPEGMarkers)
 
     // FF D8 is the start of image, not a ninth restart marker.
     EXPECT_FALSE(JPEGMarker::RSTn(8).has_value());
-    const QByteArray jpeg = bytes("FFD8FFE0001011223344FFDA");
-    EXPECT_TRUE(containsJPEGMarker(jpeg, JPEGMarker::SOS()));
+    EXPECT_TRUE(containsJPEGMarker(bytes("FFD8FFE0001011223344FFDA"), JPEGMarker::SOS()));
     EXPECT_FALSE(lm(bytes("89504E470D0A1A0AFFDA")).contains(JPEGMarker::SOS()));
     // A lone FF at the very end is not a pair.
     EXPECT_FALSE(containsJPEGMarker(bytes("FFD8FFE00000000000FF"), JPEGMarker::EOI()));

@@ -93,16 +93,15 @@ TEST(Drawing, EachOperationPaintsWhereItShould)
     holed.setPixel(0, 0, 0);
     QImage context = solidBitmap({6, 6}, Qt::blue);
     const QColor clear(0, 0, 0, 0);
+    const auto edge = [](QColor color) { return Border(color, 4, Radius::point(0), RectCorner::all); };
     const struct { const char* name; ImagePtr result; QPoint at; QColor expected; } cases[] = {
         {"the corner asked for is cut", roundedCorners(red, 12.0, {40, 40}, RectCorner::topLeft), {0, 0}, clear},
         {"the background in cut corners", roundedCorners(red, 8.0, {20, 20}, RectCorner::all, QColor(Qt::blue)), {0, 0},
          Qt::blue},
         // Half the width makes a circle of the target size, not of the image.
         {"a circle", roundedCorners(solidImage({10, 10}, Qt::red), Radius::widthFraction(0.5), {60, 60}), {5, 5}, clear},
-        {"a border inside the edge", bordered(white, Border(Qt::red, 4, Radius::point(0), RectCorner::all)), {3, 10},
-         Qt::red},
-        {"a translucent border once", bordered(white, Border(QColor(255, 0, 0, 128), 4, Radius::point(0), RectCorner::all)),
-         {1, 10}, QColor(255, 127, 127)},
+        {"a border inside the edge", bordered(white, edge(Qt::red)), {3, 10}, Qt::red},
+        {"a translucent border once", bordered(white, edge(QColor(255, 0, 0, 128))), {1, 10}, QColor(255, 127, 127)},
         {"an overlay", overlaid(Image::make(holed), Qt::blue, 0.25), {5, 5}, QColor(64, 0, 191)},
         {"no overlay where nothing is", overlaid(Image::make(holed), Qt::blue, 0.25), {0, 0}, clear},
         {"no overlay of no fraction", overlaid(Image::make(holed), Qt::blue, notANumber), {5, 5}, Qt::red},

@@ -16,7 +16,6 @@
 
 #include <QCoreApplication>
 
-#include <algorithm>
 #include <initializer_list>
 #include <limits>
 #include <vector>
