@@ -102,17 +102,16 @@ protected:
     Outcomes outcomes;
 };
 
-TEST_F(ImageDownloaderTest, CallersOfOneURLShareOneTransferAndEachGetsItsOwnImageOnItsOwnQueue)
+TEST_F(ImageDownloaderTest, CallersOfOneURLShareOneTransferAndEachIsAnsweredOnItsOwnQueue)
 {
-    const auto processorA = std::make_shared<CountingProcessor>(QStringLiteral("A"));
     const auto queue = DispatchQueue::makeSerial(QStringLiteral("test.a"));
     std::atomic<int> onOwnQueue{0};
     std::pair<qsizetype, qsizetype> progress;
     server.holdResponses("/image.png");
-    auto optionsA = optionsWith(processorA);
-    optionsA.callbackQueue = CallbackQueue::dispatch(*queue);
-    downloader->downloadImage(url("/image.png"), optionsA, outcomes.handler([&] { onOwnQueue += queue->isCurrent(); }));
-    downloader->downloadImage(url("/image.png"), optionsWith(processorA),
+    auto onQueue = optionsWith();
+    onQueue.callbackQueue = CallbackQueue::dispatch(*queue);
+    downloader->downloadImage(url("/image.png"), onQueue, outcomes.handler([&] { onOwnQueue += queue->isCurrent(); }));
+    downloader->downloadImage(url("/image.png"), optionsWith(),
                               outcomes.handler([&] { onOwnQueue += QThread::currentThread() == qApp->thread(); }));
     downloader->downloadImage(
         url("/image.png"), std::nullopt,
@@ -120,7 +119,6 @@ TEST_F(ImageDownloaderTest, CallersOfOneURLShareOneTransferAndEachGetsItsOwnImag
     server.releaseResponses();
     ASSERT_TRUE(outcomes.waitFor(3));
     EXPECT_EQ(server.hits("/image.png"), 1);
-    EXPECT_EQ(processorA->runs, 1);
     EXPECT_EQ(onOwnQueue, 2);
     // Progress is reported as the bytes arrive.
     EXPECT_TRUE(waitUntil([&] { return progress == std::pair(redImage.size(), redImage.size()); }));
@@ -163,7 +161,7 @@ TEST_F(ImageDownloaderTest, FirstCallersRacingForOneURLMakeOneTransfer)
     // Every round, all callers start together on a URL of their own.
     std::barrier start(callers);
     std::vector<std::jthread> threads;
-    for (int i = 0; i < callers; ++i) {
+    for (int i = 0; i < callers; ++i)
         threads.emplace_back([&] {
             for (int round = 0; round < 5; ++round) {
                 start.arrive_and_wait();
@@ -171,7 +169,6 @@ TEST_F(ImageDownloaderTest, FirstCallersRacingForOneURLMakeOneTransfer)
                                           outcomes.handler());
             }
         });
-    }
     threads.clear();
     server.releaseResponses();
     ASSERT_TRUE(outcomes.waitFor(5 * callers));

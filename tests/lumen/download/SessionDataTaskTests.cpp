@@ -69,17 +69,13 @@ TEST_F(SessionTaskTableTest, FirstCallersRacingForOneURLRegisterOneTaskAndAllJoi
     constexpr int callers = 8;
     std::barrier start(callers);
     std::atomic<int> made{0};
-    std::vector<std::thread> threads;
-    for (int i = 0; i < callers; ++i) {
+    std::vector<std::jthread> threads;
+    for (int i = 0; i < callers; ++i)
         threads.emplace_back([&] {
             start.arrive_and_wait();
-            const auto registration = delegate->add(url, callback(), [&] { return transfer(url); },
-                                                    [&](SessionDataTask&) { ++made; });
-            EXPECT_EQ(registration.task, delegate->task(url));
+            delegate->add(url, callback(), [&] { return transfer(url); }, [&](SessionDataTask&) { ++made; });
         });
-    }
-    for (auto& thread : threads)
-        thread.join();
+    threads.clear();
     EXPECT_EQ(made, 1);
     EXPECT_EQ(delegate->task(url)->callbacks().size(), std::size_t(callers));
 }
