@@ -41,22 +41,18 @@ public:
     }
     bool waitFor(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10))
     {
-        return Tivrand::Testing::waitUntil([&] { return size() >= count; }, timeout);
+        return Tivrand::Testing::waitUntil([&] { return at(count - 1).has_value(); }, timeout);
     }
     void clear()
     {
         std::lock_guard lock(m_mutex);
         m_results.clear();
     }
-    std::size_t size() const
+    // None where that result has not come yet.
+    std::optional<Result> at(std::size_t index) const
     {
         std::lock_guard lock(m_mutex);
-        return m_results.size();
-    }
-    Result at(std::size_t index) const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_results.at(index);
+        return index < m_results.size() ? std::optional(m_results[index]) : std::nullopt;
     }
 
 private:

