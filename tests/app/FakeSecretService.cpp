@@ -176,11 +176,6 @@ FakeSecretService::~FakeSecretService()
     g_main_context_unref(m_state->context);
 }
 
-bool FakeSecretService::isRunning() const
-{
-    return m_state->connection != nullptr;
-}
-
 const QByteArray& FakeSecretService::busName() const
 {
     return m_state->busName;
