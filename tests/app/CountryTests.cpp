@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -161,21 +160,6 @@ TEST(CountryDecoding, BadInputGivesReadableErrors)
     };
     for (const auto& each : edits)
         EXPECT_EQ(errorOf(QByteArray(twoCountries).replace(each.from, each.to)), each.error);
-}
-
-TEST(CountryDecoding, BundledResourceHasUniqueTwoLetterCodes)
-{
-    QFile resource(countriesResourcePath);
-    ASSERT_TRUE(resource.open(QIODevice::ReadOnly));
-    const auto countries = decodeCountries(resource.readAll());
-    ASSERT_TRUE(countries.has_value()) << countries.error().toStdString();
-    QStringList codes;
-    for (const Country& country : *countries) {
-        EXPECT_EQ(country.countryCode.size(), 2) << country.countryName.toStdString();
-        codes.append(country.countryCode);
-    }
-    codes.sort();
-    EXPECT_EQ(std::adjacent_find(codes.begin(), codes.end()), codes.end());
 }
 
 } // namespace
