@@ -1,10 +1,8 @@
-#include "TivrandApp/Persistence/PersistenceController.h"
+#include "SearchSheetTestFixture.h"
+
 #include "TivrandApp/Persistence/StoreSchema.h"
-#include "TivrandApp/services/CoreDataManager.h"
 
 #include "tests/support/CapturedOutput.h"
-
-#include <gtest/gtest.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -40,18 +38,11 @@ int rowCount(const QSqlDatabase& database, const char* table)
 AppPresentationItem makeItem(const QString& appId, Platform platform, const QString& countryCode,
                              const QString& name = "Photo Editor")
 {
-    AppPresentationItem item;
-    item.id = "item-" + appId;
-    item.name = name;
-    item.developerName = "Tivrand Labs";
+    AppPresentationItem item = Testing::watchedItem(appId, name, "Tivrand Labs", platform, countryCode);
     item.subtitle = "Edit photos";
     item.rating = 4.25;
     item.ratingCount = 1234;
-    item.appStoreUrl = "https://apps.apple.com/us/app/id" + appId;
     item.iconUrl = "https://is1-ssl.mzstatic.com/" + appId + "/100x100bb.png";
-    item.appId = appId;
-    item.platform = platform;
-    item.country.countryCode = countryCode;
     return item;
 }
 
