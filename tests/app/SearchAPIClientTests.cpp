@@ -77,11 +77,6 @@ TEST_F(SearchAPIClientTest, SearchSendsPathQueryAndFixedHeadersButNeverTheServer
 
 TEST_F(SearchAPIClientTest, RedirectsAreFollowedWithinTheOriginOnlyAndNotForever)
 {
-    Testing::LoopbackServer elsewhere;
-    elsewhere.get(".*", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content("{}", "application/json");
-    });
-    elsewhere.start();
     const std::string path = "/v1/catalog/US/search";
     const std::string port = std::to_string(catalog.server().port());
     const struct {
@@ -93,8 +88,7 @@ TEST_F(SearchAPIClientTest, RedirectsAreFollowedWithinTheOriginOnlyAndNotForever
     } cases[] = {
         {"same origin", 301, "/v1/catalog/GB/search?term=moved", 0, 2},
         {"same origin, absolute", 308, "http://127.0.0.1:" + port + "/v1/catalog/FR/search", 0, 2},
-        {"other port", 302, elsewhere.url(QString::fromStdString(path)).toString().toStdString(),
-         NetworkError::redirectedElsewhere, 1},
+        {"other port", 302, "http://127.0.0.1:1" + path, NetworkError::redirectedElsewhere, 1},
         {"other host", 307, "http://localhost:" + port + path, NetworkError::redirectedElsewhere, 1},
         {"other scheme", 302, "https://127.0.0.1:" + port + path, NetworkError::redirectedElsewhere, 1},
         {"loop", 302, path + "?again", NetworkError::tooManyRedirects, 6},
@@ -115,7 +109,6 @@ TEST_F(SearchAPIClientTest, RedirectsAreFollowedWithinTheOriginOnlyAndNotForever
             EXPECT_EQ(response.error().code, each.code);
         }
     }
-    EXPECT_EQ(elsewhere.totalHits(), 0);
 }
 
 TEST_F(SearchAPIClientTest, ContentsFollowTheAskedIdsAndKeepIncompleteRecords)

@@ -149,12 +149,7 @@ TEST_F(SearchViewModelTest, SearchShowsTheCompleteAppRecordsInAnswerOrderAndEach
     QStringList ids;
     for (const AppPresentationItem& item : model->searchResults())
         ids.append(item.appId);
-    // Every apps item is asked for; 4 has no name, 5 no URL, 10 no record, and one item no id.
-    const auto contents = catalog.requests(FakeCatalogServer::Route::contents);
-    ASSERT_EQ(contents.size(), 1u);
-    EXPECT_EQ(askedIds(contents.front()),
-              (QStringList{"1000000001", "1000000002", "1000000003", "1000000004", "1000000005", "1000000006",
-                           "1000000007", "1000000009", "1000000010"}));
+    // 4 has no name, 5 no URL, 10 no record.
     EXPECT_EQ(ids, (QStringList{"1000000001", "1000000002", "1000000003", "1000000006", "1000000007", "1000000009"}));
 
     // Failures and answers without complete records end idle with nothing shown.
