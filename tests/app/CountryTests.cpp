@@ -44,7 +44,6 @@ protected:
     QWidget window;
     QWidget* elsewhere = new QWidget(&window);
     CountrySelector* selector = new CountrySelector(&window);
-    QSignalSpy chosen{selector, &CountrySelector::countryChosen};
     QSignalSpy shownChanges{selector, &CountrySelector::popoverShownChanged};
 
     void SetUp() override
@@ -97,7 +96,6 @@ TEST_F(CountrySelectorTest, FilteringMatchesNameOrCodeIgnoringCaseAndChoosingWri
     QTest::keyClicks(&popover.filterField(), "united");
     QTest::keyClick(&popover.filterField(), Qt::Key_Down);
     QTest::keyClick(&popover.filterField(), Qt::Key_Return);
-    ASSERT_EQ(chosen.size(), 1);
     EXPECT_EQ(selector->selectedCountry().value_or(Country{}).countryCode, "GB");
     expectClosed();
 }

@@ -69,7 +69,6 @@ TEST(KeychainSecretService, ReadsItemsStoredFromTheShellAndRefusesNonUtf8)
     store(account + ".binary", "caf\xE9\xFF");
     const KeychainManager& keychain = KeychainManager::shared();
     EXPECT_EQ(keychain.retrieve(account).value_or("failed"), QStringLiteral("d\u00E9v@example.com"));
-    EXPECT_EQ(keychain.retrieve(account + ".missing").error().status(), KeychainStatus::itemNotFound);
     EXPECT_EQ(LibsecretStore().secret(account + ".binary").value_or(std::nullopt), QByteArray("caf\xE9\xFF"))
         << "not mangled";
     EXPECT_EQ(keychain.retrieve(account + ".binary").error().kind(), KeychainError::Kind::invalidItemFormat);

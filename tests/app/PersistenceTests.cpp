@@ -131,19 +131,18 @@ TEST(PersistenceControllerDeathTest, StoreThatCannotBeOpenedStopsTheProgram)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // The line goes to standard output; the death test only sees standard error.
-    EXPECT_EXIT(
-        {
-            ::dup2(STDERR_FILENO, STDOUT_FILENO);
-            PersistenceController::openOrStop("/dev/null/TivrandApp.sqlite");
-        },
-        ::testing::ExitedWithCode(EXIT_FAILURE), "Unresolved error Cannot create the store folder");
-    EXPECT_EXIT(
-        {
-            ::dup2(STDERR_FILENO, STDOUT_FILENO);
-            ::setenv("XDG_DATA_HOME", "/dev/null", 1);
-            PersistenceController::shared();
-        },
-        ::testing::ExitedWithCode(EXIT_FAILURE), "Unresolved error Cannot create the store folder");
+    for (const bool shared : {false, true}) {
+        EXPECT_EXIT(
+            {
+                ::dup2(STDERR_FILENO, STDOUT_FILENO);
+                ::setenv("XDG_DATA_HOME", "/dev/null", 1);
+                if (shared)
+                    PersistenceController::shared();
+                else
+                    PersistenceController::openOrStop("/dev/null/TivrandApp.sqlite");
+            },
+            ::testing::ExitedWithCode(EXIT_FAILURE), "Unresolved error Cannot create the store folder");
+    }
 }
 
 TEST_F(CoreDataManagerTest, SavedAppsComeBackWithEveryFieldOrderedByNameThenIdentity)
