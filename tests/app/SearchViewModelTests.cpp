@@ -53,11 +53,6 @@ QString asked(const Testing::RecordedRequest& request, const QString& key)
     return QUrlQuery(QUrl(QString::fromStdString(request.target))).queryItemValue(key, QUrl::FullyDecoded);
 }
 
-QStringList askedIds(const Testing::RecordedRequest& request)
-{
-    return asked(request, "ids").split(',', Qt::SkipEmptyParts);
-}
-
 QStringList printedLines(const CapturedOutput& output, const QString& prefix)
 {
     QStringList lines = output.text().split(QLatin1Char('\n'));
@@ -131,7 +126,7 @@ TEST_F(SearchViewModelTest, AtMostFiftyAppItemsAreLookedUpCountingThoseWithoutId
         model->performSearch();
         ASSERT_TRUE(finishes(*model));
         const auto last = catalog.requests(FakeCatalogServer::Route::contents).back();
-        EXPECT_EQ(askedIds(last), firstWithoutId ? expected.mid(1) : expected) << "joined by a bare comma";
+        EXPECT_EQ(asked(last, "ids").split(','), firstWithoutId ? expected.mid(1) : expected) << "joined by a bare comma";
     }
 }
 
