@@ -278,7 +278,8 @@ TEST(AppPresentationItem, CompleteRecordFillsEveryFieldWithAFreshId)
     const auto item = itemFrom(twoFamilies, Platform::iPad);
     ASSERT_TRUE(item.has_value());
     EXPECT_EQ(QStringList({item->appId, item->name, item->developerName, item->appStoreUrl, item->iconUrl}),
-              QStringList({"42", "Harbor", "Quay", "https://apps.apple.com/us/app/id42", "https://x/ios/100x100bb.png"}));
+              QStringList({"42", "Harbor", "Quay", "https://apps.apple.com/us/app/id42",
+                           "https://x/ios/100x100bb.png"}));
     EXPECT_EQ(std::pair(item->rating, item->ratingCount), std::pair(4.25, 880));
     EXPECT_NE(item->id, itemFrom(twoFamilies, Platform::iPad)->id);
 }

@@ -125,8 +125,8 @@ TEST_F(SearchViewModelTest, AtMostFiftyAppItemsAreLookedUpCountingThoseWithoutId
         catalog.setAnswer(FakeCatalogServer::Route::search, 200, searchAnswer(120, 60, firstWithoutId));
         model->performSearch();
         ASSERT_TRUE(finishes(*model));
-        const auto last = catalog.requests(FakeCatalogServer::Route::contents).back();
-        EXPECT_EQ(asked(last, "ids").split(','), firstWithoutId ? expected.mid(1) : expected) << "joined by a bare comma";
+        const QStringList ids = asked(catalog.requests(FakeCatalogServer::Route::contents).back(), "ids").split(',');
+        EXPECT_EQ(ids, firstWithoutId ? expected.mid(1) : expected) << "joined by a bare comma";
     }
 }
 
