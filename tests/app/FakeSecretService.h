@@ -17,8 +17,7 @@ public:
     FakeSecretService(const FakeSecretService&) = delete;
     FakeSecretService& operator=(const FakeSecretService&) = delete;
 
-    // Whether it is on the session bus.
-    bool isRunning() const;
+    // Empty when it could not reach the session bus.
     const QByteArray& busName() const;
 
     // Waits (at most ten seconds) until the user is shown the prompt; answers whether it was.

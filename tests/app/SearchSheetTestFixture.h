@@ -82,6 +82,4 @@ struct SearchSheetEnvironment {
     }
 };
 
-class SearchSheetTestFixture : public ::testing::Test, public SearchSheetEnvironment {};
-
 } // namespace Tivrand::Testing

@@ -1,15 +1,32 @@
 #include "SearchSheetTestFixture.h"
 
+#include "TivrandApp/search/AppActionButtonsView.h"
+#include "TivrandApp/search/AppDetailsView.h"
+#include "TivrandApp/search/AppRatingView.h"
 #include "TivrandApp/search/PlatformPickerButton.h"
 #include "TivrandApp/search/PlatformPickerView.h"
 #include "TivrandApp/search/SearchFiltersView.h"
 #include "TivrandApp/search/SearchResultHeaderView.h"
 #include "TivrandApp/search/SearchViewModel.h"
+#include "TivrandApp/sidebar/AppListView.h"
 #include "TivrandApp/sidebar/CountryPickerPopover.h"
 #include "TivrandApp/sidebar/CountrySelector.h"
+#include "TivrandApp/ui/AppIconView.h"
 #include "TivrandApp/ui/BusyIndicator.h"
 
+#include <QAbstractButton>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSqlQuery>
 #include <QToolButton>
+#include <QVBoxLayout>
+
+#include <functional>
 
 using namespace Tivrand;
 using namespace std::chrono_literals;
@@ -17,58 +34,123 @@ using Testing::FakeCatalogServer;
 
 namespace {
 
-class SearchSheetTest : public Testing::SearchSheetTestFixture {
-protected:
-    SearchView sheet{store};
-
-    void SetUp() override
-    {
-        sheet.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
-    }
-
-    PlatformPickerButton& platformButton() { return sheet.bar().filters().platformPickerButton(); }
-    QLineEdit& field() { return sheet.bar().input().field(); }
-};
-
-TEST_F(SearchSheetTest, SubmittingTheFieldShowsARowPerAppAndClearingItHidesThem)
+AppPresentationItem harborNotes(Platform platform = Platform::iPhone, const QString& countryCode = "US")
 {
-    catalog.server().holdResponses();
-    submit(sheet, "harbor");
-    ASSERT_TRUE(Testing::waitUntil([&] { return sheet.bar().filters().busyIndicator().isVisible(); }));
-    catalog.server().releaseResponses();
-
-    EXPECT_EQ(waitForRows(sheet).size(), 6) << "a row per complete app record";
-    EXPECT_EQ(sheet.resultView()->header().text(), "Search results for \"harbor\"");
-    EXPECT_FALSE(sheet.bar().filters().busyIndicator().isVisible());
-
-    // Clearing the field hides the results without a request, but keeps them until the next search.
-    const std::size_t requests = catalog.requests().size();
-    field().setText("h");
-    QTest::keyClick(&field(), Qt::Key_Backspace);
-    EXPECT_EQ(sheet.resultView(), nullptr);
-    EXPECT_EQ(sheet.viewModel().searchResults().size(), 6);
-    QTest::keyClick(&field(), Qt::Key_Return);
-    Testing::pumpEvents(100ms);
-    EXPECT_EQ(catalog.requests().size(), requests);
-    EXPECT_EQ(sheet.resultView(), nullptr);
+    return Testing::watchedItem("1000000001", "Harbor Notes", "Quayside Labs", platform, countryCode);
 }
 
-TEST_F(SearchSheetTest, PickingMacMovesTheCheckmarkAndSendsNothingAndThePopoverResetsItsFlagHoweverClosed)
+// The watch-list sidebar in a window of its own, and the search sheet it opens.
+struct SidebarScene : Testing::SearchSheetEnvironment {
+    QWidget window;
+    AppListView* sidebar = nullptr;
+    SearchView* sheet = nullptr;
+
+    bool show()
+    {
+        sidebar = new AppListView(store, &window);
+        (new QVBoxLayout(&window))->addWidget(sidebar);
+        window.show();
+        return QTest::qWaitForWindowExposed(&window);
+    }
+
+    // Opens the sheet and waits until it is on screen.
+    bool openSheet()
+    {
+        QTest::mouseClick(&sidebar->addAppButton(), Qt::LeftButton);
+        sheet = sidebar->searchSheet();
+        return sheet && QTest::qWaitForWindowExposed(sheet);
+    }
+
+    // Opens the sheet and waits for the fixture's results.
+    bool search()
+    {
+        if (!openSheet())
+            return false;
+        submit(*sheet, "harbor");
+        return !waitForRows(*sheet).isEmpty();
+    }
+
+    PlatformPickerButton& platformButton() const { return sheet->bar().filters().platformPickerButton(); }
+
+    QStringList listedNames() const
+    {
+        QStringList names;
+        for (const WatchedApp& watched : sidebar->watchedApps())
+            names.append(watched.name);
+        EXPECT_EQ(sidebar->list().count(), names.size());
+        return names;
+    }
+};
+
+struct SidebarTest : ::testing::Test, SidebarScene {};
+
+TEST_F(SidebarTest, ListsTheWatchedAppsAndReloadsWhenTheStoreSavesButKeepsThemWhenReloadFails)
 {
-    submit(sheet, "harbor");
-    waitForRows(sheet);
+    ASSERT_TRUE(store.saveWatchedApp(Testing::watchedItem("2", "Tidewater Budget", "Ledgerline GmbH")));
+    ASSERT_TRUE(show());
+    EXPECT_EQ(listedNames(), QStringList({"Tidewater Budget"}));
+    ASSERT_TRUE(store.saveWatchedApp(Testing::watchedItem("1", "harbor Notes", "Quayside Labs")));
+    EXPECT_EQ(listedNames(), QStringList({"harbor Notes", "Tidewater Budget"}));
+
+    ASSERT_TRUE(QSqlQuery(controller->database()).exec("ALTER TABLE watched_app RENAME TO watched_app_gone"));
+    sidebar->reload();
+    EXPECT_EQ(listedNames(), QStringList({"harbor Notes", "Tidewater Budget"}));
+}
+
+TEST_F(SidebarTest, AddAppPresentsOneWindowModalSheetThatStartsAfreshEachTime)
+{
+    ASSERT_TRUE(show());
+    QTest::mouseClick(&sidebar->addAppButton(), Qt::LeftButton);
+    QPointer<SearchView> sheet = sidebar->searchSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    sidebar->presentSearchSheet();
+    EXPECT_EQ(sidebar->searchSheet(), sheet) << "one sheet at a time";
+
+    sheet->viewModel().setSearchText("harbor");
+    sheet->viewModel().setSelectedPlatform(Platform::Vision);
+    sheet->reject();
+    ASSERT_TRUE(Testing::waitUntil([&] { return sheet.isNull(); })) << "a closed sheet is released";
+    sidebar->presentSearchSheet();
+    ASSERT_NE(sidebar->searchSheet(), nullptr);
+    EXPECT_TRUE(sidebar->searchSheet()->viewModel().searchText().isEmpty());
+    EXPECT_EQ(sidebar->searchSheet()->viewModel().selectedPlatform(), Platform::iPhone);
+}
+
+TEST_F(SidebarTest, SubmittingTheFieldShowsARowPerAppAndClearingItHidesThem)
+{
+    ASSERT_TRUE(show() && openSheet());
+    catalog.server().holdResponses();
+    submit(*sheet, "harbor");
+    ASSERT_TRUE(Testing::waitUntil([&] { return sheet->bar().filters().busyIndicator().isVisible(); }));
+    catalog.server().releaseResponses();
+
+    EXPECT_EQ(waitForRows(*sheet).size(), 6) << "a row per complete app record";
+    EXPECT_EQ(sheet->resultView()->header().text(), "Search results for \"harbor\"");
+
+    // Clearing the field hides the results without a request.
+    const std::size_t requests = catalog.requests().size();
+    QLineEdit& field = sheet->bar().input().field();
+    field.setText("h");
+    QTest::keyClick(&field, Qt::Key_Backspace);
+    EXPECT_EQ(sheet->resultView(), nullptr);
+    QTest::keyClick(&field, Qt::Key_Return);
+    Testing::pumpEvents(100ms);
+    EXPECT_EQ(catalog.requests().size(), requests);
+    EXPECT_EQ(sheet->resultView(), nullptr);
+}
+
+TEST_F(SidebarTest, PickingMacMovesTheCheckmarkAndSendsNothingAndThePopoverResetsItsFlagHoweverClosed)
+{
+    ASSERT_TRUE(show() && search());
     const std::size_t requests = catalog.requests().size();
 
     QTest::mouseClick(&platformButton(), Qt::LeftButton);
     ASSERT_NE(platformButton().picker(), nullptr);
     QTest::mouseClick(platformButton().picker()->row(Platform::Mac), Qt::LeftButton);
-    EXPECT_EQ(platformButton().picker(), nullptr);
-    EXPECT_EQ(sheet.viewModel().selectedPlatform(), Platform::Mac);
-    EXPECT_EQ(platformButton().text(), "Mac");
+    EXPECT_EQ(sheet->viewModel().selectedPlatform(), Platform::Mac);
     Testing::pumpEvents(100ms);
     EXPECT_EQ(catalog.requests().size(), requests) << "changing the platform does not search again";
-    EXPECT_EQ(sheet.resultView()->rows().front()->item().platform, Platform::iPhone);
 
     QTest::mouseClick(&platformButton(), Qt::LeftButton);
     ASSERT_NE(platformButton().picker(), nullptr);
@@ -76,55 +158,146 @@ TEST_F(SearchSheetTest, PickingMacMovesTheCheckmarkAndSendsNothingAndThePopoverR
         EXPECT_EQ(row->isMarked(), row->platform() == Platform::Mac) << row->text().toStdString();
 
     // However the popover closes, its flag follows.
-    EXPECT_TRUE(sheet.viewModel().showPlatformPicker());
     QTest::keyClick(platformButton().picker(), Qt::Key_Escape);
-    EXPECT_EQ(platformButton().picker(), nullptr);
-    EXPECT_FALSE(sheet.viewModel().showPlatformPicker());
+    EXPECT_FALSE(sheet->viewModel().showPlatformPicker());
 
-    sheet.viewModel().setShowPlatformPicker(true);
+    sheet->viewModel().setShowPlatformPicker(true);
     ASSERT_NE(platformButton().picker(), nullptr);
     platformButton().picker()->close();
-    EXPECT_FALSE(sheet.viewModel().showPlatformPicker());
+    EXPECT_FALSE(sheet->viewModel().showPlatformPicker());
 
-    sheet.viewModel().setShowPlatformPicker(true);
-    sheet.viewModel().setShowPlatformPicker(false);
+    sheet->viewModel().setShowPlatformPicker(true);
+    sheet->viewModel().setShowPlatformPicker(false);
     EXPECT_EQ(platformButton().picker(), nullptr);
 }
 
-TEST_F(SearchSheetTest, TheCountryPickedInTheSelectorIsTheStorefrontOfTheNextSearch)
+TEST_F(SidebarTest, TheCountryPickedInTheSelectorIsTheStorefrontOfTheNextSearch)
 {
-    CountrySelector& selector = sheet.bar().filters().countrySelector();
+    ASSERT_TRUE(show() && openSheet());
+    CountrySelector& selector = sheet->bar().filters().countrySelector();
     QTest::mouseClick(&selector.button(), Qt::LeftButton);
-    EXPECT_TRUE(sheet.viewModel().showCountryPicker());
     ASSERT_NE(selector.popover(), nullptr);
     QTest::keyClicks(&selector.popover()->filterField(), "germany");
     QTest::keyClick(&selector.popover()->filterField(), Qt::Key_Return);
-
-    EXPECT_FALSE(sheet.viewModel().showCountryPicker());
-    EXPECT_TRUE(catalog.requests().empty()) << "choosing a country does not search";
-    submit(sheet, "notes");
-    waitForRows(sheet);
+    EXPECT_FALSE(sheet->viewModel().showCountryPicker());
+    submit(*sheet, "notes");
+    waitForRows(*sheet);
     EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::search).front().path, "/v1/catalog/DE/search");
 }
 
-TEST(SearchSheetLifetime, ClosingTheSheetWithItsPopoversOpenLeavesNothingBehind)
+TEST_F(SidebarTest, ClosingTheSheetWithItsPopoversOpenLeavesNothingBehind)
 {
-    Testing::SearchSheetEnvironment environment;
-    auto* sheet = new SearchView(environment.store);
-    sheet->setAttribute(Qt::WA_DeleteOnClose);
-    sheet->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    ASSERT_TRUE(show() && openSheet());
     sheet->viewModel().setShowPlatformPicker(true);
     sheet->viewModel().setShowCountryPicker(true);
-    QPointer<QWidget> platformPicker = sheet->bar().filters().platformPickerButton().picker();
+    QPointer<QWidget> platformPicker = platformButton().picker();
     QPointer<QWidget> countryPicker = sheet->bar().filters().countrySelector().popover();
     ASSERT_TRUE(platformPicker && countryPicker);
-
     QPointer<SearchView> closing(sheet);
     sheet->close();
     ASSERT_TRUE(Testing::waitUntil([&] { return closing.isNull(); }));
-    EXPECT_TRUE(platformPicker.isNull());
-    EXPECT_TRUE(countryPicker.isNull());
+    EXPECT_TRUE(platformPicker.isNull() && countryPicker.isNull());
+}
+
+TEST(SearchResultAdd, StoresTheAppAndClosesTheSheetUnlessItIsWatchedOrTheStoreFails)
+{
+    const struct {
+        const char* name;
+        std::function<bool(SidebarScene&)> before;
+        int stored;
+        QString refusal; // none: the sheet closes
+    } cases[] = {
+        {"new", [](auto&) { return true; }, 1, {}},
+        {"on another platform", [](auto& scene) { return scene.store.saveWatchedApp(harborNotes(Platform::iPad)); }, 2, {}},
+        {"in another country",
+         [](auto& scene) { return scene.store.saveWatchedApp(harborNotes(Platform::iPhone, "GB")); }, 1,
+         "This app is already added."},
+        {"store failing",
+         [](auto& scene) {
+             return QSqlQuery(scene.controller->database())
+                 .exec("CREATE TRIGGER refuse BEFORE INSERT ON watched_app BEGIN SELECT RAISE(ABORT, 'full'); END");
+         },
+         0, "The app could not be added to your watch list."},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        SidebarScene scene;
+        ASSERT_TRUE(scene.show() && scene.search());
+        ASSERT_TRUE(each.before(scene));
+        QTest::mouseClick(scene.sheet->resultView()->rows().front()->actions().addButton(), Qt::LeftButton);
+        EXPECT_EQ(scene.store.fetchWatchedApps().value_or(QList<WatchedApp>()).size(), each.stored);
+        if (each.refusal.isEmpty()) {
+            EXPECT_TRUE(Testing::waitUntil([&] { return scene.sidebar->searchSheet() == nullptr; }));
+            continue;
+        }
+        QMessageBox* alert = scene.sheet->resultView()->alert();
+        ASSERT_NE(alert, nullptr);
+        EXPECT_EQ(alert->informativeText(), each.refusal);
+        QTest::mouseClick(alert->buttons().front(), Qt::LeftButton);
+        EXPECT_TRUE(scene.sheet->isVisible()) << "the sheet and its results stay";
+    }
+}
+
+TEST(SearchResultRow, ShowsRatingWithOneDecimalWhateverTheLocale)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const AppRatingView rating(4.56, 1234);
+    QLocale::setDefault(previous);
+    EXPECT_EQ(rating.ratingText(), "4.6");
+    EXPECT_EQ(rating.ratingCountText(), "1234 Ratings");
+}
+
+TEST(SearchResultRow, DetailsShowTheSubtitleOnlyWhenThereIsOneAndMarkupAsText)
+{
+    AppPresentationItem item = harborNotes();
+    EXPECT_EQ(AppDetailsView(item).lines(), QStringList({"Harbor Notes", "Quayside Labs"}));
+    item.subtitle = "Notes by the sea";
+    item.name = "<b>Bold</b> & <i>co</i>";
+    const AppDetailsView details(item);
+    EXPECT_EQ(details.lines(), QStringList({item.name, "Notes by the sea", "Quayside Labs"}));
+    for (const QLabel* label : details.findChildren<QLabel*>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+}
+
+TEST(SearchResultRow, TheIconTakesTheIconUrlOnlyWhenItFormsOne)
+{
+    const QString icon = "https://is1-ssl.mzstatic.com/image/thumb/a/AppIcon.png/100x100bb.png";
+    for (const QString& text : {icon, QString(), QString("not a url"), QString("http://exa mple.com/icon.png")}) {
+        SCOPED_TRACE(text.toStdString());
+        AppPresentationItem item = harborNotes();
+        item.iconUrl = text;
+        const SearchResultItemView row(item, true);
+        EXPECT_EQ(row.findChild<AppIconView*>()->iconUrl(), text == icon ? QUrl(icon) : QUrl());
+    }
+}
+
+TEST(SearchResultActions, OnlyHttpAndHttpsStoreLinksAreHandedToTheDesktopButAnyIsCopied)
+{
+    const std::pair<QString, bool> cases[] = {
+        {"https://apps.apple.com/us/app/harbor-notes/id1000000001", true},
+        {"http://apps.apple.com/us/app/id1", true},
+        {"HTTPS://apps.apple.com/us/app/id1", true},
+        {"javascript:alert(1)", false},
+        {"file:///etc/passwd", false},
+        {"itms-apps://apps.apple.com/app/id1", false},
+        {"https://", false},
+        {"not a url", false},
+        {"", false},
+    };
+    for (const auto& [link, opens] : cases) {
+        SCOPED_TRACE(link.toStdString());
+        QList<QUrl> opened;
+        AppActionButtonsView buttons(link, false, [&](const QUrl& url) {
+            opened.append(url);
+            return true;
+        });
+        QTest::mouseClick(&buttons.openButton(), Qt::LeftButton);
+        EXPECT_EQ(opened, opens ? QList<QUrl>{QUrl(link)} : QList<QUrl>());
+        QGuiApplication::clipboard()->setText("something else");
+        QTest::mouseClick(&buttons.copyButton(), Qt::LeftButton);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), link);
+    }
 }
 
 } // namespace
