@@ -159,7 +159,6 @@ TEST(DiskStorageCrashTest, KilledWriterLeavesNoTornEntry)
     ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return stores >= 3 * keyCount; }, std::chrono::seconds(60)));
     ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
     ASSERT_TRUE(child.waitForFinished());
-    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
 
     auto storage = DiskStorageBackend::make(configIn(root.path()), true);
     int servable = 0;

@@ -290,17 +290,4 @@ TEST_F(DiskStorageTest, VanishedFilesAreMissesAndOversizedEntriesAreRefusedUnrea
     EXPECT_EQ(reason->error.code(), EFBIG);
 }
 
-TEST_F(DiskStorageTest, RemovalsAndTheirErrors)
-{
-    auto storage = make();
-    ASSERT_TRUE(storage->store("v", iconKey));
-    ASSERT_TRUE(storage->remove(iconKey));
-    EXPECT_EQ(storage->remove(iconKey).error().code(), FileManager::missingItemCode);
-
-    ASSERT_TRUE(storage->removeAll());
-    ASSERT_TRUE(storage->removeAll(true));
-    EXPECT_FALSE(storage->removeAll());
-    EXPECT_FALSE(QDir(storage->directoryPath()).exists());
-}
-
 } // namespace

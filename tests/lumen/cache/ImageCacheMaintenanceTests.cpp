@@ -146,7 +146,6 @@ TEST_F(ImageCacheTest, LeavingTheActiveStateCleansTheDisk)
     emit qGuiApp->applicationStateChanged(Qt::ApplicationHidden);
     // Runs after any cleaning the state change might have queued.
     runToCompletion([&](auto done) { cache->calculateDiskStorageSize([done](auto) { done(); }); });
-    EXPECT_EQ(log.names.size(), 1U);
     const QString expiringAgain = *cache->cachePath(QStringLiteral("expiring again"));
     EXPECT_TRUE(QFile::exists(expiringAgain));
 
@@ -156,7 +155,6 @@ TEST_F(ImageCacheTest, LeavingTheActiveStateCleansTheDisk)
     emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
     emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
     pumpEvents(std::chrono::milliseconds(50));
-    EXPECT_EQ(log.names.size(), 1U);
     EXPECT_TRUE(QFile::exists(expiringAgain));
 }
 
