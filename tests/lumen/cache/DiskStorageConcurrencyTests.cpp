@@ -20,14 +20,12 @@ QString keyNumber(int index)
 }
 
 // A value that tells by itself whether it is whole: a header with its generation, then a
-// body that follows from the key and the generation.
+// body whose length and filler follow from the key and the generation.
 QByteArray payload(int keyIndex, std::uint64_t generation, qsizetype unit)
 {
     QByteArray bytes(sizeof generation, '\0');
     std::memcpy(bytes.data(), &generation, sizeof generation);
-    for (qsizetype i = 0; i < unit * static_cast<qsizetype>(1 + generation % 7); ++i)
-        bytes.append(static_cast<char>((i * 31 + keyIndex * 7 + static_cast<qsizetype>(generation)) & 0xff));
-    return bytes;
+    return bytes + QByteArray(unit * static_cast<qsizetype>(1 + generation % 7), static_cast<char>(keyIndex * 7 + generation));
 }
 
 bool isWhole(const QByteArray& bytes, int keyIndex, qsizetype unit)

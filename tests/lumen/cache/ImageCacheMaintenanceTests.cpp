@@ -5,7 +5,6 @@
 
 #include <QGuiApplication>
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace {

@@ -1,7 +1,6 @@
 #include "Lumen/foundation/AttachedValue.h"
 #include "Lumen/foundation/Box.h"
 #include "Lumen/foundation/Image.h"
-#include "Lumen/foundation/ImageCreatingOptions.h"
 #include "Lumen/foundation/ImageTransition.h"
 #include "Lumen/foundation/imaging/ImagePainting.h"
 #include "Lumen/foundation/imaging/ImageResampling.h"
