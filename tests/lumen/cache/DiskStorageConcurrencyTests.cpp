@@ -25,7 +25,8 @@ QByteArray payload(int keyIndex, std::uint64_t generation, qsizetype unit)
 {
     QByteArray bytes(sizeof generation, '\0');
     std::memcpy(bytes.data(), &generation, sizeof generation);
-    return bytes + QByteArray(unit * static_cast<qsizetype>(1 + generation % 7), static_cast<char>(keyIndex * 7 + generation));
+    const auto filler = static_cast<char>('a' + (keyIndex * 7 + generation) % 26);
+    return bytes + QByteArray(unit * static_cast<qsizetype>(1 + generation % 7), filler);
 }
 
 bool isWhole(const QByteArray& bytes, int keyIndex, qsizetype unit)

@@ -67,6 +67,8 @@ TEST(DisplayLink, PausingStartsAndStopsTheSourceOnlyWhenNeededAndTheFirstTickOnl
     EXPECT_EQ(f.target->ticks, 1);
     EXPECT_EQ(f.link->timestamp(), 10.5);
     EXPECT_EQ(f.link->duration(), 0.02); // an unknown period keeps the last
+    f.link->setPaused(true);
+    EXPECT_FALSE(f.record->running);
 
     // A released target hears nothing.
     f.target.reset();
