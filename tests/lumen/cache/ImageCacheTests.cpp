@@ -150,7 +150,7 @@ TEST_F(ImageCacheTest, QueriesNeverExtendAnEntry)
     date.advance(6);
     EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::memory);
     date.advance(6);
-    EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::none);
+    EXPECT_FALSE(cache->isCached(iconKey));
 
     const QString file = QStringLiteral("file");
     ASSERT_TRUE(storeFileAndWait(*cache, file, StorageExpiration::seconds(100)).diskCacheResult);
@@ -231,6 +231,7 @@ TEST(ImageCacheCost, DecodedSizeTimesFrames)
         {"ARGB", bitmapImage(QSize(10, 20)), 10 * 20 * 4},
         {"animated", animated, 10 * 20 * 4 * 10},
         {"animated without frames", noFrames, 0},
+        {"empty", Image::makeEmpty(), 0},
         {"null", nullptr, 0},
     };
     for (const auto& test : cases)

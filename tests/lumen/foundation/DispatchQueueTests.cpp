@@ -264,6 +264,7 @@ TEST(DispatchQueueWorkItem, ItemsRunUntilCancelledAndThenReleaseTheirCaptures)
     queue->asyncAfter(1s, item);
     queue->async(item);
     item->cancel();
+    EXPECT_TRUE(item->isCancelled());
     proceed.open();
     clock->advance(1s);
     EXPECT_EQ(queue->sync([&] { return runs.load(); }).value_or(-1), 2);
