@@ -158,11 +158,7 @@ public:
         std::lock_guard lock(m_mutex);
         return m_value.has_value();
     }
-    bool onMainThread() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_onMainThread;
-    }
+    bool onMainThread() const { return m_onMainThread; }
     // Pumps the GUI event loop until a value arrived.
     T wait() const
     {
@@ -174,7 +170,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::optional<T> m_value;
-    bool m_onMainThread = false;
+    std::atomic<bool> m_onMainThread = false;
 };
 
 using Tivrand::Testing::encodedBitmap;

@@ -48,6 +48,7 @@ TEST_F(DiskStorageMaintenanceTest, ExpiredPassJudgesRegularFilesAtAnyDepth)
     EXPECT_EQ(names(storage->removeExpiredValues(reference - TimeInterval(1))), Names{QStringLiteral("nested-due")});
     EXPECT_EQ(names(storage->removeExpiredValues(reference)), Names{QStringLiteral("due")});
     EXPECT_EQ(fileNamesIn(storage->directoryPath()), (NameSet{QStringLiteral(".hidden"), QStringLiteral("later")}));
+    EXPECT_TRUE(QDir(storage->directoryPath() + QStringLiteral("/folder")).exists());
 
     // An entry whose stamps cannot be read cannot be shown alive, so it goes.
     ASSERT_TRUE(QDir(storage->directoryPath() + QStringLiteral("/folder")).removeRecursively());

@@ -73,6 +73,8 @@ TEST_F(DiskStorageTest, UnusableUnhashedKeysAreRefused)
         SCOPED_TRACE(key.toStdString());
         EXPECT_EQ(storage->cacheFileName(key), std::nullopt);
         EXPECT_FALSE(storage->store("x", key));
+        EXPECT_TRUE(isMiss(storage->value(key, std::nullopt, ExpirationExtending::none())));
+        EXPECT_FALSE(storage->remove(key));
     }
     EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
 }
@@ -98,6 +100,7 @@ TEST_F(DiskStorageTest, CacheFoldersStayBelowTheRoot)
         auto storage = make(settings);
         EXPECT_EQ(storage->store("v", iconKey).error().errorCode(), 3011);
         EXPECT_FALSE(storage->removeAll());
+        EXPECT_FALSE(storage->remove(iconKey));
         const DiskSweepResult swept = storage->removeExpiredValues(distantFuture);
         EXPECT_TRUE(swept.error && swept.removed.empty());
     }
@@ -134,9 +137,13 @@ TEST_F(DiskStorageTest, StampsAreWrittenRoundedUpAndSurviveForeignReads)
         auto storage = make(settings);
         date.set(100.4);
         ASSERT_TRUE(storage->store("bytes", iconKey, StorageExpiration::seconds(10)));
-        const FileMetadata stamps = stampsOf(*storage->cacheFilePath(iconKey), store);
-        if (store == PosixFileManager::LastAccessStore::extendedAttribute)
+        const QString path = *storage->cacheFilePath(iconKey);
+        EXPECT_EQ(readBytes(path), "bytes");
+        EXPECT_EQ(read(*storage), "bytes");
+        const FileMetadata stamps = stampsOf(path, store);
+        if (store == PosixFileManager::LastAccessStore::extendedAttribute) {
             EXPECT_EQ(seconds(stamps.lastAccess), 101.0);
+        }
         EXPECT_EQ(seconds(stamps.expiry), 111.0);
         ASSERT_TRUE(storage->removeAll(true));
     }
@@ -288,19 +295,6 @@ TEST_F(DiskStorageTest, VanishedFilesAreMissesAndOversizedEntriesAreRefusedUnrea
     const auto* reason = found.error().reasonAs<LumenError::CacheErrorReason::CannotLoadDataFromDisk>();
     ASSERT_NE(reason, nullptr);
     EXPECT_EQ(reason->error.code(), EFBIG);
-}
-
-TEST_F(DiskStorageTest, RemovalsAndTheirErrors)
-{
-    auto storage = make();
-    ASSERT_TRUE(storage->store("v", iconKey));
-    ASSERT_TRUE(storage->remove(iconKey));
-    EXPECT_EQ(storage->remove(iconKey).error().code(), FileManager::missingItemCode);
-
-    ASSERT_TRUE(storage->removeAll());
-    ASSERT_TRUE(storage->removeAll(true));
-    EXPECT_FALSE(storage->removeAll());
-    EXPECT_FALSE(QDir(storage->directoryPath()).exists());
 }
 
 } // namespace

@@ -47,11 +47,9 @@ TEST(CacheSerializers, EncodeInTheirFormatWithFallbacks)
         {"JPEG", FormatIndicatedCacheSerializer::jpeg(), png, ImageFormat::JPEG},
         // GIF without animated data, and unknown: the original's format, else the original, else PNG.
         {"GIF from PNG", gif, png, ImageFormat::PNG},
-        {"GIF from opaque", gif, opaque, std::nullopt},
         {"GIF without original", gif, std::nullopt, ImageFormat::PNG},
         {"unknown from JPEG", unknown, jpeg, ImageFormat::JPEG},
         {"unknown from opaque", unknown, opaque, std::nullopt},
-        {"unknown without original", unknown, std::nullopt, ImageFormat::PNG},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);

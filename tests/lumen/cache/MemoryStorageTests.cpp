@@ -52,6 +52,7 @@ TEST_F(MemoryStorageTest, ExpiryBoundaries)
     storage->store(Item{1}, key("a"), StorageExpiration::seconds(10));
     // An already expired store keeps the older entry.
     storage->store(Item{2}, key("a"), StorageExpiration::expired());
+    storage->store(Item{3}, key("a"), StorageExpiration::seconds(0));
     EXPECT_EQ(storage->value(key("a"), ExpirationExtending::none())->id, 1);
     // The expiration configured at store time counts, not the one configured later.
     storage->store(Item{4}, key("default"));
@@ -161,20 +162,15 @@ TEST_F(MemoryStorageTest, ConcurrentStoresReadsAndSweeps)
             for (int i = 0; i < rounds; ++i) {
                 const int id = (i * 7 + t) % 64;
                 const QString name = QString::number(id);
-                switch ((i + t) % 5) {
-                case 0:
+                const int step = (i + t) % 5;
+                if (step == 0)
                     storage->store(Item{id, 1 + id % 5}, name, StorageExpiration::seconds(1 + id % 3));
-                    break;
-                case 1:
+                else if (step == 1)
                     storage->remove(name);
-                    break;
-                case 2:
+                else if (step == 2)
                     storage->removeExpired();
-                    break;
-                default:
-                    if (const auto found = storage->value(name, ExpirationExtending::cacheTime()); found && found->id != id)
-                        ++mismatches;
-                }
+                else if (const auto found = storage->value(name, ExpirationExtending::cacheTime()); found && found->id != id)
+                    ++mismatches;
                 if (t == 0 && i % 100 == 0)
                     date.advance(1);
             }

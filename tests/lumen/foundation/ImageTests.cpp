@@ -1,7 +1,6 @@
 #include "Lumen/foundation/AttachedValue.h"
 #include "Lumen/foundation/Box.h"
 #include "Lumen/foundation/Image.h"
-#include "Lumen/foundation/ImageCreatingOptions.h"
 #include "Lumen/foundation/ImageTransition.h"
 #include "Lumen/foundation/imaging/ImagePainting.h"
 #include "Lumen/foundation/imaging/ImageResampling.h"
@@ -109,8 +108,6 @@ TEST(Image, IndexedBitmapsWithAShortColourTableAreSafeToDraw)
         uint index;
         QColor expected;
     } cases[] = {
-        {QImage::Format_Indexed8, {}, 255, Qt::white},
-        {QImage::Format_Indexed8, {qRgb(255, 0, 0)}, 0, Qt::red},
         {QImage::Format_Indexed8, {qRgb(255, 0, 0)}, 128, QColor(128, 128, 128)},
         {QImage::Format_Mono, {}, 1, Qt::white},
         {QImage::Format_MonoLSB, {qRgb(0, 0, 255)}, 1, Qt::white},

