@@ -83,20 +83,16 @@ TEST_F(PrefetcherTest, SortsSourcesIntoSkippedCompletedAndFailed)
 
 TEST_F(PrefetcherTest, NeverWorksOnMoreSourcesThanTheLimit)
 {
-    for (int limit : {1, 3}) {
-        SCOPED_TRACE(limit);
-        m_mostAtOnce = 0;
-        std::vector<Source> sources;
-        for (int i = 0; i < 8; ++i)
-            sources.push_back(image(limit * 100 + i));
-        Report report;
-        const auto loader = prefetcher(sources, report);
-        loader->setMaxConcurrentDownloads(limit);
-        loader->start();
-        ASSERT_TRUE(waitUntil([&] { return report.completions > 0; }, std::chrono::seconds(10)));
-        EXPECT_EQ(report.completed, sources.size());
-        EXPECT_LE(m_mostAtOnce, limit);
-    }
+    std::vector<Source> sources;
+    for (int i = 0; i < 8; ++i)
+        sources.push_back(image(100 + i));
+    Report report;
+    const auto loader = prefetcher(sources, report);
+    loader->setMaxConcurrentDownloads(2);
+    loader->start();
+    ASSERT_TRUE(waitUntil([&] { return report.completions > 0; }, std::chrono::seconds(10)));
+    EXPECT_EQ(report.completed, sources.size());
+    EXPECT_LE(m_mostAtOnce, 2);
 }
 
 // Whether the running loads share one URL or not, stopping fails them and every source never

@@ -155,21 +155,6 @@ TEST_F(ManagerTest, OptionsWithoutProcessorOrSerializerUseTheDefaultsAndAnEmptyS
     }
 }
 
-TEST_F(ManagerTest, DefaultOptionsComeBetweenTheManagersAndTheCallers)
-{
-    const auto other = *ImageCache::make(QStringLiteral("other"), folder.path()),
-               third = *ImageCache::make(QStringLiteral("third"), folder.path());
-    manager->setDefaultOptions({Option::TargetCache{other}});
-    const Source green = source(QStringLiteral("/other.png"));
-    ASSERT_TRUE(retrieve(red()));
-    ASSERT_TRUE(retrieve(green, {Option::TargetCache{third}}));
-    EXPECT_TRUE(other->isCached(red().cacheKey()));
-    EXPECT_TRUE(third->isCached(green.cacheKey()));
-    EXPECT_FALSE(cache->isCached(red().cacheKey()));
-    drain(*other);
-    drain(*third);
-}
-
 TEST(CacheCallbackCoordinator, ReportsOnceWhenTheAwaitedStoresHaveAnswered)
 {
     using Action = CacheCallbackCoordinator::Action;
