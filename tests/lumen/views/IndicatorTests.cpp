@@ -194,7 +194,8 @@ TEST_F(IndicatorTest, ImageIndicatorShowsStillImagesAndFirstFramesStill)
 {
     LumenParsedOptionsInfo firstFrameOnly;
     firstFrameOnly.onlyLoadFirstFrame = true;
-    const auto stills = {ImageIndicator::make(encodedBitmap(solidBitmap({10, 6}, Qt::yellow), "png")), ImageIndicator::make(threeFrameGif, firstFrameOnly)};
+    const auto stills = {ImageIndicator::make(encodedBitmap(solidBitmap({10, 6}, Qt::yellow), "png")),
+                         ImageIndicator::make(threeFrameGif, firstFrameOnly)};
     for (const auto& indicator : stills) {
         ASSERT_NE(indicator, nullptr);
         ImageIndicatorView* view = indicator->animatedImageIndicatorView();
