@@ -235,6 +235,30 @@ TEST_F(LMImageTest, AnOlderSourceArrivingLateNeverReplacesTheNewerOne)
     EXPECT_EQ(successes, 1) << "the replaced load reports to no one";
 }
 
+TEST_F(LMImageTest, StartingBeforeAppearingLoadsOnceWithoutBeingShown)
+{
+    const QUrl url = imageUrl("red");
+    auto view = iconView(url);
+    view->startLoadingBeforeViewAppear();
+    ASSERT_TRUE(waitForImage(*view));
+    view->show();
+    pumpEvents(100ms);
+    EXPECT_EQ(hits(url), 1);
+}
+
+TEST_F(LMImageTest, ModifiersWriteTheSharedContextAndConfigureInOrder)
+{
+    LMImage view(QUrl("http://127.0.0.1:1/a.png"));
+    view.blur(2).configure([](LMImageContent content) {
+        content.cornerRadius = content.resizable ? 1 : 2;
+        return content;
+    });
+    view.resizable().aspectRatio(ContentMode::aspectFit);
+    EXPECT_EQ(view.context()->options().processor->identifier(), "|>com.vantrel.Lumen.BlurImageProcessor(2.0)");
+    EXPECT_EQ(view.content().cornerRadius, 2) << "configured before it was resizable";
+    EXPECT_EQ(view.content().contentMode, ContentMode::aspectFit);
+}
+
 // A red image of `size` whose outermost pixels are blue.
 ImagePtr framedImage(QSize size)
 {
