@@ -5,8 +5,6 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include <thread>
-
 namespace Lumen::Testing {
 namespace {
 
@@ -31,33 +29,16 @@ struct Report {
     }
 };
 
-// Images under "/images/<n>.png", each answered after a short pause so that loads overlap;
-// the server counts the most it served at once.
 class PrefetcherTest : public ManagerTest {
 protected:
-    void SetUp() override
-    {
-        server.get(R"(/images/\d+\.png)", [this](const auto&, auto& response) {
-            const int running = ++m_serving;
-            for (int most = m_mostAtOnce; running > most && !m_mostAtOnce.compare_exchange_weak(most, running);) {
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            --m_serving;
-            serveImage(response, redBytes);
-        });
-        ManagerTest::SetUp();
-    }
-
-    Source image(int number) const { return source(QStringLiteral("/images/%1.png").arg(number)); }
+    // The red image under a URL of its own.
+    Source image(int number) const { return source(QStringLiteral("/image.png?n=%1").arg(number)); }
 
     std::shared_ptr<ImagePrefetcher> prefetcher(std::vector<Source> sources, Report& report, LumenOptionsInfo items = {})
     {
         items.insert(items.begin(), {Option::TargetCache{cache}, Option::Downloader{downloader}});
         return ImagePrefetcher::make(std::move(sources), items, {}, report.handler());
     }
-
-    std::atomic<int> m_serving{0};
-    std::atomic<int> m_mostAtOnce{0};
 };
 
 TEST_F(PrefetcherTest, SortsSourcesIntoSkippedCompletedAndFailed)
@@ -78,24 +59,6 @@ TEST_F(PrefetcherTest, SortsSourcesIntoSkippedCompletedAndFailed)
         EXPECT_EQ(report.skipped, c.skipped);
         EXPECT_EQ(report.completed, c.completed);
         EXPECT_EQ(report.failed, 1u);
-    }
-}
-
-TEST_F(PrefetcherTest, NeverWorksOnMoreSourcesThanTheLimit)
-{
-    for (int limit : {1, 3}) {
-        SCOPED_TRACE(limit);
-        m_mostAtOnce = 0;
-        std::vector<Source> sources;
-        for (int i = 0; i < 8; ++i)
-            sources.push_back(image(limit * 100 + i));
-        Report report;
-        const auto loader = prefetcher(sources, report);
-        loader->setMaxConcurrentDownloads(limit);
-        loader->start();
-        ASSERT_TRUE(waitUntil([&] { return report.completions > 0; }, std::chrono::seconds(10)));
-        EXPECT_EQ(report.completed, sources.size());
-        EXPECT_LE(m_mostAtOnce, limit);
     }
 }
 

@@ -2,7 +2,7 @@
 // travel inside Qt (posted events, queued functors, the network manager's threads), and are
 // served by the loopback server's thread pool inside cpp-httplib. Neither library is built
 // with ThreadSanitizer, so their hand-overs read as races; the loading's own shared state is an
-// atomic and standard mutexes, which the sanitizer sees (TaskPropertyAccessorTests).
+// atomic and standard mutexes, which the sanitizer sees (the request identifier test in SlotLoadingTests).
 extern "C" const char* __tsan_default_suppressions()
 {
     return "called_from_lib:libQt6Core.so.6\n"

