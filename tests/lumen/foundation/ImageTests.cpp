@@ -24,7 +24,6 @@ constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr AttachedKey<Box<quint64>> taskIdentifierKey{"lumen.test.taskIdentifier"};
 constexpr AttachedKey<Box<QString>> sameNameOtherTypeKey{"lumen.test.taskIdentifier"};
-constexpr AttachedKey<Box<quint64>> otherKey{"lumen.test.other"};
 
 QImage bitmapOf(int width, int height) { return Tivrand::Testing::solidBitmap(QSize(width, height), Qt::red); }
 
@@ -38,8 +37,6 @@ TEST(AttachedValue, ReadsBackTheSameObjectOnlyUnderItsKeyAndTypeAndReleasesIt)
         setAttachedValue(owner, taskIdentifierKey, std::move(box));
         EXPECT_EQ(attachedValue(owner, taskIdentifierKey), removed.lock());
         EXPECT_EQ(attachedValue(owner, sameNameOtherTypeKey), nullptr);
-        owner.setProperty(otherKey.name, 7);
-        EXPECT_EQ(attachedValue(owner, otherKey), nullptr);
 
         setAttachedValue(owner, taskIdentifierKey, std::make_shared<Box<quint64>>(2));
         EXPECT_TRUE(removed.expired());
@@ -61,7 +58,6 @@ TEST(Image, SizeInPointsFollowsScaleAndUnusableScalesCountAsOne)
         EXPECT_EQ(image->scale(), row.expectedScale);
         EXPECT_EQ(image->size(), row.points);
     }
-    EXPECT_EQ(Image::makeEmpty()->size(), QSizeF(0, 0));
 }
 
 TEST(Image, ConcurrentReadersSeeWholeAttachedValues)
@@ -127,7 +123,6 @@ TEST(Image, IndexedBitmapsWithAShortColourTableAreSafeToDraw)
 
 TEST(ImageTransition, UnusableFadeDurationsShowAtOnce)
 {
-    EXPECT_NE(ImageTransition::fade(0), ImageTransition::none());
     for (const auto& [seconds, milliseconds] : {std::pair{0.25, 250}, {-1.0, 0}, {nan, 0}, {infinity, 0}, {1e12, INT_MAX}})
         EXPECT_EQ(ImageTransition::fade(seconds).durationMilliseconds(), milliseconds) << seconds;
 }

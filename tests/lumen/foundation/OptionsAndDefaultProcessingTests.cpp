@@ -135,7 +135,6 @@ TEST(DefaultImageProcessor, RescalesImagesWithoutCopyingPixelsAndDecodesData)
     const auto& processor = *DefaultImageProcessor::shared();
     const auto image = solidImage(QSize(8, 6), Qt::red);
     const P doubledScale(LumenOptionsInfo{Option::ScaleFactor{2.0}});
-    EXPECT_EQ(processor.process({image}, P()), image);
     const auto doubled = processor.process({image}, doubledScale);
     EXPECT_EQ(doubled->scale(), 2.0);
     EXPECT_EQ(doubled->bitmap().cacheKey(), image->bitmap().cacheKey());
@@ -146,7 +145,6 @@ TEST(DefaultImageProcessor, RescalesImagesWithoutCopyingPixelsAndDecodesData)
     const QByteArray png = Tivrand::Testing::encodedBitmap(image->bitmap(), "png");
     EXPECT_EQ(processor.process({png}, P())->pixelSize(), QSize(8, 6));
     EXPECT_EQ(processor.process({QByteArray("not an image at all")}, P()), nullptr);
-    EXPECT_TRUE(ImageProcessItem{empty}.description().startsWith(QStringLiteral("image(<Lumen::Image: 0x")));
 
     const auto& serializer = *DefaultCacheSerializer::shared();
     EXPECT_FALSE(serializer.data(empty, std::nullopt).has_value());
