@@ -148,10 +148,8 @@ TEST(RoundedRectPath, FourRadiiGoToTheirCornersWithinHalfTheShorterSide)
     const QImage pill = drawn(roundedRectPath(QRectF(0, 0, 40, 20), RectCorner::all, 1000), {40, 20});
     EXPECT_TRUE(isFilled(pill, 1, 10)); // a round end, not a collapsed outline
     EXPECT_FALSE(isFilled(pill, 1, 1));
-}
 
-TEST(RoundedRectPath, KeepsTheRectangleAndGivesNothingForAnUnusableOne)
-{
+    // The rectangle is kept as given, and an unusable one gives nothing.
     const QRectF offset(10.5, 20, 30, 12);
     EXPECT_EQ(roundedRectPath(offset, RectCorner::topRight, 3).boundingRect(), offset);
     for (const QRectF& bad : {QRectF(0, 0, 0, 10), QRectF(0, 0, 10, -1), QRectF(0, 0, nan, 10)})
