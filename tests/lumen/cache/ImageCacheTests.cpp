@@ -111,20 +111,9 @@ TEST_F(ImageCacheTest, DiskHitIsPromotedToMemoryBeforeItIsReported)
     EXPECT_EQ(retrieve(*cache, iconKey)->cacheType(), CacheType::none);
 }
 
-TEST_F(ImageCacheTest, FromMemoryCacheOrRefreshNeverTouchesTheDisk)
+TEST_F(ImageCacheTest, DiskLoadOptionsAndFromMemoryCacheOrRefreshNeverTouchingTheDisk)
 {
     const auto cache = makeFaultyCache();
-    cache->storeToDisk(pngBytes(), iconKey);
-    drainIO(*cache);
-    // Any disk lookup would now fail.
-    fileManager->fail(FileOperation::metadata);
-    EXPECT_EQ(retrieve(*cache, iconKey, untouchedOptions({Option::FromMemoryCacheOrRefresh{}}))->cacheType(), CacheType::none);
-    EXPECT_EQ(retrieve(*cache, iconKey).error().errorCode(), 3003);
-}
-
-TEST_F(ImageCacheTest, DiskLoadOptions)
-{
-    const auto cache = makeCache();
     cache->storeToDisk(pngBytes(QSize(8, 8)), iconKey);
     drainIO(*cache);
 
@@ -137,6 +126,12 @@ TEST_F(ImageCacheTest, DiskLoadOptions)
 
     const Retrieved found = retrieve(*cache, iconKey, untouchedOptions({Option::BackgroundDecode{}, Option::ScaleFactor{2.0}}));
     EXPECT_EQ(found->image()->scale(), 2.0);
+
+    // Any disk lookup would now fail.
+    cache->clearMemoryCache();
+    fileManager->fail(FileOperation::metadata);
+    EXPECT_EQ(retrieve(*cache, iconKey, untouchedOptions({Option::FromMemoryCacheOrRefresh{}}))->cacheType(), CacheType::none);
+    EXPECT_EQ(retrieve(*cache, iconKey).error().errorCode(), 3003);
 }
 
 TEST_F(ImageCacheTest, QueriesNeverExtendAnEntry)
