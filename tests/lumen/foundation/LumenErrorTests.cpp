@@ -88,7 +88,6 @@ TEST(LumenError, DescriptionsAreTheLibrarysTexts)
 
     // Each text holds the fragment that shows its rule.
     const std::pair<LumenError, QString> table[] = {
-        {Request::EmptyRequest{}, QStringLiteral("The request is empty or `nil`.")},
         {Request::TaskCancelled{task, 3}, QStringLiteral("Task: ") + taskText + QStringLiteral(", cancel token: 3.")},
         {Response::InvalidHTTPStatusCode{httpResponse(404)},
          QStringLiteral("Code: 404, response: <URLResponse> { URL: https://img.example.com/a.png } { Status Code: 404, Headers")},
