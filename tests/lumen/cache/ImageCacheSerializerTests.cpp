@@ -9,22 +9,13 @@ namespace {
 using namespace Lumen;
 using namespace Lumen::Testing;
 
-QImage gradient(QSize size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y, qRgb(x * 255 / size.width(), y * 255 / size.height(), 128));
-    return image;
-}
-
 QByteArray gifBytes() { return Tivrand::Testing::solidGif(QSize(6, 4), 2); }
 
 TEST(CacheSerializers, EncodeInTheirFormatWithFallbacks)
 {
     const ImagePtr image = bitmapImage(QSize(16, 16), Qt::green);
-    const QByteArray jpeg = encodedBitmap(gradient(QSize(16, 16)), "jpeg");
-    const QByteArray png = encodedBitmap(gradient(QSize(16, 16)), "png");
+    const QByteArray jpeg = encodedBitmap(image->bitmap(), "jpeg");
+    const QByteArray png = encodedBitmap(image->bitmap(), "png");
     const QByteArray opaque("neither png nor jpeg nor gif");
     const auto standard = DefaultCacheSerializer::shared();
     auto original = std::make_shared<DefaultCacheSerializer>();
@@ -68,8 +59,7 @@ TEST(CacheSerializers, EncodeInTheirFormatWithFallbacks)
 TEST_F(ImageCacheTest, OriginalsRoundTripThroughTheDisk)
 {
     const auto cache = makeCache();
-    const QImage picture = gradient(QSize(20, 10));
-    for (const auto& [format, original] : {std::pair{"png", encodedBitmap(picture, "png")}, std::pair{"gif", gifBytes()}}) {
+    for (const auto& [format, original] : {std::pair{"png", pngBytes()}, std::pair{"gif", gifBytes()}}) {
         SCOPED_TRACE(format);
         const QString key = QString::fromLatin1(format);
         const ImagePtr image = imageFromData(original, ImageCreatingOptions{});

@@ -40,12 +40,11 @@ public:
     void onTick()
     {
         ++ticks;
-        if (invalidateOnTick)
-            link->invalidate();
+        if (linkToInvalidate)
+            linkToInvalidate->invalidate();
     }
     int ticks = 0;
-    DisplayLink* link = nullptr;
-    bool invalidateOnTick = false;
+    DisplayLink* linkToInvalidate = nullptr;
 };
 
 struct Fixture {
@@ -80,8 +79,7 @@ TEST(DisplayLink, PausingStartsAndStopsTheSourceOnlyWhenNeededAndTheFirstTickOnl
 TEST(DisplayLink, ATickMayInvalidateItsOwnLinkAndDestructionStopsTheSource)
 {
     Fixture f;
-    f.target->link = f.link.get();
-    f.target->invalidateOnTick = true;
+    f.target->linkToInvalidate = f.link.get();
     f.link->setPaused(false);
     for (double time : {1.0, 2.0, 3.0})
         f.record->tick(time);
