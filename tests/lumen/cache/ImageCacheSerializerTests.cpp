@@ -59,7 +59,8 @@ TEST(CacheSerializers, EncodeInTheirFormatWithFallbacks)
 TEST_F(ImageCacheTest, OriginalsRoundTripThroughTheDisk)
 {
     const auto cache = makeCache();
-    for (const auto& [format, original] : {std::pair{"png", pngBytes()}, std::pair{"gif", gifBytes()}}) {
+    const QByteArray jpeg = encodedBitmap(bitmapImage()->bitmap(), "jpeg");
+    for (const auto& [format, original] : {std::pair{"png", pngBytes()}, std::pair{"jpeg", jpeg}, std::pair{"gif", gifBytes()}}) {
         SCOPED_TRACE(format);
         const QString key = QString::fromLatin1(format);
         const ImagePtr image = imageFromData(original, ImageCreatingOptions{});

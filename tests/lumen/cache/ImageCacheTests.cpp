@@ -34,6 +34,7 @@ TEST_F(ImageCacheTest, WhereTheFilesGo)
 {
     const auto first = makeCache();
     EXPECT_EQ(first->diskStorage()->directoryPath(), root.path() + QStringLiteral("/com.vantrel.Lumen.ImageCache.test"));
+    EXPECT_NE(first->ioQueueLabel(), makeCache()->ioQueueLabel());
 
     EXPECT_EQ(ImageCache::defaultCache()->diskStorage()->directoryPath(),
               QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/com.vantrel.Lumen.ImageCache.default"));

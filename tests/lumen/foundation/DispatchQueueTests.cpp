@@ -274,6 +274,7 @@ TEST(CallbackQueueDispatch, KeepsItsQueueAliveAndRunsOnIt)
     auto queue = serial();
     std::weak_ptr<DispatchQueue> weak = queue;
     const CallbackQueue value = CallbackQueue::dispatch(*queue);
+    EXPECT_EQ(value, CallbackQueue::dispatch(*queue));
     queue.reset();
     EXPECT_FALSE(weak.expired());
     std::atomic<bool> onQueue{false};

@@ -84,6 +84,7 @@ TEST(DisplayLink, ATickMayInvalidateItsOwnLinkAndDestructionStopsTheSource)
     for (double time : {1.0, 2.0, 3.0})
         f.record->tick(time);
     EXPECT_EQ(f.target->ticks, 1);
+    EXPECT_FALSE(f.link->isValid());
     f.link->setPaused(false);
     EXPECT_FALSE(f.record->running);
 

@@ -122,6 +122,7 @@ TEST(Image, IndexedBitmapsWithAShortColourTableAreSafeToDraw)
 
 TEST(ImageTransition, UnusableFadeDurationsShowAtOnce)
 {
+    EXPECT_NE(ImageTransition::fade(0), ImageTransition::none());
     for (const auto& [seconds, milliseconds] : {std::pair{0.25, 250}, {-1.0, 0}, {nan, 0}, {infinity, 0}, {1e12, INT_MAX}})
         EXPECT_EQ(ImageTransition::fade(seconds).durationMilliseconds(), milliseconds) << seconds;
 }

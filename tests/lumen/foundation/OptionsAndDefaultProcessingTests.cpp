@@ -128,6 +128,7 @@ TEST(DefaultImageProcessor, RescalesImagesWithoutCopyingPixelsAndDecodesData)
     const QByteArray png = Tivrand::Testing::encodedBitmap(image->bitmap(), "png");
     EXPECT_EQ(processor.process({png}, P())->pixelSize(), QSize(8, 6));
     EXPECT_EQ(processor.process({QByteArray("not an image at all")}, P()), nullptr);
+    EXPECT_TRUE(ImageProcessItem{empty}.description().startsWith(QStringLiteral("image(<Lumen::Image: 0x")));
 
     const auto& serializer = *DefaultCacheSerializer::shared();
     EXPECT_FALSE(serializer.data(empty, std::nullopt).has_value());
