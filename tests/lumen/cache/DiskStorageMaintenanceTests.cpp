@@ -48,7 +48,6 @@ TEST_F(DiskStorageMaintenanceTest, ExpiredPassJudgesRegularFilesAtAnyDepth)
     EXPECT_EQ(names(storage->removeExpiredValues(reference - TimeInterval(1))), Names{QStringLiteral("nested-due")});
     EXPECT_EQ(names(storage->removeExpiredValues(reference)), Names{QStringLiteral("due")});
     EXPECT_EQ(fileNamesIn(storage->directoryPath()), (NameSet{QStringLiteral(".hidden"), QStringLiteral("later")}));
-    EXPECT_TRUE(QDir(storage->directoryPath() + QStringLiteral("/folder")).exists());
 
     // An entry whose stamps cannot be read cannot be shown alive, so it goes.
     ASSERT_TRUE(QDir(storage->directoryPath() + QStringLiteral("/folder")).removeRecursively());
@@ -69,7 +68,6 @@ TEST_F(DiskStorageMaintenanceTest, SizePassRemovesLeastRecentlyAccessedDownToHal
     EXPECT_TRUE(storage->removeSizeExceededValues().removed.empty());
 
     place(*storage, QStringLiteral("d"), 1, 4);
-    EXPECT_EQ(*storage->totalSize(), 1000U);
     EXPECT_EQ(names(storage->removeSizeExceededValues()), (Names{QStringLiteral("b"), QStringLiteral("c")}));
     EXPECT_TRUE(QDir(storage->directoryPath() + QStringLiteral("/empty folder")).exists());
 

@@ -61,7 +61,6 @@ TEST_F(ImageCacheTest, KeyAndProcessorIdentifierNameSeparateEntries)
     drainIO(*cache);
 
     EXPECT_EQ(cache->hash(iconKey, resized), cache->hash(iconKey + QLatin1Char('@') + resized));
-    EXPECT_EQ(cache->hash(iconKey, QString(), QStringLiteral("png")), *cache->hash(iconKey) + QStringLiteral(".png"));
     EXPECT_EQ(fileNamesIn(cache->diskStorage()->directoryPath()), (std::set{*cache->hash(iconKey), *cache->hash(iconKey, resized)}));
 
     cache->removeImage(iconKey, resized);
@@ -109,25 +108,13 @@ TEST_F(ImageCacheTest, DiskHitIsPromotedToMemoryBeforeItIsReported)
     });
     EXPECT_EQ(fromDisk.wait()->cacheType(), CacheType::disk);
     EXPECT_EQ(layerWhenReported.wait(), CacheType::memory);
-    EXPECT_TRUE(fromDisk.onMainThread());
     // The unprocessed entry was never stored.
     EXPECT_EQ(retrieve(*cache, iconKey)->cacheType(), CacheType::none);
 }
 
-TEST_F(ImageCacheTest, FromMemoryCacheOrRefreshNeverTouchesTheDisk)
+TEST_F(ImageCacheTest, DiskLoadOptionsAndFromMemoryCacheOrRefreshNeverTouchingTheDisk)
 {
     const auto cache = makeFaultyCache();
-    cache->storeToDisk(pngBytes(), iconKey);
-    drainIO(*cache);
-    // Any disk lookup would now fail.
-    fileManager->fail(FileOperation::metadata);
-    EXPECT_EQ(retrieve(*cache, iconKey, untouchedOptions({Option::FromMemoryCacheOrRefresh{}}))->cacheType(), CacheType::none);
-    EXPECT_EQ(retrieve(*cache, iconKey).error().errorCode(), 3003);
-}
-
-TEST_F(ImageCacheTest, DiskLoadOptions)
-{
-    const auto cache = makeCache();
     cache->storeToDisk(pngBytes(QSize(8, 8)), iconKey);
     drainIO(*cache);
 
@@ -140,6 +127,12 @@ TEST_F(ImageCacheTest, DiskLoadOptions)
 
     const Retrieved found = retrieve(*cache, iconKey, untouchedOptions({Option::BackgroundDecode{}, Option::ScaleFactor{2.0}}));
     EXPECT_EQ(found->image()->scale(), 2.0);
+
+    // Any disk lookup would now fail.
+    cache->clearMemoryCache();
+    fileManager->fail(FileOperation::metadata);
+    EXPECT_EQ(retrieve(*cache, iconKey, untouchedOptions({Option::FromMemoryCacheOrRefresh{}}))->cacheType(), CacheType::none);
+    EXPECT_EQ(retrieve(*cache, iconKey).error().errorCode(), 3003);
 }
 
 TEST_F(ImageCacheTest, QueriesNeverExtendAnEntry)

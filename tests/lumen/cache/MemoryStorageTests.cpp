@@ -52,7 +52,6 @@ TEST_F(MemoryStorageTest, ExpiryBoundaries)
     storage->store(Item{1}, key("a"), StorageExpiration::seconds(10));
     // An already expired store keeps the older entry.
     storage->store(Item{2}, key("a"), StorageExpiration::expired());
-    storage->store(Item{3}, key("a"), StorageExpiration::seconds(0));
     EXPECT_EQ(storage->value(key("a"), ExpirationExtending::none())->id, 1);
     // The expiration configured at store time counts, not the one configured later.
     storage->store(Item{4}, key("default"));

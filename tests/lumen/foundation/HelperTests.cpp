@@ -45,9 +45,8 @@ TEST(KeyFileExtension, TakesTextAfterLastDotBeforeFirstAt)
         {u"@photo.gif", QStringLiteral("gif")},      {u"@@photo.gif@x.png", QStringLiteral("gif")},
         {u"archive.tar/inner", QStringLiteral("tar/inner")},
         {u"https://host/i.webp?s=2", QStringLiteral("webp?s=2")},
-        {u"photo", std::nullopt},                    {u"photo.", std::nullopt},
-        {u"photo@2x.png", std::nullopt},             {u"", std::nullopt},
-        {u"@", std::nullopt},                        {u"@@@", std::nullopt},
+        {u"photo.", std::nullopt},                   {u"photo@2x.png", std::nullopt},
+        {u"", std::nullopt},                         {u"@@@", std::nullopt},
     };
     for (const auto& [key, extension] : table)
         EXPECT_EQ(fileExtension(key), extension) << QString::fromUtf16(key).toStdString();
@@ -132,7 +131,6 @@ TEST(RoundedRectPath, EachCornerBitRoundsTheCornerSeenOnScreen)
             EXPECT_EQ(isFilled(image, probe.x, probe.y), probe.corner != rounded.corner)
                 << "rounded " << rounded.corner.rawValue() << ", probed " << probe.corner.rawValue();
         }
-        EXPECT_TRUE(isFilled(image, side / 2, side / 2));
     }
 }
 
@@ -148,10 +146,8 @@ TEST(RoundedRectPath, FourRadiiGoToTheirCornersWithinHalfTheShorterSide)
     const QImage pill = drawn(roundedRectPath(QRectF(0, 0, 40, 20), RectCorner::all, 1000), {40, 20});
     EXPECT_TRUE(isFilled(pill, 1, 10)); // a round end, not a collapsed outline
     EXPECT_FALSE(isFilled(pill, 1, 1));
-}
 
-TEST(RoundedRectPath, KeepsTheRectangleAndGivesNothingForAnUnusableOne)
-{
+    // The rectangle is kept as given, and an unusable one gives nothing.
     const QRectF offset(10.5, 20, 30, 12);
     EXPECT_EQ(roundedRectPath(offset, RectCorner::topRight, 3).boundingRect(), offset);
     for (const QRectF& bad : {QRectF(0, 0, 0, 10), QRectF(0, 0, 10, -1), QRectF(0, 0, nan, 10)})
