@@ -148,9 +148,6 @@ TEST_F(SearchAPIClientTest, ContentsFollowTheAskedIdsAndKeepIncompleteRecords)
     for (const SearchAppSearchResultDatum& datum : *response->data)
         ids.append(datum.id.value_or(""));
     EXPECT_EQ(ids, (QStringList{"1000000003", "1000000001", "1000000004", "1000000005"}));
-    EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::contents).front().target,
-              "/v1/catalog/US/contents?platform=ipad&l=en-US"
-              "&ids=1000000003%2C1000000001%2C404%2C1000000004%2C1000000005");
 }
 
 TEST(SearchAPIRouter, UrlsCarryPathAndPercentEncodedQuery)
@@ -259,9 +256,7 @@ TEST(CatalogRecords, DescribedTextsStayOnOneLine)
         QString text;
         QString described;
     } cases[] = {
-        {"two\nlines", R"("two\nlines")"},
-        {"cr\r\nlf", R"("cr\r\nlf")"},
-        {"tab\there", R"("tab\there")"},
+        {"two\r\nlines\tand a tab", R"("two\r\nlines\tand a tab")"},
         {"back\\slash \"quoted\"", R"("back\\slash \"quoted\"")"},
         {QStringLiteral("bell\x07 esc\x1b[31m del\x7f nel\u0085 ls\u2028 ps\u2029"),
          R"("bell\u{7} esc\u{1b}[31m del\u{7f} nel\u{85} ls\u{2028} ps\u{2029}")"},

@@ -89,12 +89,6 @@ void FakeCatalogServer::setAnswer(Route route, int status, std::string body)
     m_answers.insert_or_assign(route, Answer{status, std::move(body)});
 }
 
-void FakeCatalogServer::clearAnswer(Route route)
-{
-    std::lock_guard lock(m_mutex);
-    m_answers.erase(route);
-}
-
 void FakeCatalogServer::setCookie(std::string setCookie)
 {
     std::lock_guard lock(m_mutex);
@@ -114,29 +108,25 @@ void FakeCatalogServer::serve(Route route, const httplib::Request& request, std:
     // would hold up stopping the server.
     response.set_header("Connection", "close");
     std::optional<Redirect> redirect;
+    std::optional<Answer> replaced;
     {
         std::lock_guard lock(m_mutex);
         if (!m_setCookie.empty())
             response.set_header("Set-Cookie", m_setCookie);
         if (const auto found = m_redirects.find(request.path); found != m_redirects.end())
             redirect = found->second;
+        if (const auto found = m_answers.find(route); found != m_answers.end())
+            replaced = found->second;
     }
     if (redirect) {
         response.status = redirect->status;
         response.set_header("Location", redirect->location);
-    } else if (const std::optional<Answer> replaced = answer(route)) {
+    } else if (replaced) {
         response.status = replaced->status;
         response.set_content(replaced->body, "application/json");
     } else {
         response.set_content(std::move(fixtureBody), "application/json");
     }
-}
-
-std::optional<FakeCatalogServer::Answer> FakeCatalogServer::answer(Route route) const
-{
-    std::lock_guard lock(m_mutex);
-    const auto found = m_answers.find(route);
-    return found == m_answers.end() ? std::nullopt : std::optional<Answer>(found->second);
 }
 
 std::vector<RecordedRequest> FakeCatalogServer::requests() const

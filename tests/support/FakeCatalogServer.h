@@ -34,7 +34,6 @@ public:
 
     // From now on the route answers `status` with `body` (as application/json).
     void setAnswer(Route route, int status, std::string body);
-    void clearAnswer(Route route);
     // From now on every answer sets this cookie (the value of a Set-Cookie header).
     void setCookie(std::string setCookie);
     // From now on requests to `path` are answered `status` with `location` as the Location header.
@@ -58,7 +57,6 @@ private:
         std::string location;
     };
 
-    std::optional<Answer> answer(Route route) const;
     // Cookie and redirect, if any, else the route's answer.
     void serve(Route route, const httplib::Request& request, std::string fixtureBody,
                httplib::Response& response) const;
