@@ -138,12 +138,12 @@ TEST(KeychainManager, RetrieveDecodesUtf8TextAndReportsStoreFailures)
 
 TEST(KeychainManager, ItemWithoutDataOrWithInvalidUtf8IsInvalidItemFormat)
 {
+    FakeKeychain keychain;
     for (const FakeSecretStore::Answer& item :
          {FakeSecretStore::Answer(std::optional<QByteArray>()), FakeSecretStore::Answer(QByteArray("caf\xE9")),
           FakeSecretStore::Answer(QByteArray("euro \xE2\x82")), FakeSecretStore::Answer(QByteArray("\xC0\xAF")),
           FakeSecretStore::Answer(QByteArray("\xED\xA0\x80"))}) {
         SCOPED_TRACE(item->value_or("no data").toHex().toStdString());
-        FakeKeychain keychain;
         keychain.store->set(appleIdAccount, item);
         const auto value = keychain.manager.retrieve(appleIdAccount);
         ASSERT_FALSE(value.has_value());

@@ -8,7 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <algorithm>
 #include <regex>
 #include <stdexcept>
 
@@ -98,7 +97,7 @@ void FakeCatalogServer::setCookie(std::string setCookie)
 void FakeCatalogServer::redirect(std::string path, int status, std::string location)
 {
     std::lock_guard lock(m_mutex);
-    m_redirects.insert_or_assign(std::move(path), Redirect{status, std::move(location)});
+    m_redirects.insert_or_assign(std::move(path), Answer{status, std::move(location)});
 }
 
 void FakeCatalogServer::serve(Route route, const httplib::Request& request, std::string fixtureBody,
@@ -107,7 +106,7 @@ void FakeCatalogServer::serve(Route route, const httplib::Request& request, std:
     // The app's engine lives for the whole test program; an idle kept-alive connection
     // would hold up stopping the server.
     response.set_header("Connection", "close");
-    std::optional<Redirect> redirect;
+    std::optional<Answer> redirect;
     std::optional<Answer> replaced;
     {
         std::lock_guard lock(m_mutex);
@@ -120,10 +119,10 @@ void FakeCatalogServer::serve(Route route, const httplib::Request& request, std:
     }
     if (redirect) {
         response.status = redirect->status;
-        response.set_header("Location", redirect->location);
+        response.set_header("Location", redirect->text);
     } else if (replaced) {
         response.status = replaced->status;
-        response.set_content(replaced->body, "application/json");
+        response.set_content(replaced->text, "application/json");
     } else {
         response.set_content(std::move(fixtureBody), "application/json");
     }
@@ -156,13 +155,9 @@ std::vector<RecordedRequest> FakeCatalogServer::requests(Route route) const
 std::string FakeCatalogServer::contentsFor(const std::string& ids) const
 {
     std::string records;
-    std::size_t start = 0;
-    while (start <= ids.size()) {
-        const std::size_t comma = std::min(ids.find(',', start), ids.size());
-        const auto found = m_contentsPool.find(ids.substr(start, comma - start));
-        if (found != m_contentsPool.end())
+    for (const QString& id : QString::fromStdString(ids).split(',')) {
+        if (const auto found = m_contentsPool.find(id.toStdString()); found != m_contentsPool.end())
             records += (records.empty() ? "" : ",") + found->second;
-        start = comma + 1;
     }
     const std::string base = baseUrl().toString(QUrl::StripTrailingSlash).toStdString();
     return std::regex_replace(R"({"data":[)" + records + "]}", storeImageHost, base);

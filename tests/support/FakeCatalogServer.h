@@ -50,11 +50,7 @@ public:
 private:
     struct Answer {
         int status;
-        std::string body;
-    };
-    struct Redirect {
-        int status;
-        std::string location;
+        std::string text; // the body, or a redirect's Location
     };
 
     // Cookie and redirect, if any, else the route's answer.
@@ -67,7 +63,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<Route, Answer> m_answers;
     std::string m_setCookie;
-    std::map<std::string, Redirect> m_redirects; // by path
+    std::map<std::string, Answer> m_redirects; // by path
     LoopbackServer m_server;
 };
 
