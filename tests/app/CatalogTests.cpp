@@ -69,13 +69,6 @@ protected:
             client.searchApp("iphone", term, unitedStates, "en-US", completion);
         });
     }
-
-    std::expected<AppContentsResponse, NetworkError> contents(const QString& ids)
-    {
-        return complete<AppContentsResponse>([&](auto completion) {
-            client.getContents("ipad", ids, unitedStates, "en-US", completion);
-        });
-    }
 };
 
 } // namespace
@@ -135,7 +128,9 @@ TEST_F(SearchAPIClientTest, RedirectsAreFollowedWithinTheOriginOnlyAndNotForever
 
 TEST_F(SearchAPIClientTest, ContentsFollowTheAskedIdsAndKeepIncompleteRecords)
 {
-    const auto response = contents("1000000003,1000000001,404,1000000004,1000000005");
+    const auto response = complete<AppContentsResponse>([&](auto completion) {
+        client.getContents("ipad", "1000000003,1000000001,404,1000000004,1000000005", unitedStates, "en-US", completion);
+    });
     ASSERT_TRUE(response.has_value() && response->data.has_value());
     QStringList ids;
     for (const SearchAppSearchResultDatum& datum : *response->data)
