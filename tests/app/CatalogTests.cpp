@@ -212,7 +212,7 @@ TEST(CatalogRecords, MissingOrMistypedKeysAreAbsent)
     EXPECT_FALSE(contents->data->at(1).attributes.has_value());
 }
 
-TEST(CatalogRecords, DescriptionShowsPresentAndAbsentFields)
+TEST(CatalogRecords, DescriptionShowsPresentAndAbsentFieldsAndEscapesTextsOntoOneLine)
 {
     const auto response = SearchAppResponse::fromJson(
         json(R"({"results": {"search-result": {"data": [{"id": "1", "type": "apps", "attributes": {"name": "Say \"hi\""}}]}}})"));
@@ -223,10 +223,8 @@ TEST(CatalogRecords, DescriptionShowsPresentAndAbsentFields)
     EXPECT_EQ(AppContentsResponse{}.description(), "AppContentsResponse(data: nil)");
     EXPECT_EQ(SearchAppUserRating::fromJson(json(R"({"value": 4.5, "ratingCount": 3})"))->description(),
               "UserRating(value: 4.5, ratingCount: 3)");
-}
 
-TEST(CatalogRecords, DescribedTextsStayOnOneLine)
-{
+    // Described texts stay on one line.
     const struct {
         QString text;
         QString described;
@@ -243,7 +241,7 @@ TEST(CatalogRecords, DescribedTextsStayOnOneLine)
     }
 }
 
-TEST(AppPresentationItem, CompleteRecordFillsEveryFieldWithAFreshId)
+TEST(AppPresentationItem, CompleteRecordFillsEveryFieldWithAFreshIdAndTheIconFromItsTemplate)
 {
     const auto item = itemFrom(twoFamilies, Platform::iPad);
     ASSERT_TRUE(item.has_value());
@@ -252,6 +250,9 @@ TEST(AppPresentationItem, CompleteRecordFillsEveryFieldWithAFreshId)
                            "https://x/ios/100x100bb.png"}));
     EXPECT_EQ(std::pair(item->rating, item->ratingCount), std::pair(4.25, 880));
     EXPECT_NE(item->id, itemFrom(twoFamilies, Platform::iPad)->id);
+    // The icon template is filled wherever its placeholders stand.
+    EXPECT_EQ(iconUrlFromTemplate("{f}/{c}/{h}/{w}/{w}"), "png/bb/100/100/100");
+    EXPECT_EQ(iconUrlFromTemplate("https://x/plain.png"), "https://x/plain.png");
 }
 
 TEST(AppPresentationItem, PlatformChoosesItsFamilyThenFallsBack)
@@ -289,10 +290,4 @@ TEST(AppPresentationItem, IncompleteRecordsGiveNoItemButOptionalFieldsMayBeMissi
     const auto bare = itemFrom(R"({"id": "7", "attributes": {"name": "Bare", "url": "u"}})");
     ASSERT_TRUE(bare.has_value());
     EXPECT_FALSE(bare->subtitle.has_value());
-}
-
-TEST(AppPresentationItem, IconTemplateIsFilledWhereverItsPlaceholdersStand)
-{
-    EXPECT_EQ(iconUrlFromTemplate("{f}/{c}/{h}/{w}/{w}"), "png/bb/100/100/100");
-    EXPECT_EQ(iconUrlFromTemplate("https://x/plain.png"), "https://x/plain.png");
 }
