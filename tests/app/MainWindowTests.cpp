@@ -35,14 +35,11 @@ TEST(MainWindow, SettingsHaveAShortcutWhereThePlatformDefinesNone)
 {
     Testing::SearchSheetEnvironment environment;
     MainWindow main(environment.store);
-    QAction* settings = nullptr;
-    for (QAction* action : main.findChildren<QAction*>()) {
-        if (action->menuRole() == QAction::PreferencesRole)
-            settings = action;
-    }
-    ASSERT_NE(settings, nullptr);
+    const QList<QAction*> actions = main.findChildren<QAction*>();
+    const auto settings = std::ranges::find(actions, QAction::PreferencesRole, &QAction::menuRole);
+    ASSERT_NE(settings, actions.end());
     const QList<QKeySequence> platform = QKeySequence::keyBindings(QKeySequence::Preferences);
-    EXPECT_EQ(settings->shortcuts(), platform.isEmpty() ? QList{QKeySequence(Qt::CTRL | Qt::Key_Comma)} : platform);
+    EXPECT_EQ((*settings)->shortcuts(), platform.isEmpty() ? QList{QKeySequence(Qt::CTRL | Qt::Key_Comma)} : platform);
 }
 
 // The windows a person sees, drawn dark and saved for looking at, with what they show checked on the way.

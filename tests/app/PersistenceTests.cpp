@@ -110,9 +110,7 @@ TEST(PersistenceController, RefusesStoresItCannotRead)
     EXPECT_TRUE(PersistenceController::open(newer).error().message.contains("99"));
 
     QFile garbage(root.filePath("garbage.sqlite"));
-    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
-    garbage.write(QByteArray(4096, 'x'));
-    garbage.close();
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096 && garbage.flush());
     EXPECT_FALSE(PersistenceController::open(garbage.fileName()).has_value());
     EXPECT_FALSE(PersistenceController::open(QString()).has_value());
 }
