@@ -3,7 +3,6 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
-#include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,13 +19,6 @@ const std::string contentsPattern = catalogPrefix + "[^/]+/contents";
 const std::string iconPrefix = "/image/thumb/";
 // The store's image hosts, as the fixture's artwork templates name them.
 const std::regex storeImageHost(R"(https://is[0-9]+-ssl\.mzstatic\.com)");
-
-bool isRoute(const std::string& path, FakeCatalogServer::Route route)
-{
-    const std::string action = route == FakeCatalogServer::Route::search ? "/search" : "/contents";
-    return path.size() > catalogPrefix.size() + action.size() && path.starts_with(catalogPrefix)
-        && path.ends_with(action) && path.find('/', catalogPrefix.size()) == path.size() - action.size();
-}
 
 QByteArray readFixture(const char* name)
 {
@@ -59,8 +51,7 @@ FakeCatalogServer::FakeCatalogServer()
         icon.fill(iconColor(QUrl(QString::fromStdString(request.path))));
         QByteArray png;
         QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter(&buffer, "png").write(icon);
+        icon.save(&buffer, "png");
         response.set_header("Connection", "close");
         response.set_content(png.toStdString(), "image/png");
     });
@@ -144,9 +135,10 @@ std::vector<RecordedRequest> FakeCatalogServer::iconRequests() const
 
 std::vector<RecordedRequest> FakeCatalogServer::requests(Route route) const
 {
+    const std::regex pattern(route == Route::search ? searchPattern : contentsPattern);
     std::vector<RecordedRequest> matching;
     for (RecordedRequest& request : m_server.requests()) {
-        if (isRoute(request.path, route))
+        if (std::regex_match(request.path, pattern))
             matching.push_back(std::move(request));
     }
     return matching;
