@@ -14,8 +14,6 @@ class CapturedOutput {
 public:
     CapturedOutput();
     ~CapturedOutput();
-    CapturedOutput(const CapturedOutput&) = delete;
-    CapturedOutput& operator=(const CapturedOutput&) = delete;
 
     // Everything printed since the capture began, as UTF-8 text.
     QString text() const { return QString::fromUtf8(bytes()); }
