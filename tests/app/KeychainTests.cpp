@@ -119,7 +119,7 @@ TEST(KeychainSecretServiceDeadline, AUserSlowAtTheUnlockPromptDoesNotTimeOut)
     }
 }
 
-TEST(KeychainManager, RetrieveDecodesUtf8TextAndReportsStoreFailures)
+TEST(KeychainManager, RetrieveDecodesUtf8TextRefusesItemsWithoutDataOrWithInvalidUtf8AndReportsStoreFailures)
 {
     FakeKeychain keychain;
     keychain.store->setText(appleIdAccount, QByteArray("d\xC3\xA9v@example.com \xE2\x82\xAC"));
@@ -134,11 +134,8 @@ TEST(KeychainManager, RetrieveDecodesUtf8TextAndReportsStoreFailures)
     const KeychainManager withoutStore(nullptr);
     EXPECT_EQ(withoutStore.retrieve(appleIdAccount).error().status(), KeychainStatus::serviceUnavailable);
     EXPECT_FALSE(withoutStore.hasValidSearchAdsSession());
-}
 
-TEST(KeychainManager, ItemWithoutDataOrWithInvalidUtf8IsInvalidItemFormat)
-{
-    FakeKeychain keychain;
+    // An item without data or with invalid UTF-8 is of an invalid format.
     for (const FakeSecretStore::Answer& item :
          {FakeSecretStore::Answer(std::optional<QByteArray>()), FakeSecretStore::Answer(QByteArray("caf\xE9")),
           FakeSecretStore::Answer(QByteArray("euro \xE2\x82")), FakeSecretStore::Answer(QByteArray("\xC0\xAF")),
