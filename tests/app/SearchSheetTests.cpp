@@ -232,7 +232,7 @@ TEST(SearchResultAdd, StoresTheAppAndClosesTheSheetUnlessItIsWatchedOrTheStoreFa
     }
 }
 
-TEST(SearchResultRow, ShowsRatingWithOneDecimalWhateverTheLocale)
+TEST(SearchResultRow, DetailsShowTheSubtitleOnlyWhenThereIsOneMarkupAsTextAndTheRatingWithOneDecimalWhateverTheLocale)
 {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -240,10 +240,7 @@ TEST(SearchResultRow, ShowsRatingWithOneDecimalWhateverTheLocale)
     QLocale::setDefault(previous);
     EXPECT_EQ(rating.ratingText(), "4.6");
     EXPECT_EQ(rating.ratingCountText(), "1234 Ratings");
-}
 
-TEST(SearchResultRow, DetailsShowTheSubtitleOnlyWhenThereIsOneAndMarkupAsText)
-{
     AppPresentationItem item = harborNotes();
     EXPECT_EQ(AppDetailsView(item).lines(), QStringList({"Harbor Notes", "Quayside Labs"}));
     item.subtitle = "Notes by the sea";
