@@ -50,7 +50,6 @@ struct Screenshot : ::testing::Test, Testing::SearchSheetEnvironment {
 TEST_F(Screenshot, MainWindowAndSearchSheetShowTheCatalogsIconsFetchedOnceAndPrintWhyOneIsMissing)
 {
     for (const auto& [appId, name, developer] : {std::tuple{"1000000001", "Harbor Notes", "Quayside Labs"},
-                                                  {"1000000002", "Tidewater Budget", "Ledgerline GmbH"},
                                                   {"1000000007", "Desk Lamp", "Warm Light Ltd"}}) {
         AppPresentationItem item = Testing::watchedItem(appId, name, developer);
         item.iconUrl = catalog.iconUrl(appId).toString();
@@ -61,9 +60,8 @@ TEST_F(Screenshot, MainWindowAndSearchSheetShowTheCatalogsIconsFetchedOnceAndPri
     MainWindow main(store);
     main.show();
     ASSERT_TRUE(waitForIcons(main.sidebar()));
-    EXPECT_EQ(catalog.iconRequests().size(), 3u);
+    EXPECT_EQ(catalog.iconRequests().size(), 2u);
     save(main, "main-window");
-    save(main.sidebar(), "sidebar");
 
     main.sidebar().presentSearchSheet();
     SearchView* sheet = main.sidebar().searchSheet();
