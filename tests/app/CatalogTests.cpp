@@ -120,8 +120,7 @@ TEST_F(SearchAPIClientTest, RedirectsAreFollowedWithinTheOriginOnlyAndNotForever
             EXPECT_EQ(requests.back().header("Host"), "127.0.0.1:" + port);
             EXPECT_EQ(requests.back().header("authorization"), "Bearer test-token");
         } else {
-            EXPECT_EQ(response.error().domain, "NetworkManager");
-            EXPECT_EQ(response.error().code, each.code);
+            EXPECT_EQ(response ? 0 : response.error().code, each.code);
         }
     }
 }
@@ -144,15 +143,13 @@ TEST(SearchAPIRouter, TheBaseUrlGivesPrefixAndHostAndAnUnusableOneIsAnEndpointEr
     const struct {
         const char* base;
         const char* host; // none: refused
-        const char* url; // checked where given
+        const char* prefix; // of the URL, before the path and query every row shares
     } cases[] = {
-        {"", "amp-api-edge.apps.apple.com",
-         "https://amp-api-edge.apps.apple.com/v1/catalog/a%2Fb%3Fc/search?platform=mac&term=x&l=en"},
-        {"http://127.0.0.1:8080/prefix/", "127.0.0.1:8080",
-         "http://127.0.0.1:8080/prefix/v1/catalog/a%2Fb%3Fc/search?platform=mac&term=x&l=en"},
-        {"https://catalog.example:443", "catalog.example", nullptr},
-        {"http://catalog.example:443", "catalog.example:443", nullptr},
-        {"http://[::1]:9000", "[::1]:9000", nullptr},
+        {"", "amp-api-edge.apps.apple.com", "https://amp-api-edge.apps.apple.com/"},
+        {"http://127.0.0.1:8080/prefix/", "127.0.0.1:8080", "http://127.0.0.1:8080/prefix/"},
+        {"https://catalog.example:443", "catalog.example", "https://catalog.example:443/"},
+        {"http://catalog.example:443", "catalog.example:443", "http://catalog.example:443/"},
+        {"http://[::1]:9000", "[::1]:9000", "http://[::1]:9000/"},
         {"not a url", nullptr, nullptr},
         {"ftp://catalog.example", nullptr, nullptr},
         {"http://", nullptr, nullptr},
@@ -163,11 +160,13 @@ TEST(SearchAPIRouter, TheBaseUrlGivesPrefixAndHostAndAnUnusableOneIsAnEndpointEr
         ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", each.base);
         const auto request = SearchAPIRouter::searchApp("mac", "x", "a/b?c", "en").makeRequest();
         ASSERT_EQ(request.has_value(), each.host != nullptr);
-        if (!request)
+        if (!request) {
             EXPECT_EQ(request.error().code, NetworkError::invalidUrl);
-        else if (each.url)
-            EXPECT_EQ(request->url().toString(QUrl::FullyEncoded), each.url);
-        EXPECT_EQ(request ? request->rawHeader("Host") : QByteArray(), each.host ? each.host : "");
+            continue;
+        }
+        EXPECT_EQ(request->rawHeader("Host"), each.host);
+        EXPECT_EQ(request->url().toString(QUrl::FullyEncoded),
+                  QString(each.prefix) + "v1/catalog/a%2Fb%3Fc/search?platform=mac&term=x&l=en");
     }
 }
 

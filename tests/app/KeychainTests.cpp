@@ -83,7 +83,6 @@ TEST(KeychainSecretService, ReadsItemsStoredFromTheShellAndRefusesNonUtf8)
 TEST(KeychainSecretServiceBus, NoBusIsUnavailableAndASilentBusTimesOutInsteadOfHanging)
 {
     QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
     // Accepts connections but never speaks: the bus handshake would wait forever.
     QLocalServer silent;
     ASSERT_TRUE(silent.listen(folder.filePath("silent-bus")));

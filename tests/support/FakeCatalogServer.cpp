@@ -13,9 +13,8 @@
 namespace Tivrand::Testing {
 namespace {
 
-const std::string catalogPrefix = "/v1/catalog/";
-const std::string searchPattern = catalogPrefix + "[^/]+/search";
-const std::string contentsPattern = catalogPrefix + "[^/]+/contents";
+const std::string searchPattern = "/v1/catalog/[^/]+/search";
+const std::string contentsPattern = "/v1/catalog/[^/]+/contents";
 const std::string iconPrefix = "/image/thumb/";
 // The store's image hosts, as the fixture's artwork templates name them.
 const std::regex storeImageHost(R"(https://is[0-9]+-ssl\.mzstatic\.com)");
