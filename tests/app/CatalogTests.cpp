@@ -24,13 +24,6 @@ using Testing::ScopedEnvironmentVariable;
 
 namespace {
 
-QNetworkRequest built(const SearchAPIRouter& router)
-{
-    const auto request = router.makeRequest();
-    EXPECT_TRUE(request.has_value()) << (request ? "" : request.error().message.toStdString());
-    return request.value_or(QNetworkRequest());
-}
-
 const Country unitedStates{"id", "US", "United States", "", {"en-US", "English (U.S.)"}, {}};
 
 QJsonValue json(const char* text)
@@ -74,13 +67,6 @@ protected:
     {
         return complete<SearchAppResponse>([&](auto completion) {
             client.searchApp("iphone", term, unitedStates, "en-US", completion);
-        });
-    }
-
-    std::expected<AppContentsResponse, NetworkError> contents(const QString& ids)
-    {
-        return complete<AppContentsResponse>([&](auto completion) {
-            client.getContents("ipad", ids, unitedStates, "en-US", completion);
         });
     }
 };
@@ -134,78 +120,63 @@ TEST_F(SearchAPIClientTest, RedirectsAreFollowedWithinTheOriginOnlyAndNotForever
             EXPECT_EQ(requests.back().header("Host"), "127.0.0.1:" + port);
             EXPECT_EQ(requests.back().header("authorization"), "Bearer test-token");
         } else {
-            EXPECT_EQ(response.error().domain, "NetworkManager");
-            EXPECT_EQ(response.error().code, each.code);
+            EXPECT_EQ(response ? 0 : response.error().code, each.code);
         }
     }
 }
 
 TEST_F(SearchAPIClientTest, ContentsFollowTheAskedIdsAndKeepIncompleteRecords)
 {
-    const auto response = contents("1000000003,1000000001,404,1000000004,1000000005");
+    const auto response = complete<AppContentsResponse>([&](auto completion) {
+        client.getContents("ipad", "1000000003,1000000001,404,1000000004,1000000005", unitedStates, "en-US", completion);
+    });
     ASSERT_TRUE(response.has_value() && response->data.has_value());
     QStringList ids;
     for (const SearchAppSearchResultDatum& datum : *response->data)
         ids.append(datum.id.value_or(""));
     EXPECT_EQ(ids, (QStringList{"1000000003", "1000000001", "1000000004", "1000000005"}));
-    EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::contents).front().target,
-              "/v1/catalog/US/contents?platform=ipad&l=en-US"
-              "&ids=1000000003%2C1000000001%2C404%2C1000000004%2C1000000005");
 }
 
-TEST(SearchAPIRouter, UrlsCarryPathAndPercentEncodedQuery)
+TEST(SearchAPIRouter, TheBaseUrlGivesPrefixAndHostAndAnUnusableOneIsAnEndpointError)
 {
     // The router reads the base URL when it is made.
     const struct {
-        const char* baseOverride;
-        const char* platform;
-        const char* term;
-        const char* countryCode;
-        const char* language;
-        const char* url;
+        const char* base;
+        const char* host; // none: refused
+        const char* prefix; // of the URL, before the path and query every row shares
     } cases[] = {
-        {"", "mac", "x", "a/b?c", "en",
-         "https://amp-api-edge.apps.apple.com/v1/catalog/a%2Fb%3Fc/search?platform=mac&term=x&l=en"},
-        {"http://127.0.0.1:8080/prefix/", "ipad", "x", "FR", "fr-FR",
-         "http://127.0.0.1:8080/prefix/v1/catalog/FR/search?platform=ipad&term=x&l=fr-FR"},
+        {"", "amp-api-edge.apps.apple.com", "https://amp-api-edge.apps.apple.com/"},
+        {"http://127.0.0.1:8080/prefix/", "127.0.0.1:8080", "http://127.0.0.1:8080/prefix/"},
+        {"https://catalog.example:443", "catalog.example", "https://catalog.example:443/"},
+        {"http://catalog.example:443", "catalog.example:443", "http://catalog.example:443/"},
+        {"http://[::1]:9000", "[::1]:9000", "http://[::1]:9000/"},
+        {"not a url", nullptr, nullptr},
+        {"ftp://catalog.example", nullptr, nullptr},
+        {"http://", nullptr, nullptr},
+        {"https:///path", nullptr, nullptr},
     };
     for (const auto& each : cases) {
-        ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", each.baseOverride);
-        const auto router = SearchAPIRouter::searchApp(each.platform, each.term, each.countryCode, each.language);
-        EXPECT_EQ(built(router).url().toString(QUrl::FullyEncoded), each.url);
+        SCOPED_TRACE(each.base);
+        ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", each.base);
+        const auto request = SearchAPIRouter::searchApp("mac", "x", "a/b?c", "en").makeRequest();
+        ASSERT_EQ(request.has_value(), each.host != nullptr);
+        if (!request) {
+            EXPECT_EQ(request.error().code, NetworkError::invalidUrl);
+            continue;
+        }
+        EXPECT_EQ(request->rawHeader("Host"), each.host);
+        EXPECT_EQ(request->url().toString(QUrl::FullyEncoded),
+                  QString(each.prefix) + "v1/catalog/a%2Fb%3Fc/search?platform=mac&term=x&l=en");
     }
 }
 
-TEST(SearchAPIRouter, TheBuiltInTokenAndTheHostOfTheBaseUrl)
+TEST(SearchAPIRouter, TheBuiltInTokenIsAJsonWebToken)
 {
-    ScopedEnvironmentVariable noUrl("TIVRAND_CATALOG_URL", "");
     ScopedEnvironmentVariable noToken("TIVRAND_CATALOG_TOKEN", "");
-    const QNetworkRequest request = built(SearchAPIRouter::searchApp("iphone", "x", "US", "en-US"));
-    EXPECT_EQ(request.rawHeader("Host"), "amp-api-edge.apps.apple.com");
-    const QByteArray authorization = request.rawHeader("authorization");
+    const auto request = SearchAPIRouter::searchApp("iphone", "x", "US", "en-US").makeRequest();
+    const QByteArray authorization = request.value_or(QNetworkRequest()).rawHeader("authorization");
     ASSERT_TRUE(authorization.startsWith("Bearer "));
     EXPECT_EQ(authorization.mid(7).count('.'), 2) << "a JSON Web Token has three parts";
-
-    const std::pair<const char*, const char*> hosts[] = {
-        {"http://127.0.0.1:8080/prefix/", "127.0.0.1:8080"},
-        {"https://catalog.example:443", "catalog.example"},
-        {"http://catalog.example:443", "catalog.example:443"},
-        {"http://[::1]:9000", "[::1]:9000"},
-    };
-    for (const auto& [base, host] : hosts) {
-        ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", base);
-        EXPECT_EQ(built(SearchAPIRouter::searchApp("iphone", "x", "US", "en")).rawHeader("Host"), host) << base;
-    }
-}
-
-TEST(SearchAPIRouter, UnusableBaseUrlIsAnEndpointError)
-{
-    for (const char* base : {"not a url", "ftp://catalog.example", "http://", "https:///path"}) {
-        ScopedEnvironmentVariable url("TIVRAND_CATALOG_URL", base);
-        const auto request = SearchAPIRouter::searchApp("iphone", "x", "US", "en").makeRequest();
-        ASSERT_FALSE(request.has_value()) << base;
-        EXPECT_EQ(request.error().code, NetworkError::invalidUrl);
-    }
 }
 
 TEST(CatalogRecords, MissingOrMistypedKeysAreAbsent)
@@ -240,7 +211,7 @@ TEST(CatalogRecords, MissingOrMistypedKeysAreAbsent)
     EXPECT_FALSE(contents->data->at(1).attributes.has_value());
 }
 
-TEST(CatalogRecords, DescriptionShowsPresentAndAbsentFields)
+TEST(CatalogRecords, DescriptionShowsPresentAndAbsentFieldsAndEscapesTextsOntoOneLine)
 {
     const auto response = SearchAppResponse::fromJson(
         json(R"({"results": {"search-result": {"data": [{"id": "1", "type": "apps", "attributes": {"name": "Say \"hi\""}}]}}})"));
@@ -251,17 +222,13 @@ TEST(CatalogRecords, DescriptionShowsPresentAndAbsentFields)
     EXPECT_EQ(AppContentsResponse{}.description(), "AppContentsResponse(data: nil)");
     EXPECT_EQ(SearchAppUserRating::fromJson(json(R"({"value": 4.5, "ratingCount": 3})"))->description(),
               "UserRating(value: 4.5, ratingCount: 3)");
-}
 
-TEST(CatalogRecords, DescribedTextsStayOnOneLine)
-{
+    // Described texts stay on one line.
     const struct {
         QString text;
         QString described;
     } cases[] = {
-        {"two\nlines", R"("two\nlines")"},
-        {"cr\r\nlf", R"("cr\r\nlf")"},
-        {"tab\there", R"("tab\there")"},
+        {"two\r\nlines\tand a tab", R"("two\r\nlines\tand a tab")"},
         {"back\\slash \"quoted\"", R"("back\\slash \"quoted\"")"},
         {QStringLiteral("bell\x07 esc\x1b[31m del\x7f nel\u0085 ls\u2028 ps\u2029"),
          R"("bell\u{7} esc\u{1b}[31m del\u{7f} nel\u{85} ls\u{2028} ps\u{2029}")"},
@@ -273,7 +240,7 @@ TEST(CatalogRecords, DescribedTextsStayOnOneLine)
     }
 }
 
-TEST(AppPresentationItem, CompleteRecordFillsEveryFieldWithAFreshId)
+TEST(AppPresentationItem, CompleteRecordFillsEveryFieldWithAFreshIdAndTheIconFromItsTemplate)
 {
     const auto item = itemFrom(twoFamilies, Platform::iPad);
     ASSERT_TRUE(item.has_value());
@@ -282,6 +249,9 @@ TEST(AppPresentationItem, CompleteRecordFillsEveryFieldWithAFreshId)
                            "https://x/ios/100x100bb.png"}));
     EXPECT_EQ(std::pair(item->rating, item->ratingCount), std::pair(4.25, 880));
     EXPECT_NE(item->id, itemFrom(twoFamilies, Platform::iPad)->id);
+    // The icon template is filled wherever its placeholders stand.
+    EXPECT_EQ(iconUrlFromTemplate("{f}/{c}/{h}/{w}/{w}"), "png/bb/100/100/100");
+    EXPECT_EQ(iconUrlFromTemplate("https://x/plain.png"), "https://x/plain.png");
 }
 
 TEST(AppPresentationItem, PlatformChoosesItsFamilyThenFallsBack)
@@ -319,10 +289,4 @@ TEST(AppPresentationItem, IncompleteRecordsGiveNoItemButOptionalFieldsMayBeMissi
     const auto bare = itemFrom(R"({"id": "7", "attributes": {"name": "Bare", "url": "u"}})");
     ASSERT_TRUE(bare.has_value());
     EXPECT_FALSE(bare->subtitle.has_value());
-}
-
-TEST(AppPresentationItem, IconTemplateIsFilledWhereverItsPlaceholdersStand)
-{
-    EXPECT_EQ(iconUrlFromTemplate("{f}/{c}/{h}/{w}/{w}"), "png/bb/100/100/100");
-    EXPECT_EQ(iconUrlFromTemplate("https://x/plain.png"), "https://x/plain.png");
 }

@@ -48,11 +48,6 @@ GVariant* paths(std::initializer_list<const char*> objects)
     return g_variant_builder_end(&builder);
 }
 
-GVariant* bytes(const QByteArray& data)
-{
-    return g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, data.constData(), static_cast<gsize>(data.size()), 1);
-}
-
 } // namespace
 
 struct FakeSecretService::State {
@@ -128,7 +123,9 @@ void FakeSecretService::State::handle(const gchar* method, GVariant* parameters,
     } else if (is("GetSecrets")) {
         GVariantBuilder secrets;
         g_variant_builder_init(&secrets, G_VARIANT_TYPE("a{o(oayays)}"));
-        g_variant_builder_add(&secrets, "{o(o@ay@ays)}", itemPath, sessionPath, bytes({}), bytes(secret), "text/plain");
+        GVariant* value = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, secret.constData(), gsize(secret.size()), 1);
+        GVariant* noParameters = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, nullptr, 0, 1);
+        g_variant_builder_add(&secrets, "{o(o@ay@ays)}", itemPath, sessionPath, noParameters, value, "text/plain");
         answer = g_variant_new("(@a{o(oayays)})", g_variant_builder_end(&secrets));
     } else if (is("Prompt")) {
         std::lock_guard lock(mutex);

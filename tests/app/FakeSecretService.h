@@ -14,8 +14,6 @@ class FakeSecretService {
 public:
     FakeSecretService(const QString& account, const QByteArray& secret);
     ~FakeSecretService();
-    FakeSecretService(const FakeSecretService&) = delete;
-    FakeSecretService& operator=(const FakeSecretService&) = delete;
 
     // Empty when it could not reach the session bus.
     const QByteArray& busName() const;

@@ -83,7 +83,6 @@ TEST(KeychainSecretService, ReadsItemsStoredFromTheShellAndRefusesNonUtf8)
 TEST(KeychainSecretServiceBus, NoBusIsUnavailableAndASilentBusTimesOutInsteadOfHanging)
 {
     QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
     // Accepts connections but never speaks: the bus handshake would wait forever.
     QLocalServer silent;
     ASSERT_TRUE(silent.listen(folder.filePath("silent-bus")));
@@ -119,7 +118,7 @@ TEST(KeychainSecretServiceDeadline, AUserSlowAtTheUnlockPromptDoesNotTimeOut)
     }
 }
 
-TEST(KeychainManager, RetrieveDecodesUtf8TextAndReportsStoreFailures)
+TEST(KeychainManager, RetrieveDecodesUtf8TextRefusesItemsWithoutDataOrWithInvalidUtf8AndReportsStoreFailures)
 {
     FakeKeychain keychain;
     keychain.store->setText(appleIdAccount, QByteArray("d\xC3\xA9v@example.com \xE2\x82\xAC"));
@@ -134,16 +133,13 @@ TEST(KeychainManager, RetrieveDecodesUtf8TextAndReportsStoreFailures)
     const KeychainManager withoutStore(nullptr);
     EXPECT_EQ(withoutStore.retrieve(appleIdAccount).error().status(), KeychainStatus::serviceUnavailable);
     EXPECT_FALSE(withoutStore.hasValidSearchAdsSession());
-}
 
-TEST(KeychainManager, ItemWithoutDataOrWithInvalidUtf8IsInvalidItemFormat)
-{
+    // An item without data or with invalid UTF-8 is of an invalid format.
     for (const FakeSecretStore::Answer& item :
          {FakeSecretStore::Answer(std::optional<QByteArray>()), FakeSecretStore::Answer(QByteArray("caf\xE9")),
           FakeSecretStore::Answer(QByteArray("euro \xE2\x82")), FakeSecretStore::Answer(QByteArray("\xC0\xAF")),
           FakeSecretStore::Answer(QByteArray("\xED\xA0\x80"))}) {
         SCOPED_TRACE(item->value_or("no data").toHex().toStdString());
-        FakeKeychain keychain;
         keychain.store->set(appleIdAccount, item);
         const auto value = keychain.manager.retrieve(appleIdAccount);
         ASSERT_FALSE(value.has_value());

@@ -89,13 +89,13 @@ NetworkError errorOf(const Result& result)
     return result ? NetworkError{} : result.error();
 }
 
-// A server answering GET /answer as the test last said; POST /answer and /moved echo the method
-// and body, unless POST /answer is told to redirect to /moved.
+// A server answering GET /answer as the test last said; POST /answer redirects to /moved, which
+// echoes the method and body.
 struct NetworkManagerTest : ::testing::Test {
     std::mutex mutex;
     int status = 200;
     std::string body = "{}";
-    std::atomic<int> postRedirect = 0;
+    std::atomic<int> postRedirect = 307;
     Testing::LoopbackServer server;
     NetworkManager manager;
 
@@ -110,9 +110,7 @@ struct NetworkManagerTest : ::testing::Test {
             response.set_content(R"({"method": ")" + request.method + R"(", "body": ")" + request.body + "\"}",
                                  "application/json");
         };
-        server.post("/answer", [this, echo](const httplib::Request& request, httplib::Response& response) {
-            if (postRedirect == 0)
-                return echo(request, response);
+        server.post("/answer", [this](const httplib::Request&, httplib::Response& response) {
             response.status = postRedirect;
             response.set_header("Location", "/moved");
         });
@@ -131,7 +129,7 @@ struct NetworkManagerTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(NetworkManagerTest, GetAndPostDecodeTheAnswerOnTheGuiThreadWhicheverThreadAsked)
+TEST_F(NetworkManagerTest, TheAnswerIsDecodedOnTheGuiThreadWhicheverThreadAsked)
 {
     answer(200, R"({"answer": 42})");
     const TestEndpoint endpoint(server.url());
@@ -141,9 +139,6 @@ TEST_F(NetworkManagerTest, GetAndPostDecodeTheAnswerOnTheGuiThreadWhicheverThrea
     ASSERT_TRUE(got.has_value());
     EXPECT_EQ(got->object.value("answer").toInt(), 42);
     EXPECT_EQ(server.requests().at(0).target, "/answer?q=a%20b");
-
-    const Result posted = settle(*send(manager, TestEndpoint(server.url(), HttpMethod::post, "payload")));
-    EXPECT_EQ(posted.value_or(AnyObject{}).object.value("body").toString(), "payload");
 }
 
 TEST_F(NetworkManagerTest, BadStatusesBodiesConnectionsAndUrlsAreErrorsDeliveredLater)
@@ -173,24 +168,18 @@ TEST_F(NetworkManagerTest, BadStatusesBodiesConnectionsAndUrlsAreErrorsDelivered
         const NetworkError error = errorOf(settle(*send(manager, TestEndpoint(each.url))));
         EXPECT_EQ(error.domain, each.domain);
         EXPECT_EQ(error.code, each.code);
-        EXPECT_FALSE(error.localizedDescription().isEmpty());
     }
 }
 
-TEST_F(NetworkManagerTest, SilentServerTimesOut)
+TEST_F(NetworkManagerTest, ASilentServerTimesOutAndDestroyingTheManagerCompletesRunningRequestsOnce)
 {
     server.holdResponses();
     NetworkManager impatient(50ms);
     EXPECT_EQ(errorOf(settle(*send(impatient, TestEndpoint(server.url())))).code, NetworkError::timedOut);
-    server.releaseResponses();
-}
 
-TEST_F(NetworkManagerTest, DestroyingTheManagerCompletesRunningRequestsOnce)
-{
-    server.holdResponses();
     auto doomed = std::make_unique<NetworkManager>();
     const auto running = send(*doomed, TestEndpoint(server.url()));
-    ASSERT_TRUE(waitUntil([&] { return server.totalHits() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return server.totalHits() == 2; }));
     const auto notStarted = send(*doomed, TestEndpoint(server.url()));
     doomed.reset();
     server.releaseResponses();

@@ -62,7 +62,7 @@ struct CoreDataManagerTest : ::testing::Test {
 
 } // namespace
 
-TEST(PersistenceController, OpensNewStoreWithSchemaInItsOwnFolderAndReopensIt)
+TEST(PersistenceController, OpensNewStoreWithSchemaInItsOwnFolderReopensItAndRefusesStoresItCannotRead)
 {
     QTemporaryDir root;
     const QString path = root.filePath("nested/folder/TivrandApp.sqlite");
@@ -72,9 +72,18 @@ TEST(PersistenceController, OpensNewStoreWithSchemaInItsOwnFolderAndReopensIt)
         EXPECT_EQ(scalar((*store)->database(), "PRAGMA user_version").toInt(), currentStoreSchemaVersion);
         exec((*store)->database(), "INSERT INTO item (timestamp) VALUES (1)");
     }
-    auto reopened = PersistenceController::open(path);
-    ASSERT_TRUE(reopened.has_value());
-    EXPECT_EQ(rowCount((*reopened)->database(), "item"), 1);
+    {
+        auto reopened = PersistenceController::open(path);
+        ASSERT_TRUE(reopened.has_value());
+        EXPECT_EQ(rowCount((*reopened)->database(), "item"), 1);
+        exec((*reopened)->database(), "PRAGMA user_version = 99");
+    }
+    EXPECT_TRUE(PersistenceController::open(path).error().message.contains("99"));
+
+    QFile garbage(root.filePath("garbage.sqlite"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096 && garbage.flush());
+    EXPECT_FALSE(PersistenceController::open(garbage.fileName()).has_value());
+    EXPECT_FALSE(PersistenceController::open(QString()).has_value());
 }
 
 TEST(PersistenceController, DeletingAWatchedAppCascadesToEverythingItOwns)
@@ -96,25 +105,6 @@ TEST(PersistenceController, DeletingAWatchedAppCascadesToEverythingItOwns)
         exec(database, statement);
     for (const char* table : {"keyword", "keyword_history", "top_app", "rating", "rating_history"})
         EXPECT_EQ(rowCount(database, table), 0) << table;
-}
-
-TEST(PersistenceController, RefusesStoresItCannotRead)
-{
-    QTemporaryDir root;
-    const QString newer = root.filePath("newer.sqlite");
-    {
-        auto store = PersistenceController::open(newer);
-        ASSERT_TRUE(store.has_value());
-        exec((*store)->database(), "PRAGMA user_version = 99");
-    }
-    EXPECT_TRUE(PersistenceController::open(newer).error().message.contains("99"));
-
-    QFile garbage(root.filePath("garbage.sqlite"));
-    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
-    garbage.write(QByteArray(4096, 'x'));
-    garbage.close();
-    EXPECT_FALSE(PersistenceController::open(garbage.fileName()).has_value());
-    EXPECT_FALSE(PersistenceController::open(QString()).has_value());
 }
 
 TEST(PersistenceController, SharedStoreLivesInTheApplicationDataFolderAndServesTheSharedManager)

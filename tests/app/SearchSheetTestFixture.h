@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -69,16 +70,11 @@ struct SearchSheetEnvironment {
     // Waits until every icon under `root` that has a URL shows its image, done fading in.
     static bool waitForIcons(const QWidget& root)
     {
-        return waitUntil(
-            [&] {
-                for (const AppIconView* icon : root.findChildren<AppIconView*>()) {
-                    const bool shown = icon->image().binder().loadedImage() && !icon->image().graphicsEffect();
-                    if (!icon->iconUrl().isEmpty() && !shown)
-                        return false;
-                }
-                return true;
-            },
-            std::chrono::seconds(15));
+        const auto shown = [](const AppIconView* icon) {
+            return icon->iconUrl().isEmpty() || (icon->image().binder().loadedImage() && !icon->image().graphicsEffect());
+        };
+        return waitUntil([&] { return std::ranges::all_of(root.findChildren<AppIconView*>(), shown); },
+                         std::chrono::seconds(15));
     }
 };
 

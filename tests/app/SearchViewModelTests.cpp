@@ -117,17 +117,15 @@ TEST_F(SearchViewModelTest, AtMostFiftyAppItemsAreLookedUpCountingThoseWithoutId
 {
     const auto model = makeViewModel();
     model->setSearchText("many");
+    // The first app has no id, yet counts: 2 to 50 are asked for.
     QStringList expected;
-    for (int id = 1; id <= 50; ++id)
+    for (int id = 2; id <= 50; ++id)
         expected.append(QString::number(id));
-    for (const bool firstWithoutId : {false, true}) {
-        SCOPED_TRACE(firstWithoutId);
-        catalog.setAnswer(FakeCatalogServer::Route::search, 200, searchAnswer(120, 60, firstWithoutId));
-        model->performSearch();
-        ASSERT_TRUE(finishes(*model));
-        const QStringList ids = asked(catalog.requests(FakeCatalogServer::Route::contents).back(), "ids").split(',');
-        EXPECT_EQ(ids, firstWithoutId ? expected.mid(1) : expected) << "joined by a bare comma";
-    }
+    catalog.setAnswer(FakeCatalogServer::Route::search, 200, searchAnswer(120, 60, true));
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    const QStringList ids = asked(catalog.requests(FakeCatalogServer::Route::contents).back(), "ids").split(',');
+    EXPECT_EQ(ids, expected) << "joined by a bare comma";
 }
 
 TEST_F(SearchViewModelTest, SearchShowsTheCompleteAppRecordsInAnswerOrderAndEachAnswerPrintsItsLine)

@@ -78,15 +78,12 @@ TEST(SymbolResources, HalfStarIsFilledOnTheLeftOnly)
     EXPECT_GT(inkOf(image.copy(28, 40, 18, 16)), inkOf(image.copy(50, 40, 18, 16)) * 2);
 }
 
-TEST(SymbolIcon, AMissingSymbolGivesNothingRatherThanFailing)
+TEST(SymbolIcon, TheSymbolIsDrawnInTheAskedColourAndOpacityOnTransparencyAndAMissingOneGivesNothing)
 {
     EXPECT_TRUE(symbolIcon("no.such.symbol", Qt::white, 16).isNull());
     EXPECT_TRUE(symbolPixmap("../../etc/passwd", Qt::white, 16).isNull());
     EXPECT_TRUE(symbolPixmap("star", Qt::white, 0).isNull());
-}
 
-TEST(SymbolIcon, TheSymbolIsDrawnInTheAskedColourAndOpacityOnTransparency)
-{
     const QColor yellow(255, 214, 10);
     const QImage image = symbolPixmap("star.fill", yellow, 24).toImage().convertToFormat(QImage::Format_ARGB32);
     EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "the corner stays transparent";

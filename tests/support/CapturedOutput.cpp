@@ -27,11 +27,6 @@ CapturedOutput::~CapturedOutput()
     std::fflush(stdout);
 }
 
-QString CapturedOutput::text() const
-{
-    return QString::fromUtf8(bytes());
-}
-
 QByteArray CapturedOutput::bytes() const
 {
     std::fflush(stdout);

@@ -3,31 +3,21 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
-#include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <algorithm>
 #include <regex>
 #include <stdexcept>
 
 namespace Tivrand::Testing {
 namespace {
 
-const std::string catalogPrefix = "/v1/catalog/";
-const std::string searchPattern = catalogPrefix + "[^/]+/search";
-const std::string contentsPattern = catalogPrefix + "[^/]+/contents";
+const std::string searchPattern = "/v1/catalog/[^/]+/search";
+const std::string contentsPattern = "/v1/catalog/[^/]+/contents";
 const std::string iconPrefix = "/image/thumb/";
 // The store's image hosts, as the fixture's artwork templates name them.
 const std::regex storeImageHost(R"(https://is[0-9]+-ssl\.mzstatic\.com)");
-
-bool isRoute(const std::string& path, FakeCatalogServer::Route route)
-{
-    const std::string action = route == FakeCatalogServer::Route::search ? "/search" : "/contents";
-    return path.size() > catalogPrefix.size() + action.size() && path.starts_with(catalogPrefix)
-        && path.ends_with(action) && path.find('/', catalogPrefix.size()) == path.size() - action.size();
-}
 
 QByteArray readFixture(const char* name)
 {
@@ -60,8 +50,7 @@ FakeCatalogServer::FakeCatalogServer()
         icon.fill(iconColor(QUrl(QString::fromStdString(request.path))));
         QByteArray png;
         QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter(&buffer, "png").write(icon);
+        icon.save(&buffer, "png");
         response.set_header("Connection", "close");
         response.set_content(png.toStdString(), "image/png");
     });
@@ -89,12 +78,6 @@ void FakeCatalogServer::setAnswer(Route route, int status, std::string body)
     m_answers.insert_or_assign(route, Answer{status, std::move(body)});
 }
 
-void FakeCatalogServer::clearAnswer(Route route)
-{
-    std::lock_guard lock(m_mutex);
-    m_answers.erase(route);
-}
-
 void FakeCatalogServer::setCookie(std::string setCookie)
 {
     std::lock_guard lock(m_mutex);
@@ -104,7 +87,7 @@ void FakeCatalogServer::setCookie(std::string setCookie)
 void FakeCatalogServer::redirect(std::string path, int status, std::string location)
 {
     std::lock_guard lock(m_mutex);
-    m_redirects.insert_or_assign(std::move(path), Redirect{status, std::move(location)});
+    m_redirects.insert_or_assign(std::move(path), Answer{status, std::move(location)});
 }
 
 void FakeCatalogServer::serve(Route route, const httplib::Request& request, std::string fixtureBody,
@@ -113,30 +96,26 @@ void FakeCatalogServer::serve(Route route, const httplib::Request& request, std:
     // The app's engine lives for the whole test program; an idle kept-alive connection
     // would hold up stopping the server.
     response.set_header("Connection", "close");
-    std::optional<Redirect> redirect;
+    std::optional<Answer> redirect;
+    std::optional<Answer> replaced;
     {
         std::lock_guard lock(m_mutex);
         if (!m_setCookie.empty())
             response.set_header("Set-Cookie", m_setCookie);
         if (const auto found = m_redirects.find(request.path); found != m_redirects.end())
             redirect = found->second;
+        if (const auto found = m_answers.find(route); found != m_answers.end())
+            replaced = found->second;
     }
     if (redirect) {
         response.status = redirect->status;
-        response.set_header("Location", redirect->location);
-    } else if (const std::optional<Answer> replaced = answer(route)) {
+        response.set_header("Location", redirect->text);
+    } else if (replaced) {
         response.status = replaced->status;
-        response.set_content(replaced->body, "application/json");
+        response.set_content(replaced->text, "application/json");
     } else {
         response.set_content(std::move(fixtureBody), "application/json");
     }
-}
-
-std::optional<FakeCatalogServer::Answer> FakeCatalogServer::answer(Route route) const
-{
-    std::lock_guard lock(m_mutex);
-    const auto found = m_answers.find(route);
-    return found == m_answers.end() ? std::nullopt : std::optional<Answer>(found->second);
 }
 
 std::vector<RecordedRequest> FakeCatalogServer::requests() const
@@ -155,9 +134,10 @@ std::vector<RecordedRequest> FakeCatalogServer::iconRequests() const
 
 std::vector<RecordedRequest> FakeCatalogServer::requests(Route route) const
 {
+    const std::regex pattern(route == Route::search ? searchPattern : contentsPattern);
     std::vector<RecordedRequest> matching;
     for (RecordedRequest& request : m_server.requests()) {
-        if (isRoute(request.path, route))
+        if (std::regex_match(request.path, pattern))
             matching.push_back(std::move(request));
     }
     return matching;
@@ -166,13 +146,9 @@ std::vector<RecordedRequest> FakeCatalogServer::requests(Route route) const
 std::string FakeCatalogServer::contentsFor(const std::string& ids) const
 {
     std::string records;
-    std::size_t start = 0;
-    while (start <= ids.size()) {
-        const std::size_t comma = std::min(ids.find(',', start), ids.size());
-        const auto found = m_contentsPool.find(ids.substr(start, comma - start));
-        if (found != m_contentsPool.end())
+    for (const QString& id : QString::fromStdString(ids).split(',')) {
+        if (const auto found = m_contentsPool.find(id.toStdString()); found != m_contentsPool.end())
             records += (records.empty() ? "" : ",") + found->second;
-        start = comma + 1;
     }
     const std::string base = baseUrl().toString(QUrl::StripTrailingSlash).toStdString();
     return std::regex_replace(R"({"data":[)" + records + "]}", storeImageHost, base);

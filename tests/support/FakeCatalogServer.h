@@ -34,7 +34,6 @@ public:
 
     // From now on the route answers `status` with `body` (as application/json).
     void setAnswer(Route route, int status, std::string body);
-    void clearAnswer(Route route);
     // From now on every answer sets this cookie (the value of a Set-Cookie header).
     void setCookie(std::string setCookie);
     // From now on requests to `path` are answered `status` with `location` as the Location header.
@@ -51,14 +50,9 @@ public:
 private:
     struct Answer {
         int status;
-        std::string body;
-    };
-    struct Redirect {
-        int status;
-        std::string location;
+        std::string text; // the body, or a redirect's Location
     };
 
-    std::optional<Answer> answer(Route route) const;
     // Cookie and redirect, if any, else the route's answer.
     void serve(Route route, const httplib::Request& request, std::string fixtureBody,
                httplib::Response& response) const;
@@ -69,7 +63,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<Route, Answer> m_answers;
     std::string m_setCookie;
-    std::map<std::string, Redirect> m_redirects; // by path
+    std::map<std::string, Answer> m_redirects; // by path
     LoopbackServer m_server;
 };
 
