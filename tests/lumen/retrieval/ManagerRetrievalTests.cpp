@@ -55,6 +55,21 @@ TEST_F(ManagerTest, ACancelledDownloadIsNeitherRetriedNorPassedOn)
     EXPECT_EQ(server.hits("/other.png"), 0);
 }
 
+TEST_F(ManagerTest, ALowDataModeRefusalTurnsToTheLowDataModeSource)
+{
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.isNetworkConstrained = [] { return true; };
+    downloader->setSessionConfiguration(configuration);
+    const Source requested = red();
+    const Source lowData = source(QStringLiteral("/other.png"));
+
+    const auto result = retrieve(requested, {Option::LowDataMode{lowData},
+                                             Option::AlternativeSources{{source(QStringLiteral("/status/404"))}}});
+    EXPECT_EQ(colorOf(result), QColor(Qt::green));
+    EXPECT_EQ(result->originalSource, requested);
+    EXPECT_EQ(server.hits("/status/404"), 0);
+}
+
 class GatedModifier final : public AsyncImageDownloadRequestModifier {
 public:
     QFuture<std::optional<URLRequest>> modified(const URLRequest& request) const override

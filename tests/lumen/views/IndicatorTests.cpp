@@ -205,5 +205,16 @@ TEST_F(IndicatorTest, ImageIndicatorShowsStillImagesAndFirstFramesStill)
     }
 }
 
+TEST(IndicatorType, MakesTheIndicatorOfItsKind)
+{
+    const auto custom = std::make_shared<ActivityIndicator>();
+    EXPECT_EQ(IndicatorType().makeIndicator(), nullptr);
+    EXPECT_EQ(IndicatorType::image("GIF89a but nothing after that").makeIndicator(), nullptr);
+    EXPECT_EQ(IndicatorType::custom(custom).makeIndicator(), custom);
+    const IndicatorType activity = IndicatorType::activity();
+    EXPECT_NE(activity.makeIndicator(), activity.makeIndicator());
+    EXPECT_NE(dynamic_cast<ImageIndicator*>(IndicatorType::image(threeFrameGif).makeIndicator().get()), nullptr);
+}
+
 } // namespace
 } // namespace Lumen

@@ -163,6 +163,27 @@ TEST_F(LMImageTest, AFailedLoadKeepsThePlaceholderOrShowsTheFailureImageAndStays
     }
 }
 
+TEST_F(LMImageTest, HidingWhileLoadingLowersThePriorityAndShowingRestoresIt)
+{
+    const QUrl url = imageUrl("red");
+    hold(url);
+    auto view = iconView(url);
+    view->reducePriorityOnDisappear();
+    view->show();
+    const auto transfer = [&]() -> std::shared_ptr<URLSessionDataTask> {
+        const auto& task = view->binder().downloadTask();
+        const auto session = task ? task->sessionTask() : nullptr;
+        return session ? session->task() : nullptr;
+    };
+    ASSERT_TRUE(waitUntil([&] { return transfer() != nullptr; }));
+
+    view->hide();
+    EXPECT_EQ(transfer()->priority(), 0.25f);
+    view->show();
+    EXPECT_EQ(transfer()->priority(), 0.5f);
+    server.releaseResponses();
+}
+
 TEST_F(LMImageTest, HidingWhileLoadingCancelsAndShowingAgainStartsExactlyOneFreshLoad)
 {
     const QUrl url = imageUrl("red");
