@@ -66,11 +66,7 @@ TEST_F(PrefetcherTest, SortsSourcesIntoSkippedCompletedAndFailed)
 // started, starts nothing more and reports completion once.
 TEST_F(PrefetcherTest, StopCancelsRunningLoadsAndStartsNothingMore)
 {
-    struct Case {
-        const char* name;
-        std::vector<int> images;
-        int requestsBeforeStop;
-    };
+    struct Case { const char* name; std::vector<int> images; int requestsBeforeStop; };
     for (const Case& c : {Case{"distinct", {10, 11, 12, 13, 14}, 2}, Case{"same URL twice", {20, 20, 21, 22, 23}, 1}}) {
         SCOPED_TRACE(c.name);
         server.holdResponses();

@@ -54,7 +54,6 @@ TEST_F(LivePhotoAssemblyTest, AssemblesAStillAndAMovieInEitherOrder)
         const LivePhotoResult result = assembleLivePhoto(files, QSizeF(), ContentMode::aspectFit);
         ASSERT_TRUE(result.has_value()) << result.error().message.toStdString();
         const QImage still = result->still()->bitmap();
-        ASSERT_EQ(still.size(), QSize(64, 32));
         const std::string bands{colourName(still.pixel(6, 16)), colourName(still.pixel(32, 16)),
                                 colourName(still.pixel(58, 16))};
         EXPECT_EQ(bands, "RGB");

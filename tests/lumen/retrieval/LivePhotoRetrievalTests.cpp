@@ -92,10 +92,7 @@ using FileType = LivePhotoResource::FileType;
 
 TEST(LivePhotoResource, TypesByExtensionAcceptingOnlyShortAlphanumericOnes)
 {
-    const struct {
-        const char* url;
-        FileType type;
-    } table[] = {
+    const struct { const char* url; FileType type; } table[] = {
         {"https://x.test/a.MOV", FileType::mov()},
         {"https://x.test/a.Heic?v=1", FileType::heic()},
         {"https://x.test/a.JPG", FileType::other(u"jpg")},
@@ -119,12 +116,7 @@ QByteArray isoHead(const char* brand)
 
 TEST(LivePhotoResource, DeterminesTheStoredExtensionFromTheBytes)
 {
-    const struct {
-        const char* name;
-        FileType type;
-        QByteArray data;
-        std::optional<QString> extension;
-    } table[] = {
+    const struct { const char* name; FileType type; QByteArray data; std::optional<QString> extension; } table[] = {
         {"heic brand", FileType::other(u""), isoHead("heic"), QStringLiteral("heic")},
         {"qt brand", FileType::other(u""), isoHead("qt  "), QStringLiteral("mov")},
         {"other brand", FileType::other(u""), isoHead("avif"), std::nullopt},

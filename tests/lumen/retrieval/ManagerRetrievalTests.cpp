@@ -18,11 +18,10 @@ TEST_F(ManagerTest, RetriesThenAlternativesThenReportsEverySourceGivenUp)
     const std::vector<Source> alternatives{source(QStringLiteral("/status/404")), source(QStringLiteral("/status/503"))};
     Retrievals done;
     std::atomic<int> laterTasks{0};
-    const auto firstTask = manager->retrieveImage(
+    manager->retrieveImage(
         requested, LumenOptionsInfo{Option::RetryStrategy{strategy}, Option::AlternativeSources{alternatives}}, {},
         [&](const std::shared_ptr<DownloadTask>& task) { laterTasks += task != nullptr; }, done.handler());
     ASSERT_TRUE(done.waitFor(1));
-    EXPECT_TRUE(firstTask);
     EXPECT_EQ(laterTasks, 3);
 
     // The count goes on across sources, and each decision sees the latest failure.

@@ -31,11 +31,7 @@ TEST_F(BuilderTest, AppliesToEachObjectAndRoutesTheOutcomeToItsBlocks)
     QTextDocument document;
     QAction action;
     const TextAttachment attachment{&document, QUrl(QStringLiteral("lumen://picture"))};
-    struct Case {
-        const char* name;
-        std::function<void(LM::Builder&)> apply;
-        std::function<QColor()> shown;
-    };
+    struct Case { const char* name; std::function<void(LM::Builder&)> apply; std::function<QColor()> shown; };
     const Case cases[] = {
         {"image view", [&](LM::Builder& b) { b.set(&view); }, [&] { return colorOf(view.pixmap()); }},
         {"button", [&](LM::Builder& b) { b.set(&button); }, [&] { return colorOf(button.icon(), QIcon::Off); }},

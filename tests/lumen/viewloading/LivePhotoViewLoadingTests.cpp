@@ -81,11 +81,7 @@ TEST_F(LivePhotoViewLoadingTest, AStaleRequestIsNeverShown)
 TEST_F(LivePhotoViewLoadingTest, APairThatDoesNotAssembleFailsAndLeavesTheCache)
 {
     using Code = LivePhotoError::Code;
-    const struct {
-        const char* name;
-        std::vector<QUrl> pair;
-        Code code;
-    } table[] = {
+    const struct { const char* name; std::vector<QUrl> pair; Code code; } table[] = {
         {"undecodable still", urls({"truncated.heic", "movie.mov"}), Code::undecodableStill},
         {"unreadable movie", urls({"still.heic", "truncated.mov"}), Code::unreadableMovie},
         {"two movies", urls({"movie.mov", "movie.mov"}), Code::mismatchedFiles},

@@ -58,18 +58,10 @@ struct Playback {
     }
 };
 
-std::vector<int> range(int first, int last)
-{
-    std::vector<int> indexes;
-    for (int index = first; index <= last; ++index)
-        indexes.push_back(index);
-    return indexes;
-}
-
 TEST(AnimatedImageAnimator, PreloadIndexesWrapAroundAndAWindowBelowOneCountsAsOne)
 {
     const struct { int frameCount, preloadCount, from; std::vector<int> expected; } cases[] = {
-        {30, 10, 0, range(1, 10)},
+        {30, 10, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
         {30, 10, 25, {26, 27, 28, 29, 0, 1, 2, 3, 4, 5}},
         {3, 10, 1, {2, 0}},
         {30, 0, 5, {6}},
@@ -85,11 +77,11 @@ TEST(AnimatedImageAnimator, PreloadIndexesWrapAroundAndAWindowBelowOneCountsAsOn
 TEST(AnimatedImageAnimator, KeepsOnlyTheWindowDecodedAsPlaybackAdvances)
 {
     const struct { int frameCount, advances; bool preloadHeld; std::vector<int> decoded; } cases[] = {
-        {30, 0, false, range(0, 10)},
-        {30, 5, false, range(5, 15)},
+        {30, 0, false, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {30, 5, false, {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
         {30, 25, false, {0, 1, 2, 3, 4, 5, 25, 26, 27, 28, 29}},
-        {3, 4, false, range(0, 2)},
-        {30, 7, true, range(7, 17)},
+        {3, 4, false, {0, 1, 2}},
+        {30, 7, true, {7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}},
     };
     for (const auto& c : cases) {
         Playback playback(c.frameCount);
@@ -148,7 +140,7 @@ TEST(AnimatedImageAnimator, PlaybackAndPreloadShareTheFramesSafely)
         static_cast<void>(playback.animator->currentImage());
     }
     playback.drain();
-    EXPECT_EQ(playback.decodedIndexes(), range(0, 4));
+    EXPECT_EQ(playback.decodedIndexes(), (std::vector<int>{0, 1, 2, 3, 4}));
 }
 
 class RecordingDelegate final : public AnimatedImageViewDelegate {

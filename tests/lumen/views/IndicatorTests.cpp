@@ -23,7 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace Tivrand::Testing;
-using AnimationTesting::centrePixel;
 
 const QByteArray threeFrameGif = solidGif({12, 8}, 3, 2);
 
@@ -181,7 +180,6 @@ TEST_F(IndicatorTest, ImageIndicatorPlaysGifFramesWhileStarted)
     indicator->stopAnimatingView();
     pumpEvents(100ms);
     EXPECT_EQ(view->currentFrameIndex(), 1);
-    EXPECT_EQ(centrePixel(*view), frameColor(1));
 
     // No count: one stop hides it after two starts.
     indicator->startAnimatingView();

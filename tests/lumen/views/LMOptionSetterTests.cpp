@@ -38,11 +38,7 @@ const QString downsampling40 = "com.vantrel.Lumen.DownsamplingImageProcessor((40
 TEST(LMOptionSetter, ProcessorSettersComposeIdentifiersInCallOrder)
 {
     const auto blur = [](double radius) { return std::make_shared<const BlurImageProcessor>(radius); };
-    const struct {
-        const char* name;
-        std::function<void(OptionHolder&)> apply;
-        QString identifier;
-    } cases[] = {
+    const struct { const char* name; std::function<void(OptionHolder&)> apply; QString identifier; } cases[] = {
         {"no processors", [](OptionHolder& h) { h.blur(2).setProcessors({}); }, ""},
         {"three processors", [&](OptionHolder& h) { h.setProcessors({blur(2), blur(3), blur(2)}); },
          blur2 + "|>com.vantrel.Lumen.BlurImageProcessor(3.0)|>" + blur2},

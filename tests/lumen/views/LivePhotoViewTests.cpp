@@ -54,19 +54,6 @@ protected:
     LivePhotoView view;
 };
 
-TEST_F(LivePhotoViewTest, ShowsTheStillByContentMode)
-{
-    const struct { ContentMode mode; char nearTopLeft; } cases[] = {
-        {ContentMode::aspectFit, '-'},
-        {ContentMode::aspectFill, 'G'},
-        {ContentMode::none, 'R'},
-    };
-    for (const auto& testCase : cases) {
-        view.setContentMode(testCase.mode);
-        EXPECT_EQ(colourAt(view, {10, 20}), testCase.nearTopLeft) << static_cast<int>(testCase.mode);
-    }
-}
-
 TEST_F(LivePhotoViewTest, PlaysTheMovieUprightWhilePressedAndGivesWayToTheStillWhenReleasedOrEnded)
 {
     press();
