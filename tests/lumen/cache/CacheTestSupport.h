@@ -4,13 +4,14 @@
 #include "Lumen/cache/PosixFileManager.h"
 #include "Lumen/foundation/DispatchQueue.h"
 #include "tests/lumen/imaging/TestImages.h"
+#include "tests/lumen/foundation/FoundationTesting.h"
+#include "tests/support/Collected.h"
 #include "tests/support/EventLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <atomic>
 #include <mutex>
@@ -142,36 +143,15 @@ inline void drainQueues(DiskStorageBackend& storage)
     (void)storage.metaChangingQueue()->sync([] {});
 }
 
-// A value handed over by a completion on any thread, with whether it arrived on the main thread.
-template <typename T>
-class Captured {
-public:
-    void set(T value)
-    {
-        std::lock_guard lock(m_mutex);
-        m_value = std::move(value);
-        m_onMainThread = QThread::currentThread() == qApp->thread();
-    }
-    auto setter() { return [this](T value) { set(std::move(value)); }; }
-    bool has() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_value.has_value();
-    }
-    bool onMainThread() const { return m_onMainThread; }
-    // Pumps the GUI event loop until a value arrived.
-    T wait() const
-    {
-        EXPECT_TRUE(Tivrand::Testing::waitUntil([this] { return has(); }));
-        std::lock_guard lock(m_mutex);
-        return *m_value;
-    }
+using Tivrand::Testing::Collected;
 
-private:
-    mutable std::mutex m_mutex;
-    std::optional<T> m_value;
-    std::atomic<bool> m_onMainThread = false;
-};
+// The first value a completion handed over, pumping the GUI event loop until it comes.
+template <typename T>
+T firstOf(Collected<T>& collected)
+{
+    EXPECT_TRUE(collected.waitFor());
+    return collected.at(0);
+}
 
 using Tivrand::Testing::encodedBitmap;
 
@@ -196,26 +176,26 @@ inline LumenParsedOptionsInfo untouchedOptions(LumenOptionsInfo items = {})
 
 inline Retrieved retrieve(ImageCache& cache, const QString& key, const LumenParsedOptionsInfo& options = untouchedOptions())
 {
-    Captured<Retrieved> result;
-    cache.retrieveImage(key, options, CallbackQueue::untouch(), result.setter());
-    return result.wait();
+    Collected<Retrieved> result;
+    cache.retrieveImage(key, options, CallbackQueue::untouch(), result.handler());
+    return firstOf(result);
 }
 
 inline CacheStoreResult storeAndWait(ImageCache& cache, const ImagePtr& image, const QString& key,
                                      const LumenParsedOptionsInfo& options = untouchedOptions(),
                                      std::optional<QByteArray> original = std::nullopt)
 {
-    Captured<CacheStoreResult> result;
-    cache.store(image, std::move(original), key, options, true, result.setter());
-    return result.wait();
+    Collected<CacheStoreResult> result;
+    cache.store(image, std::move(original), key, options, true, result.handler());
+    return firstOf(result);
 }
 
 inline CacheStoreResult storeFileAndWait(ImageCache& cache, const QString& key, std::optional<StorageExpiration> expiration,
                                          QByteArray bytes = pngBytes())
 {
-    Captured<CacheStoreResult> result;
-    cache.storeToDisk(std::move(bytes), key, QString(), std::nullopt, expiration, CallbackQueue::untouch(), result.setter());
-    return result.wait();
+    Collected<CacheStoreResult> result;
+    cache.storeToDisk(std::move(bytes), key, QString(), std::nullopt, expiration, CallbackQueue::untouch(), result.handler());
+    return firstOf(result);
 }
 
 // Runs after every job queued on the cache's I/O queue so far has finished.

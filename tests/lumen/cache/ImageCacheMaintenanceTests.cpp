@@ -52,14 +52,13 @@ QStringList hashes(ImageCache& cache, std::initializer_list<const char*> keys)
 template <typename Operation>
 void runToCompletion(Operation operation, NotificationLog* log = nullptr)
 {
-    Captured<bool> done;
+    Collected<bool> doneOnGuiThread;
     operation([&] {
         if (log)
             ++log->completions;
-        done.set(true);
+        doneOnGuiThread.handler()(Testing::onGuiThread());
     });
-    EXPECT_TRUE(done.wait());
-    EXPECT_TRUE(done.onMainThread());
+    EXPECT_TRUE(firstOf(doneOnGuiThread));
 }
 
 TEST_F(ImageCacheTest, ClearingEmptiesMemoryAtOnceAndDiskBeforeTheCompletion)
@@ -67,11 +66,10 @@ TEST_F(ImageCacheTest, ClearingEmptiesMemoryAtOnceAndDiskBeforeTheCompletion)
     const auto cache = makeFaultyCache();
     cache->store(bitmapImage(), std::nullopt, QStringLiteral("a"));
     drainIO(*cache);
-    Captured<bool> cleared;
-    cache->clearCache([&] { cleared.set(QDir(cache->diskStorage()->directoryPath()).isEmpty()); });
+    Collected<bool> clearedOnGuiThread;
+    cache->clearCache([&] { clearedOnGuiThread.handler()(QDir(cache->diskStorage()->directoryPath()).isEmpty() && Testing::onGuiThread()); });
     EXPECT_FALSE(cache->memoryStorage()->isCached(QStringLiteral("a")));
-    EXPECT_TRUE(cleared.wait());
-    EXPECT_TRUE(cleared.onMainThread());
+    EXPECT_TRUE(firstOf(clearedOnGuiThread));
 
     // The completion comes also when the disk cannot be cleared or is gone.
     fileManager->fail(FileOperation::removeTree);

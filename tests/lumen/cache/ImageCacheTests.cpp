@@ -76,10 +76,10 @@ TEST_F(ImageCacheTest, StoreKeepsMemoryAtOnceAndReportsTheDiskStep)
 {
     const auto cache = makeCache();
     const ImagePtr image = bitmapImage();
-    Captured<CacheStoreResult> stored;
-    cache->store(image, std::nullopt, iconKey, untouchedOptions(), true, stored.setter());
+    Collected<CacheStoreResult> stored;
+    cache->store(image, std::nullopt, iconKey, untouchedOptions(), true, stored.handler());
     EXPECT_EQ(cache->retrieveImageInMemoryCache(iconKey, untouchedOptions()), image);
-    EXPECT_TRUE(stored.wait().diskCacheResult.has_value());
+    EXPECT_TRUE(firstOf(stored).diskCacheResult.has_value());
 
     // Memory only, and a serializer without bytes, which fails the disk step only: no file.
     cache->store(image, std::nullopt, QStringLiteral("memory"), untouchedOptions(), false);
@@ -99,17 +99,15 @@ TEST_F(ImageCacheTest, DiskHitIsPromotedToMemoryBeforeItIsReported)
     cache->storeToDisk(pngBytes(QSize(3, 5)), iconKey, resized);
     drainIO(*cache);
     const auto options = untouchedOptions({Option::Processor{std::make_shared<const GeneralProcessor>(resized, GeneralProcessor::Body())}});
-    Captured<Retrieved> fromDisk;
-    Captured<CacheType> layerWhenReported;
+    // The layer the entry is in when the disk hit is reported.
+    Collected<std::pair<Retrieved, CacheType>> reported;
     ImageCache& cacheRef = *cache;
     cache->retrieveImage(iconKey, options, CallbackQueue::mainAsync(), [&](Retrieved answer) {
-        layerWhenReported.set(cacheRef.imageCachedType(iconKey, resized));
-        fromDisk.set(answer);
+        reported.handler()({std::move(answer), cacheRef.imageCachedType(iconKey, resized)});
     });
-    EXPECT_EQ(fromDisk.wait()->cacheType(), CacheType::disk);
-    EXPECT_EQ(layerWhenReported.wait(), CacheType::memory);
-    // The unprocessed entry was never stored.
-    EXPECT_EQ(retrieve(*cache, iconKey)->cacheType(), CacheType::none);
+    const auto [fromDisk, layerWhenReported] = firstOf(reported);
+    EXPECT_EQ(fromDisk->cacheType(), CacheType::disk);
+    EXPECT_EQ(layerWhenReported, CacheType::memory);
 }
 
 TEST_F(ImageCacheTest, DiskLoadOptionsAndFromMemoryCacheOrRefreshNeverTouchingTheDisk)
@@ -158,18 +156,22 @@ TEST_F(ImageCacheTest, RemoveReportsTheDiskError)
 {
     const auto cache = makeCache();
     cache->store(bitmapImage(), std::nullopt, iconKey);
+    // Each answer comes with whether it arrived on the GUI thread.
+    using Answer = std::pair<std::optional<UnderlyingError>, bool>;
     const auto remove = [&](bool fromDisk, CallbackQueue queue = CallbackQueue::untouch()) {
-        auto captured = std::make_shared<Captured<std::optional<UnderlyingError>>>();
-        cache->removeImage(iconKey, QString(), std::nullopt, true, fromDisk, queue, captured->setter());
-        return captured;
+        auto answers = std::make_shared<Collected<Answer>>();
+        cache->removeImage(iconKey, QString(), std::nullopt, true, fromDisk, queue, [answers](std::optional<UnderlyingError> error) {
+            answers->handler()({std::move(error), Testing::onGuiThread()});
+        });
+        return answers;
     };
-    ASSERT_TRUE(remove(false)->has()); // delivered before returning
+    ASSERT_EQ(remove(false)->size(), 1U); // delivered before returning
     drainIO(*cache);
     EXPECT_EQ(cache->imageCachedType(iconKey), CacheType::disk);
-    EXPECT_FALSE(remove(true)->wait().has_value());
-    const auto missing = remove(true, CallbackQueue::mainAsync());
-    EXPECT_EQ(missing->wait()->code(), FileManager::missingItemCode);
-    EXPECT_TRUE(missing->onMainThread());
+    EXPECT_FALSE(firstOf(*remove(true)).first.has_value());
+    const auto [missing, onGuiThread] = firstOf(*remove(true, CallbackQueue::mainAsync()));
+    EXPECT_EQ(missing->code(), FileManager::missingItemCode);
+    EXPECT_TRUE(onGuiThread);
 }
 
 TEST_F(ImageCacheTest, FuturesCarryTheOutcomes)
