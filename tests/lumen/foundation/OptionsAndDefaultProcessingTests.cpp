@@ -74,11 +74,9 @@ TEST(LumenParsedOptionsInfo, ValueItemsSetTheirOwnFields)
         Option::ForcedCacheFileExtension{QStringLiteral("heic")},
     });
     EXPECT_EQ(parsed.targetCache, target);
-    EXPECT_NE(parsed.originalCache, target);
     EXPECT_EQ(parsed.processor->identifier(), QStringLiteral("test.NamedProcessor"));
     EXPECT_EQ(parsed.processingQueue->queue(), queue);
     EXPECT_EQ(parsed.alternativeSources->at(1).cacheKey(), QStringLiteral("alt2"));
-    EXPECT_EQ(parsed.lowDataModeSource->cacheKey(), QStringLiteral("low"));
     EXPECT_EQ(parsed.forcedExtension, QStringLiteral("heic"));
     // Memory and disk extending rules are separate fields.
     EXPECT_EQ(parsed.memoryCacheAccessExtendingExpiration, ExpirationExtending::none());
