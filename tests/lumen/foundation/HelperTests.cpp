@@ -21,10 +21,7 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 TEST(Digest, HashesTheUtf8BytesOfTheKey)
 {
     const QString loneHigh = QStringLiteral("a") + QChar(char16_t(0xD800)) + QStringLiteral("b");
-    const struct {
-        QString key;
-        const char* digest;
-    } table[] = {
+    const std::pair<QString, const char*> table[] = {
         {QString(), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
         {QStringLiteral("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
         {QStringLiteral(u"Grüße, 日本"), "0b836833dc8ecad120bdeafe52e9eab681da2d0d7704e451b216aad3d2b2ab78"},
@@ -33,8 +30,8 @@ TEST(Digest, HashesTheUtf8BytesOfTheKey)
         // Never the raw key, and never the digest of a lossy conversion.
         {loneHigh, "45e334b6c74ca5db8d8f8fcd1157fb31a2ebc9953e0d8d182e37b6b67e6a1705"},
     };
-    for (const auto& row : table)
-        EXPECT_EQ(sha256Hex(row.key), row.digest) << row.key.toStdString();
+    for (const auto& [key, digest] : table)
+        EXPECT_EQ(sha256Hex(key), digest) << key.toStdString();
     EXPECT_EQ(lm(QStringLiteral("abc")).sha256(), sha256Hex(u"abc"));
 }
 
@@ -55,9 +52,7 @@ TEST(KeyFileExtension, TakesTextAfterLastDotBeforeFirstAt)
 
 TEST(Geometry, FitsAndFillsByAspect)
 {
-    const struct {
-        QSizeF size, target, fit, fill;
-    } table[] = {
+    const struct { QSizeF size, target, fit, fill; } table[] = {
         {{200, 100}, {100, 100}, {100, 50}, {200, 100}},
         // Halves round away from zero: 7.5 -> 8 and 2.5 -> 3.
         {{3, 2}, {10, 5}, {8, 5}, {10, 7}},
@@ -84,11 +79,7 @@ TEST(Geometry, FitsAndFillsByAspect)
 
 TEST(Geometry, CropIsPlacedByAnchorAndStaysInsideTheImage)
 {
-    const struct {
-        QSizeF target;
-        QPointF anchor;
-        QRectF expected;
-    } table[] = {
+    const struct { QSizeF target; QPointF anchor; QRectF expected; } table[] = {
         {{50, 40}, {0, 0}, {0, 0, 50, 40}},      {{50, 40}, {0.5, 0.5}, {25, 20, 50, 40}},
         {{50, 40}, {1, 1}, {50, 40, 50, 40}},    {{300, 300}, {0.5, 0.5}, {0, 0, 100, 80}},
         {{50, 40}, {-3, 7}, {0, 40, 50, 40}},    {{50, 40}, {nan, 1}, {0, 40, 50, 40}},

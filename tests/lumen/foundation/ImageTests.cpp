@@ -47,10 +47,8 @@ TEST(AttachedValue, ReadsBackTheSameObjectOnlyUnderItsKeyAndTypeAndReleasesIt)
 
 TEST(Image, SizeInPointsFollowsScaleAndUnusableScalesCountAsOne)
 {
-    const struct {
-        double scale, expectedScale;
-        QSizeF points;
-    } table[] = {{2.0, 2.0, {100, 50}}, {-2.0, 1.0, {200, 100}}, {nan, 1.0, {200, 100}}, {infinity, 1.0, {200, 100}}};
+    const struct { double scale, expectedScale; QSizeF points; } table[] = {
+        {2.0, 2.0, {100, 50}}, {-2.0, 1.0, {200, 100}}, {nan, 1.0, {200, 100}}, {infinity, 1.0, {200, 100}}};
     for (const auto& row : table) {
         SCOPED_TRACE(row.scale);
         const ImagePtr image = Image::make(bitmapOf(200, 100), row.scale);
@@ -97,12 +95,7 @@ TEST(Image, ConcurrentReadersSeeWholeAttachedValues)
 // it never looks past the table.
 TEST(Image, IndexedBitmapsWithAShortColourTableAreSafeToDraw)
 {
-    const struct {
-        QImage::Format format;
-        QList<QRgb> table;
-        uint index;
-        QColor expected;
-    } cases[] = {
+    const struct { QImage::Format format; QList<QRgb> table; uint index; QColor expected; } cases[] = {
         {QImage::Format_Indexed8, {qRgb(255, 0, 0)}, 128, QColor(128, 128, 128)},
         {QImage::Format_Mono, {}, 1, Qt::white},
         {QImage::Format_MonoLSB, {qRgb(0, 0, 255)}, 1, Qt::white},

@@ -14,12 +14,7 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 
 TEST(StorageExpiration, ExpiryIntervalAndEstimateForEachCase)
 {
-    const struct {
-        StorageExpiration expiration;
-        bool expired;
-        double interval;
-        Date estimate;
-    } table[] = {
+    const struct { StorageExpiration expiration; bool expired; double interval; Date estimate; } table[] = {
         {StorageExpiration::seconds(0), true, 0, now},
         {StorageExpiration::days(7), false, 7 * 86400.0, now + TimeInterval(7 * 86400.0)},
         {StorageExpiration::date(now - TimeInterval(1.0)), true, -1, now - TimeInterval(1.0)},
