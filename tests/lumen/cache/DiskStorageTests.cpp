@@ -22,8 +22,6 @@ bool isMiss(const std::expected<std::optional<QByteArray>, LumenError>& answer)
 
 class DiskStorageTest : public CacheFolderTest {
 protected:
-    std::shared_ptr<DiskStorageBackend> make(DiskStorageConfig settings) { return makeStorage(std::move(settings)); }
-    std::shared_ptr<DiskStorageBackend> make() { return makeStorage(diskConfig()); }
 
     static FileMetadata stampsOf(const QString& path, PosixFileManager::LastAccessStore store = {})
     {
@@ -64,7 +62,7 @@ TEST_F(DiskStorageTest, UnusableUnhashedKeysAreRefused)
 {
     DiskStorageConfig settings = diskConfig();
     settings.usesHashedFileName = false;
-    auto storage = make(settings);
+    auto storage = makeStorage(settings);
     for (const QString& key : {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("../escape"),
                                QStringLiteral("a/b"), QStringLiteral("nul\0byte"), QStringLiteral(".hidden"),
                                QString(QChar(0xD800)), QStringLiteral("low ") + QChar(0xDC00)}) {
@@ -95,7 +93,7 @@ TEST_F(DiskStorageTest, CacheFoldersStayBelowTheRoot)
             settings.cachePathBlock = test.block;
         EXPECT_EQ(DiskStorageBackend::makePrepared(settings, clock()).error().errorCode(), 3005);
 
-        auto storage = make(settings);
+        auto storage = makeStorage(settings);
         EXPECT_EQ(storage->store("v", iconKey).error().errorCode(), 3011);
         EXPECT_FALSE(storage->removeAll());
         EXPECT_FALSE(storage->remove(iconKey));
@@ -109,7 +107,7 @@ TEST_F(DiskStorageTest, CacheFoldersStayBelowTheRoot)
 // queues are busy, as they are when every pool thread is taken.
 TEST_F(DiskStorageTest, CallsNeverWaitForTheStorageQueues)
 {
-    auto storage = make();
+    auto storage = makeStorage(diskConfig());
     std::promise<void> finished;
     std::atomic<bool> finishedWhileHeld = false;
     storage->maybeCachedCheckingQueue()->async([&finishedWhileHeld, done = finished.get_future()] {
@@ -132,7 +130,7 @@ TEST_F(DiskStorageTest, StampsAreWrittenRoundedUpAndSurviveForeignReads)
         SCOPED_TRACE(static_cast<int>(store));
         DiskStorageConfig settings = diskConfig();
         settings.fileManager = std::make_shared<PosixFileManager>(store);
-        auto storage = make(settings);
+        auto storage = makeStorage(settings);
         date.set(100.4);
         ASSERT_TRUE(storage->store("bytes", iconKey, StorageExpiration::seconds(10)));
         EXPECT_EQ(read(*storage), "bytes");
@@ -147,7 +145,7 @@ TEST_F(DiskStorageTest, StampsAreWrittenRoundedUpAndSurviveForeignReads)
 
 TEST_F(DiskStorageTest, ExpiryBoundaries)
 {
-    auto storage = make();
+    auto storage = makeStorage(diskConfig());
     date.set(1000);
     ASSERT_TRUE(storage->store("v", iconKey, StorageExpiration::seconds(60)));
     // An already expired store writes nothing and keeps the older file.
@@ -162,7 +160,7 @@ TEST_F(DiskStorageTest, ExpiryBoundaries)
 
 TEST_F(DiskStorageTest, OnlyLoadingHitsExtendTheStamps)
 {
-    auto storage = make();
+    auto storage = makeStorage(diskConfig());
     const double stored = 1'000'000, read = stored + 3 * 86400 + 1; // stamps round up
     const struct { const char* key; bool loading; ExpirationExtending extending; double lastAccess, expiry; } cases[] = {
         {"cacheTime", true, ExpirationExtending::cacheTime(), read, read + 7 * 86400},
@@ -187,7 +185,7 @@ TEST_F(DiskStorageTest, OnlyLoadingHitsExtendTheStamps)
 
 TEST_F(DiskStorageTest, LateExtensionLeavesANewerStoreAlone)
 {
-    auto storage = make();
+    auto storage = makeStorage(diskConfig());
     ASSERT_TRUE(storage->store("first", iconKey, StorageExpiration::seconds(100)));
     std::latch release(1);
     storage->metaChangingQueue()->async([&release] { release.wait(); });
@@ -204,15 +202,15 @@ TEST_F(DiskStorageTest, LateExtensionLeavesANewerStoreAlone)
 TEST_F(DiskStorageTest, GateAnswersFromTheListingAndLaterStores)
 {
     fileManager->fail(FileOperation::directoryNames);
-    auto unlisted = make();
+    auto unlisted = makeStorage(diskConfig());
     fileManager->heal(FileOperation::directoryNames);
-    auto storage = make();
+    auto storage = makeStorage(diskConfig());
     const QString foreign = *storage->cacheFilePath(QStringLiteral("placed later"));
     writeBytes(foreign);
     ASSERT_TRUE(PosixFileManager().setStamps(foreign, FileStamps{date.now(), date.now() + TimeInterval(100)}, std::nullopt));
 
     EXPECT_FALSE(storage->isCached(QStringLiteral("placed later")));
-    EXPECT_TRUE(make()->isCached(QStringLiteral("placed later")));
+    EXPECT_TRUE(makeStorage(diskConfig())->isCached(QStringLiteral("placed later")));
     // A storage whose listing failed knows nothing, so it asks the file system.
     EXPECT_TRUE(unlisted->isCached(QStringLiteral("placed later")));
     ASSERT_TRUE(storage->store("y", QStringLiteral("stored")));
@@ -226,7 +224,7 @@ TEST_F(DiskStorageTest, DirectoryCreationFailures)
     fileManager->heal(FileOperation::createDirectory);
 
     // A folder deleted from outside is made again on the next store.
-    auto storage = make();
+    auto storage = makeStorage(diskConfig());
     ASSERT_TRUE(QDir(storage->directoryPath()).removeRecursively());
     ASSERT_TRUE(storage->store("back", iconKey));
 
@@ -247,7 +245,7 @@ TEST_F(DiskStorageTest, FailedStoresLeaveOnlyTheOldFile)
         {"rename", FileOperation::replace, EXDEV, {}, 3009},
         {"without overwriting", std::nullopt, EEXIST, DataWritingOption::withoutOverwriting, 3009},
     };
-    auto storage = make();
+    auto storage = makeStorage(diskConfig());
     ASSERT_TRUE(storage->store("old value", iconKey));
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
@@ -267,7 +265,7 @@ TEST_F(DiskStorageTest, FailedStoresLeaveOnlyTheOldFile)
 // may allocate fails to load without being read.
 TEST_F(DiskStorageTest, VanishedFilesAreMissesAndOversizedEntriesAreRefusedUnread)
 {
-    auto storage = make();
+    auto storage = makeStorage(diskConfig());
     ASSERT_TRUE(storage->store("old value", iconKey));
     const auto valueFailing = [&](FileOperation operation, int code) {
         fileManager->fail(operation, code);

@@ -99,11 +99,6 @@ TEST_F(ImageCacheTest, CleaningAnnouncesEveryRemovedFileEvenBeforeAFailure)
     ASSERT_TRUE(waitUntil([&cleaned] { return cleaned.isFinished(); }));
     EXPECT_EQ(log.names.front(), hashes(*cache, {"expired", "oldest", "middle"}));
 
-    // Nothing left to remove: no notification, the completion still comes.
-    runToCompletion([&](auto done) { cache->cleanExpiredDiskCache(done); });
-    pumpEvents(std::chrono::milliseconds(20));
-    EXPECT_EQ(log.names.size(), 1U);
-
     storeFile(*cache, QStringLiteral("first"), StorageExpiration::seconds(5));
     storeFile(*cache, QStringLiteral("second"), StorageExpiration::seconds(5));
     date.advance(10);

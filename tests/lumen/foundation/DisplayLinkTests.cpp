@@ -102,7 +102,6 @@ TEST(DisplayLink, TicksTheTargetFromTheScreenTimer)
     link.setPaused(false);
     ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return target.ticks >= 2; }));
     EXPECT_GT(link.duration(), 0.0);
-    link.setPaused(true);
 }
 
 } // namespace
