@@ -135,9 +135,8 @@ TEST_F(DiskStorageTest, StampsAreWrittenRoundedUpAndSurviveForeignReads)
         ASSERT_TRUE(storage->store("bytes", iconKey, StorageExpiration::seconds(10)));
         EXPECT_EQ(read(*storage), "bytes");
         const FileMetadata stamps = stampsOf(*storage->cacheFilePath(iconKey), store);
-        if (store == PosixFileManager::LastAccessStore::extendedAttribute) {
+        if (store == PosixFileManager::LastAccessStore::extendedAttribute)
             EXPECT_EQ(seconds(stamps.lastAccess), 101.0);
-        }
         EXPECT_EQ(seconds(stamps.expiry), 111.0);
         ASSERT_TRUE(storage->removeAll(true));
     }
