@@ -123,12 +123,6 @@ inline void writeBytes(const QString& path, const QByteArray& bytes = {})
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-inline QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
-}
-
 // Names of the regular files directly inside `directory`, hidden ones included.
 inline std::set<QString> fileNamesIn(const QString& directory)
 {

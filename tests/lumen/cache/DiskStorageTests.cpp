@@ -50,10 +50,6 @@ TEST_F(DiskStorageTest, FileNames)
     EXPECT_EQ(diskCacheFileName(iconKey, std::nullopt, settings), iconHash + QStringLiteral(".jpg"));
     EXPECT_EQ(diskCacheFileName(iconKey, QStringLiteral("../x"), settings), std::nullopt);
     EXPECT_EQ(diskCacheFileName(iconKey, QString(QChar(0xDBFF)), settings), std::nullopt);
-
-    settings.usesHashedFileName = false;
-    settings.pathExtension.reset();
-    EXPECT_EQ(diskCacheFileName(QStringLiteral("plain"), QStringLiteral("png"), settings), QStringLiteral("plain.png"));
 }
 
 // Each of these would leave the directory, hide from the sweeps or share a file with
