@@ -228,13 +228,11 @@ class ImageCacheTest : public CacheFolderTest {
 protected:
     std::shared_ptr<ImageCache> makeCache(const QString& name = QStringLiteral("test"))
     {
-        auto made = ImageCache::make(name, root.path(), {}, clock());
-        EXPECT_TRUE(made.has_value());
-        if (!made)
-            return nullptr;
-        m_diskStorages.push_back((*made)->diskStorage());
-        m_caches.push_back(*made);
-        return *made;
+        // A cache that cannot be made throws, which fails the test.
+        auto made = ImageCache::make(name, root.path(), {}, clock()).value();
+        m_diskStorages.push_back(made->diskStorage());
+        m_caches.push_back(made);
+        return made;
     }
 
     // A cache over a disk storage whose file operations can be made to fail.

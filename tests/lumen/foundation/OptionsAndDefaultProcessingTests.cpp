@@ -75,8 +75,6 @@ TEST(LumenParsedOptionsInfo, ValueItemsSetTheirOwnFields)
     });
     EXPECT_EQ(parsed.targetCache, target);
     EXPECT_EQ(parsed.processor->identifier(), QStringLiteral("test.NamedProcessor"));
-    EXPECT_EQ(parsed.processingQueue->queue(), queue);
-    EXPECT_EQ(parsed.alternativeSources->at(1).cacheKey(), QStringLiteral("alt2"));
     EXPECT_EQ(parsed.forcedExtension, QStringLiteral("heic"));
     // Memory and disk extending rules are separate fields.
     EXPECT_EQ(parsed.memoryCacheAccessExtendingExpiration, ExpirationExtending::none());
