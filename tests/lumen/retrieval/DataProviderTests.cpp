@@ -65,11 +65,8 @@ TEST(InMemoryProviders, AnswerBeforeReturning)
     EXPECT_EQ(future.result(), QByteArray("raw"));
 
     const auto base64 = [](const QString& text) { return std::make_shared<Base64ImageDataProvider>(text, "k"); };
-    const struct {
-        const char* name;
-        std::shared_ptr<ImageDataProvider> provider;
-        std::optional<QByteArray> bytes;
-    } table[] = {
+    const struct { const char* name; std::shared_ptr<ImageDataProvider> provider; std::optional<QByteArray> bytes; }
+        table[] = {
         {"Base64", base64("aGk="), QByteArray("hi")},
         {"Base64, unpadded", base64("aGk"), std::nullopt},
         {"Base64, line break", base64("aGk=\n"), std::nullopt},
@@ -209,14 +206,8 @@ private:
 
 TEST(AVAssetImageDataProvider, EncodesTheUprightFrameAtTheTimeAsJpeg)
 {
-    const struct {
-        const char* file;
-        double seconds;
-        QSize size;
-        // Where the left half of the picture ends up, and its colour.
-        QPoint probe;
-        char colour;
-    } table[] = {
+    // `probe`: where the left half of the picture ends up, and `colour` its colour.
+    const struct { const char* file; double seconds; QSize size; QPoint probe; char colour; } table[] = {
         {"frames.mp4", 0.0, QSize(16, 8), QPoint(2, 4), 'R'},
         {"frames.mp4", 60.0, QSize(16, 8), QPoint(2, 4), 'Y'},
         // Turned a quarter counter-clockwise: the left half comes to the bottom.

@@ -2,7 +2,6 @@
 
 #include "Lumen/foundation/ImagePlaceholder.h"
 #include "Lumen/foundation/WidgetPlaceholder.h"
-#include "Lumen/retrieval/Resource.h"
 #include "Lumen/views/ActivityIndicator.h"
 #include "Lumen/views/loading/ButtonImageLoading.h"
 #include "Lumen/views/loading/ImageComponentWrappers.h"
@@ -16,7 +15,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
-#include <QTemporaryDir>
 #include <QTextDocument>
 
 #include <atomic>
@@ -98,17 +96,6 @@ TEST_F(SlotLoadingTest, CancelReachesTheAttemptOfAnAlternativeSource)
     EXPECT_EQ(lm(&action).taskIdentifier(), std::nullopt);
 }
 
-TEST_F(SlotLoadingTest, FileURLResourceLoadsFromDisk)
-{
-    QTemporaryDir folder;
-    const QUrl file = writeFile(folder.filePath(QStringLiteral("green.png")), greenBytes);
-    QPushButton button;
-    Completions loaded;
-    lm(&button).setImage(URLResource(file), nullptr, std::nullopt, {}, loaded.handler());
-    ASSERT_TRUE(loaded.waitFor());
-    EXPECT_EQ(colorOf(button.icon()), QColor(Qt::green));
-}
-
 TEST_F(SlotLoadingTest, AttachmentKeepingItsImageIsLeftUnaskedAndRelaidOutOnChange)
 {
     QTextDocument document;
@@ -152,7 +139,6 @@ TEST(TaskPropertyAccessorTest, CurrencyIsAskedFromOtherThreadsWhileRequestsComeA
     }
     stop = true;
     checker.join();
-    EXPECT_EQ(task.taskIdentifier(), std::nullopt);
 }
 
 } // namespace

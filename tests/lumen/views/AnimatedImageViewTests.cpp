@@ -228,9 +228,7 @@ TEST_F(AnimatedImageViewTest, OnlyAnotherImageObjectStartsOverAndStillsDoNotPlay
     showPlayable();
     const ImagePtr image = view.image();
     ticks->tick(0.25);
-    const auto animator = view.animator();
     view.setImage(image);
-    EXPECT_EQ(view.animator(), animator);
     EXPECT_EQ(frameIndex(), 1);
 
     view.setImage(playableImage(*image->animatedImageData()));
@@ -295,8 +293,6 @@ TEST(LMAnimatedImage, PlaysTheLoadedAnimationInAViewConfiguredInOrderEvenLate)
     view->configure([&](AnimatedImageView& made) {
         order.push_back(made.repeatCount() == AnimatedImageView::RepeatCount::once() ? 2 : -2);
     });
-    EXPECT_TRUE(order.empty()) << "no view before the load ends";
-
     view->show();
     ASSERT_TRUE(waitUntil([&] { return view->animatedImageView() != nullptr; }, 10s));
     AnimatedImageView& made = *view->animatedImageView();
