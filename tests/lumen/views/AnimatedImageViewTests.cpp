@@ -258,7 +258,6 @@ TEST(ImageScaling, PlacesTheImageInTheBounds)
     const QRectF bounds(0, 0, 100, 50);
     const struct { QSizeF image; ImageScaling scaling; QRectF expected; } cases[] = {
         {{20, 10}, ImageScaling::scaleNone, {40, 20, 20, 10}},
-        {{400, 10}, ImageScaling::scaleNone, {-150, 20, 400, 10}},
         {{20, 10}, ImageScaling::scaleAxesIndependently, bounds},
         {{20, 10}, ImageScaling::scaleProportionallyDown, {40, 20, 20, 10}},
         {{200, 50}, ImageScaling::scaleProportionallyDown, {0, 12.5, 100, 25}},
@@ -270,12 +269,6 @@ TEST(ImageScaling, PlacesTheImageInTheBounds)
 
 const QByteArray fourFrameGif = solidGif({8, 8}, 4);
 
-// Under a cache key no other test uses.
-std::unique_ptr<LMAnimatedImage> gifView()
-{
-    return std::make_unique<LMAnimatedImage>(fourFrameGif, QUuid::createUuid().toString());
-}
-
 bool advancesAFrame(const AnimatedImageView& view)
 {
     return waitUntil([&] { return view.animator() && view.animator()->currentFrameIndex() > 0; }, 10s);
@@ -283,7 +276,8 @@ bool advancesAFrame(const AnimatedImageView& view)
 
 TEST(LMAnimatedImage, PlaysTheLoadedAnimationInAViewConfiguredInOrderEvenLate)
 {
-    auto view = gifView();
+    // Under a cache key no other test uses.
+    auto view = std::make_unique<LMAnimatedImage>(fourFrameGif, QUuid::createUuid().toString());
     std::vector<int> order;
     view->configure([&](AnimatedImageView& made) {
         order.push_back(1);
