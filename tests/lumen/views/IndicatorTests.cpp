@@ -114,7 +114,7 @@ TEST_F(IndicatorTest, MovesBetweenViewsAndLeavesCleanly)
     EXPECT_EQ(view->geometry(), QRect(0, 0, 60, 40));
 }
 
-TEST(IndicatorPlacement, BuiltInIndicatorOutlivesItsImageViewTakesItsViewAlongAndNeverShowsAsAWindow)
+TEST_F(IndicatorTest, BuiltInIndicatorOutlivesItsImageViewTakesItsViewAlongAndNeverShowsAsAWindow)
 {
     auto indicator = std::make_shared<ActivityIndicator>();
     indicator->startAnimatingView();
@@ -125,7 +125,6 @@ TEST(IndicatorPlacement, BuiltInIndicatorOutlivesItsImageViewTakesItsViewAlongAn
         installIndicator(*indicator, shortLived);
     }
     EXPECT_EQ(indicator->view(), nullptr);
-    QWidget imageView;
     installIndicator(*indicator, imageView);
     indicator->startAnimatingView();
     indicator.reset();
