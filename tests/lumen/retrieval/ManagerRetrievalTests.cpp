@@ -106,17 +106,34 @@ TEST_F(ManagerTest, ATaskHandedBackBeforeItsTransferIsKnownStillCancels)
     EXPECT_TRUE(done.at(0).error().isTaskCancelled());
 }
 
-// Keeps each handler until the test answers it.
+// Keeps the handler until the test answers; answering lets it go, so no retrieval it holds outlives
+// the test.
 class GatedProvider final : public ImageDataProvider {
 public:
     QString cacheKey() const override { return QStringLiteral("gated"); }
-    void data(DataHandler handler) const override { m_asked.handler()(std::move(handler)); }
-    bool isAsked() const { return m_asked.size() > m_answered; }
-    void answer(const QByteArray& bytes) { m_asked.at(m_answered++)(bytes); }
+    void data(DataHandler handler) const override
+    {
+        std::lock_guard lock(m_mutex);
+        m_handler = std::move(handler);
+    }
+    bool isAsked() const
+    {
+        std::lock_guard lock(m_mutex);
+        return static_cast<bool>(m_handler);
+    }
+    void answer(const QByteArray& bytes)
+    {
+        DataHandler handler;
+        {
+            std::lock_guard lock(m_mutex);
+            handler = std::exchange(m_handler, {});
+        }
+        handler(bytes);
+    }
 
 private:
-    mutable Tivrand::Testing::Collected<DataHandler> m_asked;
-    std::size_t m_answered = 0;
+    mutable std::mutex m_mutex;
+    mutable DataHandler m_handler;
 };
 
 bool finishes(const QFuture<LumenManager::RetrieveResult>& future)
