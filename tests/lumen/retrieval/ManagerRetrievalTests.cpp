@@ -106,7 +106,8 @@ TEST_F(ManagerTest, ATaskHandedBackBeforeItsTransferIsKnownStillCancels)
     EXPECT_TRUE(done.at(0).error().isTaskCancelled());
 }
 
-// Keeps the handler until the test answers.
+// Keeps the handler until the test answers; answering lets it go, so no retrieval it holds outlives
+// the test.
 class GatedProvider final : public ImageDataProvider {
 public:
     QString cacheKey() const override { return QStringLiteral("gated"); }

@@ -33,8 +33,7 @@ TEST(LocalFileCacheKey, KeepsThePathFromTheInnermostBundleOn)
 TEST(Resource, KeysAndConversionsFollowTheUrlKind)
 {
     const QUrl remote(QStringLiteral("https://img.example.com/a b.png?size=2#top"));
-    const QString remoteKey = QStringLiteral("https://img.example.com/a%20b.png?size=2#top");
-    EXPECT_EQ(URLResource(remote).cacheKey(), remoteKey);
+    EXPECT_EQ(URLResource(remote).cacheKey(), QStringLiteral("https://img.example.com/a%20b.png?size=2#top"));
 
     const Source overridden = URLResource(remote).convertToSource(QStringLiteral("mine"));
     ASSERT_NE(overridden.networkResource(), nullptr);

@@ -53,8 +53,7 @@ TEST_F(BuilderTest, AppliesToEachObjectAndRoutesTheOutcomeToItsBlocks)
 TEST_F(BuilderTest, WithoutSourceFailureBlockGetsEmptySourceAtOnce)
 {
     QLabel view;
-    auto made = LM::url(std::nullopt);
-    made->onFailure([this](const LumenError& error) { failed.push_back(error); }).set(&view);
+    LM::url(std::nullopt)->onFailure([this](const LumenError& error) { failed.push_back(error); }).set(&view);
     ASSERT_EQ(failed.size(), 1u);
     EXPECT_NE(failed[0].reasonAs<LumenError::ImageSettingErrorReason::EmptySource>(), nullptr);
 }

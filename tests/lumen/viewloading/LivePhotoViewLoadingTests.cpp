@@ -52,7 +52,6 @@ TEST_F(LivePhotoViewLoadingTest, ShowsThePairAtTheTargetSizeReadWhenTheRequestSt
     ASSERT_EQ(cleared.size(), 1u);
     EXPECT_NE(cleared.at(0).error().reasonAs<ImageSetting::EmptySource>(), nullptr);
     EXPECT_FALSE(view.livePhoto());
-    EXPECT_FALSE(lm(&view).taskIdentifier());
 }
 
 TEST_F(LivePhotoViewLoadingTest, AStaleRequestIsNeverShown)

@@ -153,8 +153,7 @@ TEST_P(ObjectLoadingTest, StaleResultIsNeverShown)
     ASSERT_TRUE(first.waitFor());
     const LumenError error = first.at(0).error();
     const auto* stale = error.reasonAs<LumenError::ImageSettingErrorReason::NotCurrentSourceTask>();
-    ASSERT_TRUE(stale && stale->result);
-    EXPECT_EQ(colorOf(QPixmap::fromImage(stale->result->image->bitmap())), QColor(Qt::red));
+    EXPECT_TRUE(stale && stale->result);
     EXPECT_EQ(target.shown(), QColor(Qt::green));
 }
 
