@@ -1,6 +1,7 @@
 // The downloader on the loopback server beside a plain QNetworkAccessManager doing the same
 // work: one URL asked for by 100 callers at once (transfers counted), the throughput of 1 MiB
 // bodies, the latency of a 10 KiB PNG fetched and decoded, and 1,000 distinct URLs at once.
+#include "bench/BenchImages.h"
 #include "bench/BenchMain.h"
 #include "Lumen/download/ImageDownloader.h"
 #include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
@@ -8,14 +9,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QBuffer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageWriter>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QRandomGenerator>
 
 #include <sys/resource.h>
 
@@ -29,35 +27,17 @@ namespace {
 using namespace Lumen;
 using Tivrand::Testing::LoopbackServer;
 
-QByteArray png(QSize size, bool noise)
-{
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(Qt::darkCyan);
-    if (noise) {
-        for (int y = 0; y < size.height(); ++y) {
-            auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
-            for (int x = 0; x < size.width(); ++x)
-                line[x] = QRandomGenerator::global()->generate();
-        }
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(image);
-    return bytes;
-}
-
 // 512 x 512 of noise: PNG cannot compress it, so the body is about 1 MiB.
 const QByteArray& largeBody()
 {
-    static const QByteArray body = png({512, 512}, true);
+    static const QByteArray body = noisePng({512, 512});
     return body;
 }
 
 // About 10 KiB.
 const QByteArray& smallImage()
 {
-    static const QByteArray body = png({50, 50}, true);
+    static const QByteArray body = noisePng({50, 50});
     return body;
 }
 

@@ -1,6 +1,7 @@
 // The prefetcher warming an emptied cache with 500 distinct images from the loopback server,
 // beside a plain QNetworkAccessManager fetching and decoding the same 500 with as many
 // requests at once as the prefetcher's default limit.
+#include "bench/BenchImages.h"
 #include "bench/BenchMain.h"
 #include "Lumen/cache/ImageCache.h"
 #include "Lumen/download/ImageDownloader.h"
@@ -10,14 +11,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QImage>
-#include <QImageWriter>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -34,19 +32,7 @@ constexpr int imageCount = 500;
 // About 10 KiB of noise as PNG.
 const QByteArray& imageBytes()
 {
-    static const QByteArray bytes = [] {
-        QImage image(50, 50, QImage::Format_ARGB32);
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x)
-                line[x] = QRandomGenerator::global()->generate();
-        }
-        QByteArray encoded;
-        QBuffer buffer(&encoded);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter(&buffer, "png").write(image);
-        return encoded;
-    }();
+    static const QByteArray bytes = noisePng({50, 50});
     return bytes;
 }
 
