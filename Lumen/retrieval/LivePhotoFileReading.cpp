@@ -26,7 +26,7 @@ QString systemErrorText(int error)
 
 } // namespace
 
-std::expected<FileStart, LivePhotoError> readFileStart(const QString& path, qint64 maxBytes)
+std::expected<QByteArray, LivePhotoError> readFileStart(const QString& path, qint64 maxBytes, qint64 maxFileSize)
 {
     // Non-blocking, so that opening a FIFO cannot hang before it is recognised and refused.
     const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -42,9 +42,11 @@ std::expected<FileStart, LivePhotoError> readFileStart(const QString& path, qint
         return std::unexpected(unreadable(path, QStringLiteral("cannot be examined: ") + systemErrorText(errno)));
     if (!S_ISREG(status.st_mode))
         return std::unexpected(unreadable(path, QStringLiteral("is not a regular file")));
+    if (status.st_size > maxFileSize)
+        return std::unexpected(unreadable(path, QStringLiteral("is larger than %1 bytes").arg(maxFileSize)));
 
     // Bounded by the size too, so a large limit never becomes a large allocation.
-    FileStart start{file.read(std::min<qint64>(maxBytes, status.st_size)), status.st_size};
+    QByteArray start = file.read(std::min<qint64>(maxBytes, status.st_size));
     if (file.error() != QFileDevice::NoError)
         return std::unexpected(unreadable(path, QStringLiteral("cannot be read: ") + file.errorString()));
     return start;

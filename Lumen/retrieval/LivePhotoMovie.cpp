@@ -3,11 +3,9 @@
 #include "Lumen/foundation/imaging/BitmapLimits.h"
 #include "Lumen/retrieval/IsoBrand.h"
 #include "Lumen/retrieval/LivePhotoFileReading.h"
-
-#include <QFile>
+#include "Lumen/retrieval/MovieOpening.h"
 
 #include <cmath>
-#include <memory>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -18,41 +16,10 @@ namespace Lumen {
 
 namespace {
 
-struct FormatContextClose {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-using FormatContext = std::unique_ptr<AVFormatContext, FormatContextClose>;
-
 LivePhotoError unreadableMovie(const QString& path, const QString& why)
 {
     return {LivePhotoError::Code::unreadableMovie, path,
             QStringLiteral("The movie ") + path + QStringLiteral(" cannot be read: ") + why};
-}
-
-QString ffmpegErrorText(int error)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    return QString::fromUtf8(text);
-}
-
-std::expected<FormatContext, LivePhotoError> openMovie(const QString& path)
-{
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    // Data references to other files stay unresolved (the default, stated so it stays so).
-    av_dict_set(&options, "enable_drefs", "0", 0);
-    AVFormatContext* opened = nullptr;
-    // The "file:" prefix keeps a path with a colon from naming another protocol.
-    const QByteArray input = QByteArrayLiteral("file:") + QFile::encodeName(path);
-    const int result = avformat_open_input(&opened, input.constData(), av_find_input_format("mov"), &options);
-    av_dict_free(&options);
-    if (result < 0)
-        return std::unexpected(unreadableMovie(path, ffmpegErrorText(result)));
-    FormatContext context(opened);
-    if (const int found = avformat_find_stream_info(context.get(), nullptr); found < 0)
-        return std::unexpected(unreadableMovie(path, ffmpegErrorText(found)));
-    return context;
 }
 
 // Clockwise quarter turns that show the stored frames upright, from the track's display matrix.
@@ -93,14 +60,14 @@ std::expected<LivePhotoMovieFacts, LivePhotoError> probeLivePhotoMovie(const QSt
     if (!head)
         return std::unexpected(std::move(head.error()));
     // The demuxer forced below reads exactly the brands this accepts.
-    if (!carriesMovieBrand(head->bytes))
+    if (!carriesMovieBrand(*head))
         return std::unexpected(LivePhotoError{LivePhotoError::Code::wrongMovieFormat, path,
                                               QStringLiteral("The movie ") + path
                                                   + QStringLiteral(" is not a QuickTime or MP4 movie")});
 
-    auto context = openMovie(path);
+    auto context = openMovie(path, "mov");
     if (!context)
-        return std::unexpected(std::move(context.error()));
+        return std::unexpected(unreadableMovie(path, context.error().message()));
     const int index = av_find_best_stream(context->get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (index < 0)
         return std::unexpected(unreadableMovie(path, QStringLiteral("it has no video track")));

@@ -22,9 +22,10 @@ struct LivePhotoMovieFacts {
 // Whether a file with the lower-case extension `suffix` is a live photo's movie.
 bool isLivePhotoMovieSuffix(const QString& suffix);
 
-// Probes the movie at `path` with the QuickTime/MP4 demuxer only, reading through the file
-// protocol only, after checking the container's brand: a downloaded file can make FFmpeg
-// open neither another demuxer nor another file or URL. Safe on any thread.
+// Probes the movie at `path` with `openMovie` and the QuickTime/MP4 demuxer alone, after
+// checking the container's brand: a downloaded file can make FFmpeg open neither another
+// demuxer nor another file or URL, nor decode a frame beyond the bitmap budget. Safe on any
+// thread.
 std::expected<LivePhotoMovieFacts, LivePhotoError> probeLivePhotoMovie(const QString& path);
 
 } // namespace Lumen

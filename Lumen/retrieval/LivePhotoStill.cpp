@@ -79,12 +79,10 @@ std::expected<ImagePtr, LivePhotoError> decodeLivePhotoStill(const QString& path
                                                              QSizeF targetSize, ContentMode contentMode)
 {
     // Encoded bytes beyond the largest bitmap allowed cannot be a sensible still.
-    auto file = readFileStart(path, BitmapLimits::maxBitmapBytes);
+    auto file = readFileStart(path, BitmapLimits::maxBitmapBytes, BitmapLimits::maxBitmapBytes);
     if (!file)
         return std::unexpected(std::move(file.error()));
-    if (file->fileSize > BitmapLimits::maxBitmapBytes)
-        return std::unexpected(undecodable(path, QStringLiteral("the file is larger than any still may be")));
-    const QByteArray& data = file->bytes;
+    const QByteArray& data = *file;
 
     QImage bitmap;
     if (encoding.isHeif()) {

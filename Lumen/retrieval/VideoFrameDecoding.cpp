@@ -1,10 +1,8 @@
 #include "Lumen/retrieval/VideoFrameDecoding.h"
 
 #include "Lumen/foundation/imaging/BitmapLimits.h"
-#include "Lumen/retrieval/RegularFileReading.h"
 #include "Lumen/retrieval/URLKeys.h"
 
-#include <QFile>
 #include <QTransform>
 
 #include <cerrno>
@@ -25,21 +23,6 @@ namespace {
 
 using FrameResult = std::expected<QImage, UnderlyingError>;
 
-UnderlyingError videoError(int code, const QString& message)
-{
-    return UnderlyingError(QString::fromLatin1(videoErrorDomain), code, message);
-}
-
-UnderlyingError ffmpegError(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return videoError(code, QString::fromUtf8(text));
-}
-
-struct FormatContextCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
 struct CodecContextFreer {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
@@ -53,32 +36,9 @@ struct ScalerFreer {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
 
-using FormatContext = std::unique_ptr<AVFormatContext, FormatContextCloser>;
 using CodecContext = std::unique_ptr<AVCodecContext, CodecContextFreer>;
 using Frame = std::unique_ptr<AVFrame, FrameFreer>;
 using Packet = std::unique_ptr<AVPacket, PacketFreer>;
-
-std::expected<FormatContext, UnderlyingError> openInput(const QUrl& url)
-{
-    // A remote URL is handed to FFmpeg too, so its refusal comes from the protocol whitelist.
-    QByteArray input = absoluteString(url).toUtf8();
-    if (url.isLocalFile()) {
-        if (auto checked = requireRegularFile(url.toLocalFile()); !checked)
-            return std::unexpected(std::move(checked.error()));
-        input = "file:" + QFile::encodeName(url.toLocalFile());
-    }
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    AVFormatContext* context = nullptr;
-    const int opened = avformat_open_input(&context, input.constData(), nullptr, &options);
-    av_dict_free(&options);
-    if (opened < 0)
-        return std::unexpected(ffmpegError(opened));
-    FormatContext owned(context);
-    if (const int found = avformat_find_stream_info(context, nullptr); found < 0)
-        return std::unexpected(ffmpegError(found));
-    return owned;
-}
 
 std::expected<CodecContext, UnderlyingError> openDecoder(const AVStream& stream)
 {
@@ -91,6 +51,9 @@ std::expected<CodecContext, UnderlyingError> openDecoder(const AVStream& stream)
     if (const int copied = avcodec_parameters_to_context(context.get(), stream.codecpar); copied < 0)
         return std::unexpected(ffmpegError(copied));
     context->thread_count = 1;
+    // A frame beyond the budget (a size the container left open, or one that changes
+    // mid-stream) is refused by the decoder before it is allocated.
+    context->max_pixels = BitmapLimits::maxPixels;
     if (const int opened = avcodec_open2(context.get(), codec, nullptr); opened < 0)
         return std::unexpected(ffmpegError(opened));
     return context;
@@ -222,7 +185,10 @@ std::expected<QImage, UnderlyingError> decodeVideoFrame(const QUrl& url, MediaTi
 {
     if (!time.isValid())
         return std::unexpected(videoError(AVERROR(EINVAL), QStringLiteral("The requested time is not valid")));
-    auto format = openInput(url);
+    if (!url.isLocalFile())
+        return std::unexpected(videoError(AVERROR_PROTOCOL_NOT_FOUND,
+                                          QStringLiteral("Only local movie files are opened, not ") + absoluteString(url)));
+    auto format = openMovie(url.toLocalFile());
     if (!format)
         return std::unexpected(std::move(format.error()));
     const int streamIndex = av_find_best_stream(format->get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);

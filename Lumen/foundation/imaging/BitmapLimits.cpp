@@ -13,7 +13,7 @@ bool BitmapLimits::allows(QSize pixels)
         return false;
     if (pixels.width() > maxSide || pixels.height() > maxSide)
         return false;
-    return std::int64_t(pixels.width()) * pixels.height() * 4 <= maxBitmapBytes;
+    return std::int64_t(pixels.width()) * pixels.height() <= maxPixels;
 }
 
 std::optional<QSize> BitmapLimits::pixelSize(QSizeF size)

@@ -13,6 +13,8 @@ namespace Lumen {
 struct BitmapLimits {
     // The largest bitmap (at four bytes per pixel) a decode or a drawing surface may allocate.
     static constexpr std::int64_t maxBitmapBytes = std::int64_t(128) * 1024 * 1024;
+    // The most pixels of any bitmap, at four bytes a pixel.
+    static constexpr std::int64_t maxPixels = maxBitmapBytes / 4;
     // The longest side of any bitmap.
     static constexpr int maxSide = 32767;
     // The total of decoded frames an eager GIF decode may hold; beyond it frames are

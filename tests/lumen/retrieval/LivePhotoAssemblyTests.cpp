@@ -1,3 +1,4 @@
+#include "Lumen/foundation/imaging/BitmapLimits.h"
 #include "Lumen/retrieval/LivePhotoRequest.h"
 #include "tests/lumen/imaging/TestImages.h"
 #include "tests/lumen/retrieval/RetrievalTesting.h"
@@ -10,7 +11,9 @@
 
 #include <thread>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace Lumen {
 namespace {
@@ -105,6 +108,21 @@ TEST_F(LivePhotoAssemblyTest, RefusesFilesThatDoNotMakeALivePhoto)
         EXPECT_EQ(result.error().code, c.code) << result.error().message.toStdString();
         EXPECT_EQ(QFileInfo(result.error().filePath).fileName(), QLatin1String(c.faultyFile));
     }
+}
+
+TEST_F(LivePhotoAssemblyTest, RefusesAStillAboveTheLimitFromItsSize)
+{
+    const QString still = writtenFile("huge.heic", QByteArrayLiteral("\0\0\0\x18" "ftypheic")).toLocalFile();
+    ASSERT_EQ(::truncate(QFile::encodeName(still).constData(), BitmapLimits::maxBitmapBytes + 1), 0);
+    struct rusage before {}, after {};
+    ::getrusage(RUSAGE_SELF, &before);
+    const LivePhotoResult result = assembleLivePhoto({QUrl::fromLocalFile(still), fixture("movie.mov")}, QSizeF(),
+                                                     ContentMode::aspectFit);
+    ::getrusage(RUSAGE_SELF, &after);
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().code, Code::unreadableFile) << result.error().message.toStdString();
+    // Reading the sparse file would have made its whole size resident.
+    EXPECT_LT((after.ru_maxrss - before.ru_maxrss) * 1024, BitmapLimits::maxBitmapBytes / 4);
 }
 
 TEST_F(LivePhotoAssemblyTest, RequestAnswersOnceOnTheGuiThreadFromAnyThread)
