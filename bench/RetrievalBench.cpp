@@ -59,10 +59,7 @@ private:
 struct Fixture {
     Fixture()
     {
-        // One connection per request: a kept-alive connection between Qt and this server waits
-        // tens of milliseconds per request, which would hide everything else.
         server.get(R"(/icons/.+\.png)", [this](const auto&, httplib::Response& response) {
-            response.set_header("Connection", "close");
             response.set_content(png.toStdString(), "image/png");
         });
         server.start();
