@@ -84,7 +84,7 @@ void BM_MemoryHit_MutexMapBaseline(benchmark::State& state)
         benchmark::DoNotOptimize(copy);
     }
 }
-BENCHMARK(BM_MemoryHit_MutexMapBaseline)->Threads(1)->Threads(4)->Threads(8)->UseRealTime();
+BENCHMARK(BM_MemoryHit_MutexMapBaseline)->Threads(1)->Threads(4)->Threads(8)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_MemoryHit_MemoryStorage(benchmark::State& state)
 {
@@ -96,7 +96,7 @@ void BM_MemoryHit_MemoryStorage(benchmark::State& state)
         benchmark::DoNotOptimize(value);
     }
 }
-BENCHMARK(BM_MemoryHit_MemoryStorage)->Threads(1)->Threads(4)->Threads(8)->UseRealTime();
+BENCHMARK(BM_MemoryHit_MemoryStorage)->Threads(1)->Threads(4)->Threads(8)->UseRealTime()->MeasureProcessCPUTime();
 
 // ---- disk reads and writes ------------------------------------------------------
 

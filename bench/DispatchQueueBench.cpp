@@ -105,7 +105,7 @@ void SerialQueueThroughput(benchmark::State& state)
     benchmark::DoNotOptimize(counter.value);
     state.SetItemsProcessed(state.iterations() * blocksPerBatch);
 }
-BENCHMARK(SerialQueueThroughput)->UseRealTime();
+BENCHMARK(SerialQueueThroughput)->UseRealTime()->MeasureProcessCPUTime();
 
 void BaselineMutexWorkerThroughput(benchmark::State& state)
 {
@@ -121,7 +121,7 @@ void BaselineMutexWorkerThroughput(benchmark::State& state)
     benchmark::DoNotOptimize(counter.value);
     state.SetItemsProcessed(state.iterations() * blocksPerBatch);
 }
-BENCHMARK(BaselineMutexWorkerThroughput)->UseRealTime();
+BENCHMARK(BaselineMutexWorkerThroughput)->UseRealTime()->MeasureProcessCPUTime();
 
 // One post to the main thread's event loop and the loop turn that runs it.
 void MainQueueHop(benchmark::State& state)

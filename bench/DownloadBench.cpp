@@ -153,7 +153,7 @@ void BM_OneURL100Callers_Downloader(benchmark::State& state)
     }
     state.counters["transfers_per_round"] = double(server().hits("/small-shared.png") - before) / rounds;
 }
-BENCHMARK(BM_OneURL100Callers_Downloader)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OneURL100Callers_Downloader)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_OneURL100Callers_PlainManager(benchmark::State& state)
 {
@@ -166,7 +166,7 @@ void BM_OneURL100Callers_PlainManager(benchmark::State& state)
     }
     state.counters["transfers_per_round"] = double(server().hits("/small-plain.png") - before) / rounds;
 }
-BENCHMARK(BM_OneURL100Callers_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OneURL100Callers_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 // Raw bytes through the downloader: its processor for files makes no decode.
 void BM_Throughput1MiB_Downloader(benchmark::State& state)
@@ -177,7 +177,7 @@ void BM_Throughput1MiB_Downloader(benchmark::State& state)
         reportFailures(state, downloadAll(*downloader, QStringLiteral("/large.png"), 1, false, parsed));
     state.SetBytesProcessed(state.iterations() * largeBody().size());
 }
-BENCHMARK(BM_Throughput1MiB_Downloader)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Throughput1MiB_Downloader)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_Throughput1MiB_PlainManager(benchmark::State& state)
 {
@@ -186,7 +186,7 @@ void BM_Throughput1MiB_PlainManager(benchmark::State& state)
         reportFailures(state, fetchAll(manager, QStringLiteral("/large.png"), 1, false, false));
     state.SetBytesProcessed(state.iterations() * largeBody().size());
 }
-BENCHMARK(BM_Throughput1MiB_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Throughput1MiB_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_Latency10KiBDecoded_Downloader(benchmark::State& state)
 {
@@ -194,7 +194,7 @@ void BM_Latency10KiBDecoded_Downloader(benchmark::State& state)
     for (auto _ : state)
         reportFailures(state, downloadAll(*downloader, QStringLiteral("/small.png"), 1, false, options()));
 }
-BENCHMARK(BM_Latency10KiBDecoded_Downloader)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_Latency10KiBDecoded_Downloader)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_Latency10KiBDecoded_PlainManager(benchmark::State& state)
 {
@@ -202,7 +202,7 @@ void BM_Latency10KiBDecoded_PlainManager(benchmark::State& state)
     for (auto _ : state)
         reportFailures(state, fetchAll(manager, QStringLiteral("/small.png"), 1, false, true));
 }
-BENCHMARK(BM_Latency10KiBDecoded_PlainManager)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_Latency10KiBDecoded_PlainManager)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
 
 long peakResidentKiB()
 {
@@ -218,7 +218,7 @@ void BM_Distinct1000URLs_Downloader(benchmark::State& state)
         reportFailures(state, downloadAll(*downloader, QStringLiteral("/small-distinct.png"), 1000, true, options()));
     state.counters["peak_rss_MiB"] = double(peakResidentKiB()) / 1024;
 }
-BENCHMARK(BM_Distinct1000URLs_Downloader)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Distinct1000URLs_Downloader)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 
 void BM_Distinct1000URLs_PlainManager(benchmark::State& state)
 {
@@ -227,7 +227,7 @@ void BM_Distinct1000URLs_PlainManager(benchmark::State& state)
         reportFailures(state, fetchAll(manager, QStringLiteral("/small-distinct.png"), 1000, true, true));
     state.counters["peak_rss_MiB"] = double(peakResidentKiB()) / 1024;
 }
-BENCHMARK(BM_Distinct1000URLs_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Distinct1000URLs_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 
 } // namespace
 

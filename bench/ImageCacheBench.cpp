@@ -192,7 +192,7 @@ void BM_DiskHit_ImageCacheIOQueue(benchmark::State& state)
         answered.wait(lock, [&] { return done; });
     }
 }
-BENCHMARK(BM_DiskHit_ImageCacheIOQueue)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DiskHit_ImageCacheIOQueue)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
 
 } // namespace
 

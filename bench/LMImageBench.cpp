@@ -136,7 +136,7 @@ void BM_MemoryCache_LMImage(benchmark::State& state)
 {
     showRows(state, lmImageRow, everyLMImageShown, false);
 }
-BENCHMARK(BM_MemoryCache_LMImage)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MemoryCache_LMImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_MemoryCache_SetPixmapBaseline(benchmark::State& state)
 {
@@ -149,13 +149,13 @@ void BM_MemoryCache_SetPixmapBaseline(benchmark::State& state)
         },
         [](const QWidget&) { return true; }, false);
 }
-BENCHMARK(BM_MemoryCache_SetPixmapBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MemoryCache_SetPixmapBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_DiskCache_LMImage(benchmark::State& state)
 {
     showRows(state, lmImageRow, everyLMImageShown, true);
 }
-BENCHMARK(BM_DiskCache_LMImage)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DiskCache_LMImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_DiskCache_ReadDecodeSetBaseline(benchmark::State& state)
 {
@@ -170,7 +170,7 @@ void BM_DiskCache_ReadDecodeSetBaseline(benchmark::State& state)
         },
         [](const QWidget&) { return true; }, false);
 }
-BENCHMARK(BM_DiskCache_ReadDecodeSetBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DiskCache_ReadDecodeSetBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 } // namespace
 

@@ -66,6 +66,32 @@ MemoryStorageConfig namedMemoryConfig()
     return config;
 }
 
+// Decodes the bytes a disk lookup found with the options' serializer and answers the image
+// (null for a miss or undecodable bytes), or the lookup's error.
+void answerDiskLookup(std::expected<std::optional<QByteArray>, LumenError> found,
+                      const LumenParsedOptionsInfo& options, const CallbackQueue& callbackQueue,
+                      const ImageCache::DiskRetrieveCompletion& completionHandler)
+{
+    if (!found) {
+        callbackQueue.execute([completionHandler, error = std::move(found).error()] {
+            if (completionHandler)
+                completionHandler(std::unexpected(error));
+        });
+        return;
+    }
+    ImagePtr image;
+    if (*found) {
+        const auto& serializer = options.cacheSerializer ? options.cacheSerializer : DefaultCacheSerializer::shared();
+        image = serializer->image(**found, options);
+    }
+    if (image && options.backgroundDecode)
+        image = lm(image).decoded(options.scaleFactor);
+    callbackQueue.execute([completionHandler, image = std::move(image)] {
+        if (completionHandler)
+            completionHandler(image);
+    });
+}
+
 LumenError emptyNameError(const std::optional<QString>& directory)
 {
     const QString root = directory.value_or(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
@@ -82,8 +108,8 @@ ImageCache::ImageCache(Passkey, std::shared_ptr<MemoryStorage> memoryStorage,
                        std::shared_ptr<DiskStorageBackend> diskStorage)
     : m_memoryStorage(std::move(memoryStorage)),
       m_diskStorage(std::move(diskStorage)),
-      m_ioQueue(DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.ImageCache.ioQueue.")
-                                          + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()))
+      m_ioQueue(ReservableSerialQueue::make(QStringLiteral("com.vantrel.Lumen.ImageCache.ioQueue.")
+                                            + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()))
 {
 }
 
@@ -180,19 +206,26 @@ void ImageCache::store(ImagePtr image, std::optional<QByteArray> original, const
         return;
     }
 
-    m_ioQueue->async([self = shared_from_this(), image = std::move(image), original = std::move(original), key,
-                      identifier, options, completionHandler = std::move(completionHandler)] {
+    // The write keeps the place of this call among the file operations while the encoding,
+    // the costly part, runs on the pool beside other stores.
+    DispatchQueue::global()->async([self = shared_from_this(), turn = m_ioQueue->reserve(), image = std::move(image),
+                                    original = std::move(original), key, identifier, options,
+                                    completionHandler = std::move(completionHandler)]() mutable {
         const auto& serializer = options.cacheSerializer ? options.cacheSerializer : DefaultCacheSerializer::shared();
-        if (const std::optional<QByteArray> bytes = serializer->data(image, original)) {
-            self->storeToDiskNow(*bytes, key, identifier, options.forcedExtension, options.callbackQueue,
-                                 options.diskCacheExpiration, options.diskStoreWriteOptions, completionHandler);
-            return;
-        }
-        if (!completionHandler)
-            return;
-        LumenError error = LumenError::CacheErrorReason::CannotSerializeImage{image, original, serializer};
-        options.callbackQueue.execute([completionHandler, error = std::move(error)] {
-            completionHandler(CacheStoreResult{std::unexpected(error)});
+        std::optional<QByteArray> bytes = serializer->data(image, original);
+        std::move(turn).fill([self, bytes = std::move(bytes), image, original, key, identifier, options, serializer,
+                              completionHandler] {
+            if (bytes) {
+                self->storeToDiskNow(*bytes, key, identifier, options.forcedExtension, options.callbackQueue,
+                                     options.diskCacheExpiration, options.diskStoreWriteOptions, completionHandler);
+                return;
+            }
+            if (!completionHandler)
+                return;
+            LumenError error = LumenError::CacheErrorReason::CannotSerializeImage{image, original, serializer};
+            options.callbackQueue.execute([completionHandler, error = std::move(error)] {
+                completionHandler(CacheStoreResult{std::unexpected(error)});
+            });
         });
     });
 }
@@ -362,34 +395,28 @@ void ImageCache::retrieveImageInDiskCache(const QString& key, const std::optiona
 void ImageCache::loadFromDisk(const QString& key, const LumenParsedOptionsInfo& options, CallbackQueue callbackQueue,
                               DiskRetrieveCompletion completionHandler)
 {
-    auto load = [self = shared_from_this(), storageKey = computedKey(key, processorIdentifier(options)), options,
-                 callbackQueue = std::move(callbackQueue), completionHandler = std::move(completionHandler)] {
+    const QString storageKey = computedKey(key, processorIdentifier(options));
+    if (options.loadDiskFileSynchronously) {
+        answerDiskLookup(m_diskStorage->value(storageKey, options.forcedExtension,
+                                              options.diskCacheAccessExtendingExpiration),
+                         options, callbackQueue, completionHandler);
+        return;
+    }
+    m_ioQueue->async([self = shared_from_this(), storageKey, options, callbackQueue = std::move(callbackQueue),
+                      completionHandler = std::move(completionHandler)]() mutable {
         auto found = self->m_diskStorage->value(storageKey, options.forcedExtension,
                                                 options.diskCacheAccessExtendingExpiration);
-        if (!found) {
-            callbackQueue.execute([completionHandler, error = std::move(found).error()] {
-                if (completionHandler)
-                    completionHandler(std::unexpected(error));
-            });
+        if (!found || !*found) {
+            answerDiskLookup(std::move(found), options, callbackQueue, completionHandler);
             return;
         }
-        ImagePtr image;
-        if (*found) {
-            const auto& serializer = options.cacheSerializer ? options.cacheSerializer : DefaultCacheSerializer::shared();
-            image = serializer->image(**found, options);
-        }
-        if (image && options.backgroundDecode)
-            image = lm(image).decoded(options.scaleFactor);
-        callbackQueue.execute([completionHandler, image = std::move(image)] {
-            if (completionHandler)
-                completionHandler(image);
+        // Only the read needs the I/O queue's order; decoding leaves it to the next file operation.
+        DispatchQueue::global()->async([found = std::move(found), options = std::move(options),
+                                        callbackQueue = std::move(callbackQueue),
+                                        completionHandler = std::move(completionHandler)]() mutable {
+            answerDiskLookup(std::move(found), options, callbackQueue, completionHandler);
         });
-    };
-
-    if (options.loadDiskFileSynchronously)
-        load();
-    else
-        m_ioQueue->async(std::move(load));
+    });
 }
 
 // ---- per-key queries -------------------------------------------------------------------

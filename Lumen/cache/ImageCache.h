@@ -15,6 +15,7 @@
 #include "Lumen/foundation/Image.h"
 #include "Lumen/foundation/LumenError.h"
 #include "Lumen/foundation/LumenOptionsInfo.h"
+#include "Lumen/foundation/ReservableSerialQueue.h"
 #include "Lumen/foundation/UnderlyingError.h"
 
 #include <QByteArray>
@@ -31,16 +32,15 @@
 
 namespace Lumen {
 
-class DispatchQueue;
-
 // The two-level image cache: decoded images in memory, their serialized bytes on disk, one
 // file per entry. An entry is named by a key together with the identifier of the processor
 // that made the image (the "computed key": the key alone for the empty identifier, else
 // key + "@" + identifier), so one source is cached once per processing.
 //
 // Memory work runs at once on the caller's thread. Disk writes, reads (unless the options
-// ask for a synchronous read), removals and maintenance run in order on the cache's own
-// serial I/O queue; the per-key queries look at the disk on the caller's thread. Completions
+// ask for a synchronous read), removals and maintenance run in call order on the cache's own
+// serial I/O queue; encoding before a write and decoding after a read run on the shared
+// pool. The per-key queries look at the disk on the caller's thread. Completions
 // of per-key operations run through the caller's `CallbackQueue`; those of whole-layer
 // maintenance always run later on the main queue. Every completion runs at most once.
 //
@@ -248,7 +248,9 @@ private:
 
     const std::shared_ptr<MemoryStorage> m_memoryStorage;
     const std::shared_ptr<DiskStorageBackend> m_diskStorage;
-    const std::shared_ptr<DispatchQueue> m_ioQueue;
+    // File operations in call order; a store takes its turn at the call and fills it once its
+    // bytes are encoded on the pool.
+    const std::shared_ptr<ReservableSerialQueue> m_ioQueue;
     // Set once by `make`, before anyone else holds the cache.
     QMetaObject::Connection m_activityConnection;
 };

@@ -1,6 +1,6 @@
 #include "Lumen/download/ImageDataProcessor.h"
 
-#include "Lumen/foundation/DispatchQueue.h"
+#include "Lumen/foundation/ConcurrentDispatchQueue.h"
 #include "Lumen/foundation/ImageProcessor.h"
 #include "Lumen/foundation/QueueLabels.h"
 #include "Lumen/foundation/imaging/ImageResampling.h"
@@ -35,8 +35,10 @@ std::shared_ptr<ImageDataProcessor> ImageDataProcessor::make(QByteArray data,
 
 CallbackQueue ImageDataProcessor::sharedProcessingQueue()
 {
-    static const std::shared_ptr<DispatchQueue> queue =
-        DispatchQueue::makeSerial(QString::fromLatin1(QueueLabel::imageDownloaderProcess));
+    // Concurrent: one transfer's decoding must not wait behind another's. Each processor still
+    // answers its own callbacks in order, from one block.
+    static const std::shared_ptr<DispatchQueue> queue = std::make_shared<ConcurrentDispatchQueue>(
+        QString::fromLatin1(QueueLabel::imageDownloaderProcess), DispatchClock::system());
     return CallbackQueue::dispatch(*queue);
 }
 

@@ -31,8 +31,8 @@ public:
         SessionDataTask::TaskCallback callback;
     };
 
-    // Without a queue, processing runs on the process-wide serial queue
-    // "com.vantrel.Lumen.ImageDownloader.Process".
+    // Without a queue, processing runs on the process-wide concurrent queue labelled
+    // "com.vantrel.Lumen.ImageDownloader.Process": transfers are processed side by side.
     static std::shared_ptr<ImageDataProcessor> make(QByteArray data, std::vector<SessionDataTask::TaskCallback> callbacks,
                                                     std::optional<CallbackQueue> processingQueue = std::nullopt);
     static CallbackQueue sharedProcessingQueue();

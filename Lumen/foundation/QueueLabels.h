@@ -13,7 +13,8 @@ inline constexpr char prefetcherPrefetch[] = "com.vantrel.Lumen.ImagePrefetcher.
 inline constexpr char retryContextProperty[] = "com.vantrel.Lumen.RetryContextPropertyQueue";
 inline constexpr char imageContextProperty[] = "com.vantrel.Lumen.LMImageContextPropertyQueue";
 inline constexpr char delegateProperty[] = "com.vantrel.Lumen.DelegateQueue";
-// The one process-wide queue shared by data processing and progressive decoding.
+// The process-wide queues of downloaded-data processing (concurrent) and of progressive
+// decoding (serial).
 inline constexpr char imageDownloaderProcess[] = "com.vantrel.Lumen.ImageDownloader.Process";
 
 } // namespace Lumen::QueueLabel

@@ -3,9 +3,17 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <limits>
 #include <stdexcept>
 
 namespace Tivrand::Testing {
+
+namespace {
+
+// Beyond the connections of any client under test (Qt opens 6 per host).
+constexpr std::size_t workerThreads = 64;
+
+} // namespace
 
 std::string RecordedRequest::header(const std::string& name) const
 {
@@ -26,6 +34,12 @@ LoopbackServer::LoopbackServer(Scheme scheme)
     } else {
         m_server = std::make_unique<httplib::Server>();
     }
+    // Timings through this server must measure the client: no delayed-ACK wait between header
+    // and body, connections kept for as many requests as a client sends, and workers enough
+    // that idle kept-alive connections never hold back new ones.
+    m_server->set_tcp_nodelay(true);
+    m_server->set_keep_alive_max_count(std::numeric_limits<std::size_t>::max());
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(workerThreads); };
 }
 
 LoopbackServer::~LoopbackServer()

@@ -1,5 +1,7 @@
 #include "Lumen/foundation/imaging/ImageEncoding.h"
 
+#include "Lumen/foundation/imaging/FastPNGEncoder.h"
+
 #include <QBuffer>
 #include <QImageWriter>
 
@@ -29,6 +31,10 @@ std::optional<QByteArray> encoded(const ImagePtr& image, const char* format, int
 
 std::optional<QByteArray> pngRepresentation(const ImagePtr& image)
 {
+    if (image && image->hasBitmap()) {
+        if (auto bytes = fastPngData(image->bitmap()))
+            return bytes;
+    }
     return encoded(image, "png", -1);
 }
 

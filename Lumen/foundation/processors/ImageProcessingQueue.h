@@ -8,8 +8,9 @@
 
 namespace Lumen {
 
-// The one process-wide serial queue labelled "com.vantrel.Lumen.ImageDownloader.Process",
-// shared by the processing of downloaded data and by progressive decoding. Made on first use.
+// The process-wide serial queue of progressive decoding, labelled
+// "com.vantrel.Lumen.ImageDownloader.Process" like the (concurrent) processing queue of
+// downloaded data. Made on first use.
 const std::shared_ptr<DispatchQueue>& sharedImageProcessingQueue();
 
 // The options' processing queue when they name one, otherwise `dispatch` on the shared queue.

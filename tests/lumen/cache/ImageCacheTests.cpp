@@ -5,6 +5,7 @@
 
 #include <QStandardPaths>
 
+#include <future>
 #include <thread>
 
 namespace {
@@ -90,6 +91,39 @@ TEST_F(ImageCacheTest, StoreKeepsMemoryAtOnceAndReportsTheDiskStep)
     // A null image is not kept anywhere.
     (void)storeAndWait(*cache, nullptr, QStringLiteral("null"));
     EXPECT_EQ(cache->imageCachedType(QStringLiteral("null")), CacheType::none);
+}
+
+// Stores its bytes as the original ones; the encoding of "first" ends only after that of
+// "second" has, so the files of a parallel encoding are ready in the reverse order.
+class CrossingSerializer final : public CacheSerializer {
+public:
+    std::optional<QByteArray> data(const ImagePtr&, const std::optional<QByteArray>& original) const override
+    {
+        if (*original == "first")
+            m_secondEncoded.wait_for(std::chrono::seconds(5));
+        else
+            m_secondDone.set_value();
+        return original;
+    }
+    ImagePtr image(const QByteArray&, const LumenParsedOptionsInfo&) const override { return nullptr; }
+    bool usesOriginalData() const override { return true; }
+
+private:
+    mutable std::promise<void> m_secondDone;
+    std::shared_future<void> m_secondEncoded = m_secondDone.get_future().share();
+};
+
+TEST_F(ImageCacheTest, StoresOfOneKeyLandInCallOrder)
+{
+    const auto cache = makeCache();
+    const auto options = untouchedOptions({Option::CacheSerializer{std::make_shared<const CrossingSerializer>()}});
+    Collected<CacheStoreResult> stored;
+    for (const char* bytes : {"first", "second"})
+        std::thread([&] { cache->store(bitmapImage(), QByteArray(bytes), iconKey, options, true, stored.handler()); }).join();
+    ASSERT_TRUE(stored.waitFor(2));
+    QFile file(*cache->cachePath(iconKey));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "second");
 }
 
 TEST_F(ImageCacheTest, DiskHitIsPromotedToMemoryBeforeItIsReported)

@@ -9,7 +9,10 @@
 #include "Lumen/download/URLSessionDataTask.h"
 #include "tests/lumen/download/DownloadTesting.h"
 
+#include <atomic>
 #include <barrier>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace Lumen::Testing {
@@ -147,6 +150,56 @@ TEST(ImageDataProcessor, AFailedProcessorRunsAgainForTheNextCallerAndEachFails)
     for (const auto& result : results)
         EXPECT_EQ(result.error().errorCode(), 4001);
     EXPECT_TRUE(processNow(pngBytes(), {}).empty());
+}
+
+// Decodes only once the other transfer's processing has started too (or after a bounded wait).
+class RendezvousProcessor final : public ImageProcessor {
+public:
+    QString identifier() const override { return QStringLiteral("rendezvous"); }
+    ImagePtr process(const ImageProcessItem& item, const LumenParsedOptionsInfo& options) const override
+    {
+        std::unique_lock lock(m_mutex);
+        ++m_arrived;
+        m_arrival.notify_all();
+        met += m_arrival.wait_for(lock, std::chrono::seconds(5), [this] { return m_arrived >= 2; });
+        return DefaultImageProcessor::shared()->process(item, options);
+    }
+    mutable std::atomic<int> met{0};
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_arrival;
+    mutable int m_arrived = 0;
+};
+
+TEST(ImageDataProcessor, TransfersAreProcessedSideBySideEachAnsweringInJoinOrder)
+{
+    const auto rendezvous = std::make_shared<RendezvousProcessor>();
+    const std::vector<LumenParsedOptionsInfo> joined{optionsWith(rendezvous),
+        optionsWith(std::make_shared<CountingProcessor>(QStringLiteral("A"))),
+        optionsWith(std::make_shared<CountingProcessor>(QStringLiteral("B")))};
+    std::mutex mutex;
+    std::vector<QString> answered[2];
+    for (auto& order : answered) {
+        std::vector<SessionDataTask::TaskCallback> callbacks;
+        for (const auto& options : joined)
+            callbacks.push_back({nullptr, options});
+        const auto processor = ImageDataProcessor::make(pngBytes(), callbacks);
+        processor->onImageProcessed().setBlock([&mutex, &order](const auto& processed) {
+            std::lock_guard lock(mutex);
+            order.push_back(processed.callback.options.processor->identifier());
+        });
+        processor->process();
+    }
+    const auto allAnswered = [&] {
+        std::lock_guard lock(mutex);
+        return answered[0].size() == 3 && answered[1].size() == 3;
+    };
+    ASSERT_TRUE(Tivrand::Testing::waitUntil(allAnswered, std::chrono::seconds(15)));
+    EXPECT_EQ(rendezvous->met, 2);
+    const std::vector<QString> joinOrder{QStringLiteral("rendezvous"), QStringLiteral("A"), QStringLiteral("B")};
+    for (const auto& order : answered)
+        EXPECT_EQ(order, joinOrder);
 }
 
 } // namespace

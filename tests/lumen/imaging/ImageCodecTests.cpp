@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QColorSpace>
+#include <QRandomGenerator>
 #include <QtEndian>
 
 #include <cmath>
@@ -160,6 +162,46 @@ TEST(ImageEncoding, EncodesByFormat)
     EXPECT_FALSE(jpegRepresentation(image, std::nan("")).has_value());
     const ImagePtr detailed = Image::make(detailedBitmap({64, 64}));
     EXPECT_LT(jpegRepresentation(detailed, 0.1)->size(), jpegRepresentation(detailed, 1.0)->size());
+}
+
+// The fast PNG path must decode exactly as Qt's own writer's output does: pixels, format,
+// colour space and resolution; bitmaps it does not cover go through Qt's writer.
+TEST(ImageEncoding, PNGDecodesAsQtsWriterWould)
+{
+    QImage noise(67, 33, QImage::Format_ARGB32);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, QRandomGenerator::global()->generate());
+    QImage inDisplayP3 = detailedBitmap({40, 24}, true);
+    inDisplayP3.setColorSpace(QColorSpace::DisplayP3);
+    QImage withText = detailedBitmap({8, 8});
+    withText.setText(QStringLiteral("Title"), QStringLiteral("icon"));
+    QImage unusualResolution = detailedBitmap({9, 5}).convertToFormat(QImage::Format_RGB32);
+    unusualResolution.setDotsPerMeterX(1000);
+
+    const struct { const char* name; QImage bitmap; } cases[] = {
+        {"opaque premultiplied", detailedBitmap({64, 64})},
+        {"translucent premultiplied", detailedBitmap({63, 17}, true)},
+        {"unpremultiplied", detailedBitmap({31, 31}, true).convertToFormat(QImage::Format_ARGB32)},
+        {"without alpha", detailedBitmap({256, 3}).convertToFormat(QImage::Format_RGB32)},
+        {"noise", noise},
+        {"one pixel", solidBitmap({1, 1}, QColor(10, 20, 30, 40))},
+        {"colour space", inDisplayP3},
+        {"resolution", unusualResolution},
+        {"text keys", withText},
+        {"grayscale", detailedBitmap({12, 7}).convertToFormat(QImage::Format_Grayscale8)},
+        {"indexed", detailedBitmap({12, 7}).convertToFormat(QImage::Format_Indexed8)},
+    };
+    for (const auto& [name, bitmap] : cases) {
+        const QImage expected = QImage::fromData(encodedBitmap(bitmap, "png"));
+        const QImage actual = QImage::fromData(pngRepresentation(Image::make(bitmap)).value_or(QByteArray()));
+        EXPECT_EQ(actual, expected) << name;
+        EXPECT_EQ(actual.format(), expected.format()) << name;
+        EXPECT_EQ(actual.colorSpace(), expected.colorSpace()) << name;
+        EXPECT_EQ(actual.dotsPerMeterX(), expected.dotsPerMeterX()) << name;
+        EXPECT_EQ(actual.dotsPerMeterY(), expected.dotsPerMeterY()) << name;
+        EXPECT_EQ(actual.text(), expected.text()) << name;
+    }
 }
 
 // Bombs are refused before a decoder allocates for them, and only PNG, JPEG and GIF reach a
