@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QRegularExpression>
+#include <QTimer>
 
 using namespace Tivrand;
 using namespace std::chrono_literals;
@@ -86,6 +87,52 @@ TEST_F(Screenshot, MainWindowAndSearchSheetShowTheCatalogsIconsFetchedOnceAndPri
     QTest::mouseClick(&platformButton, Qt::LeftButton);
     ASSERT_NE(platformButton.picker(), nullptr);
     saveScreenshot(*platformButton.picker(), "platform-picker");
+}
+
+TEST(DesktopKeys, CtrlQQuitsFromEveryWindow)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const char* shown : {"main window", "search sheet", "settings"}) {
+        SCOPED_TRACE(shown);
+        EXPECT_EXIT(
+            {
+                Testing::SearchSheetEnvironment environment;
+                MainWindow main(environment.store);
+                main.show();
+                QWidget* window = &main;
+                if (std::string_view(shown) == "search sheet") {
+                    main.sidebar().presentSearchSheet();
+                    window = main.sidebar().searchSheet();
+                } else if (std::string_view(shown) == "settings") {
+                    showSettingsWindow(&main);
+                    window = main.findChild<SettingsView*>()->window();
+                }
+                const bool active = QTest::qWaitForWindowActive(window);
+                QWidget* focused = window->focusWidget() ? window->focusWidget() : window;
+                QTimer::singleShot(0, focused, [focused] { QTest::keyClick(focused, Qt::Key_Q, Qt::ControlModifier); });
+                // Bounds the wait for a key that does nothing.
+                QTimer::singleShot(30s, [] { QCoreApplication::exit(1); });
+                // Without the exit-time leak check: the test program's application and its font caches live on.
+                std::_Exit(active ? QApplication::exec() : 2);
+            },
+            ::testing::ExitedWithCode(0), "");
+    }
+}
+
+TEST(DesktopKeys, EscapeAndCtrlWCloseTheSettingsWindow)
+{
+    const Testing::CapturedOutput output; // what the real keyring has is no business of the test's log
+    QWidget owner;
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        SCOPED_TRACE(key.toString().toStdString());
+        showSettingsWindow(&owner);
+        QWidget* window = owner.findChild<SettingsView*>()->window();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::keySequence(window, key);
+        EXPECT_FALSE(window->isVisible());
+    }
+    // The real keyring's reads end before the test does.
+    EXPECT_TRUE(Testing::waitUntil([&] { return !owner.findChild<SettingsView*>()->viewModel().isLoading(); }, 40s));
 }
 
 TEST_F(Screenshot, SettingsWindowIsMadeOncePerOwnerAndKeepsTheProgramsMinimumSize)
