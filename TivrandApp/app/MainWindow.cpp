@@ -1,5 +1,7 @@
 #include "TivrandApp/app/MainWindow.h"
 
+#include "TivrandApp/app/QuitKey.h"
+#include "TivrandApp/app/StandardKeys.h"
 #include "TivrandApp/app/WindowStyle.h"
 #include "TivrandApp/settings/SettingsWindow.h"
 #include "TivrandApp/sidebar/AppListView.h"
@@ -10,18 +12,6 @@
 #include <QSplitter>
 
 namespace Tivrand {
-namespace {
-
-// Linux platforms define no key for preferences; Ctrl+Comma is the one users know from elsewhere.
-QList<QKeySequence> preferencesShortcuts()
-{
-    QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Preferences);
-    if (keys.isEmpty())
-        keys.append(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    return keys;
-}
-
-} // namespace
 
 MainWindow::MainWindow(CoreDataManager& coreDataManager, QWidget* parent)
     : QMainWindow(parent)
@@ -41,14 +31,15 @@ MainWindow::MainWindow(CoreDataManager& coreDataManager, QWidget* parent)
 
     QMenu* applicationMenu = menuBar()->addMenu(QStringLiteral("Tivrand"));
     QAction* settings = applicationMenu->addAction(QStringLiteral("Settings…"));
-    settings->setShortcuts(preferencesShortcuts());
+    settings->setShortcuts(standardKeys(QKeySequence::Preferences, QKeySequence(Qt::CTRL | Qt::Key_Comma)));
     settings->setMenuRole(QAction::PreferencesRole);
     connect(settings, &QAction::triggered, this, [this] { showSettingsWindow(this); });
     applicationMenu->addSeparator();
     QAction* quit = applicationMenu->addAction(QStringLiteral("Quit Tivrand"));
-    quit->setShortcut(QKeySequence::Quit);
+    quit->setShortcuts(quitKeys());
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+    new QuitKey(this);
 }
 
 } // namespace Tivrand

@@ -1,9 +1,8 @@
 #include "TivrandApp/search/AppDetailsView.h"
 
 #include "TivrandApp/ui/Appearance.h"
+#include "TivrandApp/ui/ElidedLabel.h"
 
-#include <QFontMetrics>
-#include <QLabel>
 #include <QVBoxLayout>
 
 namespace Tivrand {
@@ -31,12 +30,9 @@ AppDetailsView::AppDetailsView(const AppPresentationItem& item, QWidget* parent)
 void AppDetailsView::addLine(const QString& text, const QFont& font, const QColor& color)
 {
     // One line each: a text too long for the column ends in "…" and shows whole as a tool tip.
-    auto* label = new QLabel(QFontMetrics(font).elidedText(text, Qt::ElideRight, lineWidth), this);
+    auto* label = new ElidedLabel(text, this);
     label->setFont(font);
     label->setFixedWidth(lineWidth);
-    label->setTextFormat(Qt::PlainText);
-    if (label->text() != text)
-        label->setToolTip(plainToolTip(text));
     setTextColor(*label, color);
     layout()->addWidget(label);
 }
@@ -44,8 +40,8 @@ void AppDetailsView::addLine(const QString& text, const QFont& font, const QColo
 QStringList AppDetailsView::lines() const
 {
     QStringList shown;
-    for (const QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        shown.append(label->text());
+    for (const ElidedLabel* label : findChildren<ElidedLabel*>(Qt::FindDirectChildrenOnly))
+        shown.append(label->shownText());
     return shown;
 }
 

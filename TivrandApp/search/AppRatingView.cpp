@@ -7,18 +7,28 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <charconv>
+
 namespace Tivrand {
 namespace {
 
 constexpr int frameWidth = 120;
 constexpr int leadingPadding = 8;
 
+// One decimal as C's "%.1f" writes it, without the locale: the exact binary value rounded half
+// to even, so 4.25 is "4.2" (Qt's own formatting would say "4.3").
+QString oneDecimal(double value)
+{
+    char text[400]; // wide enough for any double in fixed notation
+    const auto written = std::to_chars(std::begin(text), std::end(text), value, std::chars_format::fixed, 1);
+    return QString::fromLatin1(text, written.ptr - text);
+}
+
 } // namespace
 
 AppRatingView::AppRatingView(double rating, int ratingCount, QWidget* parent)
     : QWidget(parent)
-    // Formatted without the locale: "4.5" everywhere.
-    , m_rating(new QLabel(QString::number(rating, 'f', 1), this))
+    , m_rating(new QLabel(oneDecimal(rating), this))
     , m_ratingCount(new QLabel(QString::number(ratingCount) + QStringLiteral(" Ratings"), this))
 {
     setFixedWidth(frameWidth + leadingPadding);

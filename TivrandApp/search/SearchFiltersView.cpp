@@ -9,16 +9,11 @@
 #include <QHBoxLayout>
 
 namespace Tivrand {
-namespace {
-
-constexpr int indicatorDiameter = 16;
-
-} // namespace
 
 SearchFiltersView::SearchFiltersView(SearchViewModel& viewModel, QWidget* parent)
     : QWidget(parent)
     , m_viewModel(viewModel)
-    , m_busyIndicator(new BusyIndicator(indicatorDiameter, this))
+    , m_busyIndicator(new BusyIndicator(0.8, this))
     , m_platformPickerButton(new PlatformPickerButton(viewModel, this))
     , m_countrySelector(new CountrySelector)
 {

@@ -5,7 +5,6 @@
 #include "TivrandApp/search/SearchViewModel.h"
 #include "TivrandApp/services/CoreDataManager.h"
 
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -83,7 +82,7 @@ void SearchResultView::showAlert(const QString& message)
     if (!m_alert) {
         // The title is also the alert's first line: window titles are not shown everywhere.
         const QString title = QStringLiteral("Warning");
-        m_alert = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::NoButton, this);
+        m_alert = new TitledMessageBox(QMessageBox::Warning, title, title, this);
         m_alert->setDefaultButton(m_alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
     }
     m_alert->setInformativeText(message);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "TivrandApp/models/AppPresentationItem.h"
+#include "TivrandApp/ui/TitledMessageBox.h"
 
 #include <QList>
-#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -28,7 +28,7 @@ public:
     SearchResultHeaderView& header() const { return *m_header; }
     QList<SearchResultItemView*> rows() const;
     // The alert once it has been shown (it is kept for reuse), else none.
-    QMessageBox* alert() const { return m_alert; }
+    TitledMessageBox* alert() const { return m_alert; }
 
     static inline const QString alreadyAddedMessage = QStringLiteral("This app is already added.");
     static inline const QString saveFailedMessage = QStringLiteral("The app could not be added to your watch list.");
@@ -45,7 +45,7 @@ private:
     SearchResultHeaderView* m_header;
     QWidget* m_rowsContainer;
     QVBoxLayout* m_rowsLayout;
-    QPointer<QMessageBox> m_alert;
+    QPointer<TitledMessageBox> m_alert;
 };
 
 } // namespace Tivrand

@@ -7,6 +7,8 @@
 #include "TivrandApp/search/SearchInputView.h"
 #include "TivrandApp/search/SearchResultView.h"
 #include "TivrandApp/search/SearchViewModel.h"
+#include "TivrandApp/ui/Appearance.h"
+#include "TivrandApp/ui/ElidedLabel.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -17,6 +19,7 @@ namespace {
 
 constexpr int verticalPadding = 20;
 constexpr int resultsTopPadding = 8;
+constexpr int failureLinePadding = 16;
 
 } // namespace
 
@@ -25,6 +28,7 @@ SearchView::SearchView(CoreDataManager& store, QWidget* parent)
     , m_viewModel(new SearchViewModel(SearchAPIClient(), store, QString::fromLatin1(countriesResourcePath), this))
     , m_column(new QWidget(this))
     , m_bar(new SearchBarView(*m_viewModel, m_column))
+    , m_failureLine(new ElidedLabel(QString(), m_column))
     , m_resultsSlot(new QVBoxLayout)
 {
     applyMinimumWindowSize(*this);
@@ -39,6 +43,7 @@ SearchView::SearchView(CoreDataManager& store, QWidget* parent)
     columnLayout->setContentsMargins(0, 0, 0, 0);
     columnLayout->setSpacing(0);
     columnLayout->addWidget(m_bar);
+    columnLayout->addWidget(m_failureLine);
     columnLayout->addLayout(m_resultsSlot, 1);
     columnLayout->addStretch();
 
@@ -53,9 +58,22 @@ SearchView::SearchView(CoreDataManager& store, QWidget* parent)
     layout->setContentsMargins(0, verticalPadding, 0, verticalPadding);
     layout->addLayout(centring);
 
+    m_failureLine->setContentsMargins(failureLinePadding, 0, failureLinePadding, 0);
+    m_failureLine->setFont(fontOfSize(13));
+    setTextColor(*m_failureLine, SystemColor::red);
+    connect(m_viewModel, &SearchViewModel::searchErrorChanged, this, &SearchView::followSearchError);
+    followSearchError();
+
     connect(m_viewModel, &SearchViewModel::showResultsChanged, this, &SearchView::followShowResults);
     followShowResults();
     m_bar->input().field().setFocus();
+}
+
+void SearchView::followSearchError()
+{
+    const QString& error = m_viewModel->searchError();
+    m_failureLine->setText(error.isEmpty() ? QString() : QStringLiteral("Search failed: ") + error);
+    m_failureLine->setVisible(!error.isEmpty());
 }
 
 void SearchView::followShowResults()

@@ -92,6 +92,7 @@ void SearchViewModel::performSearch()
     setIsSearching(true);
     setShowResults(false);
     setSearchResults({});
+    setSearchError({});
 
     if (!m_selectedCountry) {
         setIsSearching(false);
@@ -124,6 +125,8 @@ void SearchViewModel::handleSearchAnswer(const std::expected<SearchAppResponse, 
     if (ids.isEmpty()) {
         setIsSearching(false);
         setShowResults(false);
+        if (!answer)
+            setSearchError(answer.error().localizedDescription());
         return;
     }
     fetchContents(ids.join(QLatin1Char(',')), country, search);
@@ -151,6 +154,7 @@ void SearchViewModel::handleContentsAnswer(const std::expected<AppContentsRespon
     if (!answer) {
         printLine(QStringLiteral("❌ Contents Hatası: ") + answer.error().localizedDescription());
         setShowResults(false);
+        setSearchError(answer.error().localizedDescription());
         return;
     }
 
@@ -180,6 +184,7 @@ void SearchViewModel::setSearchText(const QString& text)
         ++m_currentSearch;
         setIsSearching(false);
         setShowResults(false);
+        setSearchError({});
     }
 }
 
@@ -244,6 +249,14 @@ void SearchViewModel::setSearchResults(const QList<AppPresentationItem>& results
 {
     m_searchResults = results;
     emit searchResultsChanged();
+}
+
+void SearchViewModel::setSearchError(const QString& error)
+{
+    if (m_searchError == error)
+        return;
+    m_searchError = error;
+    emit searchErrorChanged();
 }
 
 } // namespace Tivrand

@@ -26,6 +26,7 @@ class SearchViewModel : public QObject {
     Q_PROPERTY(bool showCountryPicker READ showCountryPicker WRITE setShowCountryPicker NOTIFY showCountryPickerChanged)
     Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
     Q_PROPERTY(bool showResults READ showResults WRITE setShowResults NOTIFY showResultsChanged)
+    Q_PROPERTY(QString searchError READ searchError NOTIFY searchErrorChanged)
 
 public:
     // How many app records one search looks up.
@@ -53,6 +54,9 @@ public:
     bool showResults() const { return m_showResults; }
     void setShowResults(bool show);
     const QList<AppPresentationItem>& searchResults() const { return m_searchResults; }
+    // Why the latest search failed, for the user; empty unless it did. An answer without apps
+    // is no failure.
+    const QString& searchError() const { return m_searchError; }
 
     // Reads the storefronts from the countries resource and selects "US".
     void loadCountries();
@@ -69,6 +73,7 @@ signals:
     void isSearchingChanged();
     void showResultsChanged();
     void searchResultsChanged();
+    void searchErrorChanged();
 
 private:
     void fetchContents(const QString& ids, const Country& country, std::uint64_t search);
@@ -79,6 +84,7 @@ private:
     void setIsSearching(bool searching);
     void setCountries(const QList<Country>& countries);
     void setSearchResults(const QList<AppPresentationItem>& results);
+    void setSearchError(const QString& error);
 
     SearchAPIClient m_searchClient;
     CoreDataManager& m_coreDataManager;
@@ -93,6 +99,7 @@ private:
     bool m_isSearching = false;
     bool m_showResults = false;
     QList<AppPresentationItem> m_searchResults;
+    QString m_searchError;
 
     // Numbers the searches so that only the latest one's answers change the state.
     std::uint64_t m_currentSearch = 0;

@@ -11,6 +11,8 @@ QString statusText(KeychainStatus status)
         return QStringLiteral("service unavailable");
     case KeychainStatus::timedOut:
         return QStringLiteral("timed out");
+    case KeychainStatus::cancelled:
+        return QStringLiteral("cancelled");
     case KeychainStatus::failed:
         return QStringLiteral("failed");
     }

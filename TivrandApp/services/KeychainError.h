@@ -11,6 +11,7 @@ enum class KeychainStatus {
     itemNotFound,
     serviceUnavailable, // no D-Bus session, or no Secret Service on it
     timedOut,
+    cancelled, // the application ended first
     failed,
 };
 

@@ -1,5 +1,6 @@
 #include "TivrandApp/services/KeychainManager.h"
 
+#include "TivrandApp/services/KeychainReads.h"
 #include "TivrandApp/services/LibsecretStore.h"
 
 #include <QPromise>
@@ -7,7 +8,6 @@
 
 #include <memory>
 #include <system_error>
-#include <thread>
 
 namespace Tivrand {
 namespace {
@@ -48,10 +48,15 @@ KeychainManager::KeychainManager(std::shared_ptr<const SecretStore> store)
 
 std::expected<QString, KeychainError> KeychainManager::retrieve(const QString& key) const
 {
+    return retrieve(key, {});
+}
+
+std::expected<QString, KeychainError> KeychainManager::retrieve(const QString& key, std::stop_token stop) const
+{
     if (!m_store)
         return std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::serviceUnavailable,
                                                                QStringLiteral("no secret store")));
-    const auto secret = m_store->secret(key);
+    const auto secret = m_store->secret(key, std::move(stop));
     if (!secret)
         return std::unexpected(secret.error());
     if (!secret->has_value())
@@ -76,7 +81,11 @@ QFuture<std::expected<QString, KeychainError>> KeychainManager::retrieveAsync(co
     };
     try {
         // The thread holds a copy of this manager, and with it the store.
-        std::thread([manager = *this, key, fulfil] { fulfil(manager.retrieve(key)); }).detach();
+        const bool started = KeychainReads::shared().start(
+            [manager = *this, key, fulfil](std::stop_token stop) { fulfil(manager.retrieve(key, std::move(stop))); });
+        if (!started)
+            fulfil(std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::cancelled,
+                                                                   QStringLiteral("the application is quitting"))));
     } catch (const std::system_error& error) {
         const QString reason = QString::fromLocal8Bit(error.what());
         fulfil(std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::failed, reason)));

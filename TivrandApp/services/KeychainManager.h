@@ -29,12 +29,15 @@ public:
     bool hasValidSearchAdsSession() const;
 
     // The same reads without blocking the caller (the GUI thread): a lookup may wait as long as
-    // the user takes to unlock the keyring, so each runs on a thread of its own, which fulfils
-    // the future with one result. Nothing waits for that thread when the program ends.
+    // the user takes to unlock the keyring, so each runs on a thread of its own (one of
+    // `KeychainReads`), which fulfils the future with one result. When the application quits
+    // first, the read is cancelled and the result is a `cancelled` status.
     QFuture<std::expected<QString, KeychainError>> retrieveAsync(const QString& key) const;
     QFuture<bool> hasValidSearchAdsSessionAsync() const;
 
 private:
+    std::expected<QString, KeychainError> retrieve(const QString& key, std::stop_token stop) const;
+
     std::shared_ptr<const SecretStore> m_store;
 };
 

@@ -5,6 +5,7 @@
 #include "TivrandApp/services/PromptAwareSecretService.h"
 
 #include <memory>
+#include <stop_token>
 
 namespace Tivrand {
 namespace {
@@ -74,8 +75,11 @@ void waitFor(const PendingStep<Answer>& step, GMainContext* context)
         g_main_context_iteration(context, TRUE);
 }
 
-KeychainStatus statusOf(const GError& error, bool timedOut)
+// `timedOut` and `stopped` tell who cancelled the lookup, if anyone did.
+KeychainStatus statusOf(const GError& error, bool timedOut, bool stopped)
 {
+    if (stopped && !timedOut && g_error_matches(&error, G_IO_ERROR, G_IO_ERROR_CANCELLED))
+        return KeychainStatus::cancelled;
     if ((timedOut && g_error_matches(&error, G_IO_ERROR, G_IO_ERROR_CANCELLED))
         || g_error_matches(&error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)
         || g_error_matches(&error, G_DBUS_ERROR, G_DBUS_ERROR_NO_REPLY)
@@ -89,24 +93,25 @@ KeychainStatus statusOf(const GError& error, bool timedOut)
     return KeychainStatus::failed;
 }
 
-KeychainError lookupError(const GError& error, bool timedOut)
-{
-    return KeychainError::unexpectedStatus(statusOf(error, timedOut), QString::fromUtf8(error.message));
-}
-
 // Runs on the calling thread with `context` as its thread-default main context.
 std::expected<ValuePtr, KeychainError> lookUp(const QString& account, std::chrono::milliseconds timeout,
-                                             GMainContext* context)
+                                             GMainContext* context, const std::stop_token& stop)
 {
     std::unique_ptr<GCancellable, GObjectUnref> cancellable(g_cancellable_new());
     LookupDeadline deadline(context, cancellable.get(), timeout);
+    // Cancelling is safe from any thread; the step under way then ends with an error.
+    const std::stop_callback cancelOnStop(stop, [cancellable = cancellable.get()] { g_cancellable_cancel(cancellable); });
+    const auto lookupError = [&](const GError& error) {
+        return KeychainError::unexpectedStatus(statusOf(error, deadline.expired(), stop.stop_requested()),
+                                               QString::fromUtf8(error.message));
+    };
 
     PendingStep<ServicePtr> opened;
     secret_service_open(promptAwareSecretServiceType(), nullptr, SECRET_SERVICE_OPEN_SESSION, cancellable.get(),
                         serviceOpened, &opened);
     waitFor(opened, context);
     if (opened.error)
-        return std::unexpected(lookupError(*opened.error, deadline.expired()));
+        return std::unexpected(lookupError(*opened.error));
 
     std::unique_ptr<GHashTable, HashTableUnref> attributes(
         g_hash_table_new_full(g_str_hash, g_str_equal, nullptr, g_free));
@@ -118,7 +123,7 @@ std::expected<ValuePtr, KeychainError> lookUp(const QString& account, std::chron
     waitFor(found, context);
     setLookupDeadline(opened.answer.get(), nullptr);
     if (found.error)
-        return std::unexpected(lookupError(*found.error, deadline.expired()));
+        return std::unexpected(lookupError(*found.error));
     if (!found.answer)
         return std::unexpected(KeychainError::unexpectedStatus(KeychainStatus::itemNotFound));
     return std::move(found.answer);
@@ -131,13 +136,14 @@ LibsecretStore::LibsecretStore(std::chrono::milliseconds timeout)
 {
 }
 
-std::expected<std::optional<QByteArray>, KeychainError> LibsecretStore::secret(const QString& account) const
+std::expected<std::optional<QByteArray>, KeychainError> LibsecretStore::secret(const QString& account,
+                                                                               std::stop_token stop) const
 {
     // The lookup runs on a private main context, so it neither dispatches anybody else's
     // glib sources nor depends on a loop running on this thread.
     std::unique_ptr<GMainContext, MainContextUnref> context(g_main_context_new());
     g_main_context_push_thread_default(context.get());
-    std::expected<ValuePtr, KeychainError> value = lookUp(account, m_timeout, context.get());
+    std::expected<ValuePtr, KeychainError> value = lookUp(account, m_timeout, context.get(), stop);
     // The service's clean-up leaves callbacks on the context; they free their data only when run.
     while (g_main_context_iteration(context.get(), FALSE)) {
     }

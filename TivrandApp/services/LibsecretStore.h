@@ -17,7 +17,8 @@ public:
     // at an unlock prompt, no limit applies: the user answers or dismisses it.
     explicit LibsecretStore(std::chrono::milliseconds timeout = defaultTimeout);
 
-    std::expected<std::optional<QByteArray>, KeychainError> secret(const QString& account) const override;
+    std::expected<std::optional<QByteArray>, KeychainError> secret(const QString& account,
+                                                                   std::stop_token stop) const override;
 
     static constexpr std::chrono::milliseconds defaultTimeout{15'000};
 

@@ -17,6 +17,7 @@ struct NetworkError {
     static constexpr int cancelled = -5;       // the request engine went away first
     static constexpr int redirectedElsewhere = -6; // a redirect to another origin, not followed
     static constexpr int tooManyRedirects = -7;    // more redirects in a row than are followed
+    static constexpr int responseTooLarge = -8;    // the body is longer than an answer may be
 
     QString domain;
     int code = 0;

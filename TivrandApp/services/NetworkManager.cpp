@@ -25,6 +25,11 @@ NetworkError managerError(int code, const QString& message)
     return NetworkError{NetworkError::networkManagerDomain, code, message};
 }
 
+NetworkError tooLargeError()
+{
+    return managerError(NetworkError::responseTooLarge, u"response too large"_s);
+}
+
 NetworkError cancelledError()
 {
     return managerError(NetworkError::cancelled, u"The request was cancelled because the network manager went away."_s);
@@ -102,6 +107,18 @@ void start(QNetworkAccessManager& network, OutgoingRequest outgoing, int redirec
         start(*reply->manager(), std::move(*next), redirectsFollowed + 1, pending);
     };
     QObject::connect(reply, &QNetworkReply::finished, reply, onFinished);
+    // The announced length, then the body as it arrives (inflated, when it comes compressed):
+    // whichever passes the bound first ends the request.
+    const auto refuseTooLarge = [pending, reply] {
+        const bool announcedTooLarge = !reply->hasRawHeader("Content-Encoding")
+            && reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > NetworkManager::maxBodySize;
+        if (pending->finished || (!announcedTooLarge && reply->bytesAvailable() <= NetworkManager::maxBodySize))
+            return;
+        pending->finish(std::unexpected(tooLargeError()));
+        reply->abort();
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, refuseTooLarge);
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, refuseTooLarge);
     // Replies die with their manager without always saying they finished.
     QObject::connect(reply, &QObject::destroyed, [pending] { pending->finish(std::unexpected(cancelledError())); });
     if (reply->isFinished())

@@ -27,10 +27,12 @@ concept JsonDecodable = requires(const QJsonValue& json) {
 // any thread. Every request completes exactly once, on the GUI thread and never inside the call,
 // with the decoded answer or an error. There is no retry and no cancellation. Requests go out
 // with their endpoint's headers alone: no cookie is stored or added, and a redirect is followed
-// only within the request's origin, a few times at most.
+// only within the request's origin, a few times at most. A body longer than `maxBodySize` is
+// refused as soon as it is announced or received that far, never held whole.
 class NetworkManager {
 public:
     static constexpr std::chrono::milliseconds defaultTransferTimeout{30000};
+    static constexpr qint64 maxBodySize = 32 * 1024 * 1024;
 
     // The program's one engine; it lives as long as the program. Needs a QCoreApplication.
     static NetworkManager& shared();

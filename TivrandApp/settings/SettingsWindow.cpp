@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -21,6 +22,9 @@ QWidget* makeSettingsWindow(QWidget* parent)
     layout->addWidget(new SettingsView(SettingsView::SettingsTab::account, window));
     applyMinimumWindowSize(*window);
     window->resize(window->minimumSize());
+    // As desktop settings windows do; closing only hides it.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        new QShortcut(key, window, window, &QWidget::close);
 
     // A window without a parent would otherwise outlive the application object.
     if (!parent)

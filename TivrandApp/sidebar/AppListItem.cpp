@@ -2,22 +2,18 @@
 
 #include "TivrandApp/ui/AppIconView.h"
 #include "TivrandApp/ui/Appearance.h"
+#include "TivrandApp/ui/ElidedLabel.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QVBoxLayout>
 
 namespace Tivrand {
 namespace {
 
-QLabel* textLine(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+ElidedLabel* textLine(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    // Names come from the catalog: shown as text, never read as markup.
-    label->setTextFormat(Qt::PlainText);
+    auto* label = new ElidedLabel(text, parent);
     label->setFont(font);
-    label->setMinimumWidth(0);
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     setTextColor(*label, color);
     return label;
 }

@@ -1,39 +1,16 @@
 #include "TivrandApp/ui/AppIconView.h"
 
 #include "TivrandApp/services/Diagnostics.h"
-#include "TivrandApp/ui/Appearance.h"
+#include "TivrandApp/ui/IconPlaceholder.h"
 
 #include "Lumen/retrieval/Resource.h"
 #include "Lumen/views/LMImage.h"
-
-#include <QGuiApplication>
-#include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 
 namespace Tivrand {
 namespace {
 
 constexpr qreal cornerRadius = 8;
 constexpr double fadeSeconds = 0.25;
-
-std::unique_ptr<QWidget> placeholder()
-{
-    const qreal ratio = qGuiApp->devicePixelRatio();
-    QPixmap square(QSize(AppIconView::side, AppIconView::side) * ratio);
-    square.setDevicePixelRatio(ratio);
-    square.fill(Qt::transparent);
-    QPainter painter(&square);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(0, 0, AppIconView::side, AppIconView::side), cornerRadius, cornerRadius);
-    painter.fillPath(shape, withOpacity(SystemColor::gray, 0.3));
-    painter.end();
-
-    auto label = std::make_unique<QLabel>();
-    label->setPixmap(square);
-    return label;
-}
 
 } // namespace
 
@@ -43,9 +20,19 @@ AppIconView::AppIconView(QWidget* parent)
 {
     setFixedSize(side, side);
     m_image->setFixedSize(side, side);
-    m_image->placeholder(placeholder)
-        .onFailure([](const Lumen::LumenError& error) {
+    m_image->placeholder([this] {
+                auto placeholder = std::make_unique<IconPlaceholder>(cornerRadius);
+                m_placeholder = placeholder.get();
+                if (hasFailed())
+                    placeholder->showFailed();
+                return placeholder;
+            })
+        // The outcome arrives on a later turn, when this view may be gone.
+        .onFailure([self = QPointer<AppIconView>(this)](const Lumen::LumenError& error) {
             printLine(QStringLiteral("Icon yükleme hatası: ") + error.localizedDescription());
+            // The failure of an earlier load may arrive while a later one runs.
+            if (self && self->m_placeholder && self->hasFailed())
+                self->m_placeholder->showFailed();
         })
         .resizable()
         .fade(fadeSeconds)
@@ -55,10 +42,24 @@ AppIconView::AppIconView(QWidget* parent)
 
 void AppIconView::setIconUrl(const QString& iconUrl)
 {
-    const QUrl url(iconUrl, QUrl::StrictMode);
-    m_iconUrl = url.isValid() && !url.isRelative() ? url : QUrl();
+    m_iconUrl = usableIconUrl(iconUrl);
     m_image->setSource(m_iconUrl.isEmpty() ? std::nullopt
                                            : std::optional(Lumen::URLResource(m_iconUrl).convertToSource()));
+}
+
+QUrl AppIconView::usableIconUrl(const QString& iconUrl)
+{
+    const QUrl url(iconUrl, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    // Other schemes would let a catalog record read local files or reach other handlers.
+    const bool web = scheme == QStringLiteral("http") || scheme == QStringLiteral("https");
+    return url.isValid() && web && !url.host().isEmpty() ? url : QUrl();
+}
+
+bool AppIconView::hasFailed() const
+{
+    const Lumen::LMImageBinder& binder = m_image->binder();
+    return binder.loaded() && !binder.loadedImage();
 }
 
 } // namespace Tivrand

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "TivrandApp/ui/IconPlaceholder.h"
+
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 
@@ -11,8 +14,8 @@ namespace Tivrand {
 
 // An app's icon, 40 x 40 with rounded corners, for the search results and the watch list alike:
 // loaded from the icon's URL through the image library and faded in when downloaded. Until it
-// is there, and for good when it cannot be loaded (which is printed), a gray rounded square
-// stands in its place.
+// is there a gray rounded square under a turning progress indicator stands in its place; when
+// it cannot be loaded (which is printed) the square stays and the indicator goes.
 class AppIconView : public QWidget {
     Q_OBJECT
 
@@ -21,15 +24,21 @@ public:
 
     explicit AppIconView(QWidget* parent = nullptr);
 
-    // A text that does not form a URL gives no URL, and so no icon.
+    // Only an http or https URL is loaded; any other text gives no URL, and so no icon.
     void setIconUrl(const QString& iconUrl);
     const QUrl& iconUrl() const { return m_iconUrl; }
 
     Lumen::LMImage& image() const { return *m_image; }
+    // The placeholder of the latest load while it is shown, else none.
+    IconPlaceholder* placeholder() const { return m_placeholder; }
 
 private:
+    static QUrl usableIconUrl(const QString& iconUrl);
+    bool hasFailed() const;
+
     QUrl m_iconUrl;
     Lumen::LMImage* m_image;
+    QPointer<IconPlaceholder> m_placeholder;
 };
 
 } // namespace Tivrand

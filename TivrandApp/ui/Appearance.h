@@ -13,6 +13,7 @@ inline const QColor gray{142, 142, 147};
 inline const QColor blue{10, 132, 255};
 inline const QColor yellow{255, 214, 10};
 inline const QColor green{48, 209, 88};
+inline const QColor red{255, 69, 58};
 } // namespace SystemColor
 
 // Secondary text and separator lines are the primary text colour at these strengths.

@@ -11,11 +11,11 @@ constexpr int stepMilliseconds = 100;
 
 } // namespace
 
-BusyIndicator::BusyIndicator(int diameter, QWidget* parent)
+BusyIndicator::BusyIndicator(qreal scale, QWidget* parent)
     : QWidget(parent)
-    , m_diameter(diameter)
+    , m_diameter(qRound(regularDiameter * scale))
 {
-    setFixedSize(diameter, diameter);
+    setFixedSize(m_diameter, m_diameter);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 

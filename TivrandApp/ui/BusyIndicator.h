@@ -10,9 +10,13 @@ class BusyIndicator : public QWidget {
     Q_OBJECT
 
 public:
-    explicit BusyIndicator(int diameter, QWidget* parent = nullptr);
+    // The diameter at scale 1.
+    static constexpr int regularDiameter = 20;
+
+    explicit BusyIndicator(qreal scale, QWidget* parent = nullptr);
 
     QSize sizeHint() const override;
+    bool isTurning() const { return m_timer.isActive(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -28,7 +28,7 @@ public:
 
     void setText(const QString& account, const QByteArray& bytes) { set(account, std::optional(bytes)); }
 
-    Answer secret(const QString& account) const override
+    Answer secret(const QString& account, std::stop_token) const override
     {
         std::unique_lock lock(m_mutex);
         m_asked.append(account);

@@ -35,6 +35,7 @@ constexpr auto introspection = R"(<node>
   </interface>
   <interface name="org.freedesktop.Secret.Prompt">
     <method name="Prompt"><arg direction="in" type="s"/></method>
+    <method name="Dismiss"/>
     <signal name="Completed"><arg type="b"/><arg type="v"/></signal>
   </interface>
 </node>)";
@@ -66,6 +67,7 @@ struct FakeSecretService::State {
 
     // Connects and registers the objects, so that their calls are served by `context`.
     void connect();
+    void emitCompleted(bool unlocked);
     void handle(const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation);
     static void methodCalled(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
                              GVariant* parameters, GDBusMethodInvocation* invocation, gpointer state)
@@ -97,6 +99,12 @@ void FakeSecretService::State::connect()
     }
     g_dbus_node_info_unref(node);
     g_main_context_pop_thread_default(context);
+}
+
+void FakeSecretService::State::emitCompleted(bool unlocked)
+{
+    g_dbus_connection_emit_signal(connection, nullptr, promptPath, "org.freedesktop.Secret.Prompt", "Completed",
+                                  g_variant_new("(bv)", !unlocked, unlocked ? paths({itemPath}) : paths({})), nullptr);
 }
 
 void FakeSecretService::State::handle(const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation)
@@ -133,6 +141,9 @@ void FakeSecretService::State::handle(const gchar* method, GVariant* parameters,
         changed.notify_all();
     }
     g_dbus_method_invocation_return_value(invocation, answer);
+    // A caller that gives up dismisses the prompt, which then completes as dismissed.
+    if (is("Dismiss"))
+        emitCompleted(false);
 }
 
 FakeSecretService::FakeSecretService(const QString& account, const QByteArray& secret)
@@ -177,9 +188,7 @@ bool FakeSecretService::waitForPrompt()
 
 void FakeSecretService::answerPrompt(bool unlock)
 {
-    g_dbus_connection_emit_signal(m_state->connection, nullptr, promptPath, "org.freedesktop.Secret.Prompt",
-                                  "Completed", g_variant_new("(bv)", !unlock, unlock ? paths({itemPath}) : paths({})),
-                                  nullptr);
+    m_state->emitCompleted(unlock);
 }
 
 } // namespace Tivrand::Testing

@@ -9,7 +9,8 @@ namespace Tivrand::Testing {
 
 // A Secret Service of the test's own on the session bus, under a name of its own (point
 // libsecret at it with SECRET_SERVICE_BUS_NAME), holding one secret in a locked keyring:
-// reading it goes through an unlock prompt that stays open until the test answers it.
+// reading it goes through an unlock prompt that stays open until the test answers it (or the
+// reader dismisses it).
 class FakeSecretService {
 public:
     FakeSecretService(const QString& account, const QByteArray& secret);

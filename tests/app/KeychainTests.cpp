@@ -1,5 +1,7 @@
 #include "TivrandApp/services/KeychainManager.h"
+#include "TivrandApp/services/KeychainReads.h"
 #include "TivrandApp/services/LibsecretStore.h"
+#include "TivrandApp/settings/SettingsViewModel.h"
 
 #include "tests/app/FakeKeychain.h"
 #include "tests/app/FakeSecretService.h"
@@ -7,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLocalServer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUuid>
 
 #include <cstdlib>
@@ -50,7 +54,7 @@ void expectLookupStatusWithBus(const std::string& busAddress, KeychainStatus exp
     EXPECT_EXIT(
         {
             ::setenv("DBUS_SESSION_BUS_ADDRESS", busAddress.c_str(), 1);
-            const auto secret = LibsecretStore(timeout).secret("Tivrand.AppleID");
+            const auto secret = LibsecretStore(timeout).secret("Tivrand.AppleID", {});
             std::fprintf(stderr, "%s\n", secret ? "found" : qPrintable(secret.error().description()));
             std::exit(!secret && secret.error().status() == expected ? 0 : 1);
         },
@@ -69,7 +73,7 @@ TEST(KeychainSecretService, ReadsItemsStoredFromTheShellAndRefusesNonUtf8)
     store(account + ".binary", "caf\xE9\xFF");
     const KeychainManager& keychain = KeychainManager::shared();
     EXPECT_EQ(keychain.retrieve(account).value_or("failed"), QStringLiteral("d\u00E9v@example.com"));
-    EXPECT_EQ(LibsecretStore().secret(account + ".binary").value_or(std::nullopt), QByteArray("caf\xE9\xFF"))
+    EXPECT_EQ(LibsecretStore().secret(account + ".binary", {}).value_or(std::nullopt), QByteArray("caf\xE9\xFF"))
         << "not mangled";
     EXPECT_EQ(keychain.retrieve(account + ".binary").error().kind(), KeychainError::Kind::invalidItemFormat);
 
@@ -105,7 +109,7 @@ TEST(KeychainSecretServiceDeadline, AUserSlowAtTheUnlockPromptDoesNotTimeOut)
         ASSERT_FALSE(service.busName().isEmpty());
         const ScopedEnvironmentVariable busName("SECRET_SERVICE_BUS_NAME", service.busName());
         std::optional<std::expected<std::optional<QByteArray>, KeychainError>> secret;
-        std::thread lookup([&] { secret = LibsecretStore(timeout).secret(account); });
+        std::thread lookup([&] { secret = LibsecretStore(timeout).secret(account, {}); });
         const bool prompted = service.waitForPrompt();
         std::this_thread::sleep_for(timeout * 3); // the user takes longer than the service may
         service.answerPrompt(unlock);
@@ -116,6 +120,30 @@ TEST(KeychainSecretServiceDeadline, AUserSlowAtTheUnlockPromptDoesNotTimeOut)
         else
             EXPECT_NE(secret->error().status(), KeychainStatus::timedOut);
     }
+}
+
+TEST(KeychainSecretServiceQuit, QuittingWhileReadsWaitAtTheUnlockPromptCancelsAndEndsThemWithNoCallback)
+{
+    if (!qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
+        GTEST_SKIP() << "needs a session bus (run under dbus-run-session)";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            FakeSecretService service(appleIdAccount, "slow@example.com");
+            const ScopedEnvironmentVariable busName("SECRET_SERVICE_BUS_NAME", service.busName());
+            const auto read = KeychainManager::shared().retrieveAsync(appleIdAccount);
+            // A settings window closed while its read waits: nothing may call back into it.
+            auto gone = std::make_unique<SettingsViewModel>(KeychainManager::shared());
+            const bool prompted = service.waitForPrompt();
+            gone.reset();
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            QApplication::exec();
+            const bool cancelled = read.isFinished() && !read.result()
+                && read.result().error().status() == KeychainStatus::cancelled;
+            const bool refusedLater = KeychainManager::shared().retrieveAsync(appleIdAccount).isFinished();
+            std::exit(prompted && cancelled && refusedLater && KeychainReads::shared().running() == 0 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(KeychainManager, RetrieveDecodesUtf8TextRefusesItemsWithoutDataOrWithInvalidUtf8AndReportsStoreFailures)

@@ -10,26 +10,18 @@
 #include "TivrandApp/settings/SettingsViewModel.h"
 #include "TivrandApp/settings/SettingsWindow.h"
 #include "TivrandApp/sidebar/AppListView.h"
+#include "TivrandApp/ui/ElidedLabel.h"
 
 #include <QAction>
-#include <QDir>
+#include <QRegularExpression>
+#include <QTimer>
 
 using namespace Tivrand;
 using namespace std::chrono_literals;
 
 namespace {
 
-// Saves the shown widget as NAME.png in "screenshots" beside the test program, for a person to look at.
-void save(QWidget& widget, const QString& name, int maxCornerGray = 0x50)
-{
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
-    Testing::pumpEvents(50ms);
-    const QImage shot = widget.grab().toImage();
-    // Drawn dark: a corner shows the dark window background, not a light default.
-    EXPECT_LT(qGray(shot.pixel(shot.width() - 3, shot.height() - 3)), maxCornerGray) << name.toStdString();
-    const QString folder = QCoreApplication::applicationDirPath() + "/screenshots";
-    EXPECT_TRUE(QDir().mkpath(folder) && shot.save(folder + '/' + name + ".png"));
-}
+using Testing::saveScreenshot;
 
 TEST(MainWindow, SettingsHaveAShortcutWhereThePlatformDefinesNone)
 {
@@ -50,7 +42,7 @@ struct Screenshot : ::testing::Test, Testing::SearchSheetEnvironment {
 TEST_F(Screenshot, MainWindowAndSearchSheetShowTheCatalogsIconsFetchedOnceAndPrintWhyOneIsMissing)
 {
     for (const auto& [appId, name, developer] : {std::tuple{"1000000001", "Harbor Notes", "Quayside Labs"},
-                                                  {"1000000007", "Desk Lamp", "Warm Light Ltd"}}) {
+                                                  {"1000000007", "Desk Lamp for Late Readers, Night Owls and Early Birds", "Warm Light Ltd"}}) {
         AppPresentationItem item = Testing::watchedItem(appId, name, developer);
         item.iconUrl = catalog.iconUrl(appId).toString();
         ASSERT_TRUE(store.saveWatchedApp(item));
@@ -61,7 +53,15 @@ TEST_F(Screenshot, MainWindowAndSearchSheetShowTheCatalogsIconsFetchedOnceAndPri
     main.show();
     ASSERT_TRUE(waitForIcons(main.sidebar()));
     EXPECT_EQ(catalog.iconRequests().size(), 2u);
-    save(main, "main-window");
+    const QStringList shownNames = [&] {
+        QStringList names;
+        for (const ElidedLabel* label : main.sidebar().findChildren<ElidedLabel*>())
+            names.append(label->shownText());
+        return names;
+    }();
+    EXPECT_TRUE(shownNames.contains("Harbor Notes"));
+    EXPECT_EQ(shownNames.filter(QRegularExpression("^Desk Lamp.*…$")).size(), 1) << shownNames.join('|').toStdString();
+    saveScreenshot(main, "main-window");
 
     main.sidebar().presentSearchSheet();
     SearchView* sheet = main.sidebar().searchSheet();
@@ -81,12 +81,58 @@ TEST_F(Screenshot, MainWindowAndSearchSheetShowTheCatalogsIconsFetchedOnceAndPri
     shown.remove(QUrl());
     EXPECT_EQ(catalog.iconRequests().size(), std::size_t(shown.size()));
     EXPECT_TRUE(Testing::waitUntil([&] { return output.contains("Icon yükleme hatası: The input resource is empty."); }));
-    save(*sheet, "search-sheet");
+    saveScreenshot(*sheet, "search-sheet");
 
     PlatformPickerButton& platformButton = sheet->bar().filters().platformPickerButton();
     QTest::mouseClick(&platformButton, Qt::LeftButton);
     ASSERT_NE(platformButton.picker(), nullptr);
-    save(*platformButton.picker(), "platform-picker");
+    saveScreenshot(*platformButton.picker(), "platform-picker");
+}
+
+TEST(DesktopKeys, CtrlQQuitsFromEveryWindow)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const char* shown : {"main window", "search sheet", "settings"}) {
+        SCOPED_TRACE(shown);
+        EXPECT_EXIT(
+            {
+                Testing::SearchSheetEnvironment environment;
+                MainWindow main(environment.store);
+                main.show();
+                QWidget* window = &main;
+                if (std::string_view(shown) == "search sheet") {
+                    main.sidebar().presentSearchSheet();
+                    window = main.sidebar().searchSheet();
+                } else if (std::string_view(shown) == "settings") {
+                    showSettingsWindow(&main);
+                    window = main.findChild<SettingsView*>()->window();
+                }
+                const bool active = QTest::qWaitForWindowActive(window);
+                QWidget* focused = window->focusWidget() ? window->focusWidget() : window;
+                QTimer::singleShot(0, focused, [focused] { QTest::keyClick(focused, Qt::Key_Q, Qt::ControlModifier); });
+                // Bounds the wait for a key that does nothing.
+                QTimer::singleShot(30s, [] { QCoreApplication::exit(1); });
+                // Without the exit-time leak check: the test program's application and its font caches live on.
+                std::_Exit(active ? QApplication::exec() : 2);
+            },
+            ::testing::ExitedWithCode(0), "");
+    }
+}
+
+TEST(DesktopKeys, EscapeAndCtrlWCloseTheSettingsWindow)
+{
+    const Testing::CapturedOutput output; // what the real keyring has is no business of the test's log
+    QWidget owner;
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        SCOPED_TRACE(key.toString().toStdString());
+        showSettingsWindow(&owner);
+        QWidget* window = owner.findChild<SettingsView*>()->window();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::keySequence(window, key);
+        EXPECT_FALSE(window->isVisible());
+    }
+    // The real keyring's reads end before the test does.
+    EXPECT_TRUE(Testing::waitUntil([&] { return !owner.findChild<SettingsView*>()->viewModel().isLoading(); }, 40s));
 }
 
 TEST_F(Screenshot, SettingsWindowIsMadeOncePerOwnerAndKeepsTheProgramsMinimumSize)
@@ -103,7 +149,7 @@ TEST_F(Screenshot, SettingsWindowIsMadeOncePerOwnerAndKeepsTheProgramsMinimumSiz
     ASSERT_EQ(views.size(), 1) << "made again after its first owner is gone, then reused";
     QWidget& window = *views.front()->window();
     EXPECT_EQ(window.minimumSize(), QSize(800, 600));
-    save(window, "settings", 0x40);
+    saveScreenshot(window, "settings", 0x40);
     // The real keyring's reads end before the test does.
     EXPECT_TRUE(Testing::waitUntil([&] { return !views.front()->viewModel().isLoading(); }, 40s));
 }

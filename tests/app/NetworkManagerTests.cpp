@@ -95,6 +95,8 @@ struct NetworkManagerTest : ::testing::Test {
     std::mutex mutex;
     int status = 200;
     std::string body = "{}";
+    std::string contentType = "application/json";
+    bool chunked = false; // sent without announcing its length
     std::atomic<int> postRedirect = 307;
     Testing::LoopbackServer server;
     NetworkManager manager;
@@ -104,7 +106,17 @@ struct NetworkManagerTest : ::testing::Test {
         server.get("/answer", [this](const httplib::Request&, httplib::Response& response) {
             std::lock_guard lock(mutex);
             response.status = status;
-            response.set_content(body, "application/json");
+            if (!chunked) {
+                response.set_content(body, contentType);
+                return;
+            }
+            response.set_chunked_content_provider(contentType, [body = body](std::size_t offset, httplib::DataSink& sink) {
+                const std::size_t length = std::min<std::size_t>(1 << 20, body.size() - offset);
+                sink.write(body.data() + offset, length);
+                if (offset + length == body.size())
+                    sink.done();
+                return true;
+            });
         });
         const auto echo = [](const httplib::Request& request, httplib::Response& response) {
             response.set_content(R"({"method": ")" + request.method + R"(", "body": ")" + request.body + "\"}",
@@ -168,6 +180,26 @@ TEST_F(NetworkManagerTest, BadStatusesBodiesConnectionsAndUrlsAreErrorsDelivered
         const NetworkError error = errorOf(settle(*send(manager, TestEndpoint(each.url))));
         EXPECT_EQ(error.domain, each.domain);
         EXPECT_EQ(error.code, each.code);
+    }
+}
+
+TEST_F(NetworkManagerTest, AnAnswerLongerThan32MiBIsRefused)
+{
+    contentType = "application/octet-stream"; // sent as it is, not compressed
+    for (const auto& [size, withoutLength] : {std::pair{NetworkManager::maxBodySize, false},
+                                              {NetworkManager::maxBodySize + 1, false},
+                                              {NetworkManager::maxBodySize + 1, true}}) {
+        SCOPED_TRACE(withoutLength ? "chunked" : "announced");
+        chunked = withoutLength;
+        std::string padded = "{}"; // JSON allows the spaces after it
+        padded.resize(std::size_t(size), ' ');
+        answer(200, std::move(padded));
+        const Result got = settle(*send(manager, TestEndpoint(server.url())));
+        if (size == NetworkManager::maxBodySize) {
+            EXPECT_TRUE(got.has_value());
+            continue;
+        }
+        EXPECT_EQ(errorOf(got), (NetworkError{"NetworkManager", NetworkError::responseTooLarge, "response too large"}));
     }
 }
 

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QLineEdit>
 #include <QTest>
 
@@ -39,6 +40,18 @@ inline AppPresentationItem watchedItem(const QString& appId, const QString& name
     item.platform = platform;
     item.country.countryCode = countryCode;
     return item;
+}
+
+// Saves the shown widget as NAME.png in "screenshots" beside the test program, for a person to look at.
+inline void saveScreenshot(QWidget& widget, const QString& name, int maxCornerGray = 0x50)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+    pumpEvents(std::chrono::milliseconds(50));
+    const QImage shot = widget.grab().toImage();
+    // Drawn dark: a corner shows the dark window background, not a light default.
+    EXPECT_LT(qGray(shot.pixel(shot.width() - 3, shot.height() - 3)), maxCornerGray) << name.toStdString();
+    const QString folder = QCoreApplication::applicationDirPath() + "/screenshots";
+    EXPECT_TRUE(QDir().mkpath(folder) && shot.save(folder + '/' + name + ".png"));
 }
 
 // A private in-memory store and the fake catalog, which every view model made meanwhile asks.

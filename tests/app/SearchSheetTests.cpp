@@ -1,5 +1,7 @@
 #include "SearchSheetTestFixture.h"
+#include "tests/support/CapturedOutput.h"
 
+#include "TivrandApp/app/WindowStyle.h"
 #include "TivrandApp/search/AppActionButtonsView.h"
 #include "TivrandApp/search/AppDetailsView.h"
 #include "TivrandApp/search/AppRatingView.h"
@@ -12,9 +14,12 @@
 #include "TivrandApp/sidebar/CountrySelector.h"
 #include "TivrandApp/ui/AppIconView.h"
 #include "TivrandApp/ui/BusyIndicator.h"
+#include "TivrandApp/ui/ElidedLabel.h"
+#include "TivrandApp/ui/IconPlaceholder.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -224,22 +229,25 @@ TEST(SearchResultAdd, StoresTheAppAndClosesTheSheetUnlessItIsWatchedOrTheStoreFa
             EXPECT_TRUE(Testing::waitUntil([&] { return scene.sidebar->searchSheet() == nullptr; }));
             continue;
         }
-        QMessageBox* alert = scene.sheet->resultView()->alert();
+        TitledMessageBox* alert = scene.sheet->resultView()->alert();
         ASSERT_NE(alert, nullptr);
         EXPECT_EQ(alert->informativeText(), each.refusal);
+        EXPECT_EQ(alert->windowTitle(), "Warning");
+        EXPECT_GE(alert->width(), alert->titleBarWidth()) << "room for the whole title and the application's name";
         QTest::mouseClick(alert->buttons().front(), Qt::LeftButton);
         EXPECT_TRUE(scene.sheet->isVisible()) << "the sheet and its results stay";
     }
 }
 
-TEST(SearchResultRow, DetailsShowTheSubtitleOnlyWhenThereIsOneMarkupAsTextAndTheRatingWithOneDecimalWhateverTheLocale)
+TEST(SearchResultRow, DetailsShowTheSubtitleOnlyWhenThereIsOneMarkupAsTextAndTheRatingAsPercentPointOneFWhateverTheLocale)
 {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const AppRatingView rating(4.56, 1234);
+    // Ties of the binary value round to even; 4.35 and 0.05 lie just off their ties.
+    for (const auto& [value, text] : {std::pair{4.56, "4.6"}, {4.25, "4.2"}, {0.25, "0.2"}, {4.35, "4.3"}, {0.05, "0.1"}})
+        EXPECT_EQ(AppRatingView(value, 0).ratingText(), text) << value;
     QLocale::setDefault(previous);
-    EXPECT_EQ(rating.ratingText(), "4.6");
-    EXPECT_EQ(rating.ratingCountText(), "1234 Ratings");
+    EXPECT_EQ(AppRatingView(4.5, 1234).ratingCountText(), "1234 Ratings");
 
     AppPresentationItem item = harborNotes();
     EXPECT_EQ(AppDetailsView(item).lines(), QStringList({"Harbor Notes", "Quayside Labs"}));
@@ -251,15 +259,104 @@ TEST(SearchResultRow, DetailsShowTheSubtitleOnlyWhenThereIsOneMarkupAsTextAndThe
         EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
 }
 
-TEST(SearchResultRow, TheIconTakesTheIconUrlOnlyWhenItFormsOne)
+TEST(SearchResultRow, TheIconTakesTheIconUrlOnlyWhenItFormsAWebOne)
 {
-    const QString icon = "https://is1-ssl.mzstatic.com/image/thumb/a/AppIcon.png/100x100bb.png";
-    for (const QString& text : {icon, QString(), QString("not a url"), QString("http://exa mple.com/icon.png")}) {
+    const std::pair<QString, bool> cases[] = {
+        {"https://is1-ssl.mzstatic.com/image/thumb/a/AppIcon.png/100x100bb.png", true},
+        {"HTTP://example.com/icon.png", true},
+        {"", false},
+        {"not a url", false},
+        {"http://exa mple.com/icon.png", false},
+        {"file:///etc/passwd", false},
+        {"ftp://example.com/icon.png", false},
+        {"data:image/png;base64,iVBORw0KGgo=", false},
+        {"http:/icon.png", false},
+    };
+    for (const auto& [text, used] : cases) {
         SCOPED_TRACE(text.toStdString());
         AppPresentationItem item = harborNotes();
         item.iconUrl = text;
         const SearchResultItemView row(item, true);
-        EXPECT_EQ(row.findChild<AppIconView*>()->iconUrl(), text == icon ? QUrl(icon) : QUrl());
+        EXPECT_EQ(row.findChild<AppIconView*>()->iconUrl(), used ? QUrl(text) : QUrl());
+    }
+}
+
+TEST(AppIcon, TheSquareCarriesATurningIndicatorUntilTheIconComesAndLosesItWhenTheLoadFails)
+{
+    applyDarkStyle(*qApp);
+    FakeCatalogServer catalog;
+    catalog.server().holdResponses(".png");
+    QWidget window;
+    auto* loading = new AppIconView;
+    auto* failing = new AppIconView;
+    auto* layout = new QHBoxLayout(&window);
+    layout->addWidget(loading);
+    layout->addWidget(failing);
+    loading->setIconUrl(catalog.iconUrl("slow").toString());
+    failing->setIconUrl(catalog.server().url("/missing/icon.jpg").toString());
+    window.show();
+
+    const auto indicator = [](const AppIconView* icon) {
+        return icon->placeholder() ? &icon->placeholder()->indicator() : nullptr;
+    };
+    ASSERT_TRUE(Testing::waitUntil([&] { return indicator(failing) && !indicator(failing)->isVisible(); }));
+    EXPECT_FALSE(indicator(failing)->isTurning());
+    ASSERT_NE(indicator(loading), nullptr);
+    EXPECT_TRUE(indicator(loading)->isVisible() && indicator(loading)->isTurning());
+    Testing::saveScreenshot(window, "icon-placeholders");
+
+    catalog.server().releaseResponses();
+    EXPECT_TRUE(Testing::waitUntil([&] { return loading->image().binder().loadedImage() && !loading->placeholder(); }));
+    EXPECT_NE(failing->placeholder(), nullptr) << "the square stays";
+}
+
+TEST(SearchFailure, IsToldUnderTheSearchBarWithTheErrorPrintedWhileAnAnswerWithoutAppsIsNot)
+{
+    applyDarkStyle(*qApp);
+    QUrl closed;
+    {
+        Testing::LoopbackServer gone;
+        gone.start();
+        closed = gone.url();
+    }
+    const struct {
+        const char* name;
+        FakeCatalogServer::Route route;
+        int status;
+        std::string body;
+        QByteArray catalogUrl; // empty: the fake catalog's
+        QString printed;       // empty: no failure
+    } cases[] = {
+        {"server error", FakeCatalogServer::Route::search, 500, "{}", {}, "❌ Arama Hatası: "},
+        {"broken JSON", FakeCatalogServer::Route::search, 200, R"({"results": )", {}, "❌ Arama Hatası: "},
+        {"refused", FakeCatalogServer::Route::search, 200, "{}", closed.toString().toUtf8(), "❌ Arama Hatası: "},
+        {"contents error", FakeCatalogServer::Route::contents, 503, "{}", {}, "❌ Contents Hatası: "},
+        {"no apps", FakeCatalogServer::Route::search, 200, R"({"results": {}})", {}, {}},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        Testing::SearchSheetEnvironment environment;
+        environment.catalog.setAnswer(each.route, each.status, each.body);
+        const Testing::ScopedEnvironmentVariable catalogUrl(
+            "TIVRAND_CATALOG_URL", each.catalogUrl.isEmpty() ? environment.catalog.baseUrl().toString().toUtf8() : each.catalogUrl);
+        const Testing::CapturedOutput output;
+        SearchView sheet(environment.store);
+        sheet.show();
+        environment.submit(sheet, "harbor");
+        ASSERT_TRUE(Testing::waitUntil([&] { return !sheet.viewModel().isSearching(); }, 20s));
+        EXPECT_EQ(sheet.resultView(), nullptr);
+        EXPECT_EQ(sheet.failureLine().isVisible(), !each.printed.isEmpty());
+        if (each.printed.isEmpty())
+            continue;
+        const QString printed = output.text().section(each.printed, 1).section('\n', 0, 0);
+        EXPECT_FALSE(printed.isEmpty());
+        EXPECT_EQ(sheet.failureLine().text(), "Search failed: " + printed);
+        if (std::string_view(each.name) == "server error")
+            Testing::saveScreenshot(sheet, "search-failed");
+
+        environment.submit(sheet, "notes"); // a new search starts without the old failure
+        EXPECT_FALSE(sheet.failureLine().isVisible());
+        EXPECT_TRUE(Testing::waitUntil([&] { return !sheet.viewModel().isSearching(); }, 20s));
     }
 }
 
