@@ -51,10 +51,10 @@ TEST_F(DownloaderTest, ASilentServerTimesOutWithATimeoutThatNamesTheURL)
 
 TEST_F(DownloaderTest, TransfersWaitingForAConnectionToTheirHostAreNotTimed)
 {
-    // Eight rounds of 200 ms through six connections take longer than the timeout.
-    RawSocketServer slow(RawSocketServer::respond(answer(200, {}, image), 200ms));
-    downloader->setDownloadTimeout(1.0);
-    constexpr int icons = 48;
+    // Fourteen rounds of 250 ms through six connections take longer than the timeout.
+    RawSocketServer slow(RawSocketServer::respond(answer(200, {}, image), 250ms));
+    downloader->setDownloadTimeout(3.0);
+    constexpr int icons = 6 * 14;
     for (int i = 0; i < icons; ++i)
         downloader->downloadImage(slow.url(QStringLiteral("/%1.png").arg(i)), optionsWith(), outcomes.handler());
     ASSERT_TRUE(outcomes.waitFor(icons, 60s));
