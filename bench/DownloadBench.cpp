@@ -1,11 +1,14 @@
 // The downloader on the loopback server beside a plain QNetworkAccessManager doing the same
 // work: one URL asked for by 100 callers at once (transfers counted), the throughput of 1 MiB
-// bodies, the latency of a 10 KiB PNG fetched and decoded, and 1,000 distinct URLs at once.
+// bodies, the latency of a 10 KiB PNG fetched and decoded, 1,000 distinct URLs at once, 500
+// icons from a host that answers each after 200 ms, 47 at a time, and the peak memory of 8
+// bodies that never end.
 #include "bench/BenchImages.h"
 #include "bench/BenchMain.h"
 #include "Lumen/download/ImageDownloader.h"
 #include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/RawSocketServer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,15 +20,22 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <thread>
 
 namespace {
 
 using namespace Lumen;
 using Tivrand::Testing::LoopbackServer;
+using Tivrand::Testing::RawSocketServer;
 
 // 512 x 512 of noise: PNG cannot compress it, so the body is about 1 MiB.
 const QByteArray& largeBody()
@@ -228,6 +238,186 @@ void BM_Distinct1000URLs_PlainManager(benchmark::State& state)
     state.counters["peak_rss_MiB"] = double(peakResidentKiB()) / 1024;
 }
 BENCHMARK(BM_Distinct1000URLs_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
+
+// A host that answers every icon after 200 ms, one per connection.
+RawSocketServer::Behaviour slowHost()
+{
+    return RawSocketServer::respond("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: "
+                                        + std::to_string(smallImage().size()) + "\r\nConnection: close\r\n\r\n"
+                                        + smallImage().toStdString(),
+                                    std::chrono::milliseconds(200));
+}
+
+constexpr int slowIcons = 500;
+constexpr int iconsAtOnce = 47;
+
+// Starts `count` downloads, `window` at a time, by `start(index, done)`; answers the failures.
+int throughWindow(int count, int window, const std::function<void(int, std::function<void(bool)>)>& start)
+{
+    std::mutex mutex;
+    std::condition_variable finished;
+    int next = 0;
+    int left = count;
+    int failures = 0;
+    std::function<void(bool)> done;
+    const auto startNext = [&] {
+        int index;
+        {
+            std::lock_guard lock(mutex);
+            if (next == count)
+                return;
+            index = next++;
+        }
+        start(index, done);
+    };
+    done = [&](bool success) {
+        {
+            std::lock_guard lock(mutex);
+            failures += success ? 0 : 1;
+            // The last one touches nothing after this: the waiter may return at once.
+            if (--left == 0) {
+                finished.notify_all();
+                return;
+            }
+        }
+        startNext();
+    };
+    for (int i = 0; i < window; ++i)
+        startNext();
+    std::unique_lock lock(mutex);
+    finished.wait(lock, [&] { return left == 0; });
+    return failures;
+}
+
+void BM_SlowHost500Icons47AtOnce_Downloader(benchmark::State& state)
+{
+    RawSocketServer host(slowHost());
+    const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
+    int failures = 0;
+    for (auto _ : state) {
+        failures = throughWindow(slowIcons, iconsAtOnce, [&](int index, std::function<void(bool)> done) {
+            downloader->downloadImage(host.url(QStringLiteral("/icon%1.png").arg(index)), options(),
+                                      [done](const auto& result) { done(result.has_value()); });
+        });
+    }
+    state.counters["failed"] = failures;
+}
+BENCHMARK(BM_SlowHost500Icons47AtOnce_Downloader)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_SlowHost500Icons47AtOnce_PlainManager(benchmark::State& state)
+{
+    RawSocketServer host(slowHost());
+    QNetworkAccessManager manager;
+    int failures = 0;
+    for (auto _ : state) {
+        QEventLoop loop;
+        // Replies finish on this thread, so the window needs no lock here but the helper's own.
+        std::thread waiter([&] {
+            failures = throughWindow(slowIcons, iconsAtOnce, [&](int index, std::function<void(bool)> done) {
+                QMetaObject::invokeMethod(&manager, [&manager, &host, index, done] {
+                    QNetworkReply* reply = manager.get(QNetworkRequest(host.url(QStringLiteral("/icon%1.png").arg(index))));
+                    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done] {
+                        const bool success = reply->error() == QNetworkReply::NoError
+                            && !QImage::fromData(reply->readAll()).isNull();
+                        reply->deleteLater();
+                        done(success);
+                    });
+                });
+            });
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit);
+        });
+        loop.exec();
+        waiter.join();
+    }
+    state.counters["failed"] = failures;
+}
+BENCHMARK(BM_SlowHost500Icons47AtOnce_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+// The highest resident size above the one at the start while `work` runs, in MiB.
+double peakGrowthMiB(const std::function<void()>& work)
+{
+    const long before = residentKiB();
+    std::atomic<bool> running{true};
+    std::atomic<long> peak{before};
+    std::thread sampler([&] {
+        while (running) {
+            peak = std::max(peak.load(), residentKiB());
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    work();
+    running = false;
+    sampler.join();
+    return double(peak - before) / 1024;
+}
+
+constexpr int endlessBodies = 8;
+
+void BM_EightEndlessBodies_Downloader(benchmark::State& state)
+{
+    RawSocketServer endless(RawSocketServer::endlessBody());
+    const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
+    const qint64 cap = downloader->sessionConfiguration().maximumResponseBodySize;
+    double growth = 0;
+    int failures = 0;
+    for (auto _ : state) {
+        growth = peakGrowthMiB([&] {
+            Countdown countdown(endlessBodies);
+            for (int i = 0; i < endlessBodies; ++i)
+                downloader->downloadImage(endless.url(QStringLiteral("/%1").arg(i)), options(),
+                                          [&](const auto& result) { countdown.done(result.has_value()); });
+            failures = countdown.wait();
+        });
+    }
+    state.counters["peak_rss_growth_MiB"] = growth;
+    state.counters["cap_MiB"] = double(cap) / (1 << 20);
+    state.counters["failed_at_cap"] = failures;
+}
+BENCHMARK(BM_EightEndlessBodies_Downloader)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// The plain road to the same limit, each reply read into one buffer until it holds the cap:
+// with only one body, as eight at once would hold several gigabytes on a shared machine.
+void BM_OneEndlessBody_PlainManager(benchmark::State& state)
+{
+    constexpr int endlessBodies = 1;
+    RawSocketServer endless(RawSocketServer::endlessBody());
+    const qint64 cap = URLSessionConfiguration::ephemeral().maximumResponseBodySize;
+    QNetworkAccessManager manager;
+    double growth = 0;
+    for (auto _ : state) {
+        growth = peakGrowthMiB([&] {
+            QEventLoop loop;
+            int left = endlessBodies;
+            std::vector<QByteArray> bodies(endlessBodies);
+            for (int i = 0; i < endlessBodies; ++i) {
+                QNetworkReply* reply = manager.get(QNetworkRequest(endless.url(QStringLiteral("/%1").arg(i))));
+                QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&, reply, i] {
+                    bodies[i].append(reply->readAll());
+                    if (bodies[i].size() > cap && reply->isRunning()) {
+                        reply->abort();
+                        reply->deleteLater();
+                        if (--left == 0)
+                            loop.quit();
+                    }
+                });
+            }
+            loop.exec();
+        });
+    }
+    state.counters["peak_rss_growth_MiB"] = growth;
+}
+BENCHMARK(BM_OneEndlessBody_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 } // namespace
 

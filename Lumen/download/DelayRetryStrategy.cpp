@@ -3,10 +3,9 @@
 #include "Lumen/download/RetryContext.h"
 #include "Lumen/foundation/DispatchQueue.h"
 
-#include <QNetworkReply>
-
+#include <algorithm>
 #include <chrono>
-#include <cmath>
+#include <limits>
 
 namespace Lumen {
 
@@ -17,15 +16,8 @@ struct Overloaded : Handlers... {
     using Handlers::operator()...;
 };
 
-// A caller's cancel, or a transfer the session cancelled, is never worth another attempt.
-bool isCancellation(const LumenError& error)
-{
-    if (error.isTaskCancelled())
-        return true;
-    const auto* sessionError = error.reasonAs<LumenError::ResponseErrorReason::URLSessionError>();
-    return sessionError && sessionError->error.isNetworkError()
-        && sessionError->error.code() == QNetworkReply::OperationCanceledError;
-}
+// The longest delay a timer holds: a longer one, infinity included, waits this long.
+constexpr double longestDelaySeconds = std::numeric_limits<int>::max() / 1000.0;
 
 } // namespace
 
@@ -44,7 +36,7 @@ double DelayRetryStrategy::Interval::timeInterval(int retriedCount) const
 DelayRetryStrategy::DelayRetryStrategy(int maxRetryCount, Interval retryInterval, std::shared_ptr<DispatchQueue> queue)
     : m_maxRetryCount(maxRetryCount)
     , m_retryInterval(std::move(retryInterval))
-    , m_queue(queue ? std::move(queue) : DispatchQueue::main())
+    , m_queue(queue ? std::move(queue) : DispatchQueue::global())
 {
 }
 
@@ -53,7 +45,7 @@ void DelayRetryStrategy::retry(const std::shared_ptr<RetryContext>& context,
 {
     const int retriedCount = context->retriedCount();
     const LumenError error = context->error();
-    if (retriedCount >= m_maxRetryCount || isCancellation(error)
+    if (retriedCount >= m_maxRetryCount || error.isTaskCancelled()
         || error.errorCase() != LumenError::Case::responseError) {
         retryHandler(RetryDecision::stop());
         return;
@@ -63,7 +55,8 @@ void DelayRetryStrategy::retry(const std::shared_ptr<RetryContext>& context,
         retryHandler(RetryDecision::retry());
         return;
     }
-    const auto duration = std::chrono::duration_cast<DispatchQueue::Duration>(std::chrono::duration<double>(delay));
+    const auto duration = std::chrono::duration_cast<DispatchQueue::Duration>(
+        std::chrono::duration<double>(std::min(delay, longestDelaySeconds)));
     m_queue->asyncAfter(duration, [retryHandler = std::move(retryHandler)] { retryHandler(RetryDecision::retry()); });
 }
 

@@ -10,8 +10,8 @@ namespace Lumen {
 
 class DispatchQueue;
 
-// Retries failed responses (never requests the caller cancelled, nor other kinds of failure)
-// at most `maxRetryCount` times, each after a delay.
+// Retries failed responses, timeouts included (never requests the caller cancelled, nor other
+// kinds of failure), at most `maxRetryCount` times, each after a delay.
 class DelayRetryStrategy final : public RetryStrategy {
 public:
     // The delay before a retry, from the number of retries made so far (n).
@@ -36,7 +36,8 @@ public:
         double timeInterval(int retriedCount) const;
     };
 
-    // A delayed decision arrives on `queue`: the main queue unless another is given.
+    // A delayed decision arrives on `queue`: the shared concurrent queue unless another is
+    // given, so a thread that blocks on the retrieval (the main one too) never holds it up.
     DelayRetryStrategy(int maxRetryCount, Interval retryInterval, std::shared_ptr<DispatchQueue> queue = nullptr);
 
     int maxRetryCount() const { return m_maxRetryCount; }

@@ -3,7 +3,6 @@
 #include "Lumen/download/SessionTaskTable.h"
 #include "Lumen/download/URLSessionDataTask.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace Lumen {
@@ -29,7 +28,7 @@ SessionDataTask::SessionDataTask(std::shared_ptr<URLSessionDataTask> task, std::
 QByteArray SessionDataTask::mutableData() const
 {
     std::lock_guard lock(m_lock);
-    return QByteArray(m_mutableData.constData(), m_mutableData.size());
+    return m_mutableData;
 }
 
 qsizetype SessionDataTask::receivedByteCount() const
@@ -53,11 +52,11 @@ std::optional<URLResponse> SessionDataTask::response() const
 
 void SessionDataTask::setResponse(URLResponse response)
 {
-    // Room for the announced body at once, within reason: the announcement is the server's.
-    constexpr qint64 largestReservation = 16LL * 1024 * 1024;
+    // Room for the announced body at once, so it grows without moving: the session has refused
+    // an announcement over its body limit already.
     std::lock_guard lock(m_lock);
     if (response.expectedContentLength > 0 && m_mutableData.isEmpty())
-        m_mutableData.reserve(std::min(response.expectedContentLength, largestReservation));
+        m_mutableData.reserve(response.expectedContentLength);
     m_response = std::move(response);
 }
 

@@ -63,9 +63,9 @@ public:
     // The URL of the transfer's original request: the task's key in its table.
     const std::optional<QUrl>& originalURL() const { return m_originalURL; }
 
-    // A copy of every byte received so far. It shares no storage with the task's own bytes,
-    // which keep growing in place: a shared buffer would be detached and released inside Qt,
-    // where ThreadSanitizer cannot see the ordering with the reader's thread.
+    // Every byte received so far, sharing the task's buffer: once the transfer has completed,
+    // handing the body on copies nothing (a read while bytes still arrive makes the next one
+    // copy).
     QByteArray mutableData() const;
     qsizetype receivedByteCount() const;
     void didReceiveData(const QByteArray& data);

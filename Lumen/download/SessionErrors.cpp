@@ -16,6 +16,27 @@ UnderlyingError answerTimedOut(const QString& what)
                                         + QStringLiteral(" came within the request's timeout."));
 }
 
+UnderlyingError timedOut(const QUrl& url, double seconds)
+{
+    return UnderlyingError::network(QNetworkReply::TimeoutError,
+                                    QStringLiteral("The request to ") + describeUrl(url)
+                                        + QStringLiteral(" timed out: nothing arrived for ") + QString::number(seconds)
+                                        + QStringLiteral(" seconds."));
+}
+
+UnderlyingError unsupportedScheme(const QUrl& url)
+{
+    return UnderlyingError::network(QNetworkReply::ProtocolUnknownError,
+                                    describeUrl(url) + QStringLiteral(" is not downloaded: only http and https are."));
+}
+
+UnderlyingError undecodableBody(const QUrl& url, const QString& reason)
+{
+    return UnderlyingError::network(QNetworkReply::UnknownContentError,
+                                    QStringLiteral("The response body from ") + describeUrl(url)
+                                        + QStringLiteral(" could not be decoded: ") + reason);
+}
+
 UnderlyingError bodyTooLarge(qint64 limit)
 {
     return UnderlyingError::network(QNetworkReply::UnknownContentError,

@@ -11,6 +11,10 @@ namespace Lumen::SessionErrors {
 UnderlyingError cancelled();
 // An answer (`what`) the session waited for did not come within the request's timeout.
 UnderlyingError answerTimedOut(const QString& what);
+// Nothing arrived from `url` for `seconds`.
+UnderlyingError timedOut(const QUrl& url, double seconds);
+UnderlyingError unsupportedScheme(const QUrl& url);
+UnderlyingError undecodableBody(const QUrl& url, const QString& reason);
 UnderlyingError bodyTooLarge(qint64 limit);
 UnderlyingError redirectNotHTTP(const QUrl& target);
 UnderlyingError tooManyRedirects(int limit);

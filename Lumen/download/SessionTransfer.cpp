@@ -1,9 +1,11 @@
 #include "Lumen/download/SessionTransfer.h"
 
 #include "Lumen/download/EventLoopThread.h"
+#include "Lumen/download/NetworkReplyFacts.h"
 #include "Lumen/download/Session.h"
 #include "Lumen/download/SessionErrors.h"
 #include "Lumen/download/SessionWorker.h"
+#include "Lumen/download/URLOrigin.h"
 #include "Lumen/download/URLSessionDataDelegate.h"
 #include "Lumen/download/URLSessionDataTask.h"
 
@@ -24,6 +26,14 @@ namespace Lumen {
 
 namespace {
 
+using NetworkReplyFacts::responseOf;
+
+// Qt reads ahead of the session at most this much, so a transfer holds little beyond its body.
+constexpr qint64 readBufferSize = 256 * 1024;
+
+// Headers that prove who the caller is; they go only to the origin they were set for.
+const QByteArray credentialHeaders[] = {"Authorization", "Proxy-Authorization", "Cookie"};
+
 QNetworkRequest::Priority networkPriority(float priority)
 {
     if (priority < 0.5f)
@@ -31,40 +41,6 @@ QNetworkRequest::Priority networkPriority(float priority)
     if (priority > 0.5f)
         return QNetworkRequest::HighPriority;
     return QNetworkRequest::NormalPriority;
-}
-
-URLResponse responseOf(const QNetworkReply& reply)
-{
-    URLResponse response;
-    response.url = reply.url();
-    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid())
-        response.statusCode = status.toInt();
-    response.headers = reply.rawHeaderPairs();
-    const QVariant length = reply.header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid())
-        response.expectedContentLength = length.toLongLong();
-    return response;
-}
-
-bool isRedirect(const QNetworkReply& reply)
-{
-    const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const bool redirectStatus = status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-    return redirectStatus && reply.attribute(QNetworkRequest::RedirectionTargetAttribute).isValid();
-}
-
-// Qt reports HTTP statuses of 400 and above as errors too; those are answers, not failures.
-bool isTransportError(const QNetworkReply& reply)
-{
-    const auto error = reply.error();
-    if (error == QNetworkReply::NoError)
-        return false;
-    if (!reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
-        return true;
-    const bool contentError = error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError;
-    const bool serverError = error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError;
-    return !contentError && !serverError;
 }
 
 AuthenticationMethod methodOf(const QByteArray& wwwAuthenticate)
@@ -98,6 +74,11 @@ SessionTransfer::SessionTransfer(SessionWorker& worker, std::shared_ptr<URLSessi
     , m_worker(worker)
     , m_task(std::move(task))
 {
+    m_idleTimer.setSingleShot(true);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        const URLRequest request = m_task->currentRequest();
+        complete(SessionErrors::timedOut(request.url, request.timeoutInterval));
+    });
 }
 
 void SessionTransfer::start()
@@ -116,6 +97,14 @@ void SessionTransfer::send(const URLRequest& request)
     networkRequest.setPriority(networkPriority(m_task->priority()));
     m_reply = m_worker.manager().get(networkRequest);
     m_reply->setParent(this);
+    m_reply->setReadBufferSize(readBufferSize);
+    // Qt's own transfer timeout would end the reply as cancelled; this one ends it as timed out.
+    if (const int timeout = request.timeoutMilliseconds(); timeout > 0) {
+        m_idleTimer.setInterval(timeout);
+        m_idleTimer.start();
+        connect(m_reply, &QNetworkReply::downloadProgress, &m_idleTimer, qOverload<>(&QTimer::start));
+        connect(m_reply, &QNetworkReply::metaDataChanged, &m_idleTimer, qOverload<>(&QTimer::start));
+    }
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &SessionTransfer::headersArrived);
     connect(m_reply, &QNetworkReply::readyRead, this, &SessionTransfer::bytesArrived);
     connect(m_reply, &QNetworkReply::finished, this, &SessionTransfer::replyFinished);
@@ -127,9 +116,13 @@ void SessionTransfer::dropReply()
     QNetworkReply* reply = std::exchange(m_reply, nullptr);
     if (!reply)
         return;
+    m_idleTimer.stop();
     disconnect(reply, nullptr, this, nullptr);
-    // Aborting finishes the reply at once; its signals no longer reach this transfer.
-    reply->abort();
+    disconnect(reply, nullptr, &m_idleTimer, nullptr);
+    // Aborting finishes the reply at once; its signals no longer reach this transfer. A
+    // finished reply is not aborted again, which Qt reports as an internal problem.
+    if (reply->isRunning())
+        reply->abort();
     reply->deleteLater();
 }
 
@@ -137,7 +130,8 @@ void SessionTransfer::headersArrived()
 {
     if (m_phase == Phase::completed || m_challengeFailure || m_responseTaken || m_redirectResponse)
         return;
-    if (isRedirect(*m_reply))
+    m_redirectTarget = NetworkReplyFacts::redirectTarget(*m_reply);
+    if (m_redirectTarget)
         m_redirectResponse = responseOf(*m_reply);
     else
         takeResponse(responseOf(*m_reply));
@@ -168,14 +162,16 @@ void SessionTransfer::replyFinished()
         complete(m_challengeFailure);
         return;
     }
-    if (isTransportError(*m_reply)) {
-        complete(UnderlyingError::network(m_reply->error(), m_reply->errorString()));
+    if (auto failure = NetworkReplyFacts::failureOf(*m_reply)) {
+        complete(std::move(failure));
         return;
     }
     bytesArrived();
     if (m_phase == Phase::completed)
         return;
     m_replyFinished = true;
+    // From here, only the answers the transfer waits for have a timeout.
+    m_idleTimer.stop();
     if (m_redirectResponse)
         askToRedirect();
     else if (m_phase == Phase::receiving)
@@ -215,7 +211,11 @@ void SessionTransfer::responseAnswered(ResponseDisposition disposition)
 void SessionTransfer::askToRedirect()
 {
     URLRequest next = m_task->currentRequest();
-    next.url = m_reply->url().resolved(m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+    next.url = *m_redirectTarget;
+    if (originOf(next.url) != originOf(m_reply->url())) {
+        for (const QByteArray& field : credentialHeaders)
+            next.setValue(std::nullopt, field);
+    }
     m_phase = Phase::awaitingRedirectAnswer;
     m_worker.session().delegate().willPerformHTTPRedirection(
         m_task, *m_redirectResponse, next,

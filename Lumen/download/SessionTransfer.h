@@ -9,6 +9,8 @@
 #include <QList>
 #include <QObject>
 #include <QSslError>
+#include <QTimer>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -24,7 +26,8 @@ class URLSessionDataTask;
 
 // One task's transfer on the session's thread, over as many replies as the redirects it
 // follows. It holds data back while the delegate decides about a response, enforces the body
-// limit and the redirect rules, and turns challenges into questions to the delegate.
+// limit, the idle timeout and the redirect rules, and turns challenges into questions to the
+// delegate.
 class SessionTransfer : public QObject {
     Q_OBJECT
 
@@ -72,6 +75,9 @@ private:
     bool m_responseTaken = false;
     // Set while the current reply is a redirect that has not been decided yet.
     std::optional<URLResponse> m_redirectResponse;
+    std::optional<QUrl> m_redirectTarget;
+    // Runs while the reply is on the wire and restarts with any progress.
+    QTimer m_idleTimer;
     QByteArray m_heldBack;
     bool m_replyFinished = false;
     qint64 m_received = 0;

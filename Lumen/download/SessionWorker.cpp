@@ -4,6 +4,7 @@
 #include "Lumen/download/SessionErrors.h"
 #include "Lumen/download/SessionTransfer.h"
 #include "Lumen/download/URLSessionDataDelegate.h"
+#include "Lumen/download/URLOrigin.h"
 #include "Lumen/download/URLSessionDataTask.h"
 
 #include <QAuthenticator>
@@ -18,6 +19,7 @@ SessionWorker::SessionWorker(std::shared_ptr<Session> session, std::shared_ptr<E
     : m_session(std::move(session))
     , m_thread(std::move(thread))
     , m_manager(new QNetworkAccessManager(this))
+    , m_hostQueue(m_session->configuration().httpMaximumConnectionsPerHost)
 {
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     m_manager->setAutoDeleteReplies(false);
@@ -41,38 +43,65 @@ void SessionWorker::start(const std::shared_ptr<URLSessionDataTask>& task)
     if (task->state() == URLSessionDataTask::State::completed)
         return;
     const auto& isConstrained = m_session->configuration().isNetworkConstrained;
-    if (!task->currentRequest().allowsConstrainedNetworkAccess && isConstrained && isConstrained()) {
+    const URLRequest request = task->currentRequest();
+    // Before any I/O: another scheme could name a local file, even one that never ends.
+    if (!isHTTPURL(request.url)) {
+        report(task, SessionErrors::unsupportedScheme(request.url));
+        return;
+    }
+    if (!request.allowsConstrainedNetworkAccess && isConstrained && isConstrained()) {
         report(task, SessionErrors::networkConstrained());
         return;
     }
+    // A waiting task is not yet on the wire, so its timeout has not started.
+    const QString host = originOf(request.url);
+    if (m_hostQueue.admit(task, host))
+        begin(task, host);
+}
+
+void SessionWorker::begin(const std::shared_ptr<URLSessionDataTask>& task, const QString& host)
+{
     auto* transfer = new SessionTransfer(*this, task);
-    m_transfers.emplace(task->taskIdentifier(), transfer);
+    m_transfers.emplace(task->taskIdentifier(), Running{transfer, host});
     transfer->start();
 }
 
 void SessionWorker::cancel(const std::shared_ptr<URLSessionDataTask>& task)
 {
     const auto found = m_transfers.find(task->taskIdentifier());
-    if (found != m_transfers.end())
-        found->second->cancel();
-    else
-        report(task, SessionErrors::cancelled());
+    if (found != m_transfers.end()) {
+        found->second.transfer->cancel();
+        return;
+    }
+    m_hostQueue.remove(*task);
+    report(task, SessionErrors::cancelled());
 }
 
 void SessionWorker::shutdown()
 {
+    for (const auto& task : m_hostQueue.takeAllWaiting())
+        report(task, SessionErrors::cancelled());
     // Each cancel ends its transfer and leaves the table.
     while (!m_transfers.empty())
-        m_transfers.begin()->second->cancel();
+        m_transfers.begin()->second.transfer->cancel();
 }
 
 void SessionWorker::transferEnded(SessionTransfer& transfer, const std::shared_ptr<URLSessionDataTask>& task,
                                   const std::optional<UnderlyingError>& error)
 {
-    m_transfers.erase(task->taskIdentifier());
+    const auto found = m_transfers.find(task->taskIdentifier());
+    const QString host = found->second.host;
+    m_transfers.erase(found);
     // Ends are reported from inside the reply's own signals.
     transfer.deleteLater();
     report(task, error);
+    // Started after the report, so a task waiting for this slot and cancelled meanwhile is skipped.
+    while (const auto next = m_hostQueue.release(host)) {
+        if (next->state() != URLSessionDataTask::State::completed) {
+            begin(next, host);
+            return;
+        }
+    }
 }
 
 void SessionWorker::report(const std::shared_ptr<URLSessionDataTask>& task, const std::optional<UnderlyingError>& error)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Lumen/download/SessionHostQueue.h"
 #include "Lumen/foundation/UnderlyingError.h"
 
 #include <QObject>
@@ -18,8 +19,8 @@ class Session;
 class SessionTransfer;
 class URLSessionDataTask;
 
-// The part of a `Session` that lives on its thread: the network manager and the running
-// transfers. Used on that thread only.
+// The part of a `Session` that lives on its thread: the network manager, the running
+// transfers and those waiting for a connection to their host. Used on that thread only.
 class SessionWorker : public QObject {
 public:
     SessionWorker(std::shared_ptr<Session> session, std::shared_ptr<EventLoopThread> thread);
@@ -39,12 +40,19 @@ public:
                        const std::optional<UnderlyingError>& error);
 
 private:
+    struct Running {
+        SessionTransfer* transfer;
+        QString host;
+    };
+
+    void begin(const std::shared_ptr<URLSessionDataTask>& task, const QString& host);
     void report(const std::shared_ptr<URLSessionDataTask>& task, const std::optional<UnderlyingError>& error);
 
     const std::shared_ptr<Session> m_session;
     const std::shared_ptr<EventLoopThread> m_thread;
     QNetworkAccessManager* m_manager;
-    std::map<std::uint64_t, SessionTransfer*> m_transfers;
+    SessionHostQueue m_hostQueue;
+    std::map<std::uint64_t, Running> m_transfers;
 };
 
 } // namespace Lumen

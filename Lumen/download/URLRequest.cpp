@@ -47,7 +47,6 @@ QNetworkRequest URLRequest::networkRequest() const
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::HttpPipeliningAllowedAttribute, httpShouldUsePipelining);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setTransferTimeout(timeoutMilliseconds());
     return request;
 }
 

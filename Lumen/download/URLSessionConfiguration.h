@@ -16,6 +16,8 @@ struct URLSessionConfiguration {
     std::function<bool()> isNetworkConstrained;
     // Larger bodies are stopped and fail, so a misbehaving server cannot fill memory.
     qint64 maximumResponseBodySize = 256LL * 1024 * 1024;
+    // Transfers on the wire to one host at once; more wait in the session's own queue.
+    int httpMaximumConnectionsPerHost = 6;
 };
 
 } // namespace Lumen

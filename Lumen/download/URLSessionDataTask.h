@@ -37,7 +37,8 @@ public:
     std::optional<URLResponse> response() const;
     void setResponse(URLResponse response);
 
-    // 0 to 1; read when the transfer starts.
+    // 0 to 1; read while the transfer waits for a connection to its host (a higher one goes
+    // first) and when it starts.
     float priority() const;
     void setPriority(float priority);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Lumen/download/ImageDownloader.h"
+#include "Lumen/download/Session.h"
 #include "tests/support/CountingProcessor.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/ImageResponses.h"
@@ -74,5 +75,36 @@ inline std::optional<QNetworkReply::NetworkError> sessionErrorCode(const ImageDo
     const auto* sessionError = result ? nullptr : result.error().reasonAs<LumenError::ResponseErrorReason::URLSessionError>();
     return sessionError ? std::optional(static_cast<QNetworkReply::NetworkError>(sessionError->error.code())) : std::nullopt;
 }
+
+// A downloader of its own for each test, whose session has ended when the test is over.
+class DownloaderTest : public ::testing::Test {
+protected:
+    void SetUp() override { downloader = ImageDownloader::make(QStringLiteral("test")); }
+
+    // The session ends on its own thread; waiting for it keeps its last work clear of the
+    // process's exit.
+    void TearDown() override
+    {
+        const std::weak_ptr<Session> session = downloader ? downloader->session() : nullptr;
+        downloader.reset();
+        // Errors name their transfer, and so keep its session.
+        outcomes.clear();
+        EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return session.expired(); }, std::chrono::seconds(10)));
+    }
+
+    // Downloads `target` and waits for its one result. Cases where no answer comes pass a short
+    // timeout; the others keep the default, so slow machines do not time out real transfers.
+    Outcomes::Result fetch(const QUrl& target, const LumenParsedOptionsInfo& options = optionsWith(), double timeout = 15)
+    {
+        downloader->setDownloadTimeout(timeout);
+        Outcomes outcome;
+        downloader->downloadImage(target, options, outcome.handler());
+        EXPECT_TRUE(outcome.waitFor(1));
+        return outcome.at(0).value();
+    }
+
+    std::shared_ptr<ImageDownloader> downloader;
+    Outcomes outcomes;
+};
 
 } // namespace Lumen::Testing

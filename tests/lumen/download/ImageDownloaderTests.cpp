@@ -45,7 +45,7 @@ void addImageRoutes(LoopbackServer& server)
     });
 }
 
-class ImageDownloaderTest : public ::testing::Test {
+class ImageDownloaderTest : public DownloaderTest {
 protected:
     void SetUp() override
     {
@@ -70,36 +70,12 @@ protected:
             });
         });
         server.start();
-        downloader = ImageDownloader::make(QStringLiteral("test"));
-    }
-
-    // The session ends on its own thread; waiting for it keeps its last work clear of the
-    // process's exit.
-    void TearDown() override
-    {
-        const std::weak_ptr<Session> session = downloader ? downloader->session() : nullptr;
-        downloader.reset();
-        // Errors name their transfer, and so keep its session.
-        outcomes.clear();
-        EXPECT_TRUE(waitUntil([&] { return session.expired(); }, std::chrono::seconds(10)));
+        DownloaderTest::SetUp();
     }
 
     QUrl url(const QString& path) const { return server.url(path); }
 
-    // Downloads `target` and waits for its one result. Cases where no answer comes pass a short
-    // timeout; the others keep the default, so slow machines do not time out real transfers.
-    Outcomes::Result fetch(const QUrl& target, const LumenParsedOptionsInfo& options = optionsWith(), double timeout = 15)
-    {
-        downloader->setDownloadTimeout(timeout);
-        Outcomes outcome;
-        downloader->downloadImage(target, options, outcome.handler());
-        EXPECT_TRUE(outcome.waitFor(1));
-        return outcome.at(0).value();
-    }
-
     LoopbackServer server;
-    std::shared_ptr<ImageDownloader> downloader;
-    Outcomes outcomes;
 };
 
 TEST_F(ImageDownloaderTest, CallersOfOneURLShareOneTransferAndEachIsAnsweredOnItsOwnQueue)

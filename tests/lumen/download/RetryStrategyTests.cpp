@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
+#include <limits>
 #include <optional>
 
 namespace Lumen::Testing {
@@ -28,12 +31,16 @@ TEST(DelayRetryStrategy, OnlyResponseFailuresWithRetriesLeftAreRetried)
 {
     const LumenError cancelledTransfer =
         Response::URLSessionError{UnderlyingError::network(QNetworkReply::OperationCanceledError, QStringLiteral("x"))};
+    const LumenError timedOut =
+        Response::URLSessionError{UnderlyingError::network(QNetworkReply::TimeoutError, QStringLiteral("x"))};
     using Kind = RetryDecision::Kind;
     const struct { const char* name; int maxRetryCount; LumenError error; Kind expected; } cases[] = {
         {"status", 1, statusError, Kind::retry},
         {"no retries", 0, statusError, Kind::stop},
         {"caller cancelled", 3, LumenError::RequestErrorReason::TaskCancelled{nullptr, 0}, Kind::stop},
-        {"transfer cancelled", 3, cancelledTransfer, Kind::stop},
+        // Only the caller's own cancel stops retries.
+        {"transfer cancelled", 3, cancelledTransfer, Kind::retry},
+        {"timed out", 3, timedOut, Kind::retry},
         {"cache", 3, LumenError::CacheErrorReason::ImageNotExisting{QStringLiteral("k")}, Kind::stop},
     };
     for (const auto& c : cases) {
@@ -69,6 +76,29 @@ TEST(DelayRetryStrategy, DelayedDecisionsFollowTheClock)
         clock->advance(std::chrono::milliseconds(1));
         EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return *decided == RetryDecision::Kind::retry; }));
     }
+}
+
+TEST(DelayRetryStrategy, AnEndlessDelayWaitsTheLongestTimerAndNeverRetriesAtOnce)
+{
+    for (const double seconds : {1e300, std::numeric_limits<double>::infinity()}) {
+        const auto clock = ManualDispatchClock::make();
+        const DelayRetryStrategy strategy(1, DelayRetryStrategy::Interval::seconds(seconds), DispatchQueue::makeMain(clock));
+        const auto decided = std::make_shared<std::atomic<bool>>(false);
+        strategy.retry(std::make_shared<RetryContext>(source, statusError), [decided](const RetryDecision&) { *decided = true; });
+        clock->advance(std::chrono::hours(24 * 24));
+        Tivrand::Testing::pumpEvents(std::chrono::milliseconds(20));
+        EXPECT_FALSE(*decided) << seconds;
+        clock->advance(std::chrono::hours(24));
+        EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return decided->load(); })) << seconds;
+    }
+}
+
+TEST(DelayRetryStrategy, ADelayedDecisionComesWhileTheMainThreadIsBlocked)
+{
+    const auto decided = std::make_shared<std::promise<void>>();
+    DelayRetryStrategy(1, DelayRetryStrategy::Interval::seconds(0.01))
+        .retry(std::make_shared<RetryContext>(source, statusError), [decided](const RetryDecision&) { decided->set_value(); });
+    EXPECT_EQ(decided->get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
 } // namespace
