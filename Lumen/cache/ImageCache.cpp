@@ -83,21 +83,22 @@ ImageCache::ImageCache(Passkey, std::shared_ptr<MemoryStorage> memoryStorage,
     : m_memoryStorage(std::move(memoryStorage)),
       m_diskStorage(std::move(diskStorage)),
       m_ioQueue(DispatchQueue::makeSerial(QStringLiteral("com.vantrel.Lumen.ImageCache.ioQueue.")
-                                          + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()))
+                                          + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())),
+      m_activity(std::make_shared<ActivityRegistration>(this))
 {
+    observeApplicationActivity();
 }
 
 ImageCache::~ImageCache()
 {
+    m_activity->forget();
     QObject::disconnect(m_activityConnection);
 }
 
 std::shared_ptr<ImageCache> ImageCache::make(std::shared_ptr<MemoryStorage> memoryStorage,
                                              std::shared_ptr<DiskStorageBackend> diskStorage)
 {
-    auto cache = std::make_shared<ImageCache>(Passkey{}, std::move(memoryStorage), std::move(diskStorage));
-    cache->observeApplicationActivity();
-    return cache;
+    return std::make_shared<ImageCache>(Passkey{}, std::move(memoryStorage), std::move(diskStorage));
 }
 
 DiskStorageConfig ImageCache::namedDiskConfig(const QString& name, std::optional<QString> directory,
@@ -154,16 +155,6 @@ const QString& ImageCache::ioQueueLabel() const
     return m_ioQueue->label();
 }
 
-void ImageCache::observeApplicationActivity()
-{
-    LumenNotifications& notifications = LumenNotifications::instance();
-    m_activityConnection = QObject::connect(&notifications, &LumenNotifications::applicationWillResignActive,
-                                            &notifications, [weakSelf = weak_from_this()] {
-                                                if (const auto self = weakSelf.lock())
-                                                    self->cleanExpiredDiskCache();
-                                            });
-}
-
 // ---- storing ---------------------------------------------------------------------------
 
 void ImageCache::store(ImagePtr image, std::optional<QByteArray> original, const QString& key,
@@ -184,7 +175,7 @@ void ImageCache::store(ImagePtr image, std::optional<QByteArray> original, const
                       identifier, options, completionHandler = std::move(completionHandler)] {
         const auto& serializer = options.cacheSerializer ? options.cacheSerializer : DefaultCacheSerializer::shared();
         if (const std::optional<QByteArray> bytes = serializer->data(image, original)) {
-            self->storeToDiskNow(*bytes, key, identifier, options.forcedExtension, options.callbackQueue,
+            self->syncStoreToDisk(*bytes, key, identifier, options.forcedExtension, options.callbackQueue,
                                  options.diskCacheExpiration, options.diskStoreWriteOptions, completionHandler);
             return;
         }
@@ -218,15 +209,15 @@ void ImageCache::storeToDisk(QByteArray data, const QString& key, const QString&
     m_ioQueue->async([self = shared_from_this(), data = std::move(data), key, processorIdentifier,
                       forcedExtension = std::move(forcedExtension), expiration, callbackQueue = std::move(callbackQueue),
                       completionHandler = std::move(completionHandler)] {
-        self->storeToDiskNow(data, key, processorIdentifier, forcedExtension, callbackQueue, expiration, {},
+        self->syncStoreToDisk(data, key, processorIdentifier, forcedExtension, callbackQueue, expiration, {},
                              completionHandler);
     });
 }
 
-void ImageCache::storeToDiskNow(const QByteArray& data, const QString& key, const QString& processorIdentifier,
-                                const std::optional<QString>& forcedExtension, const CallbackQueue& callbackQueue,
-                                std::optional<StorageExpiration> expiration, DataWritingOptions writeOptions,
-                                const StoreCompletion& completionHandler)
+void ImageCache::syncStoreToDisk(const QByteArray& data, const QString& key, const QString& processorIdentifier,
+                                 const std::optional<QString>& forcedExtension, const CallbackQueue& callbackQueue,
+                                 std::optional<StorageExpiration> expiration, DataWritingOptions writeOptions,
+                                 const StoreCompletion& completionHandler)
 {
     auto stored = m_diskStorage->store(data, computedKey(key, processorIdentifier), expiration, writeOptions,
                                        forcedExtension);
