@@ -176,7 +176,7 @@ void ImageCache::store(ImagePtr image, std::optional<QByteArray> original, const
         const auto& serializer = options.cacheSerializer ? options.cacheSerializer : DefaultCacheSerializer::shared();
         if (const std::optional<QByteArray> bytes = serializer->data(image, original)) {
             self->syncStoreToDisk(*bytes, key, identifier, options.forcedExtension, options.callbackQueue,
-                                 options.diskCacheExpiration, options.diskStoreWriteOptions, completionHandler);
+                                  options.diskCacheExpiration, options.diskStoreWriteOptions, completionHandler);
             return;
         }
         if (!completionHandler)
@@ -210,7 +210,7 @@ void ImageCache::storeToDisk(QByteArray data, const QString& key, const QString&
                       forcedExtension = std::move(forcedExtension), expiration, callbackQueue = std::move(callbackQueue),
                       completionHandler = std::move(completionHandler)] {
         self->syncStoreToDisk(data, key, processorIdentifier, forcedExtension, callbackQueue, expiration, {},
-                             completionHandler);
+                              completionHandler);
     });
 }
 
