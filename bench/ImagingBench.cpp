@@ -1,6 +1,7 @@
 // Imaging costs, each beside a baseline in the same run: thumbnail against full decoding,
-// box blur against copying the same bytes once per pass, resizing against QImage::scaled,
-// and eager GIF decoding against decoding the first frame only.
+// WebP and BMP decoding against a plain QImageReader, box blur against copying the same bytes
+// once per pass, resizing against QImage::scaled, and eager GIF decoding against decoding the
+// first frame only.
 #include "bench/BenchMain.h"
 #include "Lumen/foundation/imaging/AnimatedImageDecoding.h"
 #include "Lumen/foundation/imaging/BoxBlur.h"
@@ -14,6 +15,7 @@
 
 #include <QBuffer>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QImageWriter>
 
 #include <cstring>
@@ -48,6 +50,25 @@ const QByteArray& largeJpeg()
     return bytes;
 }
 
+// A 1000 x 1000 photograph-like picture as WebP (argument 0) or BMP (argument 1).
+const char* const otherFormats[] = {"webp", "bmp"};
+
+const QByteArray& otherFormatImage(int index)
+{
+    static const std::vector<QByteArray> images = [] {
+        std::vector<QByteArray> encoded;
+        for (const char* format : otherFormats) {
+            QByteArray data;
+            QBuffer buffer(&data);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter(&buffer, format).write(photoLike({1000, 1000}));
+            encoded.push_back(data);
+        }
+        return encoded;
+    }();
+    return images[index];
+}
+
 const QByteArray& twoHundredFrameGif()
 {
     static const QByteArray bytes = [] {
@@ -78,6 +99,28 @@ void BM_DecodeJpegThumbnail(benchmark::State& state)
         benchmark::DoNotOptimize(Lumen::downsampledImage(largeJpeg(), {400, 300}, 1.0));
 }
 BENCHMARK(BM_DecodeJpegThumbnail)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeOtherFormat(benchmark::State& state)
+{
+    const QByteArray& data = otherFormatImage(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Lumen::stillImage(data));
+    state.SetLabel(otherFormats[state.range(0)]);
+}
+BENCHMARK(BM_DecodeOtherFormat)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeOtherFormatBaselineQImageReader(benchmark::State& state)
+{
+    QByteArray data = otherFormatImage(int(state.range(0)));
+    for (auto _ : state) {
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, otherFormats[state.range(0)]);
+        benchmark::DoNotOptimize(reader.read());
+    }
+    state.SetLabel(otherFormats[state.range(0)]);
+}
+BENCHMARK(BM_DecodeOtherFormatBaselineQImageReader)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_BoxBlur(benchmark::State& state)
 {

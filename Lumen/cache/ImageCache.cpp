@@ -109,21 +109,22 @@ ImageCache::ImageCache(Passkey, std::shared_ptr<MemoryStorage> memoryStorage,
     : m_memoryStorage(std::move(memoryStorage)),
       m_diskStorage(std::move(diskStorage)),
       m_ioQueue(ReservableSerialQueue::make(QStringLiteral("com.vantrel.Lumen.ImageCache.ioQueue.")
-                                            + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()))
+                                            + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())),
+      m_activity(std::make_shared<ActivityRegistration>(this))
 {
+    observeApplicationActivity();
 }
 
 ImageCache::~ImageCache()
 {
+    m_activity->forget();
     QObject::disconnect(m_activityConnection);
 }
 
 std::shared_ptr<ImageCache> ImageCache::make(std::shared_ptr<MemoryStorage> memoryStorage,
                                              std::shared_ptr<DiskStorageBackend> diskStorage)
 {
-    auto cache = std::make_shared<ImageCache>(Passkey{}, std::move(memoryStorage), std::move(diskStorage));
-    cache->observeApplicationActivity();
-    return cache;
+    return std::make_shared<ImageCache>(Passkey{}, std::move(memoryStorage), std::move(diskStorage));
 }
 
 DiskStorageConfig ImageCache::namedDiskConfig(const QString& name, std::optional<QString> directory,
@@ -180,16 +181,6 @@ const QString& ImageCache::ioQueueLabel() const
     return m_ioQueue->label();
 }
 
-void ImageCache::observeApplicationActivity()
-{
-    LumenNotifications& notifications = LumenNotifications::instance();
-    m_activityConnection = QObject::connect(&notifications, &LumenNotifications::applicationWillResignActive,
-                                            &notifications, [weakSelf = weak_from_this()] {
-                                                if (const auto self = weakSelf.lock())
-                                                    self->cleanExpiredDiskCache();
-                                            });
-}
-
 // ---- storing ---------------------------------------------------------------------------
 
 void ImageCache::store(ImagePtr image, std::optional<QByteArray> original, const QString& key,
@@ -216,8 +207,8 @@ void ImageCache::store(ImagePtr image, std::optional<QByteArray> original, const
         std::move(turn).fill([self, bytes = std::move(bytes), image, original, key, identifier, options, serializer,
                               completionHandler] {
             if (bytes) {
-                self->storeToDiskNow(*bytes, key, identifier, options.forcedExtension, options.callbackQueue,
-                                     options.diskCacheExpiration, options.diskStoreWriteOptions, completionHandler);
+                self->syncStoreToDisk(*bytes, key, identifier, options.forcedExtension, options.callbackQueue,
+                                      options.diskCacheExpiration, options.diskStoreWriteOptions, completionHandler);
                 return;
             }
             if (!completionHandler)
@@ -251,15 +242,15 @@ void ImageCache::storeToDisk(QByteArray data, const QString& key, const QString&
     m_ioQueue->async([self = shared_from_this(), data = std::move(data), key, processorIdentifier,
                       forcedExtension = std::move(forcedExtension), expiration, callbackQueue = std::move(callbackQueue),
                       completionHandler = std::move(completionHandler)] {
-        self->storeToDiskNow(data, key, processorIdentifier, forcedExtension, callbackQueue, expiration, {},
-                             completionHandler);
+        self->syncStoreToDisk(data, key, processorIdentifier, forcedExtension, callbackQueue, expiration, {},
+                              completionHandler);
     });
 }
 
-void ImageCache::storeToDiskNow(const QByteArray& data, const QString& key, const QString& processorIdentifier,
-                                const std::optional<QString>& forcedExtension, const CallbackQueue& callbackQueue,
-                                std::optional<StorageExpiration> expiration, DataWritingOptions writeOptions,
-                                const StoreCompletion& completionHandler)
+void ImageCache::syncStoreToDisk(const QByteArray& data, const QString& key, const QString& processorIdentifier,
+                                 const std::optional<QString>& forcedExtension, const CallbackQueue& callbackQueue,
+                                 std::optional<StorageExpiration> expiration, DataWritingOptions writeOptions,
+                                 const StoreCompletion& completionHandler)
 {
     auto stored = m_diskStorage->store(data, computedKey(key, processorIdentifier), expiration, writeOptions,
                                        forcedExtension);

@@ -28,6 +28,7 @@
 #include <expected>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace Lumen {
@@ -115,6 +116,14 @@ public:
                              std::optional<StorageExpiration> expiration = std::nullopt,
                              CallbackQueue callbackQueue = CallbackQueue::untouch(),
                              StoreCompletion completionHandler = {});
+    // The disk write of the store operations, on the calling thread: writes `data` as the
+    // entry's file at once, then delivers the result through `callbackQueue`. Not ordered with
+    // the I/O queue's jobs. The store operations always reach this implementation.
+    void syncStoreToDisk(const QByteArray& data, const QString& key, const QString& processorIdentifier = QString(),
+                         const std::optional<QString>& forcedExtension = std::nullopt,
+                         const CallbackQueue& callbackQueue = CallbackQueue::untouch(),
+                         std::optional<StorageExpiration> expiration = std::nullopt,
+                         DataWritingOptions writeOptions = {}, const StoreCompletion& completionHandler = {});
 
     // ---- removing ------------------------------------------------------------------
 
@@ -182,8 +191,8 @@ public:
     virtual void cleanExpiredCache(Completion completionHandler = {});
     virtual void cleanExpiredMemoryCache();
     // Removes the expired files, then files beyond the size limit, on the I/O queue. When
-    // any file went, `LumenNotifications::lumenDidCleanDiskCache` names them on the main
-    // queue, also when a pass failed part way; the completion runs on the main queue after it.
+    // any file went and neither pass failed, `LumenNotifications::lumenDidCleanDiskCache`
+    // names them on the main queue; the completion runs on the main queue after it.
     virtual void cleanExpiredDiskCache(Completion completionHandler = {});
     // The total size of the disk layer in bytes, measured on the I/O queue; the completion
     // runs on the main queue.
@@ -227,10 +236,29 @@ public:
     QFuture<std::expected<std::uint64_t, LumenError>> diskStorageSize();
 
 private:
-    void storeToDiskNow(const QByteArray& data, const QString& key, const QString& processorIdentifier,
-                        const std::optional<QString>& forcedExtension, const CallbackQueue& callbackQueue,
-                        std::optional<StorageExpiration> expiration, DataWritingOptions writeOptions,
-                        const StoreCompletion& completionHandler);
+    // Lets the application's signal reach a cache that may be destroyed on another thread
+    // meanwhile: the cache forgets itself here before anything of it goes.
+    struct ActivityRegistration {
+        explicit ActivityRegistration(ImageCache* cache) : m_cache(cache) {}
+
+        // The cache while its owners hold it.
+        std::shared_ptr<ImageCache> cache()
+        {
+            std::lock_guard lock(m_mutex);
+            return m_cache ? m_cache->weak_from_this().lock() : nullptr;
+        }
+
+        void forget()
+        {
+            std::lock_guard lock(m_mutex);
+            m_cache = nullptr;
+        }
+
+    private:
+        std::mutex m_mutex;
+        ImageCache* m_cache;
+    };
+
     void removeImageReportingError(const QString& key, const QString& processorIdentifier,
                                    std::optional<QString> forcedExtension, bool fromMemory, bool fromDisk,
                                    CallbackQueue callbackQueue, RemoveCompletion completionHandler);
@@ -242,8 +270,9 @@ private:
                                                  const StorageClock& clock);
     static DiskStorageConfig namedDiskConfig(const QString& name, std::optional<QString> directory,
                                              DiskStorageConfig::CachePathBlock cachePathBlock);
-    // Cleans the disk whenever the application stops being active, also when the cache is
-    // made before the application object.
+    // Cleans the disk (through the overridable `cleanExpiredDiskCache`) whenever the
+    // application stops being active, for every cache however it was made, also one made
+    // before the application object.
     void observeApplicationActivity();
 
     const std::shared_ptr<MemoryStorage> m_memoryStorage;
@@ -251,7 +280,7 @@ private:
     // File operations in call order; a store takes its turn at the call and fills it once its
     // bytes are encoded on the pool.
     const std::shared_ptr<ReservableSerialQueue> m_ioQueue;
-    // Set once by `make`, before anyone else holds the cache.
+    const std::shared_ptr<ActivityRegistration> m_activity;
     QMetaObject::Connection m_activityConnection;
 };
 

@@ -1,5 +1,5 @@
 // Whole-layer operations of the image cache: clearing, expiry cleaning with its
-// notification, and the disk size.
+// notification, the cleaning when the application stops being active, and the disk size.
 #include "Lumen/cache/ImageCache.h"
 
 #include "Lumen/cache/LumenNotifications.h"
@@ -18,6 +18,16 @@ void completeOnMain(ImageCache::Completion completionHandler)
 }
 
 } // namespace
+
+void ImageCache::observeApplicationActivity()
+{
+    LumenNotifications& notifications = LumenNotifications::instance();
+    m_activityConnection = QObject::connect(&notifications, &LumenNotifications::applicationWillResignActive,
+                                            &notifications, [activity = m_activity] {
+                                                if (const auto self = activity->cache())
+                                                    self->cleanExpiredDiskCache();
+                                            });
+}
 
 void ImageCache::clearCache(Completion completionHandler)
 {
@@ -54,13 +64,14 @@ void ImageCache::cleanExpiredDiskCache(Completion completionHandler)
     m_ioQueue->async([self = shared_from_this(), completionHandler = std::move(completionHandler)]() mutable {
         DiskSweepResult expired = self->m_diskStorage->removeExpiredValues();
         std::vector<QUrl> removed = std::move(expired.removed);
-        if (!expired.error) {
+        bool failed = expired.error.has_value();
+        if (!failed) {
             DiskSweepResult exceeding = self->m_diskStorage->removeSizeExceededValues();
             removed.insert(removed.end(), exceeding.removed.begin(), exceeding.removed.end());
+            failed = exceeding.error.has_value();
         }
-        // Files a failing pass removed before it stopped are gone all the same, so they are
-        // announced too.
-        if (!removed.empty()) {
+        // A pass that failed part way is not announced; what it removed stays removed.
+        if (!failed && !removed.empty()) {
             QStringList names;
             names.reserve(static_cast<qsizetype>(removed.size()));
             for (const QUrl& url : removed)

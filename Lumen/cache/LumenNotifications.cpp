@@ -40,11 +40,15 @@ void LumenNotifications::adoptApplication()
     if (!guiApplication)
         return;
     notifications->m_wasActive = QGuiApplication::applicationState() == Qt::ApplicationActive;
+    notifications->m_wasSuspended = QGuiApplication::applicationState() == Qt::ApplicationSuspended;
     connect(guiApplication, &QGuiApplication::applicationStateChanged, notifications,
             [notifications](Qt::ApplicationState state) {
                 const bool active = state == Qt::ApplicationActive;
                 if (notifications->m_wasActive.exchange(active) && !active)
                     emit notifications->applicationWillResignActive();
+                const bool suspended = state == Qt::ApplicationSuspended;
+                if (!notifications->m_wasSuspended.exchange(suspended) && suspended)
+                    emit notifications->applicationSuspended();
             });
 }
 

@@ -37,6 +37,9 @@ signals:
     // which on platforms without their own notion of it means its last window lost focus).
     // Once per change: going on from inactive to hidden is no second signal.
     void applicationWillResignActive();
+    // The application was suspended (its state became `Qt::ApplicationSuspended`), once per
+    // change.
+    void applicationSuspended();
 
 private:
     LumenNotifications() = default;
@@ -45,6 +48,7 @@ private:
     static void adoptApplication();
 
     std::atomic<bool> m_wasActive{false};
+    std::atomic<bool> m_wasSuspended{false};
 };
 
 } // namespace Lumen

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Lumen/cache/CacheCostCalculable.h"
+#include "Lumen/cache/LumenNotifications.h"
 #include "Lumen/cache/MemoryStorageConfig.h"
+#include "Lumen/cache/MemoryStorageObject.h"
 #include "Lumen/cache/StorageClock.h"
 #include "Lumen/cache/StorageExpiration.h"
 #include "Lumen/foundation/DispatchQueue.h"
@@ -28,7 +30,8 @@ namespace Lumen {
 
 // Values under string keys, each with its own expiry, bounded by a total cost and an entry
 // count. Past a limit the oldest stored entries are dropped first. A repeating sweep drops
-// expired entries; an expired entry is never answered, swept or not.
+// expired entries; an expired entry is never answered, swept or not. When the application is
+// suspended, every entry goes except those stored while `keepWhenEnteringBackground` was set.
 //
 // Any thread may call anything. Writers (store, remove, sweep) are serialised by one mutex;
 // readers never wait for it: entries live in striped maps whose shared locks are held
@@ -41,11 +44,12 @@ class MemoryStorageBackend final : public std::enable_shared_from_this<MemorySto
 
 public:
     // Starts the periodic sweep at `config.cleanInterval` (none when that is not positive).
-    // The sweep holds the storage weakly and stops once the storage is gone.
+    // The sweep and the watch on the application's state hold the storage weakly.
     static std::shared_ptr<MemoryStorageBackend> make(MemoryStorageConfig config, StorageClock clock = {})
     {
         auto backend = std::make_shared<MemoryStorageBackend>(Passkey{}, std::move(config), std::move(clock));
         backend->scheduleSweep();
+        backend->observeSuspension();
         return backend;
     }
 
@@ -54,14 +58,16 @@ public:
     {
     }
 
+    ~MemoryStorageBackend() { QObject::disconnect(m_suspensionConnection); }
+
     MemoryStorageConfig config() const
     {
         std::lock_guard lock(m_mutex);
         return m_config;
     }
 
-    // New limits apply at once (entries past them are dropped); a new expiration applies to
-    // later stores; the sweep keeps its first interval.
+    // New limits apply at once (entries past them are dropped); a new expiration and
+    // background keeping apply to later stores; the sweep keeps its first interval.
     void setConfig(MemoryStorageConfig config)
     {
         std::lock_guard lock(m_mutex);
@@ -70,8 +76,10 @@ public:
     }
 
     // Stores `value` with `expiration`, or the configured one when none is given. A value
-    // whose expiration is already over, or that costs more than the whole cost limit, is not
-    // stored: nothing is evicted for it, and an older entry under the key stays in place.
+    // whose expiration is already over is not stored, and an older entry under the key stays
+    // in place. A value that costs more than the whole cost limit is not stored either, and
+    // nothing else is evicted for it, but the older entry under its key goes: it no longer
+    // holds the key's current value.
     void store(T value, const QString& key, std::optional<StorageExpiration> expiration = std::nullopt)
     {
         std::lock_guard lock(m_mutex);
@@ -80,9 +88,15 @@ public:
         if (lifetime.isExpired(now))
             return;
         const std::int64_t cost = std::max<std::int64_t>(0, cacheCost(value));
-        if (m_config.totalCostLimit > 0 && cost > m_config.totalCostLimit)
+        if (m_config.totalCostLimit > 0 && cost > m_config.totalCostLimit) {
+            eraseLocked(key);
             return;
-        auto entry = std::make_unique<Entry>(std::move(value), lifetime, lifetime.estimatedExpiration(now));
+        }
+        std::unique_ptr<Entry> entry;
+        if (m_config.keepWhenEnteringBackground)
+            entry = std::make_unique<BackgroundKeepingStorageObject<T>>(std::move(value), lifetime, now);
+        else
+            entry = std::make_unique<Entry>(std::move(value), lifetime, now);
         Entry* const stored = entry.get();
 
         // Replaced in place, so readers never see the key missing in between.
@@ -118,8 +132,8 @@ public:
         Entry& entry = *found->second;
         if (entry.isExpired(now))
             return std::nullopt;
-        entry.extend(extending, now);
-        return entry.value;
+        entry.extendExpiration(extending, now);
+        return entry.value();
     }
 
     // Whether a live value is stored; never extends its life.
@@ -176,47 +190,7 @@ public:
     }
 
 private:
-    class Entry {
-    public:
-        Entry(T value, StorageExpiration expiration, Date estimatedExpiration)
-            : value(std::move(value)), m_expiration(expiration),
-              m_estimatedExpiration(estimatedExpiration.time_since_epoch().count())
-        {
-        }
-
-        bool isExpired(Date now) const
-        {
-            return m_estimatedExpiration.load(std::memory_order_relaxed) - now.time_since_epoch().count() <= 0.0;
-        }
-
-        // Concurrent readers may extend at once; either result may remain.
-        void extend(const ExpirationExtending& extending, Date now)
-        {
-            std::optional<StorageExpiration> base;
-            switch (extending.kind()) {
-            case ExpirationExtending::Kind::none:
-                return;
-            case ExpirationExtending::Kind::cacheTime:
-                base = m_expiration;
-                break;
-            case ExpirationExtending::Kind::expirationTime:
-                base = extending.expiration();
-                break;
-            }
-            if (!base)
-                return;
-            // Hits within one tick of the coarse clock agree; not writing spares the cache line.
-            const double extended = base->estimatedExpiration(now).time_since_epoch().count();
-            if (m_estimatedExpiration.load(std::memory_order_relaxed) != extended)
-                m_estimatedExpiration.store(extended, std::memory_order_relaxed);
-        }
-
-        const T value;
-
-    private:
-        const StorageExpiration m_expiration;
-        std::atomic<double> m_estimatedExpiration;
-    };
+    using Entry = MemoryStorageObject<T>;
 
     // A key with its hash, so that a lookup hashes the key once for both stripe and bucket.
     struct HashedKey {
@@ -294,6 +268,28 @@ private:
         }
     }
 
+    void removeEntriesNotKeptInBackground()
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<QString> dropped;
+        for (const auto& [key, item] : m_ledger) {
+            if (!item.entry->keepsWhenEnteringBackground())
+                dropped.push_back(key);
+        }
+        for (const QString& key : dropped)
+            eraseLocked(key);
+    }
+
+    void observeSuspension()
+    {
+        LumenNotifications& notifications = LumenNotifications::instance();
+        m_suspensionConnection = QObject::connect(&notifications, &LumenNotifications::applicationSuspended,
+                                                  &notifications, [weakSelf = this->weak_from_this()] {
+                                                      if (const auto self = weakSelf.lock())
+                                                          self->removeEntriesNotKeptInBackground();
+                                                  });
+    }
+
     void scheduleSweep()
     {
         const std::chrono::duration<double> interval = m_sweepInterval;
@@ -325,6 +321,8 @@ private:
     __extension__ typedef __int128 CostSum;
     CostSum m_totalCost = 0;
     const StorageClock m_clock;
+    // Set once by `make`, before anyone else holds the storage.
+    QMetaObject::Connection m_suspensionConnection;
 };
 
 } // namespace Lumen

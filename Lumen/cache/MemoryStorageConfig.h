@@ -20,6 +20,9 @@ struct MemoryStorageConfig {
         std::chrono::duration<double>(Defaults::memoryStorageExpiration).count());
     // Period of the sweep that drops expired entries; fixed when the storage is made.
     std::chrono::duration<double> cleanInterval;
+    // Whether later stores make entries that stay when the application is suspended, and
+    // whose content can be discarded on its own (BackgroundKeepingStorageObject).
+    bool keepWhenEnteringBackground = false;
 };
 
 } // namespace Lumen

@@ -16,7 +16,7 @@ bool isFinite(QSizeF size)
 
 double aspectRatio(QSizeF size)
 {
-    if (size.width() == 0.0 || size.height() == 0.0)
+    if (size.height() == 0.0)
         return 1.0;
     return size.width() / size.height();
 }

@@ -10,8 +10,9 @@ namespace Lumen {
 enum class ContentMode { none, aspectFit, aspectFill };
 
 // Size arithmetic of resizing. Results are rounded to whole numbers (halves away from zero).
-// A size with a zero side has no aspect and counts as square. Any non-finite input, or a
-// result too large to be finite, gives an empty size (0 x 0) instead of infinities or NaN.
+// A size of zero height has no aspect and counts as square; one of zero width has the aspect 0,
+// so it fits as a line of the target's height and fills nothing finite. Any non-finite input, or
+// a result too large to be finite, gives an empty size (0 x 0) instead of infinities or NaN.
 
 // The largest size of the receiver's aspect that fits into `target`.
 QSizeF constrainedSize(QSizeF size, QSizeF target);

@@ -3,6 +3,7 @@
 #include <QNetworkReply>
 #include <QString>
 
+#include <any>
 #include <memory>
 #include <optional>
 
@@ -39,6 +40,22 @@ public:
     // The wrapped library error; null for every other kind.
     const std::shared_ptr<const LumenError>& lumenError() const { return m_lumenError; }
 
+    // The same error carrying `payload`, a value of its own kind that callers can read back
+    // (the image a data provider could not use, the error beneath it).
+    template <typename T>
+    UnderlyingError carrying(T payload) const
+    {
+        UnderlyingError error = *this;
+        error.m_payload = std::make_shared<const std::any>(std::move(payload));
+        return error;
+    }
+    // The payload when it is a `T`; null when the error carries none or one of another type.
+    template <typename T>
+    const T* payload() const
+    {
+        return m_payload ? std::any_cast<T>(m_payload.get()) : nullptr;
+    }
+
     // "Error Domain=<domain> Code=<code> \"<message>\"".
     QString description() const;
 
@@ -48,6 +65,7 @@ private:
     QString m_message;
     std::optional<NetworkUnavailableReason> m_networkUnavailableReason;
     std::shared_ptr<const LumenError> m_lumenError;
+    std::shared_ptr<const std::any> m_payload;
 };
 
 } // namespace Lumen

@@ -38,21 +38,25 @@ ImageDataProvider::Result frameData(AssetImageGenerator::Answer answer)
         return std::unexpected(std::move(*answer.error));
     if (answer.result == AssetImageGenerator::Result::cancelled)
         return std::unexpected(toUnderlyingError(Error::userCancelled));
-    if (!answer.image.isNull()) {
-        if (auto jpeg = jpegRepresentation(Image::make(std::move(answer.image)), defaultJPEGQuality))
-            return std::move(*jpeg);
-    }
-    return std::unexpected(toUnderlyingError(Error::invalidImage));
+    if (answer.image.isNull())
+        return std::unexpected(toUnderlyingError(Error::invalidImage));
+    if (auto jpeg = jpegRepresentation(Image::make(answer.image), defaultJPEGQuality))
+        return std::move(*jpeg);
+    return std::unexpected(toUnderlyingError(Error::invalidImage, std::move(answer.image)));
 }
 
 } // namespace
 
-UnderlyingError toUnderlyingError(AVAssetImageDataProviderError error)
+UnderlyingError toUnderlyingError(AVAssetImageDataProviderError error, std::optional<QImage> image)
 {
     const bool cancelled = error == Error::userCancelled;
-    return libraryError(QLatin1StringView("AVAssetImageDataProviderError"), static_cast<qint64>(error),
-                        cancelled ? QStringLiteral("The frame request was cancelled")
-                                  : QStringLiteral("No frame image came that encodes as JPEG"));
+    UnderlyingError underlying = libraryError(QLatin1StringView("AVAssetImageDataProviderError"),
+                                              static_cast<qint64>(error),
+                                              cancelled ? QStringLiteral("The frame request was cancelled")
+                                                        : QStringLiteral("No frame image came that encodes as JPEG"));
+    if (image)
+        return underlying.carrying(std::move(*image));
+    return underlying;
 }
 
 AVAssetImageDataProvider::AVAssetImageDataProvider(std::shared_ptr<AssetImageGenerator> assetImageGenerator,

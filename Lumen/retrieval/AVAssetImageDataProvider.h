@@ -3,7 +3,10 @@
 #include "Lumen/retrieval/AssetImageGenerator.h"
 #include "Lumen/retrieval/ImageDataProvider.h"
 
+#include <QImage>
+
 #include <memory>
+#include <optional>
 
 namespace Lumen {
 
@@ -15,7 +18,9 @@ enum class AVAssetImageDataProviderError {
     userCancelled, // the request was cancelled
 };
 
-UnderlyingError toUnderlyingError(AVAssetImageDataProviderError error);
+// `image`, the frame that came but could not be encoded, is carried as the error's
+// `payload<QImage>()`; an `invalidImage` error without one means no frame came.
+UnderlyingError toUnderlyingError(AVAssetImageDataProviderError error, std::optional<QImage> image = std::nullopt);
 
 // The frame of a movie at one time, as JPEG. The handler runs on the generator's thread with
 // the generator's own error, `userCancelled` for a cancelled request, the JPEG bytes, or

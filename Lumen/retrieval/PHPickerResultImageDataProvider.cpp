@@ -19,7 +19,11 @@ UnderlyingError toUnderlyingError(PHPickerResultImageDataProviderError error,
         ? QStringLiteral("The picked item gave no bytes")
         : QStringLiteral("The picked item could not be loaded: ")
             + (itemProviderError ? itemProviderError->description() : QStringLiteral("unknown error"));
-    return libraryError(QLatin1StringView("PHPickerResultImageDataProviderError"), static_cast<qint64>(error), message);
+    UnderlyingError underlying
+        = libraryError(QLatin1StringView("PHPickerResultImageDataProviderError"), static_cast<qint64>(error), message);
+    if (itemProviderError)
+        return underlying.carrying(*itemProviderError);
+    return underlying;
 }
 
 PHPickerResultImageDataProvider::PHPickerResultImageDataProvider(PickerResult pickerResult, QMimeType contentType)

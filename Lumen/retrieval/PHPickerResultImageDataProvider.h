@@ -10,8 +10,10 @@ namespace Lumen {
 // Why a picked item gave no bytes. Passed on as an `UnderlyingError` in the domain
 // "Lumen.PHPickerResultImageDataProviderError" with the case's value as code.
 enum class PHPickerResultImageDataProviderError {
-    pickerProviderError, // the item provider failed; its error is described in the message
-    invalidImage,        // the item provider answered with neither bytes nor an error
+    // The item provider failed; its error is described in the message and carried as the
+    // error's `payload<UnderlyingError>()`.
+    pickerProviderError,
+    invalidImage, // the item provider answered with neither bytes nor an error
 };
 
 UnderlyingError toUnderlyingError(PHPickerResultImageDataProviderError error,

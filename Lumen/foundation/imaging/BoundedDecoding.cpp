@@ -2,6 +2,7 @@
 
 #include "Lumen/foundation/imaging/BitmapLimits.h"
 #include "Lumen/foundation/imaging/GIFBlockWalker.h"
+#include "Lumen/foundation/imaging/ImageFormat.h"
 #include "Lumen/foundation/imaging/JPEGFrameHeader.h"
 #include "Lumen/foundation/imaging/PNGChunkWalker.h"
 
@@ -21,28 +22,45 @@ bool boundedGIF(const QByteArray& data)
     return structure && structure->fitsBitmapLimits();
 }
 
+// Raster formats whose header states the bitmap size, told by their signatures.
+std::optional<QByteArray> declaringFormat(const QByteArray& data)
+{
+    if (data.startsWith("RIFF") && data.mid(8, 4) == "WEBP")
+        return QByteArrayLiteral("webp");
+    if (data.startsWith("BM"))
+        return QByteArrayLiteral("bmp");
+    if (data.startsWith(QByteArrayView("II*\0", 4)) || data.startsWith(QByteArrayView("MM\0*", 4)))
+        return QByteArrayLiteral("tiff");
+    if (data.startsWith(QByteArrayView("\0\0\1\0", 4)))
+        return QByteArrayLiteral("ico");
+    return std::nullopt;
+}
+
 } // namespace
 
-std::optional<ImageFormat> boundedDecodingFormat(const QByteArray& data)
+std::optional<BoundedDecoding> boundedDecoding(const QByteArray& data)
 {
-    const ImageFormat format = imageFormat(data);
-    bool bounded = false;
-    switch (format) {
+    switch (imageFormat(data)) {
     case ImageFormat::PNG:
-        bounded = walkPNGChunks(data).has_value();
-        break;
+        if (walkPNGChunks(data))
+            return BoundedDecoding{QByteArrayLiteral("png")};
+        return std::nullopt;
     case ImageFormat::JPEG:
-        bounded = boundedJPEG(data);
-        break;
+        if (boundedJPEG(data))
+            return BoundedDecoding{QByteArrayLiteral("jpeg")};
+        return std::nullopt;
     case ImageFormat::GIF:
-        bounded = boundedGIF(data);
-        break;
+        if (boundedGIF(data))
+            return BoundedDecoding{QByteArrayLiteral("gif")};
+        return std::nullopt;
     case ImageFormat::unknown:
         break;
     }
-    if (!bounded)
+    if (data.size() <= 8)
         return std::nullopt;
-    return format;
+    if (auto format = declaringFormat(data))
+        return BoundedDecoding{std::move(*format), true};
+    return std::nullopt;
 }
 
 } // namespace Lumen

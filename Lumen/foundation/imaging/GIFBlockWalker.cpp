@@ -14,6 +14,7 @@ constexpr std::uint8_t extensionIntroducer = 0x21;
 constexpr std::uint8_t imageSeparator = 0x2C;
 constexpr std::uint8_t trailer = 0x3B;
 constexpr std::uint8_t graphicControlLabel = 0xF9;
+constexpr std::uint8_t applicationLabel = 0xFF;
 constexpr std::uint8_t colorTableFlag = 0x80;
 // Packed fields, delay (two bytes) and transparent colour index.
 constexpr std::uint8_t graphicControlSize = 4;
@@ -36,17 +37,25 @@ bool skipSubBlocks(ByteCursor& cursor)
     return false;
 }
 
-// Reads a graphic control extension after its label, up to and including its terminator.
-// Answers whether the data held the whole extension; `delay` (seconds) is set only when the
-// first sub-block is long enough to state one.
+// Skips an extension whose first block is a fixed header (an application extension): its
+// length byte counts as a length even when it is 0, as Qt's decoder reads it, so the
+// sub-blocks and their terminator follow it in any case.
+bool skipHeadedExtension(ByteCursor& cursor)
+{
+    std::uint8_t blockSize = 0;
+    return cursor.readByte(blockSize) && cursor.skip(blockSize) && skipSubBlocks(cursor);
+}
+
+// Reads a graphic control extension after its label, up to and including its terminator
+// (which follows even an empty first block, as for `skipHeadedExtension`). Answers whether the
+// data held the whole extension; `delay` (seconds) is set only when the first block is long
+// enough to state one.
 bool readGraphicControl(ByteCursor& cursor, std::optional<double>& delay)
 {
     delay.reset();
     std::uint8_t blockSize = 0;
     if (!cursor.readByte(blockSize))
         return false;
-    if (blockSize == 0)
-        return true;
     if (blockSize >= graphicControlSize) {
         std::uint8_t packed = 0;
         int centiseconds = 0;
@@ -102,7 +111,8 @@ std::expected<GIFStructure, GIFStructureError> walkGIFBlocks(const QByteArray& d
             if (!cursor.readByte(label))
                 break;
             const bool whole = label == graphicControlLabel ? readGraphicControl(cursor, pendingDelay)
-                                                             : skipSubBlocks(cursor);
+                               : label == applicationLabel ? skipHeadedExtension(cursor)
+                                                           : skipSubBlocks(cursor);
             if (!whole)
                 break;
             continue;

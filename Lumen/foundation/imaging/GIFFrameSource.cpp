@@ -118,7 +118,7 @@ QImage GIFFrameSource::decodedFrame(int index) const
 void GIFFrameSource::restartReader() const
 {
     forgetReader();
-    m_reader = std::make_unique<ImageDataReader>(m_data, ImageFormat::GIF);
+    m_reader = std::make_unique<ImageDataReader>(m_data, QByteArrayLiteral("gif"));
 }
 
 void GIFFrameSource::forgetReader() const

@@ -4,27 +4,7 @@
 
 namespace Lumen {
 
-namespace {
-
-// Qt's plugin key for a format; none for `unknown`, which then reads nothing.
-QByteArray pluginName(ImageFormat format)
-{
-    switch (format) {
-    case ImageFormat::PNG:
-        return QByteArrayLiteral("png");
-    case ImageFormat::JPEG:
-        return QByteArrayLiteral("jpeg");
-    case ImageFormat::GIF:
-        return QByteArrayLiteral("gif");
-    case ImageFormat::unknown:
-        break;
-    }
-    return QByteArray();
-}
-
-} // namespace
-
-ImageDataReader::ImageDataReader(const QByteArray& data, ImageFormat format)
+ImageDataReader::ImageDataReader(const QByteArray& data, const QByteArray& format)
     : m_data(data)
     , m_buffer(&m_data)
 {
@@ -34,7 +14,7 @@ ImageDataReader::ImageDataReader(const QByteArray& data, ImageFormat format)
     m_buffer.moveToThread(nullptr);
     m_buffer.open(QIODevice::ReadOnly);
     m_reader.setDevice(&m_buffer);
-    m_reader.setFormat(pluginName(format));
+    m_reader.setFormat(format);
     m_reader.setAutoDetectImageFormat(false);
     m_reader.setAutoTransform(true);
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Lumen/foundation/imaging/ImageFormat.h"
-
 #include <QBuffer>
 #include <QByteArray>
 #include <QImageReader>
@@ -9,12 +7,13 @@
 namespace Lumen {
 
 // A Qt image reader over bytes in memory that uses the plugin of one named format only: Qt
-// never offers the bytes to its other plugins (SVG, ICNS, TIFF...), whose memory and time no
-// limit of ours bounds. Bitmaps are capped by BitmapLimits; EXIF orientation is applied.
+// never offers the bytes to its other plugins (SVG, ICNS...), whose memory and time no limit of
+// ours bounds. Bitmaps are capped by BitmapLimits; EXIF orientation is applied.
 // May be used and dropped on any thread (one at a time).
 class ImageDataReader {
 public:
-    ImageDataReader(const QByteArray& data, ImageFormat format);
+    // `format` is Qt's plugin key, such as "png".
+    ImageDataReader(const QByteArray& data, const QByteArray& format);
 
     ImageDataReader(const ImageDataReader&) = delete;
     ImageDataReader& operator=(const ImageDataReader&) = delete;

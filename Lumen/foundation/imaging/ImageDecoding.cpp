@@ -5,6 +5,7 @@
 #include "Lumen/foundation/imaging/BitmapLimits.h"
 #include "Lumen/foundation/imaging/BoundedDecoding.h"
 #include "Lumen/foundation/imaging/ImageDataReader.h"
+#include "Lumen/foundation/imaging/ImageFormat.h"
 #include "Lumen/foundation/imaging/ThumbnailSize.h"
 
 #include <algorithm>
@@ -15,12 +16,18 @@ namespace Lumen {
 
 namespace {
 
+// A reader for data whose decoding can be bounded; null for any other data. A format bounded
+// only by its header must declare a size within BitmapLimits: such decoders hold the whole
+// bitmap, whatever size is asked of them.
 std::unique_ptr<ImageDataReader> boundedReader(const QByteArray& data)
 {
-    const auto format = boundedDecodingFormat(data);
-    if (!format)
+    const auto decoding = boundedDecoding(data);
+    if (!decoding)
         return nullptr;
-    return std::make_unique<ImageDataReader>(data, *format);
+    auto source = std::make_unique<ImageDataReader>(data, decoding->format);
+    if (decoding->needsDeclaredSize && !BitmapLimits::allows(source->reader().size()))
+        return nullptr;
+    return source;
 }
 
 ImagePtr decodedStill(const QByteArray& data)

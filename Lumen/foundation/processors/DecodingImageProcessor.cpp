@@ -4,13 +4,16 @@
 
 namespace Lumen {
 
+ImagePtr decodedItem(const ImageProcessItem& item, const LumenParsedOptionsInfo& options)
+{
+    if (const auto* given = std::get_if<ImagePtr>(&item.value))
+        return *given;
+    return DefaultImageProcessor::shared()->process(item, options);
+}
+
 ImagePtr DecodingImageProcessor::process(const ImageProcessItem& item, const LumenParsedOptionsInfo& options) const
 {
-    ImagePtr image;
-    if (const auto* given = std::get_if<ImagePtr>(&item.value))
-        image = *given;
-    else
-        image = DefaultImageProcessor::shared()->process(item, options);
+    const ImagePtr image = decodedItem(item, options);
     if (!image)
         return nullptr;
     return processImage(image, options);

@@ -8,6 +8,10 @@
 
 namespace Lumen {
 
+// The image an item holds, or its data decoded by the default processor; null for
+// undecodable data.
+ImagePtr decodedItem(const ImageProcessItem& item, const LumenParsedOptionsInfo& options);
+
 // A processor whose work is on images: a data item is first decoded by the default processor
 // (undecodable bytes give null), then handled as the decoded image. The identifier is fixed at
 // construction.

@@ -91,6 +91,11 @@ TEST_F(ImageCacheTest, StoreKeepsMemoryAtOnceAndReportsTheDiskStep)
     // A null image is not kept anywhere.
     (void)storeAndWait(*cache, nullptr, QStringLiteral("null"));
     EXPECT_EQ(cache->imageCachedType(QStringLiteral("null")), CacheType::none);
+    // The disk step on the caller's thread is written and reported before it returns.
+    bool written = false;
+    cache->syncStoreToDisk(pngBytes(QSize(2, 2)), QStringLiteral("sync"), QString(), std::nullopt, CallbackQueue::untouch(),
+                           std::nullopt, {}, [&written](const CacheStoreResult& result) { written = result.diskCacheResult.has_value(); });
+    EXPECT_TRUE(written && QFile::exists(*cache->cachePath(QStringLiteral("sync"))));
 }
 
 // Stores its bytes as the original ones; the encoding of "first" ends only after that of

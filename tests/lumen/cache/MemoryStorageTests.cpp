@@ -1,7 +1,10 @@
 #include "Lumen/cache/MemoryStorageBackend.h"
+#include "Lumen/cache/MemoryStorageObject.h"
 #include "Lumen/foundation/ManualDispatchClock.h"
 
 #include "CacheTestSupport.h"
+
+#include <QGuiApplication>
 
 #include <algorithm>
 #include <limits>
@@ -99,8 +102,8 @@ TEST_F(MemoryStorageTest, RepeatingSweepDropsExpiredEntries)
     ASSERT_TRUE(waitUntil([&] { return storage->keys().empty(); }));
 }
 
-// A value costlier than the whole limit is refused before anything is evicted, even an older
-// value under its own key.
+// A value costlier than the whole limit is refused before anything else is evicted, but the older
+// value under its own key goes: memory must not answer it once a newer one was stored.
 TEST_F(MemoryStorageTest, LimitsDropTheOldestStoresAndRefuseAValueCostlierThanTheWholeLimit)
 {
     auto storage = make(100);
@@ -109,7 +112,8 @@ TEST_F(MemoryStorageTest, LimitsDropTheOldestStoresAndRefuseAValueCostlierThanTh
     storage->store(Item{3, 40}, key("c"));
     storage->store(Item{4, 101}, key("huge"));
     storage->store(Item{5, 101}, key("b"));
-    EXPECT_EQ(storage->value(key("b"), ExpirationExtending::none())->id, 2);
+    EXPECT_FALSE(storage->isCached(key("b")));
+    EXPECT_TRUE(storage->isCached(key("c")));
 
     // Storing again makes an entry the newest and replaces its cost.
     storage->store(Item{6, 10}, key("b"));
@@ -124,6 +128,34 @@ TEST_F(MemoryStorageTest, LimitsDropTheOldestStoresAndRefuseAValueCostlierThanTh
     auto keys = storage->keys();
     std::sort(keys.begin(), keys.end());
     EXPECT_EQ(keys, (Keys{key("d"), key("e")}));
+}
+
+TEST_F(MemoryStorageTest, SuspensionKeepsOnlyEntriesStoredForTheBackground)
+{
+    auto storage = make();
+    storage->store(Item{1}, key("ordinary"));
+    auto config = storage->config();
+    config.keepWhenEnteringBackground = true;
+    storage->setConfig(config);
+    storage->store(Item{2}, key("kept"));
+
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationSuspended);
+    EXPECT_EQ(storage->keys(), Keys{key("kept")});
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+}
+
+TEST(BackgroundKeepingStorageObject, ContentIsAccessedUntilEndedAndCanBeDiscarded)
+{
+    BackgroundKeepingStorageObject<int> object(7, StorageExpiration::never(), Date());
+    EXPECT_TRUE(object.accessing());
+    object.endContentAccess();
+    EXPECT_FALSE(object.accessing());
+    EXPECT_TRUE(object.beginContentAccess());
+    object.discardContentIfPossible();
+    EXPECT_TRUE(object.isContentDiscarded());
+    EXPECT_EQ(object.value(), std::nullopt);
+    EXPECT_FALSE(object.beginContentAccess());
+    EXPECT_FALSE(object.accessing());
 }
 
 TEST_F(MemoryStorageTest, TheTotalCostSaturatesAndComesBackExactly)

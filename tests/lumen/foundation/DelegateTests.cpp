@@ -1,3 +1,4 @@
+#include "Lumen/foundation/Box.h"
 #include "Lumen/foundation/Delegate.h"
 #include "tests/lumen/foundation/FoundationTesting.h"
 
@@ -5,6 +6,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPromise>
 
 #include <atomic>
 #include <thread>
@@ -61,6 +63,33 @@ TEST(Delegate, ReleasedTargetsAreNotCalled)
     EXPECT_EQ(ownHook->call(4), std::nullopt);
 }
 
+TEST(Delegate, TheAsynchronousFormIsRegisteredAndCalledOnItsOwn)
+{
+    auto owner = std::make_shared<Owner>();
+    Delegate<int, int> hook;
+    EXPECT_EQ(hook.callAsync(1).result(), std::nullopt);
+    QPromise<int> promise;
+    hook.delegateAsync(owner, [&](Owner& target, const int& input) {
+        ++target.calls;
+        return input == 0 ? QtFuture::makeReadyFuture(-1) : promise.future();
+    });
+    EXPECT_TRUE(hook.isSet());
+    EXPECT_FALSE(hook.block());
+    EXPECT_EQ(hook.call(2), std::nullopt);
+    EXPECT_EQ(hook.callAsync(0).result(), -1);
+
+    // The hook's future answers when the closure's does.
+    const QFuture<std::optional<int>> later = hook.callAsync(2);
+    promise.start();
+    EXPECT_FALSE(later.isFinished());
+    promise.addResult(6);
+    promise.finish();
+    EXPECT_EQ(later.result(), 6);
+
+    owner.reset();
+    EXPECT_EQ(hook.callAsync(3).result(), std::nullopt);
+}
+
 TEST(DelegateConcurrency, AReplacedClosureFinishesItsRunAndRegistrationDoesNotWait)
 {
     auto hook = Delegate<void, int>::make();
@@ -83,21 +112,40 @@ TEST(DelegateConcurrency, SettingAndCallingFromManyThreads)
     std::atomic<bool> stop{false};
     std::atomic<int> badAnswers{0};
     std::vector<std::thread> callers;
+    // Every answer is that of a whole registration: nothing, or the closure's.
     for (int t = 0; t < 4; ++t)
         callers.emplace_back([&] {
-            while (!stop)
-                badAnswers += hook->call(7).value_or(7) != 7 ? 1 : 0;
+            while (!stop) {
+                const std::optional<int> answer = hook->call(7);
+                badAnswers += answer && *answer != 14 ? 1 : 0;
+            }
         });
     for (int round = 0; round < 2000; ++round) {
         if (round % 2 == 0)
             hook->setBlock({});
         else
-            hook->delegate(owner, [](Owner&, const int& input) { return input; });
+            hook->delegate(owner, [](Owner&, const int& input) { return input * 2; });
     }
     stop = true;
     for (auto& caller : callers)
         caller.join();
     EXPECT_EQ(badAnswers, 0);
+}
+
+TEST(ActorBoxConcurrency, NoChangeIsLostBetweenThreads)
+{
+    ActorBox<QList<int>> box({});
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t)
+        writers.emplace_back([&box] {
+            for (int round = 0; round < 500; ++round)
+                box.update([round](QList<int>& value) { value.append(round); });
+        });
+    for (auto& writer : writers)
+        writer.join();
+    EXPECT_EQ(box.value().size(), 2000);
+    box.setValue({1});
+    EXPECT_EQ(box.value(), QList<int>{1});
 }
 
 } // namespace

@@ -57,9 +57,11 @@ TEST(Geometry, FitsAndFillsByAspect)
         // Halves round away from zero: 7.5 -> 8 and 2.5 -> 3.
         {{3, 2}, {10, 5}, {8, 5}, {10, 7}},
         {{4, 1}, {10, 1}, {4, 1}, {10, 3}},
-        // Zero sides count as square; a zero width must not divide by a zero aspect.
+        // A zero height counts as square; a zero width has no width at any height, and no
+        // finite height fills a wider target.
         {{200, 0}, {300, 40.4}, {40, 40.4}, {300, 300}},
-        {{0, 100}, {50, 80}, {50, 50}, {80, 80}},
+        {{0, 100}, {50, 80}, {0, 80}, {0, 0}},
+        {{0, 100}, {0, 80}, {0, 80}, {0, 80}},
         // Non-finite input gives an empty size, and so does an overflowing result below.
         {{nan, 10}, {100, 100}, {0, 0}, {0, 0}},
         {{100, 100}, {infinity, 10}, {0, 0}, {0, 0}},

@@ -41,44 +41,71 @@ const std::pair<LumenOptionsInfoItem, bool P::*> flagItems[] = {
     {Option::LoadDiskFileSynchronously{}, &P::loadDiskFileSynchronously},
 };
 
-// Every value item goes through the parser; the checks pick the fields it converts or could mix up.
+// Every value item goes through the parser and lands in its own field.
 TEST(LumenParsedOptionsInfo, ValueItemsSetTheirOwnFields)
 {
     const auto target = opaqueHandle<ImageCache>();
+    const auto original = opaqueHandle<ImageCache>();
+    const auto downloader = opaqueHandle<ImageDownloader>();
+    const auto requestModifier = opaqueHandle<const AsyncImageDownloadRequestModifier>();
+    const auto redirectHandler = opaqueHandle<const ImageDownloadRedirectHandler>();
+    const auto serializer = std::make_shared<const DefaultCacheSerializer>();
+    const auto imageModifier = opaqueHandle<const ImageModifier>();
+    const auto failureImage = Image::makeEmpty();
+    const auto progressive = opaqueHandle<const ImageProgressive>();
+    const auto retryStrategy = opaqueHandle<const RetryStrategy>();
     const auto queue = DispatchQueue::makeSerial(QStringLiteral("test.options"));
     const auto never = ExpirationExtending::expirationTime(StorageExpiration::never());
     const P parsed(LumenOptionsInfo{
         Option::TargetCache{target},
-        Option::OriginalCache{opaqueHandle<ImageCache>()},
-        Option::Downloader{opaqueHandle<ImageDownloader>()},
+        Option::OriginalCache{original},
+        Option::Downloader{downloader},
         Option::Transition{ImageTransition::fade(0.25)},
         Option::DownloadPriority{0.75f},
         Option::CallbackQueue{CallbackQueue::untouch()},
         Option::ScaleFactor{2.0},
-        Option::RequestModifier{opaqueHandle<const AsyncImageDownloadRequestModifier>()},
-        Option::RedirectHandler{opaqueHandle<const ImageDownloadRedirectHandler>()},
+        Option::RequestModifier{requestModifier},
+        Option::RedirectHandler{redirectHandler},
         Option::Processor{std::make_shared<const NamedProcessor>()},
-        Option::CacheSerializer{std::make_shared<const DefaultCacheSerializer>()},
-        Option::ImageModifier{opaqueHandle<const ImageModifier>()},
-        Option::OnFailureImage{Image::makeEmpty()},
+        Option::CacheSerializer{serializer},
+        Option::ImageModifier{imageModifier},
+        Option::OnFailureImage{failureImage},
         Option::DiskStoreWriteOptions{DataWritingOption::atomic},
         Option::MemoryCacheExpiration{StorageExpiration::seconds(10)},
         Option::MemoryCacheAccessExtendingExpiration{ExpirationExtending::none()},
         Option::DiskCacheExpiration{StorageExpiration::days(3)},
         Option::DiskCacheAccessExtendingExpiration{never},
         Option::ProcessingQueue{CallbackQueue::dispatch(*queue)},
-        Option::ProgressiveJPEG{opaqueHandle<const ImageProgressive>()},
+        Option::ProgressiveJPEG{progressive},
         Option::AlternativeSources{{sourceNamed("alt1"), sourceNamed("alt2")}},
-        Option::RetryStrategy{opaqueHandle<const RetryStrategy>()},
+        Option::RetryStrategy{retryStrategy},
         Option::LowDataMode{sourceNamed("low")},
         Option::ForcedCacheFileExtension{QStringLiteral("heic")},
     });
     EXPECT_EQ(parsed.targetCache, target);
+    EXPECT_EQ(parsed.originalCache, original);
+    EXPECT_EQ(parsed.downloader, downloader);
+    EXPECT_EQ(parsed.transition, ImageTransition::fade(0.25));
+    EXPECT_EQ(parsed.downloadPriority, 0.75f);
+    EXPECT_EQ(parsed.callbackQueue, CallbackQueue::untouch());
+    EXPECT_EQ(parsed.scaleFactor, 2.0);
+    EXPECT_EQ(parsed.requestModifier, requestModifier);
+    EXPECT_EQ(parsed.redirectHandler, redirectHandler);
     EXPECT_EQ(parsed.processor->identifier(), QStringLiteral("test.NamedProcessor"));
-    EXPECT_EQ(parsed.forcedExtension, QStringLiteral("heic"));
-    // Memory and disk extending rules are separate fields.
+    EXPECT_EQ(parsed.cacheSerializer, serializer);
+    EXPECT_EQ(parsed.imageModifier, imageModifier);
+    EXPECT_EQ(parsed.onFailureImage, std::optional(failureImage));
+    EXPECT_EQ(parsed.diskStoreWriteOptions, DataWritingOptions(DataWritingOption::atomic));
+    EXPECT_EQ(parsed.memoryCacheExpiration, StorageExpiration::seconds(10));
     EXPECT_EQ(parsed.memoryCacheAccessExtendingExpiration, ExpirationExtending::none());
+    EXPECT_EQ(parsed.diskCacheExpiration, StorageExpiration::days(3));
     EXPECT_EQ(parsed.diskCacheAccessExtendingExpiration, never);
+    EXPECT_EQ(parsed.processingQueue, CallbackQueue::dispatch(*queue));
+    EXPECT_EQ(parsed.progressiveJPEG, progressive);
+    EXPECT_EQ(parsed.alternativeSources, (std::vector<Source>{sourceNamed("alt1"), sourceNamed("alt2")}));
+    EXPECT_EQ(parsed.retryStrategy, retryStrategy);
+    EXPECT_EQ(parsed.lowDataModeSource, sourceNamed("low"));
+    EXPECT_EQ(parsed.forcedExtension, QStringLiteral("heic"));
 }
 
 TEST(LumenParsedOptionsInfo, EachFlagItemSetsOnlyItsOwnFlag)

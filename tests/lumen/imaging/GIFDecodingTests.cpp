@@ -56,12 +56,21 @@ TEST(GIFBlockWalker, CanvasIsWhatQtDecodes)
 
 TEST(GIFBlockWalker, TinyGIFsThatQtDecodesAreNotRefused)
 {
-    // One states its first delay in a graphic control block too short to hold it; the other
-    // places its second frame 65520 pixels to the right of a 2 x 2 screen.
-    for (const char* name : {"gif-short-graphic-control.gif", "gif-frame-beyond-screen.gif"}) {
-        const ImagePtr image = imageFromData(hostileFixture(name), {});
+    // Empty graphic control and application blocks are each followed by a terminator, as Qt reads them.
+    QByteArray emptyBlocks = solidGif({4, 4}, 2);
+    emptyBlocks.replace(emptyBlocks.indexOf("\x21\xF9\x04"), 8, QByteArray::fromHex("21F9000021FF0000"));
+    const std::pair<const char*, QByteArray> cases[] = {
+        // States its first delay in a graphic control block too short to hold it.
+        {"gif-short-graphic-control.gif", hostileFixture("gif-short-graphic-control.gif")},
+        // Places its second frame 65520 pixels to the right of a 2 x 2 screen.
+        {"gif-frame-beyond-screen.gif", hostileFixture("gif-frame-beyond-screen.gif")},
+        {"empty blocks", emptyBlocks},
+    };
+    for (const auto& [name, data] : cases) {
+        const ImagePtr image = imageFromData(data, {});
         EXPECT_TRUE(image && image->images().value_or(QList<ImagePtr>()).size() == 2) << name;
     }
+    EXPECT_FALSE(QImage::fromData(emptyBlocks).isNull());
 }
 
 TEST(GIFBlockWalker, RefusesBrokenDataAndACutLastFrameFailsTheWholeDecode)

@@ -124,9 +124,13 @@ TEST(JPEGFrameHeader, NoneWhereLibjpegCouldNotDecode)
     };
     for (const auto& [name, data] : cases)
         EXPECT_FALSE(readJPEGFrameHeader(data).has_value()) << name;
-    // Every prefix is read without reading past its end.
-    for (qsizetype length = 0; length < good.size(); ++length)
-        (void)readJPEGFrameHeader(good.left(length));
+    // Every prefix is read without reading past its end; the size is known once the scan
+    // header's component count is in.
+    const qsizetype known = scan + 5;
+    for (qsizetype length = 0; length < good.size(); ++length) {
+        const auto header = readJPEGFrameHeader(good.left(length));
+        EXPECT_EQ(header ? header->size : QSize(), length >= known ? QSize(40, 24) : QSize()) << length;
+    }
 }
 
 TEST(PNGChunkWalker, RefusesChunksBeyondTheDataAndOversizedMetadata)
@@ -145,8 +149,17 @@ TEST(PNGChunkWalker, RefusesChunksBeyondTheDataAndOversizedMetadata)
         const auto walked = walkPNGChunks(data);
         EXPECT_EQ(walked ? std::nullopt : std::optional(walked.error()), error) << name;
     }
-    for (qsizetype length = 0; length < png.size(); ++length)
-        (void)walkPNGChunks(png.left(length));
+    // A prefix is whole only where it ends between chunks.
+    QList<qsizetype> chunkEnds;
+    for (qsizetype end = 8; end < png.size(); end += 12 + qFromBigEndian<std::uint32_t>(png.constData() + end))
+        chunkEnds.append(end + 12 + qFromBigEndian<std::uint32_t>(png.constData() + end));
+    for (qsizetype length = 0; length < png.size(); ++length) {
+        const auto walked = walkPNGChunks(png.left(length));
+        const auto expected = length <= 8 ? std::optional(PNGChunkError::notPNG)
+                              : chunkEnds.contains(length) ? std::nullopt
+                                                            : std::optional(PNGChunkError::chunkBeyondData);
+        EXPECT_EQ(walked ? std::nullopt : std::optional(walked.error()), expected) << length;
+    }
 }
 
 TEST(ImageEncoding, EncodesByFormat)
@@ -204,8 +217,9 @@ TEST(ImageEncoding, PNGDecodesAsQtsWriterWould)
     }
 }
 
-// Bombs are refused before a decoder allocates for them, and only PNG, JPEG and GIF reach a
-// decoder: Qt's plugins would rasterise the SVG and decode the icon, and no limit of ours bounds them.
+// Bombs are refused before a decoder allocates for them, and formats whose cost no header states
+// reach no decoder: Qt's plugins would rasterise the SVG and decode the icon, and no limit of ours
+// bounds them.
 TEST(ImageDecoding, UndecodableBytesBombsAndOtherFormatsGiveNothing)
 {
     const std::pair<const char*, QByteArray> cases[] = {
@@ -227,6 +241,31 @@ TEST(ImageDecoding, UndecodableBytesBombsAndOtherFormatsGiveNothing)
     }
     const QByteArray text = pngWithTextChunk(1024 * 1024);
     EXPECT_TRUE(stillImage(text) && downsampledImage(text, {1, 1}, 1.0));
+}
+
+TEST(ImageDecoding, OtherRasterFormatsDecodeWithinTheSizeTheirHeadersDeclare)
+{
+    for (const char* format : {"webp", "bmp", "tiff", "ico"}) {
+        SCOPED_TRACE(format);
+        const QByteArray data = encodedBitmap(splitBitmap({40, 24}, Qt::red, Qt::blue), format, 100);
+        const ImagePtr image = imageFromData(data, {});
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->pixelSize(), QSize(40, 24));
+        const QRgb right = image->bitmap().pixel(35, 12);
+        EXPECT_TRUE(qBlue(right) > 200 && qRed(right) < 50);
+        EXPECT_EQ(downsampledImage(data, {10, 10}, 1.0)->pixelSize(), QSize(10, 6));
+    }
+
+    // Qt would decode these, but their declared sides are beyond the library's bitmaps.
+    QByteArray claimingBmp = encodedBitmap(solidBitmap({1, 1}, Qt::red), "bmp");
+    qToLittleEndian<std::int32_t>(60000, claimingBmp.data() + 18);
+    qToLittleEndian<std::int32_t>(60000, claimingBmp.data() + 22);
+    for (const QByteArray& data : {encodedBitmap(solidBitmap({40000, 1}, Qt::red), "bmp"),
+                                   encodedBitmap(solidBitmap({40000, 1}, Qt::red), "tiff"), claimingBmp}) {
+        EXPECT_EQ(stillImage(data), nullptr);
+        EXPECT_EQ(downsampledImage(data, {10, 10}, 1.0), nullptr);
+    }
+    EXPECT_FALSE(QImage::fromData(encodedBitmap(solidBitmap({40000, 1}, Qt::red), "bmp")).isNull());
 }
 
 TEST(ImageDecoding, ThumbnailsAreBoundedAndNeverEnlarged)

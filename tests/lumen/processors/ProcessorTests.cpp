@@ -6,6 +6,7 @@
 #include "Lumen/foundation/imaging/ImageResampling.h"
 #include "Lumen/foundation/processors/BlurImageProcessor.h"
 #include "Lumen/foundation/processors/BorderImageProcessor.h"
+#include "Lumen/foundation/processors/CIImageProcessor.h"
 #include "Lumen/foundation/processors/ColorControlsProcessor.h"
 #include "Lumen/foundation/processors/CompositingImageProcessor.h"
 #include "Lumen/foundation/processors/CroppingImageProcessor.h"
@@ -201,6 +202,31 @@ TEST(ProcessorComposition, RunsStagesInOrderAndStopsAtAFailedOne)
     EXPECT_EQ(processImage(*tint, QByteArray("no image here")), nullptr);
     // With nothing to do, the default processor hands back the very image.
     EXPECT_EQ(processImage(*(DefaultImageProcessor::shared() | DefaultImageProcessor::shared()), image), image);
+}
+
+// Adopts the filter processor with nothing but its identifier and filter.
+class InvertingProcessor final : public CIImageProcessor {
+public:
+    QString identifier() const override { return QStringLiteral("test.Inverting"); }
+    Filter filter() const override
+    {
+        return Filter([](const QImage& bitmap) {
+            QImage inverted = bitmap;
+            inverted.invertPixels();
+            return inverted;
+        });
+    }
+};
+
+TEST(CIImageProcessor, FiltersImagesUnscaledAndDecodesDataFirst)
+{
+    const InvertingProcessor inverting;
+    const ImagePtr filtered = processImage(inverting, solidImage(QSize(4, 2), Qt::white), scaledBy(2.0));
+    EXPECT_EQ(filtered->size(), QSizeF(4, 2));
+    EXPECT_EQ(filtered->bitmap().pixelColor(1, 1), QColor(Qt::black));
+    EXPECT_EQ(processImage(inverting, encodedBitmap(solidBitmap({4, 2}, Qt::black), "png"))->bitmap().pixelColor(1, 1),
+              QColor(Qt::white));
+    EXPECT_EQ(processImage(inverting, QByteArray("no image here")), nullptr);
 }
 
 } // namespace

@@ -170,18 +170,22 @@ TEST(PHPickerResultImageDataProvider, LoadsTheFileAsAConformingType)
     const QByteArray png = Testing::pngBytes({2, 2});
     const QString path = writeFile(dir.filePath(QStringLiteral("photo.png")), png).toLocalFile();
 
-    const struct { const char* name; QString path; const char* type; bool loads; } table[] = {
-        {"same type", path, "image/png", true},
-        {"parent type", path, "application/octet-stream", true},
-        {"other type", path, "image/jpeg", false},
-        {"missing file", dir.filePath(QStringLiteral("none.png")), "image/png", false},
-        {"folder", dir.path(), "image/png", false},
+    // `cause`: the item provider's own error, which the provider's error carries.
+    const struct { const char* name; QString path; const char* type; const char* cause; } table[] = {
+        {"same type", path, "image/png", ""},
+        {"parent type", path, "application/octet-stream", ""},
+        {"other type", path, "image/jpeg", "Lumen.PickerItemProviderError 0"},
+        {"missing file", dir.filePath(QStringLiteral("none.png")), "image/png", "POSIX 2"},
+        {"folder", dir.path(), "image/png", "POSIX 21"},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);
+        const bool loads = *row.cause == '\0';
         const auto result = dataOf(PHPickerResultImageDataProvider(picked(row.path), mimeType(row.type)));
-        EXPECT_EQ(result.value_or(QByteArray()), row.loads ? png : QByteArray());
-        EXPECT_EQ(Testing::errorOf(result), row.loads ? QString() : "Lumen.PHPickerResultImageDataProviderError 0");
+        EXPECT_EQ(result.value_or(QByteArray()), loads ? png : QByteArray());
+        EXPECT_EQ(Testing::errorOf(result), loads ? QString() : "Lumen.PHPickerResultImageDataProviderError 0");
+        const UnderlyingError* cause = result ? nullptr : result.error().payload<UnderlyingError>();
+        EXPECT_EQ(cause ? Testing::errorOf(std::unexpected(*cause)) : QString(), QLatin1String(row.cause));
     }
 }
 
@@ -258,17 +262,22 @@ TEST(AVAssetImageDataProvider, GeneratorErrorComesFirstThenCancellationThenTheIm
     using Result = AssetImageGenerator::Result;
     const UnderlyingError generatorError(QStringLiteral("Generator"), 7, QStringLiteral("broken"));
     const QImage image = solidBitmap(QSize(4, 4), Qt::red);
-    const struct { AssetImageGenerator::Answer answer; const char* error; } table[] = {
-        {{image, Result::cancelled, generatorError}, "Generator 7"},
-        {{image, Result::cancelled, std::nullopt}, "Lumen.AVAssetImageDataProviderError 1"},
-        {{image, Result::succeeded, std::nullopt}, ""},
-        {{QImage(), Result::succeeded, std::nullopt}, "Lumen.AVAssetImageDataProviderError 0"},
+    // Wider than JPEG allows: the frame comes but cannot be encoded, so the error carries it.
+    const QImage wide = solidBitmap(QSize(70000, 1), Qt::red);
+    const struct { AssetImageGenerator::Answer answer; const char* error; QSize carried; } table[] = {
+        {{image, Result::cancelled, generatorError}, "Generator 7", {}},
+        {{image, Result::cancelled, std::nullopt}, "Lumen.AVAssetImageDataProviderError 1", {}},
+        {{image, Result::succeeded, std::nullopt}, "", {}},
+        {{QImage(), Result::succeeded, std::nullopt}, "Lumen.AVAssetImageDataProviderError 0", {}},
+        {{wide, Result::succeeded, std::nullopt}, "Lumen.AVAssetImageDataProviderError 0", wide.size()},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.error);
         const auto result = dataOf(AVAssetImageDataProvider(std::make_shared<AnsweringGenerator>(row.answer), MediaTime{0, 600}));
         EXPECT_EQ(Testing::errorOf(result), QLatin1String(row.error));
         EXPECT_EQ(QImage::fromData(result.value_or(QByteArray()), "JPEG").size(), result ? image.size() : QSize(0, 0));
+        const QImage* carried = result ? nullptr : result.error().payload<QImage>();
+        EXPECT_EQ(carried ? carried->size() : QSize(), row.carried);
     }
 }
 
