@@ -20,7 +20,7 @@ class URLSessionDataTask;
 // transfer's events are handled and reported to the delegate. Requests are posted to that
 // thread, never waited for. Redirects are followed by the session itself so the delegate can
 // change or refuse them. A session keeps itself and its delegate alive until
-// `invalidateAndCancel` ends it.
+// `invalidateAndCancel` ends it, or the application ends.
 class Session : public std::enable_shared_from_this<Session> {
     friend class URLSessionDataTask;
     struct Passkey {
@@ -47,6 +47,8 @@ public:
     void invalidateAndCancel();
 
 private:
+    // On the session's thread, as it ends.
+    void end();
     void start(const std::shared_ptr<URLSessionDataTask>& task);
     void cancel(const std::shared_ptr<URLSessionDataTask>& task);
     void completeCancelled(const std::shared_ptr<URLSessionDataTask>& task);
