@@ -34,7 +34,8 @@ void deliver(const SessionDataTask::TaskCallback& callback, ImageDownloader::Com
 
 const std::shared_ptr<ImageDownloader>& ImageDownloader::defaultDownloader()
 {
-    // Never released, not even at exit, when its session's thread may outlive the application.
+    // Never released: statics destroyed at exit may still use it. Its session ends with the
+    // application, as every session does.
     static const auto* const downloader = new std::shared_ptr<ImageDownloader>(make(QStringLiteral("default")));
     return *downloader;
 }

@@ -14,8 +14,12 @@ std::shared_ptr<Session> Session::make(URLSessionConfiguration configuration,
                                        std::shared_ptr<URLSessionDataDelegate> delegate)
 {
     auto session = std::make_shared<Session>(Passkey{}, std::move(configuration), std::move(delegate));
-    session->m_thread = EventLoopThread::start();
-    // The worker keeps the session alive until the session is invalidated.
+    // The session ends on its thread whether it is invalidated or the application ends; the
+    // worker keeps it alive until then.
+    session->m_thread = EventLoopThread::start([weakSession = std::weak_ptr<Session>(session)] {
+        if (const auto self = weakSession.lock())
+            self->end();
+    });
     session->m_thread->post([session] { session->m_worker = new SessionWorker(session, session->m_thread); });
     return session;
 }
@@ -39,20 +43,25 @@ std::shared_ptr<URLSessionDataTask> Session::dataTask(URLRequest request)
 
 void Session::invalidateAndCancel()
 {
-    m_thread->quit([self = shared_from_this()] {
-        self->m_worker->shutdown();
-        delete std::exchange(self->m_worker, nullptr);
-        // What is left was never started.
-        std::map<std::uint64_t, std::weak_ptr<URLSessionDataTask>> outstanding;
-        {
-            std::lock_guard lock(self->m_outstandingMutex);
-            outstanding = self->m_outstanding;
-        }
-        for (const auto& [identifier, weakTask] : outstanding) {
-            if (const auto task = weakTask.lock())
-                self->completeCancelled(task);
-        }
-    });
+    m_thread->quit();
+}
+
+void Session::end()
+{
+    if (m_worker) {
+        m_worker->shutdown();
+        delete std::exchange(m_worker, nullptr);
+    }
+    // What is left was never started.
+    std::map<std::uint64_t, std::weak_ptr<URLSessionDataTask>> outstanding;
+    {
+        std::lock_guard lock(m_outstandingMutex);
+        outstanding = m_outstanding;
+    }
+    for (const auto& [identifier, weakTask] : outstanding) {
+        if (const auto task = weakTask.lock())
+            completeCancelled(task);
+    }
 }
 
 void Session::taskCompleted(std::uint64_t taskIdentifier)

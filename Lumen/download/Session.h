@@ -21,7 +21,7 @@ class URLSessionDataTask;
 // thread, never waited for. At most `httpMaximumConnectionsPerHost` transfers run per host; the
 // rest wait in the session's queue, untimed. Redirects are followed by the session itself so the
 // delegate can change or refuse them. A session keeps itself and its delegate alive until
-// `invalidateAndCancel` ends it.
+// `invalidateAndCancel` ends it, or the application ends.
 class Session : public std::enable_shared_from_this<Session> {
     friend class URLSessionDataTask;
     struct Passkey {
@@ -48,6 +48,8 @@ public:
     void invalidateAndCancel();
 
 private:
+    // On the session's thread, as it ends.
+    void end();
     void start(const std::shared_ptr<URLSessionDataTask>& task);
     void cancel(const std::shared_ptr<URLSessionDataTask>& task);
     void completeCancelled(const std::shared_ptr<URLSessionDataTask>& task);
