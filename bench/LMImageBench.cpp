@@ -2,6 +2,11 @@
 // the pixmaps directly: once with every icon in the memory cache (against ready QPixmaps), and
 // once with every icon only on disk (against a raw file read, decode and set of the same
 // PNGs). A case makes the rows and runs the event loop until every icon is there and painted.
+//
+// Then a scroll area of 1,000 rows of 40 x 40 icons from the memory cache, ten rows in view,
+// against the same rows of labels given ready QPixmaps: the time to show the first screen, and
+// the time to scroll through every row a screen at a time, each screen shown with its icons.
+// `loadsBeforeScrolling` counts the icons that started loading before any scrolling.
 #include "bench/BenchMain.h"
 #include "Lumen/cache/CacheStoreResult.h"
 #include "Lumen/cache/ImageCache.h"
@@ -15,9 +20,13 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QVBoxLayout>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -28,8 +37,11 @@ using namespace Lumen;
 
 constexpr int rowCount = 200;
 constexpr int side = 64;
+constexpr int listRowCount = 1000;
+constexpr int listSide = 40;
+constexpr int screenRows = 10;
 
-QImage iconBitmap(int index)
+QImage iconBitmap(int index, int side)
 {
     // Opaque, as store icons are.
     QImage bitmap(side, side, QImage::Format_RGB32);
@@ -42,17 +54,16 @@ QImage iconBitmap(int index)
 // The icons stored in memory and on disk of a cache of their own, which the shared manager
 // uses, and the same PNGs as plain files for the baseline.
 struct Icons {
-    Icons()
+    Icons(int count, int side, const QString& name)
     {
-        cache = *ImageCache::make(QStringLiteral("bench"), folder.path());
-        LumenManager::shared()->setCache(cache);
+        cache = *ImageCache::make(name, folder.path());
         std::atomic<int> written = 0;
-        for (int index = 0; index < rowCount; ++index) {
-            const QByteArray bytes = pngRepresentation(Image::make(iconBitmap(index))).value_or(QByteArray());
+        for (int index = 0; index < count; ++index) {
+            const QByteArray bytes = pngRepresentation(Image::make(iconBitmap(index, side))).value_or(QByteArray());
             // As a download leaves it in memory: decoded from its PNG.
             const QImage bitmap = QImage::fromData(bytes, "PNG");
             // A port nothing listens on: every icon must come from the cache.
-            urls.push_back(QUrl(QStringLiteral("http://127.0.0.1:9/icon/%1.png").arg(index)));
+            urls.push_back(QUrl(QStringLiteral("http://127.0.0.1:9/%1/%2.png").arg(name).arg(index)));
             pixmaps.push_back(QPixmap::fromImage(bitmap));
             files.push_back(folder.filePath(QStringLiteral("raw-%1.png").arg(index)));
             QFile file(files.back());
@@ -62,7 +73,7 @@ struct Icons {
                          DefaultCacheSerializer::shared(), true, CallbackQueue::untouch(),
                          [&](const CacheStoreResult&) { ++written; });
         }
-        while (written < rowCount)
+        while (written < count)
             QThread::msleep(1);
     }
 
@@ -75,7 +86,13 @@ struct Icons {
 
 Icons& icons()
 {
-    static Icons* made = new Icons;
+    static Icons* made = new Icons(rowCount, side, QStringLiteral("bench"));
+    return *made;
+}
+
+Icons& listIcons()
+{
+    static Icons* made = new Icons(listRowCount, listSide, QStringLiteral("list"));
     return *made;
 }
 
@@ -96,6 +113,7 @@ QWidget& screen()
 template <typename MakeRow, typename AllShown>
 void showRows(benchmark::State& state, MakeRow makeRow, AllShown allShown, bool fromDisk)
 {
+    LumenManager::shared()->setCache(icons().cache);
     for (auto _ : state) {
         if (fromDisk) {
             state.PauseTiming();
@@ -172,6 +190,132 @@ void BM_DiskCache_ReadDecodeSetBaseline(benchmark::State& state)
 }
 BENCHMARK(BM_DiskCache_ReadDecodeSetBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
+// A scroll area over a column of `listRowCount` rows made by `makeRow`, `screenRows` in view.
+template <typename MakeRow>
+QScrollArea* makeList(MakeRow makeRow)
+{
+    auto* area = new QScrollArea(&screen());
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setGeometry(0, 0, listSide * 2, listSide * screenRows);
+    auto* rows = new QWidget;
+    auto* layout = new QVBoxLayout(rows);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (int index = 0; index < listRowCount; ++index) {
+        QWidget* row = makeRow(index);
+        row->setFixedSize(listSide, listSide);
+        layout->addWidget(row);
+    }
+    area->setWidget(rows);
+    return area;
+}
+
+QWidget* lmImageListRow(int index)
+{
+    auto* view = new LMImage(listIcons().urls[index]);
+    view->resizable();
+    return view;
+}
+
+QWidget* pixmapListRow(int index)
+{
+    auto* label = new QLabel;
+    label->setPixmap(listIcons().pixmaps[index]);
+    return label;
+}
+
+// Whether every LMImage row from `first` on, a screen of them, shows its icon; labels always do.
+bool screenShown(const QScrollArea& area, int first)
+{
+    const QList<QWidget*> rows = area.widget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (int index = first; index < std::min(first + screenRows, int(rows.size())); ++index) {
+        const auto* view = qobject_cast<const LMImage*>(rows[index]);
+        if (view && !view->binder().loadedImage())
+            return false;
+    }
+    return true;
+}
+
+// Runs the event loop until the screen from row `first` on shows, then once more to paint it.
+void showScreen(const QScrollArea& area, int first)
+{
+    while (!screenShown(area, first))
+        QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+int loadsStarted(const QScrollArea& area)
+{
+    int started = 0;
+    for (const LMImage* view : area.widget()->findChildren<LMImage*>(Qt::FindDirectChildrenOnly))
+        started += view->binder().loading() || view->binder().loaded();
+    return started;
+}
+
+template <typename MakeRow>
+void showFirstScreen(benchmark::State& state, MakeRow makeRow)
+{
+    LumenManager::shared()->setCache(listIcons().cache);
+    int loads = 0;
+    for (auto _ : state) {
+        QScrollArea* area = makeList(makeRow);
+        area->show();
+        showScreen(*area, 0);
+        state.PauseTiming();
+        loads = loadsStarted(*area);
+        delete area;
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = listRowCount;
+    state.counters["loadsBeforeScrolling"] = loads;
+}
+
+template <typename MakeRow>
+void scrollThrough(benchmark::State& state, MakeRow makeRow)
+{
+    LumenManager::shared()->setCache(listIcons().cache);
+    for (auto _ : state) {
+        state.PauseTiming();
+        QScrollArea* area = makeList(makeRow);
+        area->show();
+        showScreen(*area, 0);
+        state.ResumeTiming();
+        for (int first = screenRows; first < listRowCount; first += screenRows) {
+            area->verticalScrollBar()->setValue(first * listSide);
+            showScreen(*area, first);
+        }
+        state.PauseTiming();
+        delete area;
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = listRowCount;
+}
+
+void BM_ScrollArea_FirstScreen_LMImage(benchmark::State& state)
+{
+    showFirstScreen(state, lmImageListRow);
+}
+BENCHMARK(BM_ScrollArea_FirstScreen_LMImage)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ScrollArea_FirstScreen_SetPixmapBaseline(benchmark::State& state)
+{
+    showFirstScreen(state, pixmapListRow);
+}
+BENCHMARK(BM_ScrollArea_FirstScreen_SetPixmapBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ScrollArea_ScrollThrough_LMImage(benchmark::State& state)
+{
+    scrollThrough(state, lmImageListRow);
+}
+BENCHMARK(BM_ScrollArea_ScrollThrough_LMImage)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ScrollArea_ScrollThrough_SetPixmapBaseline(benchmark::State& state)
+{
+    scrollThrough(state, pixmapListRow);
+}
+BENCHMARK(BM_ScrollArea_ScrollThrough_SetPixmapBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -179,6 +323,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     icons();
+    listIcons();
     screen();
     return runBenchmarks(argc, argv);
 }

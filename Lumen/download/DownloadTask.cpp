@@ -1,6 +1,7 @@
 #include "Lumen/download/DownloadTask.h"
 
 #include "Lumen/download/SessionDataTask.h"
+#include "Lumen/download/URLSessionDataTask.h"
 
 #include <utility>
 
@@ -53,6 +54,12 @@ void DownloadTask::cancel()
     }
     if (sessionTask && token)
         sessionTask->cancel(*token);
+}
+
+void DownloadTask::setPriority(float priority)
+{
+    if (const std::shared_ptr<SessionDataTask> task = sessionTask(); task && task->task())
+        task->task()->setPriority(priority);
 }
 
 void DownloadTask::linkToTask(const DownloadTask& other)

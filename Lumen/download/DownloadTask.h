@@ -32,6 +32,9 @@ public:
     bool isInitialized() const;
 
     void cancel();
+    // The transfer's priority, 0 to 1. It is shared, so this reaches every caller of the same
+    // URL. Does nothing before the task is linked.
+    void setPriority(float priority);
     // Takes the other task's session task and token, in one step.
     void linkToTask(const DownloadTask& other);
 

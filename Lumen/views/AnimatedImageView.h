@@ -5,6 +5,7 @@
 #include "Lumen/foundation/DisplayLinkTickSource.h"
 #include "Lumen/foundation/Image.h"
 #include "Lumen/foundation/LibraryDefaults.h"
+#include "Lumen/foundation/LumenHasImageComponent.h"
 #include "Lumen/views/AnimatedImageAnimator.h"
 #include "Lumen/views/AnimatedImageRepeatCount.h"
 #include "Lumen/views/AnimatedImageViewDelegate.h"
@@ -21,7 +22,7 @@ namespace Lumen {
 // Other images show as stills. With `autoPlayAnimatedImage` it plays while shown and pauses
 // while hidden, resuming where it stopped. GUI thread only; destroy it with `deleteLater`
 // from inside one of its delegate's hooks.
-class AnimatedImageView : public QWidget {
+class AnimatedImageView : public QWidget, public LumenHasImageComponent {
     Q_OBJECT
     // Asked by image loading: this view plays frames from the frame source, so loaders need
     // not decode every frame up front.
@@ -40,9 +41,10 @@ public:
     // `tickSource` drives the display link instead of a timer at the screen's refresh rate.
     explicit AnimatedImageView(std::unique_ptr<DisplayLinkTickSource> tickSource, QWidget* parent = nullptr);
 
-    const ImagePtr& image() const { return m_image; }
+    // An image placeholder shows through these as any image does.
+    ImagePtr image() const override { return m_image; }
     // Setting another image object starts it over; setting the same one again changes nothing.
-    void setImage(ImagePtr image);
+    void setImage(ImagePtr image) override;
 
     bool autoPlayAnimatedImage() const { return m_autoPlayAnimatedImage; }
     void setAutoPlayAnimatedImage(bool autoPlay) { m_autoPlayAnimatedImage = autoPlay; }

@@ -91,11 +91,22 @@ Builder::Request Builder::request()
     return request;
 }
 
-std::shared_ptr<DownloadTask> Builder::set(QLabel* imageView)
+template<class ImageView>
+std::shared_ptr<DownloadTask> Builder::setImageView(ImageView* imageView)
 {
     Request applied = request();
     return lm(imageView).setImage(m_source, std::move(applied.placeholder), std::move(applied.options),
                                   std::move(applied.progressBlock), std::move(applied.completionHandler));
+}
+
+std::shared_ptr<DownloadTask> Builder::set(QLabel* imageView)
+{
+    return setImageView(imageView);
+}
+
+std::shared_ptr<DownloadTask> Builder::set(AnimatedImageView* imageView)
+{
+    return setImageView(imageView);
 }
 
 std::shared_ptr<DownloadTask> Builder::set(QAbstractButton* button)

@@ -66,6 +66,7 @@ public:
     // ---- applying -------------------------------------------------------------------------------
     // Each answers what the object's loading answers: the first attempt's download task.
     std::shared_ptr<DownloadTask> set(QLabel* imageView);
+    std::shared_ptr<DownloadTask> set(AnimatedImageView* imageView);
     std::shared_ptr<DownloadTask> set(QAbstractButton* button);
     std::shared_ptr<DownloadTask> setAlternateImage(QAbstractButton* button);
     // A text attachment or an image component: whatever has an `lm` of one image.
@@ -89,6 +90,8 @@ private:
     };
 
     Request request();
+    template<class ImageView>
+    std::shared_ptr<DownloadTask> setImageView(ImageView* imageView);
     std::shared_ptr<DownloadTask> apply(const ImageSlotLoading& target);
 
     const std::optional<Source> m_source;

@@ -54,6 +54,18 @@ LMImage& LMImage::cornerRadius(double radius)
     return configure(setting(&LMImageContent::cornerRadius, radius));
 }
 
+LMImage& LMImage::renderingMode(LMImageContent::RenderingMode mode)
+{
+    return configure(setting(&LMImageContent::renderingMode, mode));
+}
+
+LMImage& LMImage::configureContent(Context::ContentConfiguration configuration)
+{
+    context()->setContentConfiguration(std::move(configuration));
+    update();
+    return *this;
+}
+
 void LMImage::renderImageLayer(const ImagePtr& loadedImage, bool)
 {
     LMImageContent content;
@@ -70,6 +82,9 @@ void LMImage::paintEvent(QPaintEvent*)
     if (!binder().loaded())
         return;
     QPainter painter(this);
+    if (const Context::ContentConfiguration configuration = context()->contentConfiguration())
+        configuration(painter, m_drawing.content());
+    m_drawing.setTemplateColor(palette().color(QPalette::Text));
     m_drawing.paint(painter, QRectF(rect()), devicePixelRatioF());
 }
 

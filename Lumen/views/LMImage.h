@@ -31,6 +31,10 @@ public:
     LMImage& antialiased(bool antialiased);
     LMImage& aspectRatio(ContentMode contentMode);
     LMImage& cornerRadius(double radius);
+    LMImage& renderingMode(LMImageContent::RenderingMode mode);
+    // Called with the view's painter and the final content each time before it is drawn, to
+    // draw beneath it or to change how it is drawn (opacity, transform, clip).
+    LMImage& configureContent(Context::ContentConfiguration configuration);
 
 protected:
     void renderImageLayer(const ImagePtr& loadedImage, bool loaded) override;

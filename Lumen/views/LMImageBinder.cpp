@@ -1,12 +1,11 @@
 #include "Lumen/views/LMImageBinder.h"
 
 #include "Lumen/download/DownloadTask.h"
-#include "Lumen/download/SessionDataTask.h"
-#include "Lumen/download/URLSessionDataTask.h"
 #include "Lumen/foundation/CallbackQueue.h"
 #include "Lumen/foundation/LibraryDefaults.h"
 #include "Lumen/views/LMImageContext.h"
 #include "Lumen/views/LMImageProgress.h"
+#include "Lumen/views/loading/AttemptTasks.h"
 
 namespace Lumen {
 namespace {
@@ -19,6 +18,11 @@ constexpr float lowTaskPriority = 0.25f;
 LMImageBinder::LMImageBinder(QObject* parent)
     : QObject(parent)
 {
+}
+
+std::shared_ptr<DownloadTask> LMImageBinder::downloadTask() const
+{
+    return m_attempts ? m_attempts->current() : nullptr;
 }
 
 LMImageProgress& LMImageBinder::progress()
@@ -39,6 +43,7 @@ void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
     }
 
     m_loading = true;
+    m_loaded = false;
     // A progress made before the first load has counted nothing yet and is kept.
     if (m_progress && generation > 1) {
         // A placeholder may still hold it until it is rebuilt.
@@ -65,11 +70,12 @@ void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
                 self->finish(generation, std::move(result), context);
         });
     };
-    auto task = LumenManager::shared()->retrieveImage(*context->source(), context->options(),
-                                                      std::move(progressBlock), {}, std::move(completion));
-    // A cached image may have been shown before the retrieval answered.
-    if (generation == m_generation && m_loading)
-        m_downloadTask = std::move(task);
+    // Retries and other sources report their downloads, so that a cancel reaches them too.
+    const auto attempts = std::make_shared<AttemptTasks>();
+    m_attempts = attempts;
+    auto taskUpdated = [attempts](const std::shared_ptr<DownloadTask>& task) { attempts->laterAttemptStarted(task); };
+    attempts->firstAttemptStarted(LumenManager::shared()->retrieveImage(
+        *context->source(), context->options(), std::move(progressBlock), std::move(taskUpdated), std::move(completion)));
 }
 
 void LMImageBinder::startSoon(const std::shared_ptr<LMImageContext>& context)
@@ -84,9 +90,9 @@ void LMImageBinder::startSoon(const std::shared_ptr<LMImageContext>& context)
 void LMImageBinder::cancel()
 {
     ++m_generation;
-    if (m_downloadTask)
-        m_downloadTask->cancel();
-    m_downloadTask.reset();
+    if (m_attempts)
+        m_attempts->cancel();
+    m_attempts.reset();
     m_loading = false;
 }
 
@@ -102,10 +108,8 @@ void LMImageBinder::lowerPriority()
 
 void LMImageBinder::setPriority(float priority)
 {
-    if (!m_downloadTask || !m_loading)
-        return;
-    if (const auto sessionTask = m_downloadTask->sessionTask(); sessionTask && sessionTask->task())
-        sessionTask->task()->setPriority(priority);
+    if (m_attempts && m_loading)
+        m_attempts->setPriority(priority);
 }
 
 void LMImageBinder::updateProgress(Generation generation, DownloadProgress progress, const LMImageContext& context)
@@ -119,18 +123,22 @@ void LMImageBinder::updateProgress(Generation generation, DownloadProgress progr
 void LMImageBinder::finish(Generation generation, LumenManager::RetrieveResult result,
                            const std::shared_ptr<LMImageContext>& context)
 {
-    if (generation == m_generation) {
-        m_downloadTask.reset();
-        m_loading = false;
-        if (result) {
-            m_fadingIn = context->fadeDuration(result->cacheType);
-            m_loaded = true;
-            m_loadedImage = result->image;
-            emit changed();
-            m_fadingIn.reset();
-        } else {
-            showFailure(*context);
-        }
+    if (generation != m_generation) {
+        // Abandoned: what it brings is shown nowhere, so it is no success.
+        if (!result)
+            report(std::move(result), context);
+        return;
+    }
+    m_attempts.reset();
+    m_loading = false;
+    if (result) {
+        m_fadingIn = context->fadeDuration(result->cacheType);
+        m_loaded = true;
+        m_loadedImage = result->image;
+        emit changed();
+        m_fadingIn.reset();
+    } else {
+        showFailure(*context);
     }
     report(std::move(result), context);
 }

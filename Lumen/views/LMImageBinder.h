@@ -14,6 +14,7 @@
 
 namespace Lumen {
 
+class AttemptTasks;
 class DownloadTask;
 class LMImageContext;
 
@@ -22,8 +23,9 @@ class LMImageContext;
 //   loading  loading                   (started)
 //   shown    loaded, with an image     (succeeded, or failed with a failure image)
 //   failed   loaded, without an image  (failed, or no source)
-// Each start and each cancel makes a new generation: whatever arrives for an older one is
-// handed to the outcome hooks but never changes the state. Lives and is used on the GUI
+// Each start and each cancel makes a new generation: whatever arrives for an older one never
+// changes the state, and only its failure reaches the outcome hooks: an abandoned load never
+// reports success. Lives and is used on the GUI
 // thread; progress and outcomes reach it there whichever thread they come from.
 class LMImageBinder final : public QObject {
     Q_OBJECT
@@ -31,7 +33,8 @@ class LMImageBinder final : public QObject {
 public:
     explicit LMImageBinder(QObject* parent = nullptr);
 
-    const std::shared_ptr<DownloadTask>& downloadTask() const { return m_downloadTask; }
+    // The download of the attempt running now (the first, a retry or another source).
+    std::shared_ptr<DownloadTask> downloadTask() const;
     bool loading() const { return m_loading; }
     bool loaded() const { return m_loaded; }
     const ImagePtr& loadedImage() const { return m_loadedImage; }
@@ -48,10 +51,10 @@ public:
     // Counts as loading from now on and starts on a later turn of the event loop, unless
     // cancelled before.
     void startSoon(const std::shared_ptr<LMImageContext>& context);
-    // Cancels the running download and goes back to idle.
+    // Cancels the running attempt, and any later one, and goes back to idle.
     void cancel();
-    // The running download's transfer at the default or at low priority. The transfer is
-    // shared, so this reaches every request for the same URL.
+    // The running request, this attempt and later ones, at the default or at low priority.
+    // The transfer is shared, so this reaches every request for the same URL.
     void restorePriority();
     void lowerPriority();
 
@@ -69,7 +72,7 @@ private:
     static void report(LumenManager::RetrieveResult result, const std::shared_ptr<LMImageContext>& context);
 
     Generation m_generation = 0;
-    std::shared_ptr<DownloadTask> m_downloadTask;
+    std::shared_ptr<AttemptTasks> m_attempts;
     bool m_loading = false;
     bool m_loaded = false;
     ImagePtr m_loadedImage;

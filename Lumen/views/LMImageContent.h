@@ -13,6 +13,8 @@ struct LMImageContent {
     enum class ResizingMode { stretch, tile };
     // `none` draws with the nearest pixel; every other quality smooths.
     enum class Interpolation { none, low, medium, high };
+    // `asTemplate` keeps only the image's shape: its alpha filled with the view's text colour.
+    enum class RenderingMode { original, asTemplate };
 
     // Null, or without a bitmap, draws nothing.
     ImagePtr image;
@@ -27,6 +29,7 @@ struct LMImageContent {
     ContentMode contentMode = ContentMode::none;
     // The view's corners are cut to this radius; 0 keeps them square.
     double cornerRadius = 0;
+    RenderingMode renderingMode = RenderingMode::original;
 
     bool operator==(const LMImageContent&) const = default;
 };

@@ -69,6 +69,16 @@ void LMImageContext::appendRenderConfiguration(RenderConfiguration configuration
     append(&Settings::renderConfigurations, std::move(configuration));
 }
 
+LMImageContext::ContentConfiguration LMImageContext::contentConfiguration() const
+{
+    return read(&Settings::contentConfiguration);
+}
+
+void LMImageContext::setContentConfiguration(ContentConfiguration configuration)
+{
+    write(&Settings::contentConfiguration, std::move(configuration));
+}
+
 LMImageContext::Placeholder LMImageContext::placeholder() const
 {
     return read(&Settings::placeholder);

@@ -14,6 +14,8 @@
 #include <optional>
 #include <vector>
 
+class QPainter;
+
 namespace Lumen {
 
 class AnimatedImageView;
@@ -30,6 +32,7 @@ public:
     using Configuration = std::function<LMImageContent(LMImageContent)>;
     // Shared and never changed: appending makes a new list.
     using Configurations = std::shared_ptr<const std::vector<Configuration>>;
+    using ContentConfiguration = std::function<void(QPainter& painter, const LMImageContent& content)>;
     using RenderConfiguration = std::function<void(AnimatedImageView&)>;
     using RenderConfigurations = std::shared_ptr<const std::vector<RenderConfiguration>>;
 
@@ -51,6 +54,8 @@ public:
     // In the order they were added; never null.
     RenderConfigurations renderConfigurations() const;
     void appendRenderConfiguration(RenderConfiguration configuration);
+    ContentConfiguration contentConfiguration() const;
+    void setContentConfiguration(ContentConfiguration configuration);
     Placeholder placeholder() const;
     void setPlaceholder(Placeholder placeholder);
     bool cancelOnDisappear() const;
@@ -78,6 +83,7 @@ private:
         LumenParsedOptionsInfo options;
         Configurations configurations = std::make_shared<const std::vector<Configuration>>();
         RenderConfigurations renderConfigurations = std::make_shared<const std::vector<RenderConfiguration>>();
+        ContentConfiguration contentConfiguration;
         Placeholder placeholder;
         bool cancelOnDisappear = false;
         bool reducePriorityOnDisappear = false;

@@ -26,6 +26,15 @@ bool LMImageDrawing::setContent(LMImageContent content)
     return true;
 }
 
+void LMImageDrawing::setTemplateColor(const QColor& color)
+{
+    if (color == m_templateColor)
+        return;
+    m_templateColor = color;
+    if (m_content.renderingMode == LMImageContent::RenderingMode::asTemplate)
+        m_renderedIsCurrent = false;
+}
+
 QRectF LMImageDrawing::imageRect(const QRectF& bounds) const
 {
     const ImagePtr& image = m_content.image;
@@ -62,6 +71,12 @@ const QImage& LMImageDrawing::rendered(const QRectF& target, qreal devicePixelRa
         m_rendered.fill(Qt::transparent);
         QPainter painter(&m_rendered);
         drawNinePatch(painter, QRectF(QPointF(), QSizeF(pixels)), devicePixelRatio);
+    }
+    if (m_content.renderingMode == LMImageContent::RenderingMode::asTemplate) {
+        m_rendered = m_rendered.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&m_rendered);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(m_rendered.rect(), m_templateColor);
     }
     m_rendered.setDevicePixelRatio(devicePixelRatio);
     return m_rendered;

@@ -2,6 +2,7 @@
 
 #include "Lumen/views/LMImageContent.h"
 
+#include <QColor>
 #include <QImage>
 #include <QRectF>
 
@@ -16,6 +17,8 @@ public:
     const LMImageContent& content() const { return m_content; }
     // Answers whether the content changed.
     bool setContent(LMImageContent content);
+    // What a template image is filled with.
+    void setTemplateColor(const QColor& color);
 
     // Where the image lands inside `bounds`; empty without an image.
     QRectF imageRect(const QRectF& bounds) const;
@@ -30,6 +33,7 @@ private:
     QImage m_rendered;
     bool m_renderedIsCurrent = false;
     QSize m_renderedPixels;
+    QColor m_templateColor = Qt::black;
 };
 
 } // namespace Lumen

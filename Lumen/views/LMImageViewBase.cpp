@@ -1,12 +1,17 @@
 #include "Lumen/views/LMImageViewBase.h"
 
+#include "Lumen/foundation/GeometryFollower.h"
 #include "Lumen/foundation/WidgetPlaceholder.h"
 #include "Lumen/retrieval/RawImageDataProvider.h"
 #include "Lumen/retrieval/Resource.h"
 #include "Lumen/views/FadeIn.h"
 #include "Lumen/views/LMImageProgress.h"
+#include "Lumen/views/ViewAppearance.h"
 
 #include <QShowEvent>
+#include <QSizePolicy>
+
+#include <algorithm>
 
 namespace Lumen {
 namespace {
@@ -25,6 +30,23 @@ std::optional<Source> dataSource(const std::optional<QByteArray>& data, const QS
     return Source::provider(std::make_shared<const RawImageDataProvider>(*data, cacheKey));
 }
 
+// A placeholder keeps the size it asks for, centred, along each direction in which it does
+// not ask to expand; one that states no size covers the view.
+QRect placeholderRect(const QWidget& placeholder, QSize ownSize, QSize viewSize)
+{
+    const QSizePolicy policy = placeholder.sizePolicy();
+    QSize size = viewSize;
+    if (ownSize.isValid()) {
+        if (!(policy.horizontalPolicy() & QSizePolicy::ExpandFlag))
+            size.setWidth(std::min(ownSize.width(), viewSize.width()));
+        if (!(policy.verticalPolicy() & QSizePolicy::ExpandFlag))
+            size.setHeight(std::min(ownSize.height(), viewSize.height()));
+    }
+    QRect rect(QPoint(), size);
+    rect.moveCenter(QRect(QPoint(), viewSize).center());
+    return rect;
+}
+
 } // namespace
 
 LMImageViewBase::LMImageViewBase(std::optional<Source> source, QWidget* parent)
@@ -32,6 +54,7 @@ LMImageViewBase::LMImageViewBase(std::optional<Source> source, QWidget* parent)
     , m_context(std::make_shared<Context>(std::move(source)))
 {
     makeBinder();
+    m_appearance = std::make_unique<ViewAppearance>(*this, [this] { appear(); }, [this] { disappear(); });
 }
 
 LMImageViewBase::LMImageViewBase(const QUrl& url, std::optional<QString> cacheKey, QWidget* parent)
@@ -66,14 +89,18 @@ void LMImageViewBase::setSource(std::optional<Source> source)
     auto next = std::make_shared<Context>(std::move(source), *m_context);
     const bool sameIdentity = *next == *m_context;
     m_context = std::move(next);
-    if (sameIdentity) {
+    if (sameIdentity)
         render();
-        return;
-    }
+    else
+        startOver();
+}
+
+void LMImageViewBase::startOver()
+{
     removePlaceholder();
     makeBinder();
     render();
-    if (isVisible())
+    if (m_appearance->inSight())
         appear();
 }
 
@@ -84,7 +111,12 @@ LumenParsedOptionsInfo LMImageViewBase::options() const
 
 void LMImageViewBase::setOptions(LumenParsedOptionsInfo options)
 {
+    const auto processorIdentifier = [this] { return m_context->options().processor->identifier(); };
+    const QString before = processorIdentifier();
     m_context->setOptions(std::move(options));
+    // The processor is part of what is shown: another one is another image.
+    if (processorIdentifier() != before)
+        startOver();
 }
 
 void LMImageViewBase::setPlaceholder(Context::Placeholder make)
@@ -103,34 +135,30 @@ void LMImageViewBase::setStartLoadingBeforeViewAppear(bool start)
 void LMImageViewBase::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // A window coming back from being minimised is no new appearance.
-    if (!event->spontaneous())
-        appear();
     if (!m_binder->loadedImage())
         showPlaceholder();
-}
-
-void LMImageViewBase::hideEvent(QHideEvent* event)
-{
-    QWidget::hideEvent(event);
-    // A view that shows its image has nothing left to cancel or slow down.
-    if (event->spontaneous() || m_binder->loadedImage())
-        return;
-    if (m_context->cancelOnDisappear())
-        m_binder->cancel();
-    else if (m_context->reducePriorityOnDisappear())
-        m_binder->lowerPriority();
 }
 
 void LMImageViewBase::appear()
 {
     if (m_binder->loadedImage())
         return;
-    // Only an idle view loads: a failed one stays failed rather than retrying on every show.
-    if (m_binder->isIdle())
+    // Idle, or failed: a failed load is tried again once per appearance, never per repaint.
+    if (!m_binder->loading())
         m_binder->start(m_context);
     else if (m_context->reducePriorityOnDisappear())
         m_binder->restorePriority();
+}
+
+void LMImageViewBase::disappear()
+{
+    // A view that shows its image has nothing left to cancel or slow down.
+    if (m_binder->loadedImage())
+        return;
+    if (m_context->cancelOnDisappear())
+        m_binder->cancel();
+    else if (m_context->reducePriorityOnDisappear())
+        m_binder->lowerPriority();
 }
 
 void LMImageViewBase::makeBinder()
@@ -170,9 +198,14 @@ void LMImageViewBase::showPlaceholder()
     if (m_placeholder && m_placeholderProgress == &progress)
         return;
     removePlaceholder();
-    m_placeholder = std::make_unique<WidgetPlaceholder>(make(progress));
+    std::unique_ptr<QWidget> widget = make(progress);
+    QWidget* shown = widget.get();
+    const QSize ownSize = widget && widget->sizeHint().isValid() ? widget->sizeHint() : QSize();
+    m_placeholder = std::make_unique<WidgetPlaceholder>(std::move(widget));
     m_placeholderProgress = &progress;
     m_placeholder->addTo(*this);
+    if (shown && shown->parentWidget() == this)
+        GeometryFollower::follow(*shown, [shown, ownSize](QSize viewSize) { return placeholderRect(*shown, ownSize, viewSize); });
 }
 
 void LMImageViewBase::removePlaceholder()

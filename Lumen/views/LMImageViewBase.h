@@ -19,16 +19,19 @@ namespace Lumen {
 
 class ImageDataProvider;
 class Resource;
+class ViewAppearance;
 class WidgetPlaceholder;
 
 // What `LMImage` and `LMAnimatedImage` share: the context, the binder that loads through the
-// shared `LumenManager` when the view is first shown (or at once with
-// `startLoadingBeforeViewAppear`), the placeholder shown until an image is there, and the fade
-// of images that did not come from a cache. While no image is shown, hiding the view may
-// cancel its load (`cancelOnDisappear`, showing it again then starts afresh) or lower the
-// transfer's priority (`reducePriorityOnDisappear`, restored when shown again). A failed load
-// stays failed. Option changes apply to the next load. The fade is the view's graphics effect
-// while it runs. What draws the image is the subclass's. GUI thread only.
+// shared `LumenManager` when the view comes into sight (see `ViewAppearance`: inside a scroll
+// area only once it is scrolled into the viewport), or at once with
+// `startLoadingBeforeViewAppear`, the placeholder shown until an image is there, and the fade
+// of images that did not come from a cache. While no image is shown, leaving sight may cancel
+// the load (`cancelOnDisappear`, coming back then starts afresh) or lower the request's
+// priority (`reducePriorityOnDisappear`, restored when back). A failed load is tried again
+// once each time the view comes back into sight. Option changes apply to the next load, except
+// a change of processor, which reloads. The fade is the view's graphics effect while it runs.
+// What draws the image is the subclass's. GUI thread only.
 class LMImageViewBase : public QWidget {
     Q_OBJECT
 
@@ -72,13 +75,15 @@ protected:
     virtual void renderImageLayer(const ImagePtr& loadedImage, bool loaded) = 0;
 
     void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     void makeBinder();
+    // A new binder for a new identity, loading at once when in sight.
+    void startOver();
     void showPlaceholder();
     void removePlaceholder();
     void appear();
+    void disappear();
 
     std::shared_ptr<Context> m_context;
     // Whether the binder was loaded at the last render, to tell an arrival.
@@ -87,6 +92,8 @@ private:
     // Destroyed before the binder, whose progress the placeholder may watch.
     std::unique_ptr<WidgetPlaceholder> m_placeholder;
     QPointer<LMImageProgress> m_placeholderProgress;
+    // Last, so that it goes first: the view's own destruction is no departure.
+    std::unique_ptr<ViewAppearance> m_appearance;
 };
 
 // The chained setters of `LMImageViewBase`, answering the view `Self` that derives from this.

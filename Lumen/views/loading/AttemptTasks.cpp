@@ -18,19 +18,25 @@ void AttemptTasks::laterAttemptStarted(std::shared_ptr<DownloadTask> task)
 
 void AttemptTasks::store(std::shared_ptr<DownloadTask> task, bool isLater)
 {
+    bool cancelled = false;
+    std::optional<float> priority;
     {
         std::lock_guard lock(m_mutex);
         if (!isLater && m_laterAttemptStarted)
             return;
         m_laterAttemptStarted = m_laterAttemptStarted || isLater;
-        if (!m_cancelled) {
-            m_task = std::move(task);
-            return;
-        }
+        cancelled = m_cancelled;
+        priority = m_priority;
+        if (!cancelled)
+            m_task = task;
     }
+    if (!task)
+        return;
     // Cancelling may run the download's completion at once: never under the lock.
-    if (task)
+    if (cancelled)
         task->cancel();
+    else if (priority)
+        task->setPriority(*priority);
 }
 
 void AttemptTasks::cancel()
@@ -43,6 +49,25 @@ void AttemptTasks::cancel()
     }
     if (task)
         task->cancel();
+}
+
+
+void AttemptTasks::setPriority(float priority)
+{
+    std::shared_ptr<DownloadTask> task;
+    {
+        std::lock_guard lock(m_mutex);
+        m_priority = priority;
+        task = m_task;
+    }
+    if (task)
+        task->setPriority(priority);
+}
+
+std::shared_ptr<DownloadTask> AttemptTasks::current() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_task;
 }
 
 } // namespace Lumen

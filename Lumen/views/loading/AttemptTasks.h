@@ -2,14 +2,16 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace Lumen {
 
 class DownloadTask;
 
 // The download task of the attempt one image-setting request is running (the first, then a
-// retry or another source), so that a cancel reaches whichever attempt runs. A cancel is
-// remembered: it also stops every task handed in afterwards. Any thread.
+// retry or another source), so that a cancel or a priority reaches whichever attempt runs. A
+// cancel and a priority are remembered: they also reach every task handed in afterwards. Any
+// thread.
 class AttemptTasks {
 public:
     // The task the retrieval answered when it started. Ignored once a later attempt reported
@@ -18,14 +20,18 @@ public:
     // The task of an attempt after the first; null when that attempt downloads nothing.
     void laterAttemptStarted(std::shared_ptr<DownloadTask> task);
     void cancel();
+    void setPriority(float priority);
+    // Null while no attempt downloads.
+    std::shared_ptr<DownloadTask> current() const;
 
 private:
     void store(std::shared_ptr<DownloadTask> task, bool isLater);
 
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::shared_ptr<DownloadTask> m_task;
     bool m_laterAttemptStarted = false;
     bool m_cancelled = false;
+    std::optional<float> m_priority;
 };
 
 } // namespace Lumen

@@ -24,6 +24,14 @@ std::shared_ptr<ImageSlotState> ButtonImageAccessor::slotState(bool create) cons
     return m_button ? attachedSlotState(*m_button, keyOf(m_slot), create) : nullptr;
 }
 
+bool ButtonImageAccessor::showsImage() const
+{
+    if (!m_button)
+        return false;
+    const QIcon icon = m_button->icon();
+    return m_slot == Slot::image ? !icon.isNull() : !icon.availableSizes(QIcon::Normal, QIcon::On).isEmpty();
+}
+
 void ButtonImageAccessor::show(const ImagePtr&) const
 {
     QIcon icon;

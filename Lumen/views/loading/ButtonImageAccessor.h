@@ -18,6 +18,8 @@ public:
     ButtonImageAccessor(QAbstractButton* button, Slot slot) : m_button(button), m_slot(slot) {}
 
     bool isReachable() const override { return !m_button.isNull(); }
+    // Read from the icon's own state, which the program may have set directly.
+    bool showsImage() const override;
 
 protected:
     std::shared_ptr<ImageSlotState> slotState(bool create) const override;

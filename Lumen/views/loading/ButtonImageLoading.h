@@ -20,6 +20,7 @@ public:
 
     using ImageSlotLoading::Identifier;
     using ImageSlotLoading::image;
+    using ImageSlotLoading::imageTask;
     using ImageSlotLoading::setImage;
     using ImageSlotLoading::setTaskIdentifier;
     using ImageSlotLoading::taskIdentifier;
@@ -39,6 +40,7 @@ public:
         m_alternateImage.setTaskIdentifier(identifier);
     }
     ImagePtr alternateImage() const { return m_alternateImage.image(); }
+    std::shared_ptr<DownloadTask> alternateImageTask() const { return m_alternateImage.imageTask(); }
 
 private:
     ImageSlotLoading m_alternateImage;

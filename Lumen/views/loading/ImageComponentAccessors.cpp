@@ -11,6 +11,16 @@ void ActionImageAccessor::show(const ImagePtr& image) const
     control().setIcon(iconOf(image));
 }
 
+bool ActionImageAccessor::showsImage() const
+{
+    return isReachable() && !control().icon().isNull();
+}
+
+bool ToolButtonImageAccessor::showsImage() const
+{
+    return isReachable() && !control().icon().isNull();
+}
+
 void ToolButtonImageAccessor::show(const ImagePtr& image) const
 {
     control().setIcon(iconOf(image));
@@ -32,6 +42,11 @@ bool TabImageAccessor::isReachable() const
     return m_tabWidget && m_page && m_tabWidget->indexOf(m_page) >= 0;
 }
 
+bool TabImageAccessor::showsImage() const
+{
+    return isReachable() && !m_tabWidget->tabIcon(m_tabWidget->indexOf(m_page)).isNull();
+}
+
 std::shared_ptr<ImageSlotState> TabImageAccessor::slotState(bool create) const
 {
     return m_page ? attachedSlotState(*m_page, "lumen.tabImage", create) : nullptr;
@@ -51,6 +66,12 @@ QStandardItem* ItemImageAccessor::item() const
 {
     const auto* model = qobject_cast<const QStandardItemModel*>(m_index.model());
     return model && m_index.isValid() ? model->itemFromIndex(m_index) : nullptr;
+}
+
+bool ItemImageAccessor::showsImage() const
+{
+    const QStandardItem* target = item();
+    return target && target->data(Qt::DecorationRole).isValid();
 }
 
 std::shared_ptr<ImageSlotState> ItemImageAccessor::slotState(bool create) const

@@ -41,6 +41,8 @@ class ActionImageAccessor final : public ObjectImageAccessor<QAction> {
 public:
     using ObjectImageAccessor::ObjectImageAccessor;
 
+    bool showsImage() const override;
+
 protected:
     void show(const ImagePtr& image) const override;
 };
@@ -49,6 +51,8 @@ protected:
 class ToolButtonImageAccessor final : public ObjectImageAccessor<QToolButton> {
 public:
     using ObjectImageAccessor::ObjectImageAccessor;
+
+    bool showsImage() const override;
 
 protected:
     void show(const ImagePtr& image) const override;
@@ -71,6 +75,7 @@ public:
     TabImageAccessor(QTabWidget* tabWidget, QWidget* page) : m_tabWidget(tabWidget), m_page(page) {}
 
     bool isReachable() const override;
+    bool showsImage() const override;
 
 protected:
     std::shared_ptr<ImageSlotState> slotState(bool create) const override;
@@ -91,6 +96,7 @@ public:
     explicit ItemImageAccessor(const QStandardItem* item);
 
     bool isReachable() const override { return item() != nullptr; }
+    bool showsImage() const override;
 
 protected:
     std::shared_ptr<ImageSlotState> slotState(bool create) const override;

@@ -20,6 +20,8 @@ public:
     // The request state kept on the object for this image: null when the object is out of
     // reach, or when none was kept yet and `create` is false.
     virtual std::shared_ptr<TaskPropertyAccessor> taskAccessor(bool create) const = 0;
+    // Whether the object shows an image now, also one the program set on it directly.
+    virtual bool showsImage() const { return image() != nullptr; }
 };
 
 } // namespace Lumen

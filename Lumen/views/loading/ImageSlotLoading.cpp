@@ -36,6 +36,12 @@ void ImageSlotLoading::cancelDownloadTask() const
         task->cancelDownloadTask();
 }
 
+std::shared_ptr<DownloadTask> ImageSlotLoading::imageTask() const
+{
+    const auto task = m_accessor->taskAccessor(false);
+    return task ? task->imageTask() : nullptr;
+}
+
 std::optional<ImageSlotLoading::Identifier> ImageSlotLoading::taskIdentifier() const
 {
     const auto task = m_accessor->taskAccessor(false);

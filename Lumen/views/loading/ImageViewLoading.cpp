@@ -149,6 +149,13 @@ void ImageViewLoading<View>::cancelDownloadTask() const
 }
 
 template<class View>
+std::shared_ptr<DownloadTask> ImageViewLoading<View>::imageTask() const
+{
+    const auto state = viewState(this->base(), false);
+    return state ? state->task.accessor()->imageTask() : nullptr;
+}
+
+template<class View>
 auto ImageViewLoading<View>::taskIdentifier() const -> std::optional<Identifier>
 {
     const auto state = viewState(this->base(), false);

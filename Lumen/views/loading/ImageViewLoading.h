@@ -46,6 +46,8 @@ public:
                                            ImageSettingCompletion completionHandler = {}) const;
     // Cancels the attempt the last request runs, and any it would start next.
     void cancelDownloadTask() const;
+    // The download of the attempt the current request runs; null when there is none.
+    std::shared_ptr<DownloadTask> imageTask() const;
 
     // The current request's identifier; absent while none is current.
     std::optional<Identifier> taskIdentifier() const;

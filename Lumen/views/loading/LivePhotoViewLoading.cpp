@@ -1,11 +1,11 @@
 #include "Lumen/views/loading/LivePhotoViewLoading.h"
 
 #include "Lumen/foundation/AttachedValue.h"
-#include "Lumen/retrieval/LivePhotoDownloadGroup.h"
 #include "Lumen/retrieval/LivePhotoRequest.h"
 #include "Lumen/views/LivePhotoView.h"
 #include "Lumen/views/loading/GuiThreadOwned.h"
 #include "Lumen/views/loading/ImageRequest.h"
+#include "Lumen/views/loading/LivePhotoSettingTask.h"
 #include "Lumen/views/loading/TaskPropertyAccessor.h"
 
 #include <QPointer>
@@ -43,6 +43,7 @@ struct LivePhotoRequest {
     QSizeF targetSize;
     ContentMode contentMode;
     LivePhotoSettingCompletion completionHandler;
+    std::shared_ptr<LivePhotoSettingTask> handle;
 
     bool isCurrent() const { return !view.isNull() && task->isCurrent(identifier); }
 
@@ -58,6 +59,15 @@ struct LivePhotoRequest {
             .error = std::move(error),
             .source = source})));
     }
+    // Answers whether the load was cancelled, and then ends it so.
+    bool completeIfCancelled() const
+    {
+        if (!handle->isCancelled())
+            return false;
+        complete(std::unexpected(LumenError::requestError(
+            LumenError::RequestErrorReason::LivePhotoTaskCancelled{.source = source})));
+        return true;
+    }
 };
 
 void showAssembled(const std::shared_ptr<const LivePhotoRequest>& request, LivePhotoLoadingInfoResult loadingInfo,
@@ -69,6 +79,8 @@ void showAssembled(const std::shared_ptr<const LivePhotoRequest>& request, LiveP
         request->completeStale(std::move(result), std::nullopt);
         return;
     }
+    if (request->completeIfCancelled())
+        return;
     request->view->setLivePhoto(result.livePhoto);
     if (!assembled) {
         // Files that do not make a live photo now never will: fetch them anew next time.
@@ -87,7 +99,7 @@ void filesRetrieved(const std::shared_ptr<const LivePhotoRequest>& request, Lume
     if (!retrieved) {
         if (!request->isCurrent())
             request->completeStale(std::nullopt, UnderlyingError::wrapping(retrieved.error()));
-        else
+        else if (!request->completeIfCancelled())
             request->complete(std::unexpected(std::move(retrieved.error())));
         return;
     }
@@ -96,6 +108,8 @@ void filesRetrieved(const std::shared_ptr<const LivePhotoRequest>& request, Lume
                                std::nullopt);
         return;
     }
+    if (request->completeIfCancelled())
+        return;
     const std::vector<QUrl> fileURLs = retrieved->fileURLs;
     requestLivePhoto(fileURLs, request->targetSize, request->contentMode,
                      [request, loadingInfo = std::move(*retrieved)](LivePhotoResult assembled) mutable {
@@ -105,7 +119,7 @@ void filesRetrieved(const std::shared_ptr<const LivePhotoRequest>& request, Lume
 
 } // namespace
 
-std::shared_ptr<LivePhotoDownloadGroup> LumenWrapper<LivePhotoView*>::setImage(
+std::shared_ptr<LivePhotoSettingTask> LumenWrapper<LivePhotoView*>::setImage(
     const std::optional<LivePhotoSource>& source, const std::optional<LumenOptionsInfo>& options,
     LivePhotoSettingCompletion completionHandler) const
 {
@@ -128,6 +142,7 @@ std::shared_ptr<LivePhotoDownloadGroup> LumenWrapper<LivePhotoView*>::setImage(
     }
 
     const auto state = viewState(view, true);
+    const auto handle = std::make_shared<LivePhotoSettingTask>();
     const Identifier identifier = Source::Identifier::next();
     const std::shared_ptr<TaskPropertyAccessor> task = state->task.accessor();
     task->setTaskIdentifier(identifier);
@@ -142,13 +157,15 @@ std::shared_ptr<LivePhotoDownloadGroup> LumenWrapper<LivePhotoView*>::setImage(
                                                              .options = loadingOptions(items),
                                                              .targetSize = state->targetSize,
                                                              .contentMode = state->contentMode,
-                                                             .completionHandler = std::move(completionHandler)});
-    return LumenManager::shared()->retrieveLivePhoto(
+                                                             .completionHandler = std::move(completionHandler),
+                                                             .handle = handle});
+    handle->setDownloads(LumenManager::shared()->retrieveLivePhoto(
         *source, items, [task, identifier] { return task->isCurrent(identifier); },
-        [request](LumenManager::LivePhotoResult retrieved) { filesRetrieved(request, std::move(retrieved)); });
+        [request](LumenManager::LivePhotoResult retrieved) { filesRetrieved(request, std::move(retrieved)); }));
+    return handle;
 }
 
-std::shared_ptr<LivePhotoDownloadGroup> LumenWrapper<LivePhotoView*>::setImage(
+std::shared_ptr<LivePhotoSettingTask> LumenWrapper<LivePhotoView*>::setImage(
     const std::vector<QUrl>& urls, const std::optional<LumenOptionsInfo>& options,
     LivePhotoSettingCompletion completionHandler) const
 {

@@ -16,7 +16,7 @@
 
 namespace Lumen {
 
-class LivePhotoDownloadGroup;
+class LivePhotoSettingTask;
 class LivePhotoView;
 
 using LivePhotoSettingResult = std::expected<RetrieveLivePhotoResult, LumenError>;
@@ -37,12 +37,12 @@ public:
 
     // Loads with the manager's default options followed by `options`; the handler runs once,
     // on the GUI thread, at once without a source (the view is then cleared). Answers the
-    // fetches, to cancel them; null without a source.
-    std::shared_ptr<LivePhotoDownloadGroup> setImage(const std::optional<LivePhotoSource>& source,
+    // load's handle, to cancel it at any stage; null without a source.
+    std::shared_ptr<LivePhotoSettingTask> setImage(const std::optional<LivePhotoSource>& source,
                                                      const std::optional<LumenOptionsInfo>& options = std::nullopt,
                                                      LivePhotoSettingCompletion completionHandler = {}) const;
     // One resource per URL, typed by the URL's extension.
-    std::shared_ptr<LivePhotoDownloadGroup> setImage(const std::vector<QUrl>& urls,
+    std::shared_ptr<LivePhotoSettingTask> setImage(const std::vector<QUrl>& urls,
                                                      const std::optional<LumenOptionsInfo>& options = std::nullopt,
                                                      LivePhotoSettingCompletion completionHandler = {}) const;
 

@@ -14,7 +14,7 @@ bool keepsShownImage(const ImagePropertyAccessor& accessor, const LumenParsedOpt
 {
     if (!options.keepCurrentImageWhileLoading)
         return false;
-    return keep == KeepCurrentImage::unasked || accessor.image() != nullptr;
+    return keep == KeepCurrentImage::unasked || accessor.showsImage();
 }
 
 } // namespace

@@ -11,7 +11,7 @@ class ImagePropertyAccessor;
 
 // What `keepCurrentImageWhileLoading` keeps.
 enum class KeepCurrentImage {
-    // The image the object shows; the placeholder is set when it shows none.
+    // The image the object shows, whoever set it; the placeholder is set when it shows none.
     whenShown,
     // Whatever the object shows, unasked (asking a text document loads the resource).
     unasked,

@@ -15,4 +15,9 @@ SourceArgument::SourceArgument(const Resource* resource)
         m_source = resource->convertToSource();
 }
 
+SourceArgument::SourceArgument(const QUrl& url)
+    : m_source(URLResource(url).convertToSource())
+{
+}
+
 } // namespace Lumen

@@ -8,12 +8,15 @@
 #include <optional>
 #include <type_traits>
 
+class QUrl;
+
 namespace Lumen {
 
 class Resource;
 
-// Where the image of a loading operation comes from: a source, a resource (a file URL is read
-// from disk, any other URL downloaded) or a data provider. Null and `nullopt` give none.
+// Where the image of a loading operation comes from: a source, a resource or a URL (a file URL
+// is read from disk, any other URL downloaded) or a data provider. Null and `nullopt` give
+// none.
 class SourceArgument {
 public:
     SourceArgument(std::nullopt_t) {}
@@ -21,6 +24,7 @@ public:
     SourceArgument(std::optional<Source> source) : m_source(std::move(source)) {}
     SourceArgument(const Resource& resource);
     SourceArgument(const Resource* resource);
+    SourceArgument(const QUrl& url);
     template<class Provider>
         requires std::derived_from<std::remove_const_t<Provider>, ImageDataProvider>
     SourceArgument(std::shared_ptr<Provider> provider)

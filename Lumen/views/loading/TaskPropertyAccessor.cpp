@@ -40,4 +40,9 @@ void TaskPropertyAccessor::cancelDownloadTask()
         attempts->cancel();
 }
 
+std::shared_ptr<DownloadTask> TaskPropertyAccessor::imageTask() const
+{
+    return m_attempts ? m_attempts->current() : nullptr;
+}
+
 } // namespace Lumen

@@ -9,6 +9,7 @@
 namespace Lumen {
 
 class AttemptTasks;
+class DownloadTask;
 
 // The request state of one image an object shows: the identifier of its current request and
 // the tasks of that request's attempts. Kept on the object and shared with the request's
@@ -31,6 +32,9 @@ public:
     void endRequest();
     // Cancels the attempt of the last request begun, unless it ended. GUI thread.
     void cancelDownloadTask();
+    // The download of the attempt the current request runs; null when it downloads nothing
+    // or none is current. GUI thread.
+    std::shared_ptr<DownloadTask> imageTask() const;
 
 private:
     // 0 for none: identifiers start at 1.

@@ -1,5 +1,6 @@
 #include "tests/lumen/viewloading/ViewLoadingTesting.h"
 
+#include "Lumen/views/AnimatedImageView.h"
 #include "Lumen/views/LMBuilder.h"
 
 #include <QAction>
@@ -30,6 +31,7 @@ TEST_F(BuilderTest, AppliesToEachObjectAndRoutesTheOutcomeToItsBlocks)
     QPushButton button;
     QTextDocument document;
     QAction action;
+    AnimatedImageView animatedView;
     const TextAttachment attachment{&document, QUrl(QStringLiteral("lumen://picture"))};
     struct Case { const char* name; std::function<void(LM::Builder&)> apply; std::function<QColor()> shown; };
     const Case cases[] = {
@@ -40,6 +42,8 @@ TEST_F(BuilderTest, AppliesToEachObjectAndRoutesTheOutcomeToItsBlocks)
         {"text attachment", [&](LM::Builder& b) { b.set(attachment); },
          [&] { return colorOf(lm(attachment).image() ? QPixmap::fromImage(lm(attachment).image()->bitmap()) : QPixmap()); }},
         {"menu item", [&](LM::Builder& b) { b.set(&action); }, [&] { return colorOf(action.icon()); }},
+        {"animated image view", [&](LM::Builder& b) { b.set(&animatedView); },
+         [&] { return colorOf(QPixmap::fromImage(animatedView.image()->bitmap())); }},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);

@@ -2,6 +2,7 @@
 
 #include "Lumen/retrieval/LivePhotoError.h"
 #include "Lumen/views/LivePhotoView.h"
+#include "Lumen/views/loading/LivePhotoSettingTask.h"
 #include "Lumen/views/loading/LivePhotoViewLoading.h"
 
 #include <QUuid>
@@ -34,6 +35,15 @@ protected:
         return served;
     }
 
+    // Loads `pair` into another view, which leaves its files in the disk cache.
+    static bool loadElsewhere(const std::vector<QUrl>& pair)
+    {
+        LivePhotoView other;
+        LivePhotoCompletions loaded;
+        lm(&other).setImage(pair, std::nullopt, loaded.handler());
+        return loaded.waitForOne();
+    }
+
     LivePhotoView view;
 };
 
@@ -59,12 +69,8 @@ TEST_F(LivePhotoViewLoadingTest, AStaleRequestIsNeverShown)
     for (const bool filesCached : {true, false}) {
         SCOPED_TRACE(filesCached ? "assembly answers late" : "retrieval answers late");
         const auto pair = urls({"still.heic", "movie.mov"});
-        if (filesCached) {
-            LivePhotoView other;
-            LivePhotoCompletions cached;
-            lm(&other).setImage(pair, std::nullopt, cached.handler());
-            ASSERT_TRUE(cached.waitForOne());
-        }
+        if (filesCached)
+            ASSERT_TRUE(loadElsewhere(pair));
         LivePhotoCompletions stale;
         LivePhotoCompletions current;
         lm(&view).setImage(pair, std::nullopt, stale.handler());
@@ -74,6 +80,25 @@ TEST_F(LivePhotoViewLoadingTest, AStaleRequestIsNeverShown)
         ASSERT_FALSE(stale.at(0));
         EXPECT_NE(stale.at(0).error().reasonAs<ImageSetting::NotCurrentLivePhotoSourceTask>(), nullptr);
         EXPECT_FALSE(view.livePhoto());
+    }
+}
+
+TEST_F(LivePhotoViewLoadingTest, ACancelledLoadShowsNothingWhateverItsStage)
+{
+    for (const bool filesCached : {true, false}) {
+        SCOPED_TRACE(filesCached ? "files on disk, pair being made" : "files downloading");
+        const auto pair = urls({"still.heic", "movie.mov"});
+        if (filesCached)
+            ASSERT_TRUE(loadElsewhere(pair));
+        LivePhotoCompletions done;
+        lm(&view).setImage(pair, std::nullopt, done.handler())->cancel();
+        ASSERT_TRUE(done.waitForOne());
+        ASSERT_FALSE(done.at(0));
+        EXPECT_NE(done.at(0).error().reasonAs<LumenError::RequestErrorReason::LivePhotoTaskCancelled>(), nullptr);
+        EXPECT_FALSE(view.livePhoto());
+        // Cancelled transfers end on the session's own thread: give them that time, so that none is
+        // left running when the test's downloader goes.
+        Tivrand::Testing::pumpEvents(std::chrono::milliseconds(100));
     }
 }
 

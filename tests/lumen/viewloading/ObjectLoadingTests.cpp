@@ -1,6 +1,7 @@
 #include "tests/lumen/viewloading/ViewLoadingTesting.h"
 
 #include "Lumen/foundation/ImagePlaceholder.h"
+#include "Lumen/views/AnimatedImageView.h"
 #include "Lumen/views/loading/ButtonImageLoading.h"
 #include "Lumen/views/loading/ImageComponentWrappers.h"
 #include "Lumen/views/loading/ImageViewLoading.h"
@@ -51,6 +52,19 @@ LoadTarget slotTarget(Object* object, Wrap wrap, Shown shown)
         shown);
 }
 
+// An image view, given its placeholder as an image placeholder.
+template<class View, class Shown>
+LoadTarget imageViewTarget(View* view, Shown shown)
+{
+    return target(
+        view,
+        [](View* v, const auto& source, const ImagePtr& placeholder, auto options, auto handler) {
+            const auto shownPlaceholder = placeholder ? std::make_shared<ImagePlaceholder>(placeholder) : nullptr;
+            return lm(v).setImage(source, shownPlaceholder, options, {}, handler);
+        },
+        shown);
+}
+
 template<class Object>
 LoadTarget iconTarget(Object* object)
 {
@@ -63,15 +77,12 @@ struct TargetKind {
 };
 
 const TargetKind targetKinds[] = {
-    {"imageView",
+    {"imageView", [] { return imageViewTarget(new QLabel, [](QLabel* view) { return colorOf(view->pixmap()); }); }},
+    {"animatedImageView",
      [] {
-         return target(
-             new QLabel,
-             [](QLabel* view, const auto& source, const ImagePtr& placeholder, auto options, auto handler) {
-                 const auto shown = placeholder ? std::make_shared<ImagePlaceholder>(placeholder) : nullptr;
-                 return lm(view).setImage(source, shown, options, {}, handler);
-             },
-             [](QLabel* view) { return colorOf(view->pixmap()); });
+         return imageViewTarget(new AnimatedImageView, [](AnimatedImageView* view) {
+             return view->image() ? colorOf(QPixmap::fromImage(view->image()->bitmap())) : QColor();
+         });
      }},
     {"buttonImage", [] { return iconTarget<QAbstractButton>(new QPushButton); }},
     {"buttonAlternateImage",
@@ -169,6 +180,24 @@ TEST_P(ObjectLoadingTest, ObjectDestroyedMidLoadIsNeverTouched)
     Tivrand::Testing::pumpEvents(std::chrono::milliseconds(50));
     ASSERT_EQ(loaded.size(), 1u);
     EXPECT_TRUE(loaded.at(0).error().isNotCurrentTask());
+}
+
+TEST_F(ViewLoadingTest, KeepingTheCurrentImageKeepsAnIconTheProgramSetWhileTheTaskRuns)
+{
+    holdSlow();
+    QAction action;
+    QPixmap blue(8, 8);
+    blue.fill(Qt::blue);
+    action.setIcon(QIcon(blue));
+    Completions loaded;
+    lm(&action).setImage(source("/slow.png"), imageOf(Qt::green), LumenOptionsInfo{Option::KeepCurrentImageWhileLoading{}},
+                         {}, loaded.handler());
+    EXPECT_EQ(colorOf(action.icon()), QColor(Qt::blue));
+    EXPECT_NE(lm(&action).imageTask(), nullptr);
+    server.releaseResponses();
+    ASSERT_TRUE(loaded.waitFor());
+    EXPECT_EQ(colorOf(action.icon()), QColor(Qt::red));
+    EXPECT_EQ(lm(&action).imageTask(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ObjectLoadingTest, ::testing::ValuesIn(targetKinds),

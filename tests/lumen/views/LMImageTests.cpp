@@ -13,6 +13,8 @@
 
 #include <QGraphicsOpacityEffect>
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 
 using namespace Lumen;
 using Lumen::Testing::onGuiThread;
@@ -127,7 +129,7 @@ TEST_F(LMImageTest, FadesInOnlyImagesThatDidNotComeFromACacheUnlessTransitionIsF
     }
 }
 
-TEST_F(LMImageTest, AFailedLoadKeepsThePlaceholderOrShowsTheFailureImageAndStaysFailed)
+TEST_F(LMImageTest, AFailedLoadKeepsThePlaceholderOrShowsTheFailureImageAndRetriesOnTheNextAppearance)
 {
     const auto failureImage = Image::make(QImage(8, 8, QImage::Format_ARGB32_Premultiplied));
     const struct { const char* name; std::optional<QUrl> url; std::optional<ImagePtr> failureImage; int errorCode; }
@@ -151,9 +153,73 @@ TEST_F(LMImageTest, AFailedLoadKeepsThePlaceholderOrShowsTheFailureImageAndStays
 
         view->hide();
         view->show();
+        // Only a view that shows no image is still failed, and loads again.
+        ASSERT_TRUE(waitUntil([&] { return codes.size() == (showsFailureImage ? 1u : 2u); })) << test.name;
+        view->update();
         pumpEvents(100ms);
-        EXPECT_EQ(codes, std::vector<int>{test.errorCode}) << test.name << ": no second load";
+        EXPECT_EQ(codes.size(), showsFailureImage ? 1u : 2u) << test.name << ": a repaint loads nothing";
     }
+}
+
+TEST_F(LMImageTest, InAScrollAreaLoadsOnlyOnEnteringTheViewportAndRetriesAFailureOncePerEntry)
+{
+    QScrollArea area;
+    area.resize(100, 100);
+    auto* rows = new QWidget;
+    rows->resize(80, 2000);
+    const auto row = [&](const QUrl& url, int y) {
+        LMImage* view = iconView(url).release();
+        view->setParent(rows);
+        view->move(0, y);
+        return view;
+    };
+    const QUrl nearUrl = imageUrl("red"), farUrl = imageUrl("green"), failingUrl = imageUrl("missing");
+    const LMImage* near = row(nearUrl, 0);
+    const LMImage* far = row(farUrl, 200);
+    LMImage* failing = row(failingUrl, 1500);
+    area.setWidget(rows);
+    area.show();
+    ASSERT_TRUE(waitForImage(*near));
+    pumpEvents(50ms);
+    EXPECT_EQ(hits(farUrl) + hits(failingUrl), 0);
+
+    // A taller viewport takes the far row in.
+    area.resize(100, 300);
+    ASSERT_TRUE(waitForImage(*far));
+    area.resize(100, 100);
+
+    for (int entry = 1; entry <= 2; ++entry) {
+        area.verticalScrollBar()->setValue(1480);
+        ASSERT_TRUE(waitUntil([&] { return hits(failingUrl) == entry && failing->binder().loaded(); })) << entry;
+        failing->update();
+        pumpEvents(50ms);
+        area.verticalScrollBar()->setValue(0);
+    }
+    pumpEvents(50ms);
+    EXPECT_EQ(hits(failingUrl), 2);
+}
+
+TEST_F(LMImageTest, LeavingSightCancelsTheAlternativeSourceAttemptAndReportsNoSuccess)
+{
+    const QUrl alternative = imageUrl("green");
+    hold(alternative);
+    auto view = iconView(imageUrl("missing"));
+    std::vector<int> failures;
+    int successes = 0;
+    view->cancelOnDisappear()
+        .alternativeSources(std::vector{URLResource(alternative).convertToSource()})
+        .onFailure([&](const LumenError& error) { failures.push_back(error.errorCode()); })
+        .onSuccess([&](const RetrieveImageResult&) { ++successes; });
+    view->show();
+    ASSERT_TRUE(waitUntil([&] { return hits(alternative) == 1; }));
+
+    view->hide();
+    ASSERT_TRUE(waitUntil([&] { return !failures.empty(); }));
+    server.releaseResponses();
+    pumpEvents(200ms);
+    EXPECT_EQ(failures, std::vector<int>{1003});
+    EXPECT_EQ(successes, 0);
+    EXPECT_EQ(view->binder().loadedImage(), nullptr);
 }
 
 TEST_F(LMImageTest, HidingWhileLoadingLowersThePriorityAndShowingRestoresIt)
@@ -233,6 +299,53 @@ TEST_F(LMImageTest, StartingBeforeAppearingLoadsOnceWithoutBeingShown)
     view->show();
     pumpEvents(100ms);
     EXPECT_EQ(hits(url), 1);
+}
+
+TEST_F(LMImageTest, ChangingTheProcessorOfAShownViewReloadsIt)
+{
+    auto view = iconView(imageUrl("red"));
+    view->show();
+    ASSERT_TRUE(waitForImage(*view));
+    const ImagePtr original = view->binder().loadedImage();
+    view->fade(1);
+    EXPECT_EQ(view->binder().loadedImage(), original) << "a fade is no other image";
+    view->blur(2);
+    ASSERT_TRUE(waitUntil([&] { return view->binder().loadedImage() && view->binder().loadedImage() != original; }));
+}
+
+TEST_F(LMImageTest, ATemplateImageTakesThePaletteTextColourAndTheContentHookSeesItFirst)
+{
+    auto view = iconView(imageUrl("red"));
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::Text, Qt::green);
+    view->setPalette(palette);
+    std::optional<LMImageContent::RenderingMode> hooked;
+    view->renderingMode(LMImageContent::RenderingMode::asTemplate)
+        .configureContent([&](QPainter&, const LMImageContent& content) { hooked = content.renderingMode; });
+    view->show();
+    ASSERT_TRUE(waitForImage(*view));
+    EXPECT_EQ(centrePixel(*view), QColor(Qt::green).rgb());
+    EXPECT_EQ(hooked, LMImageContent::RenderingMode::asTemplate);
+}
+
+TEST_F(LMImageTest, APlaceholderKeepsItsOwnSizeCentredUnlessItAsksToExpand)
+{
+    struct SizedBox : QWidget {
+        QSize sizeHint() const override { return {10, 10}; }
+    };
+    for (const bool expands : {false, true}) {
+        auto view = iconView(imageUrl("red"));
+        view->placeholder([expands]() -> std::unique_ptr<QWidget> {
+            auto box = std::make_unique<SizedBox>();
+            if (expands)
+                box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+            return box;
+        });
+        view->show();
+        ASSERT_NE(view->placeholderWidget(), nullptr);
+        EXPECT_EQ(view->placeholderWidget()->geometry(), expands ? QRect(0, 0, 40, 40) : QRect(15, 15, 10, 10));
+        ASSERT_TRUE(waitForImage(*view));
+    }
 }
 
 TEST_F(LMImageTest, ModifiersWriteTheSharedContextAndConfigureInOrder)

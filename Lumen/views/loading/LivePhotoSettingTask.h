@@ -1,0 +1,26 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+namespace Lumen {
+
+class LivePhotoDownloadGroup;
+
+// The handle of one live-photo load into a view. Cancelling stops the load at whatever stage
+// it is in: fetching the files, or making the pair into a live photo once they are on disk.
+// A cancelled load shows nothing and ends with `livePhotoTaskCancelled`. Any thread.
+class LivePhotoSettingTask {
+public:
+    void cancel();
+    bool isCancelled() const;
+    // The fetches of the files; cancelled at once when the load was cancelled before.
+    void setDownloads(std::shared_ptr<LivePhotoDownloadGroup> downloads);
+
+private:
+    mutable std::mutex m_mutex;
+    bool m_cancelled = false;
+    std::shared_ptr<LivePhotoDownloadGroup> m_downloads;
+};
+
+} // namespace Lumen
