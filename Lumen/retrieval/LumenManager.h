@@ -226,6 +226,7 @@ private:
                                                  CompletionHandler completionHandler,
                                                  std::shared_ptr<RetrievalCancellation> cancellation);
     LumenParsedOptionsInfo mergedOptions(const std::optional<LumenOptionsInfo>& options) const;
+    static void appendSideEffect(LumenParsedOptionsInfo& options, std::shared_ptr<DataReceivingSideEffect> sideEffect);
     // The options with a side effect reporting progress to `progressBlock`, when one is given.
     static LumenParsedOptionsInfo withProgress(LumenParsedOptionsInfo options, ProgressBlock progressBlock);
 

@@ -110,14 +110,16 @@ std::shared_ptr<DownloadTask> LumenManager::loadShared(const AttemptPtr& attempt
         [self = shared_from_this(), attempt](const SharedLoads::Outcome& outcome) {
             self->sharedLoadEnded(attempt, outcome);
         },
+        attempt->options.onDataReceived.value_or(SharedLoads::SideEffects()),
         [&] { return target->retrieveImageInMemoryCache(entry.key, cacheOptions) != nullptr; });
-    if (joined == SharedLoads::Entry::joined)
+    if (joined.entry == SharedLoads::Entry::joined)
         return nullptr;
-    if (joined == SharedLoads::Entry::cached && lookUpCaches(attempt))
+    if (joined.entry == SharedLoads::Entry::cached && lookUpCaches(attempt))
         return nullptr;
 
     auto leading = std::make_shared<Attempt>(*attempt);
-    if (joined == SharedLoads::Entry::led) {
+    if (joined.entry == SharedLoads::Entry::led) {
+        appendSideEffect(leading->options, joined.joinersSideEffect);
         leading->sharedLoadKey = key;
         // A stored image ends the load where it is reported (`storeAndReport`); a failure
         // here, before the handler, so a retry it starts at once loads anew.

@@ -50,28 +50,37 @@ TEST_F(ManagerTest, RetrievalsOfOneEntryShareOneTransferUntilItsImageIsStored)
     const auto gate = std::make_shared<GatedProcessor>();
     const LumenOptionsInfo items{Option::Processor{gate}, Option::CallbackQueue{CallbackQueue::untouch()}};
     Retrievals done;
-    const auto retrieveFromEightThreads = [&] {
+    // Callers of the transfer each see its progress.
+    std::atomic<int> progressed = 0;
+    const auto retrieveFromEightThreads = [&](bool watchProgress) {
         std::vector<std::jthread> threads;
         for (int thread = 0; thread < 8; ++thread)
             threads.emplace_back([&] {
-                for (int retrieval = 0; retrieval < 25; ++retrieval)
-                    manager->retrieveImage(red(), items, {}, {}, done.handler());
+                for (int retrieval = 0; retrieval < 25; ++retrieval) {
+                    LumenManager::ProgressBlock progress;
+                    if (watchProgress)
+                        progress = [seen = std::make_shared<std::atomic<bool>>(false), &progressed](std::int64_t, std::int64_t) {
+                            progressed += !seen->exchange(true);
+                        };
+                    manager->retrieveImage(red(), items, std::move(progress), {}, done.handler());
+                }
             });
     };
 
     server.holdResponses("/image.png");
-    retrieveFromEightThreads();
+    retrieveFromEightThreads(true);
     ASSERT_TRUE(waitUntil([&] { return server.hits("/image.png") == 1; }));
     server.releaseResponses();
     // Between the end of the transfer and the store of its image, more callers arrive.
     ASSERT_TRUE(gate->waitEntered());
-    retrieveFromEightThreads();
+    retrieveFromEightThreads(false);
     gate->open();
 
     ASSERT_TRUE(done.waitFor(400));
     EXPECT_EQ(server.hits("/image.png"), 1);
     for (std::size_t index = 0; index < done.size(); ++index)
         ASSERT_EQ(colorOf(done.at(index)), QColor(Qt::red)) << index;
+    EXPECT_TRUE(waitUntil([&] { return progressed == 200; }));
 }
 
 // Against a server that answers at once: whatever the timing, one transfer per URL.
