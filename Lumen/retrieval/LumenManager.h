@@ -88,7 +88,8 @@ public:
 
     // ---- retrieving -----------------------------------------------------------------------
     // Each form answers the first attempt's download task, or null when that attempt was
-    // served from a cache, read a data provider, or failed at once. A task handed back
+    // served from a cache, read a data provider, joined a load of its cache entry under way,
+    // or failed at once. A task handed back
     // before its transfer is known (an asynchronous request modifier) is linked later; a
     // cancel made meanwhile is kept. The completion runs exactly once, on the options'
     // callback queue (on the calling thread, before this returns, for an `onlyFromCache`

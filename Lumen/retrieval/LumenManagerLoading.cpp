@@ -103,14 +103,19 @@ std::shared_ptr<DownloadTask> LumenManager::loadShared(const AttemptPtr& attempt
     const auto target = targetCache(attempt->options);
     const auto& cacheOptions = attempt->cacheOptions();
     const CacheEntryName entry = targetCacheEntry(attempt->source, attempt->options);
+    // Attempts share a load only when it stores and reports what each of them would.
+    const auto& options = attempt->options;
     const QString key = QString::number(reinterpret_cast<quintptr>(target.get()), 16) + u'\n' + entry.key + u'\n'
-        + entry.processorIdentifier + u'\n' + entry.forcedExtension.value_or(QString());
+        + entry.processorIdentifier + u'\n' + entry.forcedExtension.value_or(QString()) + u'\n'
+        + QString::number(options.waitForCache) + QString::number(options.cacheMemoryOnly)
+        + QString::number(options.cacheOriginalImage)
+        + QString::number(reinterpret_cast<quintptr>(options.originalCache.get()), 16);
     const auto joined = m_sharedLoads.join(
         key,
         [self = shared_from_this(), attempt](const SharedLoads::Outcome& outcome) {
             self->sharedLoadEnded(attempt, outcome);
         },
-        attempt->options.onDataReceived.value_or(SharedLoads::SideEffects()),
+        options.onDataReceived.value_or(SharedLoads::SideEffects()),
         [&] { return target->retrieveImageInMemoryCache(entry.key, cacheOptions) != nullptr; });
     if (joined.entry == SharedLoads::Entry::joined)
         return nullptr;
