@@ -218,10 +218,9 @@ void BM_Concurrent_PlainParallelFetchBaseline(benchmark::State& state)
 }
 BENCHMARK(BM_Concurrent_PlainParallelFetchBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
-// `heldUntilIssued`: the server answers only once every retrieval has been asked for, so each
-// URL's ten callers meet on its transfer. Without it a caller arriving between the end of a
-// transfer and the store of its image starts a transfer of its own.
-void concurrentRetrievals(benchmark::State& state, bool heldUntilIssued)
+// The server answers at once: a caller arriving while a URL's transfer runs, or between its end
+// and the store of its image, shares it all the same. "transfers" must be 100.
+void BM_Concurrent_LumenManager(benchmark::State& state)
 {
     Fixture& f = fixture();
     const LumenParsedOptionsInfo options = f.options();
@@ -231,8 +230,6 @@ void concurrentRetrievals(benchmark::State& state, bool heldUntilIssued)
         for (int i = 0; i < urlCount; ++i)
             sources.push_back(Source::network(LM::ImageResource(f.freshURL())));
         const int hitsBefore = f.server.totalHits();
-        if (heldUntilIssued)
-            f.server.holdResponses();
 
         Countdown answered(threadCount * retrievalsPerThread);
         std::vector<std::thread> threads;
@@ -250,7 +247,6 @@ void concurrentRetrievals(benchmark::State& state, bool heldUntilIssued)
         }
         for (auto& thread : threads)
             thread.join();
-        f.server.releaseResponses();
         answered.wait();
         transfers = f.server.totalHits() - hitsBefore;
 
@@ -260,18 +256,7 @@ void concurrentRetrievals(benchmark::State& state, bool heldUntilIssued)
     }
     state.counters["transfers"] = transfers;
 }
-
-void BM_Concurrent_LumenManager(benchmark::State& state)
-{
-    concurrentRetrievals(state, true);
-}
 BENCHMARK(BM_Concurrent_LumenManager)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
-
-void BM_Concurrent_LumenManagerUnheld(benchmark::State& state)
-{
-    concurrentRetrievals(state, false);
-}
-BENCHMARK(BM_Concurrent_LumenManagerUnheld)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 } // namespace
 

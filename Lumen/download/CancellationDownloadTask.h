@@ -1,23 +1,50 @@
 #pragma once
 
+#include "Lumen/download/DownloadTask.h"
+
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace Lumen {
 
-class DownloadTask;
-
-// Lets an asynchronous caller cancel a download whose task it receives only later: a cancel
-// is remembered, and cancels a task stored afterwards at once.
-class CancellationDownloadTask {
+// Lets an asynchronous caller cancel work whose handle it receives only later: a cancel is
+// remembered, and cancels a handle stored afterwards at once. `Task` needs only `cancel()`.
+template<class Task>
+class CancellationHolder {
 public:
-    void setTask(std::shared_ptr<DownloadTask> task);
-    void cancel();
+    void setTask(std::shared_ptr<Task> task)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_cancelled) {
+                m_task = std::move(task);
+                return;
+            }
+        }
+        if (task)
+            task->cancel();
+    }
+
+    void cancel()
+    {
+        std::shared_ptr<Task> task;
+        {
+            std::lock_guard lock(m_mutex);
+            m_cancelled = true;
+            task = m_task;
+        }
+        if (task)
+            task->cancel();
+    }
 
 private:
     std::mutex m_mutex;
-    std::shared_ptr<DownloadTask> m_task;
+    std::shared_ptr<Task> m_task;
     bool m_cancelled = false;
 };
+
+// The holder of a download's task.
+class CancellationDownloadTask : public CancellationHolder<DownloadTask> {};
 
 } // namespace Lumen

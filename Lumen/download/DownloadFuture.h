@@ -10,18 +10,21 @@
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 namespace Lumen {
 
-// A download as a future: `start` runs from the shared concurrent queue with a completion that
-// fulfils the future, and answers the download task, which cancelling the future cancels.
-template<class Result>
-QFuture<Result> downloadFuture(std::function<std::shared_ptr<DownloadTask>(std::function<void(Result)>)> start)
+// Work as a future: `start` runs from the shared concurrent queue with a completion that
+// fulfils the future, and answers the work's handle (a download task, or anything that can
+// `cancel()`), which cancelling the future cancels.
+template<class Result, class Task = DownloadTask>
+QFuture<Result> downloadFuture(
+    std::type_identity_t<std::function<std::shared_ptr<Task>(std::function<void(Result)>)>> start)
 {
     const auto promise = std::make_shared<QPromise<Result>>();
     promise->start();
     QFuture<Result> future = promise->future();
-    const auto cancellation = std::make_shared<CancellationDownloadTask>();
+    const auto cancellation = std::make_shared<CancellationHolder<Task>>();
     whenCancelled(QFuture<void>(future), [cancellation] { cancellation->cancel(); });
 
     DispatchQueue::global()->async([start = std::move(start), promise, cancellation] {

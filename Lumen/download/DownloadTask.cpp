@@ -7,6 +7,12 @@
 
 namespace Lumen {
 
+void DownloadTask::WrappedTask::cancel() const
+{
+    if (m_task)
+        m_task->cancel();
+}
+
 std::shared_ptr<DownloadTask> DownloadTask::make()
 {
     return std::make_shared<DownloadTask>(Passkey{}, nullptr, std::nullopt);
@@ -40,6 +46,12 @@ bool DownloadTask::isInitialized() const
 {
     std::lock_guard lock(m_mutex);
     return m_sessionTask && m_cancelToken;
+}
+
+bool DownloadTask::isCancelRequested() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cancelRequested;
 }
 
 void DownloadTask::cancel()

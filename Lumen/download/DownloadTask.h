@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace Lumen {
 
@@ -19,6 +20,24 @@ class DownloadTask {
     };
 
 public:
+    // What a retrieval's load started: a download, or a data provider's load, which has
+    // nothing to cancel.
+    class WrappedTask {
+    public:
+        static WrappedTask download(std::shared_ptr<DownloadTask> task) { return WrappedTask(std::move(task)); }
+        static WrappedTask dataProviding() { return WrappedTask(nullptr); }
+
+        bool isDataProviding() const { return !m_task; }
+        // The download; null for a provider's load.
+        const std::shared_ptr<DownloadTask>& task() const { return m_task; }
+        // Cancels the download; a provider's load runs to its end.
+        void cancel() const;
+
+    private:
+        explicit WrappedTask(std::shared_ptr<DownloadTask> task) : m_task(std::move(task)) {}
+        std::shared_ptr<DownloadTask> m_task;
+    };
+
     // An empty task, to be linked.
     static std::shared_ptr<DownloadTask> make();
     static std::shared_ptr<DownloadTask> make(std::shared_ptr<SessionDataTask> sessionTask, std::int64_t cancelToken);
@@ -35,6 +54,8 @@ public:
     // The transfer's priority, 0 to 1. It is shared, so this reaches every caller of the same
     // URL. Does nothing before the task is linked.
     void setPriority(float priority);
+    // Whether `cancel` was called, linked or not.
+    bool isCancelRequested() const;
     // Takes the other task's session task and token, in one step.
     void linkToTask(const DownloadTask& other);
 

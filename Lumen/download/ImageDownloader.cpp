@@ -357,10 +357,14 @@ std::shared_ptr<DownloadTask> ImageDownloader::downloadImage(const QUrl& url, co
                                                              CompletionHandler completionHandler)
 {
     auto downloadTask = DownloadTask::make();
+    const LumenParsedOptionsInfo restored = options.withClearedDefaultsRestored();
     createDownloadContext(
-        url, options,
-        [self = shared_from_this(), options, completionHandler = std::move(completionHandler),
+        url, restored,
+        [self = shared_from_this(), options = restored, completionHandler = std::move(completionHandler),
          downloadTask](std::expected<DownloadingContext, LumenError> context) {
+            // A caller that cancelled while the request modifier worked is answered without a request.
+            if (context && downloadTask->isCancelRequested())
+                context = std::unexpected(LumenError(Request::TaskCancelled{nullptr, 0}));
             if (!context) {
                 if (completionHandler)
                     options.callbackQueue.execute(

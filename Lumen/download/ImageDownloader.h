@@ -70,35 +70,41 @@ public:
     const QString& name() const { return m_name; }
 
     // Seconds; 15 by default.
-    double downloadTimeout() const;
-    void setDownloadTimeout(double seconds);
+    virtual double downloadTimeout() const;
+    virtual void setDownloadTimeout(double seconds);
     // Hosts whose servers are trusted even when their certificate does not pass (exact,
     // case-sensitive match); none by default.
-    std::optional<QSet<QString>> trustedHosts() const;
-    void setTrustedHosts(std::optional<QSet<QString>> hosts);
-    URLSessionConfiguration sessionConfiguration() const;
-    void setSessionConfiguration(URLSessionConfiguration configuration);
-    std::shared_ptr<SessionDelegate> sessionDelegate() const;
+    virtual std::optional<QSet<QString>> trustedHosts() const;
+    virtual void setTrustedHosts(std::optional<QSet<QString>> hosts);
+    virtual URLSessionConfiguration sessionConfiguration() const;
+    virtual void setSessionConfiguration(URLSessionConfiguration configuration);
+    virtual std::shared_ptr<SessionDelegate> sessionDelegate() const;
     // A null delegate is ignored.
-    void setSessionDelegate(std::shared_ptr<SessionDelegate> sessionDelegate);
-    bool requestsUsePipelining() const;
-    void setRequestsUsePipelining(bool usePipelining);
+    virtual void setSessionDelegate(std::shared_ptr<SessionDelegate> sessionDelegate);
+    virtual bool requestsUsePipelining() const;
+    virtual void setRequestsUsePipelining(bool usePipelining);
     // Held weakly; absent by default, when the downloader's own defaults answer.
-    std::shared_ptr<ImageDownloaderDelegate> delegate() const;
-    void setDelegate(const std::shared_ptr<ImageDownloaderDelegate>& delegate);
+    virtual std::shared_ptr<ImageDownloaderDelegate> delegate() const;
+    virtual void setDelegate(const std::shared_ptr<ImageDownloaderDelegate>& delegate);
     // Held weakly; the downloader itself at first.
-    std::shared_ptr<AuthenticationChallengeResponsible> authenticationChallengeResponder() const;
-    void setAuthenticationChallengeResponder(const std::shared_ptr<AuthenticationChallengeResponsible>& responder);
+    virtual std::shared_ptr<AuthenticationChallengeResponsible> authenticationChallengeResponder() const;
+    virtual void setAuthenticationChallengeResponder(
+        const std::shared_ptr<AuthenticationChallengeResponsible>& responder);
     std::shared_ptr<Session> session() const;
 
     // Starts (or joins) the download and answers the caller's handle at once. The completion,
-    // if any, runs on the options' callback queue.
-    std::shared_ptr<DownloadTask> downloadImage(const QUrl& url, const LumenParsedOptionsInfo& options,
-                                                CompletionHandler completionHandler = {});
-    std::shared_ptr<DownloadTask> downloadImage(const QUrl& url, const std::optional<LumenOptionsInfo>& options,
-                                                ProgressBlock progressBlock, CompletionHandler completionHandler);
-    std::shared_ptr<DownloadTask> downloadImage(const QUrl& url, const std::optional<LumenOptionsInfo>& options,
-                                                CompletionHandler completionHandler = {});
+    // if any, runs on the options' callback queue. A processor cleared from the options gives
+    // way to the default one. A caller that cancels while a request modifier is still
+    // working sends no request.
+    virtual std::shared_ptr<DownloadTask> downloadImage(const QUrl& url, const LumenParsedOptionsInfo& options,
+                                                        CompletionHandler completionHandler = {});
+    virtual std::shared_ptr<DownloadTask> downloadImage(const QUrl& url,
+                                                        const std::optional<LumenOptionsInfo>& options,
+                                                        ProgressBlock progressBlock,
+                                                        CompletionHandler completionHandler);
+    virtual std::shared_ptr<DownloadTask> downloadImage(const QUrl& url,
+                                                        const std::optional<LumenOptionsInfo>& options,
+                                                        CompletionHandler completionHandler = {});
 
     // The same as futures, started from the shared concurrent queue. The future is fulfilled
     // where the result arrives, whatever the options' callback queue; cancelling it cancels
@@ -118,31 +124,40 @@ public:
     QFuture<LivePhotoResourceResult> downloadLivePhotoResourceAsync(const QUrl& url, LumenParsedOptionsInfo options);
 
     // Cancels every caller waiting on the transfer of `url`.
-    void cancel(const QUrl& url);
+    virtual void cancel(const QUrl& url);
     // Cancels every caller of every transfer.
-    void cancelAll();
+    virtual void cancelAll();
 
 protected:
     explicit ImageDownloader(QString name);
 
+    // The steps of a download, in order; a subclass may change any of them.
+
+    // Points the session delegate's hooks at this downloader.
+    virtual void setupSessionHandler(SessionDelegate& sessionDelegate);
+    // The request for `url` after the options' request modifier, handed to `done` (later,
+    // for an asynchronous modifier).
+    virtual void createDownloadContext(const QUrl& url, const LumenParsedOptionsInfo& options,
+                                       std::function<void(std::expected<DownloadingContext, LumenError>)> done);
+    // Joins the running transfer of the context's URL, or registers and starts a new one, in
+    // one step of the session delegate's table.
+    virtual std::shared_ptr<DownloadTask> startDownloadTask(const DownloadingContext& context,
+                                                            SessionDataTask::TaskCallback callback);
+    // Tell the delegate, when one is set.
+    virtual void reportDidDownloadImageData(const SessionDataTask::TaskResult& result, const QUrl& url);
+    virtual void reportDidProcessImage(const std::expected<ImagePtr, LumenError>& result, const QUrl& url,
+                                       const std::optional<URLResponse>& response);
+
 private:
     void setUp();
-    void setupSessionHandler(SessionDelegate& sessionDelegate);
     void replaceSession(std::optional<URLSessionConfiguration> configuration,
                         std::shared_ptr<SessionDelegate> sessionDelegate);
     // The options with a side effect reporting progress to `progressBlock`, when one is given.
     static LumenParsedOptionsInfo withProgress(LumenParsedOptionsInfo options, ProgressBlock progressBlock);
     ImageDownloaderDelegate& delegateOrSelf(std::shared_ptr<ImageDownloaderDelegate>& holder);
 
-    void createDownloadContext(const QUrl& url, const LumenParsedOptionsInfo& options,
-                               std::function<void(std::expected<DownloadingContext, LumenError>)> done);
-    std::shared_ptr<DownloadTask> startDownloadTask(const DownloadingContext& context,
-                                                    SessionDataTask::TaskCallback callback);
     static void transferFinished(const std::weak_ptr<ImageDownloader>& weakSelf, const DownloadingContext& context,
                                  const SessionDataTask::TaskDone& done);
-    void reportDidDownloadImageData(const SessionDataTask::TaskResult& result, const QUrl& url);
-    void reportDidProcessImage(const std::expected<ImagePtr, LumenError>& result, const QUrl& url,
-                               const std::optional<URLResponse>& response);
 
     const QString m_name;
 

@@ -88,6 +88,16 @@ LumenParsedOptionsInfo::LumenParsedOptionsInfo(const std::optional<LumenOptionsI
         originalCache = targetCache;
 }
 
+LumenParsedOptionsInfo LumenParsedOptionsInfo::withClearedDefaultsRestored() const
+{
+    LumenParsedOptionsInfo options = *this;
+    if (!options.processor)
+        options.processor = DefaultImageProcessor::shared();
+    if (!options.cacheSerializer)
+        options.cacheSerializer = DefaultCacheSerializer::shared();
+    return options;
+}
+
 ImageCreatingOptions LumenParsedOptionsInfo::imageCreatingOptions() const
 {
     return ImageCreatingOptions{

@@ -68,6 +68,8 @@ struct LumenParsedOptionsInfo {
     // No item sets it: operations that report progress append their side effects.
     std::optional<std::vector<std::shared_ptr<DataReceivingSideEffect>>> onDataReceived;
 
+    // A processor or serializer cleared after parsing gives way to the default one.
+    LumenParsedOptionsInfo withClearedDefaultsRestored() const;
     // The decoding options these options ask for: their scale factor, no duration, and
     // their animation preloading and first-frame choices.
     ImageCreatingOptions imageCreatingOptions() const;

@@ -31,7 +31,10 @@ public:
     // The URL naming the content, for providers that have one.
     virtual std::optional<QUrl> contentURL() const { return std::nullopt; }
 
-    // `data` as a future that finishes with what the handler received.
+    // `data`, passing on the first answer only: a provider that answers again is not
+    // believed twice.
+    void firstAnswer(DataHandler handler) const;
+    // `data` as a future that finishes with the first answer.
     QFuture<Result> dataAsync() const;
 };
 

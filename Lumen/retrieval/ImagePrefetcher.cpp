@@ -11,6 +11,7 @@
 #include "Lumen/retrieval/LumenManager.h"
 #include "Lumen/retrieval/Resource.h"
 #include "Lumen/retrieval/RetrievingContext.h"
+#include "Lumen/retrieval/ScaledCacheKey.h"
 
 #include <algorithm>
 #include <utility>
@@ -39,7 +40,7 @@ ImagePrefetcher::Resources resourcesOf(const ImagePrefetcher::Sources& sources)
 
 LumenParsedOptionsInfo prefetchOptions(const std::optional<LumenOptionsInfo>& items, DispatchQueue& prefetchQueue)
 {
-    LumenParsedOptionsInfo options(items);
+    LumenParsedOptionsInfo options = LumenParsedOptionsInfo(items).withClearedDefaultsRestored();
     options.callbackQueue = CallbackQueue::dispatch(prefetchQueue);
     return options;
 }
@@ -134,13 +135,13 @@ void ImagePrefetcher::stopOnQueue()
         return;
     m_stopped = true;
     // A cancelled load may end while we cancel the next: cancel from a copy.
-    std::vector<std::shared_ptr<DownloadTask>> running;
+    std::vector<DownloadTask::WrappedTask> running;
     for (const auto& [token, task] : m_tasks) {
         if (task)
-            running.push_back(task);
+            running.push_back(*task);
     }
     for (const auto& task : running)
-        task->cancel();
+        task.cancel();
     // With nothing under way, no ending will report: `start()` does, as it does once stopped.
 }
 
@@ -168,16 +169,24 @@ void ImagePrefetcher::prefetch(const Source& source)
         return;
     }
     const auto cache = m_manager->cache();
-    switch (cache->imageCachedType(source.cacheKey(), m_optionsInfo.processor->identifier())) {
+    const CacheEntryName entry = targetCacheEntry(source, m_optionsInfo);
+    switch (cache->imageCachedType(entry.key, entry.processorIdentifier, entry.forcedExtension)) {
     case CacheType::none:
         fetch(source);
         return;
     case CacheType::disk:
         if (m_optionsInfo.alsoPrefetchToMemory) {
-            const auto context = std::make_shared<RetrievingContext>(m_optionsInfo, source);
+            // Read only: an entry that cannot be read is loaded here, through this prefetcher's
+            // own tasks, so `stop()` reaches it and it counts as loaded.
+            LumenParsedOptionsInfo readOptions = m_optionsInfo;
+            readOptions.onlyFromCache = true;
+            const auto context = std::make_shared<RetrievingContext>(std::move(readOptions), source);
             const bool reading = m_manager->retrieveImageFromCache(
-                source, context, [self = shared_from_this(), source](const LumenManager::RetrieveResult&) {
-                    self->sourceEnded(self->m_lists.skipped, source);
+                source, context, [self = shared_from_this(), source](const LumenManager::RetrieveResult& read) {
+                    if (read)
+                        self->sourceEnded(self->m_lists.skipped, source);
+                    else if (!self->failIfStopped(source))
+                        self->fetch(source);
                 });
             // The file may have expired since the check; then it is loaded like any other.
             if (!reading)
@@ -193,20 +202,25 @@ void ImagePrefetcher::prefetch(const Source& source)
 
 void ImagePrefetcher::prefetchUnlessStopped(const Source& source)
 {
-    if (m_stopped) {
-        --m_underWay;
-        m_lists.failed.push_back(source);
-        finishOrStartNext();
-        return;
-    }
-    prefetch(source);
+    if (!failIfStopped(source))
+        prefetch(source);
+}
+
+bool ImagePrefetcher::failIfStopped(const Source& source)
+{
+    if (!m_stopped)
+        return false;
+    --m_underWay;
+    m_lists.failed.push_back(source);
+    finishOrStartNext();
+    return true;
 }
 
 void ImagePrefetcher::fetch(const Source& source)
 {
     const std::uint64_t token = ++m_lastToken;
     // Entered before the request: a load that fails at once may end before the task is known.
-    m_tasks.emplace(token, nullptr);
+    m_tasks.emplace(token, std::nullopt);
     const auto context = std::make_shared<RetrievingContext>(m_optionsInfo, source);
     auto completion = [self = shared_from_this(), token, source](const LumenManager::RetrieveResult& result) {
         self->loadEnded(token, source, result.has_value());
@@ -215,7 +229,7 @@ void ImagePrefetcher::fetch(const Source& source)
         return m_manager->loadAndCacheImage(source, context, std::move(completion));
     });
     if (const auto running = m_tasks.find(token); running != m_tasks.end())
-        running->second = std::move(task).value_or(nullptr);
+        running->second = std::move(task).value_or(std::nullopt);
 }
 
 void ImagePrefetcher::loadEnded(std::uint64_t token, const Source& source, bool succeeded)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Lumen/download/DownloadTask.h"
 #include "Lumen/foundation/LibraryDefaults.h"
 #include "Lumen/foundation/LumenOptionsInfo.h"
 #include "Lumen/retrieval/Source.h"
@@ -20,7 +21,6 @@
 namespace Lumen {
 
 class DispatchQueue;
-class DownloadTask;
 class LumenManager;
 class Resource;
 
@@ -106,6 +106,8 @@ private:
     Source takePending();
     void prefetch(const Source& source);
     void prefetchUnlessStopped(const Source& source);
+    // Once stopped, a source about to be loaded fails instead; answers whether it did.
+    bool failIfStopped(const Source& source);
     void fetch(const Source& source);
     void loadEnded(std::uint64_t token, const Source& source, bool succeeded);
     void sourceEnded(Sources& list, const Source& source);
@@ -131,8 +133,8 @@ private:
     SourceCompletionHandler m_completionSourceHandler;
 
     // Only on the prefetcher's queue. Running loads are keyed by a token of their own, so two
-    // sources with one cache key are told apart; the task is null for a provider.
-    std::unordered_map<std::uint64_t, std::shared_ptr<DownloadTask>> m_tasks;
+    // sources with one cache key are told apart; none while the load is being requested.
+    std::unordered_map<std::uint64_t, std::optional<DownloadTask::WrappedTask>> m_tasks;
     std::uint64_t m_lastToken = 0;
     std::size_t m_nextPending = 0;
     // Taken from pending and not ended yet: loads, cache reads and queued starts.

@@ -25,13 +25,6 @@ CallbackQueue makeProcessingQueue()
     return CallbackQueue::dispatch(*queue);
 }
 
-void appendSideEffect(LumenParsedOptionsInfo& options, std::shared_ptr<DataReceivingSideEffect> sideEffect)
-{
-    if (!options.onDataReceived)
-        options.onDataReceived.emplace();
-    options.onDataReceived->push_back(std::move(sideEffect));
-}
-
 // Shows a partial image through the setter as the options' progressive setting decides.
 ImageProgressiveProvider::Refresh progressiveRefresh(std::shared_ptr<const ImageProgressive> progressive,
                                                      LumenManager::ProgressiveImageSetter setter)
@@ -152,6 +145,13 @@ std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source, 
         return retrieveImage(source, options, std::move(downloadTaskUpdated), {}, {}, std::move(completionHandler));
     return retrieveImage(source, withProgress(options, std::move(progressBlock)), std::move(downloadTaskUpdated), {},
                          {}, std::move(completionHandler));
+}
+
+void LumenManager::appendSideEffect(LumenParsedOptionsInfo& options, std::shared_ptr<DataReceivingSideEffect> sideEffect)
+{
+    if (!options.onDataReceived)
+        options.onDataReceived.emplace();
+    options.onDataReceived->push_back(std::move(sideEffect));
 }
 
 LumenParsedOptionsInfo LumenManager::withProgress(LumenParsedOptionsInfo options, ProgressBlock progressBlock)

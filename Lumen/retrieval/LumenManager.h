@@ -9,6 +9,7 @@
 #include "Lumen/foundation/LumenOptionsInfo.h"
 #include "Lumen/retrieval/LivePhotoLoadingInfoResult.h"
 #include "Lumen/retrieval/RetrieveImageResult.h"
+#include "Lumen/retrieval/SharedLoads.h"
 #include "Lumen/retrieval/Source.h"
 
 #include <QByteArray>
@@ -71,41 +72,42 @@ public:
     LumenManager& operator=(const LumenManager&) = delete;
 
     // The target cache of retrievals that name none.
-    std::shared_ptr<ImageCache> cache() const;
-    void setCache(std::shared_ptr<ImageCache> cache);
+    virtual std::shared_ptr<ImageCache> cache() const;
+    virtual void setCache(std::shared_ptr<ImageCache> cache);
     // The downloader of retrievals that name none.
-    std::shared_ptr<ImageDownloader> downloader() const;
-    void setDownloader(std::shared_ptr<ImageDownloader> downloader);
+    virtual std::shared_ptr<ImageDownloader> downloader() const;
+    virtual void setDownloader(std::shared_ptr<ImageDownloader> downloader);
     // Items added to every request, before the caller's; empty at first.
-    LumenOptionsInfo defaultOptions() const;
-    void setDefaultOptions(LumenOptionsInfo options);
+    virtual LumenOptionsInfo defaultOptions() const;
+    virtual void setDefaultOptions(LumenOptionsInfo options);
     // The downloader, the cache, then `defaultOptions`.
-    LumenOptionsInfo currentDefaultOptions() const;
+    virtual LumenOptionsInfo currentDefaultOptions() const;
     // Where cached images and provider data are processed when the options name no queue:
     // a serial queue of this manager's own.
     const CallbackQueue& processingQueue() const { return m_processingQueue; }
 
     // ---- retrieving -----------------------------------------------------------------------
     // Each form answers the first attempt's download task, or null when that attempt was
-    // served from a cache, read a data provider, or failed at once. A task handed back
+    // served from a cache, read a data provider, joined a load of its cache entry under way,
+    // or failed at once. A task handed back
     // before its transfer is known (an asynchronous request modifier) is linked later; a
     // cancel made meanwhile is kept. The completion runs exactly once, on the options'
     // callback queue (on the calling thread, before this returns, for an `onlyFromCache`
     // miss).
 
     // A file URL is read by a local-file provider; any other URL is downloaded.
-    std::shared_ptr<DownloadTask> retrieveImage(const Resource& resource,
+    virtual std::shared_ptr<DownloadTask> retrieveImage(const Resource& resource,
                                                 const std::optional<LumenOptionsInfo>& options = std::nullopt,
                                                 ProgressBlock progressBlock = {},
                                                 DownloadTaskUpdated downloadTaskUpdated = {},
                                                 CompletionHandler completionHandler = {});
-    std::shared_ptr<DownloadTask> retrieveImage(const Source& source,
+    virtual std::shared_ptr<DownloadTask> retrieveImage(const Source& source,
                                                 const std::optional<LumenOptionsInfo>& options = std::nullopt,
                                                 ProgressBlock progressBlock = {},
                                                 DownloadTaskUpdated downloadTaskUpdated = {},
                                                 CompletionHandler completionHandler = {});
     // With options already merged: no default is added.
-    std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
+    virtual std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
                                                 ProgressBlock progressBlock = {},
                                                 DownloadTaskUpdated downloadTaskUpdated = {},
                                                 CompletionHandler completionHandler = {});
@@ -153,6 +155,11 @@ public:
         const LivePhotoSource& source, const std::optional<LumenOptionsInfo>& options = std::nullopt,
         ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker = {},
         LivePhotoCompletionHandler completionHandler = {});
+    // The same as a future, started from the shared concurrent queue and fulfilled where the
+    // result arrives; cancelling it cancels the fetches, which end with `taskCancelled`.
+    QFuture<LivePhotoResult> retrieveLivePhotoAsync(const LivePhotoSource& source,
+                                                    const std::optional<LumenOptionsInfo>& options = std::nullopt,
+                                                    ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker = {});
     // The resources of `source` whose file must be fetched, in source order.
     std::vector<LivePhotoResource> missingResources(const LivePhotoSource& source,
                                                     const LumenParsedOptionsInfo& options) const;
@@ -169,21 +176,26 @@ public:
     // ---- the steps of one attempt, for the retrieval and the prefetcher -------------------------
 
     // Serves the source from the caches or loads it. The download task as for the forms above.
-    std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const std::shared_ptr<RetrievingContext>& context,
-                                                CompletionHandler completionHandler);
+    // Attempts that miss the caches for one entry at the same time share one load: a later
+    // one waits for the running load and is answered with its image (or its failure; after
+    // a cancelled load it tries again) and answers no task.
+    virtual std::shared_ptr<DownloadTask> retrieveImage(const Source& source,
+                                                        const std::shared_ptr<RetrievingContext>& context,
+                                                        CompletionHandler completionHandler);
     // Starts reading the target cache, or the original cache when only it holds the image,
     // and answers true; answers false, calling nothing, when no cache holds it. An entry that
     // cannot be read back after all is loaded instead (unless `onlyFromCache`).
-    bool retrieveImageFromCache(const Source& source, const std::shared_ptr<RetrievingContext>& context,
+    virtual bool retrieveImageFromCache(const Source& source, const std::shared_ptr<RetrievingContext>& context,
                                 CompletionHandler completionHandler);
-    // Downloads the image or reads the data provider, then stores and reports it. Answers the
-    // download task; null for a provider.
-    std::shared_ptr<DownloadTask> loadAndCacheImage(const Source& source,
-                                                    const std::shared_ptr<RetrievingContext>& context,
-                                                    CompletionHandler completionHandler);
+    // Downloads the image or reads the data provider, then stores and reports it. Answers
+    // what it started; nothing when it failed at once, or when a download's task is not known
+    // yet and no request modifier will link it.
+    virtual std::optional<DownloadTask::WrappedTask> loadAndCacheImage(const Source& source,
+                                                                       const std::shared_ptr<RetrievingContext>& context,
+                                                                       CompletionHandler completionHandler);
     // Stores a loaded image (and, with `cacheOriginalImage` and a processor of its own, the
     // original bytes) and reports it; a failure is reported at once.
-    void cacheImage(const Source& source, const LumenParsedOptionsInfo& options,
+    virtual void cacheImage(const Source& source, const LumenParsedOptionsInfo& options,
                     const std::shared_ptr<RetrievingContext>& context,
                     std::expected<ImageLoadingResult, LumenError> result, CompletionHandler completionHandler);
 
@@ -196,13 +208,15 @@ private:
         CompletionHandler completionHandler;
         // The options under the cache key for the options' scale, when it is not 1.
         std::optional<LumenParsedOptionsInfo> scaledOptions;
+        // The key of the shared load this attempt leads, if it leads one.
+        std::optional<QString> sharedLoadKey;
 
         // What the target cache is given.
         const LumenParsedOptionsInfo& cacheOptions() const { return scaledOptions ? *scaledOptions : options; }
     };
     using AttemptPtr = std::shared_ptr<const Attempt>;
 
-    static AttemptPtr makeAttempt(const Source& source, LumenParsedOptionsInfo options,
+    static AttemptPtr makeAttempt(const Source& source, const LumenParsedOptionsInfo& options,
                                   std::shared_ptr<RetrievingContext> context, CompletionHandler completionHandler);
 
     // The main form, stopped by `cancellation`.
@@ -213,6 +227,7 @@ private:
                                                  CompletionHandler completionHandler,
                                                  std::shared_ptr<RetrievalCancellation> cancellation);
     LumenParsedOptionsInfo mergedOptions(const std::optional<LumenOptionsInfo>& options) const;
+    static void appendSideEffect(LumenParsedOptionsInfo& options, std::shared_ptr<DataReceivingSideEffect> sideEffect);
     // The options with a side effect reporting progress to `progressBlock`, when one is given.
     static LumenParsedOptionsInfo withProgress(LumenParsedOptionsInfo options, ProgressBlock progressBlock);
 
@@ -232,11 +247,17 @@ private:
     void readTargetDisk(const AttemptPtr& attempt, const std::shared_ptr<ImageCache>& target);
     bool readOriginal(const AttemptPtr& attempt, const std::shared_ptr<ImageCache>& target);
     void rebuildFromOriginal(const AttemptPtr& attempt, const ImagePtr& original);
-    void finishCachedImage(const AttemptPtr& attempt, const ImagePtr& image, CacheType cacheType) const;
+    // `received`: the bytes of a load the image came from; without them the result's data is
+    // the serializer's.
+    void finishCachedImage(const AttemptPtr& attempt, const ImagePtr& image, CacheType cacheType,
+                           std::optional<QByteArray> received = std::nullopt) const;
     void cacheEntryUnreadable(const AttemptPtr& attempt);
 
     // Loading and storing steps.
-    std::shared_ptr<DownloadTask> load(const AttemptPtr& attempt);
+    std::optional<DownloadTask::WrappedTask> load(const AttemptPtr& attempt);
+    // Joins the running load of the attempt's cache entry, or leads a new one.
+    std::shared_ptr<DownloadTask> loadShared(const AttemptPtr& attempt);
+    void sharedLoadEnded(const AttemptPtr& attempt, const SharedLoads::Outcome& outcome);
     void loadFromProvider(const AttemptPtr& attempt, const std::shared_ptr<const ImageDataProvider>& provider);
     void storeLoaded(const AttemptPtr& attempt, std::expected<ImageLoadingResult, LumenError> result);
     void storeAndReport(const AttemptPtr& attempt, const ImagePtr& image, std::optional<QByteArray> original,
@@ -256,6 +277,7 @@ private:
     LumenOptionsInfo m_defaultOptions;
 
     const CallbackQueue m_processingQueue;
+    SharedLoads m_sharedLoads;
 };
 
 } // namespace Lumen

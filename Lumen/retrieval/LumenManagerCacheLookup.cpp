@@ -38,17 +38,12 @@ bool runsAtOnce(const CallbackQueue& queue)
 
 } // namespace
 
-LumenManager::AttemptPtr LumenManager::makeAttempt(const Source& source, LumenParsedOptionsInfo options,
+LumenManager::AttemptPtr LumenManager::makeAttempt(const Source& source, const LumenParsedOptionsInfo& options,
                                                    std::shared_ptr<RetrievingContext> context,
                                                    CompletionHandler completionHandler)
 {
-    // Callers may clear these after parsing; the defaults stand in.
-    if (!options.processor)
-        options.processor = DefaultImageProcessor::shared();
-    if (!options.cacheSerializer)
-        options.cacheSerializer = DefaultCacheSerializer::shared();
-    auto attempt = std::make_shared<Attempt>(Attempt{source, std::move(options), std::move(context),
-                                                     std::move(completionHandler), std::nullopt});
+    auto attempt = std::make_shared<Attempt>(Attempt{source, options.withClearedDefaultsRestored(), std::move(context),
+                                                     std::move(completionHandler), std::nullopt, std::nullopt});
     if (processorScale(attempt->options.scaleFactor) != 1.0)
         attempt->scaledOptions = scaledCacheOptions(attempt->options);
     return attempt;
@@ -59,16 +54,18 @@ std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source,
                                                           CompletionHandler completionHandler)
 {
     const auto attempt = makeAttempt(source, context->options(), context, std::move(completionHandler));
-    if (attempt->options.forceRefresh)
-        return load(attempt);
-    if (lookUpCaches(attempt))
+    if (attempt->options.forceRefresh) {
+        const auto started = loadAndCacheImage(source, context, attempt->completionHandler);
+        return started ? started->task() : nullptr;
+    }
+    if (retrieveImageFromCache(source, context, attempt->completionHandler))
         return nullptr;
     if (attempt->options.onlyFromCache) {
         if (attempt->completionHandler)
             attempt->completionHandler(std::unexpected(imageNotExistingError(source.cacheKey())));
         return nullptr;
     }
-    return load(attempt);
+    return loadShared(attempt);
 }
 
 bool LumenManager::retrieveImageFromCache(const Source& source, const std::shared_ptr<RetrievingContext>& context,
@@ -114,9 +111,9 @@ bool LumenManager::lookUpCaches(const AttemptPtr& attempt)
         finishCachedImage(attempt, image, CacheType::memory);
         return true;
     }
+    const CacheEntryName entry = targetCacheEntry(attempt->source, options);
     if (!options.fromMemoryCacheOrRefresh
-        && target->imageCachedType(key, cacheOptions.processor->identifier(), options.forcedExtension)
-            != CacheType::none) {
+        && target->imageCachedType(entry.key, entry.processorIdentifier, entry.forcedExtension) != CacheType::none) {
         readTargetDisk(attempt, target);
         return true;
     }
@@ -196,15 +193,18 @@ void LumenManager::rebuildFromOriginal(const AttemptPtr& attempt, const ImagePtr
     });
 }
 
-void LumenManager::finishCachedImage(const AttemptPtr& attempt, const ImagePtr& image, CacheType cacheType) const
+void LumenManager::finishCachedImage(const AttemptPtr& attempt, const ImagePtr& image, CacheType cacheType,
+                                     std::optional<QByteArray> received) const
 {
     if (!attempt->completionHandler)
         return;
-    const auto report = [attempt, cacheType](const ImagePtr& finished) {
-        attempt->options.callbackQueue.execute([attempt, finished, cacheType] {
+    const auto report = [attempt, cacheType, received = std::move(received)](const ImagePtr& finished) {
+        attempt->options.callbackQueue.execute([attempt, finished, cacheType, received] {
             const auto& options = attempt->options;
+            RetrievedImageData data = received ? RetrievedImageData{received, nullptr, nullptr}
+                                               : serializedData(options, finished);
             attempt->completionHandler(makeResult(options, attempt->source, attempt->context->originalSource(),
-                                                  finished, cacheType, serializedData(options, finished)));
+                                                  finished, cacheType, std::move(data)));
         });
     };
     if (!needsDecodingAgain(*image, attempt->options)) {
@@ -231,7 +231,8 @@ void LumenManager::cacheEntryUnreadable(const AttemptPtr& attempt)
         fail(attempt, retrievalCancelledError());
         return;
     }
-    attempt->context->downloadTaskStarted(load(attempt));
+    const auto started = load(attempt);
+    attempt->context->downloadTaskStarted(started ? started->task() : nullptr);
 }
 
 } // namespace Lumen

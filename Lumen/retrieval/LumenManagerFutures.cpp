@@ -2,8 +2,10 @@
 // fulfils its future where the result arrives.
 #include "Lumen/retrieval/LumenManager.h"
 
+#include "Lumen/download/DownloadFuture.h"
 #include "Lumen/download/FutureCancellation.h"
 #include "Lumen/foundation/DispatchQueue.h"
+#include "Lumen/retrieval/LivePhotoDownloadGroup.h"
 #include "Lumen/retrieval/Resource.h"
 #include "Lumen/retrieval/RetrievalCancellation.h"
 
@@ -61,6 +63,20 @@ QFuture<LumenManager::RetrieveResult> LumenManager::retrieveImageAsync(
                              cancellation);
     });
     return future;
+}
+
+QFuture<LumenManager::LivePhotoResult> LumenManager::retrieveLivePhotoAsync(
+    const LivePhotoSource& source, const std::optional<LumenOptionsInfo>& options,
+    ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker)
+{
+    LumenOptionsInfo items = options.value_or(LumenOptionsInfo());
+    // A waiter may block the main thread; the result must not need it.
+    items.push_back(Option::CallbackQueue{CallbackQueue::untouch()});
+    return downloadFuture<LivePhotoResult, LivePhotoDownloadGroup>(
+        [self = shared_from_this(), source, items = std::move(items),
+         referenceTaskIdentifierChecker = std::move(referenceTaskIdentifierChecker)](auto completionHandler) {
+            return self->retrieveLivePhoto(source, items, referenceTaskIdentifierChecker, std::move(completionHandler));
+        });
 }
 
 } // namespace Lumen

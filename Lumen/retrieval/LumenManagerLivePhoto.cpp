@@ -124,7 +124,7 @@ void LumenManager::fetchLivePhotoFile(const LivePhotoResource& resource, const L
     };
 
     if (const auto provider = bytesProvider(resource)) {
-        provider->data([provider, store = std::move(store)](ImageDataProvider::Result data) {
+        provider->firstAnswer([provider, store = std::move(store)](ImageDataProvider::Result data) {
             if (!data)
                 store(std::unexpected(LumenError(LumenError::ImageSettingErrorReason::DataProviderError{
                     .provider = provider, .error = std::move(data.error())})));

@@ -61,27 +61,28 @@ RetrievedImageData LumenManager::serializedData(const LumenParsedOptionsInfo& op
     return RetrievedImageData{std::nullopt, image, options.cacheSerializer};
 }
 
-std::shared_ptr<DownloadTask> LumenManager::loadAndCacheImage(const Source& source,
-                                                              const std::shared_ptr<RetrievingContext>& context,
-                                                              CompletionHandler completionHandler)
+std::optional<DownloadTask::WrappedTask> LumenManager::loadAndCacheImage(
+    const Source& source, const std::shared_ptr<RetrievingContext>& context, CompletionHandler completionHandler)
 {
     return load(makeAttempt(source, context->options(), context, std::move(completionHandler)));
 }
 
-std::shared_ptr<DownloadTask> LumenManager::load(const AttemptPtr& attempt)
+std::optional<DownloadTask::WrappedTask> LumenManager::load(const AttemptPtr& attempt)
 {
     const Source& source = attempt->source;
     if (std::holds_alternative<std::shared_ptr<const ImageDataProvider>>(source.value())) {
-        if (const auto provider = source.dataProvider())
-            loadFromProvider(attempt, provider);
-        else
+        const auto provider = source.dataProvider();
+        if (!provider) {
             fail(attempt, emptySourceError());
-        return nullptr;
+            return std::nullopt;
+        }
+        loadFromProvider(attempt, provider);
+        return DownloadTask::WrappedTask::dataProviding();
     }
     const auto resource = source.networkResource();
     if (!resource) {
         fail(attempt, emptySourceError());
-        return nullptr;
+        return std::nullopt;
     }
 
     const auto& options = attempt->options;
@@ -92,12 +93,74 @@ std::shared_ptr<DownloadTask> LumenManager::load(const AttemptPtr& attempt)
                                       });
     // Without a request modifier the downloader links the task, or has failed, before it
     // answers; with one the task may be linked later and must reach the caller now.
-    return task->isInitialized() || options.requestModifier ? std::move(task) : nullptr;
+    if (!task->isInitialized() && !options.requestModifier)
+        return std::nullopt;
+    return DownloadTask::WrappedTask::download(std::move(task));
+}
+
+std::shared_ptr<DownloadTask> LumenManager::loadShared(const AttemptPtr& attempt)
+{
+    const auto target = targetCache(attempt->options);
+    const auto& cacheOptions = attempt->cacheOptions();
+    const CacheEntryName entry = targetCacheEntry(attempt->source, attempt->options);
+    // Attempts share a load only when it stores and reports what each of them would.
+    const auto& options = attempt->options;
+    const QString key = QString::number(reinterpret_cast<quintptr>(target.get()), 16) + u'\n' + entry.key + u'\n'
+        + entry.processorIdentifier + u'\n' + entry.forcedExtension.value_or(QString()) + u'\n'
+        + QString::number(options.waitForCache) + QString::number(options.cacheMemoryOnly)
+        + QString::number(options.cacheOriginalImage)
+        + QString::number(reinterpret_cast<quintptr>(options.originalCache.get()), 16);
+    const auto joined = m_sharedLoads.join(
+        key,
+        [self = shared_from_this(), attempt](const SharedLoads::Outcome& outcome) {
+            self->sharedLoadEnded(attempt, outcome);
+        },
+        options.onDataReceived.value_or(SharedLoads::SideEffects()),
+        [&] { return target->retrieveImageInMemoryCache(entry.key, cacheOptions) != nullptr; });
+    if (joined.entry == SharedLoads::Entry::joined)
+        return nullptr;
+    if (joined.entry == SharedLoads::Entry::cached && lookUpCaches(attempt))
+        return nullptr;
+
+    auto leading = std::make_shared<Attempt>(*attempt);
+    if (joined.entry == SharedLoads::Entry::led) {
+        appendSideEffect(leading->options, joined.joinersSideEffect);
+        leading->sharedLoadKey = key;
+        // A stored image ends the load where it is reported (`storeAndReport`); a failure
+        // here, before the handler, so a retry it starts at once loads anew.
+        leading->completionHandler = [self = shared_from_this(), key,
+                                      handler = attempt->completionHandler](RetrieveResult result) {
+            if (!result)
+                self->m_sharedLoads.finish(key, std::unexpected(result.error()));
+            if (handler)
+                handler(std::move(result));
+        };
+    }
+    const auto started = load(leading);
+    return started ? started->task() : nullptr;
+}
+
+void LumenManager::sharedLoadEnded(const AttemptPtr& attempt, const SharedLoads::Outcome& outcome)
+{
+    if (attempt->context->isCancelled()) {
+        fail(attempt, retrievalCancelledError());
+        return;
+    }
+    if (outcome) {
+        finishCachedImage(attempt, outcome->image, CacheType::none, outcome->originalData);
+        return;
+    }
+    // The leader's cancel is not this attempt's: it tries again on its own.
+    if (outcome.error().isTaskCancelled()) {
+        attempt->context->downloadTaskStarted(retrieveImage(attempt->source, attempt->context, attempt->completionHandler));
+        return;
+    }
+    fail(attempt, outcome.error());
 }
 
 void LumenManager::loadFromProvider(const AttemptPtr& attempt, const std::shared_ptr<const ImageDataProvider>& provider)
 {
-    provider->data([self = shared_from_this(), attempt, provider](ImageDataProvider::Result provided) {
+    provider->firstAnswer([self = shared_from_this(), attempt, provider](ImageDataProvider::Result provided) {
         const auto& options = attempt->options;
         if (!provided) {
             LumenError error = LumenError::ImageSettingErrorReason::DataProviderError{provider, provided.error()};
@@ -155,6 +218,15 @@ void LumenManager::storeAndReport(const AttemptPtr& attempt, const ImagePtr& ima
         report = [handler = attempt->completionHandler,
                   result = makeResult(options, attempt->source, attempt->context->originalSource(), image,
                                       CacheType::none, std::move(data))] { handler(result); };
+    }
+    if (attempt->sharedLoadKey) {
+        // Memory holds the image by now: a later attempt finds it there.
+        report = [report, self = shared_from_this(), key = *attempt->sharedLoadKey,
+                  loaded = ImageLoadingResult{image, std::nullopt, original.value_or(QByteArray())}] {
+            if (report)
+                report();
+            self->m_sharedLoads.finish(key, loaded);
+        };
     }
 
     // A failed store is not reported: the image is handed back all the same.

@@ -49,4 +49,11 @@ LumenParsedOptionsInfo scaledCacheOptions(LumenParsedOptionsInfo options,
     return options;
 }
 
+CacheEntryName targetCacheEntry(const Source& source, const LumenParsedOptionsInfo& options)
+{
+    const auto& processor = options.processor ? options.processor : DefaultImageProcessor::shared();
+    return {source.cacheKey(), scaledCacheIdentifier(processor->identifier(), options.scaleFactor),
+            options.forcedExtension};
+}
+
 } // namespace Lumen

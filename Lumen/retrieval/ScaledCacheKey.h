@@ -1,10 +1,12 @@
 #pragma once
 
 #include "Lumen/foundation/LumenOptionsInfo.h"
+#include "Lumen/retrieval/Source.h"
 
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace Lumen {
 
@@ -21,5 +23,14 @@ QString scaledCacheIdentifier(const QString& processorIdentifier, double scaleFa
 // that one under the scaled identifier.
 LumenParsedOptionsInfo scaledCacheOptions(LumenParsedOptionsInfo options,
                                           std::shared_ptr<const ImageProcessor> processor = nullptr);
+
+// The target-cache entry an image of a source is stored under: the source's key, the scaled
+// processor identifier and the forced extension. Whoever asks whether it is cached asks this.
+struct CacheEntryName {
+    QString key;
+    QString processorIdentifier;
+    std::optional<QString> forcedExtension;
+};
+CacheEntryName targetCacheEntry(const Source& source, const LumenParsedOptionsInfo& options);
 
 } // namespace Lumen

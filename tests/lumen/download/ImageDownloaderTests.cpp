@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <barrier>
 #include <thread>
 
@@ -329,8 +330,17 @@ public:
     QPromise<std::optional<URLRequest>> promise;
 };
 
+// Counts the transfers that start.
+class StartCounter final : public ImageDownloaderDelegate {
+public:
+    void willDownloadImage(ImageDownloader&, const QUrl&, const std::optional<URLRequest>&) override { ++starts; }
+    std::atomic<int> starts = 0;
+};
+
 TEST_F(ImageDownloaderTest, ACancelBeforeTheAsyncModifierAnsweredWithdrawsTheCaller)
 {
+    const auto counter = std::make_shared<StartCounter>();
+    downloader->setDelegate(counter);
     const auto modifier = std::make_shared<GatedModifier>();
     auto options = optionsWith();
     options.requestModifier = modifier;
@@ -338,8 +348,43 @@ TEST_F(ImageDownloaderTest, ACancelBeforeTheAsyncModifierAnsweredWithdrawsTheCal
     task->cancel();
     modifier->answer(URLRequest(url("/image.png")));
     ASSERT_TRUE(outcomes.waitFor(1));
-    // The cancelled caller got no image, and no request went out for it.
+    EXPECT_TRUE(outcomes.at(0)->error().isTaskCancelled());
+    // A later transfer through the same session has gone out and come back: one posted
+    // before it would have reached the server by now.
+    downloader->downloadImage(url("/other.png"), optionsWith(), outcomes.handler());
+    ASSERT_TRUE(outcomes.waitFor(2));
     EXPECT_EQ(server.hits("/image.png"), 0);
+    EXPECT_EQ(counter->starts, 1);
+}
+
+// A subclass changes how a download starts; options whose processor was cleared decode as the
+// default processor does.
+class HeaderAddingDownloader final : public ImageDownloader {
+public:
+    explicit HeaderAddingDownloader(QString name) : ImageDownloader(std::move(name)) {}
+
+protected:
+    void createDownloadContext(const QUrl& url, const LumenParsedOptionsInfo& options,
+                               std::function<void(std::expected<DownloadingContext, LumenError>)> done) override
+    {
+        ImageDownloader::createDownloadContext(url, options, [done](std::expected<DownloadingContext, LumenError> context) {
+            if (context)
+                context->request.setValue(QByteArray("yes"), "X-Subclass");
+            done(std::move(context));
+        });
+    }
+};
+
+TEST_F(ImageDownloaderTest, ASubclassShapesTheRequestAndAClearedProcessorFallsBackToTheDefault)
+{
+    // In place of the fixture's, which the tear-down waits for.
+    downloader = ImageDownloader::make<HeaderAddingDownloader>(QStringLiteral("subclass"));
+    auto options = optionsWith();
+    options.processor = nullptr;
+    downloader->downloadImage(url("/image.png"), options, outcomes.handler());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_EQ(colorOf(*outcomes.at(0)), QColor(Qt::red));
+    EXPECT_EQ(server.requests().back().header("X-Subclass"), "yes");
 }
 
 // The delegate and the request modifier each can refuse a transfer, each with its own error code.

@@ -89,5 +89,58 @@ TEST_F(PrefetcherTest, StopCancelsRunningLoadsAndStartsNothingMore)
     }
 }
 
+// Asked under the very entry the manager stored, at any scale and with a forced extension.
+TEST_F(PrefetcherTest, WhatTheManagerCachedIsSkippedWithoutARequest)
+{
+    const struct { const char* name; LumenOptionsInfo items; } cases[] = {
+        {"scale 2", {Option::Processor{processor}, Option::ScaleFactor{2.0}}},
+        {"forced extension", {Option::ForcedCacheFileExtension{QStringLiteral("png")}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LumenOptionsInfo stored = c.items;
+        stored.push_back(Option::WaitForCache{});
+        ASSERT_TRUE(retrieve(red(), stored));
+        // Memory knows no extension: only the file tells the entries apart.
+        cache->clearMemoryCache();
+        const int hits = server.totalHits();
+        Report report;
+        prefetcher({red()}, report, c.items)->start();
+        ASSERT_TRUE(waitUntil([&] { return report.completions > 0; }));
+        EXPECT_EQ(report.skipped, 1u);
+        EXPECT_EQ(server.totalHits(), hits);
+        cache->clearDiskCache();
+        drain(*cache);
+    }
+}
+
+// With memory to be filled too, a disk entry that cannot be read is loaded by the prefetcher
+// itself: it counts as loaded, and stopping cancels it.
+TEST_F(PrefetcherTest, AnUnreadableDiskEntryIsLoadedAsThePrefetchersOwn)
+{
+    for (const bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped);
+        cache->clearMemoryCache();
+        cache->storeToDisk(QByteArray("not an image"), red().cacheKey());
+        drain(*cache);
+        if (stopped)
+            server.holdResponses("/image.png");
+        const int hits = server.hits("/image.png");
+        Report report;
+        const auto loader = prefetcher({red()}, report, {Option::AlsoPrefetchToMemory{}});
+        loader->start();
+        if (stopped) {
+            ASSERT_TRUE(waitUntil([&] { return server.hits("/image.png") > hits; }));
+            loader->stop();
+        }
+        ASSERT_TRUE(waitUntil([&] { return report.completions > 0; }));
+        server.releaseResponses();
+        EXPECT_EQ(server.hits("/image.png"), hits + 1);
+        EXPECT_EQ(report.skipped, 0u);
+        EXPECT_EQ(report.completed, stopped ? 0u : 1u);
+        EXPECT_EQ(report.failed, stopped ? 1u : 0u);
+    }
+}
+
 } // namespace
 } // namespace Lumen::Testing

@@ -1,5 +1,6 @@
 #include "tests/lumen/retrieval/RetrievalTesting.h"
 
+#include "Lumen/download/SessionDelegate.h"
 #include "Lumen/retrieval/LivePhotoSource.h"
 
 #include <QFileInfo>
@@ -52,6 +53,25 @@ TEST_F(LivePhotoRetrievalTest, DownloadsEachFileOnceThenServesThePairFromDisk)
 
     ASSERT_TRUE(retrieveLivePhoto(pair(), {Option::ForceRefresh{}}));
     EXPECT_EQ(server.totalHits(), 4);
+}
+
+TEST_F(LivePhotoRetrievalTest, TheFutureFormFinishesWithTheFilesAndItsCancelStopsTheFetches)
+{
+    auto fetched = manager->retrieveLivePhotoAsync(pair());
+    ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return fetched.isFinished(); }));
+    ASSERT_TRUE(fetched.result());
+    EXPECT_EQ(fetched.result()->fileURLs.size(), 2u);
+
+    server.holdResponses();
+    auto cancelled = manager->retrieveLivePhotoAsync(pair(), LumenOptionsInfo{Option::ForceRefresh{}});
+    ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return server.totalHits() == 4; }));
+    cancelled.cancel();
+    ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return cancelled.isFinished(); }));
+    EXPECT_TRUE(cancelled.isCanceled());
+    // The fetches withdrew: the held responses find no caller, and nothing is stored.
+    const QUrl still = pair().resources[0].dataSource.url().value();
+    EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return !downloader->sessionDelegate()->task(still); }));
+    server.releaseResponses();
 }
 
 TEST_F(LivePhotoRetrievalTest, StoresOnlyBytesOfTheResourcesType)

@@ -91,6 +91,31 @@ TEST_F(ManagerTest, AnUnreadableCacheFileIsAMiss)
     }
 }
 
+// Never trusts its cache, so what is on disk is downloaded again.
+class CacheDistrustingManager final : public LumenManager {
+public:
+    CacheDistrustingManager(Passkey key, std::shared_ptr<ImageDownloader> downloader, std::shared_ptr<ImageCache> cache)
+        : LumenManager(key, std::move(downloader), std::move(cache)) {}
+    static std::shared_ptr<LumenManager> make(std::shared_ptr<ImageDownloader> downloader,
+                                              std::shared_ptr<ImageCache> cache)
+    {
+        return std::make_shared<CacheDistrustingManager>(Passkey{}, std::move(downloader), std::move(cache));
+    }
+    bool retrieveImageFromCache(const Source&, const std::shared_ptr<RetrievingContext>&, CompletionHandler) override
+    {
+        return false;
+    }
+};
+
+TEST_F(ManagerTest, ASubclassDecidesHowARetrievalChecksItsCache)
+{
+    ASSERT_TRUE(retrieve(red(), {Option::WaitForCache{}}));
+    cache->clearMemoryCache();
+    manager = CacheDistrustingManager::make(downloader, cache);
+    EXPECT_EQ(retrieve(red())->cacheType, CacheType::none);
+    EXPECT_EQ(server.hits("/image.png"), 2);
+}
+
 TEST_F(ManagerTest, OnlyImagesReadFromOriginalBytesAreProcessedAgain)
 {
     auto serializer = std::make_shared<DefaultCacheSerializer>();
