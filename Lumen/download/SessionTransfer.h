@@ -46,11 +46,14 @@ private:
     void send(const URLRequest& request);
     void dropReply();
 
+private slots:
+    // Connected by name (see `send`).
     void headersArrived();
     void bytesArrived();
     void replyFinished();
     void serverTrustFailed(const QList<QSslError>& errors);
 
+private:
     void takeResponse(URLResponse response);
     void responseAnswered(ResponseDisposition disposition);
     void askToRedirect();
