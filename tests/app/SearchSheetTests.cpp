@@ -25,11 +25,14 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSqlQuery>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <functional>
+#include <set>
 
 using namespace Tivrand;
 using namespace std::chrono_literals;
@@ -308,6 +311,54 @@ TEST(AppIcon, TheSquareCarriesATurningIndicatorUntilTheIconComesAndLosesItWhenTh
     catalog.server().releaseResponses();
     EXPECT_TRUE(Testing::waitUntil([&] { return loading->image().binder().loadedImage() && !loading->placeholder(); }));
     EXPECT_NE(failing->placeholder(), nullptr) << "the square stays";
+}
+
+TEST(SearchResultList, RowsRequestTheirIconsAsTheyAreScrolledIntoViewAndRowsNeverSeenRequestNothing)
+{
+    Testing::SearchSheetEnvironment environment;
+    environment.catalog.answerApps(50);
+    SearchView sheet(environment.store);
+    sheet.show();
+    environment.submit(sheet, "apps");
+    const QList<SearchResultItemView*> rows = environment.waitForRows(sheet);
+    ASSERT_EQ(rows.size(), 50);
+    auto* scrollArea = sheet.resultView()->findChild<QScrollArea*>();
+    ASSERT_NE(scrollArea, nullptr);
+
+    using Paths = std::set<std::string>;
+    const QWidget* viewport = scrollArea->viewport();
+    const auto inView = [&] {
+        Paths paths;
+        for (const SearchResultItemView* row : rows) {
+            const auto* icon = row->findChild<AppIconView*>();
+            if (QRect(icon->mapTo(viewport, QPoint()), icon->size()).intersects(viewport->rect()))
+                paths.insert(icon->iconUrl().path().toStdString());
+        }
+        return paths;
+    };
+    const auto requested = [&] {
+        Paths paths;
+        for (const Testing::RecordedRequest& request : environment.catalog.iconRequests())
+            paths.insert(request.path);
+        return paths;
+    };
+
+    // The rows are laid out on a later turn than they are made.
+    Paths seen;
+    ASSERT_TRUE(Testing::waitUntil([&] { return !(seen = inView()).empty() && requested() == seen; }))
+        << requested().size() << " requested";
+    Testing::pumpEvents(200ms);
+    EXPECT_EQ(requested(), seen) << "only the rows in view ask for their icons";
+    EXPECT_LT(seen.size(), 20u);
+
+    scrollArea->verticalScrollBar()->setValue(scrollArea->verticalScrollBar()->maximum() / 3);
+    const Paths scrolledTo = inView();
+    EXPECT_FALSE(std::ranges::includes(seen, scrolledTo)) << "the scroll brings new rows into view";
+    seen.insert(scrolledTo.begin(), scrolledTo.end());
+    EXPECT_TRUE(Testing::waitUntil([&] { return requested() == seen; })) << requested().size() << " requested";
+    Testing::pumpEvents(200ms);
+    EXPECT_EQ(requested(), seen) << "rows never scrolled into view request nothing";
+    EXPECT_EQ(environment.catalog.iconRequests().size(), seen.size()) << "each icon is asked for once";
 }
 
 TEST(SearchFailure, IsToldUnderTheSearchBarWithTheErrorPrintedWhileAnAnswerWithoutAppsIsNot)

@@ -78,6 +78,29 @@ void FakeCatalogServer::setAnswer(Route route, int status, std::string body)
     m_answers.insert_or_assign(route, Answer{status, std::move(body)});
 }
 
+void FakeCatalogServer::answerApps(int count)
+{
+    QJsonArray found;
+    QJsonArray records;
+    for (int index = 1; index <= count; ++index) {
+        const QString id = QString::number(2000000000 + index);
+        found.append(QJsonObject{{"id", id}, {"type", "apps"}});
+        const QJsonObject artwork{{"url", iconUrl("app-" + QString::number(index)).toString()}};
+        const QJsonObject attributes{
+            {"name", "App " + QString::number(index)},
+            {"artistName", "Generated"},
+            {"url", "https://apps.apple.com/us/app/id" + id},
+            {"platformAttributes", QJsonObject{{"ios", QJsonObject{{"artwork", artwork}}}}},
+        };
+        records.append(QJsonObject{{"id", id}, {"type", "apps"}, {"attributes", attributes}});
+    }
+    const auto compact = [](const QJsonObject& object) {
+        return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+    };
+    setAnswer(Route::search, 200, compact({{"results", QJsonObject{{"search-result", QJsonObject{{"data", found}}}}}}));
+    setAnswer(Route::contents, 200, compact({{"data", records}}));
+}
+
 void FakeCatalogServer::setCookie(std::string setCookie)
 {
     std::lock_guard lock(m_mutex);

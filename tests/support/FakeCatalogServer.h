@@ -34,6 +34,8 @@ public:
 
     // From now on the route answers `status` with `body` (as application/json).
     void setAnswer(Route route, int status, std::string body);
+    // From now on a search finds `count` apps, "App 1" to "App N", each with an icon of its own here.
+    void answerApps(int count);
     // From now on every answer sets this cookie (the value of a Set-Cookie header).
     void setCookie(std::string setCookie);
     // From now on requests to `path` are answered `status` with `location` as the Location header.
