@@ -36,9 +36,11 @@ LoopbackServer::LoopbackServer(Scheme scheme)
     }
     // Timings through this server must measure the client: no delayed-ACK wait between header
     // and body, connections kept for as many requests as a client sends, and workers enough
-    // that idle kept-alive connections never hold back new ones.
+    // that idle kept-alive connections never hold back new ones. An idle connection is closed
+    // after a second, since stopping the server waits for its connections to close.
     m_server->set_tcp_nodelay(true);
     m_server->set_keep_alive_max_count(std::numeric_limits<std::size_t>::max());
+    m_server->set_keep_alive_timeout(1);
     m_server->new_task_queue = [] { return new httplib::ThreadPool(workerThreads); };
 }
 
