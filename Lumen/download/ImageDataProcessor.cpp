@@ -25,11 +25,11 @@ DecodingKey decodingKeyOf(const LumenParsedOptionsInfo& options)
 
 } // namespace
 
-std::shared_ptr<ImageDataProcessor> ImageDataProcessor::make(QByteArray data,
+std::shared_ptr<ImageDataProcessor> ImageDataProcessor::make(QByteArray data, QUrl sourceURL,
                                                              std::vector<SessionDataTask::TaskCallback> callbacks,
                                                              std::optional<CallbackQueue> processingQueue)
 {
-    return std::make_shared<ImageDataProcessor>(Passkey{}, std::move(data), std::move(callbacks),
+    return std::make_shared<ImageDataProcessor>(Passkey{}, std::move(data), std::move(sourceURL), std::move(callbacks),
                                                 processingQueue.value_or(sharedProcessingQueue()));
 }
 
@@ -42,9 +42,10 @@ CallbackQueue ImageDataProcessor::sharedProcessingQueue()
     return CallbackQueue::dispatch(*queue);
 }
 
-ImageDataProcessor::ImageDataProcessor(Passkey, QByteArray data, std::vector<SessionDataTask::TaskCallback> callbacks,
-                                       CallbackQueue queue)
+ImageDataProcessor::ImageDataProcessor(Passkey, QByteArray data, QUrl sourceURL,
+                                       std::vector<SessionDataTask::TaskCallback> callbacks, CallbackQueue queue)
     : m_data(std::move(data))
+    , m_sourceURL(std::move(sourceURL))
     , m_callbacks(std::move(callbacks))
     , m_queue(std::move(queue))
 {
@@ -71,7 +72,8 @@ void ImageDataProcessor::doProcess() const
                 made.emplace(key, image);
         }
 
-        Result result = std::unexpected(LumenError(LumenError::ProcessorErrorReason::ProcessingFailed{processor, item}));
+        Result result = std::unexpected(
+            LumenError(LumenError::ProcessorErrorReason::ProcessingFailed{processor, item, m_sourceURL}));
         if (image)
             result = callback.options.backgroundDecode ? decoded(image, image->scale()) : image;
         m_onImageProcessed->call(Processed{std::move(result), callback});

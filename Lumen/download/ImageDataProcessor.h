@@ -7,6 +7,7 @@
 #include "Lumen/foundation/LumenError.h"
 
 #include <QByteArray>
+#include <QUrl>
 
 #include <expected>
 #include <memory>
@@ -33,11 +34,13 @@ public:
 
     // Without a queue, processing runs on the process-wide concurrent queue labelled
     // "com.vantrel.Lumen.ImageDownloader.Process": transfers are processed side by side.
-    static std::shared_ptr<ImageDataProcessor> make(QByteArray data, std::vector<SessionDataTask::TaskCallback> callbacks,
+    // `sourceURL` is where the data was downloaded from; processing failures name it.
+    static std::shared_ptr<ImageDataProcessor> make(QByteArray data, QUrl sourceURL,
+                                                    std::vector<SessionDataTask::TaskCallback> callbacks,
                                                     std::optional<CallbackQueue> processingQueue = std::nullopt);
     static CallbackQueue sharedProcessingQueue();
 
-    ImageDataProcessor(Passkey, QByteArray data, std::vector<SessionDataTask::TaskCallback> callbacks,
+    ImageDataProcessor(Passkey, QByteArray data, QUrl sourceURL, std::vector<SessionDataTask::TaskCallback> callbacks,
                        CallbackQueue queue);
 
     Delegate<Processed>& onImageProcessed() const { return *m_onImageProcessed; }
@@ -49,6 +52,7 @@ private:
     void doProcess() const;
 
     const QByteArray m_data;
+    const QUrl m_sourceURL;
     const std::vector<SessionDataTask::TaskCallback> m_callbacks;
     const CallbackQueue m_queue;
     const std::shared_ptr<Delegate<Processed>> m_onImageProcessed = Delegate<Processed>::make();

@@ -265,10 +265,10 @@ void ImageDownloader::createDownloadContext(const QUrl& url, const LumenParsedOp
         return std::pair(std::exchange(pending->finish, {}), std::exchange(pending->done, {}));
     };
     if (const int milliseconds = request.timeoutMilliseconds(); milliseconds > 0) {
-        DispatchQueue::global()->asyncAfter(std::chrono::milliseconds(milliseconds), [take] {
+        DispatchQueue::global()->asyncAfter(std::chrono::milliseconds(milliseconds), [take, url = request.url] {
             if (const auto [finish, done] = take(); done) {
                 done(std::unexpected(LumenError(LumenError::ResponseErrorReason::URLSessionError{
-                    SessionErrors::answerTimedOut(QStringLiteral("request modifier"))})));
+                    SessionErrors::answerTimedOut(QStringLiteral("request modifier"), url)})));
             }
         });
     }
@@ -320,7 +320,7 @@ void ImageDownloader::transferFinished(const std::weak_ptr<ImageDownloader>& wea
     }
 
     const QByteArray data = done.result->data;
-    const auto processor = ImageDataProcessor::make(data, done.callbacks, context.options.processingQueue);
+    const auto processor = ImageDataProcessor::make(data, context.url, done.callbacks, context.options.processingQueue);
     processor->onImageProcessed().setBlock([weakSelf, url = context.url, response = done.result->response,
                                             data](const ImageDataProcessor::Processed& processed) {
         if (const auto self = weakSelf.lock())

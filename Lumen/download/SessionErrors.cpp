@@ -9,11 +9,11 @@ UnderlyingError cancelled()
     return UnderlyingError::network(QNetworkReply::OperationCanceledError, QStringLiteral("The transfer was cancelled."));
 }
 
-UnderlyingError answerTimedOut(const QString& what)
+UnderlyingError answerTimedOut(const QString& what, const QUrl& url)
 {
     return UnderlyingError::network(QNetworkReply::TimeoutError,
-                                    QStringLiteral("No answer from the ") + what
-                                        + QStringLiteral(" came within the request's timeout."));
+                                    QStringLiteral("No answer from the ") + what + QStringLiteral(" for ")
+                                        + describeUrl(url) + QStringLiteral(" came within the request's timeout."));
 }
 
 UnderlyingError timedOut(const QUrl& url, double seconds)
@@ -37,10 +37,11 @@ UnderlyingError undecodableBody(const QUrl& url, const QString& reason)
                                         + QStringLiteral(" could not be decoded: ") + reason);
 }
 
-UnderlyingError bodyTooLarge(qint64 limit)
+UnderlyingError bodyTooLarge(const QUrl& url, qint64 limit)
 {
     return UnderlyingError::network(QNetworkReply::UnknownContentError,
-                                    QStringLiteral("The response body is larger than the limit of ")
+                                    QStringLiteral("The response body from ") + describeUrl(url)
+                                        + QStringLiteral(" is larger than the limit of ")
                                         + QString::number(limit) + QStringLiteral(" bytes."));
 }
 
@@ -51,11 +52,12 @@ UnderlyingError redirectNotHTTP(const QUrl& target)
                                         + QStringLiteral(" is not followed: only http and https are."));
 }
 
-UnderlyingError tooManyRedirects(int limit)
+UnderlyingError tooManyRedirects(const QUrl& url, int limit)
 {
     return UnderlyingError::network(QNetworkReply::TooManyRedirectsError,
                                     QStringLiteral("More than ") + QString::number(limit)
-                                        + QStringLiteral(" redirects in a row."));
+                                        + QStringLiteral(" redirects in a row from ") + describeUrl(url)
+                                        + QLatin1Char('.'));
 }
 
 UnderlyingError networkConstrained()

@@ -9,15 +9,17 @@
 namespace Lumen::SessionErrors {
 
 UnderlyingError cancelled();
-// An answer (`what`) the session waited for did not come within the request's timeout.
-UnderlyingError answerTimedOut(const QString& what);
+// An answer (`what`) the session waited for, about the request to `url`, did not come within
+// the request's timeout.
+UnderlyingError answerTimedOut(const QString& what, const QUrl& url);
 // Nothing arrived from `url` for `seconds`.
 UnderlyingError timedOut(const QUrl& url, double seconds);
 UnderlyingError unsupportedScheme(const QUrl& url);
 UnderlyingError undecodableBody(const QUrl& url, const QString& reason);
-UnderlyingError bodyTooLarge(qint64 limit);
+UnderlyingError bodyTooLarge(const QUrl& url, qint64 limit);
 UnderlyingError redirectNotHTTP(const QUrl& target);
-UnderlyingError tooManyRedirects(int limit);
+// `url` is where the chain of redirects began.
+UnderlyingError tooManyRedirects(const QUrl& url, int limit);
 UnderlyingError networkConstrained();
 
 } // namespace Lumen::SessionErrors

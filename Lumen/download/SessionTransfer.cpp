@@ -187,7 +187,7 @@ void SessionTransfer::takeResponse(URLResponse response)
     m_task->setResponse(response);
     const qint64 limit = m_worker.session().configuration().maximumResponseBodySize;
     if (response.expectedContentLength > limit) {
-        complete(SessionErrors::bodyTooLarge(limit));
+        complete(SessionErrors::bodyTooLarge(response.url, limit));
         return;
     }
     m_phase = Phase::awaitingResponseAnswer;
@@ -240,7 +240,7 @@ void SessionTransfer::redirectAnswered(std::optional<URLRequest> request)
         return;
     }
     if (++m_redirects > maximumRedirects) {
-        complete(SessionErrors::tooManyRedirects(maximumRedirects));
+        complete(SessionErrors::tooManyRedirects(m_task->originalRequest().url, maximumRedirects));
         return;
     }
     dropReply();
@@ -261,7 +261,7 @@ bool SessionTransfer::accept(qint64 size)
     const qint64 limit = m_worker.session().configuration().maximumResponseBodySize;
     if (m_received <= limit)
         return true;
-    complete(SessionErrors::bodyTooLarge(limit));
+    complete(SessionErrors::bodyTooLarge(m_task->currentRequest().url, limit));
     return false;
 }
 
@@ -282,7 +282,7 @@ std::function<void(T)> SessionTransfer::answerOnce(const QString& what, void (Se
     if (timeout > 0) {
         QTimer::singleShot(timeout, this, [this, answered, what] {
             if (!answered->exchange(true))
-                complete(SessionErrors::answerTimedOut(what));
+                complete(SessionErrors::answerTimedOut(what, m_task->currentRequest().url));
         });
     }
     return [answered, apply, thread = m_worker.loopThread(), self = QPointer<SessionTransfer>(this)](T value) {
@@ -325,7 +325,7 @@ AuthChallengeAnswer SessionTransfer::waitForChallengeAnswer(
         // Later answers find one in place and are ignored.
         pending->answer = AuthChallengeAnswer{AuthChallengeDisposition::cancelAuthenticationChallenge, std::nullopt};
         lock.unlock();
-        failAfterChallenge(SessionErrors::answerTimedOut(what));
+        failAfterChallenge(SessionErrors::answerTimedOut(what, m_task->currentRequest().url));
         return AuthChallengeAnswer{AuthChallengeDisposition::cancelAuthenticationChallenge, std::nullopt};
     }
     return *pending->answer;

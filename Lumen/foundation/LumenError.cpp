@@ -199,8 +199,11 @@ QString describe(const Processor::Value& reason)
 {
     const auto& failed = std::get<Processor::ProcessingFailed>(reason);
     const QString processor = failed.processor ? failed.processor->description() : QStringLiteral("nil");
-    return QStringLiteral("Processing image failed. Processor: ") + processor + QStringLiteral(". Processing item: ")
-        + failed.item.description() + QLatin1Char('.');
+    QString text = QStringLiteral("Processing image failed. Processor: ") + processor
+        + QStringLiteral(". Processing item: ") + failed.item.description() + QLatin1Char('.');
+    if (failed.sourceURL && !failed.sourceURL->isEmpty())
+        text += QStringLiteral(" Source URL: ") + describeUrl(*failed.sourceURL) + QLatin1Char('.');
+    return text;
 }
 
 std::optional<QString> describe(const ImageSetting::Value& reason)

@@ -134,6 +134,8 @@ public:
         struct ProcessingFailed {
             std::shared_ptr<const ImageProcessor> processor;
             ImageProcessItem item;
+            // Where the item came from, when it came from a URL; an empty one is not named.
+            std::optional<QUrl> sourceURL = std::nullopt;
         };
         using Value = std::variant<ProcessingFailed>;
     };

@@ -147,7 +147,7 @@ void LumenManager::readTargetDisk(const AttemptPtr& attempt, const std::shared_p
                 if (ImagePtr processed = attempt->options.processor->process(item, attempt->options))
                     promoteAndFinish(processed);
                 else
-                    fail(attempt, processingFailedError(attempt->options.processor, item));
+                    fail(attempt, processingFailedError(attempt->options.processor, item, attempt->source.url()));
             });
         });
 }
@@ -184,7 +184,7 @@ void LumenManager::rebuildFromOriginal(const AttemptPtr& attempt, const ImagePtr
         const ImageProcessItem item{original};
         ImagePtr processed = options.processor->process(item, options);
         if (!processed) {
-            fail(attempt, processingFailedError(options.processor, item));
+            fail(attempt, processingFailedError(options.processor, item, attempt->source.url()));
             return;
         }
         options.callbackQueue.execute([self, attempt, processed] {
@@ -216,7 +216,7 @@ void LumenManager::finishCachedImage(const AttemptPtr& attempt, const ImagePtr& 
         if (ImagePtr decoded = attempt->options.processor->process(item, attempt->options))
             report(decoded);
         else
-            fail(attempt, processingFailedError(attempt->options.processor, item));
+            fail(attempt, processingFailedError(attempt->options.processor, item, attempt->source.url()));
     });
 }
 

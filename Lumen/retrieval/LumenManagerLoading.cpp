@@ -177,7 +177,8 @@ void LumenManager::loadFromProvider(const AttemptPtr& attempt, const std::shared
                 if (image)
                     self->storeLoaded(attempt, ImageLoadingResult{image, std::nullopt, bytes});
                 else
-                    self->storeLoaded(attempt, std::unexpected(processingFailedError(attempt->options.processor, item)));
+                    self->storeLoaded(attempt, std::unexpected(processingFailedError(attempt->options.processor, item,
+                                                                                     attempt->source.url())));
             });
         });
     });

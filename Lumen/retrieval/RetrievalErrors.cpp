@@ -14,9 +14,11 @@ LumenError imageNotExistingError(const QString& key)
     return LumenError::CacheErrorReason::ImageNotExisting{key};
 }
 
-LumenError processingFailedError(std::shared_ptr<const ImageProcessor> processor, ImageProcessItem item)
+LumenError processingFailedError(std::shared_ptr<const ImageProcessor> processor, ImageProcessItem item,
+                                 std::optional<QUrl> sourceURL)
 {
-    return LumenError::ProcessorErrorReason::ProcessingFailed{std::move(processor), std::move(item)};
+    return LumenError::ProcessorErrorReason::ProcessingFailed{std::move(processor), std::move(item),
+                                                              std::move(sourceURL)};
 }
 
 } // namespace Lumen

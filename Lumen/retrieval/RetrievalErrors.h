@@ -10,7 +10,8 @@ namespace Lumen {
 LumenError retrievalCancelledError();
 // `imageNotExisting` naming the cache key.
 LumenError imageNotExistingError(const QString& key);
-// `processingFailed` naming the processor and what it was given.
-LumenError processingFailedError(std::shared_ptr<const ImageProcessor> processor, ImageProcessItem item);
+// `processingFailed` naming the processor, what it was given and the URL it came from.
+LumenError processingFailedError(std::shared_ptr<const ImageProcessor> processor, ImageProcessItem item,
+                                 std::optional<QUrl> sourceURL);
 
 } // namespace Lumen

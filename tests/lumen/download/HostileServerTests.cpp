@@ -123,6 +123,31 @@ TEST_F(DownloaderTest, BrokenAnswersAreJudgedAsTheyStand)
     }
 }
 
+TEST_F(DownloaderTest, FailuresNameTheURLTheyHappenedAt)
+{
+    constexpr qint64 cap = 64 << 10;
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.maximumResponseBodySize = cap;
+    downloader->setSessionConfiguration(configuration);
+    const struct { const char* name; std::string response; int code; } cases[] = {
+        {"bytes that are no image", answer(200, {}, "not an image"), 4001},
+        {"a body above the cap", answer(200, {}, QByteArray(cap + 1, 'x')), 2003},
+        {"a redirect to itself", answer(302, "Location: /icon.png\r\n", {}), 2003},
+        {"a refused status", answer(404, {}, image), 2002},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawSocketServer server(RawSocketServer::respond(c.response));
+        const QUrl target = server.url(QStringLiteral("/icon.png"));
+        const auto result = fetch(target);
+        EXPECT_EQ(errorCode(result), c.code);
+        if (!result) {
+            const QString description = result.error().description();
+            EXPECT_TRUE(description.contains(target.toString(QUrl::FullyEncoded))) << description.toStdString();
+        }
+    }
+}
+
 TEST_F(DownloaderTest, OnlyHTTPAndHTTPSURLsAreFetchedAndNothingIsAbortedTwice)
 {
     static std::mutex messagesMutex;

@@ -116,7 +116,7 @@ std::vector<ImageDataProcessor::Result> processNow(const QByteArray& data,
     std::vector<SessionDataTask::TaskCallback> callbacks;
     for (const auto& options : callers)
         callbacks.push_back({nullptr, options});
-    const auto processor = ImageDataProcessor::make(data, callbacks, CallbackQueue::untouch());
+    const auto processor = ImageDataProcessor::make(data, QUrl(), callbacks, CallbackQueue::untouch());
     std::vector<ImageDataProcessor::Result> results;
     processor->onImageProcessed().setBlock([&](const auto& processed) { results.push_back(processed.result); });
     processor->process();
@@ -184,7 +184,7 @@ TEST(ImageDataProcessor, TransfersAreProcessedSideBySideEachAnsweringInJoinOrder
         std::vector<SessionDataTask::TaskCallback> callbacks;
         for (const auto& options : joined)
             callbacks.push_back({nullptr, options});
-        const auto processor = ImageDataProcessor::make(pngBytes(), callbacks);
+        const auto processor = ImageDataProcessor::make(pngBytes(), QUrl(), callbacks);
         processor->onImageProcessed().setBlock([&mutex, &order](const auto& processed) {
             std::lock_guard lock(mutex);
             order.push_back(processed.callback.options.processor->identifier());
