@@ -29,7 +29,8 @@ namespace {
 using NetworkReplyFacts::responseOf;
 
 // Qt reads ahead of the session at most this much, so a transfer holds little beyond its body.
-constexpr qint64 readBufferSize = 256 * 1024;
+// Much less, and Qt's network thread waits for the session between the chunks of a large body.
+constexpr qint64 readBufferSize = 1024 * 1024;
 
 // Headers that prove who the caller is; they go only to the origin they were set for.
 const QByteArray credentialHeaders[] = {"Authorization", "Proxy-Authorization", "Cookie"};
