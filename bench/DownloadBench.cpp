@@ -5,6 +5,7 @@
 // bodies that never end.
 #include "bench/BenchImages.h"
 #include "bench/BenchMain.h"
+#include "bench/Countdown.h"
 #include "Lumen/download/ImageDownloader.h"
 #include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
 #include "tests/support/LoopbackServer.h"
@@ -67,30 +68,6 @@ LoopbackServer& server()
     return *running;
 }
 
-// Counts completions down from any thread.
-class Countdown {
-public:
-    explicit Countdown(int count) : m_left(count) {}
-    void done(bool success)
-    {
-        std::lock_guard lock(m_mutex);
-        m_failures += success ? 0 : 1;
-        if (--m_left == 0)
-            m_finished.notify_all();
-    }
-    int wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_finished.wait(lock, [&] { return m_left == 0; });
-        return m_failures;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_finished;
-    int m_left;
-    int m_failures = 0;
-};
 
 LumenParsedOptionsInfo options(std::shared_ptr<const ImageProcessor> processor = nullptr)
 {

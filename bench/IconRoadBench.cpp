@@ -9,6 +9,7 @@
 // Every case reports real time and the CPU time of all threads per icon.
 #include "bench/BenchImages.h"
 #include "bench/BenchMain.h"
+#include "bench/Countdown.h"
 #include "Lumen/cache/ImageCache.h"
 #include "Lumen/download/ImageDownloader.h"
 #include "Lumen/retrieval/ImageResource.h"
@@ -104,19 +105,14 @@ struct Library {
         items.push_back(Option::WaitForCache{});
         const LumenParsedOptionsInfo options(items);
         onThreads(concurrency, count, [&](int index) {
-            std::mutex mutex;
-            std::condition_variable answered;
-            bool done = false;
+            Countdown answered(1);
             manager->retrieveImage(Source::network(LM::ImageResource(server().url(set, index))), options, {}, {},
                                    [&](LumenManager::RetrieveResult result) {
                                        if (!result || result->cacheType != expected)
                                            std::abort();
-                                       std::lock_guard lock(mutex);
-                                       done = true;
-                                       answered.notify_one();
+                                       answered.done();
                                    });
-            std::unique_lock lock(mutex);
-            answered.wait(lock, [&] { return done; });
+            answered.wait();
         });
     }
 

@@ -4,6 +4,7 @@
 #include "bench/BenchMain.h"
 #include "Lumen/cache/ImageCache.h"
 #include "bench/BenchImages.h"
+#include "bench/Countdown.h"
 
 #include <benchmark/benchmark.h>
 
@@ -175,21 +176,16 @@ void BM_DiskHit_ImageCacheIOQueue(benchmark::State& state)
 {
     Fixture& f = fixture();
     const LumenParsedOptionsInfo options;
-    std::mutex mutex;
-    std::condition_variable answered;
     for (auto _ : state) {
         f.cache->clearMemoryCache();
-        bool done = false;
+        Countdown answered(1);
         f.cache->retrieveImage(f.diskKey, options, CallbackQueue::untouch(),
                                [&](std::expected<ImageCacheResult, LumenError> result) {
                                    if (!result || result->cacheType() != CacheType::disk)
                                        std::abort();
-                                   std::lock_guard lock(mutex);
-                                   done = true;
-                                   answered.notify_one();
+                                   answered.done();
                                });
-        std::unique_lock lock(mutex);
-        answered.wait(lock, [&] { return done; });
+        answered.wait();
     }
 }
 BENCHMARK(BM_DiskHit_ImageCacheIOQueue)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();

@@ -3,6 +3,7 @@
 // QImage decode and a raw file write; and 1,000 retrievals of 100 URLs from 8 threads, which
 // must share 100 transfers, against 100 plain parallel fetches.
 #include "bench/BenchMain.h"
+#include "bench/Countdown.h"
 #include "Lumen/cache/CacheSerializer.h"
 #include "Lumen/cache/ImageCache.h"
 #include "Lumen/download/ImageDownloader.h"
@@ -34,27 +35,6 @@ namespace {
 using namespace Lumen;
 using Tivrand::Testing::LoopbackServer;
 
-// Counts down completions arriving on any thread.
-class Countdown {
-public:
-    explicit Countdown(int count) : m_left(count) {}
-    void done()
-    {
-        std::lock_guard lock(m_mutex);
-        if (--m_left == 0)
-            m_finished.notify_all();
-    }
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_finished.wait(lock, [&] { return m_left == 0; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_finished;
-    int m_left;
-};
 
 struct Fixture {
     Fixture()
