@@ -1,6 +1,7 @@
 #include "Lumen/foundation/imaging/FastPNGEncoder.h"
 
 #include <QColorSpace>
+#include <QScopeGuard>
 #include <QtEndian>
 
 #include <libdeflate.h>
@@ -17,9 +18,12 @@ namespace Lumen {
 
 namespace {
 
-// Keeps the files of flat icons within a fifth of a full effort's size at a fraction of its cost.
-constexpr int deflateLevel = 6;
-// Bytes compressed at level 1 to tell noise-like bitmaps, which are then stored uncompressed.
+// The fastest level: files of icons stay within a tenth of a full effort's size once the filtering
+// suits them, at a fifth of its time.
+constexpr int deflateLevel = 1;
+// Larger bitmaps choose between filtered and unfiltered rows by a band of rows this size from
+// their middle; smaller ones, for which the band would cost more than half the work, are
+// compressed both ways and the smaller kept.
 constexpr std::size_t probeBytes = 16 * 1024;
 // Scanline buffers up to this size stay with their thread for the next icon; fresh pages for
 // every encoding cost as much as the filtering.
@@ -27,7 +31,7 @@ constexpr std::size_t keptBufferBytes = 4 * 1024 * 1024;
 constexpr int maxProfileNameLength = 79;
 constexpr std::size_t maxChunkLength = 0x7FFFFFFF;
 
-enum RowFilter : std::uint8_t { sub = 1, up = 2 };
+enum RowFilter : std::uint8_t { none = 0, sub = 1, up = 2 };
 enum ColourType : std::uint8_t { truecolour = 2, truecolourWithAlpha = 6 };
 
 struct CompressorRelease {
@@ -132,56 +136,123 @@ void toRgb(const QRgb* pixels, int width, std::uint8_t* out)
     }
 }
 
-// Fills `out` with the bitmap's rows as PNG scanlines, each led by the cheaper of the Sub and
-// Up filters (the smaller sum of signed residuals, the usual estimate of what compresses best).
-void filterScanlines(const QImage& bitmap, bool alpha, std::vector<std::uint8_t>& out)
+// PNG scanlines: rows of `stride` bytes, each led by its filter type.
+struct Scanlines {
+    std::vector<std::uint8_t> bytes;
+    std::size_t stride = 0;
+    std::size_t channels = 0;
+
+    std::size_t lineLength() const { return stride + 1; }
+    std::size_t rowCount() const { return bytes.size() / lineLength(); }
+    const std::uint8_t* row(std::size_t y) const { return bytes.data() + lineLength() * y + 1; }
+};
+
+// The bitmap's rows unfiltered, as flat icons compress best: their rows repeat whole, where
+// filtered residuals along anti-aliased edges do not.
+void unpackScanlines(const QImage& bitmap, bool alpha, Scanlines& out)
 {
     const int width = bitmap.width();
-    const int height = bitmap.height();
-    const std::size_t channels = alpha ? 4 : 3;
-    const std::size_t stride = std::size_t(width) * channels;
-    out.resize((stride + 1) * std::size_t(height));
-    std::vector<std::uint8_t> previous(stride, 0), current(stride), bySub(stride), byUp(stride);
-    for (int y = 0; y < height; ++y) {
+    out.channels = alpha ? 4 : 3;
+    out.stride = std::size_t(width) * out.channels;
+    out.bytes.resize(out.lineLength() * std::size_t(bitmap.height()));
+    for (int y = 0; y < bitmap.height(); ++y) {
+        std::uint8_t* line = out.bytes.data() + out.lineLength() * std::size_t(y);
+        line[0] = RowFilter::none;
         const auto* pixels = reinterpret_cast<const QRgb*>(bitmap.constScanLine(y));
         if (alpha)
-            toRgba(pixels, width, current.data());
+            toRgba(pixels, width, line + 1);
         else
-            toRgb(pixels, width, current.data());
-        std::copy_n(current.data(), channels, bySub.data());
+            toRgb(pixels, width, line + 1);
+    }
+}
+
+// Rows [first, first + count) of the unfiltered `source`, each led by the cheaper of the Sub and
+// Up filters (the smaller sum of signed residuals, the usual estimate of what compresses best):
+// photographs and gradients compress best this way.
+void filterScanlines(const Scanlines& source, std::size_t first, std::size_t count, Scanlines& out)
+{
+    const std::size_t stride = source.stride;
+    const std::size_t channels = source.channels;
+    out.stride = stride;
+    out.channels = channels;
+    out.bytes.resize(source.lineLength() * count);
+    const std::vector<std::uint8_t> zeros(stride, 0);
+    std::vector<std::uint8_t> bySub(stride), byUp(stride);
+    for (std::size_t y = first; y < first + count; ++y) {
+        const std::uint8_t* current = source.row(y);
+        const std::uint8_t* previous = y == 0 ? zeros.data() : source.row(y - 1);
+        std::copy_n(current, channels, bySub.data());
         for (std::size_t i = channels; i < stride; ++i)
             bySub[i] = std::uint8_t(current[i] - current[i - channels]);
         for (std::size_t i = 0; i < stride; ++i)
             byUp[i] = std::uint8_t(current[i] - previous[i]);
         const bool upWins = absoluteSum(byUp.data(), stride) <= absoluteSum(bySub.data(), stride);
-        std::uint8_t* line = out.data() + (stride + 1) * std::size_t(y);
+        std::uint8_t* line = out.bytes.data() + out.lineLength() * (y - first);
         line[0] = upWins ? RowFilter::up : RowFilter::sub;
         std::memcpy(line + 1, upWins ? byUp.data() : bySub.data(), stride);
-        std::swap(previous, current);
     }
 }
 
-// Noise-like scanlines are stored: deflating them costs much and saves nothing.
-int levelFor(const std::vector<std::uint8_t>& scanlines)
+bool appendCompressed(QByteArray& target, const std::vector<std::uint8_t>& data, int level)
 {
-    const std::size_t probed = std::min(scanlines.size(), probeBytes);
+    return appendCompressed(target, data.data(), data.size(), level);
+}
+
+// Small bitmaps: both ways in full, keeping the smaller.
+bool writeSmallerOfBoth(QByteArray& body, const Scanlines& unfiltered, Scanlines& filtered)
+{
+    filterScanlines(unfiltered, 0, unfiltered.rowCount(), filtered);
+    QByteArray other;
+    if (!appendCompressed(other, filtered.bytes, deflateLevel))
+        return false;
+    const qsizetype start = body.size();
+    if (!appendCompressed(body, unfiltered.bytes, deflateLevel))
+        return false;
+    if (other.size() < body.size() - start) {
+        body.truncate(start);
+        body.append(other);
+    }
+    return true;
+}
+
+// Large bitmaps: the way that compresses a band of rows from the middle better. Noise-like rows
+// are stored: deflating them costs much and saves nothing.
+bool writeProbedChoice(QByteArray& body, const Scanlines& unfiltered, Scanlines& filtered)
+{
+    const std::size_t rows = unfiltered.rowCount();
+    const std::size_t bandRows = std::clamp<std::size_t>(probeBytes / unfiltered.lineLength(), 2, rows);
+    const std::size_t first = (rows - bandRows) / 2;
+    const std::size_t bandBytes = bandRows * unfiltered.lineLength();
+    filterScanlines(unfiltered, first, bandRows, filtered);
     QByteArray probe;
-    if (!appendCompressed(probe, scanlines.data(), probed, 1))
-        return 0;
-    return std::size_t(probe.size()) * 10 > probed * 9 ? 0 : deflateLevel;
+    if (!appendCompressed(probe, unfiltered.bytes.data() + first * unfiltered.lineLength(), bandBytes, deflateLevel))
+        return false;
+    const qsizetype unfilteredSize = probe.size();
+    probe.clear();
+    if (!appendCompressed(probe, filtered.bytes, deflateLevel))
+        return false;
+    const std::size_t smaller = std::size_t(std::min(probe.size(), unfilteredSize));
+    if (smaller * 10 > bandBytes * 9)
+        return appendCompressed(body, unfiltered.bytes, 0);
+    if (probe.size() >= unfilteredSize)
+        return appendCompressed(body, unfiltered.bytes, deflateLevel);
+    filterScanlines(unfiltered, 0, rows, filtered);
+    return appendCompressed(body, filtered.bytes, deflateLevel);
 }
 
 bool writeImageData(ChunkWriter& writer, const QImage& bitmap, bool alpha)
 {
-    thread_local std::vector<std::uint8_t> kept;
-    std::vector<std::uint8_t> scanlines;
-    scanlines.swap(kept);
-    filterScanlines(bitmap, alpha, scanlines);
-    const bool written = appendCompressed(writer.open("IDAT"), scanlines.data(), scanlines.size(), levelFor(scanlines))
-                         && writer.close();
-    if (scanlines.capacity() <= keptBufferBytes)
-        kept.swap(scanlines);
-    return written;
+    thread_local Scanlines unfiltered, filtered;
+    const auto releaseLarge = qScopeGuard([] {
+        for (Scanlines* kept : {&unfiltered, &filtered})
+            if (kept->bytes.capacity() > keptBufferBytes)
+                kept->bytes = {};
+    });
+    unpackScanlines(bitmap, alpha, unfiltered);
+    QByteArray& body = writer.open("IDAT");
+    return (unfiltered.bytes.size() <= 2 * probeBytes ? writeSmallerOfBoth(body, unfiltered, filtered)
+                                                  : writeProbedChoice(body, unfiltered, filtered))
+           && writer.close();
 }
 
 void writeHeader(ChunkWriter& writer, const QImage& bitmap, bool alpha)

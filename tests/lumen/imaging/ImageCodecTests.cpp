@@ -181,10 +181,13 @@ TEST(ImageEncoding, EncodesByFormat)
 // colour space and resolution; bitmaps it does not cover go through Qt's writer.
 TEST(ImageEncoding, PNGDecodesAsQtsWriterWould)
 {
-    QImage noise(67, 33, QImage::Format_ARGB32);
-    for (int y = 0; y < noise.height(); ++y)
-        for (int x = 0; x < noise.width(); ++x)
-            noise.setPixel(x, y, QRandomGenerator::global()->generate());
+    const auto noise = [](QSize size) {
+        QImage bitmap(size, QImage::Format_ARGB32);
+        for (int y = 0; y < bitmap.height(); ++y)
+            for (int x = 0; x < bitmap.width(); ++x)
+                bitmap.setPixel(x, y, QRandomGenerator::global()->generate());
+        return bitmap;
+    };
     QImage inDisplayP3 = detailedBitmap({40, 24}, true);
     inDisplayP3.setColorSpace(QColorSpace::DisplayP3);
     QImage withText = detailedBitmap({8, 8});
@@ -197,7 +200,11 @@ TEST(ImageEncoding, PNGDecodesAsQtsWriterWould)
         {"translucent premultiplied", detailedBitmap({63, 17}, true)},
         {"unpremultiplied", detailedBitmap({31, 31}, true).convertToFormat(QImage::Format_ARGB32)},
         {"without alpha", detailedBitmap({256, 3}).convertToFormat(QImage::Format_RGB32)},
-        {"noise", noise},
+        {"noise", noise({67, 33})},
+        // Large enough to choose the rows' filtering by a band from the middle.
+        {"large detailed", detailedBitmap({128, 128}, true)},
+        {"large flat", solidBitmap({160, 120}, QColor(10, 20, 30, 40))},
+        {"large noise", noise({128, 128})},
         {"one pixel", solidBitmap({1, 1}, QColor(10, 20, 30, 40))},
         {"colour space", inDisplayP3},
         {"resolution", unusualResolution},
