@@ -10,6 +10,8 @@
 #include <future>
 #include <utility>
 
+#include <pthread.h>
+
 namespace Lumen {
 
 namespace {
@@ -47,6 +49,7 @@ std::shared_ptr<EventLoopThread> EventLoopThread::start(std::function<void()> la
     auto started = running->get_future();
     ThreadJoiner::start(
         [thread, running] {
+            pthread_setname_np(pthread_self(), "Lumen session");
             QEventLoop loop;
             Receiver receiver(*thread);
             {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include <pthread.h>
+
 namespace Lumen {
 
 DispatchThreadPool& DispatchThreadPool::shared()
@@ -21,7 +23,11 @@ DispatchThreadPool::DispatchThreadPool(std::size_t threadCount)
 {
     m_workers.reserve(threadCount);
     for (std::size_t i = 0; i < threadCount; ++i)
-        m_workers.emplace_back([this] { work(); });
+        m_workers.emplace_back([this] {
+            // Named so a profile or a debugger tells the library's threads apart.
+            pthread_setname_np(pthread_self(), "Lumen worker");
+            work();
+        });
 }
 
 DispatchThreadPool::~DispatchThreadPool()

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include <pthread.h>
+
 namespace Lumen {
 
 SystemDispatchClock::SystemDispatchClock()
@@ -40,7 +42,10 @@ void SystemDispatchClock::schedule(TimePoint deadline, DispatchBlock onDue)
     if (m_stopping)
         return;
     if (!m_thread.joinable())
-        m_thread = std::thread([this] { run(); });
+        m_thread = std::thread([this] {
+            pthread_setname_np(pthread_self(), "Lumen clock");
+            run();
+        });
     const auto key = std::make_pair(deadline, m_nextNumber++);
     const bool isEarliest = m_entries.empty() || key < m_entries.begin()->first;
     m_entries.emplace(key, std::move(onDue));
