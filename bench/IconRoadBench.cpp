@@ -2,7 +2,8 @@
 // `LumenManager::retrieveImage` with 1, 6 or 32 retrievals at once, each beside the plain Qt
 // road over the same icons in the same run:
 // - cold, until every file is on disk: a plain `QNetworkAccessManager` fetch, a `QImage`
-//   decode and a raw file write;
+//   decode and a raw file write; and the library's cold completions alone, each answered
+//   before its file is written;
 // - warm disk, a fresh cache over the files of the cold run (the state of a new process):
 //   reading and decoding the same files on as many threads;
 // - warm memory: a lookup in a mutex-guarded `QHash` of the decoded images.
@@ -96,13 +97,14 @@ struct Library {
     {
     }
 
-    // Retrieves every icon of `set`, `concurrency` at a time; each answer comes once its file
-    // is written, and must come from `expected`.
-    void retrieveAll(int set, int count, int concurrency, CacheType expected) const
+    // Retrieves every icon of `set`, `concurrency` at a time; each answer must come from
+    // `expected`, and, unless `answerBeforeWrite`, only once its file is written.
+    void retrieveAll(int set, int count, int concurrency, CacheType expected, bool answerBeforeWrite = false) const
     {
         LumenOptionsInfo items = manager->currentDefaultOptions();
         items.push_back(Option::CallbackQueue{CallbackQueue::untouch()});
-        items.push_back(Option::WaitForCache{});
+        if (!answerBeforeWrite)
+            items.push_back(Option::WaitForCache{});
         const LumenParsedOptionsInfo options(items);
         onThreads(concurrency, count, [&](int index) {
             Countdown answered(1);
@@ -166,6 +168,18 @@ void BM_Cold_LumenManager(benchmark::State& state)
     const ProcessCpuCounter cpu(state, count);
     for (auto _ : state)
         library.retrieveAll(nextSet(), count, int(state.range(1)), CacheType::none);
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+// Completions only: each answer as soon as its image is ready, the file written after it.
+void BM_ColdCompletions_LumenManager(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    const QTemporaryDir directory;
+    const Library library(directory.path());
+    const ProcessCpuCounter cpu(state, count);
+    for (auto _ : state)
+        library.retrieveAll(nextSet(), count, int(state.range(1)), CacheType::none, true);
     state.SetItemsProcessed(state.iterations() * count);
 }
 
@@ -271,6 +285,7 @@ void roadArguments(benchmark::internal::Benchmark* bench)
 
 BENCHMARK(BM_Cold_PlainQtRoad)->Apply(roadArguments<1, false>);
 BENCHMARK(BM_Cold_LumenManager)->Apply(roadArguments<1, false>);
+BENCHMARK(BM_ColdCompletions_LumenManager)->Apply(roadArguments<1, false>);
 BENCHMARK(BM_WarmDisk_PlainQtRoad)->Apply(roadArguments<3, true>);
 BENCHMARK(BM_WarmDisk_LumenManager)->Apply(roadArguments<3, true>);
 BENCHMARK(BM_WarmMemory_PlainQtRoad)->Apply(roadArguments<5, true>);

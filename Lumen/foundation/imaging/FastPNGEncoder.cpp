@@ -28,7 +28,7 @@ constexpr std::size_t probeBytes = 16 * 1024;
 // Scanline buffers up to this size stay with their thread for the next icon; fresh pages for
 // every encoding cost as much as the filtering.
 constexpr std::size_t keptBufferBytes = 4 * 1024 * 1024;
-constexpr int maxProfileNameLength = 79;
+constexpr int maxKeywordLength = 79;
 constexpr std::size_t maxChunkLength = 0x7FFFFFFF;
 
 enum RowFilter : std::uint8_t { none = 0, sub = 1, up = 2 };
@@ -269,13 +269,42 @@ bool writeColourProfile(ChunkWriter& writer, const QColorSpace& colourSpace)
 {
     const QByteArray name = colourSpace.description().toLatin1();
     const QByteArray profile = colourSpace.iccProfile();
-    if (name.isEmpty() || name.size() > maxProfileNameLength || name.contains('\0') || profile.isEmpty())
+    if (name.isEmpty() || name.size() > maxKeywordLength || name.contains('\0') || profile.isEmpty())
         return false;
     QByteArray& body = writer.open("iCCP");
     body.append(name).append(QByteArray(2, '\0'));
     return appendCompressed(body, reinterpret_cast<const std::uint8_t*>(profile.constData()),
                             std::size_t(profile.size()), deflateLevel)
            && writer.close();
+}
+
+// A PNG keyword: 1 to 79 printable Latin-1 characters, with single spaces inside only.
+bool isKeyword(const QString& key)
+{
+    if (key.isEmpty() || key.size() > maxKeywordLength || key.front() == u' ' || key.back() == u' '
+        || key.contains(QLatin1String("  ")))
+        return false;
+    return std::all_of(key.begin(), key.end(), [](QChar character) {
+        const char16_t code = character.unicode();
+        return (code >= 0x20 && code <= 0x7E) || (code >= 0xA1 && code <= 0xFF);
+    });
+}
+
+// The bitmap's texts as uncompressed international text chunks, which read back as exactly the
+// strings they hold; false for a key no chunk can carry.
+bool writeTexts(ChunkWriter& writer, const QImage& bitmap)
+{
+    for (const QString& key : bitmap.textKeys()) {
+        if (!isKeyword(key))
+            return false;
+        QByteArray& body = writer.open("iTXt");
+        // The keyword, then: not compressed, method 0, no language tag, no translated keyword.
+        body.append(key.toLatin1()).append(QByteArray(5, '\0'));
+        body.append(bitmap.text(key).toUtf8());
+        if (!writer.close())
+            return false;
+    }
+    return true;
 }
 
 void writePhysicalDimensions(ChunkWriter& writer, const QImage& bitmap)
@@ -291,7 +320,7 @@ void writePhysicalDimensions(ChunkWriter& writer, const QImage& bitmap)
 
 std::optional<QByteArray> fastPngData(const QImage& bitmap)
 {
-    if (bitmap.isNull() || !bitmap.textKeys().isEmpty())
+    if (bitmap.isNull())
         return std::nullopt;
     QImage pixels;
     switch (bitmap.format()) {
@@ -314,6 +343,8 @@ std::optional<QByteArray> fastPngData(const QImage& bitmap)
         return std::nullopt;
     if (pixels.dotsPerMeterX() > 0 && pixels.dotsPerMeterY() > 0)
         writePhysicalDimensions(writer, pixels);
+    if (!writeTexts(writer, pixels))
+        return std::nullopt;
     if (!writeImageData(writer, pixels, alpha))
         return std::nullopt;
     writer.open("IEND");

@@ -192,6 +192,10 @@ TEST(ImageEncoding, PNGDecodesAsQtsWriterWould)
     inDisplayP3.setColorSpace(QColorSpace::DisplayP3);
     QImage withText = detailedBitmap({8, 8});
     withText.setText(QStringLiteral("Title"), QStringLiteral("icon"));
+    withText.setText(QStringLiteral("Description"), QStringLiteral("Ünïcode ✓, and longer than forty characters"));
+    withText.setText(QStringLiteral("Empty"), QString());
+    QImage withUnwritableKey = detailedBitmap({8, 8});
+    withUnwritableKey.setText(QStringLiteral(" leading space"), QStringLiteral("kept by Qt's writer"));
     QImage unusualResolution = detailedBitmap({9, 5}).convertToFormat(QImage::Format_RGB32);
     unusualResolution.setDotsPerMeterX(1000);
 
@@ -209,6 +213,7 @@ TEST(ImageEncoding, PNGDecodesAsQtsWriterWould)
         {"colour space", inDisplayP3},
         {"resolution", unusualResolution},
         {"text keys", withText},
+        {"a key no PNG keyword can hold", withUnwritableKey},
         {"grayscale", detailedBitmap({12, 7}).convertToFormat(QImage::Format_Grayscale8)},
         {"indexed", detailedBitmap({12, 7}).convertToFormat(QImage::Format_Indexed8)},
     };
