@@ -220,7 +220,7 @@ bool writeSmallerOfBoth(QByteArray& body, const Scanlines& unfiltered, Scanlines
 bool writeProbedChoice(QByteArray& body, const Scanlines& unfiltered, Scanlines& filtered)
 {
     const std::size_t rows = unfiltered.rowCount();
-    const std::size_t bandRows = std::clamp<std::size_t>(probeBytes / unfiltered.lineLength(), 2, rows);
+    const std::size_t bandRows = std::min(rows, std::max<std::size_t>(probeBytes / unfiltered.lineLength(), 2));
     const std::size_t first = (rows - bandRows) / 2;
     const std::size_t bandBytes = bandRows * unfiltered.lineLength();
     filterScanlines(unfiltered, first, bandRows, filtered);

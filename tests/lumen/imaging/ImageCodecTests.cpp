@@ -209,6 +209,7 @@ TEST(ImageEncoding, PNGDecodesAsQtsWriterWould)
         {"large detailed", detailedBitmap({128, 128}, true)},
         {"large flat", solidBitmap({160, 120}, QColor(10, 20, 30, 40))},
         {"large noise", noise({128, 128})},
+        {"one long row", detailedBitmap({20000, 1})},
         {"one pixel", solidBitmap({1, 1}, QColor(10, 20, 30, 40))},
         {"colour space", inDisplayP3},
         {"resolution", unusualResolution},
