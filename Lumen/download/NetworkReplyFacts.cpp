@@ -31,6 +31,14 @@ std::optional<QUrl> redirectTarget(const QNetworkReply& reply)
     return reply.url().resolved(target);
 }
 
+bool isBodyFramedByLength(const QNetworkReply& reply)
+{
+    if (!reply.header(QNetworkRequest::ContentLengthHeader).isValid() || reply.hasRawHeader("Transfer-Encoding"))
+        return false;
+    const QByteArray coding = reply.rawHeader("Content-Encoding").trimmed().toLower();
+    return coding.isEmpty() || coding == "identity";
+}
+
 std::optional<UnderlyingError> failureOf(const QNetworkReply& reply)
 {
     const auto error = reply.error();

@@ -18,6 +18,10 @@ URLResponse responseOf(const QNetworkReply& reply);
 // `Location`, which make the reply a final response.
 std::optional<QUrl> redirectTarget(const QNetworkReply& reply);
 
+// Whether the body is framed by an announced length and comes as sent (neither chunked nor
+// coded), so Qt reads no more of it than that length.
+bool isBodyFramedByLength(const QNetworkReply& reply);
+
 // The failure of a finished reply. Qt reports HTTP statuses of 400 and above as errors too;
 // those are answers for the response checks, not failures.
 std::optional<UnderlyingError> failureOf(const QNetworkReply& reply);

@@ -40,8 +40,13 @@ qsizetype SessionDataTask::receivedByteCount() const
 void SessionDataTask::didReceiveData(const QByteArray& data)
 {
     std::lock_guard lock(m_lock);
-    // Copied, never adopted: the caller's buffer may be shared with other threads.
-    m_mutableData.append(data.constData(), data.size());
+    // A first chunk that is the whole body is shared as it is: appending to an empty buffer
+    // copies nothing. Otherwise the body grows in room for all it announced, so it never moves
+    // (the session has refused an announcement over its body limit already).
+    const qint64 announced = m_response ? m_response->expectedContentLength : -1;
+    if (m_mutableData.isEmpty() && data.size() < announced)
+        m_mutableData.reserve(announced);
+    m_mutableData.append(data);
 }
 
 std::optional<URLResponse> SessionDataTask::response() const
@@ -52,11 +57,7 @@ std::optional<URLResponse> SessionDataTask::response() const
 
 void SessionDataTask::setResponse(URLResponse response)
 {
-    // Room for the announced body at once, so it grows without moving: the session has refused
-    // an announcement over its body limit already.
     std::lock_guard lock(m_lock);
-    if (response.expectedContentLength > 0 && m_mutableData.isEmpty())
-        m_mutableData.reserve(response.expectedContentLength);
     m_response = std::move(response);
 }
 

@@ -28,9 +28,20 @@ namespace {
 
 using NetworkReplyFacts::responseOf;
 
-// Qt reads ahead of the session at most this much, so a transfer holds little beyond its body.
-// Much less, and Qt's network thread waits for the session between the chunks of a large body.
+// Until a body is known to end at its announced length, Qt reads ahead of the session at most
+// this much, so a transfer holds little beyond the body limit. Much less, and Qt's network thread
+// waits for the session between the chunks of a large body.
 constexpr qint64 readBufferSize = 1024 * 1024;
+
+// Everything the reply holds. A piece Qt holds whole comes as it is, without a copy; whatever
+// the count of available bytes leaves out (a device may count less than it holds) follows.
+QByteArray takeAvailable(QNetworkReply& reply)
+{
+    QByteArray data = reply.read(reply.bytesAvailable());
+    if (reply.bytesAvailable() > 0)
+        data.append(reply.readAll());
+    return data;
+}
 
 // Headers that prove who the caller is; they go only to the origin they were set for.
 const QByteArray credentialHeaders[] = {"Authorization", "Proxy-Authorization", "Cookie"};
@@ -149,7 +160,7 @@ void SessionTransfer::bytesArrived()
     headersArrived();
     if (m_phase == Phase::completed)
         return;
-    const QByteArray data = m_reply->readAll();
+    const QByteArray data = takeAvailable(*m_reply);
     if (data.isEmpty() || !accept(data.size()))
         return;
     if (m_redirectResponse || m_phase != Phase::receiving)
@@ -191,6 +202,10 @@ void SessionTransfer::takeResponse(URLResponse response)
         complete(SessionErrors::bodyTooLarge(response.url, limit));
         return;
     }
+    // Qt reads no more than the announced body, which is within the limit: it may read all of it
+    // ahead, rather than a chunk at a time with a wait for the session between chunks.
+    if (NetworkReplyFacts::isBodyFramedByLength(*m_reply))
+        m_reply->setReadBufferSize(0);
     m_phase = Phase::awaitingResponseAnswer;
     m_worker.session().delegate().didReceiveResponse(
         m_task, response, answerOnce(QStringLiteral("response handler"), &SessionTransfer::responseAnswered));

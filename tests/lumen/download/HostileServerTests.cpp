@@ -4,8 +4,10 @@
 #include "Lumen/download/DownloadTask.h"
 #include "Lumen/download/SessionDataTask.h"
 #include "Lumen/download/URLSessionDataTask.h"
+#include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
 #include "tests/support/RawSocketServer.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -100,6 +102,39 @@ TEST_F(DownloaderTest, AnEndlessBodyFailsAtTheCapWithoutDeliveringMore)
     ASSERT_TRUE(outcomes.waitFor(1, 30s));
     EXPECT_EQ(sessionErrorCode(outcomes.at(0).value()), QNetworkReply::UnknownContentError);
     EXPECT_LE(received, cap);
+}
+
+std::string chunked(const QByteArray& body, qsizetype chunkSize)
+{
+    std::string encoded = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    for (qsizetype at = 0; at < body.size(); at += chunkSize) {
+        const QByteArray chunk = body.mid(at, chunkSize);
+        encoded += QByteArray::number(chunk.size(), 16).toStdString() + "\r\n" + chunk.toStdString() + "\r\n";
+    }
+    return encoded + "0\r\n\r\n";
+}
+
+TEST_F(DownloaderTest, BodiesBeyondQtsReadAheadArriveWholeAndUnaltered)
+{
+    // Random, so a chunk lost, doubled or moved shows; three times what Qt reads ahead.
+    QByteArray body(3 << 20, Qt::Uninitialized);
+    QRandomGenerator(25).fillRange(reinterpret_cast<quint32*>(body.data()), body.size() / 4);
+    // Inflates to far more than its announced length.
+    const QByteArray inflatable = body + QByteArray(8 << 20, '\0');
+    const struct { const char* name; std::string response; const QByteArray& expected; } cases[] = {
+        {"with its length", answer(200, {}, body), body},
+        {"ended by the close", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body.toStdString(), body},
+        {"chunked", chunked(body, 100'000), body},
+        {"deflated", answer(200, "Content-Encoding: deflate\r\n", qCompress(inflatable).mid(4)), inflatable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawSocketServer server(RawSocketServer::respond(c.response));
+        const auto result = fetch(server.url(), optionsWith(std::make_shared<LivePhotoImageProcessor>()));
+        ASSERT_TRUE(result.has_value()) << result.error().description().toStdString();
+        EXPECT_EQ(result->originalData.size(), c.expected.size());
+        EXPECT_TRUE(result->originalData == c.expected);
+    }
 }
 
 TEST_F(DownloaderTest, BrokenAnswersAreJudgedAsTheyStand)
