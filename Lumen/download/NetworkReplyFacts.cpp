@@ -33,7 +33,9 @@ std::optional<QUrl> redirectTarget(const QNetworkReply& reply)
 
 bool isBodyFramedByLength(const QNetworkReply& reply)
 {
-    if (!reply.header(QNetworkRequest::ContentLengthHeader).isValid() || reply.hasRawHeader("Transfer-Encoding"))
+    // HTTP/2 frames bodies by its own frames: a length announced there binds nothing Qt enforces.
+    if (!reply.header(QNetworkRequest::ContentLengthHeader).isValid() || reply.hasRawHeader("Transfer-Encoding")
+        || reply.attribute(QNetworkRequest::Http2WasUsedAttribute).toBool())
         return false;
     const QByteArray coding = reply.rawHeader("Content-Encoding").trimmed().toLower();
     return coding.isEmpty() || coding == "identity";

@@ -18,8 +18,8 @@ URLResponse responseOf(const QNetworkReply& reply);
 // `Location`, which make the reply a final response.
 std::optional<QUrl> redirectTarget(const QNetworkReply& reply);
 
-// Whether the body is framed by an announced length and comes as sent (neither chunked nor
-// coded), so Qt reads no more of it than that length.
+// Whether the body is framed by an announced length and comes as sent (HTTP/1, neither chunked
+// nor coded), so Qt reads no more of it than that length.
 bool isBodyFramedByLength(const QNetworkReply& reply);
 
 // The failure of a finished reply. Qt reports HTTP statuses of 400 and above as errors too;
