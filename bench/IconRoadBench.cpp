@@ -160,26 +160,16 @@ void BM_Cold_PlainQtRoad(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * count);
 }
 
-void BM_Cold_LumenManager(benchmark::State& state)
+// Either until every file is on disk, or completions alone: each answered as soon as its image
+// is ready, its file written after it.
+void BM_Cold_LumenManager(benchmark::State& state, bool answerBeforeWrite)
 {
     const int count = int(state.range(0));
     const QTemporaryDir directory;
     const Library library(directory.path());
     const ProcessCpuCounter cpu(state, count);
     for (auto _ : state)
-        library.retrieveAll(nextSet(), count, int(state.range(1)), CacheType::none);
-    state.SetItemsProcessed(state.iterations() * count);
-}
-
-// Completions only: each answer as soon as its image is ready, the file written after it.
-void BM_ColdCompletions_LumenManager(benchmark::State& state)
-{
-    const int count = int(state.range(0));
-    const QTemporaryDir directory;
-    const Library library(directory.path());
-    const ProcessCpuCounter cpu(state, count);
-    for (auto _ : state)
-        library.retrieveAll(nextSet(), count, int(state.range(1)), CacheType::none, true);
+        library.retrieveAll(nextSet(), count, int(state.range(1)), CacheType::none, answerBeforeWrite);
     state.SetItemsProcessed(state.iterations() * count);
 }
 
@@ -284,8 +274,8 @@ void roadArguments(benchmark::internal::Benchmark* bench)
 }
 
 BENCHMARK(BM_Cold_PlainQtRoad)->Apply(roadArguments<1, false>);
-BENCHMARK(BM_Cold_LumenManager)->Apply(roadArguments<1, false>);
-BENCHMARK(BM_ColdCompletions_LumenManager)->Apply(roadArguments<1, false>);
+BENCHMARK_CAPTURE(BM_Cold_LumenManager, filesOnDisk, false)->Apply(roadArguments<1, false>);
+BENCHMARK_CAPTURE(BM_Cold_LumenManager, completions, true)->Apply(roadArguments<1, false>);
 BENCHMARK(BM_WarmDisk_PlainQtRoad)->Apply(roadArguments<3, true>);
 BENCHMARK(BM_WarmDisk_LumenManager)->Apply(roadArguments<3, true>);
 BENCHMARK(BM_WarmMemory_PlainQtRoad)->Apply(roadArguments<5, true>);
