@@ -38,8 +38,14 @@ public:
             task->cancel();
     }
 
+    bool isCancelled() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_cancelled;
+    }
+
 private:
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::shared_ptr<Task> m_task;
     bool m_cancelled = false;
 };

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "Lumen/download/CancellationDownloadTask.h"
+
 #include <memory>
-#include <mutex>
 
 namespace Lumen {
 
@@ -18,9 +19,7 @@ public:
     void setDownloads(std::shared_ptr<LivePhotoDownloadGroup> downloads);
 
 private:
-    mutable std::mutex m_mutex;
-    bool m_cancelled = false;
-    std::shared_ptr<LivePhotoDownloadGroup> m_downloads;
+    CancellationHolder<LivePhotoDownloadGroup> m_downloads;
 };
 
 } // namespace Lumen
