@@ -3,12 +3,14 @@
 #include "Lumen/foundation/DispatchThreadPool.h"
 #include "Lumen/foundation/DispatchWorkItem.h"
 #include "Lumen/foundation/ManualDispatchClock.h"
+#include "Lumen/foundation/ReservableSerialQueue.h"
 #include "tests/lumen/foundation/FoundationTesting.h"
 #include "tests/support/EventLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <cstdlib>
 #include <numeric>
 #include <thread>
@@ -145,6 +147,45 @@ TEST(DispatchQueueGlobal, BlocksRunSideBySideAndSyncRunsOnTheCaller)
     ASSERT_TRUE(waitUntil([&] { return finished.load() == 2; }, 15s));
     const auto caller = std::this_thread::get_id();
     EXPECT_TRUE(queue->sync([&] { return queue->isCurrent() && std::this_thread::get_id() == caller; }).value_or(false));
+}
+
+TEST(DispatchQueueReservable, ReadsRunSideBySideInTheirPlaceAmongBlocksAndLetTheQueueMoveOnBeforeTheirRest)
+{
+    const auto queue = ReservableSerialQueue::make(QStringLiteral("com.vantrel.Lumen.test"));
+    std::mutex mutex;
+    QStringList events;
+    const auto log = [&](const QString& event) {
+        std::lock_guard lock(mutex);
+        events.append(event);
+    };
+    Gate firstWriteMayEnd, readStarted[2], secondWriteRan;
+    std::atomic<int> readsThatMet{0}, restsAfterTheQueueMovedOn{0};
+    queue->async([&] {
+        firstWriteMayEnd.wait();
+        log(QStringLiteral("write"));
+    });
+    for (int i = 0; i < 2; ++i)
+        queue->asyncReading([&, i]() -> DispatchBlock {
+            log(QStringLiteral("read"));
+            // Each read waits for the other to start: only possible when they run at the same time.
+            readStarted[i].open();
+            if (readStarted[1 - i].wait())
+                ++readsThatMet;
+            return [&] {
+                if (secondWriteRan.wait())
+                    ++restsAfterTheQueueMovedOn;
+            };
+        });
+    queue->async([&] {
+        log(QStringLiteral("write"));
+        secondWriteRan.open();
+    });
+    std::this_thread::sleep_for(20ms);
+    firstWriteMayEnd.open();
+    ASSERT_TRUE(waitUntil([&] { return restsAfterTheQueueMovedOn.load() == 2; }, 15s));
+    EXPECT_EQ(readsThatMet.load(), 2);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(events, QStringList({"write", "read", "read", "write"}));
 }
 
 // Blocks and their captures end on the GUI thread, in order; a `sync` from another thread too.
