@@ -19,8 +19,9 @@ const QString iconKey = QStringLiteral("https://example.com/icons/app.png");
 const QString resized = QStringLiteral("com.vantrel.Lumen.ResizingImageProcessor(100.0x100.0)");
 
 // The value of a future, pumping the GUI thread meanwhile. The I/O queue is drained before
-// the future goes: a future finished there is released only after that job is over, which
-// keeps ThreadSanitizer (that cannot see Qt's own reference counting) from a false report.
+// the future goes: a future finished by a write or removal is released only after that job
+// is over, which keeps ThreadSanitizer (that cannot see Qt's own reference counting) from a
+// false report.
 template <typename T>
 T awaited(ImageCache& cache, QFuture<T> future)
 {

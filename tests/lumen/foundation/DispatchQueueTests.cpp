@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <cstdlib>
 #include <numeric>
 #include <thread>
@@ -152,40 +151,28 @@ TEST(DispatchQueueGlobal, BlocksRunSideBySideAndSyncRunsOnTheCaller)
 TEST(DispatchQueueReservable, ReadsRunSideBySideInTheirPlaceAmongBlocksAndLetTheQueueMoveOnBeforeTheirRest)
 {
     const auto queue = ReservableSerialQueue::make(QStringLiteral("com.vantrel.Lumen.test"));
-    std::mutex mutex;
-    QStringList events;
-    const auto log = [&](const QString& event) {
-        std::lock_guard lock(mutex);
-        events.append(event);
-    };
-    Gate firstWriteMayEnd, readStarted[2], secondWriteRan;
-    std::atomic<int> readsThatMet{0}, restsAfterTheQueueMovedOn{0};
-    queue->async([&] {
-        firstWriteMayEnd.wait();
-        log(QStringLiteral("write"));
-    });
+    Gate firstBlockMayEnd, readStarted[2], secondBlockRan;
+    std::atomic<bool> firstBlockEnded{false};
+    std::atomic<int> readsInOrder{0}, readsDone{0}, restsAfterTheQueueMovedOn{0};
+    queue->async([&] { firstBlockEnded = firstBlockMayEnd.wait(); });
     for (int i = 0; i < 2; ++i)
         queue->asyncReading([&, i]() -> DispatchBlock {
-            log(QStringLiteral("read"));
             // Each read waits for the other to start: only possible when they run at the same time.
             readStarted[i].open();
-            if (readStarted[1 - i].wait())
-                ++readsThatMet;
-            return [&] {
-                if (secondWriteRan.wait())
-                    ++restsAfterTheQueueMovedOn;
-            };
+            if (firstBlockEnded && readStarted[1 - i].wait())
+                ++readsInOrder;
+            ++readsDone;
+            return [&] { restsAfterTheQueueMovedOn += secondBlockRan.wait() ? 1 : 0; };
         });
+    std::atomic<int> readsDoneBeforeSecondBlock{-1};
     queue->async([&] {
-        log(QStringLiteral("write"));
-        secondWriteRan.open();
+        readsDoneBeforeSecondBlock = readsDone.load();
+        secondBlockRan.open();
     });
-    std::this_thread::sleep_for(20ms);
-    firstWriteMayEnd.open();
+    firstBlockMayEnd.open();
     ASSERT_TRUE(waitUntil([&] { return restsAfterTheQueueMovedOn.load() == 2; }, 15s));
-    EXPECT_EQ(readsThatMet.load(), 2);
-    std::lock_guard lock(mutex);
-    EXPECT_EQ(events, QStringList({"write", "read", "read", "write"}));
+    EXPECT_EQ(readsInOrder.load(), 2);
+    EXPECT_EQ(readsDoneBeforeSecondBlock.load(), 2);
 }
 
 // Blocks and their captures end on the GUI thread, in order; a `sync` from another thread too.
