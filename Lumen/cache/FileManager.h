@@ -59,7 +59,8 @@ struct FileRead {
 
 // The file operations of the disk storage, behind an interface so that tests can make any
 // one of them fail. Paths are absolute local paths. Errors carry `errorDomain` and the
-// system's error number as code; a missing item is `missingItemCode`.
+// system's error number as code; a missing item is `missingItemCode`. Reads of one cache
+// run side by side, so every operation must be safe to call from several threads at once.
 class FileManager {
 public:
     static constexpr char errorDomain[] = "POSIX";

@@ -393,20 +393,16 @@ void ImageCache::loadFromDisk(const QString& key, const LumenParsedOptionsInfo& 
                          options, callbackQueue, completionHandler);
         return;
     }
-    m_ioQueue->async([self = shared_from_this(), storageKey, options, callbackQueue = std::move(callbackQueue),
-                      completionHandler = std::move(completionHandler)]() mutable {
+    // Reads of the disk run side by side, in their place among the writes and removals;
+    // decoding leaves the I/O queue to the next file operation.
+    m_ioQueue->asyncReading([self = shared_from_this(), storageKey, options, callbackQueue = std::move(callbackQueue),
+                             completionHandler = std::move(completionHandler)]() mutable -> DispatchBlock {
         auto found = self->m_diskStorage->value(storageKey, options.forcedExtension,
                                                 options.diskCacheAccessExtendingExpiration);
-        if (!found || !*found) {
+        return [found = std::move(found), options = std::move(options), callbackQueue = std::move(callbackQueue),
+                completionHandler = std::move(completionHandler)]() mutable {
             answerDiskLookup(std::move(found), options, callbackQueue, completionHandler);
-            return;
-        }
-        // Only the read needs the I/O queue's order; decoding leaves it to the next file operation.
-        DispatchQueue::global()->async([found = std::move(found), options = std::move(options),
-                                        callbackQueue = std::move(callbackQueue),
-                                        completionHandler = std::move(completionHandler)]() mutable {
-            answerDiskLookup(std::move(found), options, callbackQueue, completionHandler);
-        });
+        };
     });
 }
 

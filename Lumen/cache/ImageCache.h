@@ -40,10 +40,11 @@ namespace Lumen {
 //
 // Memory work runs at once on the caller's thread. Disk writes, reads (unless the options
 // ask for a synchronous read), removals and maintenance run in call order on the cache's own
-// serial I/O queue; encoding before a write and decoding after a read run on the shared
-// pool. The per-key queries look at the disk on the caller's thread. Completions
-// of per-key operations run through the caller's `CallbackQueue`; those of whole-layer
-// maintenance always run later on the main queue. Every completion runs at most once.
+// serial I/O queue, where neighbouring reads run side by side; encoding before a write and
+// decoding after a read run on the shared pool. The per-key queries look at the disk on the
+// caller's thread. Completions of per-key operations run through the caller's
+// `CallbackQueue`; those of whole-layer maintenance always run later on the main queue.
+// Every completion runs at most once.
 //
 // Each cache cleans its expired disk files (then trims to the size limit, when one is set)
 // whenever the application stops being active.

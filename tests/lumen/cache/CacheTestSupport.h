@@ -192,7 +192,8 @@ inline CacheStoreResult storeFileAndWait(ImageCache& cache, const QString& key, 
     return firstOf(result);
 }
 
-// Runs after every job queued on the cache's I/O queue so far has finished.
+// Runs after every job queued on the cache's I/O queue so far has finished; what a read does
+// after leaving the queue (decoding, its completion) may still be running.
 inline void drainIO(ImageCache& cache)
 {
     (void)storeFileAndWait(cache, QStringLiteral("drain-marker"), StorageExpiration::expired(), "x");
@@ -253,22 +254,18 @@ protected:
     {
         // A job that ran a completion may still hold its cache for a moment, and the cache may
         // then end on a pool thread. Its storage, whose configuration shares the folder's path,
-        // is held here meanwhile and released last, so that it ends on this thread before the
-        // folder goes, after every other holder's release.
-        std::vector<std::shared_ptr<DiskStorageBackend>> storages;
-        for (const auto& weakStorage : m_diskStorages) {
-            if (auto storage = weakStorage.lock())
-                storages.push_back(std::move(storage));
-        }
+        // is held here from its start and released last, so that it ends on this thread before
+        // the folder goes, after every other holder's release.
         for (const auto& weakCache : m_caches)
             EXPECT_TRUE(Tivrand::Testing::waitUntil([&weakCache] { return weakCache.expired(); }));
-        for (const auto& storage : storages) {
+        for (const auto& storage : m_diskStorages) {
             drainQueues(*storage);
             EXPECT_TRUE(Tivrand::Testing::waitUntil([&storage] { return storage.use_count() == 1; }));
         }
+        m_diskStorages.clear();
     }
 
-    std::vector<std::weak_ptr<DiskStorageBackend>> m_diskStorages;
+    std::vector<std::shared_ptr<DiskStorageBackend>> m_diskStorages;
     std::vector<std::weak_ptr<ImageCache>> m_caches;
 };
 

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #include <future>
+#include <map>
 #include <thread>
 
 namespace {
@@ -18,8 +19,9 @@ const QString iconKey = QStringLiteral("https://example.com/icons/app.png");
 const QString resized = QStringLiteral("com.vantrel.Lumen.ResizingImageProcessor(100.0x100.0)");
 
 // The value of a future, pumping the GUI thread meanwhile. The I/O queue is drained before
-// the future goes: a future finished there is released only after that job is over, which
-// keeps ThreadSanitizer (that cannot see Qt's own reference counting) from a false report.
+// the future goes: a future finished by a write or removal is released only after that job
+// is over, which keeps ThreadSanitizer (that cannot see Qt's own reference counting) from a
+// false report.
 template <typename T>
 T awaited(ImageCache& cache, QFuture<T> future)
 {
@@ -129,6 +131,30 @@ TEST_F(ImageCacheTest, StoresOfOneKeyLandInCallOrder)
     QFile file(*cache->cachePath(iconKey));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "second");
+}
+
+// Reads run side by side, but each still sees the disk as the operations called before it left it.
+TEST_F(ImageCacheTest, DiskReadsKeepTheirPlaceAmongWritesAndRemovals)
+{
+    const auto cache = makeCache();
+    Collected<std::pair<int, QSize>> read;
+    const auto readSize = [&](int order) {
+        cache->retrieveImageInDiskCache(iconKey, untouchedOptions(), CallbackQueue::untouch(),
+                                        [&, order](std::expected<ImagePtr, LumenError> image) {
+                                            read.handler()({order, image && *image ? (*image)->pixelSize() : QSize()});
+                                        });
+    };
+    readSize(0);
+    cache->storeToDisk(pngBytes(QSize(3, 5)), iconKey);
+    readSize(1);
+    readSize(2);
+    cache->removeImage(iconKey);
+    readSize(3);
+    ASSERT_TRUE(read.waitFor(4));
+    std::map<int, QSize> sizes;
+    for (std::size_t i = 0; i < 4; ++i)
+        sizes.insert(read.at(i));
+    EXPECT_EQ(sizes, (std::map<int, QSize>{{0, QSize()}, {1, QSize(3, 5)}, {2, QSize(3, 5)}, {3, QSize()}}));
 }
 
 TEST_F(ImageCacheTest, DiskHitIsPromotedToMemoryBeforeItIsReported)

@@ -3,6 +3,7 @@
 #include "Lumen/foundation/DispatchThreadPool.h"
 #include "Lumen/foundation/DispatchWorkItem.h"
 #include "Lumen/foundation/ManualDispatchClock.h"
+#include "Lumen/foundation/ReservableSerialQueue.h"
 #include "tests/lumen/foundation/FoundationTesting.h"
 #include "tests/support/EventLoop.h"
 
@@ -145,6 +146,33 @@ TEST(DispatchQueueGlobal, BlocksRunSideBySideAndSyncRunsOnTheCaller)
     ASSERT_TRUE(waitUntil([&] { return finished.load() == 2; }, 15s));
     const auto caller = std::this_thread::get_id();
     EXPECT_TRUE(queue->sync([&] { return queue->isCurrent() && std::this_thread::get_id() == caller; }).value_or(false));
+}
+
+TEST(DispatchQueueReservable, ReadsRunSideBySideInTheirPlaceAmongBlocksAndLetTheQueueMoveOnBeforeTheirRest)
+{
+    const auto queue = ReservableSerialQueue::make(QStringLiteral("com.vantrel.Lumen.test"));
+    Gate firstBlockMayEnd, readStarted[2], secondBlockRan;
+    std::atomic<bool> firstBlockEnded{false};
+    std::atomic<int> readsInOrder{0}, readsDone{0}, restsAfterTheQueueMovedOn{0};
+    queue->async([&] { firstBlockEnded = firstBlockMayEnd.wait(); });
+    for (int i = 0; i < 2; ++i)
+        queue->asyncReading([&, i]() -> DispatchBlock {
+            // Each read waits for the other to start: only possible when they run at the same time.
+            readStarted[i].open();
+            if (firstBlockEnded && readStarted[1 - i].wait())
+                ++readsInOrder;
+            ++readsDone;
+            return [&] { restsAfterTheQueueMovedOn += secondBlockRan.wait() ? 1 : 0; };
+        });
+    std::atomic<int> readsDoneBeforeSecondBlock{-1};
+    queue->async([&] {
+        readsDoneBeforeSecondBlock = readsDone.load();
+        secondBlockRan.open();
+    });
+    firstBlockMayEnd.open();
+    ASSERT_TRUE(waitUntil([&] { return restsAfterTheQueueMovedOn.load() == 2; }, 15s));
+    EXPECT_EQ(readsInOrder.load(), 2);
+    EXPECT_EQ(readsDoneBeforeSecondBlock.load(), 2);
 }
 
 // Blocks and their captures end on the GUI thread, in order; a `sync` from another thread too.

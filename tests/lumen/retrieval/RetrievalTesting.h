@@ -147,7 +147,20 @@ protected:
         manager = LumenManager::make(downloader, cache);
     }
 
-    void TearDown() override { drain(*cache); }
+    void TearDown() override
+    {
+        drain(*cache);
+        // A job that ran a completion may still hold the cache for a moment. Its storage, whose
+        // configuration shares the folder's path, is released here last, once nothing else
+        // holds it, so that it ends on this thread before the folder goes.
+        const auto storage = cache->diskStorage();
+        const std::weak_ptr<ImageCache> released = cache;
+        manager.reset();
+        cache.reset();
+        EXPECT_TRUE(Tivrand::Testing::waitUntil([&released] { return released.expired(); }));
+        (void)storage->metaChangingQueue()->sync([] {});
+        EXPECT_TRUE(Tivrand::Testing::waitUntil([&storage] { return storage.use_count() == 1; }));
+    }
 
     Source source(const QString& path) const { return Source::network(LM::ImageResource(server.url(path))); }
     Source red() const { return source(QStringLiteral("/image.png")); }
