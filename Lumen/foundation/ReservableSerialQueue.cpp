@@ -88,7 +88,7 @@ void ReservableSerialQueue::startAdmitted(std::unique_lock<std::mutex> lock)
             m_queue->async([self = shared_from_this(), block = std::move(next.block)]() mutable {
                 block();
                 block = nullptr;
-                self->finished(true);
+                self->finished(Kind::block);
             });
         }
         m_admitted.pop_front();
@@ -99,16 +99,16 @@ void ReservableSerialQueue::startAdmitted(std::unique_lock<std::mutex> lock)
         DispatchQueue::global()->async([self = shared_from_this(), read = std::move(read)]() mutable {
             DispatchBlock then = read();
             read = nullptr;
-            self->finished(false);
+            self->finished(Kind::read);
             if (then)
                 then();
         });
 }
 
-void ReservableSerialQueue::finished(bool wasBlock)
+void ReservableSerialQueue::finished(Kind kind)
 {
     std::unique_lock lock(m_mutex);
-    std::size_t& running = wasBlock ? m_runningBlocks : m_runningReads;
+    std::size_t& running = kind == Kind::block ? m_runningBlocks : m_runningReads;
     if (--running == 0)
         startAdmitted(std::move(lock));
 }

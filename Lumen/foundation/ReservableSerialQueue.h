@@ -61,6 +61,7 @@ public:
     Turn reserve();
 
 private:
+    enum class Kind { block, read };
     // A block or a read whose turn has come; an empty one of both is a turn given up.
     struct Operation {
         DispatchBlock block;
@@ -71,7 +72,7 @@ private:
     void fill(std::uint64_t number, Operation operation);
     // Starts what may start of the operations whose turn has come; takes the held lock.
     void startAdmitted(std::unique_lock<std::mutex> lock);
-    void finished(bool wasBlock);
+    void finished(Kind kind);
 
     const std::shared_ptr<DispatchQueue> m_queue;
     std::mutex m_mutex;
