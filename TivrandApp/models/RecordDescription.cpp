@@ -39,8 +39,16 @@ QString describe(const std::optional<QString>& value)
     if (!value)
         return QStringLiteral("nil");
     QString described(QLatin1Char('"'));
-    for (const char32_t character : value->toUcs4())
+    qsizetype shown = 0;
+    for (qsizetype index = 0; index < value->size(); ++shown) {
+        if (shown == maxDescribedTextLength)
+            return described + QStringLiteral("\"…");
+        const QChar unit = value->at(index++);
+        char32_t character = unit.isSurrogate() ? char32_t(QChar::ReplacementCharacter) : unit.unicode();
+        if (unit.isHighSurrogate() && index < value->size() && value->at(index).isLowSurrogate())
+            character = QChar::surrogateToUcs4(unit, value->at(index++));
         described += escaped(character);
+    }
     return described + QLatin1Char('"');
 }
 

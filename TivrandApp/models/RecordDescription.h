@@ -17,6 +17,9 @@ concept Describable = requires(const T& record) {
     { record.description() } -> std::convertible_to<QString>;
 };
 
+// Texts longer than this show their start, then "…" after the closing quote.
+inline constexpr qsizetype maxDescribedTextLength = 4096;
+
 QString describe(const std::optional<QString>& value);
 QString describe(const std::optional<double>& value);
 QString describe(const std::optional<int>& value);

@@ -1,6 +1,6 @@
 #include "TivrandApp/models/SearchAppSearchResultDatum.h"
 
-#include "TivrandApp/models/JsonFields.h"
+#include "TivrandApp/models/JsonReader.h"
 #include "TivrandApp/models/RecordDescription.h"
 
 #include <QStringList>
@@ -11,16 +11,22 @@ using namespace Qt::Literals::StringLiterals;
 using RecordDescription::describe;
 using RecordDescription::record;
 
-std::optional<SearchAppArtwork> SearchAppArtwork::fromJson(const QJsonValue& json)
+std::optional<SearchAppArtwork> SearchAppArtwork::read(JsonReader& json)
 {
-    if (!json.isObject())
+    if (!json.enterObject())
         return std::nullopt;
-    const QJsonObject object = json.toObject();
-    return SearchAppArtwork{
-        JsonFields::text(object, "url"_L1),
-        JsonFields::integer(object, "width"_L1),
-        JsonFields::integer(object, "height"_L1),
-    };
+    SearchAppArtwork artwork;
+    for (QString key; json.nextKey(key);) {
+        if (key == "url"_L1)
+            artwork.url = json.text();
+        else if (key == "width"_L1)
+            artwork.width = json.integer();
+        else if (key == "height"_L1)
+            artwork.height = json.integer();
+        else
+            json.skip();
+    }
+    return artwork;
 }
 
 QString SearchAppArtwork::description() const
@@ -28,15 +34,20 @@ QString SearchAppArtwork::description() const
     return record("Artwork"_L1, {{"url"_L1, describe(url)}, {"width"_L1, describe(width)}, {"height"_L1, describe(height)}});
 }
 
-std::optional<SearchAppPlatformAttributes> SearchAppPlatformAttributes::fromJson(const QJsonValue& json)
+std::optional<SearchAppPlatformAttributes> SearchAppPlatformAttributes::read(JsonReader& json)
 {
-    if (!json.isObject())
+    if (!json.enterObject())
         return std::nullopt;
-    const QJsonObject object = json.toObject();
-    return SearchAppPlatformAttributes{
-        JsonFields::text(object, "subtitle"_L1),
-        SearchAppArtwork::fromJson(object.value("artwork"_L1)),
-    };
+    SearchAppPlatformAttributes block;
+    for (QString key; json.nextKey(key);) {
+        if (key == "subtitle"_L1)
+            block.subtitle = json.text();
+        else if (key == "artwork"_L1)
+            block.artwork = SearchAppArtwork::read(json);
+        else
+            json.skip();
+    }
+    return block;
 }
 
 QString SearchAppPlatformAttributes::description() const
@@ -44,15 +55,20 @@ QString SearchAppPlatformAttributes::description() const
     return record("PlatformAttributes"_L1, {{"subtitle"_L1, describe(subtitle)}, {"artwork"_L1, describe(artwork)}});
 }
 
-std::optional<SearchAppUserRating> SearchAppUserRating::fromJson(const QJsonValue& json)
+std::optional<SearchAppUserRating> SearchAppUserRating::read(JsonReader& json)
 {
-    if (!json.isObject())
+    if (!json.enterObject())
         return std::nullopt;
-    const QJsonObject object = json.toObject();
-    return SearchAppUserRating{
-        JsonFields::number(object, "value"_L1),
-        JsonFields::integer(object, "ratingCount"_L1),
-    };
+    SearchAppUserRating rating;
+    for (QString key; json.nextKey(key);) {
+        if (key == "value"_L1)
+            rating.value = json.number();
+        else if (key == "ratingCount"_L1)
+            rating.ratingCount = json.integer();
+        else
+            json.skip();
+    }
+    return rating;
 }
 
 QString SearchAppUserRating::description() const
@@ -62,15 +78,31 @@ QString SearchAppUserRating::description() const
 
 namespace {
 
-std::optional<QMap<QString, SearchAppPlatformAttributes>> platformAttributesFromJson(const QJsonValue& json)
+bool isKnownFamily(const QString& family)
 {
-    if (!json.isObject())
+    return family == "ios"_L1 || family == "osx"_L1 || family == "xros"_L1;
+}
+
+// The blocks an item can use: the known families', and of the others only the first by name,
+// so that a record naming a million families costs no more than one naming four.
+std::optional<QMap<QString, SearchAppPlatformAttributes>> readPlatformAttributes(JsonReader& json)
+{
+    if (!json.enterObject())
         return std::nullopt;
-    const QJsonObject object = json.toObject();
     QMap<QString, SearchAppPlatformAttributes> blocks;
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (auto block = SearchAppPlatformAttributes::fromJson(it.value()))
-            blocks.insert(it.key(), std::move(*block));
+    std::optional<QString> otherFamily;
+    for (QString family; json.nextKey(family);) {
+        std::optional<SearchAppPlatformAttributes> block = SearchAppPlatformAttributes::read(json);
+        if (!block)
+            continue;
+        if (!isKnownFamily(family)) {
+            if (otherFamily && *otherFamily < family)
+                continue;
+            if (otherFamily)
+                blocks.remove(*otherFamily);
+            otherFamily = family;
+        }
+        blocks.insert(family, std::move(*block));
     }
     return blocks;
 }
@@ -87,18 +119,26 @@ QString describePlatformAttributes(const std::optional<QMap<QString, SearchAppPl
 
 } // namespace
 
-std::optional<SearchAppAttributes> SearchAppAttributes::fromJson(const QJsonValue& json)
+std::optional<SearchAppAttributes> SearchAppAttributes::read(JsonReader& json)
 {
-    if (!json.isObject())
+    if (!json.enterObject())
         return std::nullopt;
-    const QJsonObject object = json.toObject();
-    return SearchAppAttributes{
-        JsonFields::text(object, "name"_L1),
-        JsonFields::text(object, "artistName"_L1),
-        JsonFields::text(object, "url"_L1),
-        SearchAppUserRating::fromJson(object.value("userRating"_L1)),
-        platformAttributesFromJson(object.value("platformAttributes"_L1)),
-    };
+    SearchAppAttributes attributes;
+    for (QString key; json.nextKey(key);) {
+        if (key == "name"_L1)
+            attributes.name = json.text();
+        else if (key == "artistName"_L1)
+            attributes.artistName = json.text();
+        else if (key == "url"_L1)
+            attributes.url = json.text();
+        else if (key == "userRating"_L1)
+            attributes.userRating = SearchAppUserRating::read(json);
+        else if (key == "platformAttributes"_L1)
+            attributes.platformAttributes = readPlatformAttributes(json);
+        else
+            json.skip();
+    }
+    return attributes;
 }
 
 QString SearchAppAttributes::description() const
@@ -112,17 +152,24 @@ QString SearchAppAttributes::description() const
                                    });
 }
 
-std::optional<SearchAppSearchResultDatum> SearchAppSearchResultDatum::fromJson(const QJsonValue& json)
+std::optional<SearchAppSearchResultDatum> SearchAppSearchResultDatum::read(JsonReader& json)
 {
-    if (!json.isObject())
+    if (!json.enterObject())
         return std::nullopt;
-    const QJsonObject object = json.toObject();
-    return SearchAppSearchResultDatum{
-        JsonFields::text(object, "id"_L1),
-        JsonFields::text(object, "type"_L1),
-        JsonFields::text(object, "href"_L1),
-        SearchAppAttributes::fromJson(object.value("attributes"_L1)),
-    };
+    SearchAppSearchResultDatum datum;
+    for (QString key; json.nextKey(key);) {
+        if (key == "id"_L1)
+            datum.id = json.text();
+        else if (key == "type"_L1)
+            datum.type = json.text();
+        else if (key == "href"_L1)
+            datum.href = json.text();
+        else if (key == "attributes"_L1)
+            datum.attributes = SearchAppAttributes::read(json);
+        else
+            json.skip();
+    }
+    return datum;
 }
 
 QString SearchAppSearchResultDatum::description() const

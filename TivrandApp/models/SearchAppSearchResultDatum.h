@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QJsonValue>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -9,15 +8,17 @@
 
 namespace Tivrand {
 
+class JsonReader;
+
 // One catalog resource and its parts. Every key is optional; a key of the wrong type is absent.
-// Each fromJson answers no record when the value is not a JSON object.
+// Each read() consumes the reader's next value and answers no record when it is not a JSON object.
 
 struct SearchAppArtwork {
     std::optional<QString> url; // a template with "{w}", "{h}", "{c}" and "{f}"
     std::optional<int> width;
     std::optional<int> height;
 
-    static std::optional<SearchAppArtwork> fromJson(const QJsonValue& json);
+    static std::optional<SearchAppArtwork> read(JsonReader& json);
     QString description() const;
 };
 
@@ -25,7 +26,7 @@ struct SearchAppPlatformAttributes {
     std::optional<QString> subtitle;
     std::optional<SearchAppArtwork> artwork;
 
-    static std::optional<SearchAppPlatformAttributes> fromJson(const QJsonValue& json);
+    static std::optional<SearchAppPlatformAttributes> read(JsonReader& json);
     QString description() const;
 };
 
@@ -33,7 +34,7 @@ struct SearchAppUserRating {
     std::optional<double> value;
     std::optional<int> ratingCount;
 
-    static std::optional<SearchAppUserRating> fromJson(const QJsonValue& json);
+    static std::optional<SearchAppUserRating> read(JsonReader& json);
     QString description() const;
 };
 
@@ -42,10 +43,11 @@ struct SearchAppAttributes {
     std::optional<QString> artistName;
     std::optional<QString> url;
     std::optional<SearchAppUserRating> userRating;
-    // Keyed by platform family: "ios", "osx", "xros" (others are kept as they come).
+    // Keyed by platform family: "ios", "osx" and "xros", and of the other families only the
+    // first by name, which is all an item falls back to.
     std::optional<QMap<QString, SearchAppPlatformAttributes>> platformAttributes;
 
-    static std::optional<SearchAppAttributes> fromJson(const QJsonValue& json);
+    static std::optional<SearchAppAttributes> read(JsonReader& json);
     QString description() const;
 };
 
@@ -55,7 +57,7 @@ struct SearchAppSearchResultDatum {
     std::optional<QString> href;
     std::optional<SearchAppAttributes> attributes;
 
-    static std::optional<SearchAppSearchResultDatum> fromJson(const QJsonValue& json);
+    static std::optional<SearchAppSearchResultDatum> read(JsonReader& json);
     QString description() const;
 };
 

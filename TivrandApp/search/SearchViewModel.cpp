@@ -108,7 +108,7 @@ void SearchViewModel::performSearch()
                                          printLine(QStringLiteral("❌ Arama Hatası: ") +
                                                    answer.error().localizedDescription());
                                      else
-                                         printLine(QStringLiteral("✅ Arama Başarılı: ") + answer->description());
+                                         printLine(QStringLiteral("✅ Arama Başarılı: ") + answer->summary());
                                      if (self)
                                          self->handleSearchAnswer(answer, country, search);
                                  });

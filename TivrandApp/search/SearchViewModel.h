@@ -30,7 +30,7 @@ class SearchViewModel : public QObject {
 
 public:
     // How many app records one search looks up.
-    static constexpr int maxContentsIds = 50;
+    static constexpr int maxContentsIds = SearchAppSearchResult::keptApps;
 
     explicit SearchViewModel(QObject* parent = nullptr);
     SearchViewModel(SearchAPIClient searchClient, CoreDataManager& coreDataManager,

@@ -12,7 +12,7 @@ struct NetworkError {
 
     static constexpr int invalidUrl = -1;      // "Endpoint": the request could not be built
     static constexpr int transportFailed = -2; // no answer (refused, unreachable, TLS, broken)
-    static constexpr int timedOut = -3;        // nothing moved for the transfer timeout
+    static constexpr int timedOut = -3;        // nothing moved for the idle timeout, or past the deadline
     static constexpr int decodingFailed = -4;  // the body is not JSON of the expected shape
     static constexpr int cancelled = -5;       // the request engine went away first
     static constexpr int redirectedElsewhere = -6; // a redirect to another origin, not followed

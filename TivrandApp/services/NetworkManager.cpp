@@ -11,6 +11,7 @@
 #include <QNetworkReply>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 #include <utility>
 
@@ -28,6 +29,11 @@ NetworkError managerError(int code, const QString& message)
 NetworkError tooLargeError()
 {
     return managerError(NetworkError::responseTooLarge, u"response too large"_s);
+}
+
+NetworkError timedOutError()
+{
+    return managerError(NetworkError::timedOut, u"The request timed out."_s);
 }
 
 NetworkError cancelledError()
@@ -54,7 +60,7 @@ BodyResult outcome(QNetworkReply& reply)
         return reply.readAll();
     case QNetworkReply::TimeoutError:
     case QNetworkReply::OperationCanceledError: // nothing else aborts our replies: the transfer timeout did
-        return std::unexpected(managerError(NetworkError::timedOut, u"The request timed out."_s));
+        return std::unexpected(timedOutError());
     default:
         return std::unexpected(managerError(NetworkError::transportFailed, reply.errorString()));
     }
@@ -64,14 +70,33 @@ BodyResult outcome(QNetworkReply& reply)
 struct PendingRequest {
     NetworkManager::BodyCompletion completion;
     bool finished = false;
+    QPointer<QNetworkReply> reply; // the one under way: each redirect is a new one
+    QPointer<QTimer> deadline;
 
     void finish(BodyResult result)
     {
         if (std::exchange(finished, true))
             return;
+        if (deadline)
+            deadline->deleteLater();
         postToGuiThread([completion = std::move(completion), result = std::move(result)] { completion(result); });
     }
 };
+
+// Ends the request once `deadline` has passed, however its answer is still arriving.
+void startDeadline(QNetworkAccessManager& network, std::chrono::milliseconds deadline,
+                   const std::shared_ptr<PendingRequest>& pending)
+{
+    auto* timer = new QTimer(&network);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, timer, [pending] {
+        pending->finish(std::unexpected(timedOutError()));
+        if (pending->reply)
+            pending->reply->abort();
+    });
+    pending->deadline = timer;
+    timer->start(deadline);
+}
 
 QNetworkReply* startReply(QNetworkAccessManager& network, const OutgoingRequest& outgoing)
 {
@@ -85,12 +110,16 @@ void start(QNetworkAccessManager& network, OutgoingRequest outgoing, int redirec
            std::shared_ptr<PendingRequest> pending)
 {
     QNetworkReply* reply = startReply(network, outgoing);
+    pending->reply = reply;
     // A reply may be finished at once and still signal it later; it is handled once.
     const auto onFinished = [pending, reply, outgoing = std::move(outgoing), redirectsFollowed,
                              handled = std::make_shared<bool>(false)] {
         if (std::exchange(*handled, true))
             return;
         reply->deleteLater();
+        // Ended already (too large, or past its deadline): a redirect in the aborted answer goes nowhere.
+        if (pending->finished)
+            return;
         const QUrl target = redirectTarget(*reply);
         if (target.isEmpty()) {
             pending->finish(outcome(*reply));
@@ -134,9 +163,10 @@ NetworkManager& NetworkManager::shared()
     return *instance;
 }
 
-NetworkManager::NetworkManager(std::chrono::milliseconds transferTimeout)
+NetworkManager::NetworkManager(std::chrono::milliseconds transferTimeout, std::chrono::milliseconds deadline)
     : m_network(std::make_unique<QNetworkAccessManager>())
     , m_transferTimeout(transferTimeout)
+    , m_deadline(deadline)
 {
     if (QCoreApplication* application = QCoreApplication::instance())
         m_network->moveToThread(application->thread());
@@ -159,14 +189,16 @@ void NetworkManager::send(const Endpoint& endpoint, BodyCompletion completion)
     }
     QPointer<QNetworkAccessManager> network(m_network.get());
     postToGuiThread([network, request = std::move(request), method = verb(endpoint.method()), body = endpoint.body(),
-                     completion = std::move(completion)]() mutable {
-        if (!request)
+                     deadline = m_deadline, completion = std::move(completion)]() mutable {
+        if (!request) {
             completion(std::unexpected(request.error()));
-        else if (!network)
+        } else if (!network) {
             completion(std::unexpected(cancelledError()));
-        else
-            start(*network, OutgoingRequest{*request, method, body}, 0,
-                  std::make_shared<PendingRequest>(std::move(completion)));
+        } else {
+            auto pending = std::make_shared<PendingRequest>(std::move(completion));
+            startDeadline(*network, deadline, pending);
+            start(*network, OutgoingRequest{*request, method, body}, 0, pending);
+        }
     });
 }
 
@@ -175,15 +207,18 @@ std::expected<QJsonValue, NetworkError> NetworkManager::parseJson(const QByteArr
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        return std::unexpected(managerError(NetworkError::decodingFailed,
-                                            u"The answer is not valid JSON (%1 at offset %2)."_s
-                                                .arg(parseError.errorString())
-                                                .arg(parseError.offset)));
+        return std::unexpected(invalidJsonError(parseError.errorString(), parseError.offset));
     if (document.isObject())
         return QJsonValue(document.object());
     if (document.isArray())
         return QJsonValue(document.array());
     return std::unexpected(wrongShapeError());
+}
+
+NetworkError NetworkManager::invalidJsonError(const QString& error, qsizetype offset)
+{
+    return managerError(NetworkError::decodingFailed,
+                        u"The answer is not valid JSON (%1 at offset %2)."_s.arg(error).arg(offset));
 }
 
 NetworkError NetworkManager::wrongShapeError()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TivrandApp/models/JsonReader.h"
 #include "TivrandApp/services/Endpoint.h"
 #include "TivrandApp/services/NetworkError.h"
 
@@ -23,6 +24,10 @@ concept JsonDecodable = requires(const QJsonValue& json) {
     { T::fromJson(json) } -> std::same_as<std::optional<T>>;
 };
 
+// Reads a record from an answer's JSON as it goes: no record means the wrong shape.
+template<typename T>
+using JsonRead = std::function<std::optional<T>(JsonReader&)>;
+
 // The request engine. Its network access lives on the GUI thread; request() may be called from
 // any thread. Every request completes exactly once, on the GUI thread and never inside the call,
 // with the decoded answer or an error. There is no retry and no cancellation. Requests go out
@@ -32,13 +37,16 @@ concept JsonDecodable = requires(const QJsonValue& json) {
 class NetworkManager {
 public:
     static constexpr std::chrono::milliseconds defaultTransferTimeout{30000};
+    static constexpr std::chrono::milliseconds defaultDeadline{60000};
     static constexpr qint64 maxBodySize = 32 * 1024 * 1024;
 
     // The program's one engine; it lives as long as the program. Needs a QCoreApplication.
     static NetworkManager& shared();
 
-    // A request is given up when nothing moves for `transferTimeout`.
-    explicit NetworkManager(std::chrono::milliseconds transferTimeout = defaultTransferTimeout);
+    // A request is given up when nothing moves for `transferTimeout`, and when it has not
+    // finished within `deadline` of being sent, however its answer trickles in.
+    explicit NetworkManager(std::chrono::milliseconds transferTimeout = defaultTransferTimeout,
+                            std::chrono::milliseconds deadline = defaultDeadline);
     // Destroy on the GUI thread. Requests still running then complete with NetworkError::cancelled.
     ~NetworkManager();
     NetworkManager(const NetworkManager&) = delete;
@@ -66,16 +74,40 @@ public:
         });
     }
 
+    // The answer read with `read`, which keeps only what it needs of it.
+    template<typename T>
+    void request(const Endpoint& endpoint, JsonRead<T> read, std::function<void(std::expected<T, NetworkError>)> completion)
+    {
+        if (!completion || !read)
+            return;
+        send(endpoint, [read = std::move(read), completion = std::move(completion)](std::expected<QByteArray, NetworkError> body) {
+            if (!body) {
+                completion(std::unexpected(std::move(body.error())));
+                return;
+            }
+            JsonReader reader(*body);
+            std::optional<T> value = read(reader);
+            if (!reader.finish())
+                completion(std::unexpected(invalidJsonError(reader.errorString(), reader.errorOffset())));
+            else if (value)
+                completion(std::move(*value));
+            else
+                completion(std::unexpected(wrongShapeError()));
+        });
+    }
+
     using BodyCompletion = std::function<void(std::expected<QByteArray, NetworkError>)>;
 
 private:
     // Answers with the body of a 2xx response.
     void send(const Endpoint& endpoint, BodyCompletion completion);
     static std::expected<QJsonValue, NetworkError> parseJson(const QByteArray& body);
+    static NetworkError invalidJsonError(const QString& error, qsizetype offset);
     static NetworkError wrongShapeError();
 
     std::unique_ptr<QNetworkAccessManager> m_network;
     std::chrono::milliseconds m_transferTimeout;
+    std::chrono::milliseconds m_deadline;
 };
 
 } // namespace Tivrand

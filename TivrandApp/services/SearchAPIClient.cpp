@@ -12,15 +12,17 @@ SearchAPIClient::SearchAPIClient(NetworkManager& networkManager)
 void SearchAPIClient::searchApp(const QString& platform, const QString& term, const Country& country,
                                 const QString& language, SearchCompletion completion)
 {
-    m_networkManager.request<SearchAppResponse>(
-        SearchAPIRouter::searchApp(platform, term, country.countryCode, language), std::move(completion));
+    m_networkManager.request<SearchAppResponse>(SearchAPIRouter::searchApp(platform, term, country.countryCode, language),
+                                                &SearchAppResponse::read, std::move(completion));
 }
 
 void SearchAPIClient::getContents(const QString& platform, const QString& ids, const Country& country,
                                   const QString& language, ContentsCompletion completion)
 {
+    const QStringList askedIds = ids.split(QLatin1Char(','));
     m_networkManager.request<AppContentsResponse>(
-        SearchAPIRouter::getContents(platform, ids, country.countryCode, language), std::move(completion));
+        SearchAPIRouter::getContents(platform, ids, country.countryCode, language),
+        [askedIds](JsonReader& json) { return AppContentsResponse::read(json, askedIds); }, std::move(completion));
 }
 
 } // namespace Tivrand

@@ -21,10 +21,11 @@ public:
 
     explicit SearchAPIClient(NetworkManager& networkManager = NetworkManager::shared());
 
-    // `platform` is a Platform raw value; `language` goes to the catalog as "l".
+    // `platform` is a Platform raw value; `language` goes to the catalog as "l". The answer keeps
+    // its first SearchAppSearchResult::keptApps apps.
     void searchApp(const QString& platform, const QString& term, const Country& country, const QString& language,
                    SearchCompletion completion);
-    // `ids` are app ids joined by ",".
+    // `ids` are app ids joined by ","; the answer keeps the first record of each, in its own order.
     void getContents(const QString& platform, const QString& ids, const Country& country, const QString& language,
                      ContentsCompletion completion);
 

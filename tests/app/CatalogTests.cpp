@@ -1,5 +1,6 @@
 #include "TivrandApp/models/AppContentsResponse.h"
 #include "TivrandApp/models/AppPresentationItem.h"
+#include "TivrandApp/models/JsonReader.h"
 #include "TivrandApp/models/RecordDescription.h"
 #include "TivrandApp/models/SearchAppResponse.h"
 #include "TivrandApp/services/SearchAPIClient.h"
@@ -26,15 +27,19 @@ namespace {
 
 const Country unitedStates{"id", "US", "United States", "", {"en-US", "English (U.S.)"}, {}};
 
-QJsonValue json(const char* text)
+// The record read from `text`, which must be valid JSON.
+template<typename T, typename... Arguments>
+std::optional<T> decoded(const char* text, const Arguments&... arguments)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray(text));
-    return document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
+    JsonReader reader{QByteArrayView(text)};
+    std::optional<T> record = T::read(reader, arguments...);
+    EXPECT_TRUE(reader.finish()) << reader.errorString().toStdString();
+    return record;
 }
 
 std::optional<AppPresentationItem> itemFrom(const char* text, Platform platform = Platform::iPhone)
 {
-    const auto datum = SearchAppSearchResultDatum::fromJson(json(text));
+    const auto datum = decoded<SearchAppSearchResultDatum>(text);
     return AppPresentationItem::make(*datum, platform, unitedStates);
 }
 
@@ -137,6 +142,38 @@ TEST_F(SearchAPIClientTest, ContentsFollowTheAskedIdsAndKeepIncompleteRecords)
     EXPECT_EQ(ids, (QStringList{"1000000003", "1000000001", "1000000004", "1000000005"}));
 }
 
+TEST_F(SearchAPIClientTest, AHugeSearchAnswerKeepsItsFirstFiftyAppsCountsEveryItemAndSumsItselfUpShort)
+{
+    // 60 apps with long ids, then empty items up to 31 MiB.
+    const std::string longId(100, '7');
+    std::string body = R"({"results": {"search-result": {"data": [)";
+    for (int index = 1; index <= 60; ++index)
+        body += R"({"type": "apps", "id": ")" + longId + std::to_string(index) + R"("}, )";
+    qsizetype items = 60;
+    for (body += "{}", ++items; body.size() < (31u << 20); ++items)
+        body += ",{}";
+    catalog.setAnswer(FakeCatalogServer::Route::search, 200, body + "]}}}");
+
+    const auto response = search("notes");
+    ASSERT_TRUE(response.has_value());
+    const SearchAppSearchResult& result = response->results.value().searchResult.value();
+    ASSERT_EQ(result.data.value().size(), SearchAppSearchResult::keptApps);
+    EXPECT_EQ(result.data->back().id, QString::fromStdString(longId + "50"));
+    EXPECT_EQ(result.itemCount, items);
+    EXPECT_EQ(response->summary(), response->description().left(SearchAppResponse::summaryLength) + "… (" +
+                                       QString::number(items) + " items)");
+}
+
+TEST_F(SearchAPIClientTest, ATrickledAnswerEndsAtTheDeadline)
+{
+    catalog.trickle(FakeCatalogServer::Route::search, 10ms);
+    NetworkManager impatient(NetworkManager::defaultTransferTimeout, 300ms);
+    SearchAPIClient slowClient(impatient);
+    const auto response = complete<SearchAppResponse>(
+        [&](auto completion) { slowClient.searchApp("iphone", "notes", unitedStates, "en-US", completion); });
+    EXPECT_EQ(response ? 0 : response.error().code, NetworkError::timedOut);
+}
+
 TEST(SearchAPIRouter, TheBaseUrlGivesPrefixAndHostAndAnUnusableOneIsAnEndpointError)
 {
     // The router reads the base URL when it is made.
@@ -181,46 +218,47 @@ TEST(SearchAPIRouter, TheBuiltInTokenIsAJsonWebToken)
 
 TEST(CatalogRecords, MissingOrMistypedKeysAreAbsent)
 {
-    EXPECT_FALSE(SearchAppResponse::fromJson(json("[]")).has_value());
-    EXPECT_FALSE(AppContentsResponse::fromJson(QJsonValue("text")).has_value());
-    EXPECT_FALSE(SearchAppSearchResultDatum::fromJson(QJsonValue(3)).has_value());
-    EXPECT_FALSE(SearchAppResponse::fromJson(json(R"({"results": []})"))->results.has_value());
-    EXPECT_FALSE(SearchAppResponse::fromJson(json(R"({"results": {"searchResult": {}}})"))->results->searchResult);
-    EXPECT_FALSE(SearchAppResponse::fromJson(json(R"({"results": {"search-result": {"data": "x"}}})"))
+    EXPECT_FALSE(decoded<SearchAppResponse>("[]").has_value());
+    EXPECT_FALSE(decoded<AppContentsResponse>(R"("text")", QStringList()).has_value());
+    EXPECT_FALSE(decoded<SearchAppSearchResultDatum>("3").has_value());
+    EXPECT_FALSE(decoded<SearchAppResponse>(R"({"results": []})")->results.has_value());
+    EXPECT_FALSE(decoded<SearchAppResponse>(R"({"results": {"searchResult": {}}})")->results->searchResult);
+    EXPECT_FALSE(decoded<SearchAppResponse>(R"({"results": {"search-result": {"data": "x"}}})")
                      ->results->searchResult->data.has_value());
 
-    const auto contents = AppContentsResponse::fromJson(json(R"({"data": [
-        7, "text", null,
-        {"id": 1000, "type": ["apps"], "attributes": {
+    const auto contents = decoded<AppContentsResponse>(R"({"data": [7, "text", null, {"id": 2}, {"id": "2", "attributes": "none"}, {"id": "2", "attributes": {}}]})",
+                                                       QStringList{"2"});
+    ASSERT_TRUE(contents && contents->data);
+    ASSERT_EQ(contents->data->size(), 1) << "elements that are not objects, not of an asked id or repeated are left out";
+    EXPECT_FALSE(contents->data->at(0).attributes.has_value());
+
+    const auto mistyped = decoded<SearchAppSearchResultDatum>(R"({"id": 1000, "type": ["apps"], "attributes": {
             "name": false, "artistName": {}, "url": 3,
             "userRating": {"value": "4.5", "ratingCount": 12.5},
             "platformAttributes": {"ios": {"subtitle": 1, "artwork": {"url": [], "width": "512", "height": 1e12}}, "osx": 5}
-        }},
-        {"id": "2", "attributes": "none"}
-    ]})"));
-    ASSERT_TRUE(contents && contents->data);
-    ASSERT_EQ(contents->data->size(), 2) << "elements that are not objects are left out";
-    const SearchAppSearchResultDatum& mistyped = contents->data->at(0);
-    EXPECT_FALSE(mistyped.id || mistyped.type);
-    const SearchAppAttributes& attributes = mistyped.attributes.value();
+        }})");
+    ASSERT_TRUE(mistyped.has_value());
+    EXPECT_FALSE(mistyped->id || mistyped->type);
+    const SearchAppAttributes& attributes = mistyped->attributes.value();
     EXPECT_FALSE(attributes.name || attributes.artistName || attributes.url);
     EXPECT_FALSE(attributes.userRating.value().value || attributes.userRating->ratingCount);
     ASSERT_EQ(attributes.platformAttributes.value().keys(), QStringList{"ios"});
     const SearchAppPlatformAttributes& ios = attributes.platformAttributes->value("ios");
     EXPECT_FALSE(ios.subtitle || ios.artwork.value().url || ios.artwork->width || ios.artwork->height);
-    EXPECT_FALSE(contents->data->at(1).attributes.has_value());
 }
 
 TEST(CatalogRecords, DescriptionShowsPresentAndAbsentFieldsAndEscapesTextsOntoOneLine)
 {
-    const auto response = SearchAppResponse::fromJson(
-        json(R"({"results": {"search-result": {"data": [{"id": "1", "type": "apps", "attributes": {"name": "Say \"hi\""}}]}}})"));
-    EXPECT_EQ(response->description(),
-              R"(SearchAppResponse(results: SearchAppResults(searchResult: SearchAppSearchResult(data: [)"
+    const auto datum = decoded<SearchAppSearchResultDatum>(R"({"id": "1", "type": "apps", "attributes": {"name": "Say \"hi\""}})");
+    EXPECT_EQ(datum->description(),
               R"(SearchAppSearchResultDatum(id: "1", type: "apps", href: nil, attributes: Attributes(name: "Say \"hi\"", )"
-              R"(artistName: nil, url: nil, userRating: nil, platformAttributes: nil))]))))");
+              R"(artistName: nil, url: nil, userRating: nil, platformAttributes: nil)))");
+    EXPECT_EQ(decoded<SearchAppResponse>(R"({"results": {"search-result": {"data": [{"id": "1", "type": "apps", "href": "h"}, {}]}}})")
+                  ->description(),
+              R"(SearchAppResponse(results: SearchAppResults(searchResult: SearchAppSearchResult(data: [)"
+              R"(SearchAppSearchResultDatum(id: "1", type: "apps", href: nil, attributes: nil)], itemCount: 2))))");
     EXPECT_EQ(AppContentsResponse{}.description(), "AppContentsResponse(data: nil)");
-    EXPECT_EQ(SearchAppUserRating::fromJson(json(R"({"value": 4.5, "ratingCount": 3})"))->description(),
+    EXPECT_EQ(decoded<SearchAppUserRating>(R"({"value": 4.5, "ratingCount": 3})")->description(),
               "UserRating(value: 4.5, ratingCount: 3)");
 
     // Described texts stay on one line.

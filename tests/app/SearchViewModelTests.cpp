@@ -128,6 +128,19 @@ TEST_F(SearchViewModelTest, AtMostFiftyAppItemsAreLookedUpCountingThoseWithoutId
     EXPECT_EQ(ids, expected) << "joined by a bare comma";
 }
 
+TEST_F(SearchViewModelTest, OnlyTheAskedRecordsBecomeRowsHoweverManyTheAnswerHolds)
+{
+    catalog.answerApps(3, 5000);
+    const auto model = makeViewModel();
+    model->setSearchText("apps");
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    QStringList names;
+    for (const AppPresentationItem& item : model->searchResults())
+        names.append(item.name);
+    EXPECT_EQ(names, (QStringList{"App 1", "App 2", "App 3"}));
+}
+
 TEST_F(SearchViewModelTest, SearchShowsTheCompleteAppRecordsInAnswerOrderAndEachAnswerPrintsItsLine)
 {
     const auto model = makeViewModel();

@@ -7,7 +7,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <regex>
+#include <thread>
 #include <stdexcept>
 
 namespace Tivrand::Testing {
@@ -78,13 +80,16 @@ void FakeCatalogServer::setAnswer(Route route, int status, std::string body)
     m_answers.insert_or_assign(route, Answer{status, std::move(body)});
 }
 
-void FakeCatalogServer::answerApps(int count)
+void FakeCatalogServer::answerApps(int count, int records)
 {
     QJsonArray found;
-    QJsonArray records;
-    for (int index = 1; index <= count; ++index) {
+    QJsonArray served;
+    for (int index = 1; index <= std::max(count, records); ++index) {
         const QString id = QString::number(2000000000 + index);
-        found.append(QJsonObject{{"id", id}, {"type", "apps"}});
+        if (index <= count)
+            found.append(QJsonObject{{"id", id}, {"type", "apps"}});
+        if (index > (records ? records : count))
+            continue;
         const QJsonObject artwork{{"url", iconUrl("app-" + QString::number(index)).toString()}};
         const QJsonObject attributes{
             {"name", "App " + QString::number(index)},
@@ -92,13 +97,19 @@ void FakeCatalogServer::answerApps(int count)
             {"url", "https://apps.apple.com/us/app/id" + id},
             {"platformAttributes", QJsonObject{{"ios", QJsonObject{{"artwork", artwork}}}}},
         };
-        records.append(QJsonObject{{"id", id}, {"type", "apps"}, {"attributes", attributes}});
+        served.append(QJsonObject{{"id", id}, {"type", "apps"}, {"attributes", attributes}});
     }
     const auto compact = [](const QJsonObject& object) {
         return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
     };
     setAnswer(Route::search, 200, compact({{"results", QJsonObject{{"search-result", QJsonObject{{"data", found}}}}}}));
-    setAnswer(Route::contents, 200, compact({{"data", records}}));
+    setAnswer(Route::contents, 200, compact({{"data", served}}));
+}
+
+void FakeCatalogServer::trickle(Route route, std::chrono::milliseconds interval)
+{
+    std::lock_guard lock(m_mutex);
+    m_trickled.insert_or_assign(route, interval);
 }
 
 void FakeCatalogServer::setCookie(std::string setCookie)
@@ -121,6 +132,7 @@ void FakeCatalogServer::serve(Route route, const httplib::Request& request, std:
     response.set_header("Connection", "close");
     std::optional<Answer> redirect;
     std::optional<Answer> replaced;
+    std::optional<std::chrono::milliseconds> trickle;
     {
         std::lock_guard lock(m_mutex);
         if (!m_setCookie.empty())
@@ -129,13 +141,31 @@ void FakeCatalogServer::serve(Route route, const httplib::Request& request, std:
             redirect = found->second;
         if (const auto found = m_answers.find(route); found != m_answers.end())
             replaced = found->second;
+        if (const auto found = m_trickled.find(route); found != m_trickled.end())
+            trickle = found->second;
+    }
+    if (trickle) {
+        // Until the client goes away or the answer is out.
+        response.set_chunked_content_provider(
+            "application/json", [body = replaced ? replaced->text : std::move(fixtureBody), interval = *trickle](
+                                    std::size_t offset, httplib::DataSink& sink) {
+                std::this_thread::sleep_for(interval);
+                if (!sink.is_writable() || !sink.write(body.data() + offset, 1))
+                    return false;
+                if (offset + 1 == body.size())
+                    sink.done();
+                return true;
+            });
+        return;
     }
     if (redirect) {
         response.status = redirect->status;
         response.set_header("Location", redirect->text);
     } else if (replaced) {
         response.status = replaced->status;
-        response.set_content(replaced->text, "application/json");
+        // A charset keeps the server from compressing it: a tight answer of repeated items would
+        // meet Qt's guard against archive bombs before the app's own bounds.
+        response.set_content(replaced->text, "application/json; charset=utf-8");
     } else {
         response.set_content(std::move(fixtureBody), "application/json");
     }

@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QUrl>
 
+#include <chrono>
+
 #include <map>
 #include <mutex>
 #include <optional>
@@ -34,8 +36,12 @@ public:
 
     // From now on the route answers `status` with `body` (as application/json).
     void setAnswer(Route route, int status, std::string body);
-    // From now on a search finds `count` apps, "App 1" to "App N", each with an icon of its own here.
-    void answerApps(int count);
+    // From now on a search finds `count` apps, "App 1" to "App N", each with an icon of its own
+    // here, and the contents answer holds the records of apps 1 to `records` (or to N when 0),
+    // whichever ids were asked.
+    void answerApps(int count, int records = 0);
+    // From now on the route's answer comes one byte at a time, `interval` apart.
+    void trickle(Route route, std::chrono::milliseconds interval);
     // From now on every answer sets this cookie (the value of a Set-Cookie header).
     void setCookie(std::string setCookie);
     // From now on requests to `path` are answered `status` with `location` as the Location header.
@@ -64,6 +70,7 @@ private:
     std::map<std::string, std::string> m_contentsPool; // id -> the record as JSON
     mutable std::mutex m_mutex;
     std::map<Route, Answer> m_answers;
+    std::map<Route, std::chrono::milliseconds> m_trickled;
     std::string m_setCookie;
     std::map<std::string, Answer> m_redirects; // by path
     LoopbackServer m_server;
