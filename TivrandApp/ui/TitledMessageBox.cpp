@@ -1,6 +1,7 @@
 #include "TivrandApp/ui/TitledMessageBox.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFontMetrics>
 #include <QLayout>
 
@@ -28,13 +29,13 @@ int TitledMessageBox::titleBarWidth() const
 
 void TitledMessageBox::showEvent(QShowEvent* event)
 {
-    // Sizes the box for its texts.
+    // Qt sizes the box to its layout's minimum width at every layout change, after this event
+    // too; a minimum on the row of buttons, which spans the box, keeps the width the title needs.
+    if (auto* buttons = findChild<QDialogButtonBox*>()) {
+        const QMargins margins = layout()->contentsMargins() + contentsMargins();
+        buttons->setMinimumWidth(titleBarWidth() - margins.left() - margins.right());
+    }
     QMessageBox::showEvent(event);
-    const int needed = titleBarWidth();
-    if (width() >= needed)
-        return;
-    QLayout& grid = *layout();
-    setFixedSize(needed, grid.hasHeightForWidth() ? grid.totalHeightForWidth(needed) : height());
 }
 
 } // namespace Tivrand
