@@ -5,6 +5,7 @@
 #include "TivrandApp/search/PlatformSymbol.h"
 #include "TivrandApp/search/SearchViewModel.h"
 #include "TivrandApp/ui/Appearance.h"
+#include "TivrandApp/ui/ButtonFocusFrame.h"
 #include "TivrandApp/ui/SymbolIcon.h"
 
 #include <QHBoxLayout>
@@ -86,6 +87,7 @@ void PlatformPickerButton::paintEvent(QPaintEvent*)
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
     }
     paintFilterOutline(painter, rect());
+    paintButtonFocusFrame(painter, *this);
 }
 
 } // namespace Tivrand

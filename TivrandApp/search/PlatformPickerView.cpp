@@ -3,6 +3,7 @@
 #include "TivrandApp/search/PlatformSymbol.h"
 #include "TivrandApp/search/SearchViewModel.h"
 #include "TivrandApp/ui/Appearance.h"
+#include "TivrandApp/ui/ButtonFocusFrame.h"
 #include "TivrandApp/ui/SymbolIcon.h"
 
 #include <QHBoxLayout>
@@ -54,13 +55,14 @@ void PlatformPickerRow::paintEvent(QPaintEvent*)
         fill = withOpacity(SystemColor::blue, 0.1);
     else if (underMouse())
         fill = withOpacity(Qt::white, 0.06);
-    if (fill.alpha() == 0)
-        return;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), 4, 4);
-    painter.fillPath(shape, fill);
+    if (fill.alpha() > 0) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()), 4, 4);
+        painter.fillPath(shape, fill);
+    }
+    paintButtonFocusFrame(painter, *this);
 }
 
 PlatformPickerView::PlatformPickerView(SearchViewModel& viewModel, QWidget& anchor)
@@ -81,6 +83,9 @@ PlatformPickerView::PlatformPickerView(SearchViewModel& viewModel, QWidget& anch
         m_rows.append(row);
     }
     markSelected();
+    // The keys start from the selected platform.
+    if (PlatformPickerRow* selected = row(m_viewModel.selectedPlatform()))
+        selected->setFocus();
     connect(&m_viewModel, &SearchViewModel::selectedPlatformChanged, this, &PlatformPickerView::markSelected);
 }
 

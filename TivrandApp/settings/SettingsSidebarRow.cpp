@@ -2,9 +2,9 @@
 
 #include "TivrandApp/settings/SymbolView.h"
 #include "TivrandApp/ui/Appearance.h"
+#include "TivrandApp/ui/ButtonFocusFrame.h"
 #include "TivrandApp/ui/SymbolIcon.h"
 
-#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -47,13 +47,6 @@ QColor SettingsSidebarRow::textColour() const
     return isChecked() ? primary : withOpacity(primary, 0.8);
 }
 
-void SettingsSidebarRow::focusInEvent(QFocusEvent* event)
-{
-    // Window activation also focuses the row; only keyboard navigation needs the ring.
-    m_focusFromKeyboard = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
-    QAbstractButton::focusInEvent(event);
-}
-
 QFont SettingsSidebarRow::labelFont() const
 {
     QFont labelFont = font();
@@ -80,10 +73,7 @@ void SettingsSidebarRow::paintEvent(QPaintEvent*)
         selection.addRoundedRect(QRectF(rect()), selectionRadius, selectionRadius);
         painter.fillPath(selection, withOpacity(palette().color(QPalette::WindowText), 0.1));
     }
-    if (hasFocus() && m_focusFromKeyboard) {
-        painter.setPen(QPen(withOpacity(palette().color(QPalette::Highlight), 0.6), 1));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), selectionRadius, selectionRadius);
-    }
+    paintButtonFocusFrame(painter, *this);
 
     const QRect content = rect().marginsRemoved(listRowInsets).adjusted(0, rowPadding, 0, -rowPadding);
     const int side = SymbolView::sideFor(iconPointSize);

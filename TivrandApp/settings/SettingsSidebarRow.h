@@ -24,13 +24,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
 
 private:
     QFont labelFont() const;
 
     SettingsTab m_tab;
-    bool m_focusFromKeyboard = false;
 };
 
 } // namespace Tivrand

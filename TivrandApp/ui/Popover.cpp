@@ -33,6 +33,8 @@ void Popover::popUp()
         }
     }
     move(position);
+    // Opened from the keyboard, it shows where the focus is at once, as its owner's window does.
+    setAttribute(Qt::WA_KeyboardFocusChange, m_anchor && m_anchor->window()->testAttribute(Qt::WA_KeyboardFocusChange));
     show();
     activateWindow();
 }
