@@ -31,8 +31,8 @@ AppActionButtonsView::AppActionButtonsView(QString appStoreUrl, bool showAddButt
     : QWidget(parent)
     , m_appStoreUrl(std::move(appStoreUrl))
     , m_opener(opener ? std::move(opener) : UrlOpener(&QDesktopServices::openUrl))
-    , m_openButton(makeButton(QStringLiteral("arrow.up.right.square")))
-    , m_copyButton(makeButton(QStringLiteral("doc.on.doc")))
+    , m_openButton(makeButton(QStringLiteral("arrow.up.right.square"), QStringLiteral("Open in App Store")))
+    , m_copyButton(makeButton(QStringLiteral("doc.on.doc"), QStringLiteral("Copy Link")))
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -43,15 +43,18 @@ AppActionButtonsView::AppActionButtonsView(QString appStoreUrl, bool showAddButt
     connect(m_copyButton, &QToolButton::clicked, this, &AppActionButtonsView::copyStoreLink);
 
     if (showAddButton) {
-        m_addButton = makeButton(QStringLiteral("plus.circle"));
+        m_addButton = makeButton(QStringLiteral("plus.circle"), QStringLiteral("Add App"));
         layout->addWidget(m_addButton);
         connect(m_addButton, &QToolButton::clicked, this, &AppActionButtonsView::addButtonTapped);
     }
 }
 
-QToolButton* AppActionButtonsView::makeButton(const QString& symbol)
+QToolButton* AppActionButtonsView::makeButton(const QString& symbol, const QString& name)
 {
     auto* button = new QToolButton(this);
+    // A symbol alone says nothing to a screen reader, nor to everyone at first sight.
+    button->setAccessibleName(name);
+    button->setToolTip(name);
     button->setFixedSize(buttonSide, buttonSide);
     button->setIcon(symbolIcon(symbol, Qt::white, symbolSize));
     button->setIconSize(QSize(symbolSize, symbolSize));

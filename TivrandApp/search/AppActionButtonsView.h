@@ -19,6 +19,7 @@ using UrlOpener = std::function<bool(const QUrl&)>;
 std::optional<QUrl> openableStoreLink(const QString& appStoreUrl);
 
 // A result row's actions: open the store page, copy its link, and (when asked for) add the app.
+// Each button shows a symbol and is named, for screen readers and in its tool tip, by what it does.
 class AppActionButtonsView : public QWidget {
     Q_OBJECT
 
@@ -35,7 +36,7 @@ signals:
     void addButtonTapped();
 
 private:
-    QToolButton* makeButton(const QString& symbol);
+    QToolButton* makeButton(const QString& symbol, const QString& name);
     void openStorePage() const;
     void copyStoreLink() const;
 

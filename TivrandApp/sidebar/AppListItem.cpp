@@ -23,6 +23,7 @@ ElidedLabel* textLine(const QString& text, const QFont& font, const QColor& colo
 AppListItem::AppListItem(const WatchedApp& app, QWidget* parent)
     : QWidget(parent)
 {
+    setAccessibleName(app.developerName.isEmpty() ? app.name : app.name + QStringLiteral(", ") + app.developerName);
     auto* icon = new AppIconView(this);
     icon->setIconUrl(app.iconUrl);
 

@@ -6,7 +6,8 @@
 
 namespace Tivrand {
 
-// A watched app in the sidebar: its icon, name and developer.
+// A watched app in the sidebar: its icon, name and developer. Its accessible name is the app's
+// name and developer.
 class AppListItem : public QWidget {
     Q_OBJECT
 

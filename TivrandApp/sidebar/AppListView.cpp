@@ -46,6 +46,8 @@ void AppListView::reload()
         auto* item = new QListWidgetItem(m_list);
         auto* row = new AppListItem(app);
         item->setSizeHint(row->sizeHint());
+        // Screen readers name the list's rows, not the widgets drawn in them.
+        item->setData(Qt::AccessibleTextRole, row->accessibleName());
         m_list->setItemWidget(item, row);
     }
 }
