@@ -22,6 +22,7 @@ SettingsView::SettingsView(SettingsTab selectedTab, KeychainManager& keychainMan
 {
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
+    setFixedSize(frameSize);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -69,11 +70,6 @@ SettingsViewModel& SettingsView::viewModel()
 QWidget& SettingsView::currentPane() const
 {
     return *m_panes->currentWidget();
-}
-
-QSize SettingsView::sizeHint() const
-{
-    return preferredSize;
 }
 
 void SettingsView::showEvent(QShowEvent* event)

@@ -20,8 +20,8 @@ class SettingsView : public QWidget {
 public:
     using SettingsTab = Tivrand::SettingsTab;
 
-    // The size the content is laid out for; a larger window stretches the pane.
-    static constexpr QSize preferredSize{650, 480};
+    // The content's size, whatever the window's: a larger window centres it.
+    static constexpr QSize frameSize{650, 480};
 
     explicit SettingsView(SettingsTab selectedTab, QWidget* parent = nullptr);
     SettingsView(SettingsTab selectedTab, KeychainManager& keychainManager, QWidget* parent = nullptr);
@@ -36,8 +36,6 @@ public:
     SettingsSidebar& sidebar() const { return *m_sidebar; }
     // The pane shown beside the sidebar for the selected section.
     QWidget& currentPane() const;
-
-    QSize sizeHint() const override;
 
 signals:
     void selectedTabChanged(SettingsTab tab);

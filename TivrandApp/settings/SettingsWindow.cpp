@@ -19,7 +19,7 @@ QWidget* makeSettingsWindow(QWidget* parent)
     window->setWindowTitle(QStringLiteral("Settings"));
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new SettingsView(SettingsView::SettingsTab::account, window));
+    layout->addWidget(new SettingsView(SettingsView::SettingsTab::account, window), 0, Qt::AlignCenter);
     applyMinimumWindowSize(*window);
     window->resize(window->minimumSize());
     // As desktop settings windows do; closing only hides it.
@@ -32,13 +32,24 @@ QWidget* makeSettingsWindow(QWidget* parent)
     return window;
 }
 
+// Window managers place a window of another where they like, often in a corner of the screen.
+void centreOver(QWidget& window, const QWidget& owner)
+{
+    QRect frame(QPoint(), window.size());
+    frame.moveCenter(owner.window()->frameGeometry().center());
+    window.move(frame.topLeft());
+}
+
 } // namespace
 
 void showSettingsWindow(QWidget* parent)
 {
     static QPointer<QWidget> window;
-    if (!window)
+    if (!window) {
         window = makeSettingsWindow(parent);
+        if (parent)
+            centreOver(*window, *parent);
+    }
     window->show();
     window->raise();
     window->activateWindow();

@@ -13,6 +13,7 @@
 #include "TivrandApp/ui/ElidedLabel.h"
 
 #include <QAction>
+#include <QWindow>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -135,7 +136,7 @@ TEST(DesktopKeys, EscapeAndCtrlWCloseTheSettingsWindow)
     EXPECT_TRUE(Testing::waitUntil([&] { return !owner.findChild<SettingsView*>()->viewModel().isLoading(); }, 40s));
 }
 
-TEST_F(Screenshot, SettingsWindowIsMadeOncePerOwnerAndKeepsTheProgramsMinimumSize)
+TEST_F(Screenshot, SettingsWindowIsMadeOncePerOwnerOverItAndFramesItsContentInsideTheProgramsMinimumSize)
 {
     const Testing::CapturedOutput output; // what the real keyring has is no business of the test's log
     {
@@ -143,12 +144,18 @@ TEST_F(Screenshot, SettingsWindowIsMadeOncePerOwnerAndKeepsTheProgramsMinimumSiz
         showSettingsWindow(&gone);
     }
     QWidget owner;
+    owner.setGeometry(300, 200, 1100, 900);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
     showSettingsWindow(&owner);
     showSettingsWindow(&owner);
     const auto views = owner.findChildren<SettingsView*>();
     ASSERT_EQ(views.size(), 1) << "made again after its first owner is gone, then reused";
     QWidget& window = *views.front()->window();
     EXPECT_EQ(window.minimumSize(), QSize(800, 600));
+    EXPECT_EQ(views.front()->size(), QSize(650, 480));
+    EXPECT_EQ(window.windowHandle()->transientParent(), owner.windowHandle());
+    EXPECT_LE((window.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 4) << "centred over it";
     saveScreenshot(window, "settings", 0x40);
     // The real keyring's reads end before the test does.
     EXPECT_TRUE(Testing::waitUntil([&] { return !views.front()->viewModel().isLoading(); }, 40s));
