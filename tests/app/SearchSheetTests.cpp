@@ -17,6 +17,8 @@
 #include "TivrandApp/ui/ElidedLabel.h"
 #include "TivrandApp/ui/IconPlaceholder.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -201,6 +203,50 @@ TEST_F(SidebarTest, ClosingTheSheetWithItsPopoversOpenLeavesNothingBehind)
     EXPECT_TRUE(platformPicker.isNull() && countryPicker.isNull());
 }
 
+TEST_F(SidebarTest, KeyboardFocusIsDrawnOnThePlatformButtonAndItsPopoverRows)
+{
+    applyDarkStyle(*qApp); // the style draws the focus frame, as on its own buttons
+    ASSERT_TRUE(show() && openSheet());
+    const auto shot = [](QWidget& widget) { return widget.grab().toImage(); };
+    PlatformPickerButton& button = platformButton();
+    const QImage unfocused = shot(button);
+    for (int presses = 0; presses < 5 && !button.hasFocus(); ++presses)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_TRUE(button.hasFocus());
+    EXPECT_NE(shot(button), unfocused);
+
+    // Opened from the keyboard, the popover starts on the selected platform.
+    QTest::keyClick(&button, Qt::Key_Space);
+    ASSERT_NE(button.picker(), nullptr);
+    PlatformPickerRow& iPhone = *button.picker()->row(Platform::iPhone);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(button.picker()));
+    ASSERT_TRUE(iPhone.hasFocus());
+    const QImage focusedRow = shot(iPhone);
+    QTest::keyClick(&iPhone, Qt::Key_Tab);
+    ASSERT_TRUE(button.picker()->row(Platform::iPad)->hasFocus());
+    EXPECT_NE(shot(iPhone), focusedRow);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(sheet->viewModel().selectedPlatform(), Platform::iPad);
+}
+
+TEST_F(SidebarTest, SymbolButtonsAndWatchListRowsAreNamedForScreenReaders)
+{
+    ASSERT_TRUE(store.saveWatchedApp(Testing::watchedItem("2", "Tidewater Budget", "Ledgerline GmbH")));
+    ASSERT_TRUE(show() && search());
+    const AppActionButtonsView& actions = sheet->resultView()->rows().front()->actions();
+    const std::pair<QToolButton*, QString> buttons[] = {
+        {&actions.openButton(), "Open in App Store"}, {&actions.copyButton(), "Copy Link"}, {actions.addButton(), "Add App"}};
+    for (const auto& [button, name] : buttons) {
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name), name);
+        EXPECT_EQ(button->toolTip(), name);
+    }
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&sidebar->list());
+    QStringList rowNames;
+    for (int index = 0; index < list->childCount(); ++index)
+        rowNames.append(list->child(index)->text(QAccessible::Name));
+    EXPECT_TRUE(rowNames.contains("Tidewater Budget, Ledgerline GmbH")) << rowNames.join('|').toStdString();
+}
+
 TEST(SearchResultAdd, StoresTheAppAndClosesTheSheetUnlessItIsWatchedOrTheStoreFails)
 {
     const struct {
@@ -236,6 +282,9 @@ TEST(SearchResultAdd, StoresTheAppAndClosesTheSheetUnlessItIsWatchedOrTheStoreFa
         ASSERT_NE(alert, nullptr);
         EXPECT_EQ(alert->informativeText(), each.refusal);
         EXPECT_EQ(alert->windowTitle(), "Warning");
+        // Measured once Qt has laid the shown box out, which it does after the show event.
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(alert));
+        Testing::pumpEvents(100ms);
         EXPECT_GE(alert->width(), alert->titleBarWidth()) << "room for the whole title and the application's name";
         QTest::mouseClick(alert->buttons().front(), Qt::LeftButton);
         EXPECT_TRUE(scene.sheet->isVisible()) << "the sheet and its results stay";
