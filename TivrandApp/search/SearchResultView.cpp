@@ -23,6 +23,9 @@ SearchResultView::SearchResultView(SearchViewModel& viewModel, QWidget* parent)
 
     auto* scrollArea = new QScrollArea(this);
     scrollArea->setFrameShape(QFrame::NoFrame);
+    // Not a stop of the Tab key, where it would show no focus: the rows' buttons are, and the
+    // list scrolls to the one that has it.
+    scrollArea->setFocusPolicy(Qt::NoFocus);
     scrollArea->setWidgetResizable(true);
     scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scrollArea->setWidget(m_rowsContainer);

@@ -1,3 +1,4 @@
+#include "FocusChain.h"
 #include "SearchSheetTestFixture.h"
 #include "tests/support/CapturedOutput.h"
 
@@ -203,10 +204,15 @@ TEST_F(SidebarTest, ClosingTheSheetWithItsPopoversOpenLeavesNothingBehind)
     EXPECT_TRUE(platformPicker.isNull() && countryPicker.isNull());
 }
 
-TEST_F(SidebarTest, KeyboardFocusIsDrawnOnThePlatformButtonAndItsPopoverRows)
+TEST_F(SidebarTest, KeyboardFocusIsDrawnOnEveryStopOfTheSheetThePlatformButtonAndItsPopoverRowsIncluded)
 {
     applyDarkStyle(*qApp); // the style draws the focus frame, as on its own buttons
-    ASSERT_TRUE(show() && openSheet());
+    ASSERT_TRUE(show() && search() && QTest::qWaitForWindowActive(sheet));
+    // Controls only: a stop that is not one would show no focus at all.
+    for (const QWidget* stop : Testing::tabStops())
+        EXPECT_TRUE(qobject_cast<const QAbstractButton*>(stop) || qobject_cast<const QLineEdit*>(stop))
+            << stop->metaObject()->className();
+
     const auto shot = [](QWidget& widget) { return widget.grab().toImage(); };
     PlatformPickerButton& button = platformButton();
     const QImage unfocused = shot(button);

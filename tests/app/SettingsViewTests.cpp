@@ -5,6 +5,7 @@
 #include "TivrandApp/settings/SettingsViewModel.h"
 
 #include "tests/app/FakeKeychain.h"
+#include "tests/app/FocusChain.h"
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/EventLoop.h"
 
@@ -59,7 +60,10 @@ TEST(SettingsView, ReadsTheKeychainOnceWhenFirstShownAndKeepsItsOnlySectionSelec
     SettingsView view(SettingsView::SettingsTab::account, keychain.manager);
     EXPECT_FALSE(view.hasViewModel());
     view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    // Its only control is its row: nothing else takes the focus unseen.
+    QTest::keyClick(&view, Qt::Key_Tab);
+    EXPECT_EQ(tabStops(), QList<QWidget*>{view.sidebar().rows().front()});
     view.hide();
     view.show();
     EXPECT_TRUE(finishesLoading(view.viewModel()));
