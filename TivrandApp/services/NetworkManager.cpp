@@ -59,7 +59,7 @@ BodyResult outcome(QNetworkReply& reply)
     case QNetworkReply::NoError:
         return reply.readAll();
     case QNetworkReply::TimeoutError:
-    case QNetworkReply::OperationCanceledError: // nothing else aborts our replies: the transfer timeout did
+    case QNetworkReply::OperationCanceledError: // the transfer timeout; our own aborts finish the request first
         return std::unexpected(timedOutError());
     default:
         return std::unexpected(managerError(NetworkError::transportFailed, reply.errorString()));

@@ -203,6 +203,20 @@ TEST_F(NetworkManagerTest, AnAnswerLongerThan32MiBIsRefused)
     }
 }
 
+TEST_F(NetworkManagerTest, ARedirectWhoseBodyIsRefusedIsNotFollowed)
+{
+    Testing::LoopbackServer redirecting;
+    redirecting.get("/answer", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 302;
+        response.set_header("Location", "/moved");
+        response.set_content(std::string(std::size_t(NetworkManager::maxBodySize) + 1, ' '), "application/octet-stream");
+    });
+    redirecting.get("/moved", [](const httplib::Request&, httplib::Response& response) { response.set_content("{}", "application/json"); });
+    redirecting.start();
+    EXPECT_EQ(errorOf(settle(*send(manager, TestEndpoint(redirecting.url())))).code, NetworkError::responseTooLarge);
+    EXPECT_EQ(redirecting.hits("/moved"), 0);
+}
+
 TEST_F(NetworkManagerTest, ASilentServerTimesOutAndDestroyingTheManagerCompletesRunningRequestsOnce)
 {
     server.holdResponses();
