@@ -134,10 +134,10 @@ void SessionTransfer::dropReply()
     m_idleTimer.stop();
     disconnect(reply, nullptr, this, nullptr);
     disconnect(reply, nullptr, &m_idleTimer, nullptr);
-    // Aborting finishes the reply at once; its signals no longer reach this transfer. A
-    // finished reply is not aborted again, which Qt reports as an internal problem.
-    if (reply->isRunning())
-        reply->abort();
+    // Deleting a running reply is what ends its request: Qt's network thread then drops it and
+    // closes its connection. Never `abort`: it sets an error of its own, and when Qt has queued
+    // the reply's own error already (an error status arrives that way) the two collide and Qt
+    // warns that an internal method was called twice.
     reply->deleteLater();
 }
 
@@ -382,9 +382,10 @@ void SessionTransfer::serverTrustFailed(const QList<QSslError>& errors)
     }
 }
 
-void SessionTransfer::authenticate(QAuthenticator& authenticator)
+void SessionTransfer::authenticate(const QNetworkReply& reply, QAuthenticator& authenticator)
 {
-    if (m_phase == Phase::completed || m_challengeFailure)
+    // A reply dropped for a redirect lives on until its deletion, and may still ask.
+    if (&reply != m_reply || m_phase == Phase::completed || m_challengeFailure)
         return;
     URLAuthenticationChallenge challenge;
     challenge.protectionSpace =

@@ -38,7 +38,8 @@ public:
 
     void start();
     void cancel();
-    void authenticate(QAuthenticator& authenticator);
+    // Ignored unless `reply` is the one the transfer is on.
+    void authenticate(const QNetworkReply& reply, QAuthenticator& authenticator);
 
 private:
     enum class Phase { receiving, awaitingResponseAnswer, awaitingRedirectAnswer, completed };

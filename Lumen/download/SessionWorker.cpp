@@ -26,7 +26,7 @@ SessionWorker::SessionWorker(std::shared_ptr<Session> session, std::shared_ptr<E
     connect(m_manager, &QNetworkAccessManager::authenticationRequired, this,
             [](QNetworkReply* reply, QAuthenticator* authenticator) {
                 if (auto* transfer = qobject_cast<SessionTransfer*>(reply->parent()))
-                    transfer->authenticate(*authenticator);
+                    transfer->authenticate(*reply, *authenticator);
             });
 }
 
