@@ -1,6 +1,7 @@
 #include "Lumen/download/SessionWorker.h"
 
 #include "Lumen/download/Session.h"
+#include "Lumen/download/SessionCookieJar.h"
 #include "Lumen/download/SessionErrors.h"
 #include "Lumen/download/SessionTransfer.h"
 #include "Lumen/download/URLSessionDataDelegate.h"
@@ -23,6 +24,7 @@ SessionWorker::SessionWorker(std::shared_ptr<Session> session, std::shared_ptr<E
 {
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     m_manager->setAutoDeleteReplies(false);
+    m_manager->setCookieJar(new SessionCookieJar(m_manager));
     connect(m_manager, &QNetworkAccessManager::authenticationRequired, this,
             [](QNetworkReply* reply, QAuthenticator* authenticator) {
                 if (auto* transfer = qobject_cast<SessionTransfer*>(reply->parent()))
