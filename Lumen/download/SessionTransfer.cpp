@@ -260,6 +260,7 @@ void SessionTransfer::redirectAnswered(std::optional<URLRequest> request)
         return;
     }
     dropReply();
+    const QString previousHost = originOf(m_task->currentRequest().url);
     m_task->setCurrentRequest(*request);
     m_phase = Phase::receiving;
     m_responseTaken = false;
@@ -268,7 +269,13 @@ void SessionTransfer::redirectAnswered(std::optional<URLRequest> request)
     m_replyFinished = false;
     m_received = 0;
     m_authenticationAttempts = 0;
-    send(*request);
+    const QString host = originOf(request->url);
+    if (host == previousHost) {
+        send(*request);
+        return;
+    }
+    // Another host: the transfer waits for a slot there like any new one.
+    m_worker.moveToHost(m_task, host);
 }
 
 bool SessionTransfer::accept(qint64 size)

@@ -27,7 +27,8 @@ class URLSessionDataTask;
 // One task's transfer on the session's thread, over as many replies as the redirects it
 // follows. It holds data back while the delegate decides about a response, enforces the body
 // limit, the idle timeout and the redirect rules, and turns challenges into questions to the
-// delegate.
+// delegate. It is made when its task starts and sends nothing before its worker gives it a
+// connection slot.
 class SessionTransfer : public QObject {
     Q_OBJECT
 
@@ -36,6 +37,8 @@ public:
 
     SessionTransfer(SessionWorker& worker, std::shared_ptr<URLSessionDataTask> task);
 
+    // Puts the transfer on the wire with its current request: once it has a slot, and again
+    // when a redirect has moved it to another host.
     void start();
     void cancel();
     // Ignored unless `reply` is the one the transfer is on.

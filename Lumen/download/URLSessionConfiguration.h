@@ -18,6 +18,8 @@ struct URLSessionConfiguration {
     qint64 maximumResponseBodySize = 256LL * 1024 * 1024;
     // Transfers on the wire to one host at once; more wait in the session's own queue.
     int httpMaximumConnectionsPerHost = 6;
+    // Transfers on the wire across all hosts at once; more wait in the same queue.
+    int maximumConnections = 64;
 };
 
 } // namespace Lumen

@@ -1,17 +1,135 @@
 #include "tests/lumen/download/DownloadTesting.h"
 
+#include "Lumen/download/Session.h"
 #include "Lumen/download/SessionCookieJar.h"
+#include "Lumen/download/SessionDelegate.h"
+#include "Lumen/download/SessionHostQueue.h"
+#include "Lumen/download/URLSessionDataTask.h"
+#include "tests/support/RawSocketServer.h"
 
 #include <QNetworkCookie>
 
 #include <algorithm>
+#include <thread>
 
 namespace Lumen::Testing {
 namespace {
 
+using namespace std::chrono_literals;
 using Tivrand::Testing::LoopbackServer;
+using Tivrand::Testing::RawSocketServer;
 
 const QByteArray icon = pngBytes();
+
+std::string iconAnswer()
+{
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(icon.size()) + "\r\nConnection: close\r\n\r\n"
+        + icon.toStdString();
+}
+
+// The most connections its servers answered at once, each counted from its request to just
+// before its answer: never more than the client had on the wire.
+class Gauge {
+public:
+    RawSocketServer::Behaviour answering(std::chrono::milliseconds delay)
+    {
+        return [this, delay](RawSocketServer::Connection& connection) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_peak = std::max(m_peak, ++m_current);
+            }
+            connection.idle(delay);
+            {
+                std::lock_guard lock(m_mutex);
+                --m_current;
+            }
+            connection.send(iconAnswer());
+        };
+    }
+    int peak() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_peak;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    int m_current = 0;
+    int m_peak = 0;
+};
+
+void expectAllSucceeded(const Outcomes& outcomes, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const auto result = outcomes.at(i).value();
+        EXPECT_EQ(errorCode(result), 0) << i << ": " << (result ? "" : result.error().description().toStdString());
+    }
+}
+
+TEST_F(DownloaderTest, RedirectedRequestsWaitForASlotAtTheirNewHostAndNoneTimesOutWhileQueued)
+{
+    // Each answer comes after 400 ms, within the timeout; 24 requests through its six
+    // connections take four rounds.
+    RawSocketServer slow(RawSocketServer::respond(iconAnswer(), 400ms));
+    LoopbackServer redirecting[2];
+    for (auto& server : redirecting) {
+        server.get(R"(/\d+)", [&](const httplib::Request& request, httplib::Response& response) {
+            response.status = 302;
+            response.set_header("Location", slow.url(QString::fromStdString("/redirected" + request.path)).toString().toStdString());
+        });
+        server.start();
+    }
+    downloader->setDownloadTimeout(0.8);
+    for (int i = 0; i < 12; ++i) {
+        downloader->downloadImage(slow.url(QStringLiteral("/direct/%1").arg(i)), optionsWith(), outcomes.handler());
+        downloader->downloadImage(redirecting[i % 2].url(QStringLiteral("/%1").arg(i)), optionsWith(), outcomes.handler());
+    }
+    ASSERT_TRUE(outcomes.waitFor(24, 60s));
+    expectAllSucceeded(outcomes, 24);
+    EXPECT_EQ(slow.requests(), 24);
+}
+
+TEST_F(DownloaderTest, TransfersAcrossManyHostsStayWithinTheSessionsConnectionCap)
+{
+    Gauge gauge;
+    std::vector<std::unique_ptr<RawSocketServer>> hosts;
+    for (int i = 0; i < 20; ++i)
+        hosts.push_back(std::make_unique<RawSocketServer>(gauge.answering(30ms)));
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.maximumConnections = 8;
+    downloader->setSessionConfiguration(configuration);
+    constexpr int icons = 200;
+    for (int i = 0; i < icons; ++i)
+        downloader->downloadImage(hosts[i % hosts.size()]->url(QStringLiteral("/%1.png").arg(i)), optionsWith(),
+                                  outcomes.handler());
+    ASSERT_TRUE(outcomes.waitFor(icons, 60s));
+    expectAllSucceeded(outcomes, icons);
+    EXPECT_LE(gauge.peak(), 8);
+}
+
+TEST(SessionHostQueue, AFreedSlotGoesByPriorityThenArrivalToAHostWithRoomNeverToAFullOne)
+{
+    auto session = Session::make(URLSessionConfiguration::ephemeral(), SessionDelegate::make());
+    std::map<QString, std::shared_ptr<URLSessionDataTask>> tasks;
+    for (const char* name : {"a1", "a2", "a3", "b1", "c1", "c2"})
+        tasks[QString::fromLatin1(name)] = session->dataTask(URLRequest(QUrl(QStringLiteral("http://h/%1").arg(name))));
+    const auto hostOf = [](const QString& name) { return name.left(1); };
+    // One connection per host, two in all.
+    SessionHostQueue queue(1, 2);
+    for (const char* name : {"a1", "b1", "a2", "a3", "c1", "c2"})
+        EXPECT_EQ(queue.admit(tasks[name], hostOf(name)), QByteArray(name) == "a1" || QByteArray(name) == "b1") << name;
+    tasks["a3"]->setPriority(0.9f);
+    const std::pair<const char*, const char*> releases[] = {{"a", "a3"}, {"b", "c1"}, {"a", "a2"}, {"c", "c2"}, {"a", ""}};
+    for (const auto& [host, expected] : releases) {
+        const auto next = queue.release(QString::fromLatin1(host));
+        EXPECT_EQ(next ? next->task->originalRequest().url.path().mid(1) : QString(), QString::fromLatin1(expected)) << host;
+    }
+    const std::weak_ptr<Session> ended = session;
+    tasks.clear();
+    session->invalidateAndCancel();
+    session.reset();
+    EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return ended.expired(); }));
+}
 
 QNetworkCookie cookie(const QString& name, qsizetype valueSize = 1, const QString& path = {})
 {
