@@ -45,6 +45,15 @@ UnderlyingError bodyTooLarge(const QUrl& url, qint64 limit)
                                         + QString::number(limit) + QStringLiteral(" bytes."));
 }
 
+UnderlyingError bodyBudgetExceeded(const QUrl& url, qint64 budget)
+{
+    return UnderlyingError::network(QNetworkReply::UnknownContentError,
+                                    QStringLiteral("The response body from ") + describeUrl(url)
+                                        + QStringLiteral(" does not fit in the session's budget of ")
+                                        + QString::number(budget)
+                                        + QStringLiteral(" bytes for the bodies of all its transfers at once."));
+}
+
 UnderlyingError redirectNotHTTP(const QUrl& target)
 {
     return UnderlyingError::network(QNetworkReply::InsecureRedirectError,

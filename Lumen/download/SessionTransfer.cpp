@@ -202,6 +202,9 @@ void SessionTransfer::takeResponse(URLResponse response)
         complete(SessionErrors::bodyTooLarge(response.url, limit));
         return;
     }
+    // What is announced is held in full from here: the body grows in room for all of it.
+    if (!holdBody(response.expectedContentLength))
+        return;
     // Qt reads no more than the announced body, which is within the limit: it may read all of it
     // ahead, rather than a chunk at a time with a wait for the session between chunks.
     if (NetworkReplyFacts::isBodyFramedByLength(*m_reply))
@@ -268,6 +271,7 @@ void SessionTransfer::redirectAnswered(std::optional<URLRequest> request)
     m_heldBack.clear();
     m_replyFinished = false;
     m_received = 0;
+    releaseBody();
     m_authenticationAttempts = 0;
     const QString host = originOf(request->url);
     if (host == previousHost) {
@@ -282,10 +286,29 @@ bool SessionTransfer::accept(qint64 size)
 {
     m_received += size;
     const qint64 limit = m_worker.session().configuration().maximumResponseBodySize;
-    if (m_received <= limit)
+    if (m_received > limit) {
+        complete(SessionErrors::bodyTooLarge(m_task->currentRequest().url, limit));
+        return false;
+    }
+    return holdBody(m_received);
+}
+
+bool SessionTransfer::holdBody(qint64 bytes)
+{
+    if (bytes <= m_heldBodyBytes)
         return true;
-    complete(SessionErrors::bodyTooLarge(m_task->currentRequest().url, limit));
-    return false;
+    if (!m_worker.takeBodyBytes(bytes - m_heldBodyBytes)) {
+        complete(SessionErrors::bodyBudgetExceeded(m_task->currentRequest().url,
+                                                   m_worker.session().configuration().maximumBufferedBodyBytes));
+        return false;
+    }
+    m_heldBodyBytes = bytes;
+    return true;
+}
+
+void SessionTransfer::releaseBody()
+{
+    m_worker.returnBodyBytes(std::exchange(m_heldBodyBytes, 0));
 }
 
 void SessionTransfer::complete(std::optional<UnderlyingError> error)
@@ -294,6 +317,8 @@ void SessionTransfer::complete(std::optional<UnderlyingError> error)
         return;
     m_phase = Phase::completed;
     dropReply();
+    // The body is handed on with the completion; the session no longer holds it.
+    releaseBody();
     m_worker.transferEnded(*this, m_task, error);
 }
 

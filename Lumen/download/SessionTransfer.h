@@ -26,9 +26,9 @@ class URLSessionDataTask;
 
 // One task's transfer on the session's thread, over as many replies as the redirects it
 // follows. It holds data back while the delegate decides about a response, enforces the body
-// limit, the idle timeout and the redirect rules, and turns challenges into questions to the
-// delegate. It is made when its task starts and sends nothing before its worker gives it a
-// connection slot.
+// limit and its share of the session's body budget, the idle timeout and the redirect rules, and
+// turns challenges into questions to the delegate. It is made when its task starts and sends
+// nothing before its worker gives it a connection slot.
 class SessionTransfer : public QObject {
     Q_OBJECT
 
@@ -65,6 +65,10 @@ private:
 
     // Counts bytes against the body limit; over it, the transfer fails and this answers false.
     bool accept(qint64 size);
+    // Holds `bytes` of body in all against the session's budget; when they do not fit, the
+    // transfer fails and this answers false.
+    bool holdBody(qint64 bytes);
+    void releaseBody();
     void complete(std::optional<UnderlyingError> error);
 
     // A completion handler for the delegate: its first call is applied on the session's
@@ -85,6 +89,8 @@ private:
     std::optional<QUrl> m_redirectTarget;
     // Runs while the reply is on the wire and restarts with any progress.
     QTimer m_idleTimer;
+    // What the transfer holds of the session's body budget.
+    qint64 m_heldBodyBytes = 0;
     QByteArray m_heldBack;
     bool m_replyFinished = false;
     qint64 m_received = 0;

@@ -129,6 +129,19 @@ void SessionWorker::transferEnded(SessionTransfer& transfer, const std::shared_p
         releaseSlot(entry.host);
 }
 
+bool SessionWorker::takeBodyBytes(qint64 bytes)
+{
+    if (bytes > m_session->configuration().maximumBufferedBodyBytes - m_bufferedBodyBytes)
+        return false;
+    m_bufferedBodyBytes += bytes;
+    return true;
+}
+
+void SessionWorker::returnBodyBytes(qint64 bytes)
+{
+    m_bufferedBodyBytes -= bytes;
+}
+
 void SessionWorker::report(const std::shared_ptr<URLSessionDataTask>& task, const std::optional<UnderlyingError>& error)
 {
     if (task->markCompleted())

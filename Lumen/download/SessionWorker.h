@@ -20,8 +20,8 @@ class SessionTransfer;
 class URLSessionDataTask;
 
 // The part of a `Session` that lives on its thread: the network manager and its cookies, every
-// transfer from its start to its end and the connection slots they wait for. Used on that
-// thread only.
+// transfer from its start to its end, the connection slots they wait for and the bytes of body
+// they hold together. Used on that thread only.
 class SessionWorker : public QObject {
 public:
     SessionWorker(std::shared_ptr<Session> session, std::shared_ptr<EventLoopThread> thread);
@@ -43,6 +43,11 @@ public:
     // waits for one of `host` like any new transfer; it is started again once it has one.
     void moveToHost(const std::shared_ptr<URLSessionDataTask>& task, const QString& host);
 
+    // Takes `bytes` of the session's budget for the bodies it holds; false, taking nothing,
+    // when they do not fit.
+    bool takeBodyBytes(qint64 bytes);
+    void returnBodyBytes(qint64 bytes);
+
 private:
     struct Entry {
         SessionTransfer* transfer;
@@ -61,6 +66,7 @@ private:
     QNetworkAccessManager* m_manager;
     SessionHostQueue m_hostQueue;
     std::map<std::uint64_t, Entry> m_transfers;
+    qint64 m_bufferedBodyBytes = 0;
 };
 
 } // namespace Lumen

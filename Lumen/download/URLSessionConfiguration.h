@@ -20,6 +20,9 @@ struct URLSessionConfiguration {
     int httpMaximumConnectionsPerHost = 6;
     // Transfers on the wire across all hosts at once; more wait in the same queue.
     int maximumConnections = 64;
+    // Bytes of response bodies that all transfers of the session hold at once (an announced length
+    // counts in full from the headers on); a transfer that would go past it fails.
+    qint64 maximumBufferedBodyBytes = 512LL * 1024 * 1024;
 };
 
 } // namespace Lumen

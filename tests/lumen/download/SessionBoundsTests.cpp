@@ -5,6 +5,7 @@
 #include "Lumen/download/SessionDelegate.h"
 #include "Lumen/download/SessionHostQueue.h"
 #include "Lumen/download/URLSessionDataTask.h"
+#include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
 #include "tests/support/RawSocketServer.h"
 
 #include <QNetworkCookie>
@@ -129,6 +130,40 @@ TEST(SessionHostQueue, AFreedSlotGoesByPriorityThenArrivalToAHostWithRoomNeverTo
     session->invalidateAndCancel();
     session.reset();
     EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return ended.expired(); }));
+}
+
+TEST_F(DownloaderTest, BodiesBeyondTheSessionsBudgetFailAndGiveTheirShareBack)
+{
+    constexpr qint64 budget = 16 << 20;
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.maximumBufferedBodyBytes = budget;
+    downloader->setSessionConfiguration(configuration);
+    const auto raw = optionsWith(std::make_shared<LivePhotoImageProcessor>());
+    {
+        RawSocketServer endless(RawSocketServer::endlessBody());
+        for (int i = 0; i < 4; ++i)
+            downloader->downloadImage(endless.url(QStringLiteral("/%1").arg(i)), raw, outcomes.handler());
+        ASSERT_TRUE(outcomes.waitFor(4, 60s));
+        for (int i = 0; i < 4; ++i) {
+            const auto result = outcomes.at(i).value();
+            EXPECT_EQ(sessionErrorCode(result), QNetworkReply::UnknownContentError);
+            const QString description = result.error().description();
+            EXPECT_TRUE(description.contains(QStringLiteral("budget of %1 bytes").arg(budget))
+                        && description.contains(endless.url().toString()))
+                << description.toStdString();
+        }
+    }
+    // Bodies that fit together pass once the failed ones have given their bytes back.
+    const std::string body(2 << 20, 'x');
+    LoopbackServer server;
+    server.get(R"(/\d+)", [&](const auto&, auto& response) { response.set_content(body, "application/octet-stream"); });
+    server.start();
+    Outcomes fitting;
+    for (int i = 0; i < 12; ++i)
+        downloader->downloadImage(server.url(QStringLiteral("/%1").arg(i)), raw, fitting.handler());
+    ASSERT_TRUE(fitting.waitFor(12, 60s));
+    expectAllSucceeded(fitting, 12);
+    downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
 }
 
 QNetworkCookie cookie(const QString& name, qsizetype valueSize = 1, const QString& path = {})
