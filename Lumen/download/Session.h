@@ -21,9 +21,9 @@ class URLSessionDataTask;
 // thread, never waited for. At most `httpMaximumConnectionsPerHost` transfers run per host and
 // `maximumConnections` in all, however they got to their host; the rest wait in the session's
 // queue, untimed. Redirects are followed by the session itself so the delegate can change or
-// refuse them. The bodies its transfers hold at once and its cookies are bounded too. A session
-// keeps itself and its delegate alive until `invalidateAndCancel` ends it, or the application
-// ends.
+// refuse them. Bodies held at once, cookies and each transfer's time on the wire are bounded
+// for the session as a whole. A session keeps itself and its delegate alive until
+// `invalidateAndCancel` ends it, or the application ends.
 class Session : public std::enable_shared_from_this<Session> {
     friend class URLSessionDataTask;
     struct Passkey {

@@ -54,6 +54,14 @@ UnderlyingError bodyBudgetExceeded(const QUrl& url, qint64 budget)
                                         + QStringLiteral(" bytes for the bodies of all its transfers at once."));
 }
 
+UnderlyingError deadlineExceeded(const QUrl& url, double seconds)
+{
+    return UnderlyingError::network(QNetworkReply::TimeoutError,
+                                    QStringLiteral("The transfer of ") + describeUrl(url)
+                                        + QStringLiteral(" did not finish within its deadline of ")
+                                        + QString::number(seconds) + QStringLiteral(" seconds."));
+}
+
 UnderlyingError redirectNotHTTP(const QUrl& target)
 {
     return UnderlyingError::network(QNetworkReply::InsecureRedirectError,

@@ -16,8 +16,10 @@
 #include <QSslConfiguration>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <mutex>
 #include <utility>
@@ -91,11 +93,35 @@ SessionTransfer::SessionTransfer(SessionWorker& worker, std::shared_ptr<URLSessi
         const URLRequest request = m_task->currentRequest();
         complete(SessionErrors::timedOut(request.url, request.timeoutInterval));
     });
+    m_deadlineTimer.setSingleShot(true);
+    connect(&m_deadlineTimer, &QTimer::timeout, this, [this] {
+        complete(SessionErrors::deadlineExceeded(m_task->originalRequest().url,
+                                                 m_worker.session().configuration().timeoutIntervalForResource));
+    });
 }
 
 void SessionTransfer::start()
 {
+    runDeadline();
     send(m_task->currentRequest());
+}
+
+void SessionTransfer::runDeadline()
+{
+    const double seconds = m_worker.session().configuration().timeoutIntervalForResource;
+    if (!(seconds > 0))
+        return;
+    const double left = seconds * 1000 - double(m_onWireMilliseconds);
+    m_deadlineTimer.start(int(std::clamp(left, 0.0, double(INT_MAX))));
+    m_onWireSince.start();
+}
+
+void SessionTransfer::pauseDeadline()
+{
+    if (!m_deadlineTimer.isActive())
+        return;
+    m_deadlineTimer.stop();
+    m_onWireMilliseconds += m_onWireSince.elapsed();
 }
 
 void SessionTransfer::cancel()
@@ -279,6 +305,7 @@ void SessionTransfer::redirectAnswered(std::optional<URLRequest> request)
         return;
     }
     // Another host: the transfer waits for a slot there like any new one.
+    pauseDeadline();
     m_worker.moveToHost(m_task, host);
 }
 
@@ -317,6 +344,7 @@ void SessionTransfer::complete(std::optional<UnderlyingError> error)
         return;
     m_phase = Phase::completed;
     dropReply();
+    m_deadlineTimer.stop();
     // The body is handed on with the completion; the session no longer holds it.
     releaseBody();
     m_worker.transferEnded(*this, m_task, error);

@@ -6,6 +6,7 @@
 #include "Lumen/foundation/UnderlyingError.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QSslError>
@@ -26,9 +27,9 @@ class URLSessionDataTask;
 
 // One task's transfer on the session's thread, over as many replies as the redirects it
 // follows. It holds data back while the delegate decides about a response, enforces the body
-// limit and its share of the session's body budget, the idle timeout and the redirect rules, and
-// turns challenges into questions to the delegate. It is made when its task starts and sends
-// nothing before its worker gives it a connection slot.
+// limit and its share of the session's body budget, the idle timeout, the deadline and the
+// redirect rules, and turns challenges into questions to the delegate. It is made when its
+// task starts and sends nothing before its worker gives it a connection slot.
 class SessionTransfer : public QObject {
     Q_OBJECT
 
@@ -69,6 +70,9 @@ private:
     // transfer fails and this answers false.
     bool holdBody(qint64 bytes);
     void releaseBody();
+    // The deadline counts only time on the wire.
+    void runDeadline();
+    void pauseDeadline();
     void complete(std::optional<UnderlyingError> error);
 
     // A completion handler for the delegate: its first call is applied on the session's
@@ -89,6 +93,10 @@ private:
     std::optional<QUrl> m_redirectTarget;
     // Runs while the reply is on the wire and restarts with any progress.
     QTimer m_idleTimer;
+    // Runs while the transfer holds a slot, for what is left of the resource timeout.
+    QTimer m_deadlineTimer;
+    QElapsedTimer m_onWireSince;
+    qint64 m_onWireMilliseconds = 0;
     // What the transfer holds of the session's body budget.
     qint64 m_heldBodyBytes = 0;
     QByteArray m_heldBack;

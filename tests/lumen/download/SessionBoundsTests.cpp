@@ -219,5 +219,19 @@ TEST_F(DownloaderTest, ACookieFloodLeavesLaterRequestsAtMostFiftyCookies)
     downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
 }
 
+TEST_F(DownloaderTest, ATricklingBodyEndsAtTheResourceDeadlineThoughItIsNeverIdle)
+{
+    RawSocketServer trickling(RawSocketServer::trickle(1000, 50ms));
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.timeoutIntervalForResource = 1;
+    downloader->setSessionConfiguration(configuration);
+    const QUrl target = trickling.url(QStringLiteral("/icon.png"));
+    const auto result = fetch(target, optionsWith(), 0.5);
+    EXPECT_EQ(sessionErrorCode(result), QNetworkReply::TimeoutError);
+    const QString description = result.error().description();
+    EXPECT_TRUE(description.contains(QStringLiteral("deadline of 1 seconds")) && description.contains(target.toString()))
+        << description.toStdString();
+}
+
 } // namespace
 } // namespace Lumen::Testing
