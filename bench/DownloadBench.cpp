@@ -1,8 +1,9 @@
 // The downloader on the loopback server beside a plain QNetworkAccessManager doing the same
 // work: one URL asked for by 100 callers at once (transfers counted), the throughput of 1 MiB
 // and 10 MiB bodies, the latency of a 10 KiB PNG fetched and decoded, 1,000 distinct URLs at
-// once, 500 icons from a host that answers each after 200 ms, 47 at a time, and the peak memory
-// of 8 bodies that never end.
+// once, 500 icons from 10 origins 47 at a time (with the session's caps and without) and 5,000
+// from 80 origins at once (time and peak open sockets), and the peak memory of 16 bodies that
+// never end, on 16 origins.
 #include "bench/BenchImages.h"
 #include "bench/BenchMain.h"
 #include "bench/Countdown.h"
@@ -19,19 +20,31 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
+#include <arpa/inet.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -232,17 +245,91 @@ void BM_Distinct1000URLs_PlainManager(benchmark::State& state)
 }
 BENCHMARK(BM_Distinct1000URLs_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 
-// A host that answers every icon after 200 ms, one per connection.
-RawSocketServer::Behaviour slowHost()
+// Answers every request with an icon, one per connection.
+RawSocketServer::Behaviour iconHost()
 {
     return RawSocketServer::respond("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: "
-                                        + std::to_string(smallImage().size()) + "\r\nConnection: close\r\n\r\n"
-                                        + smallImage().toStdString(),
-                                    std::chrono::milliseconds(200));
+                                    + std::to_string(smallImage().size()) + "\r\nConnection: close\r\n\r\n"
+                                    + smallImage().toStdString());
 }
 
-constexpr int slowIcons = 500;
-constexpr int iconsAtOnce = 47;
+// Servers of their own, one per origin, each behaving alike.
+class Origins {
+public:
+    Origins(int count, const RawSocketServer::Behaviour& behaviour)
+    {
+        for (int i = 0; i < count; ++i)
+            m_servers.push_back(std::make_unique<RawSocketServer>(behaviour));
+    }
+    // The `index`th URL, its origin taken in turn.
+    QUrl url(int index) const
+    {
+        return m_servers[std::size_t(index) % m_servers.size()]->url(QStringLiteral("/icon%1.png").arg(index));
+    }
+    std::set<int> ports() const
+    {
+        std::set<int> all;
+        for (const auto& server : m_servers)
+            all.insert(server->port());
+        return all;
+    }
+
+private:
+    std::vector<std::unique_ptr<RawSocketServer>> m_servers;
+};
+
+// Client sockets open to `ports` (connecting, connected, or closed by the server only), as the
+// kernel's socket table lists them; -1 when it cannot be read.
+int openSocketsTo(const std::set<int>& ports)
+{
+    const int diag = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    if (diag < 0)
+        return -1;
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 request;
+    } query{};
+    query.header.nlmsg_len = sizeof query;
+    query.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    query.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    query.request.sdiag_family = AF_INET;
+    query.request.sdiag_protocol = IPPROTO_TCP;
+    query.request.idiag_states = (1 << TCP_ESTABLISHED) | (1 << TCP_SYN_SENT) | (1 << TCP_CLOSE_WAIT);
+    int open = ::send(diag, &query, sizeof query, 0) == sizeof query ? 0 : -1;
+    alignas(nlmsghdr) char buffer[64 * 1024];
+    for (bool done = open < 0; !done;) {
+        const ssize_t received = ::recv(diag, buffer, sizeof buffer, 0);
+        if (received <= 0)
+            break;
+        int left = int(received);
+        for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); !done && NLMSG_OK(header, left);
+             header = NLMSG_NEXT(header, left)) {
+            done = header->nlmsg_type == NLMSG_DONE || header->nlmsg_type == NLMSG_ERROR;
+            const auto* entry = static_cast<const inet_diag_msg*>(NLMSG_DATA(header));
+            if (!done && ports.contains(ntohs(entry->id.idiag_dport)))
+                ++open;
+        }
+    }
+    ::close(diag);
+    return open;
+}
+
+// The highest value `sample` gives while `work` runs, sampled every few milliseconds.
+long peakWhile(const std::function<long()>& sample, const std::function<void()>& work)
+{
+    std::atomic<bool> running{true};
+    std::atomic<long> peak{sample()};
+    std::thread sampler([&] {
+        while (running) {
+            peak = std::max(peak.load(), sample());
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    work();
+    running = false;
+    sampler.join();
+    return peak;
+}
 
 // Starts `count` downloads, `window` at a time, by `start(index, done)`; answers the failures.
 int throughWindow(int count, int window, const std::function<void(int, std::function<void(bool)>)>& start)
@@ -282,33 +369,58 @@ int throughWindow(int count, int window, const std::function<void(int, std::func
     return failures;
 }
 
-void BM_SlowHost500Icons47AtOnce_Downloader(benchmark::State& state)
+// A downloader whose session has its caps as they come, or lifted so far that none binds.
+std::shared_ptr<ImageDownloader> iconDownloader(bool capped)
 {
-    RawSocketServer host(slowHost());
     const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
+    if (!capped) {
+        auto configuration = URLSessionConfiguration::ephemeral();
+        configuration.maximumConnections = std::numeric_limits<int>::max();
+        configuration.maximumBufferedBodyBytes = std::numeric_limits<qint64>::max();
+        configuration.timeoutIntervalForResource = 0;
+        downloader->setSessionConfiguration(configuration);
+    }
+    return downloader;
+}
+
+// Fetches `count` icons from `origins`, `window` at a time; answers the failures.
+int fetchIcons(ImageDownloader& downloader, const Origins& origins, int count, int window)
+{
+    return throughWindow(count, window, [&](int index, std::function<void(bool)> done) {
+        downloader.downloadImage(origins.url(index), options(), [done](const auto& result) { done(result.has_value()); });
+    });
+}
+
+// `count` icons from `originCount` origins, `window` at a time, through the downloader (the
+// argument says whether the session's caps hold) or through a plain manager.
+void iconsThroughDownloader(benchmark::State& state, int originCount, int count, int window)
+{
+    const Origins origins(originCount, iconHost());
+    const auto downloader = iconDownloader(state.range(0) != 0);
     int failures = 0;
+    long peakSockets = 0;
     for (auto _ : state) {
-        failures = throughWindow(slowIcons, iconsAtOnce, [&](int index, std::function<void(bool)> done) {
-            downloader->downloadImage(host.url(QStringLiteral("/icon%1.png").arg(index)), options(),
-                                      [done](const auto& result) { done(result.has_value()); });
-        });
+        const long peak = peakWhile([&] { return openSocketsTo(origins.ports()); },
+                                    [&] { failures += fetchIcons(*downloader, origins, count, window); });
+        peakSockets = std::max(peakSockets, peak);
     }
     state.counters["failed"] = failures;
+    state.counters["peak_open_sockets"] = double(peakSockets);
 }
-BENCHMARK(BM_SlowHost500Icons47AtOnce_Downloader)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
-void BM_SlowHost500Icons47AtOnce_PlainManager(benchmark::State& state)
+void iconsThroughPlainManager(benchmark::State& state, int originCount, int count, int window)
 {
-    RawSocketServer host(slowHost());
+    const Origins origins(originCount, iconHost());
     QNetworkAccessManager manager;
     int failures = 0;
+    long peakSockets = 0;
     for (auto _ : state) {
         QEventLoop loop;
         // Replies finish on this thread, so the window needs no lock here but the helper's own.
         std::thread waiter([&] {
-            failures = throughWindow(slowIcons, iconsAtOnce, [&](int index, std::function<void(bool)> done) {
-                QMetaObject::invokeMethod(&manager, [&manager, &host, index, done] {
-                    QNetworkReply* reply = manager.get(QNetworkRequest(host.url(QStringLiteral("/icon%1.png").arg(index))));
+            failures += throughWindow(count, window, [&](int index, std::function<void(bool)> done) {
+                QMetaObject::invokeMethod(&manager, [&manager, &origins, index, done] {
+                    QNetworkReply* reply = manager.get(QNetworkRequest(origins.url(index)));
                     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done] {
                         const bool success = reply->error() == QNetworkReply::NoError
                             && !QImage::fromData(reply->readAll()).isNull();
@@ -319,12 +431,60 @@ void BM_SlowHost500Icons47AtOnce_PlainManager(benchmark::State& state)
             });
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit);
         });
-        loop.exec();
+        const long peak = peakWhile([&] { return openSocketsTo(origins.ports()); }, [&] { loop.exec(); });
         waiter.join();
+        peakSockets = std::max(peakSockets, peak);
     }
     state.counters["failed"] = failures;
+    state.counters["peak_open_sockets"] = double(peakSockets);
 }
-BENCHMARK(BM_SlowHost500Icons47AtOnce_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+constexpr int iconsAtOnce = 47;
+
+void BM_500IconsFrom10Origins47AtOnce_Downloader(benchmark::State& state)
+{
+    iconsThroughDownloader(state, 10, 500, iconsAtOnce);
+}
+BENCHMARK(BM_500IconsFrom10Origins47AtOnce_Downloader)->ArgName("capped")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(3);
+
+void BM_500IconsFrom10Origins47AtOnce_PlainManager(benchmark::State& state)
+{
+    iconsThroughPlainManager(state, 10, 500, iconsAtOnce);
+}
+BENCHMARK(BM_500IconsFrom10Origins47AtOnce_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(3);
+
+// What the caps cost: rounds with them and without them, taken in turn so that the machine's
+// load falls on both alike, each on origins of its own; the ratio of their times.
+void BM_500IconsFrom10Origins47AtOnce_CapsCost(benchmark::State& state)
+{
+    const std::shared_ptr<ImageDownloader> downloaders[] = {iconDownloader(true), iconDownloader(false)};
+    std::chrono::steady_clock::duration taken[2] = {};
+    int failures = 0;
+    for (auto _ : state) {
+        for (int round = 0; round < 2; ++round) {
+            const Origins origins(10, iconHost());
+            const auto start = std::chrono::steady_clock::now();
+            failures += fetchIcons(*downloaders[round], origins, 500, iconsAtOnce);
+            taken[round] += std::chrono::steady_clock::now() - start;
+        }
+    }
+    state.counters["failed"] = failures;
+    state.counters["capped_over_uncapped"] = double(taken[0].count()) / double(taken[1].count());
+}
+BENCHMARK(BM_500IconsFrom10Origins47AtOnce_CapsCost)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+// All asked for at once.
+void BM_5000IconsFrom80Origins_Downloader(benchmark::State& state)
+{
+    iconsThroughDownloader(state, 80, 5000, 5000);
+}
+BENCHMARK(BM_5000IconsFrom80Origins_Downloader)->ArgName("capped")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
+
+void BM_5000IconsFrom80Origins_PlainManager(benchmark::State& state)
+{
+    iconsThroughPlainManager(state, 80, 5000, 5000);
+}
+BENCHMARK(BM_5000IconsFrom80Origins_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
 long residentKiB()
 {
@@ -341,49 +501,40 @@ long residentKiB()
 double peakGrowthMiB(const std::function<void()>& work)
 {
     const long before = residentKiB();
-    std::atomic<bool> running{true};
-    std::atomic<long> peak{before};
-    std::thread sampler([&] {
-        while (running) {
-            peak = std::max(peak.load(), residentKiB());
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    work();
-    running = false;
-    sampler.join();
-    return double(peak - before) / 1024;
+    return double(peakWhile(residentKiB, work) - before) / 1024;
 }
 
-constexpr int endlessBodies = 8;
+constexpr int endlessBodies = 16;
 
-void BM_EightEndlessBodies_Downloader(benchmark::State& state)
+// Each body on an origin of its own, so no per-host cap holds them back: only the session's
+// budget bounds what they hold together.
+void BM_SixteenEndlessBodiesOn16Origins_Downloader(benchmark::State& state)
 {
-    RawSocketServer endless(RawSocketServer::endlessBody());
+    const Origins endless(endlessBodies, RawSocketServer::endlessBody());
     const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
-    const qint64 cap = downloader->sessionConfiguration().maximumResponseBodySize;
+    const auto configuration = downloader->sessionConfiguration();
     double growth = 0;
     int failures = 0;
     for (auto _ : state) {
         growth = peakGrowthMiB([&] {
             Countdown countdown(endlessBodies);
             for (int i = 0; i < endlessBodies; ++i)
-                downloader->downloadImage(endless.url(QStringLiteral("/%1").arg(i)), options(),
+                downloader->downloadImage(endless.url(i), options(),
                                           [&](const auto& result) { countdown.done(result.has_value()); });
             failures = countdown.wait();
         });
     }
     state.counters["peak_rss_growth_MiB"] = growth;
-    state.counters["cap_MiB"] = double(cap) / (1 << 20);
-    state.counters["failed_at_cap"] = failures;
+    state.counters["cap_per_body_MiB"] = double(configuration.maximumResponseBodySize) / (1 << 20);
+    state.counters["budget_MiB"] = double(configuration.maximumBufferedBodyBytes) / (1 << 20);
+    state.counters["failed"] = failures;
 }
-BENCHMARK(BM_EightEndlessBodies_Downloader)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_SixteenEndlessBodiesOn16Origins_Downloader)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
-// The plain road to the same limit, each reply read into one buffer until it holds the cap:
-// with only one body, as eight at once would hold several gigabytes on a shared machine.
+// The plain road to the per-body cap, the reply read into one buffer until it holds the cap:
+// with only one body, as sixteen at once would hold four gigabytes on a shared machine.
 void BM_OneEndlessBody_PlainManager(benchmark::State& state)
 {
-    constexpr int endlessBodies = 1;
     RawSocketServer endless(RawSocketServer::endlessBody());
     const qint64 cap = URLSessionConfiguration::ephemeral().maximumResponseBodySize;
     QNetworkAccessManager manager;
@@ -391,20 +542,16 @@ void BM_OneEndlessBody_PlainManager(benchmark::State& state)
     for (auto _ : state) {
         growth = peakGrowthMiB([&] {
             QEventLoop loop;
-            int left = endlessBodies;
-            std::vector<QByteArray> bodies(endlessBodies);
-            for (int i = 0; i < endlessBodies; ++i) {
-                QNetworkReply* reply = manager.get(QNetworkRequest(endless.url(QStringLiteral("/%1").arg(i))));
-                QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&, reply, i] {
-                    bodies[i].append(reply->readAll());
-                    if (bodies[i].size() > cap && reply->isRunning()) {
-                        reply->abort();
-                        reply->deleteLater();
-                        if (--left == 0)
-                            loop.quit();
-                    }
-                });
-            }
+            QByteArray body;
+            QNetworkReply* reply = manager.get(QNetworkRequest(endless.url()));
+            QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&, reply] {
+                body.append(reply->readAll());
+                if (body.size() > cap) {
+                    QObject::disconnect(reply, nullptr, &loop, nullptr);
+                    reply->deleteLater();
+                    loop.quit();
+                }
+            });
             loop.exec();
         });
     }

@@ -279,32 +279,36 @@ void ImageDownloader::createDownloadContext(const QUrl& url, const LumenParsedOp
                  });
 }
 
+std::shared_ptr<DownloadTask> ImageDownloader::addDownloadTask(const DownloadingContext& context,
+                                                               SessionDataTask::TaskCallback callback)
+{
+    std::lock_guard lock(m_sessionMutex);
+    const auto registration = m_sessionDelegate->add(
+        context.url, std::move(callback),
+        [&] {
+            auto transfer = m_session->dataTask(context.request);
+            transfer->setPriority(context.options.downloadPriority);
+            return transfer;
+        },
+        [&](SessionDataTask& task) {
+            task.onTaskDone().setBlock([weakSelf = weak_from_this(), context](const SessionDataTask::TaskDone& done) {
+                transferFinished(weakSelf, context, done);
+            });
+        });
+    return DownloadTask::make(registration.task, registration.token);
+}
+
 std::shared_ptr<DownloadTask> ImageDownloader::startDownloadTask(const DownloadingContext& context,
                                                                  SessionDataTask::TaskCallback callback)
 {
-    SessionTaskTable::Registration registration;
-    {
-        std::lock_guard lock(m_sessionMutex);
-        registration = m_sessionDelegate->add(
-            context.url, std::move(callback),
-            [&] {
-                auto transfer = m_session->dataTask(context.request);
-                transfer->setPriority(context.options.downloadPriority);
-                return transfer;
-            },
-            [&](SessionDataTask& task) {
-                task.onTaskDone().setBlock(
-                    [weakSelf = weak_from_this(), context](const SessionDataTask::TaskDone& done) {
-                        transferFinished(weakSelf, context, done);
-                    });
-            });
-    }
-    if (registration.isNew) {
-        if (const auto observer = delegate())
-            observer->willDownloadImage(*this, context.url, context.request);
-        registration.task->resume();
-    }
-    return DownloadTask::make(registration.task, registration.token);
+    auto downloadTask = addDownloadTask(context, std::move(callback));
+    const auto sessionTask = downloadTask->sessionTask();
+    if (!sessionTask || downloadTask->cancelToken() != SessionDataTask::firstToken)
+        return downloadTask;
+    if (const auto observer = delegate())
+        observer->willDownloadImage(*this, context.url, context.request);
+    sessionTask->resume();
+    return downloadTask;
 }
 
 void ImageDownloader::transferFinished(const std::weak_ptr<ImageDownloader>& weakSelf,

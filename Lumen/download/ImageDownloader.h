@@ -139,8 +139,13 @@ protected:
     // for an asynchronous modifier).
     virtual void createDownloadContext(const QUrl& url, const LumenParsedOptionsInfo& options,
                                        std::function<void(std::expected<DownloadingContext, LumenError>)> done);
-    // Joins the running transfer of the context's URL, or registers and starts a new one, in
-    // one step of the session delegate's table.
+    // Registers the caller: joins the running transfer of the context's URL, or makes a new
+    // one, ready to report its end with this context, in one step of the session delegate's
+    // table. The caller that made the transfer holds its first token (0) and so starts it.
+    virtual std::shared_ptr<DownloadTask> addDownloadTask(const DownloadingContext& context,
+                                                          SessionDataTask::TaskCallback callback);
+    // Registers the caller (`addDownloadTask`); the one that made the transfer tells the
+    // delegate and starts it, a caller that joined a running one does no more.
     virtual std::shared_ptr<DownloadTask> startDownloadTask(const DownloadingContext& context,
                                                             SessionDataTask::TaskCallback callback);
     // Tell the delegate, when one is set.

@@ -18,9 +18,11 @@ class URLSessionDataTask;
 
 // An HTTP client session: one thread of its own running its own network manager, where every
 // transfer's events are handled and reported to the delegate. Requests are posted to that
-// thread, never waited for. At most `httpMaximumConnectionsPerHost` transfers run per host; the
-// rest wait in the session's queue, untimed. Redirects are followed by the session itself so the
-// delegate can change or refuse them. A session keeps itself and its delegate alive until
+// thread, never waited for. At most `httpMaximumConnectionsPerHost` transfers run per host and
+// `maximumConnections` in all, however they got to their host; the rest wait in the session's
+// queue, untimed. Redirects are followed by the session itself so the delegate can change or
+// refuse them. Bodies held at once, cookies and each transfer's time on the wire are bounded
+// for the session as a whole. A session keeps itself and its delegate alive until
 // `invalidateAndCancel` ends it, or the application ends.
 class Session : public std::enable_shared_from_this<Session> {
     friend class URLSessionDataTask;

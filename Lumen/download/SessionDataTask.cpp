@@ -111,12 +111,30 @@ void SessionDataTask::resume()
         m_task->resume();
 }
 
-void SessionDataTask::cancel(std::int64_t token)
+std::optional<SessionDataTask::TaskCallback> SessionDataTask::removeCallback(std::int64_t token)
 {
     const auto table = m_table.lock();
-    auto withdrawn = table ? table->withdraw(*this, token) : withdraw(token);
-    if (withdrawn)
-        m_onCallbackCancelled->call(CancelledCallback{token, std::move(*withdrawn)});
+    auto removed = table ? table->withdraw(*this, token) : withdraw(token);
+    if (removed && isClosed() && m_task)
+        m_task->cancel();
+    return removed;
+}
+
+void SessionDataTask::removeAllCallbacks()
+{
+    if (const auto table = m_table.lock())
+        table->close(*this);
+    else
+        close();
+    // Nothing once the transfer has completed.
+    if (m_task)
+        m_task->cancel();
+}
+
+void SessionDataTask::cancel(std::int64_t token)
+{
+    if (auto removed = removeCallback(token))
+        m_onCallbackCancelled->call(CancelledCallback{token, std::move(*removed)});
 }
 
 void SessionDataTask::forceCancel()

@@ -52,6 +52,9 @@ public:
         TaskCallback callback;
     };
 
+    // The token of the caller whose registration made the task: the one that starts it.
+    static constexpr std::int64_t firstToken = 0;
+
     // `task` is the transfer (none for a task that only collects data, as in tests of the
     // side effects that read it); `table` is the table the task is registered in, if any.
     explicit SessionDataTask(std::shared_ptr<URLSessionDataTask> task = nullptr,
@@ -85,8 +88,14 @@ public:
     // Starts the transfer once; never a closed task's.
     void resume();
 
-    // Withdraws one caller, who hears of it through `onCallbackCancelled`; an unknown or
-    // already withdrawn token does nothing. The last caller's withdrawal closes the task.
+    // Takes one caller out without telling it; an unknown or already withdrawn token does
+    // nothing. The last caller's removal closes the task and ends its transfer, which nobody
+    // waits for any more.
+    std::optional<TaskCallback> removeCallback(std::int64_t token);
+    // Takes every caller out without telling them, closes the task and ends its transfer.
+    void removeAllCallbacks();
+    // Withdraws one caller, as `removeCallback` does, who hears of it through
+    // `onCallbackCancelled`.
     void cancel(std::int64_t token);
     // Withdraws every caller waiting now.
     void forceCancel();
@@ -110,7 +119,7 @@ private:
     QByteArray m_mutableData;
     std::optional<URLResponse> m_response;
     std::map<std::int64_t, TaskCallback> m_callbacksStore;
-    std::int64_t m_currentToken = 0;
+    std::int64_t m_currentToken = firstToken;
     bool m_started = false;
     bool m_closed = false;
 };

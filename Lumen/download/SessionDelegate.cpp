@@ -63,9 +63,6 @@ void SessionDelegate::callbackCancelled(SessionDataTask& task, const SessionData
 {
     const LumenError error = LumenError::RequestErrorReason::TaskCancelled{task.shared_from_this(), cancelled.token};
     task.onTaskDone().call(SessionDataTask::TaskDone{std::unexpected(error), {cancelled.callback}});
-    // The last caller's withdrawal closed the task and took it out of the table already.
-    if (task.isClosed() && task.task())
-        task.task()->cancel();
 }
 
 void SessionDelegate::onCompleted(const URLSessionDataTask& task, SessionDataTask::TaskResult result)

@@ -45,6 +45,23 @@ UnderlyingError bodyTooLarge(const QUrl& url, qint64 limit)
                                         + QString::number(limit) + QStringLiteral(" bytes."));
 }
 
+UnderlyingError bodyBudgetExceeded(const QUrl& url, qint64 budget)
+{
+    return UnderlyingError::network(QNetworkReply::UnknownContentError,
+                                    QStringLiteral("The response body from ") + describeUrl(url)
+                                        + QStringLiteral(" does not fit in the session's budget of ")
+                                        + QString::number(budget)
+                                        + QStringLiteral(" bytes for the bodies of all its transfers at once."));
+}
+
+UnderlyingError deadlineExceeded(const QUrl& url, double seconds)
+{
+    return UnderlyingError::network(QNetworkReply::TimeoutError,
+                                    QStringLiteral("The transfer of ") + describeUrl(url)
+                                        + QStringLiteral(" did not finish within its deadline of ")
+                                        + QString::number(seconds) + QStringLiteral(" seconds."));
+}
+
 UnderlyingError redirectNotHTTP(const QUrl& target)
 {
     return UnderlyingError::network(QNetworkReply::InsecureRedirectError,

@@ -17,6 +17,10 @@ UnderlyingError timedOut(const QUrl& url, double seconds);
 UnderlyingError unsupportedScheme(const QUrl& url);
 UnderlyingError undecodableBody(const QUrl& url, const QString& reason);
 UnderlyingError bodyTooLarge(const QUrl& url, qint64 limit);
+// The body from `url` does not fit in what the session may hold for all its bodies at once.
+UnderlyingError bodyBudgetExceeded(const QUrl& url, qint64 budget);
+// The transfer of `url` did not finish within its deadline of `seconds` on the wire.
+UnderlyingError deadlineExceeded(const QUrl& url, double seconds);
 UnderlyingError redirectNotHTTP(const QUrl& target);
 // `url` is where the chain of redirects began.
 UnderlyingError tooManyRedirects(const QUrl& url, int limit);

@@ -5,26 +5,33 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Lumen {
 
 class URLSessionDataTask;
 
-// The session's connection slots per host and the tasks waiting for one. A waiting task is
-// taken by its priority as it stands when a slot frees, then by arrival, so a priority changed
-// while it waits still counts. Used on the session's thread only.
+// The session's connection slots, per host and in all, and the tasks waiting for one. A task
+// runs only with a slot of its host and one of the session's. When a slot frees, the waiting
+// task that takes it is picked among the hosts that have a slot free, by priority as it stands
+// then, then by arrival: a quiet host is not passed over for a busier one, and a priority
+// changed while a task waits still counts. Used on the session's thread only.
 class SessionHostQueue {
 public:
-    explicit SessionHostQueue(int connectionsPerHost);
+    struct Admitted {
+        std::shared_ptr<URLSessionDataTask> task;
+        QString host;
+    };
 
-    // True when `task` takes a free slot of `host` now; otherwise it waits for one.
+    SessionHostQueue(int connectionsPerHost, int connections);
+
+    // True when `task` takes a slot of `host` now; otherwise it waits for one.
     bool admit(const std::shared_ptr<URLSessionDataTask>& task, const QString& host);
     // Frees a slot of `host` and answers the waiting task that takes it, if any.
-    std::shared_ptr<URLSessionDataTask> release(const QString& host);
-    // Takes a waiting task out; false when it was not waiting.
-    bool remove(const URLSessionDataTask& task);
-    std::vector<std::shared_ptr<URLSessionDataTask>> takeAllWaiting();
+    std::optional<Admitted> release(const QString& host);
+    // Takes a task waiting for `host` out.
+    void remove(const URLSessionDataTask& task, const QString& host);
 
 private:
     struct Waiting {
@@ -35,9 +42,16 @@ private:
         int running = 0;
         std::vector<Waiting> waiting;
     };
+    using Hosts = std::map<QString, Host>;
+
+    // The host of the waiting task that goes next, or the end when none may go now.
+    Hosts::iterator pickNext(std::size_t& index);
+    void forgetIfIdle(Hosts::iterator host);
 
     const int m_connectionsPerHost;
-    std::map<QString, Host> m_hosts;
+    const int m_connections;
+    Hosts m_hosts;
+    int m_running = 0;
     std::uint64_t m_arrivals = 0;
 };
 

@@ -12,12 +12,12 @@ SessionTaskTable::Registration SessionTaskTable::add(const QUrl& url, SessionDat
     std::lock_guard lock(m_lock);
     if (const auto running = m_tasks.value(url)) {
         if (const auto token = running->addCallback(callback))
-            return Registration{running, *token, false};
+            return Registration{running, *token};
     }
     auto task = makeTask(weak_from_this());
     const auto token = task->addCallback(std::move(callback));
     m_tasks.insert(url, task);
-    return Registration{std::move(task), token.value_or(0), true};
+    return Registration{std::move(task), token.value_or(SessionDataTask::firstToken)};
 }
 
 std::shared_ptr<SessionDataTask> SessionTaskTable::task(const QUrl& url) const
@@ -56,6 +56,13 @@ std::optional<SessionDataTask::TaskCallback> SessionTaskTable::withdraw(SessionD
     if (callback && task.isClosed())
         removeLocked(task);
     return callback;
+}
+
+void SessionTaskTable::close(SessionDataTask& task)
+{
+    std::lock_guard lock(m_lock);
+    task.close();
+    removeLocked(task);
 }
 
 std::shared_ptr<SessionDataTask> SessionTaskTable::entryLocked(const URLSessionDataTask& transfer) const

@@ -23,9 +23,8 @@ class SessionTaskTable : public std::enable_shared_from_this<SessionTaskTable> {
 public:
     struct Registration {
         std::shared_ptr<SessionDataTask> task;
+        // `SessionDataTask::firstToken` for the caller whose registration made the task.
         std::int64_t token = 0;
-        // True for the caller whose registration made the task: it starts the transfer.
-        bool isNew = false;
     };
     struct Finished {
         std::shared_ptr<SessionDataTask> task;
@@ -49,6 +48,8 @@ public:
     // Withdraws a caller of `task`; when it was the last one, the task is closed and leaves
     // the table in the same step.
     std::optional<SessionDataTask::TaskCallback> withdraw(SessionDataTask& task, std::int64_t token);
+    // Closes `task`, dropping its callers, and removes it.
+    void close(SessionDataTask& task);
 
 private:
     std::shared_ptr<SessionDataTask> entryLocked(const URLSessionDataTask& transfer) const;

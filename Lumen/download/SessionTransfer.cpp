@@ -16,8 +16,10 @@
 #include <QSslConfiguration>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <mutex>
 #include <utility>
@@ -91,11 +93,35 @@ SessionTransfer::SessionTransfer(SessionWorker& worker, std::shared_ptr<URLSessi
         const URLRequest request = m_task->currentRequest();
         complete(SessionErrors::timedOut(request.url, request.timeoutInterval));
     });
+    m_deadlineTimer.setSingleShot(true);
+    connect(&m_deadlineTimer, &QTimer::timeout, this, [this] {
+        complete(SessionErrors::deadlineExceeded(m_task->originalRequest().url,
+                                                 m_worker.session().configuration().timeoutIntervalForResource));
+    });
 }
 
 void SessionTransfer::start()
 {
+    runDeadline();
     send(m_task->currentRequest());
+}
+
+void SessionTransfer::runDeadline()
+{
+    const double seconds = m_worker.session().configuration().timeoutIntervalForResource;
+    if (!(seconds > 0))
+        return;
+    const double left = seconds * 1000 - double(m_onWireMilliseconds);
+    m_deadlineTimer.start(int(std::clamp(left, 0.0, double(INT_MAX))));
+    m_onWireSince.start();
+}
+
+void SessionTransfer::pauseDeadline()
+{
+    if (!m_deadlineTimer.isActive())
+        return;
+    m_deadlineTimer.stop();
+    m_onWireMilliseconds += m_onWireSince.elapsed();
 }
 
 void SessionTransfer::cancel()
@@ -134,10 +160,10 @@ void SessionTransfer::dropReply()
     m_idleTimer.stop();
     disconnect(reply, nullptr, this, nullptr);
     disconnect(reply, nullptr, &m_idleTimer, nullptr);
-    // Aborting finishes the reply at once; its signals no longer reach this transfer. A
-    // finished reply is not aborted again, which Qt reports as an internal problem.
-    if (reply->isRunning())
-        reply->abort();
+    // Deleting a running reply is what ends its request: Qt's network thread then drops it and
+    // closes its connection. Never `abort`: it sets an error of its own, and when Qt has queued
+    // the reply's own error already (an error status arrives that way) the two collide and Qt
+    // warns that an internal method was called twice.
     reply->deleteLater();
 }
 
@@ -202,6 +228,9 @@ void SessionTransfer::takeResponse(URLResponse response)
         complete(SessionErrors::bodyTooLarge(response.url, limit));
         return;
     }
+    // What is announced is held in full from here: the body grows in room for all of it.
+    if (!holdBody(response.expectedContentLength))
+        return;
     // Qt reads no more than the announced body, which is within the limit: it may read all of it
     // ahead, rather than a chunk at a time with a wait for the session between chunks.
     if (NetworkReplyFacts::isBodyFramedByLength(*m_reply))
@@ -260,6 +289,7 @@ void SessionTransfer::redirectAnswered(std::optional<URLRequest> request)
         return;
     }
     dropReply();
+    const QString previousHost = originOf(m_task->currentRequest().url);
     m_task->setCurrentRequest(*request);
     m_phase = Phase::receiving;
     m_responseTaken = false;
@@ -267,18 +297,45 @@ void SessionTransfer::redirectAnswered(std::optional<URLRequest> request)
     m_heldBack.clear();
     m_replyFinished = false;
     m_received = 0;
+    releaseBody();
     m_authenticationAttempts = 0;
-    send(*request);
+    const QString host = originOf(request->url);
+    if (host == previousHost) {
+        send(*request);
+        return;
+    }
+    // Another host: the transfer waits for a slot there like any new one.
+    pauseDeadline();
+    m_worker.moveToHost(m_task, host);
 }
 
 bool SessionTransfer::accept(qint64 size)
 {
     m_received += size;
     const qint64 limit = m_worker.session().configuration().maximumResponseBodySize;
-    if (m_received <= limit)
+    if (m_received > limit) {
+        complete(SessionErrors::bodyTooLarge(m_task->currentRequest().url, limit));
+        return false;
+    }
+    return holdBody(m_received);
+}
+
+bool SessionTransfer::holdBody(qint64 bytes)
+{
+    if (bytes <= m_heldBodyBytes)
         return true;
-    complete(SessionErrors::bodyTooLarge(m_task->currentRequest().url, limit));
-    return false;
+    if (!m_worker.takeBodyBytes(bytes - m_heldBodyBytes)) {
+        complete(SessionErrors::bodyBudgetExceeded(m_task->currentRequest().url,
+                                                   m_worker.session().configuration().maximumBufferedBodyBytes));
+        return false;
+    }
+    m_heldBodyBytes = bytes;
+    return true;
+}
+
+void SessionTransfer::releaseBody()
+{
+    m_worker.returnBodyBytes(std::exchange(m_heldBodyBytes, 0));
 }
 
 void SessionTransfer::complete(std::optional<UnderlyingError> error)
@@ -287,6 +344,9 @@ void SessionTransfer::complete(std::optional<UnderlyingError> error)
         return;
     m_phase = Phase::completed;
     dropReply();
+    m_deadlineTimer.stop();
+    // The body is handed on with the completion; the session no longer holds it.
+    releaseBody();
     m_worker.transferEnded(*this, m_task, error);
 }
 
@@ -382,9 +442,10 @@ void SessionTransfer::serverTrustFailed(const QList<QSslError>& errors)
     }
 }
 
-void SessionTransfer::authenticate(QAuthenticator& authenticator)
+void SessionTransfer::authenticate(const QNetworkReply& reply, QAuthenticator& authenticator)
 {
-    if (m_phase == Phase::completed || m_challengeFailure)
+    // A reply dropped for a redirect lives on until its deletion, and may still ask.
+    if (&reply != m_reply || m_phase == Phase::completed || m_challengeFailure)
         return;
     URLAuthenticationChallenge challenge;
     challenge.protectionSpace =

@@ -6,6 +6,7 @@
 #include "Lumen/foundation/UnderlyingError.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QSslError>
@@ -26,8 +27,9 @@ class URLSessionDataTask;
 
 // One task's transfer on the session's thread, over as many replies as the redirects it
 // follows. It holds data back while the delegate decides about a response, enforces the body
-// limit, the idle timeout and the redirect rules, and turns challenges into questions to the
-// delegate.
+// limit and its share of the session's body budget, the idle timeout, the deadline and the
+// redirect rules, and turns challenges into questions to the delegate. It is made when its
+// task starts and sends nothing before its worker gives it a connection slot.
 class SessionTransfer : public QObject {
     Q_OBJECT
 
@@ -36,9 +38,12 @@ public:
 
     SessionTransfer(SessionWorker& worker, std::shared_ptr<URLSessionDataTask> task);
 
+    // Puts the transfer on the wire with its current request: once it has a slot, and again
+    // when a redirect has moved it to another host.
     void start();
     void cancel();
-    void authenticate(QAuthenticator& authenticator);
+    // Ignored unless `reply` is the one the transfer is on.
+    void authenticate(const QNetworkReply& reply, QAuthenticator& authenticator);
 
 private:
     enum class Phase { receiving, awaitingResponseAnswer, awaitingRedirectAnswer, completed };
@@ -61,6 +66,13 @@ private:
 
     // Counts bytes against the body limit; over it, the transfer fails and this answers false.
     bool accept(qint64 size);
+    // Holds `bytes` of body in all against the session's budget; when they do not fit, the
+    // transfer fails and this answers false.
+    bool holdBody(qint64 bytes);
+    void releaseBody();
+    // The deadline counts only time on the wire.
+    void runDeadline();
+    void pauseDeadline();
     void complete(std::optional<UnderlyingError> error);
 
     // A completion handler for the delegate: its first call is applied on the session's
@@ -81,6 +93,12 @@ private:
     std::optional<QUrl> m_redirectTarget;
     // Runs while the reply is on the wire and restarts with any progress.
     QTimer m_idleTimer;
+    // Runs while the transfer holds a slot, for what is left of the resource timeout.
+    QTimer m_deadlineTimer;
+    QElapsedTimer m_onWireSince;
+    qint64 m_onWireMilliseconds = 0;
+    // What the transfer holds of the session's body budget.
+    qint64 m_heldBodyBytes = 0;
     QByteArray m_heldBack;
     bool m_replyFinished = false;
     qint64 m_received = 0;

@@ -1,10 +1,11 @@
 #include "Lumen/download/SessionWorker.h"
 
 #include "Lumen/download/Session.h"
+#include "Lumen/download/SessionCookieJar.h"
 #include "Lumen/download/SessionErrors.h"
 #include "Lumen/download/SessionTransfer.h"
-#include "Lumen/download/URLSessionDataDelegate.h"
 #include "Lumen/download/URLOrigin.h"
+#include "Lumen/download/URLSessionDataDelegate.h"
 #include "Lumen/download/URLSessionDataTask.h"
 
 #include <QAuthenticator>
@@ -12,6 +13,7 @@
 #include <QNetworkReply>
 
 #include <utility>
+#include <vector>
 
 namespace Lumen {
 
@@ -19,14 +21,16 @@ SessionWorker::SessionWorker(std::shared_ptr<Session> session, std::shared_ptr<E
     : m_session(std::move(session))
     , m_thread(std::move(thread))
     , m_manager(new QNetworkAccessManager(this))
-    , m_hostQueue(m_session->configuration().httpMaximumConnectionsPerHost)
+    , m_hostQueue(m_session->configuration().httpMaximumConnectionsPerHost,
+                  m_session->configuration().maximumConnections)
 {
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     m_manager->setAutoDeleteReplies(false);
+    m_manager->setCookieJar(new SessionCookieJar(m_manager));
     connect(m_manager, &QNetworkAccessManager::authenticationRequired, this,
             [](QNetworkReply* reply, QAuthenticator* authenticator) {
                 if (auto* transfer = qobject_cast<SessionTransfer*>(reply->parent()))
-                    transfer->authenticate(*authenticator);
+                    transfer->authenticate(*reply, *authenticator);
             });
 }
 
@@ -53,55 +57,89 @@ void SessionWorker::start(const std::shared_ptr<URLSessionDataTask>& task)
         report(task, SessionErrors::networkConstrained());
         return;
     }
-    // A waiting task is not yet on the wire, so its timeout has not started.
-    const QString host = originOf(request.url);
-    if (m_hostQueue.admit(task, host))
-        begin(task, host);
+    m_transfers.emplace(task->taskIdentifier(), Entry{new SessionTransfer(*this, task), originOf(request.url)});
+    admit(task);
 }
 
-void SessionWorker::begin(const std::shared_ptr<URLSessionDataTask>& task, const QString& host)
+void SessionWorker::admit(const std::shared_ptr<URLSessionDataTask>& task)
 {
-    auto* transfer = new SessionTransfer(*this, task);
-    m_transfers.emplace(task->taskIdentifier(), Running{transfer, host});
-    transfer->start();
+    Entry& entry = m_transfers.at(task->taskIdentifier());
+    // A waiting transfer is not on the wire yet, so none of its timers runs.
+    if (m_hostQueue.admit(task, entry.host)) {
+        entry.onWire = true;
+        entry.transfer->start();
+    }
+}
+
+void SessionWorker::releaseSlot(const QString& host)
+{
+    const auto next = m_hostQueue.release(host);
+    if (!next)
+        return;
+    Entry& entry = m_transfers.at(next->task->taskIdentifier());
+    entry.onWire = true;
+    entry.transfer->start();
+}
+
+void SessionWorker::moveToHost(const std::shared_ptr<URLSessionDataTask>& task, const QString& host)
+{
+    Entry& entry = m_transfers.at(task->taskIdentifier());
+    const QString previous = std::exchange(entry.host, host);
+    entry.onWire = false;
+    // Those already waiting take the freed slot before this transfer asks for one.
+    releaseSlot(previous);
+    admit(task);
 }
 
 void SessionWorker::cancel(const std::shared_ptr<URLSessionDataTask>& task)
 {
     const auto found = m_transfers.find(task->taskIdentifier());
-    if (found != m_transfers.end()) {
+    if (found != m_transfers.end())
         found->second.transfer->cancel();
-        return;
-    }
-    m_hostQueue.remove(*task);
-    report(task, SessionErrors::cancelled());
+    else
+        report(task, SessionErrors::cancelled());
 }
 
 void SessionWorker::shutdown()
 {
-    for (const auto& task : m_hostQueue.takeAllWaiting())
-        report(task, SessionErrors::cancelled());
-    // Each cancel ends its transfer and leaves the table.
-    while (!m_transfers.empty())
-        m_transfers.begin()->second.transfer->cancel();
+    // Waiting transfers end first, so no slot freed afterwards starts one of them.
+    for (const bool onWire : {false, true}) {
+        std::vector<SessionTransfer*> ending;
+        for (const auto& [identifier, entry] : m_transfers) {
+            if (entry.onWire == onWire)
+                ending.push_back(entry.transfer);
+        }
+        for (SessionTransfer* transfer : ending)
+            transfer->cancel();
+    }
 }
 
 void SessionWorker::transferEnded(SessionTransfer& transfer, const std::shared_ptr<URLSessionDataTask>& task,
                                   const std::optional<UnderlyingError>& error)
 {
     const auto found = m_transfers.find(task->taskIdentifier());
-    const QString host = found->second.host;
+    const Entry entry = found->second;
     m_transfers.erase(found);
+    if (!entry.onWire)
+        m_hostQueue.remove(*task, entry.host);
     // Ends are reported from inside the reply's own signals.
     transfer.deleteLater();
     report(task, error);
-    // Started after the report, so a task waiting for this slot and cancelled meanwhile is skipped.
-    while (const auto next = m_hostQueue.release(host)) {
-        if (next->state() != URLSessionDataTask::State::completed) {
-            begin(next, host);
-            return;
-        }
-    }
+    if (entry.onWire)
+        releaseSlot(entry.host);
+}
+
+bool SessionWorker::takeBodyBytes(qint64 bytes)
+{
+    if (bytes > m_session->configuration().maximumBufferedBodyBytes - m_bufferedBodyBytes)
+        return false;
+    m_bufferedBodyBytes += bytes;
+    return true;
+}
+
+void SessionWorker::returnBodyBytes(qint64 bytes)
+{
+    m_bufferedBodyBytes -= bytes;
 }
 
 void SessionWorker::report(const std::shared_ptr<URLSessionDataTask>& task, const std::optional<UnderlyingError>& error)

@@ -18,6 +18,14 @@ struct URLSessionConfiguration {
     qint64 maximumResponseBodySize = 256LL * 1024 * 1024;
     // Transfers on the wire to one host at once; more wait in the session's own queue.
     int httpMaximumConnectionsPerHost = 6;
+    // Transfers on the wire across all hosts at once; more wait in the same queue.
+    int maximumConnections = 64;
+    // Bytes of response bodies that all transfers of the session hold at once (an announced length
+    // counts in full from the headers on); a transfer that would go past it fails.
+    qint64 maximumBufferedBodyBytes = 512LL * 1024 * 1024;
+    // Seconds a transfer may spend on the wire in all, however steadily its bytes come; the
+    // request's own timeout bounds only a silence. Waiting for a connection does not count.
+    double timeoutIntervalForResource = 300;
 };
 
 } // namespace Lumen

@@ -39,18 +39,6 @@ void URLSessionDataTask::setResponse(URLResponse response)
     m_response = std::move(response);
 }
 
-float URLSessionDataTask::priority() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_priority;
-}
-
-void URLSessionDataTask::setPriority(float priority)
-{
-    std::lock_guard lock(m_mutex);
-    m_priority = priority;
-}
-
 URLSessionDataTask::State URLSessionDataTask::state() const
 {
     std::lock_guard lock(m_mutex);

@@ -3,6 +3,7 @@
 #include "Lumen/download/URLRequest.h"
 #include "Lumen/download/URLResponse.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -37,10 +38,10 @@ public:
     std::optional<URLResponse> response() const;
     void setResponse(URLResponse response);
 
-    // 0 to 1; read while the transfer waits for a connection to its host (a higher one goes
-    // first) and when it starts.
-    float priority() const;
-    void setPriority(float priority);
+    // 0 to 1; read while the transfer waits for a connection (a higher one goes first) and
+    // when it starts. Lock-free, as the session reads every waiting task's at each pick.
+    float priority() const { return m_priority.load(std::memory_order_relaxed); }
+    void setPriority(float priority) { m_priority.store(priority, std::memory_order_relaxed); }
 
     State state() const;
     // Starts the transfer unless it was started, cancelled or completed before.
@@ -54,11 +55,11 @@ private:
     const std::shared_ptr<Session> m_session;
     const std::uint64_t m_taskIdentifier;
     const URLRequest m_originalRequest;
+    std::atomic<float> m_priority = 0.5f;
 
     mutable std::mutex m_mutex;
     URLRequest m_currentRequest;
     std::optional<URLResponse> m_response;
-    float m_priority = 0.5f;
     State m_state = State::suspended;
     bool m_cancelled = false;
 };

@@ -146,4 +146,15 @@ RawSocketServer::Behaviour RawSocketServer::respond(std::string response, std::c
     };
 }
 
+RawSocketServer::Behaviour RawSocketServer::trickle(int length, std::chrono::milliseconds interval)
+{
+    return [length, interval](Connection& connection) {
+        if (!connection.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length)
+                             + "\r\nConnection: close\r\n\r\n"))
+            return;
+        for (int sent = 0; sent < length && connection.send("x"); ++sent)
+            connection.idle(interval);
+    };
+}
+
 } // namespace Tivrand::Testing

@@ -58,6 +58,8 @@ public:
     static Behaviour endlessBody();
     // Sends `response` exactly as given after `delay`, then closes.
     static Behaviour respond(std::string response, std::chrono::milliseconds delay = {});
+    // A 200 announcing a body of `length` bytes, then one byte of it every `interval`.
+    static Behaviour trickle(int length, std::chrono::milliseconds interval);
 
 private:
     void acceptLoop();

@@ -363,7 +363,16 @@ class HeaderAddingDownloader final : public ImageDownloader {
 public:
     explicit HeaderAddingDownloader(QString name) : ImageDownloader(std::move(name)) {}
 
+    std::atomic<int> registrations = 0;
+
 protected:
+    std::shared_ptr<DownloadTask> addDownloadTask(const DownloadingContext& context,
+                                                  SessionDataTask::TaskCallback callback) override
+    {
+        ++registrations;
+        return ImageDownloader::addDownloadTask(context, std::move(callback));
+    }
+
     void createDownloadContext(const QUrl& url, const LumenParsedOptionsInfo& options,
                                std::function<void(std::expected<DownloadingContext, LumenError>)> done) override
     {
@@ -378,13 +387,19 @@ protected:
 TEST_F(ImageDownloaderTest, ASubclassShapesTheRequestAndAClearedProcessorFallsBackToTheDefault)
 {
     // In place of the fixture's, which the tear-down waits for.
-    downloader = ImageDownloader::make<HeaderAddingDownloader>(QStringLiteral("subclass"));
+    const auto subclass = ImageDownloader::make<HeaderAddingDownloader>(QStringLiteral("subclass"));
+    downloader = subclass;
     auto options = optionsWith();
     options.processor = nullptr;
+    server.holdResponses("/image.png");
     downloader->downloadImage(url("/image.png"), options, outcomes.handler());
-    ASSERT_TRUE(outcomes.waitFor(1));
+    downloader->downloadImage(url("/image.png"), optionsWith(), outcomes.handler());
+    server.releaseResponses();
+    ASSERT_TRUE(outcomes.waitFor(2));
     EXPECT_EQ(colorOf(*outcomes.at(0)), QColor(Qt::red));
     EXPECT_EQ(server.requests().back().header("X-Subclass"), "yes");
+    EXPECT_EQ(subclass->registrations, 2);
+    EXPECT_EQ(server.hits("/image.png"), 1);
 }
 
 // The delegate and the request modifier each can refuse a transfer, each with its own error code.

@@ -90,11 +90,38 @@ TEST_F(SessionTaskTableTest, AnEndedTaskRemovesOnlyItselfAndAJoinerStartsAfresh)
     first.task->cancel(first.token);
 
     const auto second = delegate->add(url, callback(), [&] { return transfer(url); }, noHook);
-    EXPECT_TRUE(second.isNew);
+    EXPECT_EQ(second.token, SessionDataTask::firstToken);
     // The first task's late completion finds no entry of its own and leaves the second one.
     delegate->didCompleteWithError(first.task->task(), std::nullopt);
     first.task->forceCancel();
     EXPECT_EQ(delegate->task(url), second.task);
+}
+
+TEST_F(SessionTaskTableTest, RemovedCallersHearNothingAndTheLastRemovalEndsTheTransfer)
+{
+    int reports = 0;
+    const auto add = [&] {
+        return delegate->add(url, callback(), [&] { return transfer(url); }, [&](SessionDataTask& task) {
+            task.onTaskDone().setBlock([&](const auto&) { ++reports; });
+        });
+    };
+    const auto first = add();
+    const auto joined = add();
+    EXPECT_TRUE(first.task->removeCallback(first.token));
+    EXPECT_FALSE(first.task->removeCallback(first.token));
+    EXPECT_EQ(delegate->task(url), first.task);
+    EXPECT_TRUE(first.task->removeCallback(joined.token));
+
+    const auto second = add();
+    add();
+    second.task->removeAllCallbacks();
+    for (const auto& ended : {first.task, second.task}) {
+        EXPECT_TRUE(ended->isClosed());
+        EXPECT_TRUE(Tivrand::Testing::waitUntil(
+            [&] { return ended->task()->state() == URLSessionDataTask::State::completed; }));
+    }
+    EXPECT_FALSE(delegate->task(url));
+    EXPECT_EQ(reports, 0);
 }
 
 TEST_F(SessionTaskTableTest, ATransferEndingWithoutAResponseFailsItsCallers)

@@ -1,0 +1,222 @@
+#include "tests/lumen/download/DownloadTesting.h"
+
+#include "Lumen/download/Session.h"
+#include "Lumen/download/SessionCookieJar.h"
+#include "Lumen/download/SessionDelegate.h"
+#include "Lumen/download/SessionHostQueue.h"
+#include "Lumen/download/URLSessionDataTask.h"
+#include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
+#include "tests/support/RawSocketServer.h"
+
+#include <QNetworkCookie>
+
+#include <algorithm>
+#include <atomic>
+#include <tuple>
+
+namespace Lumen::Testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Tivrand::Testing::LoopbackServer;
+using Tivrand::Testing::RawSocketServer;
+
+const QByteArray icon = pngBytes();
+
+std::string iconAnswer()
+{
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(icon.size()) + "\r\nConnection: close\r\n\r\n"
+        + icon.toStdString();
+}
+
+// Counts the connections its servers answer at once, each from its request to just before its
+// answer: never more than the client has on the wire.
+struct Gauge {
+    RawSocketServer::Behaviour answering(std::chrono::milliseconds delay)
+    {
+        return [this, delay](RawSocketServer::Connection& connection) {
+            const int now = ++current;
+            for (int seen = peak; now > seen && !peak.compare_exchange_weak(seen, now);) {
+            }
+            connection.idle(delay);
+            --current;
+            connection.send(iconAnswer());
+        };
+    }
+    std::atomic<int> current{0};
+    std::atomic<int> peak{0};
+};
+
+void expectAllSucceeded(const Outcomes& outcomes, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const auto result = outcomes.at(i).value();
+        EXPECT_EQ(errorCode(result), 0) << i << ": " << (result ? "" : result.error().description().toStdString());
+    }
+}
+
+TEST_F(DownloaderTest, RedirectedRequestsWaitForASlotAtTheirNewHostAndNoneTimesOutWhileQueued)
+{
+    // Each answer comes after 400 ms, within the timeout; 24 requests through its six
+    // connections take four rounds.
+    RawSocketServer slow(RawSocketServer::respond(iconAnswer(), 400ms));
+    LoopbackServer redirecting[2];
+    for (auto& server : redirecting) {
+        server.get(R"(/\d+)", [&](const httplib::Request& request, httplib::Response& response) {
+            response.status = 302;
+            const QUrl target = slow.url(QString::fromStdString("/redirected" + request.path));
+            response.set_header("Location", target.toString().toStdString());
+        });
+        server.start();
+    }
+    downloader->setDownloadTimeout(0.8);
+    for (int i = 0; i < 12; ++i) {
+        downloader->downloadImage(slow.url(QStringLiteral("/direct/%1").arg(i)), optionsWith(), outcomes.handler());
+        downloader->downloadImage(redirecting[i % 2].url(QStringLiteral("/%1").arg(i)), optionsWith(), outcomes.handler());
+    }
+    ASSERT_TRUE(outcomes.waitFor(24, 60s));
+    expectAllSucceeded(outcomes, 24);
+    EXPECT_EQ(slow.requests(), 24);
+}
+
+TEST_F(DownloaderTest, TransfersAcrossManyHostsStayWithinTheSessionsConnectionCap)
+{
+    Gauge gauge;
+    std::vector<std::unique_ptr<RawSocketServer>> hosts;
+    for (int i = 0; i < 20; ++i)
+        hosts.push_back(std::make_unique<RawSocketServer>(gauge.answering(30ms)));
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.maximumConnections = 8;
+    downloader->setSessionConfiguration(configuration);
+    constexpr int icons = 200;
+    for (int i = 0; i < icons; ++i)
+        downloader->downloadImage(hosts[i % hosts.size()]->url(QStringLiteral("/%1.png").arg(i)), optionsWith(),
+                                  outcomes.handler());
+    ASSERT_TRUE(outcomes.waitFor(icons, 60s));
+    expectAllSucceeded(outcomes, icons);
+    EXPECT_LE(gauge.peak, 8);
+}
+
+TEST(SessionHostQueue, AFreedSlotGoesByPriorityThenArrivalToAHostWithRoomNeverToAFullOne)
+{
+    auto session = Session::make(URLSessionConfiguration::ephemeral(), SessionDelegate::make());
+    std::map<QString, std::shared_ptr<URLSessionDataTask>> tasks;
+    // One connection per host, two in all: the first two run, the others wait in this order.
+    SessionHostQueue queue(1, 2);
+    for (const QString name : {"a1", "b1", "a2", "a3", "c1", "c2"}) {
+        const auto task = tasks[name] = session->dataTask(URLRequest(QUrl(QStringLiteral("http://h/") + name)));
+        EXPECT_EQ(queue.admit(task, name.left(1)), tasks.size() <= 2) << name.toStdString();
+    }
+    tasks["a3"]->setPriority(0.9f);
+    const std::pair<const char*, const char*> releases[] = {{"a", "a3"}, {"b", "c1"}, {"a", "a2"}, {"c", "c2"}, {"a", ""}};
+    for (const auto& [host, expected] : releases) {
+        const auto next = queue.release(QString::fromLatin1(host));
+        EXPECT_EQ(next ? next->task->originalRequest().url.path().mid(1) : QString(), QString::fromLatin1(expected)) << host;
+    }
+    const std::weak_ptr<Session> ended = session;
+    tasks.clear();
+    session->invalidateAndCancel();
+    session.reset();
+    EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return ended.expired(); }));
+}
+
+TEST_F(DownloaderTest, BodiesBeyondTheSessionsBudgetFailAndGiveTheirShareBack)
+{
+    constexpr qint64 budget = 16 << 20;
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.maximumBufferedBodyBytes = budget;
+    downloader->setSessionConfiguration(configuration);
+    const auto raw = optionsWith(std::make_shared<LivePhotoImageProcessor>());
+    {
+        RawSocketServer endless(RawSocketServer::endlessBody());
+        for (int i = 0; i < 4; ++i)
+            downloader->downloadImage(endless.url(QStringLiteral("/%1").arg(i)), raw, outcomes.handler());
+        ASSERT_TRUE(outcomes.waitFor(4, 60s));
+        for (int i = 0; i < 4; ++i) {
+            const auto result = outcomes.at(i).value();
+            EXPECT_EQ(sessionErrorCode(result), QNetworkReply::UnknownContentError);
+            const QString description = result.error().description();
+            EXPECT_TRUE(description.contains(QStringLiteral("budget of %1 bytes").arg(budget))
+                        && description.contains(endless.url().toString()))
+                << description.toStdString();
+        }
+    }
+    // Bodies that fit together pass once the failed ones have given their bytes back.
+    const std::string body(2 << 20, 'x');
+    LoopbackServer server;
+    server.get(R"(/\d+)", [&](const auto&, auto& response) { response.set_content(body, "application/octet-stream"); });
+    server.start();
+    Outcomes fitting;
+    for (int i = 0; i < 12; ++i)
+        downloader->downloadImage(server.url(QStringLiteral("/%1").arg(i)), raw, fitting.handler());
+    ASSERT_TRUE(fitting.waitFor(12, 60s));
+    expectAllSucceeded(fitting, 12);
+    downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
+}
+
+QNetworkCookie cookie(const QString& name, qsizetype valueSize = 1, const QString& path = {})
+{
+    QNetworkCookie made(name.toUtf8(), QByteArray(valueSize, 'v'));
+    made.setPath(path);
+    return made;
+}
+
+TEST(SessionCookieJar, HoldsFiftyPerHostThreeThousandInAllAndNoneOverItsSizeDroppingTheLeastRecentlyUsed)
+{
+    SessionCookieJar jar;
+    const auto url = [](const QString& place) { return QUrl(QStringLiteral("http://") + place); };
+    const auto sent = [&](const QString& place) { return jar.cookiesForUrl(url(place)).size(); };
+    for (int i = 0; i < 60; ++i) {
+        jar.setCookiesFromUrl({cookie(QStringLiteral("c%1").arg(i), 1, QStringLiteral("/%1").arg(i))}, url("site.test/"));
+        // Sent after it was set: the first cookie outlives the ones set after it.
+        sent("site.test/0");
+    }
+    EXPECT_EQ(jar.count(), 50);
+    EXPECT_EQ(std::tuple(sent("site.test/0"), sent("site.test/1"), sent("site.test/59")), std::tuple(1, 0, 1));
+
+    // "n=" and the value: 4,096 bytes pass, one more does not.
+    EXPECT_TRUE(jar.setCookiesFromUrl({cookie(QStringLiteral("n"), 4094)}, url("big.test/")));
+    EXPECT_FALSE(jar.setCookiesFromUrl({cookie(QStringLiteral("n"), 4095)}, url("big.test/")));
+    EXPECT_EQ(jar.cookiesForUrl(url("big.test/")).value(0).value().size(), 4094);
+
+    for (int i = 0; i < 3100; ++i)
+        jar.setCookiesFromUrl({cookie(QStringLiteral("c"))}, url(QStringLiteral("host%1.test/").arg(i)));
+    EXPECT_EQ(jar.count(), 3000);
+    EXPECT_EQ(std::tuple(sent("site.test/0"), sent("host0.test/"), sent("host3099.test/")), std::tuple(0, 0, 1));
+}
+
+TEST_F(DownloaderTest, ACookieFloodLeavesLaterRequestsAtMostFiftyCookies)
+{
+    LoopbackServer server;
+    server.get("/flood", [](const auto&, auto& response) {
+        for (int i = 0; i < 60; ++i)
+            response.set_header("Set-Cookie", "c" + std::to_string(i) + "=" + std::string(20, 'v'));
+        response.set_header("Set-Cookie", "big=" + std::string(5000, 'v'));
+        serveBytes(response, icon);
+    });
+    server.get("/next", [](const auto&, auto& response) { serveBytes(response, icon); });
+    server.start();
+    EXPECT_EQ(errorCode(fetch(server.url(QStringLiteral("/flood")))), 0);
+    EXPECT_EQ(errorCode(fetch(server.url(QStringLiteral("/next")))), 0);
+    const std::string sent = server.requests().back().header("Cookie");
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), '='), 50);
+    EXPECT_EQ(sent.find("big="), std::string::npos);
+    downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
+}
+
+TEST_F(DownloaderTest, ATricklingBodyEndsAtTheResourceDeadlineThoughItIsNeverIdle)
+{
+    RawSocketServer trickling(RawSocketServer::trickle(1000, 50ms));
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.timeoutIntervalForResource = 1;
+    downloader->setSessionConfiguration(configuration);
+    const QUrl target = trickling.url(QStringLiteral("/icon.png"));
+    const auto result = fetch(target, optionsWith(), 0.5);
+    EXPECT_EQ(sessionErrorCode(result), QNetworkReply::TimeoutError);
+    const QString description = result.error().description();
+    EXPECT_TRUE(description.contains(QStringLiteral("deadline of 1 seconds")) && description.contains(target.toString()))
+        << description.toStdString();
+}
+
+} // namespace
+} // namespace Lumen::Testing
