@@ -120,7 +120,8 @@ public:
                                      const std::optional<QString>& forcedExtension = std::nullopt) const;
 
     // Maintenance over the whole directory. Hidden items are never listed, and only regular
-    // files are judged, counted and removed.
+    // files are judged, counted and removed, each relative to the folder it was seen in: a
+    // folder swapped for a link meanwhile never leads a pass outside the directory.
 
     // Every item below the directory, at any depth; fails with `fileEnumeratorCreationFailed`.
     std::expected<std::vector<QString>, LumenError> allFilePaths() const;
@@ -147,6 +148,9 @@ private:
     bool mayBeCached(const QString& name) const;
     QString temporaryPath() const;
     void removeStaleTemporaries(FileManager& fileManager) const;
+    // What a walk of the directory met, each entry holding the folder it was seen in.
+    std::expected<std::vector<WalkEntry>, LumenError> walkedEntries(FileManager& fileManager,
+                                                                    bool withLastAccess) const;
     // The configuration as it is now; later replacements leave the returned one alone.
     std::shared_ptr<const DiskStorageConfig> currentConfig() const;
 
