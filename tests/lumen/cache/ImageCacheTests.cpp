@@ -55,6 +55,26 @@ TEST_F(ImageCacheTest, WhereTheFilesGo)
     EXPECT_EQ((*cache)->retrieveImageInMemoryCache(iconKey, untouchedOptions()), image);
 }
 
+// The path block decides the folder, outside the root too; only a folder whose clearing
+// would take the root with it is refused.
+TEST_F(ImageCacheTest, APathBlockPlacesTheFolder)
+{
+    QTemporaryDir elsewhere;
+    const QString folder = elsewhere.filePath(QStringLiteral("icons"));
+    const auto placed = [folder](const QString&, const QString&) { return folder; };
+    const auto cache = ImageCache::makePrepared(QStringLiteral("test"), root.path(), placed, clock()).value();
+    m_diskStorages.push_back(cache->diskStorage());
+    m_caches.push_back(cache);
+    EXPECT_EQ(cache->diskStorage()->directoryPath(), folder);
+    ASSERT_TRUE(storeAndWait(*cache, bitmapImage(), iconKey).diskCacheResult);
+    cache->clearMemoryCache();
+    EXPECT_EQ(retrieve(*cache, iconKey)->cacheType(), CacheType::disk);
+    drainQueues(*cache->diskStorage());
+
+    const auto onTheRoot = [this](const QString&, const QString&) { return root.path(); };
+    EXPECT_EQ(ImageCache::makePrepared(QStringLiteral("test"), root.path(), onTheRoot).error().errorCode(), 3005);
+}
+
 TEST_F(ImageCacheTest, KeyAndProcessorIdentifierNameSeparateEntries)
 {
     const auto cache = makeCache();
