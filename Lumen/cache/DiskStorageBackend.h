@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <expected>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -148,9 +149,10 @@ private:
     bool mayBeCached(const QString& name) const;
     QString temporaryPath() const;
     void removeStaleTemporaries(FileManager& fileManager) const;
-    // What a walk of the directory met, each entry holding the folder it was seen in.
-    std::expected<std::vector<WalkEntry>, LumenError> walkedEntries(FileManager& fileManager,
-                                                                    bool withLastAccess) const;
+    // Hands `visit` what a walk of the directory meets, each entry holding the folder it was
+    // seen in; fails with `fileEnumeratorCreationFailed`.
+    std::expected<void, LumenError> walkDirectory(FileManager& fileManager, bool withLastAccess,
+                                                  const std::function<void(WalkEntry)>& visit) const;
     // The configuration as it is now; later replacements leave the returned one alone.
     std::shared_ptr<const DiskStorageConfig> currentConfig() const;
 

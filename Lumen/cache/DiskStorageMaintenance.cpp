@@ -33,34 +33,27 @@ void removeInOrder(FileManager& fileManager, const std::vector<WalkEntry>& entri
             result.error = removed.error();
             return;
         }
-        result.removed.push_back(QUrl::fromLocalFile(entry.path));
+        result.removed.push_back(QUrl::fromLocalFile(entry.path()));
     }
 }
 
 } // namespace
 
-std::expected<std::vector<WalkEntry>, LumenError> DiskStorageBackend::walkedEntries(FileManager& fileManager,
-                                                                                    bool withLastAccess) const
+std::expected<void, LumenError> DiskStorageBackend::walkDirectory(FileManager& fileManager, bool withLastAccess,
+                                                                  const std::function<void(WalkEntry)>& visit) const
 {
-    std::vector<WalkEntry> entries;
-    if (!m_directoryRefusal) {
-        const auto walked = fileManager.walk(m_directoryPath, withLastAccess,
-                                             [&entries](WalkEntry entry) { entries.push_back(std::move(entry)); });
-        if (walked)
-            return entries;
-    }
-    return std::unexpected(LumenError(LumenError::CacheErrorReason::FileEnumeratorCreationFailed{directoryURL()}));
+    if (m_directoryRefusal || !fileManager.walk(m_directoryPath, withLastAccess, visit))
+        return std::unexpected(LumenError(LumenError::CacheErrorReason::FileEnumeratorCreationFailed{directoryURL()}));
+    return {};
 }
 
 std::expected<std::vector<QString>, LumenError> DiskStorageBackend::allFilePaths() const
 {
-    auto entries = walkedEntries(*currentConfig()->fileManager, false);
-    if (!entries)
-        return std::unexpected(std::move(entries).error());
     std::vector<QString> paths;
-    paths.reserve(entries->size());
-    for (const WalkEntry& entry : *entries)
-        paths.push_back(entry.path);
+    if (auto walked = walkDirectory(*currentConfig()->fileManager, false,
+                                    [&paths](WalkEntry entry) { paths.push_back(entry.path()); });
+        !walked)
+        return std::unexpected(std::move(walked).error());
     return paths;
 }
 
@@ -83,19 +76,18 @@ DiskSweepResult DiskStorageBackend::removeExpiredValues(Date referenceDate)
     const auto fileManager = currentConfig()->fileManager;
     if (!m_directoryRefusal)
         removeStaleTemporaries(*fileManager);
-    auto entries = walkedEntries(*fileManager, false);
-    if (!entries) {
-        result.error = UnderlyingError::wrapping(entries.error());
-        return result;
-    }
     std::vector<WalkEntry> expired;
-    for (WalkEntry& entry : *entries) {
+    const auto walked = walkDirectory(*fileManager, false, [&expired, referenceDate](WalkEntry entry) {
         // Stamps that cannot be read cannot keep a file alive.
         const bool due = !entry.metadata
                          || (entry.metadata->kind == FileMetadata::Kind::regular
                              && (!entry.metadata->expiry || (*entry.metadata->expiry - referenceDate).count() <= 0.0));
         if (due)
             expired.push_back(std::move(entry));
+    });
+    if (!walked) {
+        result.error = UnderlyingError::wrapping(walked.error());
+        return result;
     }
     removeInOrder(*fileManager, expired, result);
     return result;
@@ -122,18 +114,17 @@ DiskSweepResult DiskStorageBackend::removeSizeExceededValues()
         return result;
 
     const auto fileManager = currentConfig()->fileManager;
-    auto entries = walkedEntries(*fileManager, true);
-    if (!entries) {
-        result.error = UnderlyingError::wrapping(entries.error());
-        return result;
-    }
     std::vector<SizedFile> files;
-    for (WalkEntry& entry : *entries) {
+    const auto walked = walkDirectory(*fileManager, true, [&files](WalkEntry entry) {
         if (!entry.metadata || entry.metadata->kind != FileMetadata::Kind::regular)
-            continue;
+            return;
         const std::int64_t size = entry.metadata->size;
         const Date lastAccess = entry.metadata->lastAccess.value_or(distantPast);
         files.push_back(SizedFile{std::move(entry), size, lastAccess});
+    });
+    if (!walked) {
+        result.error = UnderlyingError::wrapping(walked.error());
+        return result;
     }
     // Most recent access first, so the least recent ones come off the back.
     std::stable_sort(files.begin(), files.end(),
@@ -156,14 +147,13 @@ DiskSweepResult DiskStorageBackend::removeSizeExceededValues()
 
 std::expected<std::uint64_t, LumenError> DiskStorageBackend::totalSize() const
 {
-    const auto entries = walkedEntries(*currentConfig()->fileManager, false);
-    if (!entries)
-        return std::unexpected(entries.error());
     std::uint64_t total = 0;
-    for (const WalkEntry& entry : *entries) {
+    const auto walked = walkDirectory(*currentConfig()->fileManager, false, [&total](WalkEntry entry) {
         if (entry.metadata && entry.metadata->kind == FileMetadata::Kind::regular)
             total += static_cast<std::uint64_t>(std::max<std::int64_t>(0, entry.metadata->size));
-    }
+    });
+    if (!walked)
+        return std::unexpected(walked.error());
     return total;
 }
 

@@ -53,15 +53,18 @@ struct FileMetadata {
 // never through a path another process can swap meanwhile. Closed when the last holder lets go.
 class OpenFolder {
 public:
-    explicit OpenFolder(int descriptor) : m_descriptor(descriptor) {}
+    OpenFolder(int descriptor, QString path) : m_descriptor(descriptor), m_path(std::move(path)) {}
     ~OpenFolder();
     OpenFolder(const OpenFolder&) = delete;
     OpenFolder& operator=(const OpenFolder&) = delete;
 
     int descriptor() const { return m_descriptor; }
+    // Where it was when it was opened, for reports.
+    const QString& path() const { return m_path; }
 
 private:
     int m_descriptor;
+    QString m_path;
 };
 
 // An item a walk met.
@@ -69,10 +72,11 @@ struct WalkEntry {
     // The folder it was seen in, and its name there.
     std::shared_ptr<const OpenFolder> folder;
     QByteArray name;
-    // Where it was, for reports.
-    QString path;
     // Its facts, as `metadata` gives them; the last access only when the walk was asked for it.
     std::expected<FileMetadata, UnderlyingError> metadata;
+
+    // Where it was, for reports.
+    QString path() const;
 };
 
 // What one opening of a file told.

@@ -75,40 +75,46 @@ public:
     Walk(bool withLastAccess, bool attributeStore, const std::function<void(WalkEntry)>& visit)
         : m_withLastAccess(withLastAccess), m_attributeStore(attributeStore), m_visit(visit) {}
 
-    void folder(const std::shared_ptr<const OpenFolder>& open, const QString& path)
+    // Visits the items of the folder as its listing goes, then enters its subfolders.
+    void folder(const std::shared_ptr<const OpenFolder>& open)
     {
-        const auto names = namesIn(open->descriptor());
+        const int reading = ::dup(open->descriptor());
+        DIR* const stream = reading < 0 ? nullptr : ::fdopendir(reading);
         // An unreadable folder is listed but not entered.
-        if (!names)
+        if (!stream) {
+            if (reading >= 0)
+                ::close(reading);
             return;
-        std::vector<std::pair<QByteArray, QString>> subfolders;
-        for (const QByteArray& name : *names) {
-            if (isHiddenName(name.constData()))
+        }
+        std::vector<QByteArray> subfolders;
+        while (const dirent* item = ::readdir(stream)) {
+            if (isHiddenName(item->d_name))
                 continue;
-            WalkEntry entry{open, name, path + QLatin1Char('/') + QFile::decodeName(name), FileMetadata{}};
+            WalkEntry entry{open, QByteArray(item->d_name), FileMetadata{}};
             struct stat info {};
-            if (::fstatat(open->descriptor(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-                entry.metadata = lastError(entry.path);
+            if (::fstatat(open->descriptor(), item->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+                entry.metadata = lastError(entry.path());
             } else {
                 FileMetadata meta = metadataFrom(info);
                 // The attribute is read through the open folder, which no swap can move.
                 if (m_withLastAccess)
                     meta.lastAccess = lastAccessOf(
-                        "/proc/self/fd/" + QByteArray::number(open->descriptor()) + '/' + name, info, m_attributeStore);
+                        "/proc/self/fd/" + QByteArray::number(open->descriptor()) + '/' + entry.name, info, m_attributeStore);
                 if (S_ISDIR(info.st_mode))
-                    subfolders.emplace_back(name, entry.path);
+                    subfolders.push_back(entry.name);
                 entry.metadata = std::move(meta);
             }
             m_visit(std::move(entry));
         }
-        for (const auto& [name, subpath] : subfolders) {
+        ::closedir(stream);
+        for (const QByteArray& name : subfolders) {
             if (m_foldersLeft == 0)
                 return;
             --m_foldersLeft;
             // A folder swapped for a link since it was looked at is not entered.
             const int descriptor = ::openat(open->descriptor(), name.constData(), folderFlags);
             if (descriptor >= 0)
-                folder(std::make_shared<const OpenFolder>(descriptor), subpath);
+                folder(std::make_shared<const OpenFolder>(descriptor, open->path() + QLatin1Char('/') + QFile::decodeName(name)));
         }
     }
 
@@ -164,6 +170,11 @@ OpenFolder::~OpenFolder()
     ::close(m_descriptor);
 }
 
+QString WalkEntry::path() const
+{
+    return folder->path() + QLatin1Char('/') + QFile::decodeName(name);
+}
+
 std::expected<void, UnderlyingError> PosixFileManager::walk(const QString& directory, bool withLastAccess,
                                                             const std::function<void(WalkEntry)>& visit) const
 {
@@ -171,14 +182,14 @@ std::expected<void, UnderlyingError> PosixFileManager::walk(const QString& direc
     if (descriptor < 0)
         return lastError(directory);
     Walk(withLastAccess, m_lastAccessStore == LastAccessStore::extendedAttribute, visit)
-        .folder(std::make_shared<const OpenFolder>(descriptor), directory);
+        .folder(std::make_shared<const OpenFolder>(descriptor, directory));
     return {};
 }
 
 std::expected<void, UnderlyingError> PosixFileManager::removeEntry(const WalkEntry& entry)
 {
     if (const int error = removeIn(entry.folder->descriptor(), entry.name); error != 0)
-        return std::unexpected(systemError(error, entry.path));
+        return std::unexpected(systemError(error, entry.path()));
     return {};
 }
 

@@ -64,7 +64,7 @@ public:
     {
         return run(FileOperation::list, p, [&] {
             return m_real.walk(p, withLastAccess, [&](WalkEntry entry) {
-                if (auto allowed = check(FileOperation::metadata, entry.path); !allowed)
+                if (auto allowed = check(FileOperation::metadata, entry.path()); !allowed)
                     entry.metadata = std::unexpected(allowed.error());
                 visit(std::move(entry));
             });
@@ -94,7 +94,7 @@ public:
     Result<void> replace(const QString& from, const QString& to) override { return run(FileOperation::replace, to, [&] { return m_real.replace(from, to); }); }
     Result<void> moveWithoutReplacing(const QString& from, const QString& to) override { return run(FileOperation::replace, to, [&] { return m_real.moveWithoutReplacing(from, to); }); }
     Result<void> removeFile(const QString& p) override { return run(FileOperation::remove, p, [&] { return m_real.removeFile(p); }); }
-    Result<void> removeEntry(const WalkEntry& e) override { return run(FileOperation::remove, e.path, [&] { return m_real.removeEntry(e); }); }
+    Result<void> removeEntry(const WalkEntry& e) override { return run(FileOperation::remove, e.path(), [&] { return m_real.removeEntry(e); }); }
     Result<void> removeTree(const QString& p) override { return run(FileOperation::removeTree, p, [&] { return m_real.removeTree(p); }); }
 
 private:
