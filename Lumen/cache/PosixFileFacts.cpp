@@ -14,6 +14,11 @@ namespace Lumen::PosixFiles {
 
 namespace {
 
+Date dateFrom(const timespec& time)
+{
+    return Date(TimeInterval(static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9));
+}
+
 std::optional<Date> lastAccessFromAttribute(const QByteArray& path)
 {
     char text[64];
@@ -38,11 +43,6 @@ UnderlyingError systemError(int code, const QString& path)
 std::unexpected<UnderlyingError> lastError(const QString& path)
 {
     return std::unexpected(systemError(errno, path));
-}
-
-Date dateFrom(const timespec& time)
-{
-    return Date(TimeInterval(static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9));
 }
 
 FileMetadata metadataFrom(const struct stat& info)

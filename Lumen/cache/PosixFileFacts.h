@@ -17,8 +17,6 @@ namespace Lumen::PosixFiles {
 UnderlyingError systemError(int code, const QString& path);
 std::unexpected<UnderlyingError> lastError(const QString& path);
 
-Date dateFrom(const timespec& time);
-
 // Closes on every path out of a function.
 class FileDescriptor {
 public:

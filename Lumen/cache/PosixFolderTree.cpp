@@ -20,20 +20,28 @@ namespace {
 
 constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-// The names directly inside an open folder, "." and ".." left out. The folder's own
-// descriptor stays open for the work that follows.
-std::expected<std::vector<QByteArray>, int> namesIn(int folder)
+// A listing of an open folder, read through a descriptor of its own so that the folder's
+// stays open for the work that follows; null (errno set) when the folder cannot be read.
+DIR* listingOf(int folder)
 {
     const int reading = ::dup(folder);
     if (reading < 0)
-        return std::unexpected(errno);
+        return nullptr;
     DIR* const stream = ::fdopendir(reading);
     if (!stream) {
         const int error = errno;
         ::close(reading);
-        return std::unexpected(error);
+        errno = error;
     }
-    ::rewinddir(stream);
+    return stream;
+}
+
+// The names directly inside an open folder, "." and ".." left out.
+std::expected<std::vector<QByteArray>, int> namesIn(int folder)
+{
+    DIR* const stream = listingOf(folder);
+    if (!stream)
+        return std::unexpected(errno);
     std::vector<QByteArray> names;
     while (const dirent* entry = ::readdir(stream)) {
         const QByteArray name(entry->d_name);
@@ -78,14 +86,10 @@ public:
     // Visits the items of the folder as its listing goes, then enters its subfolders.
     void folder(const std::shared_ptr<const OpenFolder>& open)
     {
-        const int reading = ::dup(open->descriptor());
-        DIR* const stream = reading < 0 ? nullptr : ::fdopendir(reading);
+        DIR* const stream = listingOf(open->descriptor());
         // An unreadable folder is listed but not entered.
-        if (!stream) {
-            if (reading >= 0)
-                ::close(reading);
+        if (!stream)
             return;
-        }
         std::vector<QByteArray> subfolders;
         while (const dirent* item = ::readdir(stream)) {
             if (isHiddenName(item->d_name))
