@@ -36,7 +36,7 @@ Decoding planned(QByteArray format, QSize size, std::int64_t peakBytes)
 {
     if (peakBytes > BitmapLimits::maxDecodingBytes)
         return refused(DecodingRefusal::beyondBudget);
-    return BoundedDecoding{std::move(format), size, peakBytes, false};
+    return BoundedDecoding{std::move(format), size, peakBytes};
 }
 
 Decoding pngDecoding(const QByteArray& data)
@@ -57,7 +57,7 @@ Decoding jpegDecoding(const QByteArray& data)
     const std::int64_t coefficients = header->buffersWholeImage() ? header->coefficientBytes() : 0;
     if (coefficients > BitmapLimits::maxCoefficientBytes)
         return refused(DecodingRefusal::beyondBudget);
-    return BoundedDecoding{QByteArrayLiteral("jpeg"), header->size, bitmapBytes(header->size) + coefficients, true};
+    return BoundedDecoding{QByteArrayLiteral("jpeg"), header->size, bitmapBytes(header->size) + coefficients};
 }
 
 // Qt decodes every frame onto a full canvas, and keeps the previous one for disposal.

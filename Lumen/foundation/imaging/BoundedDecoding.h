@@ -19,9 +19,6 @@ struct BoundedDecoding {
     // full size: bitmaps, an animation's canvas, the decoder's own pixel, strip or tile
     // buffers, JPEG coefficients.
     std::int64_t peakBytes = 0;
-    // Whether a scaled read decodes at the scaled size (JPEG); other decoders hold the full
-    // bitmap first.
-    bool decodesScaled = false;
 };
 
 enum class DecodingRefusal {
@@ -39,8 +36,9 @@ enum class DecodingRefusal {
 // chunk of PNG data (also a PNG inside an icon), JPEG markers up to the first scan, GIF
 // blocks, WebP chunks and the header of every frame's bitstream, every TIFF page, every icon.
 // Every bitmap is within BitmapLimits::allows, and the peak within
-// BitmapLimits::maxDecodingBytes; a JPEG, whose bitmap is as large as the read asks, is
-// bounded here by its coefficients (BitmapLimits::maxCoefficientBytes) only.
+// BitmapLimits::maxDecodingBytes, so a read may hold the full bitmap before it scales. A JPEG,
+// which libjpeg decodes at the size the read asks, is bounded here by its coefficients
+// (BitmapLimits::maxCoefficientBytes) only: the bitmap asked for is the caller's to bound.
 std::expected<BoundedDecoding, DecodingRefusal> boundedDecoding(const QByteArray& data);
 
 } // namespace Lumen

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 namespace Lumen {
 
@@ -33,9 +32,10 @@ ImagePtr decodedThumbnail(const QByteArray& data, double maxPixels)
     const auto decoding = boundedDecoding(data);
     if (!decoding)
         return nullptr;
+    // A decoder that cannot scale while decoding holds the full bitmap first, which the
+    // accounting has bounded already.
     const auto target = thumbnailPixelSize(decoding->size, QSizeF(maxPixels, maxPixels));
-    // A decoder that cannot scale while decoding holds the full bitmap first.
-    if (!target || !BitmapLimits::allows(*target) || (!decoding->decodesScaled && !BitmapLimits::allows(decoding->size)))
+    if (!target || !BitmapLimits::allows(*target))
         return nullptr;
     ImageDataReader source(data, decoding->format);
     QImageReader& reader = source.reader();
