@@ -109,11 +109,12 @@ public:
     virtual std::expected<QStringList, UnderlyingError> directoryNames(const QString& directory) const = 0;
     // Hands every item below `directory`, at any depth, to `visit`, in walk order: the items of
     // a folder, then those of its subfolders. Hidden items, and whatever lies inside hidden
-    // folders, are left out. Each folder is opened relative to the one it was seen in and
-    // never through a symbolic link (nor is `directory` itself, when it is one), so a folder
-    // swapped for a link while the walk runs leads it nowhere outside `directory`. At most
-    // `maxWalkFolders` folders are entered, which bounds the descriptors a walk and the
-    // entries it handed out hold. Fails only when `directory` cannot be opened.
+    // folders, are left out. `directory` itself is the caller's choice and is followed when
+    // it is a link; each folder below it is opened relative to the one it was seen in and
+    // never through a symbolic link, so a folder swapped for a link while the walk runs leads
+    // it nowhere outside `directory`. At most `maxWalkFolders` folders are entered, which
+    // bounds the descriptors a walk and the entries it handed out hold. Fails only when
+    // `directory` cannot be opened.
     static constexpr int maxWalkFolders = 64;
     virtual std::expected<void, UnderlyingError> walk(const QString& directory, bool withLastAccess,
                                                       const std::function<void(WalkEntry)>& visit) const = 0;
@@ -138,15 +139,16 @@ public:
     // Moves `from` to `to` unless something is there already (EEXIST), in one step: of movers
     // racing for the same `to`, exactly one succeeds.
     virtual std::expected<void, UnderlyingError> moveWithoutReplacing(const QString& from, const QString& to) = 0;
-    // Removes one file (or link, or empty folder) from the folder `path` names, which is
-    // opened without following a link at its own name; never descends.
+    // Removes one file (or link, or empty folder) from the folder `path` names; the item
+    // itself is never followed, and nothing is descended into.
     virtual std::expected<void, UnderlyingError> removeFile(const QString& path) = 0;
     // Removes an item a walk met (a file, a link or an empty folder) from the folder it was
     // seen in.
     virtual std::expected<void, UnderlyingError> removeEntry(const WalkEntry& entry) = 0;
     // Removes the item and, for a folder, everything inside it, descending by descriptors as
-    // a walk does: a link met anywhere in the tree is removed, never followed. Folders nested
-    // deeper than `maxTreeDepth` are left, and reported.
+    // a walk does: a link met anywhere in the tree is removed, never followed. A `path` that
+    // is a link to a folder is the caller's choice: the folder it leads to is emptied and the
+    // link kept. Folders nested deeper than `maxTreeDepth` are left, and reported.
     static constexpr int maxTreeDepth = 64;
     virtual std::expected<void, UnderlyingError> removeTree(const QString& path) = 0;
 };

@@ -19,6 +19,9 @@ using namespace PosixFiles;
 namespace {
 
 constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+// The folder a caller names is its own choice, and may be a link (a cache moved to another
+// disk); only what lies below it is never followed.
+constexpr int namedFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 // A listing of an open folder, read through a descriptor of its own so that the folder's
 // stays open for the work that follows; null (errno set) when the folder cannot be read.
@@ -182,7 +185,7 @@ QString WalkEntry::path() const
 std::expected<void, UnderlyingError> PosixFileManager::walk(const QString& directory, bool withLastAccess,
                                                             const std::function<void(WalkEntry)>& visit) const
 {
-    const int descriptor = ::open(QFile::encodeName(directory).constData(), folderFlags);
+    const int descriptor = ::open(QFile::encodeName(directory).constData(), namedFolderFlags);
     if (descriptor < 0)
         return lastError(directory);
     Walk(withLastAccess, m_lastAccessStore == LastAccessStore::extendedAttribute, visit)
@@ -199,7 +202,7 @@ std::expected<void, UnderlyingError> PosixFileManager::removeEntry(const WalkEnt
 
 std::expected<void, UnderlyingError> PosixFileManager::removeFile(const QString& path)
 {
-    auto parent = openParent(path, O_NOFOLLOW);
+    auto parent = openParent(path, 0);
     if (!parent)
         return std::unexpected(std::move(parent).error());
     if (const int error = removeIn(parent->first.get(), parent->second); error != 0)
@@ -209,7 +212,6 @@ std::expected<void, UnderlyingError> PosixFileManager::removeFile(const QString&
 
 std::expected<void, UnderlyingError> PosixFileManager::removeTree(const QString& path)
 {
-    // The item itself is never followed; where it lies is the caller's choice.
     auto parent = openParent(path, 0);
     if (!parent)
         return std::unexpected(std::move(parent).error());
@@ -217,11 +219,15 @@ std::expected<void, UnderlyingError> PosixFileManager::removeTree(const QString&
     struct stat info {};
     if (::fstatat(folder.get(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return lastError(path);
-    if (S_ISDIR(info.st_mode)) {
-        FileDescriptor inner(::openat(folder.get(), name.constData(), folderFlags));
+    const bool isLink = S_ISLNK(info.st_mode);
+    if (S_ISDIR(info.st_mode) || isLink) {
+        FileDescriptor inner(::openat(folder.get(), name.constData(), namedFolderFlags));
         if (inner.get() >= 0) {
             if (const int error = emptyFolder(inner.get(), maxTreeDepth); error != 0)
                 return std::unexpected(systemError(error, path));
+            // A named folder that is a link is emptied where it leads and the link kept.
+            if (isLink)
+                return {};
         }
     }
     if (const int error = removeIn(folder.get(), name); error != 0)

@@ -191,3 +191,23 @@ TEST_F(DiskStorageMaintenanceTest, PassesNeverFollowAFolderSwappedForALink)
     swapper.join();
     EXPECT_EQ(QDir(outside).entryList(QDir::Files), names);
 }
+
+// A cache folder moved elsewhere and linked back is the user's choice: it is swept and
+// emptied where it leads, and the link stays.
+TEST_F(DiskStorageMaintenanceTest, ACacheFolderThatIsALinkIsFollowed)
+{
+    auto storage = make();
+    const QByteArray folder = QFile::encodeName(storage->directoryPath());
+    const QString moved = root.filePath(QStringLiteral("moved"));
+    ASSERT_EQ(::rename(folder, QFile::encodeName(moved)), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(moved), folder), 0);
+    place(*storage, QStringLiteral("due"), 10, 0, 100);
+    place(*storage, QStringLiteral("kept"), 10, 0);
+
+    EXPECT_EQ(names(storage->removeExpiredValues(Date(TimeInterval(500)))), Names{QStringLiteral("due")});
+    ASSERT_TRUE(storage->removeFile(storage->directoryPath() + QStringLiteral("/kept")));
+    place(*storage, QStringLiteral("again"), 10, 0);
+    ASSERT_TRUE(storage->removeAll());
+    EXPECT_TRUE(QFileInfo(storage->directoryPath()).isSymLink());
+    EXPECT_TRUE(fileNamesIn(moved).empty());
+}
