@@ -1,17 +1,26 @@
 // The image cache beside the plain mechanisms it competes with: memory hits against a
-// mutex-guarded hash map of the same keys, and disk hits of a 100 x 100 PNG against a raw
-// file read plus QImage decode of the same file.
+// mutex-guarded hash map of the same keys; disk hits of a 100 x 100 PNG against a raw file
+// read plus QImage decode of the same file; the disk sweep over 10,000 files, walking by
+// descriptors, against a walk by paths; and the decoding of what a disk hit may hold (WebP,
+// BMP, TIFF, ICO of 1000 x 1000 pixels), checked against the bitmap budget first, against a
+// plain QImageReader.
 #include "bench/BenchMain.h"
 #include "Lumen/cache/ImageCache.h"
+#include "Lumen/foundation/imaging/ImageDecoding.h"
 #include "bench/BenchImages.h"
 #include "bench/Countdown.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QTemporaryDir>
+#include <QUrl>
+#include <QtEndian>
 
 #include <condition_variable>
 #include <cstdlib>
@@ -19,6 +28,11 @@
 #include <mutex>
 #include <unordered_map>
 #include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -189,6 +203,190 @@ void BM_DiskHit_ImageCacheIOQueue(benchmark::State& state)
     }
 }
 BENCHMARK(BM_DiskHit_ImageCacheIOQueue)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
+
+// ---- the disk sweep over 10,000 files ------------------------------------------------------
+
+constexpr int sweepFileCount = 10000;
+
+struct SweepFixture {
+    SweepFixture() { fill(4'000'000'000); }
+
+    // Writes the 10,000 files of the cache again, each expiring at `expiry` (seconds since 1970).
+    void fill(std::int64_t expiry) const
+    {
+        const QByteArray directory = QFile::encodeName(storage->directoryPath()) + '/';
+        const QByteArray bytes(512, 'x');
+        const timespec stamps[2] = {{expiry - 60, 0}, {expiry, 0}};
+        for (int i = 0; i < sweepFileCount; ++i) {
+            const int fd = ::open((directory + QByteArray::number(i)).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (fd < 0 || ::write(fd, bytes.constData(), bytes.size()) != bytes.size() || ::futimens(fd, stamps) != 0)
+                std::abort();
+            ::close(fd);
+        }
+    }
+
+    QTemporaryDir root;
+    std::shared_ptr<DiskStorageBackend> storage = DiskStorageBackend::make(
+        DiskStorageConfig(QStringLiteral("sweep"), 0, FileManager::standard(), root.path()), true);
+};
+
+SweepFixture& sweep()
+{
+    static SweepFixture* fixture = new SweepFixture;
+    return *fixture;
+}
+
+// The sweep as it was done by paths: the folder's names listed for stale temporaries, every
+// path of the tree listed, then each looked at (and, when expired, removed) by its path, and
+// the removed ones reported as URLs.
+std::vector<QUrl> pathSweep(const QByteArray& directory, std::int64_t now)
+{
+    QStringList topNames;
+    if (DIR* stream = ::opendir(directory.constData())) {
+        while (const dirent* entry = ::readdir(stream))
+            topNames.append(QFile::decodeName(entry->d_name));
+        ::closedir(stream);
+    }
+    benchmark::DoNotOptimize(topNames);
+    std::vector<QByteArray> paths;
+    std::vector<QByteArray> folders{directory};
+    while (!folders.empty()) {
+        const QByteArray folder = folders.back();
+        folders.pop_back();
+        DIR* stream = ::opendir(folder.constData());
+        while (const dirent* entry = stream ? ::readdir(stream) : nullptr) {
+            if (entry->d_name[0] == '.')
+                continue;
+            paths.push_back(folder + '/' + entry->d_name);
+            if (entry->d_type == DT_DIR)
+                folders.push_back(paths.back());
+        }
+        if (stream)
+            ::closedir(stream);
+    }
+    std::vector<QUrl> removed;
+    for (const QByteArray& path : paths) {
+        struct stat info {};
+        if (::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_mtim.tv_sec <= now
+            && ::remove(path.constData()) == 0)
+            removed.push_back(QUrl::fromLocalFile(QFile::decodeName(path)));
+    }
+    return removed;
+}
+
+// Nothing has expired: the walk and a look at every file.
+void BM_Sweep_PathWalkBaseline(benchmark::State& state)
+{
+    const QByteArray directory = QFile::encodeName(sweep().storage->directoryPath());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(pathSweep(directory, 0));
+}
+BENCHMARK(BM_Sweep_PathWalkBaseline)->Unit(benchmark::kMillisecond);
+
+void BM_Sweep_DiskStorage(benchmark::State& state)
+{
+    auto& storage = *sweep().storage;
+    for (auto _ : state) {
+        if (!storage.removeExpiredValues(Date(TimeInterval(0))).removed.empty())
+            std::abort();
+    }
+}
+BENCHMARK(BM_Sweep_DiskStorage)->Unit(benchmark::kMillisecond);
+
+// Everything has expired: the same and 10,000 removals, the files written anew between runs.
+void BM_SweepRemovingAll_PathWalkBaseline(benchmark::State& state)
+{
+    const QByteArray directory = QFile::encodeName(sweep().storage->directoryPath());
+    for (auto _ : state) {
+        state.PauseTiming();
+        sweep().fill(1000);
+        state.ResumeTiming();
+        if (pathSweep(directory, 2000).size() != sweepFileCount)
+            std::abort();
+    }
+}
+BENCHMARK(BM_SweepRemovingAll_PathWalkBaseline)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_SweepRemovingAll_DiskStorage(benchmark::State& state)
+{
+    auto& storage = *sweep().storage;
+    for (auto _ : state) {
+        state.PauseTiming();
+        sweep().fill(1000);
+        state.ResumeTiming();
+        if (storage.removeExpiredValues(Date(TimeInterval(2000))).removed.size() != sweepFileCount)
+            std::abort();
+    }
+}
+BENCHMARK(BM_SweepRemovingAll_DiskStorage)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// ---- decoding 1000 x 1000 pixels in the formats checked by their structure -----------------
+
+const char* const budgetedFormats[] = {"webp", "bmp", "tiff", "ico"};
+
+QByteArray encoded(const QImage& image, const char* format)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, format).write(image))
+        std::abort();
+    return data;
+}
+
+// Qt writes icons of at most 256 x 256 pixels; a larger one holds a PNG under an entry of 0.
+QByteArray largeIcon(const QImage& image)
+{
+    const QByteArray png = encoded(image, "png");
+    QByteArray entry(16, '\0');
+    qToLittleEndian<quint16>(1, entry.data() + 4);
+    qToLittleEndian<quint16>(32, entry.data() + 6);
+    qToLittleEndian<quint32>(quint32(png.size()), entry.data() + 8);
+    qToLittleEndian<quint32>(22, entry.data() + 12);
+    return QByteArray::fromHex("000001000100") + entry + png;
+}
+
+const QByteArray& budgetedImage(int index)
+{
+    static const std::vector<QByteArray> images = [] {
+        QImage picture(1000, 1000, QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, qRgb((x + (x * y) % 17) & 0xFF, y & 0xFF, ((x ^ y) % 64 + 96) & 0xFF));
+        std::vector<QByteArray> made;
+        for (const char* format : budgetedFormats)
+            made.push_back(QByteArrayView(format) == "ico" ? largeIcon(picture) : encoded(picture, format));
+        return made;
+    }();
+    return images[index];
+}
+
+void BM_Decode_QImageReaderBaseline(benchmark::State& state)
+{
+    QByteArray data = budgetedImage(int(state.range(0)));
+    for (auto _ : state) {
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, budgetedFormats[state.range(0)]);
+        const QImage image = reader.read();
+        if (image.size() != QSize(1000, 1000))
+            std::abort();
+    }
+    state.SetLabel(budgetedFormats[state.range(0)]);
+}
+BENCHMARK(BM_Decode_QImageReaderBaseline)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+void BM_Decode_ImageFromData(benchmark::State& state)
+{
+    const QByteArray& data = budgetedImage(int(state.range(0)));
+    for (auto _ : state) {
+        const ImagePtr image = imageFromData(data, {});
+        if (!image || image->pixelSize() != QSize(1000, 1000))
+            std::abort();
+    }
+    state.SetLabel(budgetedFormats[state.range(0)]);
+}
+BENCHMARK(BM_Decode_ImageFromData)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -14,6 +14,12 @@ struct LumenParsedOptionsInfo;
 
 // Turns an image into the bytes the disk cache stores, and stored bytes back into an image.
 // Serializers never fail outward: every failure is an absent answer.
+//
+// A cache encodes and decodes on the shared pool, several stores and reads at once, so
+// `data` and `image` of one serializer may be called from several threads at the same time,
+// also with the same image or bytes: implementations must be safe so. The serializers here
+// keep no state beyond their settings, which are not to change while the serializer is in
+// use.
 class CacheSerializer {
 public:
     virtual ~CacheSerializer() = default;

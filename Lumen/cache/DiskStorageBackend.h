@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <expected>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -120,7 +121,8 @@ public:
                                      const std::optional<QString>& forcedExtension = std::nullopt) const;
 
     // Maintenance over the whole directory. Hidden items are never listed, and only regular
-    // files are judged, counted and removed.
+    // files are judged, counted and removed, each relative to the folder it was seen in: a
+    // folder swapped for a link meanwhile never leads a pass outside the directory.
 
     // Every item below the directory, at any depth; fails with `fileEnumeratorCreationFailed`.
     std::expected<std::vector<QString>, LumenError> allFilePaths() const;
@@ -147,6 +149,10 @@ private:
     bool mayBeCached(const QString& name) const;
     QString temporaryPath() const;
     void removeStaleTemporaries(FileManager& fileManager) const;
+    // Hands `visit` what a walk of the directory meets, each entry holding the folder it was
+    // seen in; fails with `fileEnumeratorCreationFailed`.
+    std::expected<void, LumenError> walkDirectory(FileManager& fileManager, bool withLastAccess,
+                                                  const std::function<void(WalkEntry)>& visit) const;
     // The configuration as it is now; later replacements leave the returned one alone.
     std::shared_ptr<const DiskStorageConfig> currentConfig() const;
 

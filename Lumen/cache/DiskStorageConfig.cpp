@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <optional>
 
 namespace Lumen {
 
@@ -30,10 +31,27 @@ bool isUsableName(const QString& name)
         && name != QLatin1String("..");
 }
 
-bool liesBelow(const QString& path, const QString& root)
+// Whether `folder` is `other` or holds it, at any depth.
+bool isOrHolds(const QString& folder, const QString& other)
 {
-    const QString prefix = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
-    return path.size() > prefix.size() && path.startsWith(prefix) && !path.contains(QChar(u'\0'));
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    return other == folder || other.startsWith(prefix);
+}
+
+// Why clearing a cache in `folder` would remove what is not its own; none when it would not.
+std::optional<QString> unusableFolder(const QString& folder, const QString& root)
+{
+    if (folder.contains(QChar(u'\0')))
+        return QStringLiteral("it holds a NUL character");
+    if (!QDir::isAbsolutePath(folder))
+        return QStringLiteral("it is not an absolute path");
+    if (isOrHolds(folder, root))
+        return folder == root ? QStringLiteral("it is the root %1 itself").arg(root)
+                              : QStringLiteral("it holds the root %1").arg(root);
+    const QString home = QDir::cleanPath(QDir::homePath());
+    if (isOrHolds(folder, home))
+        return folder == home ? QStringLiteral("it is the home folder") : QStringLiteral("it holds the home folder %1").arg(home);
+    return std::nullopt;
 }
 
 UnderlyingError refusal(const QString& message)
@@ -68,9 +86,8 @@ DiskStorageConfig::ResolvedDirectory DiskStorageConfig::resolveDirectory() const
     if (!isUsableName(name)) {
         resolved.refusal = refusal(QStringLiteral("A cache name cannot hold \"/\" or NUL, nor be \".\" or \"..\": ")
                                    + name);
-    } else if (!liesBelow(resolved.path, root)) {
-        resolved.refusal =
-            refusal(QStringLiteral("The cache folder %1 does not lie below its root %2").arg(resolved.path, root));
+    } else if (const auto why = unusableFolder(resolved.path, root)) {
+        resolved.refusal = refusal(QStringLiteral("The cache folder %1 may not be used: %2").arg(resolved.path, *why));
     }
     return resolved;
 }

@@ -26,8 +26,10 @@ struct DiskStorageConfig {
         // Cleaned; a configuration without a path block places the folder directly under
         // the root.
         QString path;
-        // Set when `name` holds "/" or NUL or is "." or "..", or when the folder does not lie
-        // below the root: clearing such a cache would remove what is not its own.
+        // Set when `name` holds "/" or NUL or is "." or "..", or when the folder is not an
+        // absolute path, or is or holds the root or the home folder ("/" holds both):
+        // clearing such a cache would remove what is not its own. The path block may place
+        // the folder anywhere else.
         std::optional<UnderlyingError> refusal;
     };
 

@@ -1,4 +1,5 @@
 // The whole-directory passes of the disk storage: expired files, the size limit, the total.
+// Each acts on the entries its walk saw, relative to the folders they were seen in.
 #include "Lumen/cache/DiskStorageBackend.h"
 
 #include "Lumen/cache/DiskFileName.h"
@@ -13,7 +14,7 @@ namespace {
 constexpr TimeInterval staleTemporaryAge{3600.0};
 
 struct SizedFile {
-    QString path;
+    WalkEntry entry;
     std::int64_t size = 0;
     Date lastAccess;
 };
@@ -23,28 +24,37 @@ bool isGone(const UnderlyingError& error)
     return error.domain() == QLatin1String(FileManager::errorDomain) && error.code() == FileManager::missingItemCode;
 }
 
-// Removes `paths` in order, stopping at the first failure. A file that is already gone
+// Removes `entries` in order, stopping at the first failure. An entry that is already gone
 // counts as removed: it is no longer there, which is what the pass wanted.
-void removeInOrder(FileManager& fileManager, const std::vector<QString>& paths, DiskSweepResult& result)
+void removeInOrder(FileManager& fileManager, const std::vector<WalkEntry>& entries, DiskSweepResult& result)
 {
-    for (const QString& path : paths) {
-        if (auto removed = fileManager.removeFile(path); !removed && !isGone(removed.error())) {
+    for (const WalkEntry& entry : entries) {
+        if (auto removed = fileManager.removeEntry(entry); !removed && !isGone(removed.error())) {
             result.error = removed.error();
             return;
         }
-        result.removed.push_back(QUrl::fromLocalFile(path));
+        result.removed.push_back(QUrl::fromLocalFile(entry.path()));
     }
 }
 
 } // namespace
 
+std::expected<void, LumenError> DiskStorageBackend::walkDirectory(FileManager& fileManager, bool withLastAccess,
+                                                                  const std::function<void(WalkEntry)>& visit) const
+{
+    if (m_directoryRefusal || !fileManager.walk(m_directoryPath, withLastAccess, visit))
+        return std::unexpected(LumenError(LumenError::CacheErrorReason::FileEnumeratorCreationFailed{directoryURL()}));
+    return {};
+}
+
 std::expected<std::vector<QString>, LumenError> DiskStorageBackend::allFilePaths() const
 {
-    if (!m_directoryRefusal) {
-        if (auto listed = currentConfig()->fileManager->listRecursively(m_directoryPath))
-            return std::move(*listed);
-    }
-    return std::unexpected(LumenError(LumenError::CacheErrorReason::FileEnumeratorCreationFailed{directoryURL()}));
+    std::vector<QString> paths;
+    if (auto walked = walkDirectory(*currentConfig()->fileManager, false,
+                                    [&paths](WalkEntry entry) { paths.push_back(entry.path()); });
+        !walked)
+        return std::unexpected(std::move(walked).error());
+    return paths;
 }
 
 void DiskStorageBackend::removeStaleTemporaries(FileManager& fileManager) const
@@ -66,23 +76,18 @@ DiskSweepResult DiskStorageBackend::removeExpiredValues(Date referenceDate)
     const auto fileManager = currentConfig()->fileManager;
     if (!m_directoryRefusal)
         removeStaleTemporaries(*fileManager);
-    const auto paths = allFilePaths();
-    if (!paths) {
-        result.error = UnderlyingError::wrapping(paths.error());
-        return result;
-    }
-    std::vector<QString> expired;
-    for (const QString& path : *paths) {
-        const auto meta = fileManager->metadata(path, false);
+    std::vector<WalkEntry> expired;
+    const auto walked = walkDirectory(*fileManager, false, [&expired, referenceDate](WalkEntry entry) {
         // Stamps that cannot be read cannot keep a file alive.
-        if (!meta) {
-            expired.push_back(path);
-            continue;
-        }
-        if (meta->kind != FileMetadata::Kind::regular)
-            continue;
-        if (!meta->expiry || (*meta->expiry - referenceDate).count() <= 0.0)
-            expired.push_back(path);
+        const bool due = !entry.metadata
+                         || (entry.metadata->kind == FileMetadata::Kind::regular
+                             && (!entry.metadata->expiry || (*entry.metadata->expiry - referenceDate).count() <= 0.0));
+        if (due)
+            expired.push_back(std::move(entry));
+    });
+    if (!walked) {
+        result.error = UnderlyingError::wrapping(walked.error());
+        return result;
     }
     removeInOrder(*fileManager, expired, result);
     return result;
@@ -108,17 +113,18 @@ DiskSweepResult DiskStorageBackend::removeSizeExceededValues()
     if (limit == 0 || *total < limit)
         return result;
 
-    const auto paths = allFilePaths();
-    if (!paths) {
-        result.error = UnderlyingError::wrapping(paths.error());
-        return result;
-    }
     const auto fileManager = currentConfig()->fileManager;
     std::vector<SizedFile> files;
-    for (const QString& path : *paths) {
-        const auto meta = fileManager->metadata(path, true);
-        if (meta && meta->kind == FileMetadata::Kind::regular)
-            files.push_back(SizedFile{path, meta->size, meta->lastAccess.value_or(distantPast)});
+    const auto walked = walkDirectory(*fileManager, true, [&files](WalkEntry entry) {
+        if (!entry.metadata || entry.metadata->kind != FileMetadata::Kind::regular)
+            return;
+        const std::int64_t size = entry.metadata->size;
+        const Date lastAccess = entry.metadata->lastAccess.value_or(distantPast);
+        files.push_back(SizedFile{std::move(entry), size, lastAccess});
+    });
+    if (!walked) {
+        result.error = UnderlyingError::wrapping(walked.error());
+        return result;
     }
     // Most recent access first, so the least recent ones come off the back.
     std::stable_sort(files.begin(), files.end(),
@@ -126,13 +132,13 @@ DiskSweepResult DiskStorageBackend::removeSizeExceededValues()
 
     const std::uint64_t target = currentConfig()->sizeLimit / 2;
     std::uint64_t size = *total;
-    std::vector<QString> victims;
+    std::vector<WalkEntry> victims;
     while (size > target && !files.empty()) {
-        const SizedFile& oldest = files.back();
+        SizedFile& oldest = files.back();
         const auto fileSize = static_cast<std::uint64_t>(std::max<std::int64_t>(0, oldest.size));
         // Files written after the total was taken may add up to more than it.
         size = fileSize < size ? size - fileSize : 0;
-        victims.push_back(oldest.path);
+        victims.push_back(std::move(oldest.entry));
         files.pop_back();
     }
     removeInOrder(*fileManager, victims, result);
@@ -141,16 +147,13 @@ DiskSweepResult DiskStorageBackend::removeSizeExceededValues()
 
 std::expected<std::uint64_t, LumenError> DiskStorageBackend::totalSize() const
 {
-    auto paths = allFilePaths();
-    if (!paths)
-        return std::unexpected(std::move(paths).error());
-    const auto fileManager = currentConfig()->fileManager;
     std::uint64_t total = 0;
-    for (const QString& path : *paths) {
-        const auto meta = fileManager->metadata(path, false);
-        if (meta && meta->kind == FileMetadata::Kind::regular)
-            total += static_cast<std::uint64_t>(std::max<std::int64_t>(0, meta->size));
-    }
+    const auto walked = walkDirectory(*currentConfig()->fileManager, false, [&total](WalkEntry entry) {
+        if (entry.metadata && entry.metadata->kind == FileMetadata::Kind::regular)
+            total += static_cast<std::uint64_t>(std::max<std::int64_t>(0, entry.metadata->size));
+    });
+    if (!walked)
+        return std::unexpected(walked.error());
     return total;
 }
 

@@ -49,6 +49,36 @@ struct FileMetadata {
     FileIdentity identity;
 };
 
+// A folder held open, so that what is done to the items seen in it is done relative to it,
+// never through a path another process can swap meanwhile. Closed when the last holder lets go.
+class OpenFolder {
+public:
+    OpenFolder(int descriptor, QString path) : m_descriptor(descriptor), m_path(std::move(path)) {}
+    ~OpenFolder();
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+
+    int descriptor() const { return m_descriptor; }
+    // Where it was when it was opened, for reports.
+    const QString& path() const { return m_path; }
+
+private:
+    int m_descriptor;
+    QString m_path;
+};
+
+// An item a walk met.
+struct WalkEntry {
+    // The folder it was seen in, and its name there.
+    std::shared_ptr<const OpenFolder> folder;
+    QByteArray name;
+    // Its facts, as `metadata` gives them; the last access only when the walk was asked for it.
+    std::expected<FileMetadata, UnderlyingError> metadata;
+
+    // Where it was, for reports.
+    QString path() const;
+};
+
 // What one opening of a file told.
 struct FileRead {
     FileMetadata metadata;
@@ -77,9 +107,17 @@ public:
     virtual std::expected<void, UnderlyingError> createDirectory(const QString& path) = 0;
     // Names directly inside `directory`, hidden ones included, in no particular order.
     virtual std::expected<QStringList, UnderlyingError> directoryNames(const QString& directory) const = 0;
-    // Every item below `directory`, at any depth, in walk order. Hidden items, and whatever
-    // lies inside hidden directories, are left out; symbolic links are listed, not followed.
-    virtual std::expected<std::vector<QString>, UnderlyingError> listRecursively(const QString& directory) const = 0;
+    // Hands every item below `directory`, at any depth, to `visit`, in walk order: the items of
+    // a folder, then those of its subfolders. Hidden items, and whatever lies inside hidden
+    // folders, are left out. `directory` itself is the caller's choice and is followed when
+    // it is a link; each folder below it is opened relative to the one it was seen in and
+    // never through a symbolic link, so a folder swapped for a link while the walk runs leads
+    // it nowhere outside `directory`. At most `maxWalkFolders` folders are entered, which
+    // bounds the descriptors a walk and the entries it handed out hold. Fails only when
+    // `directory` cannot be opened.
+    static constexpr int maxWalkFolders = 64;
+    virtual std::expected<void, UnderlyingError> walk(const QString& directory, bool withLastAccess,
+                                                      const std::function<void(WalkEntry)>& visit) const = 0;
 
     // Facts about the item itself (a symbolic link is not followed). The last-access stamp
     // is read only when `withLastAccess` is set.
@@ -101,9 +139,17 @@ public:
     // Moves `from` to `to` unless something is there already (EEXIST), in one step: of movers
     // racing for the same `to`, exactly one succeeds.
     virtual std::expected<void, UnderlyingError> moveWithoutReplacing(const QString& from, const QString& to) = 0;
-    // Removes one file (or link, or empty directory); never descends.
+    // Removes one file (or link, or empty folder) from the folder `path` names; the item
+    // itself is never followed, and nothing is descended into.
     virtual std::expected<void, UnderlyingError> removeFile(const QString& path) = 0;
-    // Removes the item and, for a directory, everything inside it.
+    // Removes an item a walk met (a file, a link or an empty folder) from the folder it was
+    // seen in.
+    virtual std::expected<void, UnderlyingError> removeEntry(const WalkEntry& entry) = 0;
+    // Removes the item and, for a folder, everything inside it, descending by descriptors as
+    // a walk does: a link met anywhere in the tree is removed, never followed. A `path` that
+    // is a link to a folder is the caller's choice: the folder it leads to is emptied and the
+    // link kept. Folders nested deeper than `maxTreeDepth` are left, and reported.
+    static constexpr int maxTreeDepth = 64;
     virtual std::expected<void, UnderlyingError> removeTree(const QString& path) = 0;
 };
 

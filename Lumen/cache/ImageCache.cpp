@@ -207,7 +207,7 @@ void ImageCache::store(ImagePtr image, std::optional<QByteArray> original, const
         std::move(turn).fill([self, bytes = std::move(bytes), image, original, key, identifier, options, serializer,
                               completionHandler] {
             if (bytes) {
-                self->syncStoreToDisk(*bytes, key, identifier, options.forcedExtension, options.callbackQueue,
+                self->ImageCache::syncStoreToDisk(*bytes, key, identifier, options.forcedExtension, options.callbackQueue,
                                       options.diskCacheExpiration, options.diskStoreWriteOptions, completionHandler);
                 return;
             }
@@ -242,7 +242,7 @@ void ImageCache::storeToDisk(QByteArray data, const QString& key, const QString&
     m_ioQueue->async([self = shared_from_this(), data = std::move(data), key, processorIdentifier,
                       forcedExtension = std::move(forcedExtension), expiration, callbackQueue = std::move(callbackQueue),
                       completionHandler = std::move(completionHandler)] {
-        self->syncStoreToDisk(data, key, processorIdentifier, forcedExtension, callbackQueue, expiration, {},
+        self->ImageCache::syncStoreToDisk(data, key, processorIdentifier, forcedExtension, callbackQueue, expiration, {},
                               completionHandler);
     });
 }

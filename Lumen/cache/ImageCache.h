@@ -46,6 +46,11 @@ namespace Lumen {
 // `CallbackQueue`; those of whole-layer maintenance always run later on the main queue.
 // Every completion runs at most once.
 //
+// Every operation may be overridden, and where one operation starts another it starts the
+// overridable one, except that stores always write through this class's `syncStoreToDisk`,
+// `removeImageAsync` starts this class's removal, and the option-list disk read this class's
+// parsed-options one.
+//
 // Each cache cleans its expired disk files (then trims to the size limit, when one is set)
 // whenever the application stops being active.
 class ImageCache : public std::enable_shared_from_this<ImageCache> {
@@ -119,12 +124,13 @@ public:
                              StoreCompletion completionHandler = {});
     // The disk write of the store operations, on the calling thread: writes `data` as the
     // entry's file at once, then delivers the result through `callbackQueue`. Not ordered with
-    // the I/O queue's jobs. The store operations always reach this implementation.
-    void syncStoreToDisk(const QByteArray& data, const QString& key, const QString& processorIdentifier = QString(),
-                         const std::optional<QString>& forcedExtension = std::nullopt,
-                         const CallbackQueue& callbackQueue = CallbackQueue::untouch(),
-                         std::optional<StorageExpiration> expiration = std::nullopt,
-                         DataWritingOptions writeOptions = {}, const StoreCompletion& completionHandler = {});
+    // the I/O queue's jobs. The store operations always reach this class's implementation.
+    virtual void syncStoreToDisk(const QByteArray& data, const QString& key,
+                                 const QString& processorIdentifier = QString(),
+                                 const std::optional<QString>& forcedExtension = std::nullopt,
+                                 const CallbackQueue& callbackQueue = CallbackQueue::untouch(),
+                                 std::optional<StorageExpiration> expiration = std::nullopt,
+                                 DataWritingOptions writeOptions = {}, const StoreCompletion& completionHandler = {});
 
     // ---- removing ------------------------------------------------------------------
 
@@ -147,21 +153,21 @@ public:
     virtual void retrieveImage(const QString& key, const LumenParsedOptionsInfo& options,
                                CallbackQueue callbackQueue = CallbackQueue::mainCurrentOrAsync(),
                                RetrieveCompletion completionHandler = {});
-    void retrieveImage(const QString& key, const std::optional<LumenOptionsInfo>& options,
-                       CallbackQueue callbackQueue = CallbackQueue::mainCurrentOrAsync(),
-                       RetrieveCompletion completionHandler = {});
+    virtual void retrieveImage(const QString& key, const std::optional<LumenOptionsInfo>& options,
+                               CallbackQueue callbackQueue = CallbackQueue::mainCurrentOrAsync(),
+                               RetrieveCompletion completionHandler = {});
 
     // The memory entry, its life extended as the options say; null when absent.
     virtual ImagePtr retrieveImageInMemoryCache(const QString& key, const LumenParsedOptionsInfo& options);
-    ImagePtr retrieveImageInMemoryCache(const QString& key, const std::optional<LumenOptionsInfo>& options);
+    virtual ImagePtr retrieveImageInMemoryCache(const QString& key, const std::optional<LumenOptionsInfo>& options);
 
     // The disk entry decoded by the options' serializer (null for a miss or undecodable
     // bytes), read on the I/O queue, or on the caller's thread before this returns when
     // `loadDiskFileSynchronously` is set. Memory is neither read nor filled.
     virtual void retrieveImageInDiskCache(const QString& key, const LumenParsedOptionsInfo& options,
                                           CallbackQueue callbackQueue, DiskRetrieveCompletion completionHandler);
-    void retrieveImageInDiskCache(const QString& key, const std::optional<LumenOptionsInfo>& options,
-                                  CallbackQueue callbackQueue, DiskRetrieveCompletion completionHandler);
+    virtual void retrieveImageInDiskCache(const QString& key, const std::optional<LumenOptionsInfo>& options,
+                                          CallbackQueue callbackQueue, DiskRetrieveCompletion completionHandler);
 
     // ---- per-key queries, at once on the caller's thread; none extends a life ----------
 
@@ -200,41 +206,41 @@ public:
     virtual void calculateDiskStorageSize(SizeCompletion completionHandler);
 
     // ---- the same operations as futures ---------------------------------------------
-    // Each finishes when the operation's completion runs. The results of per-key
+    // Each finishes when the operation's completion runs; each starts the overridable
+    // operation it stands for, except the removal, which always starts this class's own. The results of per-key
     // operations arrive through the callback queue named below; the maintenance forms
     // finish on the main queue, so the GUI thread must not block waiting for them.
 
     // Through the options' callback queue; the disk step's outcome.
-    QFuture<std::expected<void, LumenError>> storeAsync(ImagePtr image, std::optional<QByteArray> original,
-                                                        const QString& key, const LumenParsedOptionsInfo& options,
-                                                        bool toDisk = true);
+    virtual QFuture<std::expected<void, LumenError>> storeAsync(ImagePtr image, std::optional<QByteArray> original,
+                                                                const QString& key,
+                                                                const LumenParsedOptionsInfo& options,
+                                                                bool toDisk = true);
     // Through `untouch`.
-    QFuture<std::expected<void, LumenError>> storeAsync(ImagePtr image, std::optional<QByteArray> original,
-                                                        const QString& key, const QString& processorIdentifier,
-                                                        std::optional<QString> forcedExtension,
-                                                        std::shared_ptr<const CacheSerializer> cacheSerializer,
-                                                        bool toDisk = true);
-    QFuture<std::expected<void, LumenError>> storeToDiskAsync(QByteArray data, const QString& key,
-                                                              const QString& processorIdentifier = QString(),
-                                                              std::optional<QString> forcedExtension = std::nullopt,
-                                                              std::optional<StorageExpiration> expiration = std::nullopt);
-    QFuture<std::expected<void, UnderlyingError>> removeImageAsync(const QString& key,
-                                                                   const QString& processorIdentifier = QString(),
-                                                                   std::optional<QString> forcedExtension = std::nullopt,
-                                                                   bool fromMemory = true, bool fromDisk = true);
+    virtual QFuture<std::expected<void, LumenError>> storeAsync(
+        ImagePtr image, std::optional<QByteArray> original, const QString& key, const QString& processorIdentifier,
+        std::optional<QString> forcedExtension, std::shared_ptr<const CacheSerializer> cacheSerializer,
+        bool toDisk = true);
+    virtual QFuture<std::expected<void, LumenError>> storeToDiskAsync(
+        QByteArray data, const QString& key, const QString& processorIdentifier = QString(),
+        std::optional<QString> forcedExtension = std::nullopt,
+        std::optional<StorageExpiration> expiration = std::nullopt);
+    virtual QFuture<std::expected<void, UnderlyingError>> removeImageAsync(
+        const QString& key, const QString& processorIdentifier = QString(),
+        std::optional<QString> forcedExtension = std::nullopt, bool fromMemory = true, bool fromDisk = true);
     // Through `mainCurrentOrAsync`.
-    QFuture<std::expected<ImageCacheResult, LumenError>> retrieveImageAsync(const QString& key,
-                                                                            const LumenParsedOptionsInfo& options);
-    QFuture<std::expected<ImageCacheResult, LumenError>> retrieveImageAsync(
+    virtual QFuture<std::expected<ImageCacheResult, LumenError>> retrieveImageAsync(
+        const QString& key, const LumenParsedOptionsInfo& options);
+    virtual QFuture<std::expected<ImageCacheResult, LumenError>> retrieveImageAsync(
         const QString& key, const std::optional<LumenOptionsInfo>& options = std::nullopt);
     // Through `untouch`.
-    QFuture<std::expected<ImagePtr, LumenError>> retrieveImageInDiskCacheAsync(
+    virtual QFuture<std::expected<ImagePtr, LumenError>> retrieveImageInDiskCacheAsync(
         const QString& key, const std::optional<LumenOptionsInfo>& options = std::nullopt);
-    QFuture<void> clearCacheAsync();
-    QFuture<void> clearDiskCacheAsync();
-    QFuture<void> cleanExpiredCacheAsync();
-    QFuture<void> cleanExpiredDiskCacheAsync();
-    QFuture<std::expected<std::uint64_t, LumenError>> diskStorageSize();
+    virtual QFuture<void> clearCacheAsync();
+    virtual QFuture<void> clearDiskCacheAsync();
+    virtual QFuture<void> cleanExpiredCacheAsync();
+    virtual QFuture<void> cleanExpiredDiskCacheAsync();
+    virtual QFuture<std::expected<std::uint64_t, LumenError>> diskStorageSize();
 
 private:
     // Lets the application's signal reach a cache that may be destroyed on another thread

@@ -1,11 +1,12 @@
 #include "Lumen/cache/PosixFileManager.h"
 
+#include "Lumen/cache/PosixFileFacts.h"
+
 #include <QFile>
 
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -19,23 +20,9 @@
 
 namespace Lumen {
 
+using namespace PosixFiles;
+
 namespace {
-
-UnderlyingError systemError(int code, const QString& path)
-{
-    return UnderlyingError(QString::fromLatin1(FileManager::errorDomain), code,
-                           QString::fromStdString(std::generic_category().message(code)) + QStringLiteral(": ") + path);
-}
-
-std::unexpected<UnderlyingError> lastError(const QString& path)
-{
-    return std::unexpected(systemError(errno, path));
-}
-
-Date dateFrom(const timespec& time)
-{
-    return Date(TimeInterval(static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9));
-}
 
 timespec timespecFrom(Date date)
 {
@@ -43,26 +30,6 @@ timespec timespecFrom(Date date)
     const double whole = std::floor(seconds);
     return timespec{static_cast<time_t>(whole), static_cast<long>((seconds - whole) * 1e9)};
 }
-
-// Closes on every path out of a function.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return m_fd; }
-    // Closes now, answering the close's own result (a late write error shows up here).
-    int close() { return ::close(std::exchange(m_fd, -1)); }
-
-private:
-    int m_fd;
-};
 
 // Opens for reading without moving the access time; that needs ownership, so a file of
 // another user is opened plainly.
@@ -72,31 +39,6 @@ int openQuietly(const QByteArray& path, int flags = 0)
     if (fd < 0 && errno == EPERM)
         fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | flags);
     return fd;
-}
-
-FileMetadata metadataFrom(const struct stat& info)
-{
-    FileMetadata meta;
-    meta.kind = S_ISREG(info.st_mode)   ? FileMetadata::Kind::regular
-                : S_ISDIR(info.st_mode) ? FileMetadata::Kind::directory
-                                        : FileMetadata::Kind::other;
-    meta.size = static_cast<std::int64_t>(info.st_size);
-    meta.expiry = dateFrom(info.st_mtim);
-    meta.identity = FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-    return meta;
-}
-
-std::optional<Date> lastAccessFromAttribute(const QByteArray& path)
-{
-    char text[64];
-    const ssize_t length = ::lgetxattr(path.constData(), PosixFileManager::lastAccessAttribute, text, sizeof text);
-    if (length <= 0)
-        return std::nullopt;
-    double seconds = 0.0;
-    const auto [end, error] = std::from_chars(text, text + length, seconds);
-    if (error != std::errc() || end != text + length || !std::isfinite(seconds))
-        return std::nullopt;
-    return Date(TimeInterval(seconds));
 }
 
 // Reads exactly `size` bytes, fewer only when the file ends sooner.
@@ -117,37 +59,6 @@ std::expected<QByteArray, UnderlyingError> readAll(int fd, qsizetype size, const
     }
     content.truncate(filled);
     return content;
-}
-
-bool isHiddenName(const char* name)
-{
-    return name[0] == '.';
-}
-
-std::expected<void, UnderlyingError> walk(const QString& directory, std::vector<QString>& found)
-{
-    DIR* const stream = ::opendir(QFile::encodeName(directory).constData());
-    if (!stream)
-        return lastError(directory);
-    std::vector<QString> subdirectories;
-    while (const dirent* entry = ::readdir(stream)) {
-        if (isHiddenName(entry->d_name))
-            continue;
-        const QString path = directory + QLatin1Char('/') + QFile::decodeName(entry->d_name);
-        found.push_back(path);
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat info {};
-            isDirectory = ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
-        }
-        if (isDirectory)
-            subdirectories.push_back(path);
-    }
-    ::closedir(stream);
-    // An unreadable subdirectory is listed but not entered.
-    for (const QString& subdirectory : subdirectories)
-        (void)walk(subdirectory, found);
-    return {};
 }
 
 } // namespace
@@ -193,14 +104,6 @@ std::expected<QStringList, UnderlyingError> PosixFileManager::directoryNames(con
     return names;
 }
 
-std::expected<std::vector<QString>, UnderlyingError> PosixFileManager::listRecursively(const QString& directory) const
-{
-    std::vector<QString> found;
-    if (auto walked = walk(directory, found); !walked)
-        return std::unexpected(walked.error());
-    return found;
-}
-
 std::expected<FileMetadata, UnderlyingError> PosixFileManager::metadata(const QString& path, bool withLastAccess) const
 {
     const QByteArray encoded = QFile::encodeName(path);
@@ -208,12 +111,8 @@ std::expected<FileMetadata, UnderlyingError> PosixFileManager::metadata(const QS
     if (::lstat(encoded.constData(), &info) != 0)
         return lastError(path);
     FileMetadata meta = metadataFrom(info);
-    if (withLastAccess) {
-        if (m_lastAccessStore == LastAccessStore::extendedAttribute)
-            meta.lastAccess = lastAccessFromAttribute(encoded);
-        if (!meta.lastAccess)
-            meta.lastAccess = dateFrom(info.st_atim);
-    }
+    if (withLastAccess)
+        meta.lastAccess = lastAccessOf(encoded, info, m_lastAccessStore == LastAccessStore::extendedAttribute);
     return meta;
 }
 
@@ -322,24 +221,6 @@ std::expected<void, UnderlyingError> PosixFileManager::moveWithoutReplacing(cons
         return lastError(to);
     // The entry is published; a temporary name left behind is cleared as stale later.
     (void)::unlink(source.constData());
-    return {};
-}
-
-std::expected<void, UnderlyingError> PosixFileManager::removeFile(const QString& path)
-{
-    if (::remove(QFile::encodeName(path).constData()) != 0)
-        return lastError(path);
-    return {};
-}
-
-std::expected<void, UnderlyingError> PosixFileManager::removeTree(const QString& path)
-{
-    if (!exists(path))
-        return std::unexpected(systemError(ENOENT, path));
-    std::error_code error;
-    std::filesystem::remove_all(std::filesystem::path(QFile::encodeName(path).toStdString()), error);
-    if (error)
-        return std::unexpected(systemError(error.value(), path));
     return {};
 }
 

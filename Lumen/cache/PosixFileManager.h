@@ -25,7 +25,8 @@ public:
     bool exists(const QString& path) const override;
     std::expected<void, UnderlyingError> createDirectory(const QString& path) override;
     std::expected<QStringList, UnderlyingError> directoryNames(const QString& directory) const override;
-    std::expected<std::vector<QString>, UnderlyingError> listRecursively(const QString& directory) const override;
+    std::expected<void, UnderlyingError> walk(const QString& directory, bool withLastAccess,
+                                              const std::function<void(WalkEntry)>& visit) const override;
     std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const override;
     std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes) const override;
     std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) override;
@@ -34,6 +35,7 @@ public:
     std::expected<void, UnderlyingError> replace(const QString& from, const QString& to) override;
     std::expected<void, UnderlyingError> moveWithoutReplacing(const QString& from, const QString& to) override;
     std::expected<void, UnderlyingError> removeFile(const QString& path) override;
+    std::expected<void, UnderlyingError> removeEntry(const WalkEntry& entry) override;
     std::expected<void, UnderlyingError> removeTree(const QString& path) override;
 
 private:

@@ -25,6 +25,9 @@ struct BitmapLimits {
     // bitmap is allowed stays within it, so a thumbnail is never refused where the full
     // decode is not.
     static constexpr std::int64_t maxCoefficientBytes = 2 * maxBitmapBytes;
+    // The most one decode of any other format may hold at once: its bitmaps (an animation's
+    // canvas beside the frame), and the decoder's own pixel, strip or tile buffers.
+    static constexpr std::int64_t maxDecodingBytes = 2 * maxBitmapBytes;
     // Decoded frames a frame source keeps so that stepping back does not decode from the
     // first frame again for every step.
     static constexpr std::int64_t frameWindowBudgetBytes = std::int64_t(64) * 1024 * 1024;

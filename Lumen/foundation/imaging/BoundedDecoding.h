@@ -1,25 +1,44 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSize>
 
-#include <optional>
+#include <cstdint>
+#include <expected>
 
 namespace Lumen {
 
-// How data is to be decoded, when the decoder's memory can be bounded before it starts.
+// How data is to be decoded and what decoding it costs, read from its structure before any
+// decoder sees it.
 struct BoundedDecoding {
     // Qt's plugin key ("png", "jpeg", "gif", "webp", "bmp", "tiff", "ico").
     QByteArray format;
-    // Whether the reader must state the bitmap size before decoding. The formats the library
-    // walks itself are bounded by that walk; the others only by the size their header declares.
-    bool needsDeclaredSize = false;
+    // The bitmap a read gives, before scaling and orientation: the first page, frame or icon.
+    QSize size;
+    // The most the reader holds at once for any page, frame or icon of the data, decoded at
+    // full size: bitmaps, an animation's canvas, the decoder's own pixel, strip or tile
+    // buffers, JPEG coefficients.
+    std::int64_t peakBytes = 0;
 };
 
-// PNG whose chunks all lie within the data and carry no oversized metadata, JPEG whose
-// whole-image coefficients fit BitmapLimits::maxCoefficientBytes, GIF whose canvas fits
-// BitmapLimits, and WebP, BMP, TIFF and ICO told by their signatures. None for any other
-// data: formats whose cost no header states (SVG, ICNS...) never reach a decoder. Bitmap sizes
-// are bounded later, by the reader (ImageDataReader).
-std::optional<BoundedDecoding> boundedDecoding(const QByteArray& data);
+enum class DecodingRefusal {
+    // Not a format the library decodes: formats whose cost no header states (SVG, ICNS...)
+    // never reach a decoder.
+    unsupportedFormat,
+    // A structure that breaks off or contradicts itself: a chunk beyond the data, a frame
+    // outside its canvas, an icon larger than its directory states...
+    malformed,
+    // Decoding would hold more than BitmapLimits allow.
+    beyondBudget,
+};
+
+// PNG, JPEG, GIF, WebP, BMP, TIFF and ICO, each walked as far as decoding it costs: every
+// chunk of PNG data (also a PNG inside an icon), JPEG markers up to the first scan, GIF
+// blocks, WebP chunks and the header of every frame's bitstream, every TIFF page, every icon.
+// Every bitmap is within BitmapLimits::allows, and the peak within
+// BitmapLimits::maxDecodingBytes, so a read may hold the full bitmap before it scales. A JPEG,
+// which libjpeg decodes at the size the read asks, is bounded here by its coefficients
+// (BitmapLimits::maxCoefficientBytes) only: the bitmap asked for is the caller's to bound.
+std::expected<BoundedDecoding, DecodingRefusal> boundedDecoding(const QByteArray& data);
 
 } // namespace Lumen

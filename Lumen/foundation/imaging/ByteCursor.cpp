@@ -34,6 +34,26 @@ bool ByteCursor::readUInt16BE(int& value)
     return true;
 }
 
+bool ByteCursor::readUInt24LE(std::uint32_t& value)
+{
+    if (remaining() < 3)
+        return false;
+    value = std::uint32_t(m_bytes[m_position]) | (std::uint32_t(m_bytes[m_position + 1]) << 8)
+            | (std::uint32_t(m_bytes[m_position + 2]) << 16);
+    m_position += 3;
+    return true;
+}
+
+bool ByteCursor::readUInt32LE(std::uint32_t& value)
+{
+    if (remaining() < 4)
+        return false;
+    value = std::uint32_t(m_bytes[m_position]) | (std::uint32_t(m_bytes[m_position + 1]) << 8)
+            | (std::uint32_t(m_bytes[m_position + 2]) << 16) | (std::uint32_t(m_bytes[m_position + 3]) << 24);
+    m_position += 4;
+    return true;
+}
+
 bool ByteCursor::readUInt32BE(std::uint32_t& value)
 {
     if (remaining() < 4)
@@ -49,6 +69,14 @@ bool ByteCursor::skip(std::size_t count)
     if (count > remaining())
         return false;
     m_position += count;
+    return true;
+}
+
+bool ByteCursor::seek(std::size_t position)
+{
+    if (position > m_size)
+        return false;
+    m_position = position;
     return true;
 }
 

@@ -17,9 +17,14 @@ public:
     bool readByte(std::uint8_t& value);
     bool readUInt16LE(int& value);
     bool readUInt16BE(int& value);
+    bool readUInt24LE(std::uint32_t& value);
+    bool readUInt32LE(std::uint32_t& value);
     bool readUInt32BE(std::uint32_t& value);
     bool skip(std::size_t count);
+    // Moves to `position`, counted from the start of the data; past its end the cursor stays.
+    bool seek(std::size_t position);
 
+    std::size_t position() const { return m_position; }
     std::size_t remaining() const { return m_size - m_position; }
 
 private:

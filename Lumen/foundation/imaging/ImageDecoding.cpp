@@ -10,37 +10,18 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 namespace Lumen {
 
 namespace {
 
-// A reader for data whose decoding can be bounded; null for any other data. A format bounded
-// only by its header must declare a size within BitmapLimits: such decoders hold the whole
-// bitmap, whatever size is asked of them.
-std::unique_ptr<ImageDataReader> boundedReader(const QByteArray& data)
-{
-    const auto decoding = boundedDecoding(data);
-    if (!decoding)
-        return nullptr;
-    auto source = std::make_unique<ImageDataReader>(data, decoding->format);
-    if (decoding->needsDeclaredSize && !BitmapLimits::allows(source->reader().size()))
-        return nullptr;
-    return source;
-}
-
 ImagePtr decodedStill(const QByteArray& data)
 {
-    const auto source = boundedReader(data);
-    if (!source)
+    const auto decoding = boundedDecoding(data);
+    if (!decoding || !BitmapLimits::allows(decoding->size))
         return nullptr;
-    QImageReader& reader = source->reader();
-    const QSize size = reader.size();
-    if (size.isValid() && !BitmapLimits::allows(size))
-        return nullptr;
-
-    QImage bitmap = reader.read();
+    ImageDataReader source(data, decoding->format);
+    QImage bitmap = source.reader().read();
     if (bitmap.isNull())
         return nullptr;
     return Image::make(std::move(bitmap));
@@ -48,23 +29,23 @@ ImagePtr decodedStill(const QByteArray& data)
 
 ImagePtr decodedThumbnail(const QByteArray& data, double maxPixels)
 {
-    const auto source = boundedReader(data);
-    if (!source)
+    const auto decoding = boundedDecoding(data);
+    if (!decoding)
         return nullptr;
-    QImageReader& reader = source->reader();
-    const QSize size = reader.size();
-    if (size.isValid()) {
-        const auto target = thumbnailPixelSize(size, QSizeF(maxPixels, maxPixels));
-        if (!target || !BitmapLimits::allows(*target))
-            return nullptr;
-        if (*target != size)
-            reader.setScaledSize(*target);
-    }
+    // A decoder that cannot scale while decoding holds the full bitmap first, which the
+    // accounting has bounded already.
+    const auto target = thumbnailPixelSize(decoding->size, QSizeF(maxPixels, maxPixels));
+    if (!target || !BitmapLimits::allows(*target))
+        return nullptr;
+    ImageDataReader source(data, decoding->format);
+    QImageReader& reader = source.reader();
+    if (*target != decoding->size)
+        reader.setScaledSize(*target);
 
     QImage bitmap = reader.read();
     if (bitmap.isNull())
         return nullptr;
-    // Formats that state no size up front are bounded after decoding.
+    // An orientation the decoder applied may turn the bitmap on its side.
     if (const auto bounded = thumbnailPixelSize(bitmap.size(), QSizeF(maxPixels, maxPixels));
         bounded && *bounded != bitmap.size())
         bitmap = bitmap.scaled(*bounded, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

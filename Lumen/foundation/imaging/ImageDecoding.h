@@ -11,8 +11,8 @@ namespace Lumen {
 // Decoding of encoded bytes. PNG, JPEG, GIF, WebP, BMP, TIFF and ICO are decoded, and only when
 // their structure lets the decoder's memory be bounded first (see boundedDecoding). Every
 // function answers null for bytes that are not such an image, that would decode beyond
-// BitmapLimits (checked from the header, before any pixel memory exists) or whose decoding
-// runs out of memory. EXIF orientation is applied. Safe on any thread.
+// BitmapLimits (accounted from their structure, every page, frame and icon included, before
+// any decoder runs) or whose decoding runs out of memory. EXIF orientation is applied. Safe on any thread.
 
 // GIF data becomes an animated image (see animatedImage); other data a still image (the
 // first frame of an animated WebP).

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSize>
 
 #include <cstdint>
 #include <expected>
@@ -13,6 +14,8 @@ enum class PNGChunkError {
     chunkBeyondData,
     // A chunk that only carries metadata (text, profiles...) is larger than any image needs.
     oversizedAncillaryChunk,
+    // The first chunk is not an image header stating a size libpng accepts.
+    badHeader,
 };
 
 // The largest ancillary chunk accepted; ICC profiles and XMP text stay well below it.
@@ -20,8 +23,8 @@ inline constexpr std::uint32_t maxAncillaryPNGChunkBytes = 4 * 1024 * 1024;
 
 // Checks the chunk layout of PNG data up to its end chunk before libpng sees it: libpng
 // allocates (and zeroes) the length a chunk declares before it finds out the bytes are not
-// there, so a few dozen bytes could otherwise cost gigabytes. Checksums and chunk contents are
-// left to libpng.
-std::expected<void, PNGChunkError> walkPNGChunks(const QByteArray& data);
+// there, so a few dozen bytes could otherwise cost gigabytes. Answers the size the image
+// header states. Checksums and the contents of other chunks are left to libpng.
+std::expected<QSize, PNGChunkError> walkPNGChunks(const QByteArray& data);
 
 } // namespace Lumen

@@ -59,7 +59,17 @@ public:
     bool exists(const QString& path) const override { return m_real.exists(path); }
     Result<void> createDirectory(const QString& p) override { return run(FileOperation::createDirectory, p, [&] { return m_real.createDirectory(p); }); }
     Result<QStringList> directoryNames(const QString& p) const override { return run(FileOperation::directoryNames, p, [&] { return m_real.directoryNames(p); }); }
-    Result<std::vector<QString>> listRecursively(const QString& p) const override { return run(FileOperation::list, p, [&] { return m_real.listRecursively(p); }); }
+    // A `list` fault fails the walk, a `metadata` fault the facts of each entry it meets.
+    Result<void> walk(const QString& p, bool withLastAccess, const std::function<void(WalkEntry)>& visit) const override
+    {
+        return run(FileOperation::list, p, [&] {
+            return m_real.walk(p, withLastAccess, [&](WalkEntry entry) {
+                if (auto allowed = check(FileOperation::metadata, entry.path()); !allowed)
+                    entry.metadata = std::unexpected(allowed.error());
+                visit(std::move(entry));
+            });
+        });
+    }
     Result<FileMetadata> metadata(const QString& p, bool withLastAccess) const override { return run(FileOperation::metadata, p, [&] { return m_real.metadata(p, withLastAccess); }); }
     // A `metadata` fault fails the facts, a `read` fault the content.
     Result<FileRead> readFile(const QString& p, std::int64_t maxBytes) const override
@@ -84,6 +94,7 @@ public:
     Result<void> replace(const QString& from, const QString& to) override { return run(FileOperation::replace, to, [&] { return m_real.replace(from, to); }); }
     Result<void> moveWithoutReplacing(const QString& from, const QString& to) override { return run(FileOperation::replace, to, [&] { return m_real.moveWithoutReplacing(from, to); }); }
     Result<void> removeFile(const QString& p) override { return run(FileOperation::remove, p, [&] { return m_real.removeFile(p); }); }
+    Result<void> removeEntry(const WalkEntry& e) override { return run(FileOperation::remove, e.path(), [&] { return m_real.removeEntry(e); }); }
     Result<void> removeTree(const QString& p) override { return run(FileOperation::removeTree, p, [&] { return m_real.removeTree(p); }); }
 
 private:

@@ -1,5 +1,10 @@
 #include "CacheTestSupport.h"
 
+#include <cstdio>
+#include <thread>
+
+#include <unistd.h>
+
 namespace {
 
 using namespace Lumen;
@@ -146,3 +151,63 @@ TEST_F(DiskStorageMaintenanceTest, RunningTotalNeverWrapsRound)
 }
 
 } // namespace
+
+// A folder inside the cache is swapped for a link to a folder outside, again and again, while
+// every pass that removes runs: each acts only on what its walk saw, relative to the folder it
+// saw it in, so nothing outside is ever removed.
+TEST_F(DiskStorageMaintenanceTest, PassesNeverFollowAFolderSwappedForALink)
+{
+    auto storage = make(1);
+    const QString outside = root.filePath(QStringLiteral("outside"));
+    const QStringList names{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+    QDir().mkpath(outside);
+    for (const QString& name : names)
+        writeBytes(outside + QLatin1Char('/') + name, "x");
+    const QByteArray inner = QFile::encodeName(storage->directoryPath() + QStringLiteral("/inner"));
+    const QByteArray parked = QFile::encodeName(storage->directoryPath() + QStringLiteral("/.parked"));
+    const QByteArray target = QFile::encodeName(outside);
+
+    std::atomic<bool> stop = false;
+    std::thread swapper([&] {
+        while (!stop) {
+            // A real folder full of files, then a link in its place, then the folder back.
+            QDir().mkpath(QFile::decodeName(inner));
+            for (const QString& name : names) {
+                QFile file(QFile::decodeName(inner) + QLatin1Char('/') + name);
+                (void)(file.open(QIODevice::WriteOnly) && file.write("x"));
+            }
+            (void)::rename(inner, parked);
+            (void)::symlink(target, inner);
+            (void)::unlink(inner);
+            (void)::rename(parked, inner);
+        }
+    });
+    for (int round = 0; round < 500; ++round) {
+        (void)storage->removeExpiredValues(distantFuture);
+        (void)storage->removeSizeExceededValues();
+        (void)storage->removeAll();
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_EQ(QDir(outside).entryList(QDir::Files), names);
+}
+
+// A cache folder moved elsewhere and linked back is the user's choice: it is swept and
+// emptied where it leads, and the link stays.
+TEST_F(DiskStorageMaintenanceTest, ACacheFolderThatIsALinkIsFollowed)
+{
+    auto storage = make();
+    const QByteArray folder = QFile::encodeName(storage->directoryPath());
+    const QString moved = root.filePath(QStringLiteral("moved"));
+    ASSERT_EQ(::rename(folder, QFile::encodeName(moved)), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(moved), folder), 0);
+    place(*storage, QStringLiteral("due"), 10, 0, 100);
+    place(*storage, QStringLiteral("kept"), 10, 0);
+
+    EXPECT_EQ(names(storage->removeExpiredValues(Date(TimeInterval(500)))), Names{QStringLiteral("due")});
+    ASSERT_TRUE(storage->removeFile(storage->directoryPath() + QStringLiteral("/kept")));
+    place(*storage, QStringLiteral("again"), 10, 0);
+    ASSERT_TRUE(storage->removeAll());
+    EXPECT_TRUE(QFileInfo(storage->directoryPath()).isSymLink());
+    EXPECT_TRUE(fileNamesIn(moved).empty());
+}

@@ -71,23 +71,32 @@ TEST_F(DiskStorageTest, UnusableUnhashedKeysAreRefused)
     EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
 }
 
-// A name or path block that reaches outside the root is refused, and clearing or sweeping
-// such a cache touches nothing: not the root, not the files beside it, not another cache.
-TEST_F(DiskStorageTest, CacheFoldersStayBelowTheRoot)
+// A name that would leave the folder, or a path block that answers a folder whose clearing
+// would remove what is not the cache's own (the root, what holds it, the home folder, "/"), is
+// refused, and clearing or sweeping such a cache touches nothing: not the root, not the files
+// beside it, not another cache.
+TEST_F(DiskStorageTest, CacheFoldersNeverHoldTheRootNorTheHomeFolder)
 {
     writeBytes(root.filePath(QStringLiteral("sibling")));
     const QString inner = root.filePath(QStringLiteral("inner"));
-    const auto escaping = [](const QString& base, const QString&) { return base + QStringLiteral("/.."); };
+    const auto answering = [](QString folder) {
+        return [folder](const QString&, const QString&) { return folder; };
+    };
     const struct { QString name; DiskStorageConfig::CachePathBlock block; } cases[] = {
         {QStringLiteral("x/../.."), {}}, {QStringLiteral("a/b"), {}}, {QStringLiteral("."), {}},
-        {QStringLiteral(".."), {}}, {QStringLiteral("nul\0aliasing"), {}}, {QStringLiteral("test"), escaping},
+        {QStringLiteral(".."), {}}, {QStringLiteral("nul\0aliasing"), {}},
+        {QStringLiteral("above the root"), [](const QString& base, const QString&) { return base + QStringLiteral("/.."); }},
+        {QStringLiteral("the root"), answering(inner)}, {QStringLiteral("the home folder"), answering(QDir::homePath())},
+        {QStringLiteral("/"), answering(QStringLiteral("/"))}, {QStringLiteral("relative"), answering(QStringLiteral("cache"))},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name.toStdString());
-        DiskStorageConfig settings(test.name, 0, fileManager, inner);
+        DiskStorageConfig settings(test.block ? QStringLiteral("test") : test.name, 0, fileManager, inner);
         if (test.block)
             settings.cachePathBlock = test.block;
-        EXPECT_EQ(DiskStorageBackend::makePrepared(settings, clock()).error().errorCode(), 3005);
+        const auto refused = DiskStorageBackend::makePrepared(settings, clock());
+        EXPECT_EQ(refused.error().errorCode(), 3005);
+        EXPECT_TRUE(refused.error().localizedDescription().contains(QStringLiteral("may not be used")) || !test.block);
 
         auto storage = makeStorage(settings);
         EXPECT_EQ(storage->store("v", iconKey).error().errorCode(), 3011);

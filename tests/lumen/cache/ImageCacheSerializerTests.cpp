@@ -4,6 +4,11 @@
 #include "Lumen/foundation/imaging/ImageDecoding.h"
 #include "Lumen/foundation/imaging/ImageFormat.h"
 
+#include <future>
+#include <latch>
+#include <thread>
+#include <vector>
+
 namespace {
 
 using namespace Lumen;
@@ -72,6 +77,58 @@ TEST_F(ImageCacheTest, OriginalsRoundTripThroughTheDisk)
         ASSERT_TRUE(found.has_value() && found->image());
         if (key == QStringLiteral("gif"))
             EXPECT_EQ(found->image()->animatedImageData(), original);
+    }
+}
+
+// A cache encodes on the pool and decodes where its reads run, several at once: one
+// serializer serves eight stores, then eight reads, at the same time.
+TEST_F(ImageCacheTest, OneSerializerServesConcurrentStoresAndReads)
+{
+    constexpr int count = 8;
+    const auto cache = makeCache();
+    auto original = std::make_shared<DefaultCacheSerializer>();
+    original->preferCacheOriginalData = true;
+    const auto inParallel = [](const std::function<void(int)>& work) {
+        std::latch start(count);
+        std::vector<std::thread> threads;
+        for (int index = 0; index < count; ++index)
+            threads.emplace_back([&, index] {
+                start.arrive_and_wait();
+                work(index);
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+    };
+    const std::pair<const char*, std::shared_ptr<const CacheSerializer>> serializers[] = {
+        {"default", DefaultCacheSerializer::shared()}, {"original", original}, {"PNG", FormatIndicatedCacheSerializer::png()}};
+    for (const auto& [name, serializer] : serializers) {
+        SCOPED_TRACE(name);
+        const LumenParsedOptionsInfo options(
+            LumenOptionsInfo{Option::CacheSerializer{serializer}, Option::CallbackQueue{CallbackQueue::untouch()}});
+        const auto key = [name](int index) { return QStringLiteral("%1-%2").arg(QLatin1String(name)).arg(index); };
+        const auto color = [](int index) { return QColor::fromHsv(index * 40, 255, 255); };
+
+        std::vector<std::promise<CacheStoreResult>> stored(count);
+        inParallel([&](int index) {
+            const ImagePtr image = bitmapImage(QSize(96, 96), color(index));
+            cache->store(image, encodedBitmap(image->bitmap(), "png"), key(index), options, true,
+                         [&stored, index](CacheStoreResult result) { stored[index].set_value(std::move(result)); });
+        });
+        for (auto& result : stored)
+            EXPECT_TRUE(result.get_future().get().diskCacheResult.has_value());
+
+        std::vector<std::promise<ImagePtr>> read(count);
+        inParallel([&](int index) {
+            cache->retrieveImageInDiskCache(key(index), options, CallbackQueue::untouch(),
+                                            [&read, index](std::expected<ImagePtr, LumenError> found) {
+                                                read[index].set_value(found.value_or(nullptr));
+                                            });
+        });
+        for (int index = 0; index < count; ++index) {
+            const ImagePtr image = read[index].get_future().get();
+            ASSERT_TRUE(image);
+            EXPECT_EQ(image->bitmap().pixel(48, 48), color(index).rgb()) << index;
+        }
     }
 }
 

@@ -55,6 +55,26 @@ TEST_F(ImageCacheTest, WhereTheFilesGo)
     EXPECT_EQ((*cache)->retrieveImageInMemoryCache(iconKey, untouchedOptions()), image);
 }
 
+// The path block decides the folder, outside the root too; only a folder whose clearing
+// would take the root with it is refused.
+TEST_F(ImageCacheTest, APathBlockPlacesTheFolder)
+{
+    QTemporaryDir elsewhere;
+    const QString folder = elsewhere.filePath(QStringLiteral("icons"));
+    const auto placed = [folder](const QString&, const QString&) { return folder; };
+    const auto cache = ImageCache::makePrepared(QStringLiteral("test"), root.path(), placed, clock()).value();
+    m_diskStorages.push_back(cache->diskStorage());
+    m_caches.push_back(cache);
+    EXPECT_EQ(cache->diskStorage()->directoryPath(), folder);
+    ASSERT_TRUE(storeAndWait(*cache, bitmapImage(), iconKey).diskCacheResult);
+    cache->clearMemoryCache();
+    EXPECT_EQ(retrieve(*cache, iconKey)->cacheType(), CacheType::disk);
+    drainQueues(*cache->diskStorage());
+
+    const auto onTheRoot = [this](const QString&, const QString&) { return root.path(); };
+    EXPECT_EQ(ImageCache::makePrepared(QStringLiteral("test"), root.path(), onTheRoot).error().errorCode(), 3005);
+}
+
 TEST_F(ImageCacheTest, KeyAndProcessorIdentifierNameSeparateEntries)
 {
     const auto cache = makeCache();
@@ -86,7 +106,9 @@ TEST_F(ImageCacheTest, StoreKeepsMemoryAtOnceAndReportsTheDiskStep)
     // Memory only, and a serializer without bytes, which fails the disk step only: no file.
     cache->store(image, std::nullopt, QStringLiteral("memory"), untouchedOptions(), false);
     const auto muteSerializer = untouchedOptions({Option::CacheSerializer{std::make_shared<const MuteSerializer>()}});
-    EXPECT_EQ(storeAndWait(*cache, image, QStringLiteral("mute"), muteSerializer).diskCacheResult.error().errorCode(), 3008);
+    const CacheStoreResult unserialized = storeAndWait(*cache, image, QStringLiteral("mute"), muteSerializer);
+    EXPECT_TRUE(unserialized.memoryCacheResult.has_value());
+    EXPECT_EQ(unserialized.diskCacheResult.error().errorCode(), 3008);
     for (const QString& key : {QStringLiteral("memory"), QStringLiteral("mute")})
         EXPECT_FALSE(QFile::exists(*cache->cachePath(key))) << key.toStdString();
 
@@ -254,6 +276,45 @@ TEST_F(ImageCacheTest, FuturesCarryTheOutcomes)
     EXPECT_TRUE(awaited(*cache, cache->removeImageAsync(iconKey)));
     awaited(*cache, cache->clearCacheAsync());
     EXPECT_EQ(awaited(*cache, cache->diskStorageSize()), 0U);
+}
+
+// A subclass whose reads all answer one image from memory, and which counts its clearings.
+class FixedAnswerCache final : public ImageCache {
+public:
+    FixedAnswerCache(const ImageCache& model, ImagePtr answer)
+        : ImageCache(Passkey{}, model.memoryStorage(), model.diskStorage()), m_answer(std::move(answer))
+    {
+    }
+    using ImageCache::retrieveImage;
+    void retrieveImage(const QString&, const LumenParsedOptionsInfo&, CallbackQueue callbackQueue,
+                       RetrieveCompletion completionHandler) override
+    {
+        callbackQueue.execute([completionHandler, image = m_answer] { completionHandler(ImageCacheResult::memory(image)); });
+    }
+    QFuture<void> clearCacheAsync() override
+    {
+        ++asynchronousClearings;
+        return ImageCache::clearCacheAsync();
+    }
+    int asynchronousClearings = 0;
+
+private:
+    ImagePtr m_answer;
+};
+
+// The option-list forms start the overridable parsed-options ones, and the futures are
+// overridable themselves.
+TEST_F(ImageCacheTest, OptionListAndAsynchronousFormsAreOverridable)
+{
+    const ImagePtr answer = bitmapImage();
+    const auto subclassed = std::make_shared<FixedAnswerCache>(*makeCache(), answer);
+    ImageCache& cache = *subclassed;
+    Collected<Retrieved> listed;
+    cache.retrieveImage(iconKey, std::optional<LumenOptionsInfo>(), CallbackQueue::untouch(), listed.handler());
+    EXPECT_EQ(firstOf(listed)->image(), answer);
+    EXPECT_EQ(awaited(cache, cache.retrieveImageAsync(iconKey))->image(), answer);
+    awaited(cache, cache.clearCacheAsync());
+    EXPECT_EQ(subclassed->asynchronousClearings, 1);
 }
 
 TEST_F(ImageCacheTest, AWorkerMayWaitWhileTheMainThreadRuns)

@@ -77,9 +77,29 @@ TEST(GIFBlockWalker, RefusesBrokenDataAndACutLastFrameFailsTheWholeDecode)
 {
     EXPECT_EQ(walkGIFBlocks(QByteArray("GIF89a\x01")).error(), GIFStructureError::truncatedHeader);
     const QByteArray gif = solidGif({16, 16}, 3);
-    // Every prefix is walked without reading past its end.
-    for (qsizetype length = 0; length <= gif.size(); ++length)
-        (void)walkGIFBlocks(gif.left(length));
+    // Every prefix holds the frames whose descriptor it reaches, each complete when its image
+    // data ends within it. The writer puts a graphic control block (8 bytes) and a descriptor
+    // (10) before each frame, after a header (13) and a colour table of 256 entries.
+    const qsizetype headerEnd = 13 + 3 * 256;
+    QList<qsizetype> blockStarts;
+    for (qsizetype at = gif.indexOf("\x21\xF9\x04"); at >= 0; at = gif.indexOf("\x21\xF9\x04", at + 1))
+        blockStarts.append(at);
+    ASSERT_EQ(blockStarts.size(), 3);
+    blockStarts.append(gif.size() - 1); // the trailer
+    for (qsizetype length = 0; length <= gif.size(); ++length) {
+        const auto walked = walkGIFBlocks(gif.left(length));
+        if (length < headerEnd) {
+            EXPECT_EQ(walked.error(), length < 6 ? GIFStructureError::notGIF : GIFStructureError::truncatedHeader) << length;
+            continue;
+        }
+        QList<bool> expected;
+        for (int frame = 0; frame < 3 && blockStarts[frame] + 18 <= length; ++frame)
+            expected.append(blockStarts[frame + 1] <= length);
+        QList<bool> completeness;
+        for (const GIFFrameInfo& frame : walked.value().frames)
+            completeness.append(frame.complete);
+        EXPECT_EQ(completeness, expected) << length;
+    }
     // Cut inside the image data of the last frame.
     const QByteArray cut = gif.left(gif.size() - 6);
     EXPECT_EQ(decodeAnimatedImage(cut, {}).error(), AnimatedImageError::frameUnavailable);
