@@ -118,6 +118,8 @@ bool SessionCookieJar::store(const QNetworkCookie& cookie)
     if (isExpired(cookie, QDateTime::currentDateTimeUtc()))
         return false;
     const QString key = hostOf(cookie);
+    // A full host gives up the cookies it no longer sends before a live one.
+    forgetExpired(key);
     if (const auto host = m_hosts.find(key); host != m_hosts.end() && host->second.size() >= maximumCookiesPerHost) {
         const auto oldest = std::ranges::min_element(host->second, {}, &Stored::lastUse);
         forget(host, std::size_t(oldest - host->second.begin()));

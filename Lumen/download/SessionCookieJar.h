@@ -12,8 +12,8 @@ namespace Lumen {
 
 // A session's cookies, in memory only and bounded by the figures RFC 6265 (section 6.1) asks a
 // client to support: 50 cookies per host, 3,000 in all, 4,096 bytes each for name, value and
-// attributes. Past a count, the cookie least recently set or sent goes; a larger cookie is
-// ignored. Used on one thread.
+// attributes. Past a count, the cookie least recently set or sent goes (a host's expired ones
+// before any of its live ones); a larger cookie is ignored. Used on one thread.
 class SessionCookieJar : public QNetworkCookieJar {
 public:
     static constexpr std::size_t maximumCookiesPerHost = 50;

@@ -8,10 +8,12 @@
 #include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
 #include "tests/support/RawSocketServer.h"
 
+#include <QDateTime>
 #include <QNetworkCookie>
 
 #include <algorithm>
 #include <atomic>
+#include <thread>
 #include <tuple>
 
 namespace Lumen::Testing {
@@ -187,6 +189,29 @@ TEST(SessionCookieJar, HoldsFiftyPerHostThreeThousandInAllAndNoneOverItsSizeDrop
         jar.setCookiesFromUrl({cookie(QStringLiteral("c"))}, url(QStringLiteral("host%1.test/").arg(i)));
     EXPECT_EQ(jar.count(), 3000);
     EXPECT_EQ(std::tuple(sent("site.test/0"), sent("host0.test/"), sent("host3099.test/")), std::tuple(0, 0, 1));
+}
+
+TEST(SessionCookieJar, AFullHostGivesUpItsExpiredCookiesBeforeALiveOne)
+{
+    SessionCookieJar jar;
+    const QUrl site(QStringLiteral("http://site.test/"));
+    jar.setCookiesFromUrl({cookie(QStringLiteral("oldest"))}, site);
+    for (int i = 0; i < 48; ++i)
+        jar.setCookiesFromUrl({cookie(QStringLiteral("c%1").arg(i))}, site);
+    // The most recently set, so the least recently used is the live "oldest".
+    QNetworkCookie fading = cookie(QStringLiteral("fading"));
+    const QDateTime expiry = QDateTime::currentDateTimeUtc().addMSecs(50);
+    fading.setExpirationDate(expiry);
+    jar.setCookiesFromUrl({fading}, site);
+    while (QDateTime::currentDateTimeUtc() <= expiry)
+        std::this_thread::sleep_for(10ms);
+
+    jar.setCookiesFromUrl({cookie(QStringLiteral("newest"))}, site);
+    QStringList names;
+    for (const QNetworkCookie& sent : jar.cookiesForUrl(site))
+        names.append(QString::fromUtf8(sent.name()));
+    EXPECT_EQ(names.size(), 50);
+    EXPECT_TRUE(names.contains(QStringLiteral("oldest")) && names.contains(QStringLiteral("newest")));
 }
 
 TEST_F(DownloaderTest, ACookieFloodLeavesLaterRequestsAtMostFiftyCookies)
