@@ -81,9 +81,8 @@ bool SessionCookieJar::setCookiesFromUrl(const QList<QNetworkCookie>& cookieList
 {
     bool added = false;
     for (QNetworkCookie cookie : cookieList) {
-        const qsizetype size = sizeOf(cookie);
         cookie.normalize(url);
-        if (validateCookie(cookie, url) && store(cookie, size))
+        if (validateCookie(cookie, url) && store(cookie))
             added = true;
     }
     return added;
@@ -91,7 +90,7 @@ bool SessionCookieJar::setCookiesFromUrl(const QList<QNetworkCookie>& cookieList
 
 bool SessionCookieJar::insertCookie(const QNetworkCookie& cookie)
 {
-    return store(cookie, sizeOf(cookie));
+    return store(cookie);
 }
 
 bool SessionCookieJar::updateCookie(const QNetworkCookie& cookie)
@@ -110,15 +109,17 @@ bool SessionCookieJar::deleteCookie(const QNetworkCookie& cookie)
     return true;
 }
 
-bool SessionCookieJar::store(const QNetworkCookie& cookie, qsizetype size)
+bool SessionCookieJar::store(const QNetworkCookie& cookie)
 {
-    if (size > maximumCookieBytes)
+    if (sizeOf(cookie) > maximumCookieBytes)
         return false;
     // A cookie that has expired already deletes the one it names.
     deleteCookie(cookie);
     if (isExpired(cookie, QDateTime::currentDateTimeUtc()))
         return false;
     const QString key = hostOf(cookie);
+    // A full host gives up the cookies it no longer sends before a live one.
+    forgetExpired(key);
     if (const auto host = m_hosts.find(key); host != m_hosts.end() && host->second.size() >= maximumCookiesPerHost) {
         const auto oldest = std::ranges::min_element(host->second, {}, &Stored::lastUse);
         forget(host, std::size_t(oldest - host->second.begin()));

@@ -12,8 +12,8 @@ namespace Lumen {
 
 // A session's cookies, in memory only and bounded by the figures RFC 6265 (section 6.1) asks a
 // client to support: 50 cookies per host, 3,000 in all, 4,096 bytes each for name, value and
-// attributes. Past a count, the cookie least recently set or sent goes; a larger cookie is
-// ignored. Used on one thread.
+// attributes. Past a count, the cookie least recently set or sent goes (a host's expired ones
+// before any of its live ones); a larger cookie is ignored. Used on one thread.
 class SessionCookieJar : public QNetworkCookieJar {
 public:
     static constexpr std::size_t maximumCookiesPerHost = 50;
@@ -24,7 +24,7 @@ public:
 
     // The cookies to send to `url`, longest path first; each counts as used.
     QList<QNetworkCookie> cookiesForUrl(const QUrl& url) const override;
-    // Each cookie is measured as the server sent it, before its domain and path are filled in.
+    // Each cookie is measured as it is kept: with the domain and path its URL gives it.
     bool setCookiesFromUrl(const QList<QNetworkCookie>& cookieList, const QUrl& url) override;
     bool insertCookie(const QNetworkCookie& cookie) override;
     bool updateCookie(const QNetworkCookie& cookie) override;
@@ -39,7 +39,7 @@ private:
     };
     using Hosts = std::map<QString, std::vector<Stored>>;
 
-    bool store(const QNetworkCookie& cookie, qsizetype size);
+    bool store(const QNetworkCookie& cookie);
     void touch(Stored& stored) const;
     void forget(Hosts::iterator host, std::size_t index) const;
     void forgetExpired(const QString& domain) const;

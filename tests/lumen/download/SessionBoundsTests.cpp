@@ -8,10 +8,12 @@
 #include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
 #include "tests/support/RawSocketServer.h"
 
+#include <QDateTime>
 #include <QNetworkCookie>
 
 #include <algorithm>
 #include <atomic>
+#include <thread>
 #include <tuple>
 
 namespace Lumen::Testing {
@@ -174,15 +176,42 @@ TEST(SessionCookieJar, HoldsFiftyPerHostThreeThousandInAllAndNoneOverItsSizeDrop
     EXPECT_EQ(jar.count(), 50);
     EXPECT_EQ(std::tuple(sent("site.test/0"), sent("site.test/1"), sent("site.test/59")), std::tuple(1, 0, 1));
 
-    // "n=" and the value: 4,096 bytes pass, one more does not.
-    EXPECT_TRUE(jar.setCookiesFromUrl({cookie(QStringLiteral("n"), 4094)}, url("big.test/")));
-    EXPECT_FALSE(jar.setCookiesFromUrl({cookie(QStringLiteral("n"), 4095)}, url("big.test/")));
-    EXPECT_EQ(jar.cookiesForUrl(url("big.test/")).value(0).value().size(), 4094);
+    // "n=", the value and the domain and path it is kept with: 4,096 bytes pass, one more does not.
+    const qsizetype fits = 4096 - qsizetype(qstrlen("n=; domain=big.test; path=/"));
+    EXPECT_TRUE(jar.setCookiesFromUrl({cookie(QStringLiteral("n"), fits)}, url("big.test/")));
+    EXPECT_FALSE(jar.setCookiesFromUrl({cookie(QStringLiteral("n"), fits + 1)}, url("big.test/")));
+    EXPECT_EQ(jar.cookiesForUrl(url("big.test/")).value(0).value().size(), fits);
+    // A cookie sent without a path takes its URL's directory, which a server can make as long as it likes.
+    const QString longDirectory = QStringLiteral("big.test/%1/icon.png").arg(QString(5000, QLatin1Char('d')));
+    EXPECT_FALSE(jar.setCookiesFromUrl({cookie(QStringLiteral("p"))}, url(longDirectory)));
 
     for (int i = 0; i < 3100; ++i)
         jar.setCookiesFromUrl({cookie(QStringLiteral("c"))}, url(QStringLiteral("host%1.test/").arg(i)));
     EXPECT_EQ(jar.count(), 3000);
     EXPECT_EQ(std::tuple(sent("site.test/0"), sent("host0.test/"), sent("host3099.test/")), std::tuple(0, 0, 1));
+}
+
+TEST(SessionCookieJar, AFullHostGivesUpItsExpiredCookiesBeforeALiveOne)
+{
+    SessionCookieJar jar;
+    const QUrl site(QStringLiteral("http://site.test/"));
+    jar.setCookiesFromUrl({cookie(QStringLiteral("oldest"))}, site);
+    for (int i = 0; i < 48; ++i)
+        jar.setCookiesFromUrl({cookie(QStringLiteral("c%1").arg(i))}, site);
+    // The most recently set, so the least recently used is the live "oldest".
+    QNetworkCookie fading = cookie(QStringLiteral("fading"));
+    const QDateTime expiry = QDateTime::currentDateTimeUtc().addMSecs(50);
+    fading.setExpirationDate(expiry);
+    jar.setCookiesFromUrl({fading}, site);
+    while (QDateTime::currentDateTimeUtc() <= expiry)
+        std::this_thread::sleep_for(10ms);
+
+    jar.setCookiesFromUrl({cookie(QStringLiteral("newest"))}, site);
+    QStringList names;
+    for (const QNetworkCookie& sent : jar.cookiesForUrl(site))
+        names.append(QString::fromUtf8(sent.name()));
+    EXPECT_EQ(names.size(), 50);
+    EXPECT_TRUE(names.contains(QStringLiteral("oldest")) && names.contains(QStringLiteral("newest")));
 }
 
 TEST_F(DownloaderTest, ACookieFloodLeavesLaterRequestsAtMostFiftyCookies)
