@@ -11,11 +11,11 @@ void requireSound(const Lumen::ScanWalk& walk, const Lumen::ScanProgress& before
 {
     require(walk.progress.scannedCount >= before.scannedCount);
     require(walk.progress.scannedIndex >= before.scannedIndex && walk.progress.scannedIndex < available);
+    require(walk.prefixLengths.size() <= Lumen::maxPrefixesPerWalk);
     qsizetype previous = 0;
-    for (const Lumen::ScanPrefix& prefix : walk.prefixes) {
-        require(prefix.length > previous && prefix.length <= available);
-        require(prefix.scanCount >= 2 && prefix.scanCount <= walk.progress.scannedCount);
-        previous = prefix.length;
+    for (const qsizetype length : walk.prefixLengths) {
+        require(length > previous && length <= available);
+        previous = length;
     }
 }
 
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const QByteArray arrived = all.left(length);
         const Lumen::ScanWalk latest = Lumen::latestScanPrefix(arrived, latestProgress);
         requireSound(latest, latestProgress, arrived.size());
-        require(latest.prefixes.size() <= 1);
+        require(latest.prefixLengths.size() <= 1);
         latestProgress = latest.progress;
 
         const Lumen::ScanWalk every = Lumen::newScanPrefixes(arrived, everyProgress);
