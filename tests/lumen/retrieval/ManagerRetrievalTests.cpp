@@ -6,6 +6,11 @@
 
 #include <QPromise>
 
+#include <random>
+#include <thread>
+
+#include <unistd.h>
+
 namespace Lumen::Testing {
 namespace {
 
@@ -188,6 +193,36 @@ TEST_F(ManagerTest, TheFutureFormFinishesWithTheResultAndItsCancelStopsTheRetrie
         c.resume();
         EXPECT_FALSE(waitUntil(c.furtherStep, std::chrono::milliseconds(200)));
     }
+}
+
+// A future whose promise were finished by its cancel and again by the result would run its
+// continuation twice, which crashes: the rounds run in a child, with a deadline.
+TEST_F(ManagerTest, AFutureWhoseCancelRacesItsResultAnswersItsContinuationOnce)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            alarm(120);
+            ASSERT_TRUE(retrieve(red()));
+            std::mt19937 random(7);
+            std::vector<std::shared_ptr<std::atomic<int>>> answers;
+            for (int round = 0; round < 300; ++round) {
+                const auto continued = answers.emplace_back(std::make_shared<std::atomic<int>>(0));
+                auto future = manager->retrieveImageAsync(red(), LumenOptionsInfo{});
+                auto chained = future
+                                   .then(QtFuture::Launch::Sync,
+                                         [continued](const LumenManager::RetrieveResult&) { ++*continued; })
+                                   .onCanceled([continued] { ++*continued; });
+                std::this_thread::sleep_for(std::chrono::microseconds(random() % 400));
+                future.cancel();
+                if (!waitUntil([&] { return chained.isFinished(); }))
+                    std::_Exit(2);
+            }
+            // A late second answer would come through the same queues.
+            Tivrand::Testing::pumpEvents(std::chrono::milliseconds(200));
+            std::_Exit(std::ranges::all_of(answers, [](const auto& count) { return *count == 1; }) ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
