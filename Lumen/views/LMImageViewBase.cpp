@@ -111,11 +111,10 @@ LumenParsedOptionsInfo LMImageViewBase::options() const
 
 void LMImageViewBase::setOptions(LumenParsedOptionsInfo options)
 {
-    const auto processorIdentifier = [this] { return m_context->options().processor->identifier(); };
-    const QString before = processorIdentifier();
+    const QString before = m_context->processorIdentifier();
     m_context->setOptions(std::move(options));
     // The processor is part of what is shown: another one is another image.
-    if (processorIdentifier() != before)
+    if (m_context->processorIdentifier() != before)
         startOver();
 }
 

@@ -4,6 +4,7 @@
 #include "Lumen/download/DownloadTask.h"
 #include "Lumen/download/SessionDataTask.h"
 #include "Lumen/download/URLSessionDataTask.h"
+#include "Lumen/foundation/processors/BlurImageProcessor.h"
 #include "Lumen/retrieval/RetrieveImageResult.h"
 #include "Lumen/views/LMImageDrawing.h"
 #include "Lumen/views/LMImageProgress.h"
@@ -313,6 +314,15 @@ TEST_F(LMImageTest, ChangingTheProcessorOfAShownViewReloadsIt)
     ASSERT_TRUE(waitUntil([&] { return view->binder().loadedImage() && view->binder().loadedImage() != original; }));
 }
 
+TEST_F(LMImageTest, AClearedProcessorIsTheDefaultOne)
+{
+    auto view = iconView(imageUrl("red"));
+    view->setProcessor(nullptr);
+    view->show();
+    ASSERT_TRUE(waitForImage(*view));
+    EXPECT_EQ(centrePixel(*view), QColor(Qt::red).rgb());
+}
+
 TEST_F(LMImageTest, ATemplateImageTakesThePaletteTextColourAndTheContentHookSeesItFirst)
 {
     auto view = iconView(imageUrl("red"));
@@ -358,6 +368,35 @@ TEST_F(LMImageTest, ModifiersWriteTheSharedContextAndConfigureInOrder)
     view.resizable().aspectRatio(ContentMode::aspectFit);
     EXPECT_EQ(view.context()->options().processor->identifier(), "|>com.vantrel.Lumen.BlurImageProcessor(2.0)");
     EXPECT_EQ(view.content().cornerRadius, 2) << "configured before it was resizable";
+}
+
+TEST(LMImageContext, EqualContextsHashAlike)
+{
+    const auto context = [](std::optional<QString> url, std::shared_ptr<const ImageProcessor> processor) {
+        auto made = std::make_shared<LMImageContext>(
+            url ? std::optional(URLResource(QUrl(*url)).convertToSource()) : std::nullopt);
+        LumenParsedOptionsInfo options = made->options();
+        options.processor = std::move(processor);
+        made->setOptions(options);
+        return made;
+    };
+    const QString a = QStringLiteral("https://x.test/a.png");
+    const auto blur = [] { return std::make_shared<const BlurImageProcessor>(2); };
+    const struct { const char* name; std::shared_ptr<LMImageContext> lhs, rhs; bool equal; } pairs[] = {
+        {"a cleared processor is the default one", context(a, nullptr), context(a, DefaultImageProcessor::shared()),
+         true},
+        {"processors alike", context(a, blur()), context(a, blur()), true},
+        {"no source", context(std::nullopt, nullptr), context(std::nullopt, nullptr), true},
+        {"another processor", context(a, blur()), context(a, nullptr), false},
+        {"another source", context(a, nullptr), context(QStringLiteral("https://x.test/b.png"), nullptr), false},
+    };
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(pair.name);
+        EXPECT_EQ(*pair.lhs == *pair.rhs, pair.equal);
+        if (pair.equal)
+            EXPECT_EQ(std::hash<LMImageContext>()(*pair.lhs), std::hash<LMImageContext>()(*pair.rhs));
+    }
+    EXPECT_NE(qHash(*pairs[0].lhs, 0), qHash(*pairs[4].rhs, 0));
 }
 
 // A red image of `size` whose outermost pixels are blue.
