@@ -164,8 +164,9 @@ public:
     std::vector<LivePhotoResource> missingResources(const LivePhotoSource& source,
                                                     const LumenParsedOptionsInfo& options) const;
     // Fetches the files side by side, each from the downloader (a file URL from disk) or its
-    // data provider, and stores each as received. Bytes that are not of the resource's type
-    // are not stored. The handler runs once, where the last step ends.
+    // data provider, and stores each as received under its type's extension. Bytes of an
+    // undetermined type that are neither a still nor a movie are not stored. The handler runs
+    // once, where the last step ends.
     std::shared_ptr<LivePhotoDownloadGroup> downloadAndCache(const std::vector<LivePhotoResource>& resources,
                                                              const LumenParsedOptionsInfo& options,
                                                              LivePhotoDownloadsHandler handler) const;
