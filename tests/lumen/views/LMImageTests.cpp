@@ -270,6 +270,34 @@ TEST_F(LMImageTest, HidingWhileLoadingCancelsAndShowingAgainStartsExactlyOneFres
     EXPECT_EQ(successes, 1);
 }
 
+TEST_F(LMImageTest, OfTwoViewsSharingALoadTheOneThatLeavesIsCancelledAlone)
+{
+    for (const int leaving : {0, 1}) {
+        SCOPED_TRACE(leaving ? "the second leaves" : "the first leaves");
+        const QUrl url = imageUrl("red");
+        hold(url);
+        std::unique_ptr<LMImage> views[2];
+        std::vector<int> failures[2];
+        for (int index = 0; index < 2; ++index) {
+            views[index] = iconView(url);
+            views[index]->cancelOnDisappear().onFailure(
+                [&failures, index](const LumenError& error) { failures[index].push_back(error.errorCode()); });
+            views[index]->show();
+        }
+        ASSERT_TRUE(waitUntil([&] { return hits(url) == 1 && views[1]->binder().loading(); }));
+
+        views[leaving]->hide();
+        ASSERT_TRUE(waitUntil([&] { return !failures[leaving].empty(); }));
+        server.releaseResponses();
+        ASSERT_TRUE(waitForImage(*views[1 - leaving]));
+        pumpEvents(100ms);
+        EXPECT_EQ(failures[leaving], std::vector<int>{1003});
+        EXPECT_EQ(views[leaving]->binder().loadedImage(), nullptr);
+        EXPECT_TRUE(failures[1 - leaving].empty());
+        EXPECT_EQ(hits(url), 1);
+    }
+}
+
 TEST_F(LMImageTest, AnOlderSourceArrivingLateNeverReplacesTheNewerOne)
 {
     const QUrl older = imageUrl("red");
