@@ -44,20 +44,32 @@ TEST_F(ManagerTest, RetriesThenAlternativesThenReportsEverySourceGivenUp)
     EXPECT_EQ(exhausted->errors->at(2).source, alternatives[1]);
 }
 
-TEST_F(ManagerTest, ACancelledDownloadIsNeitherRetriedNorPassedOn)
+TEST_F(ManagerTest, ACancelledDownloadAsksTheRetryStrategyAndIsNeverPassedOn)
 {
-    const auto strategy = std::make_shared<ScriptedStrategy>(std::vector{RetryDecision::Kind::retry});
-    server.holdResponses("/image.png");
-    Retrievals done;
-    const LumenOptionsInfo options{Option::RetryStrategy{strategy},
-                                   Option::AlternativeSources{{source(QStringLiteral("/other.png"))}}};
-    const auto task = manager->retrieveImage(red(), options, {}, {}, done.handler());
-    ASSERT_TRUE(waitUntil([&] { return server.hits("/image.png") == 1; }));
-    task->cancel();
-    ASSERT_TRUE(done.waitFor(1));
-    EXPECT_TRUE(done.at(0).error().isTaskCancelled());
-    EXPECT_TRUE(strategy->asked().empty());
-    EXPECT_EQ(server.hits("/other.png"), 0);
+    const struct { const char* name; RetryDecision::Kind decision; int transfers; int code; } cases[] = {
+        {"stop", RetryDecision::Kind::stop, 1, 1003},
+        {"retry", RetryDecision::Kind::retry, 2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Source requested = source(QStringLiteral("/image.png?case=") + QString::fromUtf8(c.name));
+        const auto strategy = std::make_shared<ScriptedStrategy>(std::vector{c.decision});
+        server.holdResponses("/image.png");
+        Retrievals done;
+        const LumenOptionsInfo options{Option::RetryStrategy{strategy},
+                                       Option::AlternativeSources{{source(QStringLiteral("/other.png"))}}};
+        const int before = server.hits("/image.png");
+        const auto task = manager->retrieveImage(requested, options, {}, {}, done.handler());
+        ASSERT_TRUE(waitUntil([&] { return server.hits("/image.png") == before + 1; }));
+        task->cancel();
+        ASSERT_TRUE(waitUntil([&] { return !strategy->asked().empty(); }));
+        EXPECT_TRUE(strategy->asked().front().error.isTaskCancelled());
+        ASSERT_TRUE(waitUntil([&] { return server.hits("/image.png") == before + c.transfers; }));
+        server.releaseResponses();
+        ASSERT_TRUE(done.waitFor(1));
+        EXPECT_EQ(codeOf(done.at(0)), c.code);
+        EXPECT_EQ(server.hits("/other.png"), 0);
+    }
 }
 
 TEST_F(ManagerTest, ALowDataModeRefusalTurnsToTheLowDataModeSource)
