@@ -118,14 +118,16 @@ void LMImageContext::setStartLoadingBeforeViewAppear(bool start)
 
 bool LMImageContext::appliesFade(CacheType cacheType) const
 {
-    return options().forceTransition || !isCached(cacheType);
+    std::lock_guard lock(m_mutex);
+    return m_settings.options.forceTransition || !isCached(cacheType);
 }
 
 std::optional<double> LMImageContext::fadeDuration(CacheType cacheType) const
 {
     if (!appliesFade(cacheType))
         return std::nullopt;
-    const ImageTransition transition = options().transition;
+    std::lock_guard lock(m_mutex);
+    const ImageTransition& transition = m_settings.options.transition;
     return transition.isFade() ? std::optional<double>(transition.duration()) : std::nullopt;
 }
 

@@ -12,6 +12,7 @@
 #include "tests/lumen/foundation/FoundationTesting.h"
 #include "tests/lumen/views/AnimationTesting.h"
 
+#include <QAccessible>
 #include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QScrollArea>
@@ -349,6 +350,14 @@ TEST_F(LMImageTest, AClearedProcessorIsTheDefaultOne)
     view->show();
     ASSERT_TRUE(waitForImage(*view));
     EXPECT_EQ(centrePixel(*view), QColor(Qt::red).rgb());
+}
+
+TEST_F(LMImageTest, AnImageViewIsAGraphicToAssistiveTechnology)
+{
+    const auto view = iconView(imageUrl("red"));
+    const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(view.get());
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Graphic);
 }
 
 TEST_F(LMImageTest, ATemplateImageTakesThePaletteTextColourAndTheContentHookSeesItFirst)
