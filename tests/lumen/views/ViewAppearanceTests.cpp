@@ -57,24 +57,16 @@ protected:
 
     QWidget* row(int index) const { return rows->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).at(index); }
 
-    // Which rows each appearance holds in sight, and which it told so; both must agree with
-    // the geometry.
+    // The rows each appearance holds in sight, and has told so, must be those seen.
     void expectRowsInSight(const char* step) const
     {
         Tivrand::Testing::pumpEvents(std::chrono::milliseconds(10));
-        const QWidget* viewport = rows->parentWidget();
-        const QRect seen(-rows->pos(), viewport->size());
-        std::vector<int> expected, inSight, toldInSight;
+        const QRect seen(-rows->pos(), rows->parentWidget()->size());
         for (int index = 0; index < rowCount; ++index) {
-            if (row(index)->isVisibleTo(rows) && row(index)->geometry().intersects(seen) && rows->isVisible())
-                expected.push_back(index);
-            if (appearances[index]->inSight())
-                inSight.push_back(index);
-            if (told[index])
-                toldInSight.push_back(index);
+            const bool expected = rows->isVisible() && row(index)->isVisibleTo(rows) && row(index)->geometry().intersects(seen);
+            ASSERT_EQ(appearances[index]->inSight(), expected) << step << ", row " << index;
+            ASSERT_EQ(bool(told[index]), expected) << step << ", row " << index;
         }
-        EXPECT_EQ(inSight, expected) << step;
-        EXPECT_EQ(toldInSight, expected) << step;
     }
 
     // Before the areas, which own the rows and tell them of their end.
