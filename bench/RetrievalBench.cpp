@@ -1,11 +1,14 @@
 // The retrieval manager beside what it is made of: a memory hit against the cache's own
 // retrieval of the same key; a cold retrieval of a 100 x 100 PNG against a plain fetch, a
 // QImage decode and a raw file write; and 1,000 retrievals of 100 URLs from 8 threads, which
-// must share 100 transfers, against 100 plain parallel fetches.
+// must share 100 transfers and answer each retrieval once, also when a tenth of them are
+// cancelled, against 100 plain parallel fetches. Each case sets up the cache state it
+// measures, so they may run in any order (`--benchmark_enable_random_interleaving`).
 #include "bench/BenchMain.h"
 #include "bench/Countdown.h"
 #include "Lumen/cache/CacheSerializer.h"
 #include "Lumen/cache/ImageCache.h"
+#include "Lumen/download/DownloadTask.h"
 #include "Lumen/download/ImageDownloader.h"
 #include "Lumen/retrieval/ImageResource.h"
 #include "Lumen/retrieval/LumenManager.h"
@@ -22,11 +25,13 @@
 #include <QNetworkReply>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -47,6 +52,17 @@ struct Fixture {
         manager = LumenManager::make(ImageDownloader::make(QStringLiteral("bench")), cache);
         cachedSource.emplace(Source::network(LM::ImageResource(freshURL())));
         retrieveAndWait(*cachedSource, options());
+    }
+
+    // Brings the cached source back into memory, wherever it is now.
+    void keepCachedSourceInMemory()
+    {
+        Countdown answered(1);
+        manager->retrieveImage(*cachedSource, options(), {}, {}, [&](const LumenManager::RetrieveResult& result) {
+            answered.done(result.has_value());
+        });
+        if (answered.wait() != 0)
+            std::abort();
     }
 
     // A URL no earlier request used, so nothing of it is cached anywhere.
@@ -81,7 +97,7 @@ struct Fixture {
     std::shared_ptr<ImageCache> cache;
     std::shared_ptr<LumenManager> manager;
     int next = 0;
-    // In memory from the start.
+    // In memory for the memory-hit cases.
     std::optional<Source> cachedSource;
 };
 
@@ -96,6 +112,7 @@ Fixture& fixture()
 void BM_MemoryHit_ImageCacheRetrieveBaseline(benchmark::State& state)
 {
     Fixture& f = fixture();
+    f.keepCachedSourceInMemory();
     const LumenParsedOptionsInfo options = f.options();
     const QString key = f.cachedSource->cacheKey();
     for (auto _ : state) {
@@ -112,6 +129,7 @@ BENCHMARK(BM_MemoryHit_ImageCacheRetrieveBaseline);
 void BM_MemoryHit_LumenManager(benchmark::State& state)
 {
     Fixture& f = fixture();
+    f.keepCachedSourceInMemory();
     const LumenParsedOptionsInfo options = f.options();
     for (auto _ : state) {
         f.manager->retrieveImage(*f.cachedSource, options, {}, {}, [](LumenManager::RetrieveResult result) {
@@ -198,6 +216,58 @@ void BM_Concurrent_PlainParallelFetchBaseline(benchmark::State& state)
 }
 BENCHMARK(BM_Concurrent_PlainParallelFetchBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
+// 1,000 retrievals, spread over 100 fresh URLs, made from 8 threads at once; with `cancelling`, each
+// thread then cancels a random tenth of the ones it made while the loads go on. Answers the
+// transfers the server saw. Aborts unless every retrieval is answered exactly once, and every one
+// not cancelled with its image.
+int retrieveConcurrently(Fixture& f, const LumenParsedOptionsInfo& options, bool cancelling, int& cancelled)
+{
+    std::vector<Source> sources;
+    for (int i = 0; i < urlCount; ++i)
+        sources.push_back(Source::network(LM::ImageResource(f.freshURL())));
+    const int hitsBefore = f.server.totalHits();
+
+    constexpr int retrievals = threadCount * retrievalsPerThread;
+    const auto answers = std::make_shared<std::vector<std::atomic<int>>>(retrievals);
+    const auto failed = std::make_shared<std::vector<std::atomic<bool>>>(retrievals);
+    Countdown answered(retrievals);
+    // Bytes, not bits: threads write neighbouring entries.
+    std::vector<char> cancelledOnes(retrievals);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < threadCount; ++t) {
+        threads.emplace_back([&, t] {
+            std::vector<std::shared_ptr<DownloadTask>> tasks(retrievalsPerThread);
+            for (int i = 0; i < retrievalsPerThread; ++i) {
+                const int retrieval = t * retrievalsPerThread + i;
+                tasks[i] = f.manager->retrieveImage(sources[retrieval % urlCount], options, {}, {},
+                                                    [&, answers, failed, retrieval](LumenManager::RetrieveResult result) {
+                                                        (*failed)[retrieval] = !result;
+                                                        if (++(*answers)[retrieval] == 1)
+                                                            answered.done();
+                                                    });
+            }
+            if (!cancelling)
+                return;
+            std::mt19937 random(t);
+            for (int i = 0; i < retrievalsPerThread; ++i) {
+                if (random() % 10 == 0 && tasks[i]) {
+                    tasks[i]->cancel();
+                    cancelledOnes[t * retrievalsPerThread + i] = true;
+                }
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    answered.wait();
+    cancelled = int(std::ranges::count(cancelledOnes, true));
+    for (int retrieval = 0; retrieval < retrievals; ++retrieval) {
+        if ((*answers)[retrieval] != 1 || ((*failed)[retrieval] && !cancelledOnes[retrieval]))
+            std::abort();
+    }
+    return f.server.totalHits() - hitsBefore;
+}
+
 // The server answers at once: a caller arriving while a URL's transfer runs, or between its end
 // and the store of its image, shares it all the same. "transfers" must be 100.
 void BM_Concurrent_LumenManager(benchmark::State& state)
@@ -205,38 +275,36 @@ void BM_Concurrent_LumenManager(benchmark::State& state)
     Fixture& f = fixture();
     const LumenParsedOptionsInfo options = f.options();
     int transfers = 0;
+    int cancelled = 0;
     for (auto _ : state) {
-        std::vector<Source> sources;
-        for (int i = 0; i < urlCount; ++i)
-            sources.push_back(Source::network(LM::ImageResource(f.freshURL())));
-        const int hitsBefore = f.server.totalHits();
-
-        Countdown answered(threadCount * retrievalsPerThread);
-        std::vector<std::thread> threads;
-        for (int t = 0; t < threadCount; ++t) {
-            threads.emplace_back([&, t] {
-                for (int i = 0; i < retrievalsPerThread; ++i) {
-                    const Source& source = sources[(t * retrievalsPerThread + i) % urlCount];
-                    f.manager->retrieveImage(source, options, {}, {}, [&](LumenManager::RetrieveResult result) {
-                        if (!result)
-                            std::abort();
-                        answered.done();
-                    });
-                }
-            });
-        }
-        for (auto& thread : threads)
-            thread.join();
-        answered.wait();
-        transfers = f.server.totalHits() - hitsBefore;
-
-        state.PauseTiming();
-        f.cache->clearMemoryCache();
-        state.ResumeTiming();
+        transfers = retrieveConcurrently(f, options, false, cancelled);
+        if (transfers != urlCount)
+            std::abort();
     }
     state.counters["transfers"] = transfers;
 }
 BENCHMARK(BM_Concurrent_LumenManager)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+
+// As above, a tenth of the retrievals cancelled at random as the loads go on: no more than 100
+// transfers, and each cancelled retrieval answered once, by its cancel or its image.
+void BM_Concurrent_LumenManagerTenthCancelled(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    const LumenParsedOptionsInfo options = f.options();
+    int transfers = 0;
+    int cancelled = 0;
+    for (auto _ : state) {
+        transfers = retrieveConcurrently(f, options, true, cancelled);
+        if (transfers > urlCount)
+            std::abort();
+    }
+    state.counters["transfers"] = transfers;
+    state.counters["cancelled"] = cancelled;
+}
+BENCHMARK(BM_Concurrent_LumenManagerTenthCancelled)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 } // namespace
 

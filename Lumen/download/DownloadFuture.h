@@ -4,9 +4,9 @@
 #include "Lumen/download/DownloadTask.h"
 #include "Lumen/download/FutureCancellation.h"
 #include "Lumen/foundation/DispatchQueue.h"
+#include "Lumen/foundation/OncePromise.h"
 
 #include <QFuture>
-#include <QPromise>
 
 #include <functional>
 #include <memory>
@@ -21,17 +21,13 @@ template<class Result, class Task = DownloadTask>
 QFuture<Result> downloadFuture(
     std::type_identity_t<std::function<std::shared_ptr<Task>(std::function<void(Result)>)>> start)
 {
-    const auto promise = std::make_shared<QPromise<Result>>();
-    promise->start();
-    QFuture<Result> future = promise->future();
+    const OncePromise<Result> promise;
+    QFuture<Result> future = promise.future();
     const auto cancellation = std::make_shared<CancellationHolder<Task>>();
     whenCancelled(QFuture<void>(future), [cancellation] { cancellation->cancel(); });
 
     DispatchQueue::global()->async([start = std::move(start), promise, cancellation] {
-        cancellation->setTask(start([promise](Result result) {
-            promise->addResult(std::move(result));
-            promise->finish();
-        }));
+        cancellation->setTask(start([promise](Result result) { promise.finish(std::move(result)); }));
     });
     return future;
 }

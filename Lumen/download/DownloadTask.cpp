@@ -1,6 +1,7 @@
 #include "Lumen/download/DownloadTask.h"
 
 #include "Lumen/download/SessionDataTask.h"
+#include "Lumen/download/SharedDownload.h"
 #include "Lumen/download/URLSessionDataTask.h"
 
 #include <utility>
@@ -23,15 +24,27 @@ std::shared_ptr<DownloadTask> DownloadTask::make(std::shared_ptr<SessionDataTask
     return std::make_shared<DownloadTask>(Passkey{}, std::move(sessionTask), cancelToken);
 }
 
+std::shared_ptr<DownloadTask> DownloadTask::make(std::shared_ptr<SharedDownload> download, std::uint64_t caller)
+{
+    return std::make_shared<DownloadTask>(Passkey{}, nullptr, std::nullopt, std::move(download), caller);
+}
+
 DownloadTask::DownloadTask(Passkey, std::shared_ptr<SessionDataTask> sessionTask,
-                           std::optional<std::int64_t> cancelToken)
-    : m_sessionTask(std::move(sessionTask))
+                           std::optional<std::int64_t> cancelToken, std::shared_ptr<SharedDownload> sharedDownload,
+                           std::uint64_t sharedCaller)
+    : m_sharedDownload(std::move(sharedDownload))
+    , m_sharedCaller(sharedCaller)
+    , m_sessionTask(std::move(sessionTask))
     , m_cancelToken(cancelToken)
 {
 }
 
 std::shared_ptr<SessionDataTask> DownloadTask::sessionTask() const
 {
+    if (m_sharedDownload) {
+        const auto transfer = m_sharedDownload->transfer();
+        return transfer ? transfer->sessionTask() : nullptr;
+    }
     std::lock_guard lock(m_mutex);
     return m_sessionTask;
 }
@@ -44,6 +57,10 @@ std::optional<std::int64_t> DownloadTask::cancelToken() const
 
 bool DownloadTask::isInitialized() const
 {
+    if (m_sharedDownload) {
+        const auto transfer = m_sharedDownload->transfer();
+        return transfer && transfer->isInitialized();
+    }
     std::lock_guard lock(m_mutex);
     return m_sessionTask && m_cancelToken;
 }
@@ -64,7 +81,9 @@ void DownloadTask::cancel()
         sessionTask = m_sessionTask;
         token = m_cancelToken;
     }
-    if (sessionTask && token)
+    if (m_sharedDownload)
+        m_sharedDownload->withdraw(m_sharedCaller);
+    else if (sessionTask && token)
         sessionTask->cancel(*token);
 }
 

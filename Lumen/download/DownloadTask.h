@@ -9,6 +9,7 @@
 namespace Lumen {
 
 class SessionDataTask;
+class SharedDownload;
 
 // One caller's handle on a download: cancelling it withdraws this caller only; the shared
 // transfer stops when no caller is left. A task handed out before its transfer is known (while
@@ -41,8 +42,12 @@ public:
     // An empty task, to be linked.
     static std::shared_ptr<DownloadTask> make();
     static std::shared_ptr<DownloadTask> make(std::shared_ptr<SessionDataTask> sessionTask, std::int64_t cancelToken);
+    // The handle of `caller` on a shared download: cancelling it withdraws that caller; the
+    // session task, and so the priority, are those of the download's transfer once known.
+    static std::shared_ptr<DownloadTask> make(std::shared_ptr<SharedDownload> download, std::uint64_t caller);
 
-    DownloadTask(Passkey, std::shared_ptr<SessionDataTask> sessionTask, std::optional<std::int64_t> cancelToken);
+    DownloadTask(Passkey, std::shared_ptr<SessionDataTask> sessionTask, std::optional<std::int64_t> cancelToken,
+                 std::shared_ptr<SharedDownload> sharedDownload = nullptr, std::uint64_t sharedCaller = 0);
     DownloadTask(const DownloadTask&) = delete;
     DownloadTask& operator=(const DownloadTask&) = delete;
 
@@ -60,6 +65,9 @@ public:
     void linkToTask(const DownloadTask& other);
 
 private:
+    const std::shared_ptr<SharedDownload> m_sharedDownload;
+    const std::uint64_t m_sharedCaller;
+
     mutable std::mutex m_mutex;
     std::shared_ptr<SessionDataTask> m_sessionTask;
     std::optional<std::int64_t> m_cancelToken;

@@ -52,11 +52,13 @@ void ImageRetrieval::onAttemptFinished(const Source& currentSource, const std::s
         return;
     }
     const LumenError error = std::move(result).error();
-    // A cancel is final: no retry and no other source.
-    if (error.isTaskCancelled() || m_context->isCancelled()) {
+    // A retrieval cancelled as a whole takes no further step.
+    if (m_context->isCancelled()) {
         finish(std::unexpected(error.isTaskCancelled() ? error : retrievalCancelledError()));
         return;
     }
+    // A cancelled download still goes to the strategy, which may start the requested source
+    // again; once it stops, the cancel is final.
     if (!m_retryStrategy) {
         failSource(currentSource, error, retryContext);
         return;
@@ -84,6 +86,10 @@ void ImageRetrieval::onAttemptFinished(const Source& currentSource, const std::s
 void ImageRetrieval::failSource(const Source& source, const LumenError& error,
                                 const std::shared_ptr<RetryContext>& retryContext)
 {
+    if (error.isTaskCancelled()) {
+        finish(std::unexpected(error));
+        return;
+    }
     if (error.isLowDataModeConstrained()) {
         // Used at most once, and not counted as a source given up.
         if (auto lowDataModeSource = m_context->takeLowDataModeSource())

@@ -47,9 +47,9 @@ std::optional<QString> LivePhotoResource::FileType::determinedFileExtension(cons
 {
     switch (m_kind) {
     case Kind::heic:
-        return carriesHeifStillBrand(data) ? std::optional(heicExtension) : std::nullopt;
+        return heicExtension;
     case Kind::mov:
-        return carriesMovieBrand(data) ? std::optional(movExtension) : std::nullopt;
+        return movExtension;
     case Kind::other:
         break;
     }

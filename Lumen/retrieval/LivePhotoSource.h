@@ -37,9 +37,10 @@ struct LivePhotoResource {
         const QString& otherExtension() const { return m_otherExtension; }
         bool isUndetermined() const { return m_kind == Kind::other && m_otherExtension.isEmpty(); }
 
-        // The extension a file of this type with these bytes is stored under. A still or movie
-        // whose bytes do not carry the brand of its container gets none, and neither does an
-        // undetermined type whose bytes are neither a HEIC still nor a QuickTime movie.
+        // The extension a file of this type with these bytes is stored under: a still's and a
+        // movie's own whatever the bytes, which only assembling the live photo checks; for an
+        // undetermined type, the container's brand in the bytes (a HEIC still or a QuickTime
+        // movie), else none.
         std::optional<QString> determinedFileExtension(const QByteArray& data) const;
         // The extensions a stored file of this type may have, in the order to look for them.
         QStringList lookupExtensions() const;

@@ -12,6 +12,7 @@
 
 #include <QUuid>
 
+#include <typeinfo>
 #include <utility>
 
 namespace Lumen {
@@ -167,8 +168,9 @@ std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source, 
                                                           ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
                                                           CompletionHandler completionHandler)
 {
-    // Most requests are memory hits: they need none of a retrieval's state.
-    if (serveFromMemory(source, options, completionHandler))
+    // Most requests are memory hits: they need none of a retrieval's state. A subclass may
+    // override any step of the way, so it always goes all of it.
+    if (typeid(*this) == typeid(LumenManager) && serveFromMemory(source, options, completionHandler))
         return nullptr;
     return startRetrieval(source, options, std::move(downloadTaskUpdated),
                           std::move(progressiveImageSetter), std::move(referenceTaskIdentifierChecker),

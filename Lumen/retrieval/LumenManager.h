@@ -37,7 +37,7 @@ class RetrievingContext;
 // or asks the source's data provider, processes and stores it, and hands back the result on
 // the options' callback queue. Failed attempts go to the options' retry strategy, then to the
 // low-data-mode source, then to the alternative sources in order. A cancelled download is
-// never retried nor passed on to another source.
+// never passed on to another source; only a retry strategy may start it again.
 //
 // Options are merged from the manager's downloader and cache, then `defaultOptions`, then
 // the caller's items; a later item overrides an earlier one. Every property may be read and
@@ -88,8 +88,7 @@ public:
 
     // ---- retrieving -----------------------------------------------------------------------
     // Each form answers the first attempt's download task, or null when that attempt was
-    // served from a cache, read a data provider, joined a load of its cache entry under way,
-    // or failed at once. A task handed back
+    // served from a cache, read a data provider, or failed at once. A task handed back
     // before its transfer is known (an asynchronous request modifier) is linked later; a
     // cancel made meanwhile is kept. The completion runs exactly once, on the options'
     // callback queue (on the calling thread, before this returns, for an `onlyFromCache`
@@ -164,8 +163,9 @@ public:
     std::vector<LivePhotoResource> missingResources(const LivePhotoSource& source,
                                                     const LumenParsedOptionsInfo& options) const;
     // Fetches the files side by side, each from the downloader (a file URL from disk) or its
-    // data provider, and stores each as received. Bytes that are not of the resource's type
-    // are not stored. The handler runs once, where the last step ends.
+    // data provider, and stores each as received under its type's extension. Bytes of an
+    // undetermined type that are neither a still nor a movie are not stored. The handler runs
+    // once, where the last step ends.
     std::shared_ptr<LivePhotoDownloadGroup> downloadAndCache(const std::vector<LivePhotoResource>& resources,
                                                              const LumenParsedOptionsInfo& options,
                                                              LivePhotoDownloadsHandler handler) const;
@@ -176,9 +176,9 @@ public:
     // ---- the steps of one attempt, for the retrieval and the prefetcher -------------------------
 
     // Serves the source from the caches or loads it. The download task as for the forms above.
-    // Attempts that miss the caches for one entry at the same time share one load: a later
-    // one waits for the running load and is answered with its image (or its failure; after
-    // a cancelled load it tries again) and answers no task.
+    // Attempts that miss the caches for one entry at the same time share one load, started
+    // through `loadAndCacheImage`: each answers its own handle on it, whose cancel answers that
+    // attempt alone, with `taskCancelled`; the load's transfer stops when no attempt waits.
     virtual std::shared_ptr<DownloadTask> retrieveImage(const Source& source,
                                                         const std::shared_ptr<RetrievingContext>& context,
                                                         CompletionHandler completionHandler);
@@ -208,8 +208,6 @@ private:
         CompletionHandler completionHandler;
         // The options under the cache key for the options' scale, when it is not 1.
         std::optional<LumenParsedOptionsInfo> scaledOptions;
-        // The key of the shared load this attempt leads, if it leads one.
-        std::optional<QString> sharedLoadKey;
 
         // What the target cache is given.
         const LumenParsedOptionsInfo& cacheOptions() const { return scaledOptions ? *scaledOptions : options; }
@@ -255,10 +253,15 @@ private:
 
     // Loading and storing steps.
     std::optional<DownloadTask::WrappedTask> load(const AttemptPtr& attempt);
-    // Joins the running load of the attempt's cache entry, or leads a new one.
+    // Joins the running load of the attempt's cache entry, or starts a new one; answers the
+    // attempt's own handle on it when it downloads.
     std::shared_ptr<DownloadTask> loadShared(const AttemptPtr& attempt);
+    // Loads and stores for every caller of `load`; false when no download was started.
+    bool startSharedLoad(const AttemptPtr& attempt, const std::shared_ptr<SharedLoads::Load>& load);
     void sharedLoadEnded(const AttemptPtr& attempt, const SharedLoads::Outcome& outcome);
     void loadFromProvider(const AttemptPtr& attempt, const std::shared_ptr<const ImageDataProvider>& provider);
+    // Hands what was loaded to `cacheImage`.
+    void cacheLoaded(const AttemptPtr& attempt, std::expected<ImageLoadingResult, LumenError> result);
     void storeLoaded(const AttemptPtr& attempt, std::expected<ImageLoadingResult, LumenError> result);
     void storeAndReport(const AttemptPtr& attempt, const ImagePtr& image, std::optional<QByteArray> original,
                         bool shouldCacheOriginal, RetrievedImageData data);

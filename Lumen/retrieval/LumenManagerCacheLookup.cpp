@@ -43,7 +43,7 @@ LumenManager::AttemptPtr LumenManager::makeAttempt(const Source& source, const L
                                                    CompletionHandler completionHandler)
 {
     auto attempt = std::make_shared<Attempt>(Attempt{source, options.withClearedDefaultsRestored(), std::move(context),
-                                                     std::move(completionHandler), std::nullopt, std::nullopt});
+                                                     std::move(completionHandler), std::nullopt});
     if (processorScale(attempt->options.scaleFactor) != 1.0)
         attempt->scaledOptions = scaledCacheOptions(attempt->options);
     return attempt;
@@ -231,7 +231,7 @@ void LumenManager::cacheEntryUnreadable(const AttemptPtr& attempt)
         fail(attempt, retrievalCancelledError());
         return;
     }
-    const auto started = load(attempt);
+    const auto started = loadAndCacheImage(attempt->source, attempt->context, attempt->completionHandler);
     attempt->context->downloadTaskStarted(started ? started->task() : nullptr);
 }
 

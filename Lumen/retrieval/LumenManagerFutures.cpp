@@ -5,11 +5,10 @@
 #include "Lumen/download/DownloadFuture.h"
 #include "Lumen/download/FutureCancellation.h"
 #include "Lumen/foundation/DispatchQueue.h"
+#include "Lumen/foundation/OncePromise.h"
 #include "Lumen/retrieval/LivePhotoDownloadGroup.h"
 #include "Lumen/retrieval/Resource.h"
 #include "Lumen/retrieval/RetrievalCancellation.h"
-
-#include <QPromise>
 
 namespace Lumen {
 
@@ -38,14 +37,14 @@ QFuture<LumenManager::RetrieveResult> LumenManager::retrieveImageAsync(
     const Source& source, LumenParsedOptionsInfo options, ProgressiveImageSetter progressiveImageSetter,
     ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker)
 {
-    const auto promise = std::make_shared<QPromise<RetrieveResult>>();
-    promise->start();
-    QFuture<RetrieveResult> future = promise->future();
+    const OncePromise<RetrieveResult> promise;
+    QFuture<RetrieveResult> future = promise.future();
     const auto cancellation = std::make_shared<RetrievalCancellation>();
-    // The future ends at once; the retrieval stops at its next step.
+    // The future ends at once; the retrieval stops at its next step, and its answer, which may
+    // race the cancel, is dropped.
     whenCancelled(QFuture<void>(future), [cancellation, promise] {
         cancellation->cancel();
-        promise->finish();
+        promise.finishWithoutResult();
     });
 
     // A waiter may block the main thread; the result must not need it.
@@ -56,11 +55,7 @@ QFuture<LumenManager::RetrieveResult> LumenManager::retrieveImageAsync(
                                     promise, cancellation]() mutable {
         self->startRetrieval(source, std::move(options), {}, std::move(progressiveImageSetter),
                              std::move(referenceTaskIdentifierChecker),
-                             [promise](RetrieveResult result) {
-                                 promise->addResult(std::move(result));
-                                 promise->finish();
-                             },
-                             cancellation);
+                             [promise](RetrieveResult result) { promise.finish(std::move(result)); }, cancellation);
     });
     return future;
 }

@@ -106,7 +106,8 @@ void LumenManager::fetchLivePhotoFile(const LivePhotoResource& resource, const L
             group->childFinished(std::move(fetched));
             return;
         }
-        // Bytes that are not of the resource's type are not stored: the file is then missing.
+        // Bytes of an undetermined type that are neither a still nor a movie could never be
+        // found again: they are not stored, and the file is missing.
         const auto extension = resource.referenceFileType.determinedFileExtension(fetched->originalData);
         if (!extension) {
             group->childFinished(std::move(fetched));

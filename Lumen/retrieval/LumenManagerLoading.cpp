@@ -89,7 +89,7 @@ std::optional<DownloadTask::WrappedTask> LumenManager::load(const AttemptPtr& at
     const auto loader = options.downloader ? options.downloader : downloader();
     auto task = loader->downloadImage(resource->downloadURL(), options,
                                       [self = shared_from_this(), attempt](ImageDownloader::CompletionResult result) {
-                                          self->storeLoaded(attempt, std::move(result));
+                                          self->cacheLoaded(attempt, std::move(result));
                                       });
     // Without a request modifier the downloader links the task, or has failed, before it
     // answers; with one the task may be linked later and must reach the caller now.
@@ -110,52 +110,62 @@ std::shared_ptr<DownloadTask> LumenManager::loadShared(const AttemptPtr& attempt
         + QString::number(options.waitForCache) + QString::number(options.cacheMemoryOnly)
         + QString::number(options.cacheOriginalImage)
         + QString::number(reinterpret_cast<quintptr>(options.originalCache.get()), 16);
-    const auto joined = m_sharedLoads.join(
-        key,
-        [self = shared_from_this(), attempt](const SharedLoads::Outcome& outcome) {
-            self->sharedLoadEnded(attempt, outcome);
-        },
-        options.onDataReceived.value_or(SharedLoads::SideEffects()),
-        [&] { return target->retrieveImageInMemoryCache(entry.key, cacheOptions) != nullptr; });
-    if (joined.entry == SharedLoads::Entry::joined)
-        return nullptr;
-    if (joined.entry == SharedLoads::Entry::cached && lookUpCaches(attempt))
-        return nullptr;
-
-    auto leading = std::make_shared<Attempt>(*attempt);
-    if (joined.entry == SharedLoads::Entry::led) {
-        appendSideEffect(leading->options, joined.joinersSideEffect);
-        leading->sharedLoadKey = key;
-        // A stored image ends the load where it is reported (`storeAndReport`); a failure
-        // here, before the handler, so a retry it starts at once loads anew.
-        leading->completionHandler = [self = shared_from_this(), key,
-                                      handler = attempt->completionHandler](RetrieveResult result) {
-            if (!result)
-                self->m_sharedLoads.finish(key, std::unexpected(result.error()));
-            if (handler)
-                handler(std::move(result));
-        };
+    SharedLoads::Caller caller{[self = shared_from_this(), attempt](const SharedLoads::Outcome& outcome) {
+                                   self->sharedLoadEnded(attempt, outcome);
+                               },
+                               options.onDataReceived.value_or(SharedLoads::SideEffects())};
+    const auto joined = m_sharedLoads.join(key, std::move(caller), [&] {
+        return target->retrieveImageInMemoryCache(entry.key, cacheOptions) != nullptr;
+    });
+    const bool downloads = attempt->source.networkResource() != nullptr;
+    switch (joined.entry) {
+    case SharedLoads::Entry::joined:
+        return downloads ? joined.task : nullptr;
+    case SharedLoads::Entry::led:
+        return startSharedLoad(attempt, joined.load) ? joined.task : nullptr;
+    case SharedLoads::Entry::cached:
+        break;
     }
-    const auto started = load(leading);
+    if (lookUpCaches(attempt))
+        return nullptr;
+    // Gone from memory as soon as it got there: loaded again, alone.
+    const auto started = loadAndCacheImage(attempt->source, attempt->context, attempt->completionHandler);
     return started ? started->task() : nullptr;
+}
+
+bool LumenManager::startSharedLoad(const AttemptPtr& attempt, const std::shared_ptr<SharedLoads::Load>& load)
+{
+    // The load stores the image as it came and hands it to each caller, which applies its own
+    // modifier on its own queue; only the load's transfer reports progress, to every caller.
+    LumenParsedOptionsInfo options = attempt->options;
+    options.callbackQueue = CallbackQueue::untouch();
+    options.imageModifier = nullptr;
+    options.onDataReceived = SharedLoads::SideEffects{load};
+    const auto context = std::make_shared<RetrievingContext>(std::move(options), attempt->source);
+    const auto started = loadAndCacheImage(attempt->source, context, [load](RetrieveResult result) {
+        if (!result) {
+            load->finish(std::unexpected(std::move(result).error()));
+            return;
+        }
+        load->finish(ImageLoadingResult{result->image, result->source.url(), result->data.received.value_or(QByteArray())});
+    });
+    if (!started || !started->task())
+        return false;
+    load->setTransfer(started->task());
+    return true;
 }
 
 void LumenManager::sharedLoadEnded(const AttemptPtr& attempt, const SharedLoads::Outcome& outcome)
 {
+    if (!outcome) {
+        fail(attempt, outcome.error());
+        return;
+    }
     if (attempt->context->isCancelled()) {
         fail(attempt, retrievalCancelledError());
         return;
     }
-    if (outcome) {
-        finishCachedImage(attempt, outcome->image, CacheType::none, outcome->originalData);
-        return;
-    }
-    // The leader's cancel is not this attempt's: it tries again on its own.
-    if (outcome.error().isTaskCancelled()) {
-        attempt->context->downloadTaskStarted(retrieveImage(attempt->source, attempt->context, attempt->completionHandler));
-        return;
-    }
-    fail(attempt, outcome.error());
+    finishCachedImage(attempt, outcome->image, CacheType::none, outcome->originalData);
 }
 
 void LumenManager::loadFromProvider(const AttemptPtr& attempt, const std::shared_ptr<const ImageDataProvider>& provider)
@@ -165,7 +175,7 @@ void LumenManager::loadFromProvider(const AttemptPtr& attempt, const std::shared
         if (!provided) {
             LumenError error = LumenError::ImageSettingErrorReason::DataProviderError{provider, provided.error()};
             options.callbackQueue.execute([self, attempt, error = std::move(error)] {
-                self->storeLoaded(attempt, std::unexpected(error));
+                self->cacheLoaded(attempt, std::unexpected(error));
             });
             return;
         }
@@ -175,9 +185,9 @@ void LumenManager::loadFromProvider(const AttemptPtr& attempt, const std::shared
             ImagePtr image = options.processor->process(item, options);
             options.callbackQueue.execute([self, attempt, item, image, bytes] {
                 if (image)
-                    self->storeLoaded(attempt, ImageLoadingResult{image, std::nullopt, bytes});
+                    self->cacheLoaded(attempt, ImageLoadingResult{image, std::nullopt, bytes});
                 else
-                    self->storeLoaded(attempt, std::unexpected(processingFailedError(attempt->options.processor, item,
+                    self->cacheLoaded(attempt, std::unexpected(processingFailedError(attempt->options.processor, item,
                                                                                      attempt->source.url())));
             });
         });
@@ -190,6 +200,11 @@ void LumenManager::cacheImage(const Source& source, const LumenParsedOptionsInfo
                               CompletionHandler completionHandler)
 {
     storeLoaded(makeAttempt(source, options, context, std::move(completionHandler)), std::move(result));
+}
+
+void LumenManager::cacheLoaded(const AttemptPtr& attempt, std::expected<ImageLoadingResult, LumenError> result)
+{
+    cacheImage(attempt->source, attempt->options, attempt->context, std::move(result), attempt->completionHandler);
 }
 
 void LumenManager::storeLoaded(const AttemptPtr& attempt, std::expected<ImageLoadingResult, LumenError> result)
@@ -219,15 +234,6 @@ void LumenManager::storeAndReport(const AttemptPtr& attempt, const ImagePtr& ima
         report = [handler = attempt->completionHandler,
                   result = makeResult(options, attempt->source, attempt->context->originalSource(), image,
                                       CacheType::none, std::move(data))] { handler(result); };
-    }
-    if (attempt->sharedLoadKey) {
-        // Memory holds the image by now: a later attempt finds it there.
-        report = [report, self = shared_from_this(), key = *attempt->sharedLoadKey,
-                  loaded = ImageLoadingResult{image, std::nullopt, original.value_or(QByteArray())}] {
-            if (report)
-                report();
-            self->m_sharedLoads.finish(key, loaded);
-        };
     }
 
     // A failed store is not reported: the image is handed back all the same.

@@ -55,6 +55,10 @@ public:
     // Whether frames are decoded no larger than the view's pixel size.
     bool needsPrescaling() const { return m_needsPrescaling; }
     void setNeedsPrescaling(bool prescale) { m_needsPrescaling = prescale; }
+    // Kept for the code that configures the view; frames are decoded off the GUI thread
+    // whatever it says.
+    bool backgroundDecode() const { return m_backgroundDecode; }
+    void setBackgroundDecode(bool decode) { m_backgroundDecode = decode; }
     RunLoopMode runLoopMode() const { return m_runLoopMode; }
     void setRunLoopMode(RunLoopMode mode) { m_runLoopMode = mode; }
     const RepeatCount& repeatCount() const { return m_repeatCount; }
@@ -105,6 +109,7 @@ private:
     bool m_autoPlayAnimatedImage = true;
     int m_framePreloadCount = Defaults::animatedImageFramePreloadCount;
     bool m_needsPrescaling = true;
+    bool m_backgroundDecode = true;
     RunLoopMode m_runLoopMode = RunLoopMode::common;
     RepeatCount m_repeatCount = RepeatCount::infinite();
     ImageScaling m_imageScaling = ImageScaling::scaleProportionallyDown;

@@ -3,6 +3,8 @@
 #include "Lumen/foundation/ImageProcessor.h"
 #include "Lumen/retrieval/LumenManager.h"
 
+#include <QHash>
+
 namespace Lumen {
 namespace {
 
@@ -11,11 +13,6 @@ LumenParsedOptionsInfo initialOptions()
     LumenOptionsInfo items = LumenManager::shared()->defaultOptions();
     items.emplace_back(Option::LoadDiskFileSynchronously{});
     return LumenParsedOptionsInfo(items);
-}
-
-QString processorIdentifier(const LumenParsedOptionsInfo& options)
-{
-    return options.processor ? options.processor->identifier() : QString();
 }
 
 } // namespace
@@ -121,20 +118,35 @@ void LMImageContext::setStartLoadingBeforeViewAppear(bool start)
 
 bool LMImageContext::appliesFade(CacheType cacheType) const
 {
-    return options().forceTransition || !isCached(cacheType);
+    std::lock_guard lock(m_mutex);
+    return m_settings.options.forceTransition || !isCached(cacheType);
 }
 
 std::optional<double> LMImageContext::fadeDuration(CacheType cacheType) const
 {
     if (!appliesFade(cacheType))
         return std::nullopt;
-    const ImageTransition transition = options().transition;
+    std::lock_guard lock(m_mutex);
+    const ImageTransition& transition = m_settings.options.transition;
     return transition.isFade() ? std::optional<double>(transition.duration()) : std::nullopt;
+}
+
+QString LMImageContext::processorIdentifier() const
+{
+    std::lock_guard lock(m_mutex);
+    const auto& processor = m_settings.options.processor;
+    return processor ? processor->identifier() : QString();
 }
 
 bool operator==(const LMImageContext& lhs, const LMImageContext& rhs)
 {
-    return lhs.m_source == rhs.m_source && processorIdentifier(lhs.options()) == processorIdentifier(rhs.options());
+    return lhs.m_source == rhs.m_source && lhs.processorIdentifier() == rhs.processorIdentifier();
+}
+
+std::size_t qHash(const LMImageContext& context, std::size_t seed) noexcept
+{
+    seed = context.m_source ? qHashMulti(seed, quint8(1), *context.m_source) : qHashMulti(seed, quint8(0));
+    return qHashMulti(seed, context.processorIdentifier());
 }
 
 } // namespace Lumen

@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -69,6 +70,9 @@ public:
     LMSuccessDelegate& onSuccessDelegate() const { return *m_onSuccessDelegate; }
     LMProgressDelegate& onProgressDelegate() const { return *m_onProgressDelegate; }
 
+    // The identifier of the options' processor; a cleared processor is the default one.
+    QString processorIdentifier() const;
+
     // Images from a cache appear at once unless `forceTransition` is set.
     bool appliesFade(CacheType cacheType) const;
     // The seconds an image from `cacheType` fades in; none without a fade transition.
@@ -77,6 +81,8 @@ public:
     // The identity of what is shown: equal sources (or none on both sides) and equal
     // processor identifiers. Nothing else takes part.
     friend bool operator==(const LMImageContext& lhs, const LMImageContext& rhs);
+    // Agrees with equality.
+    friend std::size_t qHash(const LMImageContext& context, std::size_t seed) noexcept;
 
 private:
     struct Settings {
@@ -123,3 +129,8 @@ private:
 };
 
 } // namespace Lumen
+
+template <>
+struct std::hash<Lumen::LMImageContext> {
+    std::size_t operator()(const Lumen::LMImageContext& context) const noexcept { return qHash(context, 0); }
+};

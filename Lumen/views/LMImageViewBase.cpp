@@ -8,10 +8,13 @@
 #include "Lumen/views/LMImageProgress.h"
 #include "Lumen/views/ViewAppearance.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QShowEvent>
 #include <QSizePolicy>
 
 #include <algorithm>
+#include <mutex>
 
 namespace Lumen {
 namespace {
@@ -47,12 +50,22 @@ QRect placeholderRect(const QWidget& placeholder, QSize ownSize, QSize viewSize)
     return rect;
 }
 
+// Image views are graphics to assistive technology. Answering for them at once also spares
+// each view shown Qt's search of its stock interfaces by every class name up to QWidget.
+QAccessibleInterface* accessibleImageView(const QString&, QObject* object)
+{
+    auto* view = qobject_cast<LMImageViewBase*>(object);
+    return view ? new QAccessibleWidget(view, QAccessible::Graphic) : nullptr;
+}
+
 } // namespace
 
 LMImageViewBase::LMImageViewBase(std::optional<Source> source, QWidget* parent)
     : QWidget(parent)
     , m_context(std::make_shared<Context>(std::move(source)))
 {
+    static std::once_flag accessible;
+    std::call_once(accessible, [] { QAccessible::installFactory(accessibleImageView); });
     makeBinder();
     m_appearance = std::make_unique<ViewAppearance>(*this, [this] { appear(); }, [this] { disappear(); });
 }
@@ -111,11 +124,10 @@ LumenParsedOptionsInfo LMImageViewBase::options() const
 
 void LMImageViewBase::setOptions(LumenParsedOptionsInfo options)
 {
-    const auto processorIdentifier = [this] { return m_context->options().processor->identifier(); };
-    const QString before = processorIdentifier();
+    const QString before = m_context->processorIdentifier();
     m_context->setOptions(std::move(options));
     // The processor is part of what is shown: another one is another image.
-    if (processorIdentifier() != before)
+    if (m_context->processorIdentifier() != before)
         startOver();
 }
 
@@ -130,6 +142,15 @@ void LMImageViewBase::setStartLoadingBeforeViewAppear(bool start)
 {
     m_context->setStartLoadingBeforeViewAppear(start);
     render();
+}
+
+bool LMImageViewBase::event(QEvent* event)
+{
+    // Before the widget's own handling: an image found in memory on coming into sight needs
+    // no placeholder.
+    if (m_appearance)
+        m_appearance->viewEvent(*event);
+    return QWidget::event(event);
 }
 
 void LMImageViewBase::showEvent(QShowEvent* event)

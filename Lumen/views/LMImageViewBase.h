@@ -74,6 +74,7 @@ protected:
     // Brings what draws the image up to date; it shows only while `loaded`.
     virtual void renderImageLayer(const ImagePtr& loadedImage, bool loaded) = 0;
 
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:

@@ -94,13 +94,23 @@ void showAssembled(const std::shared_ptr<const LivePhotoRequest>& request, LiveP
     request->complete(std::move(result));
 }
 
+// What a failed retrieval reports: the library's own errors as they are; a data provider's own
+// error, which is no error of the library, as a failed result carrying it.
+LumenError retrievalFailure(LumenError error, const LivePhotoSource& source)
+{
+    const auto* provider = error.reasonAs<ImageSetting::DataProviderError>();
+    if (!provider)
+        return error;
+    return ImageSetting::LivePhotoResultError{.result = nullptr, .error = provider->error, .source = source};
+}
+
 void filesRetrieved(const std::shared_ptr<const LivePhotoRequest>& request, LumenManager::LivePhotoResult retrieved)
 {
     if (!retrieved) {
         if (!request->isCurrent())
             request->completeStale(std::nullopt, UnderlyingError::wrapping(retrieved.error()));
         else if (!request->completeIfCancelled())
-            request->complete(std::unexpected(std::move(retrieved.error())));
+            request->complete(std::unexpected(retrievalFailure(std::move(retrieved.error()), request->source)));
         return;
     }
     if (!request->isCurrent()) {

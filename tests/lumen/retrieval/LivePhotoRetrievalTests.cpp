@@ -74,7 +74,7 @@ TEST_F(LivePhotoRetrievalTest, TheFutureFormFinishesWithTheFilesAndItsCancelStop
     server.releaseResponses();
 }
 
-TEST_F(LivePhotoRetrievalTest, StoresOnlyBytesOfTheResourcesType)
+TEST_F(LivePhotoRetrievalTest, StoresBytesUnderTheirTypesExtension)
 {
     // The extension of the stored file, or how the retrieval failed.
     const struct { const char* path; const char* outcome; } table[] = {
@@ -82,8 +82,8 @@ TEST_F(LivePhotoRetrievalTest, StoresOnlyBytesOfTheResourcesType)
         {"/serve/still.heic/untyped", "heic"},
         {"/serve/still.heic/a.JPG", "jpg"},
         {"/serve/page/untyped", "not stored"},
-        {"/serve/movie.mov/a.heic", "not stored"},
-        {"/serve/wrong-brand.mov/a.mov", "not stored"},
+        {"/serve/movie.mov/a.heic", "heic"},
+        {"/serve/wrong-brand.mov/a.mov", "mov"},
         {"/status/404", "404"},
     };
     for (const auto& row : table) {
@@ -142,9 +142,9 @@ TEST(LivePhotoResource, DeterminesTheStoredExtensionFromTheBytes)
         {"no ftyp", FileType::other(u""), QByteArray(16, 'x'), std::nullopt},
         {"given extension", FileType::other(u"jpg"), QByteArray("x"), QStringLiteral("jpg")},
         {"still with its brand", FileType::heic(), isoHead("mif1"), QStringLiteral("heic")},
-        {"still with a movie brand", FileType::heic(), isoHead("qt  "), std::nullopt},
+        {"still with a movie brand", FileType::heic(), isoHead("qt  "), QStringLiteral("heic")},
         {"movie with its brand", FileType::mov(), isoHead("isom"), QStringLiteral("mov")},
-        {"movie that is an HTML page", FileType::mov(), QByteArray("<html><body>not found"), std::nullopt},
+        {"movie that is an HTML page", FileType::mov(), QByteArray("<html><body>not found"), QStringLiteral("mov")},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);

@@ -116,6 +116,59 @@ TEST_F(ManagerTest, ASubclassDecidesHowARetrievalChecksItsCache)
     EXPECT_EQ(server.hits("/image.png"), 2);
 }
 
+// Counts the steps it is asked to run, running them as the manager does.
+class StepCountingManager final : public LumenManager {
+public:
+    using LumenManager::LumenManager;
+    static std::shared_ptr<StepCountingManager> make(std::shared_ptr<ImageDownloader> downloader,
+                                                     std::shared_ptr<ImageCache> cache)
+    {
+        return std::make_shared<StepCountingManager>(Passkey{}, std::move(downloader), std::move(cache));
+    }
+    bool retrieveImageFromCache(const Source& source, const std::shared_ptr<RetrievingContext>& context,
+                                CompletionHandler completionHandler) override
+    {
+        ++lookups;
+        return LumenManager::retrieveImageFromCache(source, context, std::move(completionHandler));
+    }
+    std::optional<DownloadTask::WrappedTask> loadAndCacheImage(const Source& source,
+                                                               const std::shared_ptr<RetrievingContext>& context,
+                                                               CompletionHandler completionHandler) override
+    {
+        ++loads;
+        return LumenManager::loadAndCacheImage(source, context, std::move(completionHandler));
+    }
+    void cacheImage(const Source& source, const LumenParsedOptionsInfo& options,
+                    const std::shared_ptr<RetrievingContext>& context,
+                    std::expected<ImageLoadingResult, LumenError> result, CompletionHandler completionHandler) override
+    {
+        ++stores;
+        LumenManager::cacheImage(source, options, context, std::move(result), std::move(completionHandler));
+    }
+
+    std::atomic<int> lookups = 0;
+    std::atomic<int> loads = 0;
+    std::atomic<int> stores = 0;
+};
+
+TEST_F(ManagerTest, ASubclassSeesEveryStepARetrievalRuns)
+{
+    const auto counting = StepCountingManager::make(downloader, cache);
+    manager = counting;
+    const struct { const char* name; Source source; int lookups, loads, stores; } steps[] = {
+        {"downloaded", red(), 1, 1, 1},
+        {"from memory", red(), 2, 1, 1},
+        {"from a provider", Source::provider(std::make_shared<RawImageDataProvider>(greenBytes, QStringLiteral("green"))), 3, 2, 2},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        ASSERT_TRUE(retrieve(step.source));
+        EXPECT_EQ(counting->lookups, step.lookups);
+        EXPECT_EQ(counting->loads, step.loads);
+        EXPECT_EQ(counting->stores, step.stores);
+    }
+}
+
 TEST_F(ManagerTest, OnlyImagesReadFromOriginalBytesAreProcessedAgain)
 {
     auto serializer = std::make_shared<DefaultCacheSerializer>();

@@ -1,8 +1,11 @@
 #include "tests/lumen/retrieval/RetrievalTesting.h"
 
+#include "Lumen/download/SessionDelegate.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <random>
 #include <thread>
 
 namespace Lumen::Testing {
@@ -83,30 +86,95 @@ TEST_F(ManagerTest, RetrievalsOfOneEntryShareOneTransferUntilItsImageIsStored)
     EXPECT_TRUE(waitUntil([&] { return progressed == 200; }));
 }
 
-// Against a server that answers at once: whatever the timing, one transfer per URL.
+TEST_F(ManagerTest, EachCallerOfASharedLoadCancelsAloneAndTheLastOneCancelsItsTransfer)
+{
+    const LumenOptionsInfo items{Option::CallbackQueue{CallbackQueue::untouch()}};
+    server.holdResponses("/image.png");
+    // The caller that started the load leaves; the others keep it.
+    const Source shared = source(QStringLiteral("/image.png?kept"));
+    Retrievals leaving, staying;
+    const auto leavingTask = manager->retrieveImage(shared, items, {}, {}, leaving.handler());
+    for (int caller = 0; caller < 2; ++caller)
+        ASSERT_NE(manager->retrieveImage(shared, items, {}, {}, staying.handler()), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return server.hits("/image.png") == 1; }));
+    leavingTask->cancel();
+    ASSERT_EQ(leaving.size(), 1u) << "answered at once";
+    EXPECT_EQ(codeOf(leaving.at(0)), 1003);
+
+    // Every caller leaves: the transfer goes.
+    const Source abandoned = source(QStringLiteral("/image.png?abandoned"));
+    Retrievals left;
+    const auto first = manager->retrieveImage(abandoned, items, {}, {}, left.handler());
+    const auto second = manager->retrieveImage(abandoned, items, {}, {}, left.handler());
+    ASSERT_TRUE(waitUntil([&] { return downloader->sessionDelegate()->task(abandoned.url().value()) != nullptr; }));
+    first->cancel();
+    second->cancel();
+    EXPECT_TRUE(waitUntil([&] { return !downloader->sessionDelegate()->task(abandoned.url().value()); }));
+    ASSERT_EQ(left.size(), 2u);
+
+    server.releaseResponses();
+    ASSERT_TRUE(staying.waitFor(2));
+    EXPECT_EQ(colorOf(staying.at(0)), QColor(Qt::red));
+    EXPECT_EQ(colorOf(staying.at(1)), QColor(Qt::red));
+    EXPECT_EQ(leaving.size(), 1u);
+}
+
+// Whatever the timing, one transfer per URL, and each retrieval answered once. Without cancels
+// the server answers at once, so callers also arrive between a transfer's end and the store of
+// its image; with cancels, every retrieval is made while the server holds its answers, then a
+// tenth of them are cancelled at random while the loads end.
 TEST_F(ManagerTest, AThousandRetrievalsOfEachOfAHundredURLsFromEightThreadsMakeAHundredTransfers)
 {
     constexpr int urls = 100;
     constexpr int perURL = 1000;
     constexpr int threads = 8;
     const LumenOptionsInfo items{Option::CallbackQueue{CallbackQueue::untouch()}};
-    std::atomic<int> succeeded = 0;
-    std::atomic<int> answered = 0;
-    {
-        std::vector<std::jthread> workers;
-        for (int thread = 0; thread < threads; ++thread)
-            workers.emplace_back([&, thread] {
-                for (int retrieval = thread; retrieval < urls * perURL; retrieval += threads)
-                    manager->retrieveImage(source(QStringLiteral("/image.png?n=%1").arg(retrieval % urls)), items, {},
-                                           {}, [&](const LumenManager::RetrieveResult& result) {
-                                               succeeded += result.has_value();
-                                               ++answered;
-                                           });
+    for (const bool cancels : {false, true}) {
+        SCOPED_TRACE(cancels ? "a tenth cancelled" : "none cancelled");
+        const int hitsBefore = server.hits("/image.png");
+        const auto answers = std::make_shared<std::vector<std::atomic<int>>>(urls * perURL);
+        const auto failed = std::make_shared<std::vector<std::atomic<bool>>>(urls * perURL);
+        std::vector<std::shared_ptr<DownloadTask>> tasks(urls * perURL);
+        if (cancels)
+            server.holdResponses("/image.png");
+        const auto onEachThread = [&](const std::function<void(int retrieval, std::mt19937& random)>& work) {
+            std::vector<std::jthread> workers;
+            for (int thread = 0; thread < threads; ++thread)
+                workers.emplace_back([&, thread] {
+                    std::mt19937 random(thread);
+                    for (int retrieval = thread; retrieval < urls * perURL; retrieval += threads)
+                        work(retrieval, random);
+                });
+        };
+        onEachThread([&](int retrieval, std::mt19937&) {
+            const QString path = QStringLiteral("/image.png?cancels=%1&n=%2").arg(cancels).arg(retrieval % urls);
+            tasks[retrieval] = manager->retrieveImage(
+                source(path), items, {}, {}, [answers, failed, retrieval](const LumenManager::RetrieveResult& result) {
+                    ++(*answers)[retrieval];
+                    (*failed)[retrieval] = !result;
+                });
+        });
+        // Bytes, not bits: threads write neighbouring entries.
+        std::vector<char> cancelled(urls * perURL);
+        if (cancels) {
+            server.releaseResponses();
+            onEachThread([&](int retrieval, std::mt19937& random) {
+                if (random() % 10 == 0 && tasks[retrieval]) {
+                    tasks[retrieval]->cancel();
+                    cancelled[retrieval] = true;
+                }
             });
+        }
+        const auto answeredOnce = [&] {
+            return std::ranges::all_of(*answers, [](const std::atomic<int>& count) { return count == 1; });
+        };
+        ASSERT_TRUE(waitUntil(answeredOnce, std::chrono::seconds(120)));
+        Tivrand::Testing::pumpEvents(std::chrono::milliseconds(100));
+        EXPECT_TRUE(answeredOnce());
+        for (int retrieval = 0; retrieval < urls * perURL; ++retrieval)
+            ASSERT_TRUE(cancelled[retrieval] || !(*failed)[retrieval]) << retrieval;
+        EXPECT_EQ(server.hits("/image.png") - hitsBefore, urls);
     }
-    ASSERT_TRUE(waitUntil([&] { return answered == urls * perURL; }, std::chrono::seconds(120)));
-    EXPECT_EQ(succeeded, urls * perURL);
-    EXPECT_EQ(server.hits("/image.png"), urls);
 }
 
 // Answers twice, at once: the bytes, then an error.

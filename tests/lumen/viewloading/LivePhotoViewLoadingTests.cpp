@@ -102,28 +102,50 @@ TEST_F(LivePhotoViewLoadingTest, ACancelledLoadShowsNothingWhateverItsStage)
     }
 }
 
-TEST_F(LivePhotoViewLoadingTest, APairThatDoesNotAssembleFailsAndLeavesTheCache)
+class FailingProvider final : public ImageDataProvider {
+public:
+    QString cacheKey() const override { return QStringLiteral("failing"); }
+    void data(DataHandler handler) const override
+    {
+        handler(std::unexpected(UnderlyingError(QStringLiteral("test"), 42, QStringLiteral("gone"))));
+    }
+};
+
+TEST_F(LivePhotoViewLoadingTest, APairThatDoesNotAssembleOrAProviderThatFailsEndsInAFailedResult)
 {
     using Code = LivePhotoError::Code;
-    const struct { const char* name; std::vector<QUrl> pair; Code code; } table[] = {
-        {"undecodable still", urls({"truncated.heic", "movie.mov"}), Code::undecodableStill},
-        {"unreadable movie", urls({"still.heic", "truncated.mov"}), Code::unreadableMovie},
-        {"two movies", urls({"movie.mov", "movie.mov"}), Code::mismatchedFiles},
+    const auto failing = Source::provider(std::make_shared<FailingProvider>());
+    const struct { const char* name; LivePhotoSource source; qint64 code; bool assembled; } table[] = {
+        {"undecodable still", LivePhotoSource::fromURLs(urls({"truncated.heic", "movie.mov"})),
+         qint64(Code::undecodableStill), true},
+        {"unreadable movie", LivePhotoSource::fromURLs(urls({"still.heic", "truncated.mov"})),
+         qint64(Code::unreadableMovie), true},
+        {"a movie that is a web page", LivePhotoSource::fromURLs(urls({"still.heic", "page.mov"})),
+         qint64(Code::wrongMovieFormat), true},
+        {"two movies", LivePhotoSource::fromURLs(urls({"movie.mov", "movie.mov"})), qint64(Code::mismatchedFiles),
+         true},
+        {"a failing provider",
+         LivePhotoSource{{LivePhotoResource(failing, LivePhotoResource::FileType::heic()),
+                          LivePhotoResource(urls({"movie.mov"}).front())}},
+         42, false},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);
         LivePhotoCompletions done;
-        lm(&view).setImage(row.pair, std::nullopt, done.handler());
+        lm(&view).setImage(row.source, std::nullopt, done.handler());
         ASSERT_TRUE(done.waitForOne());
         ASSERT_FALSE(done.at(0));
         const LumenError error = done.at(0).error();
         const auto* failed = error.reasonAs<ImageSetting::LivePhotoResultError>();
         ASSERT_TRUE(failed && failed->error);
-        EXPECT_EQ(failed->error->code(), static_cast<qint64>(row.code));
+        EXPECT_EQ(failed->error->code(), row.code);
+        EXPECT_EQ(failed->source.resources.size(), 2u);
 
-        const LivePhotoSource source = LivePhotoSource::fromURLs(row.pair);
-        EXPECT_TRUE(Tivrand::Testing::waitUntil(
-            [&] { return manager->missingResources(source, LumenParsedOptionsInfo()).size() == 2; }));
+        // A pair that does not assemble leaves the cache, to be fetched anew.
+        if (row.assembled) {
+            EXPECT_TRUE(Tivrand::Testing::waitUntil(
+                [&] { return manager->missingResources(row.source, LumenParsedOptionsInfo()).size() == 2; }));
+        }
     }
 }
 

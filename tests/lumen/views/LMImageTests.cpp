@@ -4,6 +4,7 @@
 #include "Lumen/download/DownloadTask.h"
 #include "Lumen/download/SessionDataTask.h"
 #include "Lumen/download/URLSessionDataTask.h"
+#include "Lumen/foundation/processors/BlurImageProcessor.h"
 #include "Lumen/retrieval/RetrieveImageResult.h"
 #include "Lumen/views/LMImageDrawing.h"
 #include "Lumen/views/LMImageProgress.h"
@@ -11,6 +12,7 @@
 #include "tests/lumen/foundation/FoundationTesting.h"
 #include "tests/lumen/views/AnimationTesting.h"
 
+#include <QAccessible>
 #include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QScrollArea>
@@ -269,6 +271,34 @@ TEST_F(LMImageTest, HidingWhileLoadingCancelsAndShowingAgainStartsExactlyOneFres
     EXPECT_EQ(successes, 1);
 }
 
+TEST_F(LMImageTest, OfTwoViewsSharingALoadTheOneThatLeavesIsCancelledAlone)
+{
+    for (const int leaving : {0, 1}) {
+        SCOPED_TRACE(leaving ? "the second leaves" : "the first leaves");
+        const QUrl url = imageUrl("red");
+        hold(url);
+        std::unique_ptr<LMImage> views[2];
+        std::vector<int> failures[2];
+        for (int index = 0; index < 2; ++index) {
+            views[index] = iconView(url);
+            views[index]->cancelOnDisappear().onFailure(
+                [&failures, index](const LumenError& error) { failures[index].push_back(error.errorCode()); });
+            views[index]->show();
+        }
+        ASSERT_TRUE(waitUntil([&] { return hits(url) == 1 && views[1]->binder().loading(); }));
+
+        views[leaving]->hide();
+        ASSERT_TRUE(waitUntil([&] { return !failures[leaving].empty(); }));
+        server.releaseResponses();
+        ASSERT_TRUE(waitForImage(*views[1 - leaving]));
+        pumpEvents(100ms);
+        EXPECT_EQ(failures[leaving], std::vector<int>{1003});
+        EXPECT_EQ(views[leaving]->binder().loadedImage(), nullptr);
+        EXPECT_TRUE(failures[1 - leaving].empty());
+        EXPECT_EQ(hits(url), 1);
+    }
+}
+
 TEST_F(LMImageTest, AnOlderSourceArrivingLateNeverReplacesTheNewerOne)
 {
     const QUrl older = imageUrl("red");
@@ -311,6 +341,23 @@ TEST_F(LMImageTest, ChangingTheProcessorOfAShownViewReloadsIt)
     EXPECT_EQ(view->binder().loadedImage(), original) << "a fade is no other image";
     view->blur(2);
     ASSERT_TRUE(waitUntil([&] { return view->binder().loadedImage() && view->binder().loadedImage() != original; }));
+}
+
+TEST_F(LMImageTest, AClearedProcessorIsTheDefaultOne)
+{
+    auto view = iconView(imageUrl("red"));
+    view->setProcessor(nullptr);
+    view->show();
+    ASSERT_TRUE(waitForImage(*view));
+    EXPECT_EQ(centrePixel(*view), QColor(Qt::red).rgb());
+}
+
+TEST_F(LMImageTest, AnImageViewIsAGraphicToAssistiveTechnology)
+{
+    const auto view = iconView(imageUrl("red"));
+    const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(view.get());
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Graphic);
 }
 
 TEST_F(LMImageTest, ATemplateImageTakesThePaletteTextColourAndTheContentHookSeesItFirst)
@@ -358,6 +405,27 @@ TEST_F(LMImageTest, ModifiersWriteTheSharedContextAndConfigureInOrder)
     view.resizable().aspectRatio(ContentMode::aspectFit);
     EXPECT_EQ(view.context()->options().processor->identifier(), "|>com.vantrel.Lumen.BlurImageProcessor(2.0)");
     EXPECT_EQ(view.content().cornerRadius, 2) << "configured before it was resizable";
+}
+
+// Contexts equal by source and processor identifier, however they got them, hash alike.
+TEST(LMImageContext, EqualContextsHashAlike)
+{
+    const auto context = [](const char* url, std::shared_ptr<const ImageProcessor> processor) {
+        auto made = std::make_shared<LMImageContext>(url ? std::optional(URLResource(QUrl(url)).convertToSource())
+                                                         : std::nullopt);
+        made->setOptions([&] { auto options = made->options(); options.processor = processor; return options; }());
+        return made;
+    };
+    const auto blur = [] { return std::make_shared<const BlurImageProcessor>(2); };
+    const std::pair<std::shared_ptr<LMImageContext>, std::shared_ptr<LMImageContext>> equal[] = {
+        {context("https://x.test/a.png", nullptr), context("https://x.test/a.png", DefaultImageProcessor::shared())},
+        {context("https://x.test/a.png", blur()), context("https://x.test/a.png", blur())},
+        {context(nullptr, nullptr), context(nullptr, nullptr)},
+    };
+    for (const auto& [lhs, rhs] : equal) {
+        ASSERT_TRUE(*lhs == *rhs);
+        EXPECT_EQ(std::hash<LMImageContext>()(*lhs), std::hash<LMImageContext>()(*rhs));
+    }
 }
 
 // A red image of `size` whose outermost pixels are blue.
