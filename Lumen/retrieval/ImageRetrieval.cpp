@@ -22,7 +22,7 @@ ImageRetrieval::ImageRetrieval(std::shared_ptr<LumenManager> manager, std::share
 std::shared_ptr<DownloadTask> ImageRetrieval::start()
 {
     auto task = runAttempt(m_context->originalSource(), nullptr);
-    m_context->cancellation()->setTask(task);
+    m_context->cancellation()->firstTaskStarted(task);
     return task;
 }
 
