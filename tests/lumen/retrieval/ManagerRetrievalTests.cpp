@@ -72,6 +72,25 @@ TEST_F(ManagerTest, ACancelledDownloadAsksTheRetryStrategyAndIsNeverPassedOn)
     }
 }
 
+// A source that fails inside its attempt's call starts the next attempt before that call
+// returns; the caller still hears of the tasks in the order the attempts started.
+TEST_F(ManagerTest, TheLastTaskACallerHearsOfIsTheRunningAttempts)
+{
+    server.holdResponses("/image.png");
+    Tivrand::Testing::Collected<std::shared_ptr<DownloadTask>> heard;
+    Retrievals done;
+    manager->retrieveImage(
+        source(QStringLiteral("/status/404")),
+        LumenOptionsInfo{Option::AlternativeSources{{Source::network(LM::ImageResource(QUrl())), red()}}}, {},
+        heard.handler(), done.handler());
+    ASSERT_TRUE(heard.waitFor(2));
+    ASSERT_NE(heard.at(1), nullptr);
+    heard.at(1)->cancel();
+    ASSERT_TRUE(done.waitFor(1));
+    EXPECT_EQ(codeOf(done.at(0)), 1003);
+    server.releaseResponses();
+}
+
 TEST_F(ManagerTest, ALowDataModeRefusalTurnsToTheLowDataModeSource)
 {
     auto configuration = URLSessionConfiguration::ephemeral();
