@@ -5,6 +5,9 @@
 #include "Lumen/retrieval/RetrievalErrors.h"
 #include "Lumen/retrieval/RetrievingContext.h"
 
+#include <atomic>
+#include <optional>
+#include <thread>
 #include <utility>
 
 namespace Lumen {
@@ -19,20 +22,43 @@ ImageRetrieval::ImageRetrieval(std::shared_ptr<LumenManager> manager, std::share
 {
 }
 
+namespace {
+
+// The call that starts one attempt, as seen from the attempt's end: an end on the calling thread
+// before the call has returned came from inside it. Only that thread touches the answer kept.
+struct AttemptCall {
+    const std::thread::id thread = std::this_thread::get_id();
+    std::atomic<bool> returned{false};
+    std::optional<LumenManager::RetrieveResult> endedInside;
+
+    bool isEnclosing() const { return std::this_thread::get_id() == thread && !returned.load(); }
+};
+
+} // namespace
+
 std::shared_ptr<DownloadTask> ImageRetrieval::start()
 {
-    auto task = runAttempt(m_context->originalSource(), nullptr);
-    m_context->cancellation()->setTask(task);
-    return task;
+    return runAttempt(m_context->originalSource(), nullptr,
+                      [this](const std::shared_ptr<DownloadTask>& task) { m_context->cancellation()->firstTaskStarted(task); });
 }
 
-std::shared_ptr<DownloadTask> ImageRetrieval::runAttempt(const Source& source,
-                                                         const std::shared_ptr<RetryContext>& retryContext)
+std::shared_ptr<DownloadTask> ImageRetrieval::runAttempt(
+    const Source& source, const std::shared_ptr<RetryContext>& retryContext,
+    const std::function<void(const std::shared_ptr<DownloadTask>&)>& report)
 {
-    return m_manager->retrieveImage(source, m_context,
-                                    [self = shared_from_this(), source, retryContext](LumenManager::RetrieveResult result) {
-                                        self->onAttemptFinished(source, retryContext, std::move(result));
-                                    });
+    const auto call = std::make_shared<AttemptCall>();
+    auto task = m_manager->retrieveImage(
+        source, m_context, [self = shared_from_this(), source, retryContext, call](LumenManager::RetrieveResult result) {
+            if (call->isEnclosing())
+                call->endedInside = std::move(result);
+            else
+                self->onAttemptFinished(source, retryContext, std::move(result));
+        });
+    report(task);
+    call->returned = true;
+    if (call->endedInside)
+        onAttemptFinished(source, retryContext, std::move(*call->endedInside));
+    return task;
 }
 
 void ImageRetrieval::startAttempt(const Source& source, const std::shared_ptr<RetryContext>& retryContext)
@@ -41,7 +67,7 @@ void ImageRetrieval::startAttempt(const Source& source, const std::shared_ptr<Re
         finish(std::unexpected(retrievalCancelledError()));
         return;
     }
-    m_context->downloadTaskStarted(runAttempt(source, retryContext));
+    runAttempt(source, retryContext, [this](const std::shared_ptr<DownloadTask>& task) { m_context->downloadTaskStarted(task); });
 }
 
 void ImageRetrieval::onAttemptFinished(const Source& currentSource, const std::shared_ptr<RetryContext>& retryContext,

@@ -2,6 +2,7 @@
 
 #include "Lumen/retrieval/LumenManager.h"
 
+#include <functional>
 #include <memory>
 
 namespace Lumen {
@@ -22,7 +23,10 @@ public:
     std::shared_ptr<DownloadTask> start();
 
 private:
-    std::shared_ptr<DownloadTask> runAttempt(const Source& source, const std::shared_ptr<RetryContext>& retryContext);
+    // Runs an attempt and passes its task to `report`. An attempt that ends inside its own call
+    // is handled after that, so the task of an attempt it leads to is passed on after its own.
+    std::shared_ptr<DownloadTask> runAttempt(const Source& source, const std::shared_ptr<RetryContext>& retryContext,
+                                             const std::function<void(const std::shared_ptr<DownloadTask>&)>& report);
     void startAttempt(const Source& source, const std::shared_ptr<RetryContext>& retryContext);
     void onAttemptFinished(const Source& currentSource, const std::shared_ptr<RetryContext>& retryContext,
                            LumenManager::RetrieveResult result);

@@ -126,9 +126,10 @@ std::shared_ptr<DownloadTask> LumenManager::loadShared(const AttemptPtr& attempt
     case SharedLoads::Entry::cached:
         break;
     }
-    if (lookUpCaches(attempt))
+    // A load ended meanwhile: the cache is asked again, as the manager asks it.
+    if (retrieveImageFromCache(attempt->source, attempt->context, attempt->completionHandler))
         return nullptr;
-    // Gone from memory as soon as it got there: loaded again, alone.
+    // Gone from memory as soon as it got there, or not trusted: loaded again, alone.
     const auto started = loadAndCacheImage(attempt->source, attempt->context, attempt->completionHandler);
     return started ? started->task() : nullptr;
 }

@@ -57,7 +57,7 @@ void RetrievingContext::addPropagationError(PropagationError error)
 
 void RetrievingContext::downloadTaskStarted(const std::shared_ptr<DownloadTask>& task) const
 {
-    m_cancellation->setTask(task);
+    m_cancellation->laterTaskStarted(task);
     if (m_downloadTaskUpdated)
         m_downloadTaskUpdated(task);
 }

@@ -46,7 +46,7 @@ public:
 
     const std::shared_ptr<RetrievalCancellation>& cancellation() const { return m_cancellation; }
     bool isCancelled() const { return m_cancellation->isCancelled(); }
-    // A download started after the first attempt's call returned (a later attempt, or a
+    // A download other than the one the first attempt's call answers (a later attempt, or a
     // load after a cache entry could not be read): it becomes the one a cancel stops, and
     // the caller hears of it.
     void downloadTaskStarted(const std::shared_ptr<DownloadTask>& task) const;

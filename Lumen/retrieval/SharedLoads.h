@@ -65,9 +65,7 @@ private:
 
 // One load and its callers. As a side effect of its transfer, it hands every chunk on to the
 // side effects of the callers still waiting, which apply their own checks.
-class SharedLoads::Load final : public SharedDownload,
-                                public DataReceivingSideEffect,
-                                public std::enable_shared_from_this<Load> {
+class SharedLoads::Load final : public SharedDownload, public DataReceivingSideEffect {
 public:
     Load(std::weak_ptr<Table> table, QString key);
 

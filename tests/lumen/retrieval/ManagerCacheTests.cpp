@@ -114,6 +114,9 @@ TEST_F(ManagerTest, ASubclassDecidesHowARetrievalChecksItsCache)
     manager = CacheDistrustingManager::make(downloader, cache);
     EXPECT_EQ(retrieve(red())->cacheType, CacheType::none);
     EXPECT_EQ(server.hits("/image.png"), 2);
+    // Memory holds it now, where a miss looks again before it loads.
+    EXPECT_EQ(retrieve(red())->cacheType, CacheType::none);
+    EXPECT_EQ(server.hits("/image.png"), 3);
 }
 
 // Counts the steps it is asked to run, running them as the manager does.

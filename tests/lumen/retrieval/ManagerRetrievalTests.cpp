@@ -72,6 +72,25 @@ TEST_F(ManagerTest, ACancelledDownloadAsksTheRetryStrategyAndIsNeverPassedOn)
     }
 }
 
+// A source that fails inside its attempt's call starts the next attempt before that call
+// returns; the caller still hears of the tasks in the order the attempts started.
+TEST_F(ManagerTest, TheLastTaskACallerHearsOfIsTheRunningAttempts)
+{
+    server.holdResponses("/image.png");
+    Tivrand::Testing::Collected<std::shared_ptr<DownloadTask>> heard;
+    Retrievals done;
+    manager->retrieveImage(
+        source(QStringLiteral("/status/404")),
+        LumenOptionsInfo{Option::AlternativeSources{{Source::network(LM::ImageResource(QUrl())), red()}}}, {},
+        heard.handler(), done.handler());
+    ASSERT_TRUE(heard.waitFor(2));
+    ASSERT_NE(heard.at(1), nullptr);
+    heard.at(1)->cancel();
+    ASSERT_TRUE(done.waitFor(1));
+    EXPECT_EQ(codeOf(done.at(0)), 1003);
+    server.releaseResponses();
+}
+
 TEST_F(ManagerTest, ALowDataModeRefusalTurnsToTheLowDataModeSource)
 {
     auto configuration = URLSessionConfiguration::ephemeral();
@@ -168,6 +187,8 @@ TEST_F(ManagerTest, TheFutureFormFinishesWithTheResultAndItsCancelStopsTheRetrie
     const auto strategy = std::make_shared<ScriptedStrategy>(std::vector<RetryDecision::Kind>{}, true);
     const Source held = red();
     const Source fallback = source(QStringLiteral("/other.png"));
+    const Source heldAlternative = source(QStringLiteral("/image.png?alternative"));
+    const auto transferOf = [&](const Source& of) { return downloader->sessionDelegate()->task(of.url().value()); };
     server.holdResponses("/image.png");
     const struct {
         const char* name;
@@ -194,6 +215,13 @@ TEST_F(ManagerTest, TheFutureFormFinishesWithTheResultAndItsCancelStopsTheRetrie
              return waitUntil([&] { return !strategy->asked().empty(); });
          },
          [&] { strategy->retryHeld(); }, [&] { return provider->isAsked(); }},
+        // The first source fails inside the call, so the alternative's download starts before the
+        // call returns.
+        {"download of an alternative", Source::network(LM::ImageResource(QUrl())),
+         {Option::AlternativeSources{{heldAlternative, fallback}}},
+         [&] { return waitUntil([&] { return transferOf(heldAlternative) != nullptr; }); },
+         [&] { EXPECT_TRUE(waitUntil([&] { return !transferOf(heldAlternative); })); },
+         [&] { return server.hits("/other.png") > 0; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -205,6 +233,48 @@ TEST_F(ManagerTest, TheFutureFormFinishesWithTheResultAndItsCancelStopsTheRetrie
         c.resume();
         EXPECT_FALSE(waitUntil(c.furtherStep, std::chrono::milliseconds(200)));
     }
+}
+
+// The first attempt's call returns only once the retrieval has moved on to the next source's
+// download, as a call held up on its way back while its attempt ends on another thread would.
+class LateReturningManager final : public LumenManager {
+public:
+    using LumenManager::LumenManager;
+    static std::shared_ptr<LateReturningManager> make(std::shared_ptr<ImageDownloader> downloader,
+                                                      std::shared_ptr<ImageCache> cache)
+    {
+        return std::make_shared<LateReturningManager>(Passkey{}, std::move(downloader), std::move(cache));
+    }
+    std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const std::shared_ptr<RetrievingContext>& context,
+                                                CompletionHandler completionHandler) override
+    {
+        auto task = LumenManager::retrieveImage(source, context, std::move(completionHandler));
+        if (!firstCalled.exchange(true)) {
+            EXPECT_TRUE(waitUntil(movedOn));
+            firstReturned = true;
+        }
+        return task;
+    }
+
+    std::function<bool()> movedOn;
+    std::atomic<bool> firstCalled = false;
+    std::atomic<bool> firstReturned = false;
+};
+
+TEST_F(ManagerTest, AFutureCancelReachesALaterAttemptThatStartedBeforeTheFirstCallReturned)
+{
+    const auto late = LateReturningManager::make(downloader, cache);
+    manager = late;
+    const Source held = source(QStringLiteral("/image.png?later"));
+    const auto transfer = [&] { return downloader->sessionDelegate()->task(held.url().value()); };
+    late->movedOn = [&] { return transfer() != nullptr; };
+    server.holdResponses("/image.png");
+    auto future = late->retrieveImageAsync(source(QStringLiteral("/status/404")),
+                                           LumenOptionsInfo{Option::AlternativeSources{{held}}});
+    ASSERT_TRUE(waitUntil([&] { return late->firstReturned.load(); }));
+    future.cancel();
+    EXPECT_TRUE(waitUntil([&] { return !transfer(); }));
+    server.releaseResponses();
 }
 
 // A future whose promise were finished by its cancel and again by the result would run its
