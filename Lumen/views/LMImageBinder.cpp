@@ -74,8 +74,9 @@ void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
     const auto attempts = std::make_shared<AttemptTasks>();
     m_attempts = attempts;
     auto taskUpdated = [attempts](const std::shared_ptr<DownloadTask>& task) { attempts->laterAttemptStarted(task); };
-    attempts->firstAttemptStarted(LumenManager::shared()->retrieveImage(
-        *context->source(), context->options(), std::move(progressBlock), std::move(taskUpdated), std::move(completion)));
+    attempts->firstAttemptStarted(LumenManager::shared()->retrieveImage(*context->source(), *context->sharedOptions(),
+                                                                        std::move(progressBlock), std::move(taskUpdated),
+                                                                        std::move(completion)));
 }
 
 void LMImageBinder::startSoon(const std::shared_ptr<LMImageContext>& context)
@@ -146,7 +147,7 @@ void LMImageBinder::finish(Generation generation, LumenManager::RetrieveResult r
 void LMImageBinder::showFailure(const LMImageContext& context)
 {
     // A failure image given as "no image" leaves the placeholder in place.
-    if (const std::optional<ImagePtr> failureImage = context.options().onFailureImage)
+    if (const std::optional<ImagePtr> failureImage = context.sharedOptions()->onFailureImage)
         m_loadedImage = *failureImage;
     m_loaded = true;
     emit changed();
