@@ -15,8 +15,9 @@ constexpr float lowTaskPriority = 0.25f;
 
 } // namespace
 
-LMImageBinder::LMImageBinder(QObject* parent)
+LMImageBinder::LMImageBinder(std::function<void()> changed, QObject* parent)
     : QObject(parent)
+    , m_changed(std::move(changed))
 {
 }
 
@@ -49,7 +50,7 @@ void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
         // A placeholder may still hold it until it is rebuilt.
         m_progress->deleteLater();
         m_progress = nullptr;
-        emit changed();
+        m_changed();
     }
 
     const QPointer<LMImageBinder> self(this);
@@ -136,7 +137,7 @@ void LMImageBinder::finish(Generation generation, LumenManager::RetrieveResult r
         m_fadingIn = context->fadeDuration(result->cacheType);
         m_loaded = true;
         m_loadedImage = result->image;
-        emit changed();
+        m_changed();
         m_fadingIn.reset();
     } else {
         showFailure(*context);
@@ -150,7 +151,7 @@ void LMImageBinder::showFailure(const LMImageContext& context)
     if (const std::optional<ImagePtr> failureImage = context.sharedOptions()->onFailureImage)
         m_loadedImage = *failureImage;
     m_loaded = true;
-    emit changed();
+    m_changed();
 }
 
 void LMImageBinder::report(LumenManager::RetrieveResult result, const std::shared_ptr<LMImageContext>& context)
