@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Lumen/cache/CacheCostCalculable.h"
+#include "Lumen/cache/FlatStringMap.h"
 #include "Lumen/cache/LumenNotifications.h"
 #include "Lumen/cache/MemoryStorageConfig.h"
 #include "Lumen/cache/MemoryStorageObject.h"
@@ -109,8 +110,7 @@ public:
             const std::size_t hash = hashOf(key);
             Stripe& stripe = stripeFor(hash);
             std::unique_lock stripeLock(stripe.mutex);
-            const auto slot = stripe.entries.try_emplace(key).first;
-            replaced = std::exchange(slot->second, std::move(entry));
+            replaced = stripe.entries.insertOrAssign(key, hash, std::move(entry));
         }
         m_order.push_back(key);
         m_ledger.insert_or_assign(key, LedgerItem{std::prev(m_order.end()), cost, stored});
@@ -126,10 +126,10 @@ public:
         const std::size_t hash = hashOf(key);
         const Stripe& stripe = stripeFor(hash);
         std::shared_lock stripeLock(stripe.mutex);
-        const auto found = stripe.entries.find(HashedKey{key, hash});
-        if (found == stripe.entries.end())
+        Entry* const found = stripe.entries.find(key, hash);
+        if (!found)
             return std::nullopt;
-        Entry& entry = *found->second;
+        Entry& entry = *found;
         if (entry.isExpired(now))
             return std::nullopt;
         entry.extendExpiration(extending, now);
@@ -149,8 +149,12 @@ public:
     {
         std::lock_guard lock(m_mutex);
         for (Stripe& stripe : m_stripes) {
-            std::unique_lock stripeLock(stripe.mutex);
-            stripe.entries.clear();
+            // Released after the stripe's lock, which readers wait for.
+            FlatStringMap<Entry> dropped;
+            {
+                std::unique_lock stripeLock(stripe.mutex);
+                std::swap(dropped, stripe.entries);
+            }
         }
         m_ledger.clear();
         m_order.clear();
@@ -192,26 +196,10 @@ public:
 private:
     using Entry = MemoryStorageObject<T>;
 
-    // A key with its hash, so that a lookup hashes the key once for both stripe and bucket.
-    struct HashedKey {
-        const QString& text;
-        std::size_t hash;
-    };
-    struct KeyHash {
-        using is_transparent = void;
-        std::size_t operator()(const QString& key) const { return hashOf(key); }
-        std::size_t operator()(const HashedKey& key) const { return key.hash; }
-    };
-    struct KeyEqual {
-        using is_transparent = void;
-        bool operator()(const QString& left, const QString& right) const { return left == right; }
-        bool operator()(const HashedKey& left, const QString& right) const { return left.text == right; }
-        bool operator()(const QString& left, const HashedKey& right) const { return left == right.text; }
-    };
-
+    // Each key is hashed once, for both its stripe and its slot.
     struct alignas(64) Stripe {
         mutable std::shared_mutex mutex;
-        std::unordered_map<QString, std::unique_ptr<Entry>, KeyHash, KeyEqual> entries;
+        FlatStringMap<Entry> entries;
     };
 
     // Writer-side bookkeeping of one entry, guarded by `m_mutex`.
@@ -247,11 +235,7 @@ private:
         std::unique_ptr<Entry> dropped;
         {
             std::unique_lock stripeLock(stripe.mutex);
-            const auto entry = stripe.entries.find(HashedKey{key, hash});
-            if (entry != stripe.entries.end()) {
-                dropped = std::move(entry->second);
-                stripe.entries.erase(entry);
-            }
+            dropped = stripe.entries.take(key, hash);
         }
         // `dropped` (and the value's destructor) runs outside the stripe lock.
     }

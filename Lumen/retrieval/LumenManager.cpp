@@ -97,8 +97,19 @@ LumenOptionsInfo LumenManager::defaultOptions() const
 
 void LumenManager::setDefaultOptions(LumenOptionsInfo options)
 {
+    std::shared_ptr<const LumenParsedOptionsInfo> parsedBefore;
     std::lock_guard lock(m_propertyMutex);
     m_defaultOptions = std::move(options);
+    // Released after the guard, by `parsedBefore`.
+    parsedBefore = std::move(m_parsedDefaultOptions);
+}
+
+std::shared_ptr<const LumenParsedOptionsInfo> LumenManager::parsedDefaultOptions() const
+{
+    std::lock_guard lock(m_propertyMutex);
+    if (!m_parsedDefaultOptions)
+        m_parsedDefaultOptions = std::make_shared<const LumenParsedOptionsInfo>(m_defaultOptions);
+    return m_parsedDefaultOptions;
 }
 
 LumenOptionsInfo LumenManager::currentDefaultOptions() const

@@ -80,6 +80,8 @@ public:
     // Items added to every request, before the caller's; empty at first.
     virtual LumenOptionsInfo defaultOptions() const;
     virtual void setDefaultOptions(LumenOptionsInfo options);
+    // This manager's own `defaultOptions` parsed, one object shared until they next change.
+    std::shared_ptr<const LumenParsedOptionsInfo> parsedDefaultOptions() const;
     // The downloader, the cache, then `defaultOptions`.
     virtual LumenOptionsInfo currentDefaultOptions() const;
     // Where cached images and provider data are processed when the options name no queue:
@@ -278,6 +280,8 @@ private:
     std::shared_ptr<ImageCache> m_cache;
     std::shared_ptr<ImageDownloader> m_downloader;
     LumenOptionsInfo m_defaultOptions;
+    // Made on first use after each change of the defaults.
+    mutable std::shared_ptr<const LumenParsedOptionsInfo> m_parsedDefaultOptions;
 
     const CallbackQueue m_processingQueue;
     SharedLoads m_sharedLoads;

@@ -15,8 +15,9 @@ constexpr float lowTaskPriority = 0.25f;
 
 } // namespace
 
-LMImageBinder::LMImageBinder(QObject* parent)
+LMImageBinder::LMImageBinder(std::function<void()> changed, QObject* parent)
     : QObject(parent)
+    , m_changed(std::move(changed))
 {
 }
 
@@ -49,7 +50,7 @@ void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
         // A placeholder may still hold it until it is rebuilt.
         m_progress->deleteLater();
         m_progress = nullptr;
-        emit changed();
+        m_changed();
     }
 
     const QPointer<LMImageBinder> self(this);
@@ -74,8 +75,9 @@ void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
     const auto attempts = std::make_shared<AttemptTasks>();
     m_attempts = attempts;
     auto taskUpdated = [attempts](const std::shared_ptr<DownloadTask>& task) { attempts->laterAttemptStarted(task); };
-    attempts->firstAttemptStarted(LumenManager::shared()->retrieveImage(
-        *context->source(), context->options(), std::move(progressBlock), std::move(taskUpdated), std::move(completion)));
+    attempts->firstAttemptStarted(LumenManager::shared()->retrieveImage(*context->source(), *context->sharedOptions(),
+                                                                        std::move(progressBlock), std::move(taskUpdated),
+                                                                        std::move(completion)));
 }
 
 void LMImageBinder::startSoon(const std::shared_ptr<LMImageContext>& context)
@@ -135,7 +137,7 @@ void LMImageBinder::finish(Generation generation, LumenManager::RetrieveResult r
         m_fadingIn = context->fadeDuration(result->cacheType);
         m_loaded = true;
         m_loadedImage = result->image;
-        emit changed();
+        m_changed();
         m_fadingIn.reset();
     } else {
         showFailure(*context);
@@ -146,10 +148,10 @@ void LMImageBinder::finish(Generation generation, LumenManager::RetrieveResult r
 void LMImageBinder::showFailure(const LMImageContext& context)
 {
     // A failure image given as "no image" leaves the placeholder in place.
-    if (const std::optional<ImagePtr> failureImage = context.options().onFailureImage)
+    if (const std::optional<ImagePtr> failureImage = context.sharedOptions()->onFailureImage)
         m_loadedImage = *failureImage;
     m_loaded = true;
-    emit changed();
+    m_changed();
 }
 
 void LMImageBinder::report(LumenManager::RetrieveResult result, const std::shared_ptr<LMImageContext>& context)

@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -31,7 +32,8 @@ class LMImageBinder final : public QObject {
     Q_OBJECT
 
 public:
-    explicit LMImageBinder(QObject* parent = nullptr);
+    // `changed` is called after each change of the state, the image or the progress object.
+    explicit LMImageBinder(std::function<void()> changed, QObject* parent = nullptr);
 
     // The download of the attempt running now (the first, a retry or another source).
     std::shared_ptr<DownloadTask> downloadTask() const;
@@ -41,7 +43,7 @@ public:
     bool isIdle() const { return !m_loading && !m_loaded; }
     // The running load's progress, made on first use; every load after the first gets a new one.
     LMImageProgress& progress();
-    // The seconds the image that has just arrived fades in; set only while `changed` is sent
+    // The seconds the image that has just arrived fades in; set only while `changed` is called
     // for its arrival.
     const std::optional<double>& fadingIn() const { return m_fadingIn; }
 
@@ -58,9 +60,6 @@ public:
     void restorePriority();
     void lowerPriority();
 
-signals:
-    void changed();
-
 private:
     using Generation = std::uint64_t;
 
@@ -71,6 +70,8 @@ private:
     void showFailure(const LMImageContext& context);
     static void report(LumenManager::RetrieveResult result, const std::shared_ptr<LMImageContext>& context);
 
+    // A plain call rather than a signal: one binder is made for every view of a list.
+    const std::function<void()> m_changed;
     Generation m_generation = 0;
     std::shared_ptr<AttemptTasks> m_attempts;
     bool m_loading = false;

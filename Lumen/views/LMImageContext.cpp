@@ -5,32 +5,48 @@
 
 #include <QHash>
 
+#include <mutex>
+#include <utility>
+
 namespace Lumen {
 namespace {
 
-LumenParsedOptionsInfo initialOptions()
+// The options every context starts from, made once for each state of the shared manager's
+// defaults rather than parsed again for each view of a list.
+std::shared_ptr<const LumenParsedOptionsInfo> initialOptions()
 {
-    LumenOptionsInfo items = LumenManager::shared()->defaultOptions();
-    items.emplace_back(Option::LoadDiskFileSynchronously{});
-    return LumenParsedOptionsInfo(items);
+    struct Made {
+        std::mutex mutex;
+        std::shared_ptr<const LumenParsedOptionsInfo> from;
+        std::shared_ptr<const LumenParsedOptionsInfo> options;
+    };
+    // Never destroyed, like the shared manager whose options it holds.
+    static auto* made = new Made;
+    std::shared_ptr<const LumenParsedOptionsInfo> defaults = LumenManager::shared()->parsedDefaultOptions();
+    std::shared_ptr<const LumenParsedOptionsInfo> replaced;
+    std::lock_guard lock(made->mutex);
+    if (made->from != defaults) {
+        auto options = std::make_shared<LumenParsedOptionsInfo>(*defaults);
+        options->loadDiskFileSynchronously = true;
+        // What is replaced is released after the guard, by `defaults` and `replaced`.
+        std::swap(made->from, defaults);
+        replaced = std::exchange(made->options, std::move(options));
+    }
+    return made->options;
 }
 
 } // namespace
 
 LMImageContext::LMImageContext(std::optional<Source> source)
     : m_source(std::move(source))
-    , m_onFailureDelegate(LMFailureDelegate::make())
-    , m_onSuccessDelegate(LMSuccessDelegate::make())
-    , m_onProgressDelegate(LMProgressDelegate::make())
+    , m_hooks(std::make_shared<Hooks>())
 {
     m_settings.options = initialOptions();
 }
 
 LMImageContext::LMImageContext(std::optional<Source> source, const LMImageContext& settings)
     : m_source(std::move(source))
-    , m_onFailureDelegate(settings.m_onFailureDelegate)
-    , m_onSuccessDelegate(settings.m_onSuccessDelegate)
-    , m_onProgressDelegate(settings.m_onProgressDelegate)
+    , m_hooks(settings.m_hooks)
 {
     std::lock_guard lock(settings.m_mutex);
     m_settings = settings.m_settings;
@@ -38,12 +54,18 @@ LMImageContext::LMImageContext(std::optional<Source> source, const LMImageContex
 
 LumenParsedOptionsInfo LMImageContext::options() const
 {
+    return *sharedOptions();
+}
+
+std::shared_ptr<const LumenParsedOptionsInfo> LMImageContext::sharedOptions() const
+{
     return read(&Settings::options);
 }
 
 void LMImageContext::setOptions(LumenParsedOptionsInfo options)
 {
-    write(&Settings::options, std::move(options));
+    write(&Settings::options, std::shared_ptr<const LumenParsedOptionsInfo>(
+                                  std::make_shared<const LumenParsedOptionsInfo>(std::move(options))));
 }
 
 LMImageContext::Configurations LMImageContext::configurations() const
@@ -119,7 +141,7 @@ void LMImageContext::setStartLoadingBeforeViewAppear(bool start)
 bool LMImageContext::appliesFade(CacheType cacheType) const
 {
     std::lock_guard lock(m_mutex);
-    return m_settings.options.forceTransition || !isCached(cacheType);
+    return m_settings.options->forceTransition || !isCached(cacheType);
 }
 
 std::optional<double> LMImageContext::fadeDuration(CacheType cacheType) const
@@ -127,14 +149,14 @@ std::optional<double> LMImageContext::fadeDuration(CacheType cacheType) const
     if (!appliesFade(cacheType))
         return std::nullopt;
     std::lock_guard lock(m_mutex);
-    const ImageTransition& transition = m_settings.options.transition;
+    const ImageTransition& transition = m_settings.options->transition;
     return transition.isFade() ? std::optional<double>(transition.duration()) : std::nullopt;
 }
 
 QString LMImageContext::processorIdentifier() const
 {
     std::lock_guard lock(m_mutex);
-    const auto& processor = m_settings.options.processor;
+    const auto& processor = m_settings.options->processor;
     return processor ? processor->identifier() : QString();
 }
 

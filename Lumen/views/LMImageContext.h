@@ -48,6 +48,8 @@ public:
     const std::optional<Source>& source() const { return m_source; }
 
     LumenParsedOptionsInfo options() const;
+    // The same without a copy: never null, never changed (a change replaces it).
+    std::shared_ptr<const LumenParsedOptionsInfo> sharedOptions() const;
     void setOptions(LumenParsedOptionsInfo options);
     // In the order they were added; never null.
     Configurations configurations() const;
@@ -66,9 +68,9 @@ public:
     bool startLoadingBeforeViewAppear() const;
     void setStartLoadingBeforeViewAppear(bool start);
 
-    LMFailureDelegate& onFailureDelegate() const { return *m_onFailureDelegate; }
-    LMSuccessDelegate& onSuccessDelegate() const { return *m_onSuccessDelegate; }
-    LMProgressDelegate& onProgressDelegate() const { return *m_onProgressDelegate; }
+    LMFailureDelegate& onFailureDelegate() const { return m_hooks->failure; }
+    LMSuccessDelegate& onSuccessDelegate() const { return m_hooks->success; }
+    LMProgressDelegate& onProgressDelegate() const { return m_hooks->progress; }
 
     // The identifier of the options' processor; a cleared processor is the default one.
     QString processorIdentifier() const;
@@ -85,10 +87,24 @@ public:
     friend std::size_t qHash(const LMImageContext& context, std::size_t seed) noexcept;
 
 private:
+    struct Hooks {
+        LMFailureDelegate failure;
+        LMSuccessDelegate success;
+        LMProgressDelegate progress;
+    };
+
+    // One empty list shared by every context, so that a context costs no allocation for it.
+    template <typename Item>
+    static std::shared_ptr<const std::vector<Item>> emptyList()
+    {
+        static const auto* empty = new std::shared_ptr<const std::vector<Item>>(std::make_shared<const std::vector<Item>>());
+        return *empty;
+    }
+
     struct Settings {
-        LumenParsedOptionsInfo options;
-        Configurations configurations = std::make_shared<const std::vector<Configuration>>();
-        RenderConfigurations renderConfigurations = std::make_shared<const std::vector<RenderConfiguration>>();
+        std::shared_ptr<const LumenParsedOptionsInfo> options;
+        Configurations configurations = emptyList<Configuration>();
+        RenderConfigurations renderConfigurations = emptyList<RenderConfiguration>();
         ContentConfiguration contentConfiguration;
         Placeholder placeholder;
         bool cancelOnDisappear = false;
@@ -120,9 +136,7 @@ private:
     }
 
     const std::optional<Source> m_source;
-    const std::shared_ptr<LMFailureDelegate> m_onFailureDelegate;
-    const std::shared_ptr<LMSuccessDelegate> m_onSuccessDelegate;
-    const std::shared_ptr<LMProgressDelegate> m_onProgressDelegate;
+    const std::shared_ptr<Hooks> m_hooks;
 
     mutable std::mutex m_mutex;
     Settings m_settings;

@@ -67,7 +67,7 @@ LMImageViewBase::LMImageViewBase(std::optional<Source> source, QWidget* parent)
     static std::once_flag accessible;
     std::call_once(accessible, [] { QAccessible::installFactory(accessibleImageView); });
     makeBinder();
-    m_appearance = std::make_unique<ViewAppearance>(*this, [this] { appear(); }, [this] { disappear(); });
+    m_appearance.emplace(*this, [this] { appear(); }, [this] { disappear(); });
 }
 
 LMImageViewBase::LMImageViewBase(const QUrl& url, std::optional<QString> cacheKey, QWidget* parent)
@@ -184,8 +184,7 @@ void LMImageViewBase::disappear()
 
 void LMImageViewBase::makeBinder()
 {
-    m_binder = std::make_unique<ImageBinder>();
-    connect(m_binder.get(), &ImageBinder::changed, this, &LMImageViewBase::render);
+    m_binder = std::make_unique<ImageBinder>([this] { render(); });
 }
 
 void LMImageViewBase::render()

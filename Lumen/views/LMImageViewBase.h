@@ -5,6 +5,7 @@
 #include "Lumen/views/LMImageBinder.h"
 #include "Lumen/views/LMImageContext.h"
 #include "Lumen/views/LMOptionSetter.h"
+#include "Lumen/views/ViewAppearance.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -19,7 +20,6 @@ namespace Lumen {
 
 class ImageDataProvider;
 class Resource;
-class ViewAppearance;
 class WidgetPlaceholder;
 
 // What `LMImage` and `LMAnimatedImage` share: the context, the binder that loads through the
@@ -94,7 +94,7 @@ private:
     std::unique_ptr<WidgetPlaceholder> m_placeholder;
     QPointer<LMImageProgress> m_placeholderProgress;
     // Last, so that it goes first: the view's own destruction is no departure.
-    std::unique_ptr<ViewAppearance> m_appearance;
+    std::optional<ViewAppearance> m_appearance;
 };
 
 // The chained setters of `LMImageViewBase`, answering the view `Self` that derives from this.

@@ -428,6 +428,19 @@ TEST(LMImageContext, EqualContextsHashAlike)
     }
 }
 
+// A context starts from the shared manager's defaults as they are when it is made.
+TEST(LMImageContext, StartsFromTheManagersDefaultsOfItsMaking)
+{
+    const auto& manager = LumenManager::shared();
+    manager->setDefaultOptions({Option::KeepCurrentImageWhileLoading{}});
+    const LMImageContext earlier(std::nullopt);
+    manager->setDefaultOptions({});
+    const LMImageContext later(std::nullopt);
+    EXPECT_TRUE(earlier.options().keepCurrentImageWhileLoading);
+    EXPECT_FALSE(later.options().keepCurrentImageWhileLoading);
+    EXPECT_TRUE(earlier.options().loadDiskFileSynchronously && later.options().loadDiskFileSynchronously);
+}
+
 // A red image of `size` whose outermost pixels are blue.
 ImagePtr framedImage(QSize size)
 {
