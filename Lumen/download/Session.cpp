@@ -6,9 +6,18 @@
 #include "Lumen/download/URLSessionDataDelegate.h"
 #include "Lumen/download/URLSessionDataTask.h"
 
+#include <atomic>
 #include <utility>
 
 namespace Lumen {
+
+namespace {
+
+// Process-wide: sessions that share a delegate (a downloader given a new configuration keeps
+// its delegate) tell their transfers apart by it.
+std::atomic<std::uint64_t> nextTaskIdentifier{1};
+
+} // namespace
 
 std::shared_ptr<Session> Session::make(URLSessionConfiguration configuration,
                                        std::shared_ptr<URLSessionDataDelegate> delegate)
@@ -35,7 +44,7 @@ Session::~Session() = default;
 std::shared_ptr<URLSessionDataTask> Session::dataTask(URLRequest request)
 {
     auto task = std::make_shared<URLSessionDataTask>(URLSessionDataTask::Passkey{}, shared_from_this(),
-                                                     m_nextTaskIdentifier++, std::move(request));
+                                                     nextTaskIdentifier++, std::move(request));
     std::lock_guard lock(m_outstandingMutex);
     m_outstanding.emplace(task->taskIdentifier(), task);
     return task;

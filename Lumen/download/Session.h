@@ -3,7 +3,6 @@
 #include "Lumen/download/URLRequest.h"
 #include "Lumen/download/URLSessionConfiguration.h"
 
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -62,7 +61,6 @@ private:
     std::shared_ptr<EventLoopThread> m_thread;
     // Made, used and deleted on the session's thread only.
     SessionWorker* m_worker = nullptr;
-    std::atomic<std::uint64_t> m_nextTaskIdentifier{1};
     // Tasks made and not completed yet, so that ending the session ends them all.
     std::mutex m_outstandingMutex;
     std::map<std::uint64_t, std::weak_ptr<URLSessionDataTask>> m_outstanding;

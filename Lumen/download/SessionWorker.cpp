@@ -12,16 +12,25 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 namespace Lumen {
 
+namespace {
+
+// Qt opens no more connections than this to one host. A transfer handed to Qt beyond them
+// would wait in Qt's own queue with its idle timer running, so it waits in the session's.
+constexpr int qtConnectionsPerHost = 6;
+
+} // namespace
+
 SessionWorker::SessionWorker(std::shared_ptr<Session> session, std::shared_ptr<EventLoopThread> thread)
     : m_session(std::move(session))
     , m_thread(std::move(thread))
     , m_manager(new QNetworkAccessManager(this))
-    , m_hostQueue(m_session->configuration().httpMaximumConnectionsPerHost,
+    , m_hostQueue(std::min(m_session->configuration().httpMaximumConnectionsPerHost, qtConnectionsPerHost),
                   m_session->configuration().maximumConnections)
 {
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);

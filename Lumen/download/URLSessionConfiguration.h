@@ -16,7 +16,8 @@ struct URLSessionConfiguration {
     std::function<bool()> isNetworkConstrained;
     // Larger bodies are stopped and fail, so a misbehaving server cannot fill memory.
     qint64 maximumResponseBodySize = 256LL * 1024 * 1024;
-    // Transfers on the wire to one host at once; more wait in the session's own queue.
+    // Transfers on the wire to one host at once, never more than the six connections Qt opens to
+    // a host; more wait in the session's own queue.
     int httpMaximumConnectionsPerHost = 6;
     // Transfers on the wire across all hosts at once; more wait in the same queue.
     int maximumConnections = 64;

@@ -81,6 +81,21 @@ TEST_F(DownloaderTest, RedirectedRequestsWaitForASlotAtTheirNewHostAndNoneTimesO
     EXPECT_EQ(slow.requests(), 24);
 }
 
+TEST_F(DownloaderTest, APerHostCapAboveQtsOwnConnectionsTimesNoRequestWhileItWaits)
+{
+    // Qt opens six connections to a host whatever the session allows; 24 answers of 400 ms
+    // take four rounds, longer than the timeout.
+    RawSocketServer slow(RawSocketServer::respond(iconAnswer(), 400ms));
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.httpMaximumConnectionsPerHost = 12;
+    downloader->setSessionConfiguration(configuration);
+    downloader->setDownloadTimeout(0.8);
+    for (int i = 0; i < 24; ++i)
+        downloader->downloadImage(slow.url(QStringLiteral("/%1.png").arg(i)), optionsWith(), outcomes.handler());
+    ASSERT_TRUE(outcomes.waitFor(24, 60s));
+    expectAllSucceeded(outcomes, 24);
+}
+
 TEST_F(DownloaderTest, TransfersAcrossManyHostsStayWithinTheSessionsConnectionCap)
 {
     Gauge gauge;

@@ -97,6 +97,22 @@ TEST_F(SessionTaskTableTest, AnEndedTaskRemovesOnlyItselfAndAJoinerStartsAfresh)
     EXPECT_EQ(delegate->task(url), second.task);
 }
 
+TEST_F(SessionTaskTableTest, ALateCompletionFromAReplacedSessionLeavesTheTaskItsReplacementMadeForTheURL)
+{
+    const auto noHook = [](SessionDataTask&) {};
+    const auto first = delegate->add(url, callback(), [&] { return transfer(url); }, noHook);
+    first.task->cancel(first.token);
+    // As a downloader given a new configuration: a new session, the same delegate.
+    auto replacement = Session::make(URLSessionConfiguration::ephemeral(), delegate);
+    const auto second = delegate->add(url, callback(), [&] { return replacement->dataTask(URLRequest(url)); }, noHook);
+    delegate->didCompleteWithError(first.task->task(), std::nullopt);
+    EXPECT_EQ(delegate->task(url), second.task);
+    EXPECT_FALSE(second.task->isClosed());
+    // The fixture ends the replacement; the first session ends here.
+    std::swap(session, replacement);
+    replacement->invalidateAndCancel();
+}
+
 TEST_F(SessionTaskTableTest, RemovedCallersHearNothingAndTheLastRemovalEndsTheTransfer)
 {
     int reports = 0;
