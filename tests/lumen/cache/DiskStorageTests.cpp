@@ -108,6 +108,33 @@ TEST_F(DiskStorageTest, CacheFoldersNeverHoldTheRootNorTheHomeFolder)
     EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("sibling")});
 }
 
+// A folder that is a link to the root, planted before the storage is made or after, is the
+// root all the same: clearing or sweeping it would empty the root.
+TEST_F(DiskStorageTest, CacheFoldersLinkedToTheRootAreRefused)
+{
+    const QString inner = root.filePath(QStringLiteral("inner"));
+    ASSERT_TRUE(QDir().mkpath(inner));
+    writeBytes(inner + QStringLiteral("/other"));
+    const QString link = root.filePath(QStringLiteral("link"));
+    for (const bool plantedLater : {false, true}) {
+        SCOPED_TRACE(plantedLater);
+        QFile::remove(link);
+        QDir(link).removeRecursively();
+        if (!plantedLater)
+            ASSERT_TRUE(QFile::link(inner, link));
+        DiskStorageConfig settings(QStringLiteral("test"), 0, fileManager, inner);
+        settings.cachePathBlock = [link](const QString&, const QString&) { return link; };
+        auto storage = makeStorage(settings);
+        if (plantedLater) {
+            ASSERT_TRUE(QDir(link).removeRecursively());
+            ASSERT_TRUE(QFile::link(inner, link));
+        }
+        EXPECT_TRUE(storage->removeExpiredValues(distantFuture).removed.empty());
+        EXPECT_FALSE(storage->removeAll());
+        EXPECT_TRUE(QFile::exists(inner + QStringLiteral("/other")));
+    }
+}
+
 // Configuration and gate take short locks of their own, so calls go on while the storage's
 // queues are busy, as they are when every pool thread is taken.
 TEST_F(DiskStorageTest, CallsNeverWaitForTheStorageQueues)
