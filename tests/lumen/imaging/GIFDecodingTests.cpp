@@ -174,10 +174,16 @@ TEST(GIFAnimatedImageDecoding, DurationsAndTheFrameBudget)
     // A single frame lasts forever; the first frame of many keeps its own time.
     EXPECT_TRUE(std::isinf(GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 1, 25)), firstFrameOnly)->duration));
     EXPECT_DOUBLE_EQ(GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 10, 30)), firstFrameOnly)->duration, 0.3);
-    // Ten frames of 400 bytes each.
+    // Ten frames of 400 bytes each, and what each holds besides.
+    const std::int64_t frameBytes = 400 + GIFAnimatedImage::frameOverheadBytes;
     const auto source = sourceOf(solidGif({10, 10}, 10));
-    EXPECT_EQ(GIFAnimatedImage::decode(*source, {}, 3999).error(), GIFAnimatedImageError::overBudget);
-    EXPECT_TRUE(GIFAnimatedImage::decode(*source, firstFrameOnly, 400).has_value());
+    EXPECT_EQ(GIFAnimatedImage::decode(*source, {}, 10 * frameBytes - 1).error(), GIFAnimatedImageError::overBudget);
+    EXPECT_TRUE(GIFAnimatedImage::decode(*source, {}, 10 * frameBytes).has_value());
+    EXPECT_TRUE(GIFAnimatedImage::decode(*source, firstFrameOnly, frameBytes).has_value());
+    // Each frame costs its image and bookkeeping besides its pixels: ten one-pixel frames are
+    // far more than 40 bytes.
+    EXPECT_EQ(GIFAnimatedImage::decode(*sourceOf(solidGif({1, 1}, 10)), {}, 4000).error(),
+              GIFAnimatedImageError::overBudget);
 }
 
 TEST(AnimatedImageDecoding, AttachesFramesButNotItselfNorFramesBeyondTheBudget)
