@@ -88,9 +88,10 @@ DiskStorageBackend::DiskStorageBackend(Passkey, DiskStorageConfig config, Storag
       m_maybeCachedCheckingQueue(
           DispatchQueue::makeSerial(QString::fromLatin1(QueueLabel::diskStorageMaybeCachedChecking)))
 {
-    auto [directory, refusal] = config.resolveDirectory();
+    auto [directory, refusal, root] = config.resolveDirectory();
     m_directoryPath = std::move(directory);
     m_directoryRefusal = std::move(refusal);
+    m_directoryRoot = std::move(root);
     if (m_directoryRefusal)
         m_storageReady.store(false);
     // The path block decides the directory once; keeping it would suggest a later one could.
@@ -355,6 +356,9 @@ std::expected<void, UnderlyingError> DiskStorageBackend::removeAll(bool skipCrea
 {
     if (m_directoryRefusal)
         return std::unexpected(*m_directoryRefusal);
+    // Clearing follows the folder when it is a link; where it leads is judged now.
+    if (auto refusal = DiskStorageConfig::folderRefusal(m_directoryPath, m_directoryRoot))
+        return std::unexpected(std::move(*refusal));
     if (auto removed = currentConfig()->fileManager->removeTree(m_directoryPath); !removed)
         return removed;
     if (skipCreatingDirectory)

@@ -171,6 +171,7 @@ private:
     mutable std::mutex m_configMutex;
     std::shared_ptr<const DiskStorageConfig> m_config; // under m_configMutex
     QString m_directoryPath;
+    QString m_directoryRoot;
     // Why the directory may not be used; every operation on it fails with this.
     std::optional<UnderlyingError> m_directoryRefusal;
     std::shared_ptr<DispatchQueue> m_metaChangingQueue;

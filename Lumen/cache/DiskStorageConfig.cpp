@@ -3,6 +3,7 @@
 #include "Lumen/foundation/LibraryDefaults.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -39,19 +40,21 @@ bool isOrHolds(const QString& folder, const QString& other)
 }
 
 // Why clearing a cache in `folder` would remove what is not its own; none when it would not.
-std::optional<QString> unusableFolder(const QString& folder, const QString& root)
+std::optional<QString> unusableFolder(const QString& folder, const QString& root, const QString& home)
 {
-    if (folder.contains(QChar(u'\0')))
-        return QStringLiteral("it holds a NUL character");
-    if (!QDir::isAbsolutePath(folder))
-        return QStringLiteral("it is not an absolute path");
     if (isOrHolds(folder, root))
         return folder == root ? QStringLiteral("it is the root %1 itself").arg(root)
                               : QStringLiteral("it holds the root %1").arg(root);
-    const QString home = QDir::cleanPath(QDir::homePath());
     if (isOrHolds(folder, home))
         return folder == home ? QStringLiteral("it is the home folder") : QStringLiteral("it holds the home folder %1").arg(home);
     return std::nullopt;
+}
+
+// Where `path` leads through links; the path itself while it does not exist.
+QString resolvedPath(const QString& path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
 }
 
 UnderlyingError refusal(const QString& message)
@@ -86,10 +89,29 @@ DiskStorageConfig::ResolvedDirectory DiskStorageConfig::resolveDirectory() const
     if (!isUsableName(name)) {
         resolved.refusal = refusal(QStringLiteral("A cache name cannot hold \"/\" or NUL, nor be \".\" or \"..\": ")
                                    + name);
-    } else if (const auto why = unusableFolder(resolved.path, root)) {
-        resolved.refusal = refusal(QStringLiteral("The cache folder %1 may not be used: %2").arg(resolved.path, *why));
+    } else {
+        resolved.refusal = folderRefusal(resolved.path, root);
     }
+    resolved.root = root;
     return resolved;
+}
+
+std::optional<UnderlyingError> DiskStorageConfig::folderRefusal(const QString& folder, const QString& root)
+{
+    std::optional<QString> why;
+    if (folder.contains(QChar(u'\0')))
+        why = QStringLiteral("it holds a NUL character");
+    else if (!QDir::isAbsolutePath(folder))
+        why = QStringLiteral("it is not an absolute path");
+    else {
+        const QString home = QDir::cleanPath(QDir::homePath());
+        why = unusableFolder(folder, root, home);
+        if (!why)
+            why = unusableFolder(resolvedPath(folder), resolvedPath(root), resolvedPath(home));
+    }
+    if (!why)
+        return std::nullopt;
+    return refusal(QStringLiteral("The cache folder %1 may not be used: %2").arg(folder, *why));
 }
 
 } // namespace Lumen

@@ -31,11 +31,18 @@ struct DiskStorageConfig {
         // clearing such a cache would remove what is not its own. The path block may place
         // the folder anywhere else.
         std::optional<UnderlyingError> refusal;
+        // The root the folder was placed from, cleaned.
+        QString root;
     };
 
     // The cache folder's own name: "com.vantrel.Lumen.ImageCache." followed by `name`.
     QString cacheName() const;
     ResolvedDirectory resolveDirectory() const;
+    // Why clearing `folder` would remove what is not the cache's own, as `refusal` tells,
+    // judged by its path and by where it leads now: a link to the root or the home folder
+    // is refused like them. Asked again before each clearing or sweep, as a link may be
+    // planted after the directory was resolved.
+    static std::optional<UnderlyingError> folderRefusal(const QString& folder, const QString& root);
 
     // Total file size the directory may reach; 0 means no limit.
     std::uint64_t sizeLimit;

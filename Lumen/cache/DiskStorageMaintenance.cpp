@@ -42,7 +42,9 @@ void removeInOrder(FileManager& fileManager, const std::vector<WalkEntry>& entri
 std::expected<void, LumenError> DiskStorageBackend::walkDirectory(FileManager& fileManager, bool withLastAccess,
                                                                   const std::function<void(WalkEntry)>& visit) const
 {
-    if (m_directoryRefusal || !fileManager.walk(m_directoryPath, withLastAccess, visit))
+    // A walk follows the folder when it is a link; where it leads is judged now.
+    if (m_directoryRefusal || DiskStorageConfig::folderRefusal(m_directoryPath, m_directoryRoot)
+        || !fileManager.walk(m_directoryPath, withLastAccess, visit))
         return std::unexpected(LumenError(LumenError::CacheErrorReason::FileEnumeratorCreationFailed{directoryURL()}));
     return {};
 }

@@ -173,10 +173,15 @@ std::expected<void, UnderlyingError> PosixFileManager::setStamps(const QString& 
                                                                  std::optional<FileIdentity> onlyIf)
 {
     // Working on one descriptor keeps the check and both stamps on the same inode, even when
-    // the path is replaced meanwhile.
-    FileDescriptor file(openQuietly(QFile::encodeName(path)));
-    if (file.get() < 0)
+    // the path is replaced meanwhile; not blocking and not following keep a FIFO or a link
+    // swapped in from hanging the open or leading it elsewhere.
+    FileDescriptor file(openQuietly(QFile::encodeName(path), O_NOFOLLOW | O_NONBLOCK));
+    if (file.get() < 0) {
+        // A link is no longer the file that was looked at.
+        if (onlyIf && errno == ELOOP)
+            return {};
         return lastError(path);
+    }
     if (onlyIf) {
         struct stat info {};
         if (::fstat(file.get(), &info) != 0)

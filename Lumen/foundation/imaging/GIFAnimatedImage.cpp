@@ -25,8 +25,8 @@ GIFAnimatedImage::decode(const ImageFrameSource& source, const ImageCreatingOpti
         if (frame.isNull())
             return std::unexpected(GIFAnimatedImageError::frameUnavailable);
 
-        const std::int64_t frameBytes = frame.sizeInBytes();
-        if (index == 0 && frameBytes > 0 && wanted > budgetBytes / frameBytes)
+        const std::int64_t frameBytes = frame.sizeInBytes() + frameOverheadBytes;
+        if (index == 0 && wanted > budgetBytes / frameBytes)
             return std::unexpected(GIFAnimatedImageError::overBudget);
         usedBytes += frameBytes;
         if (usedBytes > budgetBytes)

@@ -26,9 +26,14 @@ struct GIFAnimatedImage {
     // Seconds: the sum of the frame times, or infinity for a single frame.
     double duration = 0.0;
 
+    // What a decoded frame holds besides its pixels: the image's and the bitmap's own records
+    // (about 500 bytes measured), so that thousands of one-pixel frames count for what they cost.
+    static constexpr std::int64_t frameOverheadBytes = 512;
+
     // Decodes all frames in order, or only the first when `onlyFirstFrame` is set. Fails as a
-    // whole when any frame is missing, and before decoding further when the frames would
-    // take more than `budgetBytes` (judged from the first frame's size times the count).
+    // whole when any frame is missing, and before decoding further when the frames, their
+    // pixels and `frameOverheadBytes` each, would take more than `budgetBytes` (judged from
+    // the first frame's size times the count).
     static std::expected<GIFAnimatedImage, GIFAnimatedImageError>
     decode(const ImageFrameSource& source, const ImageCreatingOptions& options,
            std::int64_t budgetBytes = BitmapLimits::eagerFramesBudgetBytes);

@@ -13,9 +13,8 @@ namespace {
 
 int windowCapacity(const GIFStructure& structure, std::int64_t budgetBytes)
 {
-    const std::int64_t frameBytes = std::int64_t(structure.canvasSize.width()) * structure.canvasSize.height() * 4;
-    if (frameBytes <= 0)
-        return 1;
+    const std::int64_t frameBytes = std::int64_t(structure.canvasSize.width()) * structure.canvasSize.height() * 4
+                                    + GIFAnimatedImage::frameOverheadBytes;
     return int(std::clamp<std::int64_t>(budgetBytes / frameBytes, 1, std::max<qsizetype>(1, structure.frames.size())));
 }
 

@@ -8,6 +8,8 @@
 #include <latch>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace {
 
 using namespace Lumen;
@@ -108,6 +110,33 @@ TEST_F(DiskStorageTest, CacheFoldersNeverHoldTheRootNorTheHomeFolder)
     EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("sibling")});
 }
 
+// A folder that is a link to the root, planted before the storage is made or after, is the
+// root all the same: clearing or sweeping it would empty the root.
+TEST_F(DiskStorageTest, CacheFoldersLinkedToTheRootAreRefused)
+{
+    const QString inner = root.filePath(QStringLiteral("inner"));
+    ASSERT_TRUE(QDir().mkpath(inner));
+    writeBytes(inner + QStringLiteral("/other"));
+    const QString link = root.filePath(QStringLiteral("link"));
+    for (const bool plantedLater : {false, true}) {
+        SCOPED_TRACE(plantedLater);
+        QFile::remove(link);
+        QDir(link).removeRecursively();
+        if (!plantedLater)
+            ASSERT_TRUE(QFile::link(inner, link));
+        DiskStorageConfig settings(QStringLiteral("test"), 0, fileManager, inner);
+        settings.cachePathBlock = [link](const QString&, const QString&) { return link; };
+        auto storage = makeStorage(settings);
+        if (plantedLater) {
+            ASSERT_TRUE(QDir(link).removeRecursively());
+            ASSERT_TRUE(QFile::link(inner, link));
+        }
+        EXPECT_TRUE(storage->removeExpiredValues(distantFuture).removed.empty());
+        EXPECT_FALSE(storage->removeAll());
+        EXPECT_TRUE(QFile::exists(inner + QStringLiteral("/other")));
+    }
+}
+
 // Configuration and gate take short locks of their own, so calls go on while the storage's
 // queues are busy, as they are when every pool thread is taken.
 TEST_F(DiskStorageTest, CallsNeverWaitForTheStorageQueues)
@@ -201,6 +230,32 @@ TEST_F(DiskStorageTest, LateExtensionLeavesANewerStoreAlone)
 
     EXPECT_EQ(*stampsOf(*storage->cacheFilePath(iconKey)).expiry, date.now() + TimeInterval(5000));
     EXPECT_EQ(read(*storage), "second");
+}
+
+// What is swapped in for the file read before its stamps are set (between the look and the
+// open) is left alone: a FIFO does not hang the open, a link does not lead it outside.
+TEST_F(DiskStorageTest, StampsAreNeverSetThroughWhatReplacedTheFile)
+{
+    const QString outside = root.filePath(QStringLiteral("outside"));
+    writeBytes(outside);
+    const Date outsideExpiry = *stampsOf(outside).expiry;
+    const QString fifo = root.filePath(QStringLiteral("fifo"));
+    const QString link = root.filePath(QStringLiteral("link"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(outside, link));
+    const FileIdentity readFile{1, 1};
+    for (const QString& path : {fifo, link}) {
+        SCOPED_TRACE(path.toStdString());
+        auto stamped = std::async(std::launch::async, [&] {
+            return PosixFileManager().setStamps(path, {date.now(), date.now() + TimeInterval(100)}, readFile);
+        });
+        const bool returned = stamped.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        if (!returned) // lets the blocked open go, so that the test ends
+            QFile(fifo).open(QIODevice::WriteOnly);
+        EXPECT_TRUE(returned);
+        EXPECT_TRUE(stamped.get());
+    }
+    EXPECT_EQ(*stampsOf(outside).expiry, outsideExpiry);
 }
 
 TEST_F(DiskStorageTest, GateAnswersFromTheListingAndLaterStores)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <malloc.h>
 #include <cmath>
 #include <numeric>
 #include <thread>
@@ -125,12 +126,31 @@ TEST(GIFFrameSource, GivesFramesInAnyOrderWithTheirTimesAndBounds)
 TEST(GIFFrameSource, StepsBackThroughTheFramesOfOneRestart)
 {
     // Room for three 16 x 16 frames besides the latest.
-    const auto source = GIFFrameSource::make(solidGif({16, 16}, 20), 3 * 16 * 16 * 4).value();
+    const auto source =
+        GIFFrameSource::make(solidGif({16, 16}, 20), 3 * (16 * 16 * 4 + GIFAnimatedImage::frameOverheadBytes)).value();
     std::vector<int> order(20);
     std::iota(order.rbegin(), order.rend(), 0);
     order.insert(order.end(), {5, 6, 4, 12, 11, 10, 9, 8, 19});
     for (int index : order)
         EXPECT_EQ(centre(source->frame(index)), frameColor(index)) << index;
+}
+
+// The frames a restart keeps for stepping back count what each holds besides its pixels:
+// twenty thousand one-pixel frames are not 80 kB. Measured through the allocator's own count
+// (which sanitizers leave at zero).
+TEST(GIFFrameSource, KeptFramesStayWithinTheWindowBudget)
+{
+    QByteArray gif = QByteArray("GIF89a") + QByteArray::fromHex("010001008000000000" "00FFFFFF");
+    const QByteArray onePixel = QByteArray::fromHex("2C0000000001000100" "00" "02" "024401" "00");
+    constexpr int frameCount = 20000;
+    for (int index = 0; index < frameCount; ++index)
+        gif += onePixel;
+    gif += ';';
+    constexpr std::int64_t windowBudget = 1024 * 1024;
+    const auto source = GIFFrameSource::make(gif, windowBudget).value();
+    const std::size_t before = mallinfo2().uordblks;
+    EXPECT_FALSE(source->frame(frameCount - 1).isNull());
+    EXPECT_LT(std::int64_t(mallinfo2().uordblks) - std::int64_t(before), 2 * windowBudget);
 }
 
 TEST(GIFFrameSource, ServesConcurrentRandomAccess)
@@ -174,10 +194,16 @@ TEST(GIFAnimatedImageDecoding, DurationsAndTheFrameBudget)
     // A single frame lasts forever; the first frame of many keeps its own time.
     EXPECT_TRUE(std::isinf(GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 1, 25)), firstFrameOnly)->duration));
     EXPECT_DOUBLE_EQ(GIFAnimatedImage::decode(*sourceOf(solidGif({6, 6}, 10, 30)), firstFrameOnly)->duration, 0.3);
-    // Ten frames of 400 bytes each.
+    // Ten frames of 400 bytes each, and what each holds besides.
+    const std::int64_t frameBytes = 400 + GIFAnimatedImage::frameOverheadBytes;
     const auto source = sourceOf(solidGif({10, 10}, 10));
-    EXPECT_EQ(GIFAnimatedImage::decode(*source, {}, 3999).error(), GIFAnimatedImageError::overBudget);
-    EXPECT_TRUE(GIFAnimatedImage::decode(*source, firstFrameOnly, 400).has_value());
+    EXPECT_EQ(GIFAnimatedImage::decode(*source, {}, 10 * frameBytes - 1).error(), GIFAnimatedImageError::overBudget);
+    EXPECT_TRUE(GIFAnimatedImage::decode(*source, {}, 10 * frameBytes).has_value());
+    EXPECT_TRUE(GIFAnimatedImage::decode(*source, firstFrameOnly, frameBytes).has_value());
+    // Each frame costs its image and bookkeeping besides its pixels: ten one-pixel frames are
+    // far more than 40 bytes.
+    EXPECT_EQ(GIFAnimatedImage::decode(*sourceOf(solidGif({1, 1}, 10)), {}, 4000).error(),
+              GIFAnimatedImageError::overBudget);
 }
 
 TEST(AnimatedImageDecoding, AttachesFramesButNotItselfNorFramesBeyondTheBudget)
