@@ -1,5 +1,7 @@
 #include "Lumen/cache/ImageCacheCost.h"
 
+#include "Lumen/foundation/imaging/GIFAnimatedImage.h"
+
 #include <cmath>
 #include <limits>
 
@@ -28,8 +30,12 @@ std::int64_t cacheCost(const ImagePtr& image)
 
     const double bytesPerPixel = static_cast<double>(image->bitmap().depth() / 8);
     double cost = pixelCount * bytesPerPixel;
-    if (const auto frames = image->images())
-        cost *= static_cast<double>(frames->size());
+    if (const auto frames = image->images()) {
+        // Each frame's own records count too, or thousands of one-pixel frames would cost
+        // next to nothing against the cache's limit while holding hundreds of megabytes.
+        const auto frameCount = static_cast<double>(frames->size());
+        cost = frameCount * (cost + static_cast<double>(GIFAnimatedImage::frameOverheadBytes));
+    }
     return saturated(cost);
 }
 

@@ -1,6 +1,7 @@
 #include "CacheTestSupport.h"
 
 #include "Lumen/cache/ImageCacheCost.h"
+#include "Lumen/foundation/imaging/GIFAnimatedImage.h"
 #include "Lumen/foundation/processors/GeneralProcessor.h"
 
 #include <QStandardPaths>
@@ -339,14 +340,14 @@ TEST_F(ImageCacheTest, AWorkerMayWaitWhileTheMainThreadRuns)
     EXPECT_TRUE(stored.result().has_value());
 }
 
-TEST(ImageCacheCost, DecodedSizeTimesFrames)
+TEST(ImageCacheCost, DecodedSizeAndEachFramesRecordsTimesFrames)
 {
     const ImagePtr animated = bitmapImage(QSize(10, 20));
     animated->setImages(QList<ImagePtr>(10, bitmapImage(QSize(10, 20))));
     const ImagePtr noFrames = bitmapImage(QSize(10, 20));
     noFrames->setImages(QList<ImagePtr>());
     const struct { const char* name; ImagePtr image; std::int64_t cost; } cases[] = {
-        {"animated", animated, 10 * 20 * 4 * 10},
+        {"animated", animated, (10 * 20 * 4 + GIFAnimatedImage::frameOverheadBytes) * 10},
         {"animated without frames", noFrames, 0},
         {"null", nullptr, 0},
     };
