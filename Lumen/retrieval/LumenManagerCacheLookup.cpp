@@ -112,8 +112,17 @@ bool LumenManager::lookUpCaches(const AttemptPtr& attempt)
         return true;
     }
     const CacheEntryName entry = targetCacheEntry(attempt->source, options);
-    if (!options.fromMemoryCacheOrRefresh
-        && target->imageCachedType(entry.key, entry.processorIdentifier, entry.forcedExtension) != CacheType::none) {
+    const CacheType cached = options.fromMemoryCacheOrRefresh
+        ? CacheType::none
+        : target->imageCachedType(entry.key, entry.processorIdentifier, entry.forcedExtension);
+    // Stored since the look above, by a load that may not have written its file yet.
+    if (cached == CacheType::memory) {
+        if (ImagePtr image = target->retrieveImageInMemoryCache(key, cacheOptions)) {
+            finishCachedImage(attempt, image, CacheType::memory);
+            return true;
+        }
+    }
+    if (cached != CacheType::none) {
         readTargetDisk(attempt, target);
         return true;
     }

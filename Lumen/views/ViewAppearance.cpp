@@ -113,8 +113,7 @@ public:
         if (ViewAppearance* moved = m_views.remove(slot, m_telling > 0))
             moved->m_slot = slot;
         placesChanged();
-        for (AncestorWatcher* watcher = this; watcher; watcher = watcher->m_parent.get())
-            ++watcher->m_departures;
+        departed();
     }
 
     // Something below has moved, come or gone: the places of the views below are found anew
@@ -123,6 +122,12 @@ public:
     {
         for (AncestorWatcher* watcher = this; watcher; watcher = watcher->m_parent.get())
             watcher->m_placesStale = true;
+    }
+    // Views left from below, alone or with a watcher that took them along.
+    void departed()
+    {
+        for (AncestorWatcher* watcher = this; watcher; watcher = watcher->m_parent.get())
+            ++watcher->m_departures;
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -181,6 +186,7 @@ private:
         if (AncestorWatcher* moved = m_parent->m_children.remove(m_slotInParent, m_parent->m_telling > 0))
             moved->m_slotInParent = m_slotInParent;
         m_parent->placesChanged();
+        m_parent->departed();
         m_parent.reset();
     }
 

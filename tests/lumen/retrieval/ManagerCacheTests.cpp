@@ -91,6 +91,38 @@ TEST_F(ManagerTest, AnUnreadableCacheFileIsAMiss)
     }
 }
 
+// A load of the entry stores its image in memory, as a store starts, just as a retrieval that
+// missed it there asks which cache holds it: its file is not written yet.
+class LateStoringCache final : public ImageCache {
+public:
+    LateStoringCache(const ImageCache& model, ImagePtr image)
+        : ImageCache(Passkey{}, model.memoryStorage(), model.diskStorage()), m_image(std::move(image))
+    {
+    }
+    CacheType imageCachedType(const QString& key, const QString& processorIdentifier,
+                              const std::optional<QString>& forcedExtension) override
+    {
+        if (ImagePtr image = std::exchange(m_image, nullptr))
+            store(std::move(image), std::nullopt, key, processorIdentifier, forcedExtension,
+                  DefaultCacheSerializer::shared(), /*toDisk=*/false);
+        return ImageCache::imageCachedType(key, processorIdentifier, forcedExtension);
+    }
+
+private:
+    ImagePtr m_image;
+};
+
+TEST_F(ManagerTest, AnEntryThatReachesMemoryBeforeItsFileIsTakenFromMemoryWithoutALoad)
+{
+    const auto image = Image::make(QImage::fromData(redBytes));
+    const auto lateStoring = std::make_shared<LateStoringCache>(*cache, image);
+    const auto found = retrieve(red(), {Option::TargetCache{lateStoring}});
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->image, image);
+    EXPECT_EQ(found->cacheType, CacheType::memory);
+    EXPECT_EQ(server.hits("/image.png"), 0);
+}
+
 // Never trusts its cache, so what is on disk is downloaded again.
 class CacheDistrustingManager final : public LumenManager {
 public:

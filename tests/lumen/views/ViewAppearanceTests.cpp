@@ -8,6 +8,7 @@
 #include <QScrollBar>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace Lumen {
@@ -101,6 +102,47 @@ TEST_F(ViewAppearanceTest, RowsAreInSightWhileTheyOverlapTheViewportWhateverMove
     expectRowsInSight("the other area scrolled");
     otherArea.hide();
     expectRowsInSight("the other area hidden");
+}
+
+// A scroll tells the rows it brings into sight one after another; one told may take a group of
+// rows out of the list and delete it, and the rows of that group must not be told after.
+TEST(ViewAppearanceScrollTest, ARowToldOfItsSightMayTakeOutAndDeleteAGroupOfOtherRows)
+{
+    QScrollArea area;
+    area.setFrameShape(QFrame::NoFrame);
+    area.resize(100, 100);
+    auto* rows = new QWidget;
+    rows->resize(80, 1000);
+    std::vector<QWidget*> groups;
+    bool takenOut = false;
+    for (int index = 0; index < 4; ++index) {
+        auto* group = new QWidget(rows);
+        group->setGeometry(0, 500 + index * rowHeight, 80, rowHeight);
+        auto* row = new Row(group);
+        row->resize(80, rowHeight);
+        groups.push_back(group);
+        row->appearance = std::make_unique<ViewAppearance>(
+            *row,
+            [&, group] {
+                if (std::exchange(takenOut, true))
+                    return;
+                for (QWidget* other : groups) {
+                    if (other == group)
+                        continue;
+                    other->setParent(nullptr);
+                    delete other;
+                }
+            },
+            [] {});
+    }
+    area.setWidget(rows);
+    area.show();
+    Tivrand::Testing::pumpEvents(std::chrono::milliseconds(10));
+
+    area.verticalScrollBar()->setValue(500);
+    Tivrand::Testing::pumpEvents(std::chrono::milliseconds(10));
+    EXPECT_TRUE(takenOut);
+    EXPECT_EQ(rows->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 1);
 }
 
 } // namespace
