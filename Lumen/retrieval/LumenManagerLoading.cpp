@@ -103,13 +103,16 @@ std::shared_ptr<DownloadTask> LumenManager::loadShared(const AttemptPtr& attempt
     const auto target = targetCache(attempt->options);
     const auto& cacheOptions = attempt->cacheOptions();
     const CacheEntryName entry = targetCacheEntry(attempt->source, attempt->options);
-    // Attempts share a load only when it stores and reports what each of them would.
+    // Attempts share a load only when it stores and reports what each of them would, and
+    // fetches as each of them would: through its downloader, modifier and redirect handler.
     const auto& options = attempt->options;
-    const QString key = QString::number(reinterpret_cast<quintptr>(target.get()), 16) + u'\n' + entry.key + u'\n'
-        + entry.processorIdentifier + u'\n' + entry.forcedExtension.value_or(QString()) + u'\n'
-        + QString::number(options.waitForCache) + QString::number(options.cacheMemoryOnly)
-        + QString::number(options.cacheOriginalImage)
-        + QString::number(reinterpret_cast<quintptr>(options.originalCache.get()), 16);
+    const auto identity = [](const void* object) { return QString::number(reinterpret_cast<quintptr>(object), 16) + u'\n'; };
+    const QString key = identity(target.get()) + entry.key + u'\n' + entry.processorIdentifier + u'\n'
+        + entry.forcedExtension.value_or(QString()) + u'\n' + QString::number(options.waitForCache)
+        + QString::number(options.cacheMemoryOnly) + QString::number(options.cacheOriginalImage) + u'\n'
+        + identity(options.originalCache.get())
+        + identity(options.downloader ? options.downloader.get() : downloader().get())
+        + identity(options.requestModifier.get()) + identity(options.redirectHandler.get());
     SharedLoads::Caller caller{[self = shared_from_this(), attempt](const SharedLoads::Outcome& outcome) {
                                    self->sharedLoadEnded(attempt, outcome);
                                },

@@ -119,6 +119,23 @@ TEST_F(ManagerTest, EachCallerOfASharedLoadCancelsAloneAndTheLastOneCancelsItsTr
     EXPECT_EQ(leaving.size(), 1u);
 }
 
+// A caller that fetches through its own downloader does not join a load made through another.
+TEST_F(ManagerTest, ACallerWithItsOwnDownloaderLoadsThroughIt)
+{
+    const LumenOptionsInfo items{Option::CallbackQueue{CallbackQueue::untouch()}};
+    const auto own = ImageDownloader::make(QStringLiteral("own"));
+    const Source shared = source(QStringLiteral("/image.png?own"));
+    server.holdResponses("/image.png");
+    Retrievals done;
+    manager->retrieveImage(shared, items, {}, {}, done.handler());
+    manager->retrieveImage(shared, LumenOptionsInfo{Option::CallbackQueue{CallbackQueue::untouch()}, Option::Downloader{own}},
+                           {}, {}, done.handler());
+    EXPECT_TRUE(waitUntil([&] { return own->sessionDelegate()->task(shared.url().value()) != nullptr; }));
+    server.releaseResponses();
+    ASSERT_TRUE(done.waitFor(2));
+    EXPECT_EQ(colorOf(done.at(1)), QColor(Qt::red));
+}
+
 // Whatever the timing, one transfer per URL, and each retrieval answered once. Without cancels
 // the server answers at once, so callers also arrive between a transfer's end and the store of
 // its image; with cancels, every retrieval is made while the server holds its answers, then a
