@@ -1,5 +1,7 @@
 #include "Lumen/views/LivePhotoView.h"
 
+#include "Lumen/views/PlaybackStallGuard.h"
+
 #include <QAudioDevice>
 #include <QAudioOutput>
 #include <QMediaDevices>
@@ -11,11 +13,15 @@
 #include <QVideoFrame>
 #include <QVideoSink>
 
+#include <chrono>
 #include <utility>
 
 namespace Lumen {
 
 namespace {
+
+// Long enough that a movie still loading on a busy machine is not taken for a stalled one.
+constexpr std::chrono::milliseconds stallWindow{2000};
 
 void drawByContentMode(QPainter& painter, const QImage& image, QSizeF imageSize, const QRect& bounds,
                        ContentMode mode)
@@ -96,6 +102,8 @@ void LivePhotoView::makePlayer()
                 stopMovie();
         },
         Qt::QueuedConnection);
+    m_stallGuard = new PlaybackStallGuard([this] { return m_player->position(); }, stallWindow, this);
+    connect(m_stallGuard, &PlaybackStallGuard::stalled, this, [this] { recoverFromStall(); });
 }
 
 void LivePhotoView::playMovie()
@@ -105,8 +113,34 @@ void LivePhotoView::playMovie()
     makePlayer();
     routeSound();
     m_playing = true;
+    m_restartsLeft = 1;
+    startPlayback();
+}
+
+void LivePhotoView::startPlayback()
+{
     m_player->setSource(QUrl::fromLocalFile(m_livePhoto->moviePath()));
     m_player->play();
+    m_stallGuard->start();
+}
+
+void LivePhotoView::recoverFromStall()
+{
+    // Stuck at its end, the movie has played: only the report of its end went missing.
+    const bool atEnd = m_player->duration() > 0 && m_player->position() >= m_player->duration();
+    if (!m_playing || atEnd || m_restartsLeft == 0)
+        return stopMovie();
+    // Opened afresh, the movie plays; a second stall gives way to the still.
+    --m_restartsLeft;
+    unloadMovie();
+    startPlayback();
+}
+
+void LivePhotoView::unloadMovie()
+{
+    m_stallGuard->stop();
+    m_player->stop();
+    m_player->setSource(QUrl());
 }
 
 void LivePhotoView::routeSound()
@@ -126,10 +160,8 @@ void LivePhotoView::stopMovie()
 {
     m_playing = false;
     m_movieFrame = QImage();
-    if (m_player) {
-        m_player->stop();
-        m_player->setSource(QUrl());
-    }
+    if (m_player)
+        unloadMovie();
     update();
 }
 

@@ -15,11 +15,13 @@ class QVideoSink;
 
 namespace Lumen {
 
+class PlaybackStallGuard;
+
 // Shows a live photo: its still, and its movie while the left mouse button is held on the
 // view. The movie plays from its start on each press and gives way to the still again on
-// release, at its end, or when it cannot be played. Both are brought to the view's size by
-// the content mode. The player only ever gets a movie that the live-photo request probed.
-// GUI thread only.
+// release, at its end, or when it cannot be played; a playback that stalls starts again
+// once, then gives way too. Both are brought to the view's size by the content mode. The
+// player only ever gets a movie that the live-photo request probed. GUI thread only.
 class LivePhotoView final : public QWidget {
 public:
     explicit LivePhotoView(QWidget* parent = nullptr);
@@ -44,6 +46,9 @@ private:
     void makePlayer();
     void routeSound();
     void playMovie();
+    void startPlayback();
+    void recoverFromStall();
+    void unloadMovie();
     void stopMovie();
     void showMovieFrame(const QVideoFrame& frame);
 
@@ -53,6 +58,8 @@ private:
     // Made on the first press: loading the media backend is not free.
     QMediaPlayer* m_player = nullptr;
     QVideoSink* m_videoSink = nullptr;
+    PlaybackStallGuard* m_stallGuard = nullptr;
+    int m_restartsLeft = 0;
     // Made when a sound device is there to play on.
     QAudioOutput* m_audioOutput = nullptr;
     QImage m_movieFrame;
