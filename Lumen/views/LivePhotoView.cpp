@@ -128,7 +128,7 @@ void LivePhotoView::recoverFromStall()
 {
     // Stuck at its end, the movie has played: only the report of its end went missing.
     const bool atEnd = m_player->duration() > 0 && m_player->position() >= m_player->duration();
-    if (!m_playing || atEnd || m_restartsLeft == 0)
+    if (atEnd || m_restartsLeft == 0)
         return stopMovie();
     // Opened afresh, the movie plays; a second stall gives way to the still.
     --m_restartsLeft;

@@ -124,15 +124,9 @@ TEST_F(ManagerTest, AnEntryThatReachesMemoryBeforeItsFileIsTakenFromMemoryWithou
 }
 
 // Never trusts its cache, so what is on disk is downloaded again.
-class CacheDistrustingManager final : public LumenManager {
+class CacheDistrustingManager final : public ManagerSubclass<CacheDistrustingManager> {
 public:
-    CacheDistrustingManager(Passkey key, std::shared_ptr<ImageDownloader> downloader, std::shared_ptr<ImageCache> cache)
-        : LumenManager(key, std::move(downloader), std::move(cache)) {}
-    static std::shared_ptr<LumenManager> make(std::shared_ptr<ImageDownloader> downloader,
-                                              std::shared_ptr<ImageCache> cache)
-    {
-        return std::make_shared<CacheDistrustingManager>(Passkey{}, std::move(downloader), std::move(cache));
-    }
+    using ManagerSubclass::ManagerSubclass;
     bool retrieveImageFromCache(const Source&, const std::shared_ptr<RetrievingContext>&, CompletionHandler) override
     {
         return false;
@@ -152,14 +146,9 @@ TEST_F(ManagerTest, ASubclassDecidesHowARetrievalChecksItsCache)
 }
 
 // Counts the steps it is asked to run, running them as the manager does.
-class StepCountingManager final : public LumenManager {
+class StepCountingManager final : public ManagerSubclass<StepCountingManager> {
 public:
-    using LumenManager::LumenManager;
-    static std::shared_ptr<StepCountingManager> make(std::shared_ptr<ImageDownloader> downloader,
-                                                     std::shared_ptr<ImageCache> cache)
-    {
-        return std::make_shared<StepCountingManager>(Passkey{}, std::move(downloader), std::move(cache));
-    }
+    using ManagerSubclass::ManagerSubclass;
     bool retrieveImageFromCache(const Source& source, const std::shared_ptr<RetrievingContext>& context,
                                 CompletionHandler completionHandler) override
     {

@@ -237,14 +237,9 @@ TEST_F(ManagerTest, TheFutureFormFinishesWithTheResultAndItsCancelStopsTheRetrie
 
 // The first attempt's call returns only once the retrieval has moved on to the next source's
 // download, as a call held up on its way back while its attempt ends on another thread would.
-class LateReturningManager final : public LumenManager {
+class LateReturningManager final : public ManagerSubclass<LateReturningManager> {
 public:
-    using LumenManager::LumenManager;
-    static std::shared_ptr<LateReturningManager> make(std::shared_ptr<ImageDownloader> downloader,
-                                                      std::shared_ptr<ImageCache> cache)
-    {
-        return std::make_shared<LateReturningManager>(Passkey{}, std::move(downloader), std::move(cache));
-    }
+    using ManagerSubclass::ManagerSubclass;
     std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const std::shared_ptr<RetrievingContext>& context,
                                                 CompletionHandler completionHandler) override
     {

@@ -59,6 +59,17 @@ inline QUrl writeFile(const QString& path, const QByteArray& bytes)
     return QUrl::fromLocalFile(path);
 }
 
+// A test's manager subclass, made as the library makes its managers.
+template <class Derived>
+class ManagerSubclass : public LumenManager {
+public:
+    using LumenManager::LumenManager;
+    static std::shared_ptr<Derived> make(std::shared_ptr<ImageDownloader> downloader, std::shared_ptr<ImageCache> cache)
+    {
+        return std::make_shared<Derived>(Passkey{}, std::move(downloader), std::move(cache));
+    }
+};
+
 // Answers from a script (`stop` once it runs out), recording the count and the error each
 // decision saw; a held strategy keeps the handler until the test retries.
 class ScriptedStrategy final : public RetryStrategy {
