@@ -4,6 +4,7 @@
 #include "Lumen/download/SharedDownload.h"
 #include "Lumen/download/URLSessionDataTask.h"
 
+#include <cstdint>
 #include <utility>
 
 namespace Lumen {
@@ -26,7 +27,8 @@ std::shared_ptr<DownloadTask> DownloadTask::make(std::shared_ptr<SessionDataTask
 
 std::shared_ptr<DownloadTask> DownloadTask::make(std::shared_ptr<SharedDownload> download, std::uint64_t caller)
 {
-    return std::make_shared<DownloadTask>(Passkey{}, nullptr, std::nullopt, std::move(download), caller);
+    const std::int64_t token = -1 - std::int64_t(caller & std::uint64_t(INT64_MAX));
+    return std::make_shared<DownloadTask>(Passkey{}, nullptr, token, std::move(download), caller);
 }
 
 DownloadTask::DownloadTask(Passkey, std::shared_ptr<SessionDataTask> sessionTask,
@@ -57,10 +59,8 @@ std::optional<std::int64_t> DownloadTask::cancelToken() const
 
 bool DownloadTask::isInitialized() const
 {
-    if (m_sharedDownload) {
-        const auto transfer = m_sharedDownload->transfer();
-        return transfer && transfer->isInitialized();
-    }
+    if (m_sharedDownload)
+        return sessionTask() && cancelToken();
     std::lock_guard lock(m_mutex);
     return m_sessionTask && m_cancelToken;
 }
@@ -103,9 +103,11 @@ void DownloadTask::linkToTask(const DownloadTask& other)
         token = other.m_cancelToken;
     }
     bool cancelNow = false;
+    // Whatever this task held goes after the lock.
+    std::shared_ptr<SessionDataTask> previous;
     {
         std::lock_guard lock(m_mutex);
-        m_sessionTask = sessionTask;
+        previous = std::exchange(m_sessionTask, sessionTask);
         m_cancelToken = token;
         cancelNow = m_cancelRequested;
     }

@@ -43,7 +43,9 @@ public:
     static std::shared_ptr<DownloadTask> make();
     static std::shared_ptr<DownloadTask> make(std::shared_ptr<SessionDataTask> sessionTask, std::int64_t cancelToken);
     // The handle of `caller` on a shared download: cancelling it withdraws that caller; the
-    // session task, and so the priority, are those of the download's transfer once known.
+    // session task, and so the priority, are those of the download's transfer once known. Its
+    // token is its own, negative: it names no caller of the transfer's task, so a cancel of
+    // that task with it withdraws nobody.
     static std::shared_ptr<DownloadTask> make(std::shared_ptr<SharedDownload> download, std::uint64_t caller);
 
     DownloadTask(Passkey, std::shared_ptr<SessionDataTask> sessionTask, std::optional<std::int64_t> cancelToken,

@@ -3,11 +3,14 @@
 #include "Lumen/download/SessionTaskTable.h"
 #include "Lumen/download/URLSessionDataTask.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace Lumen {
 
 namespace {
+
+constexpr qint64 maximumPreallocation = 16 * 1024 * 1024;
 
 std::optional<QUrl> originalURLOf(const std::shared_ptr<URLSessionDataTask>& task)
 {
@@ -41,11 +44,11 @@ void SessionDataTask::didReceiveData(const QByteArray& data)
 {
     std::lock_guard lock(m_lock);
     // A first chunk that is the whole body is shared as it is: appending to an empty buffer
-    // copies nothing. Otherwise the body grows in room for all it announced, so it never moves
-    // (the session has refused an announcement over its body limit already).
+    // copies nothing. Otherwise the body grows in room for what it announced, so it seldom
+    // moves; an announcement alone takes no more than a bounded room.
     const qint64 announced = m_response ? m_response->expectedContentLength : -1;
     if (m_mutableData.isEmpty() && data.size() < announced)
-        m_mutableData.reserve(announced);
+        m_mutableData.reserve(std::min(announced, maximumPreallocation));
     m_mutableData.append(data);
 }
 
@@ -113,28 +116,26 @@ void SessionDataTask::resume()
 
 std::optional<SessionDataTask::TaskCallback> SessionDataTask::removeCallback(std::int64_t token)
 {
-    const auto table = m_table.lock();
-    auto removed = table ? table->withdraw(*this, token) : withdraw(token);
-    if (removed && isClosed() && m_task)
-        m_task->cancel();
-    return removed;
+    return withdraw(token, false);
 }
 
 void SessionDataTask::removeAllCallbacks()
 {
-    if (const auto table = m_table.lock())
-        table->close(*this);
-    else
-        close();
-    // Nothing once the transfer has completed.
-    if (m_task)
-        m_task->cancel();
+    std::map<std::int64_t, TaskCallback> removed;
+    std::lock_guard lock(m_lock);
+    // Released after the lock, by the order of destruction.
+    removed.swap(m_callbacksStore);
 }
 
 void SessionDataTask::cancel(std::int64_t token)
 {
-    if (auto removed = removeCallback(token))
-        m_onCallbackCancelled->call(CancelledCallback{token, std::move(*removed)});
+    const auto table = m_table.lock();
+    auto withdrawn = table ? table->withdraw(*this, token) : withdraw(token, true);
+    if (!withdrawn)
+        return;
+    if (isClosed() && m_task)
+        m_task->cancel();
+    m_onCallbackCancelled->call(CancelledCallback{token, std::move(*withdrawn)});
 }
 
 void SessionDataTask::forceCancel()
@@ -149,7 +150,7 @@ void SessionDataTask::forceCancel()
         cancel(token);
 }
 
-std::optional<SessionDataTask::TaskCallback> SessionDataTask::withdraw(std::int64_t token)
+std::optional<SessionDataTask::TaskCallback> SessionDataTask::withdraw(std::int64_t token, bool closeIfLast)
 {
     std::lock_guard lock(m_lock);
     const auto found = m_callbacksStore.find(token);
@@ -157,7 +158,7 @@ std::optional<SessionDataTask::TaskCallback> SessionDataTask::withdraw(std::int6
         return std::nullopt;
     TaskCallback callback = std::move(found->second);
     m_callbacksStore.erase(found);
-    if (m_callbacksStore.empty())
+    if (closeIfLast && m_callbacksStore.empty())
         m_closed = true;
     return callback;
 }

@@ -27,7 +27,7 @@ class URLSessionDataTask;
 // alone; the transfer itself ends when it completes or its last caller withdraws. Once ended
 // the task is closed: it takes no more callers. Received bytes, the response and the callers
 // are guarded by the task's lock; when the task sits in a table, the table's lock is taken
-// first for every step that may close it.
+// first for every step that may close it. A caller's callback is released outside both.
 class SessionDataTask : public std::enable_shared_from_this<SessionDataTask> {
 public:
     using CompletionResult = std::expected<ImageLoadingResult, LumenError>;
@@ -89,13 +89,12 @@ public:
     void resume();
 
     // Takes one caller out without telling it; an unknown or already withdrawn token does
-    // nothing. The last caller's removal closes the task and ends its transfer, which nobody
-    // waits for any more.
+    // nothing. The transfer goes on, and ends as it would, even with no caller left.
     std::optional<TaskCallback> removeCallback(std::int64_t token);
-    // Takes every caller out without telling them, closes the task and ends its transfer.
+    // Takes every caller out without telling them; the transfer goes on.
     void removeAllCallbacks();
-    // Withdraws one caller, as `removeCallback` does, who hears of it through
-    // `onCallbackCancelled`.
+    // Withdraws one caller, who hears of it through `onCallbackCancelled`. The last caller's
+    // withdrawal closes the task and ends its transfer, which nobody waits for any more.
     void cancel(std::int64_t token);
     // Withdraws every caller waiting now.
     void forceCancel();
@@ -105,8 +104,9 @@ public:
 
 private:
     friend class SessionTaskTable;
-    // With the table's lock held, if any.
-    std::optional<TaskCallback> withdraw(std::int64_t token);
+    // With the table's lock held, if any. `closeIfLast` closes the task when it takes the last
+    // caller out.
+    std::optional<TaskCallback> withdraw(std::int64_t token, bool closeIfLast);
     std::vector<TaskCallback> close();
 
     const std::shared_ptr<URLSessionDataTask> m_task;

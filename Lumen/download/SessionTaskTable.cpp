@@ -9,6 +9,8 @@ namespace Lumen {
 SessionTaskTable::Registration SessionTaskTable::add(const QUrl& url, SessionDataTask::TaskCallback callback,
                                                      const MakeTask& makeTask)
 {
+    // A closed task this one replaces goes after the lock.
+    std::shared_ptr<SessionDataTask> replaced;
     std::lock_guard lock(m_lock);
     if (const auto running = m_tasks.value(url)) {
         if (const auto token = running->addCallback(callback))
@@ -16,7 +18,7 @@ SessionTaskTable::Registration SessionTaskTable::add(const QUrl& url, SessionDat
     }
     auto task = makeTask(weak_from_this());
     const auto token = task->addCallback(std::move(callback));
-    m_tasks.insert(url, task);
+    replaced = std::exchange(m_tasks[url], task);
     return Registration{std::move(task), token.value_or(SessionDataTask::firstToken)};
 }
 
@@ -45,24 +47,18 @@ std::optional<SessionTaskTable::Finished> SessionTaskTable::finish(const URLSess
     if (!task)
         return std::nullopt;
     auto callbacks = task->close();
-    removeLocked(*task);
+    m_tasks.remove(transfer.originalRequest().url);
     return Finished{std::move(task), std::move(callbacks)};
 }
 
 std::optional<SessionDataTask::TaskCallback> SessionTaskTable::withdraw(SessionDataTask& task, std::int64_t token)
 {
+    std::shared_ptr<SessionDataTask> removed;
     std::lock_guard lock(m_lock);
-    auto callback = task.withdraw(token);
+    auto callback = task.withdraw(token, true);
     if (callback && task.isClosed())
-        removeLocked(task);
+        removed = removeLocked(task);
     return callback;
-}
-
-void SessionTaskTable::close(SessionDataTask& task)
-{
-    std::lock_guard lock(m_lock);
-    task.close();
-    removeLocked(task);
 }
 
 std::shared_ptr<SessionDataTask> SessionTaskTable::entryLocked(const URLSessionDataTask& transfer) const
@@ -73,14 +69,17 @@ std::shared_ptr<SessionDataTask> SessionTaskTable::entryLocked(const URLSessionD
     return entry;
 }
 
-void SessionTaskTable::removeLocked(const SessionDataTask& task)
+std::shared_ptr<SessionDataTask> SessionTaskTable::removeLocked(const SessionDataTask& task)
 {
     // Only this very task: a newer one may have taken the URL since.
     if (!task.originalURL())
-        return;
-    const auto found = m_tasks.constFind(*task.originalURL());
-    if (found != m_tasks.cend() && found->get() == &task)
-        m_tasks.erase(found);
+        return nullptr;
+    const auto found = m_tasks.find(*task.originalURL());
+    if (found == m_tasks.end() || found->get() != &task)
+        return nullptr;
+    auto removed = std::move(*found);
+    m_tasks.erase(found);
+    return removed;
 }
 
 } // namespace Lumen

@@ -18,7 +18,8 @@ class URLSessionDataTask;
 
 // The running transfers of a session delegate, one per URL. Every step that registers a
 // caller, or that ends a task and so removes it, is one hold of the table's lock (taken before
-// any task's lock), so a caller either joins a task before it ends or starts a new one.
+// any task's lock), so a caller either joins a task before it ends or starts a new one. What a
+// step takes out of the table, a task or a caller, is released after the lock.
 class SessionTaskTable : public std::enable_shared_from_this<SessionTaskTable> {
 public:
     struct Registration {
@@ -48,12 +49,11 @@ public:
     // Withdraws a caller of `task`; when it was the last one, the task is closed and leaves
     // the table in the same step.
     std::optional<SessionDataTask::TaskCallback> withdraw(SessionDataTask& task, std::int64_t token);
-    // Closes `task`, dropping its callers, and removes it.
-    void close(SessionDataTask& task);
 
 private:
     std::shared_ptr<SessionDataTask> entryLocked(const URLSessionDataTask& transfer) const;
-    void removeLocked(const SessionDataTask& task);
+    // Answers the entry taken out, for the caller to release after the lock.
+    std::shared_ptr<SessionDataTask> removeLocked(const SessionDataTask& task);
 
     mutable std::mutex m_lock;
     QHash<QUrl, std::shared_ptr<SessionDataTask>> m_tasks;

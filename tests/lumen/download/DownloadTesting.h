@@ -61,6 +61,12 @@ private:
     std::vector<Result> m_results;
 };
 
+// A handler that keeps `outcomes` alive, for downloads the test may leave running when it fails.
+inline ImageDownloader::CompletionHandler collectInto(const std::shared_ptr<Outcomes>& outcomes)
+{
+    return [outcomes](Outcomes::Result result) { outcomes->handler()(std::move(result)); };
+}
+
 inline LumenParsedOptionsInfo optionsWith(std::shared_ptr<const ImageProcessor> processor = nullptr)
 {
     LumenParsedOptionsInfo options;
@@ -74,6 +80,15 @@ inline std::optional<QNetworkReply::NetworkError> sessionErrorCode(const ImageDo
 {
     const auto* sessionError = result ? nullptr : result.error().reasonAs<LumenError::ResponseErrorReason::URLSessionError>();
     return sessionError ? std::optional(static_cast<QNetworkReply::NetworkError>(sessionError->error.code())) : std::nullopt;
+}
+
+// Ends `session` and waits until it is gone: its last work then stays clear of the process's exit.
+inline void endSession(std::shared_ptr<Session>& session)
+{
+    const std::weak_ptr<Session> ended = session;
+    session->invalidateAndCancel();
+    session.reset();
+    EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return ended.expired(); }));
 }
 
 // A downloader of its own for each test, whose session has ended when the test is over.

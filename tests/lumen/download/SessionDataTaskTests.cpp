@@ -6,9 +6,11 @@
 #include "Lumen/download/Session.h"
 #include "Lumen/download/SessionDelegate.h"
 #include "Lumen/download/SessionTaskTable.h"
+#include "Lumen/download/SharedDownload.h"
 #include "Lumen/download/URLSessionDataTask.h"
 #include "tests/lumen/download/DownloadTesting.h"
 
+#include <algorithm>
 #include <atomic>
 #include <barrier>
 #include <condition_variable>
@@ -49,16 +51,42 @@ TEST(SessionDataTask, TokensAreNeverReusedAndEachWithdrawalEvenAnEarlyCancelIsRe
     EXPECT_FALSE(task->isStarted());
 }
 
+// A shared download that records whom it was asked to withdraw.
+class RecordingSharedDownload final : public SharedDownload {
+public:
+    void withdraw(std::uint64_t caller) override { withdrawn.push_back(caller); }
+    std::shared_ptr<DownloadTask> transfer() const override { return known; }
+
+    std::vector<std::uint64_t> withdrawn;
+    std::shared_ptr<DownloadTask> known;
+};
+
+TEST(DownloadTask, AHandleOnASharedDownloadHasATokenOfItsOwnAndWithdrawsItsCallerAlone)
+{
+    const auto shared = std::make_shared<RecordingSharedDownload>();
+    const auto first = DownloadTask::make(shared, 0);
+    const auto second = DownloadTask::make(shared, 1);
+    ASSERT_TRUE(first->cancelToken() && second->cancelToken());
+    EXPECT_NE(first->cancelToken(), second->cancelToken());
+    // Initialised once the shared download's transfer is known.
+    EXPECT_FALSE(first->isInitialized());
+    const auto sessionTask = std::make_shared<SessionDataTask>();
+    int cancelled = 0;
+    sessionTask->onCallbackCancelled().setBlock([&](const auto&) { ++cancelled; });
+    shared->known = DownloadTask::make(sessionTask, *sessionTask->addCallback(callback()));
+    EXPECT_TRUE(first->isInitialized());
+    EXPECT_EQ(first->sessionTask(), sessionTask);
+    // The token names none of the transfer's own callers.
+    sessionTask->cancel(*first->cancelToken());
+    first->cancel();
+    EXPECT_EQ(cancelled, 0);
+    EXPECT_EQ(shared->withdrawn, std::vector<std::uint64_t>{0});
+}
+
 // The table against a real session whose transfers are never resumed.
 class SessionTaskTableTest : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        const std::weak_ptr<Session> ended = session;
-        session->invalidateAndCancel();
-        session.reset();
-        EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return ended.expired(); }));
-    }
+    void TearDown() override { endSession(session); }
 
     std::shared_ptr<URLSessionDataTask> transfer(const QUrl& url) { return session->dataTask(URLRequest(url)); }
 
@@ -113,7 +141,7 @@ TEST_F(SessionTaskTableTest, ALateCompletionFromAReplacedSessionLeavesTheTaskIts
     replacement->invalidateAndCancel();
 }
 
-TEST_F(SessionTaskTableTest, RemovedCallersHearNothingAndTheLastRemovalEndsTheTransfer)
+TEST_F(SessionTaskTableTest, RemovedCallersHearNothingAndTheirTransferRunsOn)
 {
     int reports = 0;
     const auto add = [&] {
@@ -125,18 +153,14 @@ TEST_F(SessionTaskTableTest, RemovedCallersHearNothingAndTheLastRemovalEndsTheTr
     const auto joined = add();
     EXPECT_TRUE(first.task->removeCallback(first.token));
     EXPECT_FALSE(first.task->removeCallback(first.token));
-    EXPECT_EQ(delegate->task(url), first.task);
     EXPECT_TRUE(first.task->removeCallback(joined.token));
-
-    const auto second = add();
-    add();
-    second.task->removeAllCallbacks();
-    for (const auto& ended : {first.task, second.task}) {
-        EXPECT_TRUE(ended->isClosed());
-        EXPECT_TRUE(Tivrand::Testing::waitUntil(
-            [&] { return ended->task()->state() == URLSessionDataTask::State::completed; }));
-    }
-    EXPECT_FALSE(delegate->task(url));
+    // With nobody left the transfer stays registered, open to joiners and not cancelled.
+    EXPECT_EQ(add().task, first.task);
+    first.task->removeAllCallbacks();
+    EXPECT_FALSE(first.task->containsCallbacks());
+    EXPECT_FALSE(first.task->isClosed());
+    EXPECT_EQ(delegate->task(url), first.task);
+    EXPECT_EQ(first.task->task()->state(), URLSessionDataTask::State::suspended);
     EXPECT_EQ(reports, 0);
 }
 
@@ -150,6 +174,56 @@ TEST_F(SessionTaskTableTest, ATransferEndingWithoutAResponseFailsItsCallers)
         });
     delegate->didCompleteWithError(registration.task->task(), std::nullopt);
     EXPECT_EQ(reported, 2005);
+}
+
+// A caller's state whose end asks the downloader for another image, as a view's may.
+struct DownloadsWhenReleased {
+    ~DownloadsWhenReleased() { downloader->downloadImage(url, optionsWith(), std::move(handler)); }
+    std::shared_ptr<ImageDownloader> downloader;
+    QUrl url;
+    ImageDownloader::CompletionHandler handler;
+};
+
+// The transfers the downloader tells of as finished: their paths and whether they failed.
+class FinishedTransfers final : public ImageDownloaderDelegate {
+public:
+    void didFinishDownloadingImage(ImageDownloader&, const QUrl& url, const std::optional<URLResponse>&,
+                                   const std::optional<LumenError>& error) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_finished.emplace_back(url.path(), error.has_value());
+    }
+    bool saw(const QString& path, bool failed) const
+    {
+        std::lock_guard lock(m_mutex);
+        return std::ranges::find(m_finished, std::pair(path, failed)) != m_finished.end();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::pair<QString, bool>> m_finished;
+};
+
+TEST_F(DownloaderTest, CallersTakenOutLeaveTheTransferToEndNormallyAndTheirClosuresGoAfterTheSessionsLocks)
+{
+    Tivrand::Testing::LoopbackServer server;
+    server.get(R"(/\w+\.png)", [](const auto&, auto& response) { serveBytes(response, pngBytes()); });
+    server.start();
+    server.holdResponses("held.png");
+    const auto observer = std::make_shared<FinishedTransfers>();
+    downloader->setDelegate(observer);
+    auto releasing = std::make_shared<DownloadsWhenReleased>(downloader, server.url(QStringLiteral("/next.png")),
+                                                             outcomes.handler());
+    const auto held = downloader->downloadImage(server.url(QStringLiteral("/held.png")), optionsWith(),
+                                                [releasing](const auto&) {});
+    releasing.reset();
+    ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return server.hits("/held.png") == 1; }));
+    // The store holds the last reference to the closure.
+    held->sessionTask()->removeAllCallbacks();
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_EQ(errorCode(*outcomes.at(0)), 0);
+    server.releaseResponses();
+    EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return observer->saw(QStringLiteral("/held.png"), false); }));
 }
 
 // Runs the processor on the calling thread and answers each caller's result in order.
