@@ -1,20 +1,33 @@
 #include "Lumen/download/SessionCookieJar.h"
 
+#include "Lumen/download/PublicSuffixes.h"
+
 #include <QDateTime>
-#include <QHostAddress>
 #include <QUrl>
 
 #include <algorithm>
-#include <ranges>
 
 namespace Lumen {
 
 namespace {
 
-QString hostOf(const QNetworkCookie& cookie)
+using PublicSuffixes::canonicalHost;
+
+// The domain a cookie was kept for, without the leading dot of a domain cookie.
+QString domainOf(const QNetworkCookie& cookie)
 {
-    const QString domain = cookie.domain().toLower();
+    const QString domain = cookie.domain();
     return domain.startsWith(QLatin1Char('.')) ? domain.mid(1) : domain;
+}
+
+bool isHostOnly(const QNetworkCookie& cookie)
+{
+    return !cookie.domain().startsWith(QLatin1Char('.'));
+}
+
+QString siteOfCookie(const QNetworkCookie& cookie)
+{
+    return PublicSuffixes::siteOf(domainOf(cookie));
 }
 
 qsizetype sizeOf(const QNetworkCookie& cookie)
@@ -37,34 +50,55 @@ bool pathMatches(const QString& requestPath, const QString& cookiePath)
         && (cookiePath.endsWith(QLatin1Char('/')) || requestPath.at(cookiePath.size()) == QLatin1Char('/'));
 }
 
+bool domainMatches(const QString& host, const QNetworkCookie& cookie)
+{
+    const QString domain = domainOf(cookie);
+    if (host == domain)
+        return true;
+    return !isHostOnly(cookie) && host.endsWith(domain) && host.at(host.size() - domain.size() - 1) == QLatin1Char('.');
+}
+
+// Gives the cookie the domain it is kept with, in the form hosts are compared in. A Domain
+// attribute that names a public suffix makes the cookie host-only when it is the request's
+// host, and makes it ignored (false) otherwise.
+bool placeCookie(QNetworkCookie& cookie, const QUrl& url)
+{
+    const QString host = canonicalHost(url.host());
+    const QString domain = canonicalHost(domainOf(cookie));
+    if (isHostOnly(cookie)) {
+        cookie.setDomain(domain);
+        return true;
+    }
+    if (PublicSuffixes::isPublicSuffix(domain)) {
+        if (domain != host)
+            return false;
+        cookie.setDomain(host);
+        return true;
+    }
+    cookie.setDomain(QLatin1Char('.') + domain);
+    return true;
+}
+
 } // namespace
 
 QList<QNetworkCookie> SessionCookieJar::cookiesForUrl(const QUrl& url) const
 {
-    const QString host = url.host().toLower();
+    const QString host = canonicalHost(url.host());
     if (host.isEmpty())
         return {};
     const bool secure = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
     const QString path = url.path().isEmpty() ? QStringLiteral("/") : url.path();
-    const bool isAddress = !QHostAddress(host).isNull();
-
+    // Every cookie a host may be sent belongs to its site.
+    const QString site = PublicSuffixes::siteOf(host);
+    forgetExpired(site);
+    const auto found = m_sites.find(site);
+    if (found == m_sites.end())
+        return {};
     std::vector<Stored*> matching;
-    // The host's own cookies, then those its parent domains set for all their hosts.
-    QString domain = host;
-    for (bool ownHost = true;; ownHost = false) {
-        forgetExpired(domain);
-        if (const auto found = m_hosts.find(domain); found != m_hosts.end()) {
-            for (Stored& stored : found->second) {
-                const QNetworkCookie& cookie = stored.cookie;
-                if ((ownHost || cookie.domain().startsWith(QLatin1Char('.'))) && (secure || !cookie.isSecure())
-                    && pathMatches(path, cookie.path()))
-                    matching.push_back(&stored);
-            }
-        }
-        const qsizetype dot = domain.indexOf(QLatin1Char('.'));
-        if (isAddress || dot < 0)
-            break;
-        domain = domain.mid(dot + 1);
+    for (Stored& stored : found->second) {
+        const QNetworkCookie& cookie = stored.cookie;
+        if (domainMatches(host, cookie) && (secure || !cookie.isSecure()) && pathMatches(path, cookie.path()))
+            matching.push_back(&stored);
     }
     std::ranges::stable_sort(matching, std::ranges::greater{},
                              [](const Stored* stored) { return stored->cookie.path().size(); });
@@ -82,7 +116,7 @@ bool SessionCookieJar::setCookiesFromUrl(const QList<QNetworkCookie>& cookieList
     bool added = false;
     for (QNetworkCookie cookie : cookieList) {
         cookie.normalize(url);
-        if (validateCookie(cookie, url) && store(cookie))
+        if (validateCookie(cookie, url) && placeCookie(cookie, url) && store(cookie))
             added = true;
     }
     return added;
@@ -96,16 +130,16 @@ bool SessionCookieJar::insertCookie(const QNetworkCookie& cookie)
 bool SessionCookieJar::updateCookie(const QNetworkCookie& cookie)
 {
     std::size_t index = 0;
-    return findStored(cookie, index) != m_hosts.end() && insertCookie(cookie);
+    return findStored(cookie, index) != m_sites.end() && insertCookie(cookie);
 }
 
 bool SessionCookieJar::deleteCookie(const QNetworkCookie& cookie)
 {
     std::size_t index = 0;
-    const auto host = findStored(cookie, index);
-    if (host == m_hosts.end())
+    const auto site = findStored(cookie, index);
+    if (site == m_sites.end())
         return false;
-    forget(host, index);
+    forget(site, index);
     return true;
 }
 
@@ -117,68 +151,92 @@ bool SessionCookieJar::store(const QNetworkCookie& cookie)
     deleteCookie(cookie);
     if (isExpired(cookie, QDateTime::currentDateTimeUtc()))
         return false;
-    const QString key = hostOf(cookie);
-    // A full host gives up the cookies it no longer sends before a live one.
+    const QString key = siteOfCookie(cookie);
+    // A full site gives up the cookies it no longer sends before a live one.
     forgetExpired(key);
-    if (const auto host = m_hosts.find(key); host != m_hosts.end() && host->second.size() >= maximumCookiesPerHost) {
-        const auto oldest = std::ranges::min_element(host->second, {}, &Stored::lastUse);
-        forget(host, std::size_t(oldest - host->second.begin()));
+    if (const auto site = m_sites.find(key); site != m_sites.end() && site->second.size() >= maximumCookiesPerSite) {
+        const auto oldest = std::ranges::min_element(site->second, {}, &Stored::lastUse);
+        forget(site, std::size_t(oldest - site->second.begin()));
     } else if (m_count >= maximumCookies) {
-        const auto& [lastUse, oldestHost] = *m_uses.begin();
-        const auto holder = m_hosts.find(oldestHost);
-        const auto oldest = std::ranges::find(holder->second, lastUse, &Stored::lastUse);
-        forget(holder, std::size_t(oldest - holder->second.begin()));
+        forgetAllExpired();
+        if (m_count >= maximumCookies) {
+            const auto& [lastUse, oldestSite] = *m_uses.begin();
+            const auto holder = m_sites.find(oldestSite);
+            const auto oldest = std::ranges::find(holder->second, lastUse, &Stored::lastUse);
+            forget(holder, std::size_t(oldest - holder->second.begin()));
+        }
     }
     const std::uint64_t use = ++m_clock;
-    m_hosts[key].push_back(Stored{cookie, use});
+    m_sites[key].push_back(Stored{cookie, use});
     m_uses.emplace(use, key);
+    if (!cookie.isSessionCookie())
+        m_expiries.emplace(cookie.expirationDate().toMSecsSinceEpoch(), use);
     ++m_count;
     return true;
 }
 
 void SessionCookieJar::touch(Stored& stored) const
 {
-    const auto node = m_uses.extract(stored.lastUse);
-    m_uses.emplace(stored.lastUse = ++m_clock, node.mapped());
+    const std::uint64_t previous = std::exchange(stored.lastUse, ++m_clock);
+    auto use = m_uses.extract(previous);
+    use.key() = stored.lastUse;
+    m_uses.insert(std::move(use));
+    if (!stored.cookie.isSessionCookie()) {
+        const qint64 expiry = stored.cookie.expirationDate().toMSecsSinceEpoch();
+        m_expiries.erase({expiry, previous});
+        m_expiries.emplace(expiry, stored.lastUse);
+    }
 }
 
-void SessionCookieJar::forget(Hosts::iterator host, std::size_t index) const
+void SessionCookieJar::forget(Sites::iterator site, std::size_t index) const
 {
-    auto& cookies = host->second;
-    m_uses.erase(cookies[index].lastUse);
+    auto& cookies = site->second;
+    const Stored& stored = cookies[index];
+    m_uses.erase(stored.lastUse);
+    if (!stored.cookie.isSessionCookie())
+        m_expiries.erase({stored.cookie.expirationDate().toMSecsSinceEpoch(), stored.lastUse});
     cookies.erase(cookies.begin() + std::ptrdiff_t(index));
     --m_count;
     if (cookies.empty())
-        m_hosts.erase(host);
+        m_sites.erase(site);
 }
 
-void SessionCookieJar::forgetExpired(const QString& domain) const
+void SessionCookieJar::forgetExpired(const QString& site) const
 {
-    const auto host = m_hosts.find(domain);
-    if (host == m_hosts.end())
+    const auto found = m_sites.find(site);
+    if (found == m_sites.end())
         return;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    const auto expired = [&](const Stored& stored) { return isExpired(stored.cookie, now); };
-    for (const Stored& stored : host->second | std::views::filter(expired)) {
-        m_uses.erase(stored.lastUse);
-        --m_count;
+    // From the back, so what is forgotten moves none of what is still to be seen; the site goes
+    // with its last cookie, which is then the first.
+    for (std::size_t index = found->second.size(); index-- > 0;) {
+        if (isExpired(found->second[index].cookie, now))
+            forget(found, index);
     }
-    std::erase_if(host->second, expired);
-    if (host->second.empty())
-        m_hosts.erase(host);
 }
 
-SessionCookieJar::Hosts::iterator SessionCookieJar::findStored(const QNetworkCookie& cookie, std::size_t& index) const
+void SessionCookieJar::forgetAllExpired() const
 {
-    const auto host = m_hosts.find(hostOf(cookie));
-    if (host == m_hosts.end())
-        return host;
-    const auto found = std::ranges::find_if(host->second,
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    while (!m_expiries.empty() && m_expiries.begin()->first <= now) {
+        const std::uint64_t lastUse = m_expiries.begin()->second;
+        const auto site = m_sites.find(m_uses.at(lastUse));
+        const auto stored = std::ranges::find(site->second, lastUse, &Stored::lastUse);
+        forget(site, std::size_t(stored - site->second.begin()));
+    }
+}
+
+SessionCookieJar::Sites::iterator SessionCookieJar::findStored(const QNetworkCookie& cookie, std::size_t& index) const
+{
+    const auto site = m_sites.find(siteOfCookie(cookie));
+    if (site == m_sites.end())
+        return site;
+    const auto found = std::ranges::find_if(site->second,
                                             [&](const Stored& stored) { return stored.cookie.hasSameIdentifier(cookie); });
-    if (found == host->second.end())
-        return m_hosts.end();
-    index = std::size_t(found - host->second.begin());
-    return host;
+    if (found == site->second.end())
+        return m_sites.end();
+    index = std::size_t(found - site->second.begin());
+    return site;
 }
 
 } // namespace Lumen

@@ -6,17 +6,23 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace Lumen {
 
 // A session's cookies, in memory only and bounded by the figures RFC 6265 (section 6.1) asks a
-// client to support: 50 cookies per host, 3,000 in all, 4,096 bytes each for name, value and
-// attributes. Past a count, the cookie least recently set or sent goes (a host's expired ones
-// before any of its live ones); a larger cookie is ignored. Used on one thread.
+// client to support: 50 cookies per site, 3,000 in all, 4,096 bytes each for name, value and
+// attributes. A site is a registrable domain of the public suffix list, or a host that has none
+// (an address, a public suffix itself): a request only ever carries cookies of its host's site,
+// so never more than 50. A Domain attribute naming a public suffix keeps the cookie to the host
+// that set it when it is that host, and drops the cookie otherwise (section 5.3). Past a count,
+// expired cookies go first, then the cookie least recently set or sent; a larger cookie is
+// ignored. Used on one thread.
 class SessionCookieJar : public QNetworkCookieJar {
 public:
-    static constexpr std::size_t maximumCookiesPerHost = 50;
+    static constexpr std::size_t maximumCookiesPerSite = 50;
     static constexpr int maximumCookies = 3000;
     static constexpr qsizetype maximumCookieBytes = 4096;
 
@@ -37,19 +43,23 @@ private:
         QNetworkCookie cookie;
         std::uint64_t lastUse;
     };
-    using Hosts = std::map<QString, std::vector<Stored>>;
+    using Sites = std::map<QString, std::vector<Stored>>;
 
     bool store(const QNetworkCookie& cookie);
     void touch(Stored& stored) const;
-    void forget(Hosts::iterator host, std::size_t index) const;
-    void forgetExpired(const QString& domain) const;
-    Hosts::iterator findStored(const QNetworkCookie& cookie, std::size_t& index) const;
+    void forget(Sites::iterator site, std::size_t index) const;
+    void forgetExpired(const QString& site) const;
+    // Across all sites, earliest expiry first.
+    void forgetAllExpired() const;
+    Sites::iterator findStored(const QNetworkCookie& cookie, std::size_t& index) const;
 
-    // The cookies of each host, under the domain they were set for without its leading dot;
-    // const look-ups change them too, as sending a cookie is a use and an expired one goes.
-    mutable Hosts m_hosts;
-    // Every cookie's last use, oldest first, with its host.
+    // The cookies of each site; const look-ups change them too, as sending a cookie is a use
+    // and an expired one goes.
+    mutable Sites m_sites;
+    // Every cookie's last use, oldest first, with its site.
     mutable std::map<std::uint64_t, QString> m_uses;
+    // The cookies that expire, by their expiry (milliseconds since the epoch) and last use.
+    mutable std::set<std::pair<qint64, std::uint64_t>> m_expiries;
     mutable std::uint64_t m_clock = 0;
     mutable int m_count = 0;
 };

@@ -1,20 +1,14 @@
 #include "tests/lumen/download/DownloadTesting.h"
 
 #include "Lumen/download/Session.h"
-#include "Lumen/download/SessionCookieJar.h"
 #include "Lumen/download/SessionDelegate.h"
 #include "Lumen/download/SessionHostQueue.h"
 #include "Lumen/download/URLSessionDataTask.h"
 #include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
 #include "tests/support/RawSocketServer.h"
 
-#include <QDateTime>
-#include <QNetworkCookie>
-
-#include <algorithm>
 #include <atomic>
-#include <thread>
-#include <tuple>
+#include <map>
 
 namespace Lumen::Testing {
 namespace {
@@ -168,83 +162,6 @@ TEST_F(DownloaderTest, BodiesBeyondTheSessionsBudgetFailAndGiveTheirShareBack)
         downloader->downloadImage(server.url(QStringLiteral("/%1").arg(i)), raw, fitting.handler());
     ASSERT_TRUE(fitting.waitFor(12, 60s));
     expectAllSucceeded(fitting, 12);
-    downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
-}
-
-QNetworkCookie cookie(const QString& name, qsizetype valueSize = 1, const QString& path = {})
-{
-    QNetworkCookie made(name.toUtf8(), QByteArray(valueSize, 'v'));
-    made.setPath(path);
-    return made;
-}
-
-TEST(SessionCookieJar, HoldsFiftyPerHostThreeThousandInAllAndNoneOverItsSizeDroppingTheLeastRecentlyUsed)
-{
-    SessionCookieJar jar;
-    const auto url = [](const QString& place) { return QUrl(QStringLiteral("http://") + place); };
-    const auto sent = [&](const QString& place) { return jar.cookiesForUrl(url(place)).size(); };
-    for (int i = 0; i < 60; ++i) {
-        jar.setCookiesFromUrl({cookie(QStringLiteral("c%1").arg(i), 1, QStringLiteral("/%1").arg(i))}, url("site.test/"));
-        // Sent after it was set: the first cookie outlives the ones set after it.
-        sent("site.test/0");
-    }
-    EXPECT_EQ(jar.count(), 50);
-    EXPECT_EQ(std::tuple(sent("site.test/0"), sent("site.test/1"), sent("site.test/59")), std::tuple(1, 0, 1));
-
-    // "n=", the value and the domain and path it is kept with: 4,096 bytes pass, one more does not.
-    const qsizetype fits = 4096 - qsizetype(qstrlen("n=; domain=big.test; path=/"));
-    EXPECT_TRUE(jar.setCookiesFromUrl({cookie(QStringLiteral("n"), fits)}, url("big.test/")));
-    EXPECT_FALSE(jar.setCookiesFromUrl({cookie(QStringLiteral("n"), fits + 1)}, url("big.test/")));
-    EXPECT_EQ(jar.cookiesForUrl(url("big.test/")).value(0).value().size(), fits);
-    // A cookie sent without a path takes its URL's directory, which a server can make as long as it likes.
-    const QString longDirectory = QStringLiteral("big.test/%1/icon.png").arg(QString(5000, QLatin1Char('d')));
-    EXPECT_FALSE(jar.setCookiesFromUrl({cookie(QStringLiteral("p"))}, url(longDirectory)));
-
-    for (int i = 0; i < 3100; ++i)
-        jar.setCookiesFromUrl({cookie(QStringLiteral("c"))}, url(QStringLiteral("host%1.test/").arg(i)));
-    EXPECT_EQ(jar.count(), 3000);
-    EXPECT_EQ(std::tuple(sent("site.test/0"), sent("host0.test/"), sent("host3099.test/")), std::tuple(0, 0, 1));
-}
-
-TEST(SessionCookieJar, AFullHostGivesUpItsExpiredCookiesBeforeALiveOne)
-{
-    SessionCookieJar jar;
-    const QUrl site(QStringLiteral("http://site.test/"));
-    jar.setCookiesFromUrl({cookie(QStringLiteral("oldest"))}, site);
-    for (int i = 0; i < 48; ++i)
-        jar.setCookiesFromUrl({cookie(QStringLiteral("c%1").arg(i))}, site);
-    // The most recently set, so the least recently used is the live "oldest".
-    QNetworkCookie fading = cookie(QStringLiteral("fading"));
-    const QDateTime expiry = QDateTime::currentDateTimeUtc().addMSecs(50);
-    fading.setExpirationDate(expiry);
-    jar.setCookiesFromUrl({fading}, site);
-    while (QDateTime::currentDateTimeUtc() <= expiry)
-        std::this_thread::sleep_for(10ms);
-
-    jar.setCookiesFromUrl({cookie(QStringLiteral("newest"))}, site);
-    QStringList names;
-    for (const QNetworkCookie& sent : jar.cookiesForUrl(site))
-        names.append(QString::fromUtf8(sent.name()));
-    EXPECT_EQ(names.size(), 50);
-    EXPECT_TRUE(names.contains(QStringLiteral("oldest")) && names.contains(QStringLiteral("newest")));
-}
-
-TEST_F(DownloaderTest, ACookieFloodLeavesLaterRequestsAtMostFiftyCookies)
-{
-    LoopbackServer server;
-    server.get("/flood", [](const auto&, auto& response) {
-        for (int i = 0; i < 60; ++i)
-            response.set_header("Set-Cookie", "c" + std::to_string(i) + "=" + std::string(20, 'v'));
-        response.set_header("Set-Cookie", "big=" + std::string(5000, 'v'));
-        serveBytes(response, icon);
-    });
-    server.get("/next", [](const auto&, auto& response) { serveBytes(response, icon); });
-    server.start();
-    EXPECT_EQ(errorCode(fetch(server.url(QStringLiteral("/flood")))), 0);
-    EXPECT_EQ(errorCode(fetch(server.url(QStringLiteral("/next")))), 0);
-    const std::string sent = server.requests().back().header("Cookie");
-    EXPECT_EQ(std::count(sent.begin(), sent.end(), '='), 50);
-    EXPECT_EQ(sent.find("big="), std::string::npos);
     downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
 }
 
