@@ -91,6 +91,11 @@ void Session::cancel(const std::shared_ptr<URLSessionDataTask>& task)
         completeCancelled(task);
 }
 
+void Session::reprioritize(const std::shared_ptr<URLSessionDataTask>& task)
+{
+    m_thread->post([self = shared_from_this(), task] { self->m_worker->reprioritize(task); });
+}
+
 void Session::completeCancelled(const std::shared_ptr<URLSessionDataTask>& task)
 {
     if (task->markCompleted())

@@ -18,8 +18,9 @@ class URLSessionDataTask;
 // An HTTP client session: one thread of its own running its own network manager, where every
 // transfer's events are handled and reported to the delegate. Requests are posted to that
 // thread, never waited for. At most `httpMaximumConnectionsPerHost` transfers run per host and
-// `maximumConnections` in all, however they got to their host; the rest wait in the session's
-// queue, untimed. Redirects are followed by the session itself so the delegate can change or
+// `maximumConnections` connections stay open in all, idle ones included, however transfers got
+// to their host; the rest wait in the session's queue, where a transfer that moves almost
+// nothing gives its connection up to them. Redirects are followed by the session itself so the delegate can change or
 // refuse them. Bodies held at once, cookies and each transfer's time on the wire are bounded
 // for the session as a whole. A session keeps itself and its delegate alive until
 // `invalidateAndCancel` ends it, or the application ends.
@@ -53,6 +54,7 @@ private:
     void end();
     void start(const std::shared_ptr<URLSessionDataTask>& task);
     void cancel(const std::shared_ptr<URLSessionDataTask>& task);
+    void reprioritize(const std::shared_ptr<URLSessionDataTask>& task);
     void completeCancelled(const std::shared_ptr<URLSessionDataTask>& task);
     void taskCompleted(std::uint64_t taskIdentifier);
 

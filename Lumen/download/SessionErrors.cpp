@@ -62,6 +62,15 @@ UnderlyingError deadlineExceeded(const QUrl& url, double seconds)
                                         + QString::number(seconds) + QStringLiteral(" seconds."));
 }
 
+UnderlyingError tooSlow(const QUrl& url, qint64 bytesPerSecond, double seconds)
+{
+    return UnderlyingError::network(QNetworkReply::TimeoutError,
+                                    QStringLiteral("The transfer of ") + describeUrl(url)
+                                        + QStringLiteral(" gave its connection up to a waiting one: it moved fewer than ")
+                                        + QString::number(bytesPerSecond) + QStringLiteral(" bytes a second for ")
+                                        + QString::number(seconds) + QStringLiteral(" seconds."));
+}
+
 UnderlyingError redirectNotHTTP(const QUrl& target)
 {
     return UnderlyingError::network(QNetworkReply::InsecureRedirectError,

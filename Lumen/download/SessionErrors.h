@@ -21,6 +21,9 @@ UnderlyingError bodyTooLarge(const QUrl& url, qint64 limit);
 UnderlyingError bodyBudgetExceeded(const QUrl& url, qint64 budget);
 // The transfer of `url` did not finish within its deadline of `seconds` on the wire.
 UnderlyingError deadlineExceeded(const QUrl& url, double seconds);
+// The transfer of `url` moved fewer than `bytesPerSecond` bytes a second for `seconds` while
+// other transfers waited for its connection.
+UnderlyingError tooSlow(const QUrl& url, qint64 bytesPerSecond, double seconds);
 UnderlyingError redirectNotHTTP(const QUrl& target);
 // `url` is where the chain of redirects began.
 UnderlyingError tooManyRedirects(const QUrl& url, int limit);

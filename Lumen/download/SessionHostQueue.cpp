@@ -3,6 +3,7 @@
 #include "Lumen/download/URLSessionDataTask.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace Lumen {
@@ -13,80 +14,160 @@ SessionHostQueue::SessionHostQueue(int connectionsPerHost, int connections)
 {
 }
 
-bool SessionHostQueue::admit(const std::shared_ptr<URLSessionDataTask>& task, const QString& host)
+SessionHostQueue::Key SessionHostQueue::keyOf(const URLSessionDataTask& task, std::uint64_t arrival)
 {
-    // Nothing that could run waits, so a task with room at its host and in all goes first.
-    Host& entry = m_hosts[host];
-    if (entry.running < m_connectionsPerHost && m_running < m_connections) {
-        ++entry.running;
-        ++m_running;
-        return true;
-    }
-    entry.waiting.push_back({m_arrivals++, task});
-    return false;
+    // A NaN would break the order the queue relies on.
+    const float priority = task.priority();
+    return Key{std::isnan(priority) ? 0.5f : priority, arrival};
 }
 
-std::optional<SessionHostQueue::Admitted> SessionHostQueue::release(const QString& host)
+std::vector<SessionHostQueue::Admitted> SessionHostQueue::admit(const std::shared_ptr<URLSessionDataTask>& task,
+                                                                const QString& host)
 {
-    const auto released = m_hosts.find(host);
-    if (released == m_hosts.end())
-        return std::nullopt;
-    --released->second.running;
-    --m_running;
-    std::size_t index = 0;
-    const auto next = pickNext(index);
-    if (next == m_hosts.end()) {
-        forgetIfIdle(released);
-        return std::nullopt;
-    }
-    Host& entry = next->second;
-    Admitted admitted{std::move(entry.waiting[index].task), next->first};
-    entry.waiting.erase(entry.waiting.begin() + std::ptrdiff_t(index));
-    ++entry.running;
-    ++m_running;
-    if (next != released)
-        forgetIfIdle(released);
-    return admitted;
+    Host& entry = m_hosts.try_emplace(host).first->second;
+    entry.name = host;
+    const Key key = keyOf(*task, m_arrivals++);
+    entry.waiting.emplace(key, task);
+    m_waiting.emplace(task.get(), std::pair(&entry, key));
+    relist(entry);
+    return dispatch();
 }
 
-SessionHostQueue::Hosts::iterator SessionHostQueue::pickNext(std::size_t& index)
-{
-    auto best = m_hosts.end();
-    // Priorities are read once per pick: another thread may change them meanwhile.
-    float bestPriority = 0;
-    std::uint64_t bestArrival = 0;
-    for (auto host = m_hosts.begin(); host != m_hosts.end(); ++host) {
-        if (host->second.running >= m_connectionsPerHost)
-            continue;
-        const auto& waiting = host->second.waiting;
-        for (std::size_t i = 0; i < waiting.size(); ++i) {
-            const float priority = waiting[i].task->priority();
-            const std::uint64_t arrival = waiting[i].arrival;
-            if (best == m_hosts.end() || priority > bestPriority
-                || (priority == bestPriority && arrival < bestArrival)) {
-                best = host;
-                index = i;
-                bestPriority = priority;
-                bestArrival = arrival;
-            }
-        }
-    }
-    return best;
-}
-
-void SessionHostQueue::forgetIfIdle(Hosts::iterator host)
-{
-    if (host->second.running <= 0 && host->second.waiting.empty())
-        m_hosts.erase(host);
-}
-
-void SessionHostQueue::remove(const URLSessionDataTask& task, const QString& host)
+std::vector<SessionHostQueue::Admitted> SessionHostQueue::release(const QString& host, bool closed, qint64 now)
 {
     const auto found = m_hosts.find(host);
     if (found == m_hosts.end())
-        return;
-    std::erase_if(found->second.waiting, [&](const Waiting& waiting) { return waiting.task.get() == &task; });
-    forgetIfIdle(found);
+        return {};
+    Host& entry = found->second;
+    --entry.running;
+    const int sockets = socketsLeft(entry.running, entry.sockets, closed);
+    if (const int closing = entry.sockets - sockets; closing > 0) {
+        m_sockets -= closing;
+        m_closing.push_back({now + closingMilliseconds, closing});
+        m_closingSockets += closing;
+    }
+    entry.sockets = sockets;
+    relist(entry);
+    auto started = reclaim(now);
+    forgetIfIdle(host);
+    return started;
+}
+
+std::vector<SessionHostQueue::Admitted> SessionHostQueue::reclaim(qint64 now)
+{
+    while (!m_closing.empty() && m_closing.front().until <= now) {
+        m_closingSockets -= m_closing.front().sockets;
+        m_closing.pop_front();
+    }
+    return dispatch();
+}
+
+std::optional<qint64> SessionHostQueue::nextReclaim() const
+{
+    return m_closing.empty() ? std::nullopt : std::optional(m_closing.front().until);
+}
+
+std::vector<SessionHostQueue::Admitted> SessionHostQueue::remove(const URLSessionDataTask& task)
+{
+    const auto found = m_waiting.find(&task);
+    if (found == m_waiting.end())
+        return {};
+    const auto [entry, key] = found->second;
+    m_waiting.erase(found);
+    entry->waiting.erase(key);
+    relist(*entry);
+    auto started = dispatch();
+    forgetIfIdle(entry->name);
+    return started;
+}
+
+std::vector<SessionHostQueue::Admitted> SessionHostQueue::reprioritize(const URLSessionDataTask& task)
+{
+    const auto found = m_waiting.find(&task);
+    if (found == m_waiting.end())
+        return {};
+    auto& [entry, key] = found->second;
+    auto node = entry->waiting.extract(key);
+    key = keyOf(task, key.arrival);
+    node.key() = key;
+    entry->waiting.insert(std::move(node));
+    relist(*entry);
+    return dispatch();
+}
+
+int SessionHostQueue::socketsLeft(int running, int sockets, bool closed)
+{
+    // With none of its transfers on the wire, Qt closes the host's connections.
+    if (running <= 0)
+        return 0;
+    return closed ? std::max(running, sockets - 1) : sockets;
+}
+
+bool SessionHostQueue::wouldStartAfterCutOff(const QString& host) const
+{
+    const auto found = m_hosts.find(host);
+    if (found == m_hosts.end())
+        return false;
+    const Host& entry = found->second;
+    const int running = entry.running - 1;
+    const int sockets = socketsLeft(running, entry.sockets, true);
+    const int open = m_sockets - entry.sockets + sockets;
+    const int closing = m_closingSockets + entry.sockets - sockets;
+    // The first waiting task once the host has its slot back.
+    const Host* first = m_ready.empty() ? nullptr : m_ready.begin()->second;
+    if (!entry.waiting.empty() && (!first || entry.waiting.begin()->first < m_ready.begin()->first))
+        first = &entry;
+    if (!first)
+        return false;
+    const bool reusesSocket = first == &entry ? running < sockets : first->running < first->sockets;
+    return reusesSocket || mayOpenSocket(open, closing);
+}
+
+bool SessionHostQueue::mayOpenSocket(int sockets, int closing) const
+{
+    // In 64 bits: a session may set no cap worth the name.
+    return sockets < m_connections && qint64(sockets) + closing < qint64(m_connections) + m_connectionsPerHost;
+}
+
+void SessionHostQueue::relist(Host& host)
+{
+    if (host.listed) {
+        m_ready.erase({*host.listed, &host});
+        host.listed.reset();
+    }
+    if (!host.waiting.empty() && host.running < m_connectionsPerHost) {
+        host.listed = host.waiting.begin()->first;
+        m_ready.emplace(*host.listed, &host);
+    }
+}
+
+std::vector<SessionHostQueue::Admitted> SessionHostQueue::dispatch()
+{
+    std::vector<Admitted> started;
+    while (!m_ready.empty()) {
+        Host& host = *m_ready.begin()->second;
+        const bool reusesSocket = host.running < host.sockets;
+        if (!reusesSocket && !mayOpenSocket(m_sockets, m_closingSockets))
+            break;
+        const auto next = host.waiting.begin();
+        m_waiting.erase(next->second.get());
+        started.push_back({std::move(next->second), host.name});
+        host.waiting.erase(next);
+        ++host.running;
+        if (!reusesSocket) {
+            ++host.sockets;
+            ++m_sockets;
+        }
+        relist(host);
+    }
+    return started;
+}
+
+void SessionHostQueue::forgetIfIdle(QString host)
+{
+    const auto found = m_hosts.find(host);
+    if (found != m_hosts.end() && found->second.running <= 0 && found->second.waiting.empty())
+        m_hosts.erase(found);
 }
 
 } // namespace Lumen

@@ -30,10 +30,12 @@ namespace {
 
 using NetworkReplyFacts::responseOf;
 
-// Until a body is known to end at its announced length, Qt reads ahead of the session at most
-// this much, so a transfer holds little beyond the body limit. Much less, and Qt's network thread
-// waits for the session between the chunks of a large body.
-constexpr qint64 readBufferSize = 1024 * 1024;
+// Qt reads ahead of the session at most this much of a body not known to end at its announced
+// length, and of any body while the session's thread waits for an answer, so a transfer holds
+// little beyond the body limit. Otherwise Qt reads ahead freely: a limit reached before the
+// headers are handled would make Qt's network thread wait for the session's, on a busy machine
+// for long, in the middle of every large body.
+constexpr qint64 readAheadLimit = 1024 * 1024;
 
 // Everything the reply holds. A piece Qt holds whole comes as it is, without a copy; whatever
 // the count of available bytes leaves out (a device may count less than it holds) follows.
@@ -71,6 +73,22 @@ AuthenticationMethod methodOf(const QByteArray& wwwAuthenticate)
     return AuthenticationMethod::other;
 }
 
+// Holds the read-ahead of every transfer of the worker for its life.
+class ReadAheadHold {
+public:
+    explicit ReadAheadHold(SessionWorker& worker)
+        : m_worker(worker)
+    {
+        m_worker.holdReadAhead(true);
+    }
+    ~ReadAheadHold() { m_worker.holdReadAhead(false); }
+    ReadAheadHold(const ReadAheadHold&) = delete;
+    ReadAheadHold& operator=(const ReadAheadHold&) = delete;
+
+private:
+    SessionWorker& m_worker;
+};
+
 URLProtectionSpace protectionSpaceOf(const QUrl& url, AuthenticationMethod method)
 {
     URLProtectionSpace space;
@@ -102,6 +120,8 @@ SessionTransfer::SessionTransfer(SessionWorker& worker, std::shared_ptr<URLSessi
 
 void SessionTransfer::start()
 {
+    m_bytesSincePaceCheck = 0;
+    m_slowSeconds = 0;
     runDeadline();
     send(m_task->currentRequest());
 }
@@ -129,13 +149,52 @@ void SessionTransfer::cancel()
     complete(SessionErrors::cancelled());
 }
 
+double SessionTransfer::measurePace(double seconds, qint64 bytesPerSecond)
+{
+    const qint64 arrived = std::exchange(m_bytesSincePaceCheck, 0);
+    // A transfer whose reply is in, or whose data waits for an answer, waits for nobody but us.
+    if (seconds <= 0 || !m_reply || m_replyFinished || m_phase != Phase::receiving || m_redirectResponse) {
+        m_slowSeconds = 0;
+        return 0;
+    }
+    m_slowSeconds = double(arrived) < double(bytesPerSecond) * seconds ? m_slowSeconds + seconds : 0;
+    return m_slowSeconds;
+}
+
+void SessionTransfer::endForPace()
+{
+    const auto& configuration = m_worker.session().configuration();
+    complete(SessionErrors::tooSlow(m_task->currentRequest().url, configuration.lowSpeedLimit,
+                                    configuration.lowSpeedTime));
+}
+
+void SessionTransfer::holdReadAhead(bool held)
+{
+    m_readAheadHeld = held;
+    limitReadAhead();
+}
+
+void SessionTransfer::limitReadAhead()
+{
+    if (!m_reply)
+        return;
+    const bool headersSeen = m_responseTaken || m_redirectResponse;
+    const bool bounded = m_readAheadHeld || (headersSeen && !m_framedByLength);
+    if (m_reply->readBufferSize() != (bounded ? readAheadLimit : 0))
+        m_reply->setReadBufferSize(bounded ? readAheadLimit : 0);
+}
+
 void SessionTransfer::send(const URLRequest& request)
 {
     QNetworkRequest networkRequest = request.networkRequest();
     networkRequest.setPriority(networkPriority(m_task->priority()));
+    // An origin's connections close once none of its transfers is on the wire: the session
+    // counts them as open only until then.
+    networkRequest.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute, 0);
     m_reply = m_worker.manager().get(networkRequest);
     m_reply->setParent(this);
-    m_reply->setReadBufferSize(readBufferSize);
+    m_framedByLength = false;
+    limitReadAhead();
     // Qt's own transfer timeout would end the reply as cancelled; this one ends it as timed out.
     if (const int timeout = request.timeoutMilliseconds(); timeout > 0) {
         m_idleTimer.setInterval(timeout);
@@ -171,11 +230,14 @@ void SessionTransfer::headersArrived()
 {
     if (m_phase == Phase::completed || m_challengeFailure || m_responseTaken || m_redirectResponse)
         return;
+    m_framedByLength = NetworkReplyFacts::isBodyFramedByLength(*m_reply);
     m_redirectTarget = NetworkReplyFacts::redirectTarget(*m_reply);
     if (m_redirectTarget)
         m_redirectResponse = responseOf(*m_reply);
     else
         takeResponse(responseOf(*m_reply));
+    if (m_phase != Phase::completed)
+        limitReadAhead();
 }
 
 void SessionTransfer::bytesArrived()
@@ -187,6 +249,7 @@ void SessionTransfer::bytesArrived()
     if (m_phase == Phase::completed)
         return;
     const QByteArray data = takeAvailable(*m_reply);
+    m_bytesSincePaceCheck += data.size();
     if (data.isEmpty() || !accept(data.size()))
         return;
     if (m_redirectResponse || m_phase != Phase::receiving)
@@ -228,13 +291,6 @@ void SessionTransfer::takeResponse(URLResponse response)
         complete(SessionErrors::bodyTooLarge(response.url, limit));
         return;
     }
-    // What is announced is held in full from here: the body grows in room for all of it.
-    if (!holdBody(response.expectedContentLength))
-        return;
-    // Qt reads no more than the announced body, which is within the limit: it may read all of it
-    // ahead, rather than a chunk at a time with a wait for the session between chunks.
-    if (NetworkReplyFacts::isBodyFramedByLength(*m_reply))
-        m_reply->setReadBufferSize(0);
     m_phase = Phase::awaitingResponseAnswer;
     m_worker.session().delegate().didReceiveResponse(
         m_task, response, answerOnce(QStringLiteral("response handler"), &SessionTransfer::responseAnswered));
@@ -343,11 +399,13 @@ void SessionTransfer::complete(std::optional<UnderlyingError> error)
     if (m_phase == Phase::completed)
         return;
     m_phase = Phase::completed;
+    // Qt closes the connection of a reply dropped before its end.
+    const bool cutOff = m_reply && !m_reply->isFinished();
     dropReply();
     m_deadlineTimer.stop();
     // The body is handed on with the completion; the session no longer holds it.
     releaseBody();
-    m_worker.transferEnded(*this, m_task, error);
+    m_worker.transferEnded(*this, m_task, error, cutOff);
 }
 
 template <typename T>
@@ -381,6 +439,8 @@ AuthChallengeAnswer SessionTransfer::waitForChallengeAnswer(
         std::optional<AuthChallengeAnswer> answer;
     };
     const auto pending = std::make_shared<Pending>();
+    // Replies go on arriving while the thread waits, and none is read meanwhile.
+    const ReadAheadHold hold(m_worker);
     ask([pending](AuthChallengeAnswer answer) {
         std::lock_guard lock(pending->mutex);
         if (pending->answer)

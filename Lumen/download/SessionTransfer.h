@@ -28,8 +28,9 @@ class URLSessionDataTask;
 // One task's transfer on the session's thread, over as many replies as the redirects it
 // follows. It holds data back while the delegate decides about a response, enforces the body
 // limit and its share of the session's body budget, the idle timeout, the deadline and the
-// redirect rules, and turns challenges into questions to the delegate. It is made when its
-// task starts and sends nothing before its worker gives it a connection slot.
+// redirect rules, keeps count of its pace, and turns challenges into questions to the
+// delegate. It is made when its task starts and sends nothing before its worker gives it a
+// connection slot.
 class SessionTransfer : public QObject {
     Q_OBJECT
 
@@ -42,6 +43,14 @@ public:
     // when a redirect has moved it to another host.
     void start();
     void cancel();
+    // Counts the bytes that arrived in the last `seconds` against `bytesPerSecond`; answers for
+    // how many seconds in a row the transfer has moved fewer. Only a transfer that waits for
+    // its peer is counted; zero seconds starts the count afresh.
+    double measurePace(double seconds, qint64 bytesPerSecond);
+    // Ends the transfer for moving too little while others waited.
+    void endForPace();
+    // While held, Qt reads ahead of the transfer at most a little, whatever its body announced.
+    void holdReadAhead(bool held);
     // Ignored unless `reply` is the one the transfer is on.
     void authenticate(const QNetworkReply& reply, QAuthenticator& authenticator);
 
@@ -50,6 +59,8 @@ private:
 
     void send(const URLRequest& request);
     void dropReply();
+    // How far Qt may read ahead of the transfer now.
+    void limitReadAhead();
 
 private slots:
     // Connected by name (see `send`).
@@ -99,6 +110,11 @@ private:
     qint64 m_onWireMilliseconds = 0;
     // What the transfer holds of the session's body budget.
     qint64 m_heldBodyBytes = 0;
+    // Set once the current reply's body is known to end at its announced length.
+    bool m_framedByLength = false;
+    bool m_readAheadHeld = false;
+    qint64 m_bytesSincePaceCheck = 0;
+    double m_slowSeconds = 0;
     QByteArray m_heldBack;
     bool m_replyFinished = false;
     qint64 m_received = 0;

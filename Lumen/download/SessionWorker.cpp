@@ -24,6 +24,17 @@ namespace {
 // would wait in Qt's own queue with its idle timer running, so it waits in the session's.
 constexpr int qtConnectionsPerHost = 6;
 
+bool paceRuleIsOn(const URLSessionConfiguration& configuration)
+{
+    return configuration.lowSpeedLimit > 0 && configuration.lowSpeedTime > 0;
+}
+
+// A few looks within the time a transfer may crawl, at most one a second.
+int paceCheckMilliseconds(const URLSessionConfiguration& configuration)
+{
+    return int(std::clamp(configuration.lowSpeedTime * 1000 / 4, 50.0, 1000.0));
+}
+
 } // namespace
 
 SessionWorker::SessionWorker(std::shared_ptr<Session> session, std::shared_ptr<EventLoopThread> thread)
@@ -41,6 +52,13 @@ SessionWorker::SessionWorker(std::shared_ptr<Session> session, std::shared_ptr<E
                 if (auto* transfer = qobject_cast<SessionTransfer*>(reply->parent()))
                     transfer->authenticate(*reply, *authenticator);
             });
+    m_clock.start();
+    m_reclaim.setSingleShot(true);
+    connect(&m_reclaim, &QTimer::timeout, this, [this] { startEach(m_hostQueue.reclaim(m_clock.elapsed())); });
+    if (paceRuleIsOn(m_session->configuration())) {
+        m_paceCheck.setInterval(paceCheckMilliseconds(m_session->configuration()));
+        connect(&m_paceCheck, &QTimer::timeout, this, [this] { checkPace(); });
+    }
 }
 
 SessionWorker::~SessionWorker()
@@ -66,28 +84,25 @@ void SessionWorker::start(const std::shared_ptr<URLSessionDataTask>& task)
         report(task, SessionErrors::networkConstrained());
         return;
     }
-    m_transfers.emplace(task->taskIdentifier(), Entry{new SessionTransfer(*this, task), originOf(request.url)});
-    admit(task);
+    const QString host = originOf(request.url);
+    m_transfers.emplace(task->taskIdentifier(), Entry{new SessionTransfer(*this, task), host});
+    // A waiting transfer is not on the wire yet, so none of its timers runs.
+    startEach(m_hostQueue.admit(task, host));
 }
 
-void SessionWorker::admit(const std::shared_ptr<URLSessionDataTask>& task)
+void SessionWorker::startEach(const std::vector<SessionHostQueue::Admitted>& admitted)
 {
-    Entry& entry = m_transfers.at(task->taskIdentifier());
-    // A waiting transfer is not on the wire yet, so none of its timers runs.
-    if (m_hostQueue.admit(task, entry.host)) {
+    for (const auto& next : admitted) {
+        Entry& entry = m_transfers.at(next.task->taskIdentifier());
         entry.onWire = true;
         entry.transfer->start();
     }
-}
-
-void SessionWorker::releaseSlot(const QString& host)
-{
-    const auto next = m_hostQueue.release(host);
-    if (!next)
-        return;
-    Entry& entry = m_transfers.at(next->task->taskIdentifier());
-    entry.onWire = true;
-    entry.transfer->start();
+    if (!admitted.empty() && !m_paceCheck.isActive() && paceRuleIsOn(m_session->configuration())) {
+        m_sinceLastPaceCheck.start();
+        m_paceCheck.start();
+    }
+    if (const auto next = m_hostQueue.nextReclaim(); next && !m_reclaim.isActive())
+        m_reclaim.start(int(std::max<qint64>(0, *next - m_clock.elapsed())));
 }
 
 void SessionWorker::moveToHost(const std::shared_ptr<URLSessionDataTask>& task, const QString& host)
@@ -96,8 +111,8 @@ void SessionWorker::moveToHost(const std::shared_ptr<URLSessionDataTask>& task, 
     const QString previous = std::exchange(entry.host, host);
     entry.onWire = false;
     // Those already waiting take the freed slot before this transfer asks for one.
-    releaseSlot(previous);
-    admit(task);
+    startEach(m_hostQueue.release(previous, false, m_clock.elapsed()));
+    startEach(m_hostQueue.admit(task, host));
 }
 
 void SessionWorker::cancel(const std::shared_ptr<URLSessionDataTask>& task)
@@ -107,6 +122,11 @@ void SessionWorker::cancel(const std::shared_ptr<URLSessionDataTask>& task)
         found->second.transfer->cancel();
     else
         report(task, SessionErrors::cancelled());
+}
+
+void SessionWorker::reprioritize(const std::shared_ptr<URLSessionDataTask>& task)
+{
+    startEach(m_hostQueue.reprioritize(*task));
 }
 
 void SessionWorker::shutdown()
@@ -124,18 +144,48 @@ void SessionWorker::shutdown()
 }
 
 void SessionWorker::transferEnded(SessionTransfer& transfer, const std::shared_ptr<URLSessionDataTask>& task,
-                                  const std::optional<UnderlyingError>& error)
+                                  const std::optional<UnderlyingError>& error, bool cutOff)
 {
     const auto found = m_transfers.find(task->taskIdentifier());
     const Entry entry = found->second;
     m_transfers.erase(found);
-    if (!entry.onWire)
-        m_hostQueue.remove(*task, entry.host);
     // Ends are reported from inside the reply's own signals.
     transfer.deleteLater();
+    if (!entry.onWire)
+        startEach(m_hostQueue.remove(*task));
     report(task, error);
     if (entry.onWire)
-        releaseSlot(entry.host);
+        startEach(m_hostQueue.release(entry.host, cutOff, m_clock.elapsed()));
+}
+
+void SessionWorker::checkPace()
+{
+    const auto& configuration = m_session->configuration();
+    const double elapsed = double(m_sinceLastPaceCheck.restart()) / 1000;
+    // A thread held up for long tells nothing of the peers' pace: what they sent waits unread.
+    const bool heldUp = elapsed > 3.0 * m_paceCheck.interval() / 1000;
+    std::vector<std::uint64_t> crawling;
+    bool onWire = false;
+    for (const auto& [identifier, entry] : m_transfers) {
+        if (!entry.onWire)
+            continue;
+        onWire = true;
+        if (entry.transfer->measurePace(heldUp ? 0 : elapsed, configuration.lowSpeedLimit) >= configuration.lowSpeedTime)
+            crawling.push_back(identifier);
+    }
+    if (!onWire)
+        m_paceCheck.stop();
+    for (const std::uint64_t identifier : crawling) {
+        const auto found = m_transfers.find(identifier);
+        if (found != m_transfers.end() && m_hostQueue.wouldStartAfterCutOff(found->second.host))
+            found->second.transfer->endForPace();
+    }
+}
+
+void SessionWorker::holdReadAhead(bool held)
+{
+    for (const auto& [identifier, entry] : m_transfers)
+        entry.transfer->holdReadAhead(held);
 }
 
 bool SessionWorker::takeBodyBytes(qint64 bytes)

@@ -19,11 +19,17 @@ struct URLSessionConfiguration {
     // Transfers on the wire to one host at once, never more than the six connections Qt opens to
     // a host; more wait in the session's own queue.
     int httpMaximumConnectionsPerHost = 6;
-    // Transfers on the wire across all hosts at once; more wait in the same queue.
+    // Connections the session holds open at once, idle keep-alive ones included, and so the
+    // transfers on the wire across all hosts; more wait in the same queue.
     int maximumConnections = 64;
-    // Bytes of response bodies that all transfers of the session hold at once (an announced length
-    // counts in full from the headers on); a transfer that would go past it fails.
+    // Bytes of response bodies that all transfers of the session hold at once, counted as they
+    // arrive; a transfer that would go past it fails.
     qint64 maximumBufferedBodyBytes = 512LL * 1024 * 1024;
+    // A transfer on the wire that moves fewer than `lowSpeedLimit` bytes a second for
+    // `lowSpeedTime` seconds gives its connection up, failing, as soon as a waiting transfer
+    // could take it; a slow transfer nobody waits for goes on. Zero in either turns this off.
+    qint64 lowSpeedLimit = 1024;
+    double lowSpeedTime = 20;
     // Seconds a transfer may spend on the wire in all, however steadily its bytes come; the
     // request's own timeout bounds only a silence. Waiting for a connection does not count.
     double timeoutIntervalForResource = 300;

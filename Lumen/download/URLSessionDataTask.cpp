@@ -39,6 +39,14 @@ void URLSessionDataTask::setResponse(URLResponse response)
     m_response = std::move(response);
 }
 
+void URLSessionDataTask::setPriority(float priority)
+{
+    m_priority.store(priority, std::memory_order_relaxed);
+    // A task resumed may wait for a connection: its place in the queue changes with it.
+    if (state() == State::running)
+        m_session->reprioritize(shared_from_this());
+}
+
 URLSessionDataTask::State URLSessionDataTask::state() const
 {
     std::lock_guard lock(m_mutex);

@@ -38,10 +38,10 @@ public:
     std::optional<URLResponse> response() const;
     void setResponse(URLResponse response);
 
-    // 0 to 1; read while the transfer waits for a connection (a higher one goes first) and
-    // when it starts. Lock-free, as the session reads every waiting task's at each pick.
+    // 0 to 1; a higher one goes first while the transfer waits for a connection, and is asked
+    // of Qt when it starts.
     float priority() const { return m_priority.load(std::memory_order_relaxed); }
-    void setPriority(float priority) { m_priority.store(priority, std::memory_order_relaxed); }
+    void setPriority(float priority);
 
     State state() const;
     // Starts the transfer unless it was started, cancelled or completed before.

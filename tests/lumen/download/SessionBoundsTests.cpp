@@ -1,14 +1,9 @@
 #include "tests/lumen/download/DownloadTesting.h"
 
-#include "Lumen/download/Session.h"
-#include "Lumen/download/SessionDelegate.h"
-#include "Lumen/download/SessionHostQueue.h"
-#include "Lumen/download/URLSessionDataTask.h"
 #include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
 #include "tests/support/RawSocketServer.h"
 
 #include <atomic>
-#include <map>
 
 namespace Lumen::Testing {
 namespace {
@@ -106,29 +101,6 @@ TEST_F(DownloaderTest, TransfersAcrossManyHostsStayWithinTheSessionsConnectionCa
     ASSERT_TRUE(outcomes.waitFor(icons, 60s));
     expectAllSucceeded(outcomes, icons);
     EXPECT_LE(gauge.peak, 8);
-}
-
-TEST(SessionHostQueue, AFreedSlotGoesByPriorityThenArrivalToAHostWithRoomNeverToAFullOne)
-{
-    auto session = Session::make(URLSessionConfiguration::ephemeral(), SessionDelegate::make());
-    std::map<QString, std::shared_ptr<URLSessionDataTask>> tasks;
-    // One connection per host, two in all: the first two run, the others wait in this order.
-    SessionHostQueue queue(1, 2);
-    for (const QString name : {"a1", "b1", "a2", "a3", "c1", "c2"}) {
-        const auto task = tasks[name] = session->dataTask(URLRequest(QUrl(QStringLiteral("http://h/") + name)));
-        EXPECT_EQ(queue.admit(task, name.left(1)), tasks.size() <= 2) << name.toStdString();
-    }
-    tasks["a3"]->setPriority(0.9f);
-    const std::pair<const char*, const char*> releases[] = {{"a", "a3"}, {"b", "c1"}, {"a", "a2"}, {"c", "c2"}, {"a", ""}};
-    for (const auto& [host, expected] : releases) {
-        const auto next = queue.release(QString::fromLatin1(host));
-        EXPECT_EQ(next ? next->task->originalRequest().url.path().mid(1) : QString(), QString::fromLatin1(expected)) << host;
-    }
-    const std::weak_ptr<Session> ended = session;
-    tasks.clear();
-    session->invalidateAndCancel();
-    session.reset();
-    EXPECT_TRUE(Tivrand::Testing::waitUntil([&] { return ended.expired(); }));
 }
 
 TEST_F(DownloaderTest, BodiesBeyondTheSessionsBudgetFailAndGiveTheirShareBack)

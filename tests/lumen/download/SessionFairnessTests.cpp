@@ -1,0 +1,149 @@
+#include "tests/lumen/download/DownloadTesting.h"
+
+#include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
+#include "tests/support/DescriptorLimit.h"
+#include "tests/support/KeepAliveServer.h"
+#include "tests/support/OpenSockets.h"
+#include "tests/support/RawSocketServer.h"
+
+#include <atomic>
+#include <filesystem>
+
+namespace Lumen::Testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Tivrand::Testing::DescriptorLimit;
+using Tivrand::Testing::KeepAliveServer;
+using Tivrand::Testing::LoopbackServer;
+using Tivrand::Testing::RawSocketServer;
+using Tivrand::Testing::waitUntil;
+
+const QByteArray icon = pngBytes();
+
+// A 200 announcing `length` bytes, then `piece` bytes every `interval` until the client or the
+// server goes.
+RawSocketServer::Behaviour paced(qint64 length, std::size_t piece, std::chrono::milliseconds interval)
+{
+    return [=](RawSocketServer::Connection& connection) {
+        if (!connection.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length)
+                             + "\r\nConnection: close\r\n\r\n"))
+            return;
+        for (qint64 left = length; left > 0; left -= qint64(piece)) {
+            if (!connection.send(std::string(std::size_t(std::min(qint64(piece), left)), 'x')))
+                return;
+            connection.idle(interval);
+        }
+    };
+}
+
+// Serves the icon at "/N.png".
+std::unique_ptr<LoopbackServer> iconServer()
+{
+    auto server = std::make_unique<LoopbackServer>();
+    server->get(R"(/\d+\.png)", [](const auto&, auto& response) { serveBytes(response, icon); });
+    server->start();
+    return server;
+}
+
+TEST_F(DownloaderTest, TransfersThatCrawlGiveTheirConnectionsUpToWaitingOnesAndASteadySlowOneGoesOn)
+{
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.maximumConnections = 4;
+    configuration.lowSpeedLimit = 1024;
+    configuration.lowSpeedTime = 2;
+    downloader->setSessionConfiguration(configuration);
+    // Three transfers a byte every 300 ms, and one at 16 KiB a second, take every connection.
+    RawSocketServer crawling(paced(1 << 20, 1, 300ms));
+    RawSocketServer steady(paced(64 << 10, 1024, 64ms));
+    const auto raw = optionsWith(std::make_shared<LivePhotoImageProcessor>());
+    const auto crawlers = std::make_shared<Outcomes>();
+    for (int i = 0; i < 3; ++i)
+        downloader->downloadImage(crawling.url(QStringLiteral("/%1").arg(i)), raw, collectInto(crawlers));
+    const auto slow = std::make_shared<Outcomes>();
+    downloader->downloadImage(steady.url(), raw, collectInto(slow));
+    ASSERT_TRUE(waitUntil([&] { return crawling.requests() == 3 && steady.requests() == 1; }));
+
+    const auto icons = iconServer();
+    for (int i = 0; i < 5; ++i)
+        downloader->downloadImage(icons->url(QStringLiteral("/%1.png").arg(i)), optionsWith(), outcomes.handler());
+    ASSERT_TRUE(outcomes.waitFor(5, 60s));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(errorCode(*outcomes.at(i)), 0) << i;
+    ASSERT_TRUE(crawlers->waitFor(3, 60s));
+    for (int i = 0; i < 3; ++i) {
+        const auto result = *crawlers->at(i);
+        EXPECT_EQ(sessionErrorCode(result), QNetworkReply::TimeoutError);
+        EXPECT_TRUE(!result && result.error().description().contains(QStringLiteral("gave its connection up")));
+    }
+    ASSERT_TRUE(slow->waitFor(1, 60s));
+    EXPECT_EQ(errorCode(*slow->at(0)), 0);
+}
+
+rlim_t openDescriptors()
+{
+    const std::filesystem::directory_iterator entries("/proc/self/fd");
+    return rlim_t(std::distance(begin(entries), end(entries)));
+}
+
+TEST_F(DownloaderTest, IconsAskedForHostByHostAllArriveWithinALowDescriptorLimit)
+{
+    constexpr int origins = 20;
+    constexpr int icons = 600;
+    const auto body = std::make_shared<const std::string>(icon.toStdString());
+    KeepAliveServer servers(origins, [&](const KeepAliveServer::Request&) {
+        return KeepAliveServer::Response{"HTTP/1.1 200 OK\r\nContent-Type: image/png", body};
+    });
+    auto configuration = URLSessionConfiguration::ephemeral();
+    configuration.maximumConnections = 16;
+    downloader->setSessionConfiguration(configuration);
+    // Both ends of each connection are descriptors of this process. Qt alone would keep six
+    // connections open to every origin it has been to.
+    const int margin = configuration.httpMaximumConnectionsPerHost;
+    const DescriptorLimit limit(openDescriptors() + 2 * rlim_t(configuration.maximumConnections + margin) + 24);
+    for (int i = 0; i < icons; ++i)
+        downloader->downloadImage(servers.url(i * origins / icons, QStringLiteral("/%1.png").arg(i)), optionsWith(),
+                                  outcomes.handler());
+    const std::set<int> ports(servers.ports().begin(), servers.ports().end());
+    bool arrived = false;
+    const long peak = Tivrand::Testing::peakWhile([&] { return Tivrand::Testing::openSocketsTo(ports); },
+                                                  [&] { arrived = outcomes.waitFor(icons, 120s); });
+    ASSERT_TRUE(arrived);
+    for (int i = 0; i < icons; ++i) {
+        const auto result = *outcomes.at(i);
+        EXPECT_EQ(errorCode(result), 0) << i << ": " << (result ? "" : result.error().description().toStdString());
+    }
+    EXPECT_LE(peak, configuration.maximumConnections + margin);
+}
+
+TEST_F(DownloaderTest, BodiesThatAnnounceMuchAndSendLittleHoldOnlyWhatTheySent)
+{
+    // Between them the two announce the session's whole budget for bodies.
+    const qint64 announced = URLSessionConfiguration::ephemeral().maximumBufferedBodyBytes / 2;
+    RawSocketServer trickling(paced(announced, 1, 100ms));
+    const auto heard = std::make_shared<std::atomic<int>>(0);
+    const auto announcers = std::make_shared<Outcomes>();
+    std::vector<std::shared_ptr<DownloadTask>> announcing;
+    for (int i = 0; i < 2; ++i) {
+        announcing.push_back(downloader->downloadImage(
+            trickling.url(QStringLiteral("/%1").arg(i)), std::nullopt,
+            [heard, counted = std::make_shared<std::atomic<bool>>(false)](std::int64_t, std::int64_t) {
+                *heard += counted->exchange(true) ? 0 : 1;
+            },
+            collectInto(announcers)));
+    }
+    ASSERT_TRUE(waitUntil([&] { return *heard == 2; }, 10s));
+    const auto icons = iconServer();
+    for (int i = 0; i < 30; ++i)
+        downloader->downloadImage(icons->url(QStringLiteral("/%1.png").arg(i)), optionsWith(),
+                                  outcomes.handler());
+    ASSERT_TRUE(outcomes.waitFor(30, 60s));
+    for (int i = 0; i < 30; ++i)
+        EXPECT_EQ(errorCode(*outcomes.at(i)), 0) << i;
+    for (const auto& task : announcing)
+        task->cancel();
+    EXPECT_TRUE(announcers->waitFor(2));
+}
+
+} // namespace
+} // namespace Lumen::Testing
