@@ -1,15 +1,20 @@
 // The downloader on the loopback server beside a plain QNetworkAccessManager doing the same
 // work: one URL asked for by 100 callers at once (transfers counted), the throughput of 1 MiB
-// and 10 MiB bodies, the latency of a 10 KiB PNG fetched and decoded, 1,000 distinct URLs at
-// once, 500 icons from 10 origins 47 at a time (with the session's caps and without) and 5,000
-// from 80 origins at once (time and peak open sockets), and the peak memory of 16 bodies that
-// never end, on 16 origins.
+// and 10 MiB bodies, one at a time and four at once (also as the ratio of rounds taken in
+// turn), the latency of a 10 KiB PNG fetched and decoded, 1,000 distinct URLs at once, 500
+// icons from 10 origins 47 at a time (with the session's caps and without), 5,000 from 80
+// origins at once and host by host (time, peak open sockets, failures under 256 descriptors),
+// the CPU of queueing 5,000 and 40,000 tasks, five loads beside peers that crawl, and the peak
+// memory of 16 bodies that never end, on 16 origins.
 #include "bench/BenchImages.h"
 #include "bench/BenchMain.h"
 #include "bench/Countdown.h"
 #include "Lumen/download/ImageDownloader.h"
 #include "Lumen/foundation/processors/LivePhotoImageProcessor.h"
+#include "tests/support/DescriptorLimit.h"
+#include "tests/support/KeepAliveServer.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/OpenSockets.h"
 #include "tests/support/RawSocketServer.h"
 
 #include <benchmark/benchmark.h>
@@ -20,14 +25,9 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
-#include <arpa/inet.h>
-#include <linux/inet_diag.h>
-#include <linux/netlink.h>
-#include <linux/sock_diag.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -49,7 +49,11 @@
 namespace {
 
 using namespace Lumen;
+using Tivrand::Testing::DescriptorLimit;
+using Tivrand::Testing::KeepAliveServer;
 using Tivrand::Testing::LoopbackServer;
+using Tivrand::Testing::openSocketsTo;
+using Tivrand::Testing::peakWhile;
 using Tivrand::Testing::RawSocketServer;
 
 // Noise of 512 x 512 pixels a mebibyte: PNG cannot compress it, so the body is about that size.
@@ -204,6 +208,113 @@ void BM_Throughput_PlainManager(benchmark::State& state)
 }
 BENCHMARK(BM_Throughput_PlainManager)->ArgName("MiB")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
+// Several large bodies at once, raw bytes as above, from a server of their own that keeps its
+// connections alive for as long as a client does: a pool of server threads that idle
+// connections hold would make either road wait for the other's. The argument is the body's
+// size in MiB.
+constexpr int bodiesAtOnce = 4;
+
+KeepAliveServer& bodyServer(int mebibytes)
+{
+    static std::mutex mutex;
+    static std::map<int, std::unique_ptr<KeepAliveServer>> servers;
+    std::lock_guard lock(mutex);
+    auto& server = servers[mebibytes];
+    if (!server) {
+        const auto body = std::make_shared<const std::string>(largeBody(mebibytes));
+        server = std::make_unique<KeepAliveServer>(1, [body](const KeepAliveServer::Request&) {
+            return KeepAliveServer::Response{"HTTP/1.1 200 OK\r\nContent-Type: image/png", body};
+        });
+    }
+    return *server;
+}
+
+QUrl bodyURL(int mebibytes, int index)
+{
+    return bodyServer(mebibytes).url(0, QStringLiteral("/body%1.png").arg(index));
+}
+
+int downloadBodies(ImageDownloader& downloader, int mebibytes, const LumenParsedOptionsInfo& parsed)
+{
+    Countdown countdown(bodiesAtOnce);
+    for (int i = 0; i < bodiesAtOnce; ++i) {
+        downloader.downloadImage(bodyURL(mebibytes, i), parsed, [&](const ImageDownloader::CompletionResult& result) {
+            countdown.done(result.has_value());
+        });
+    }
+    return countdown.wait();
+}
+
+int fetchBodies(QNetworkAccessManager& manager, int mebibytes)
+{
+    QEventLoop loop;
+    int left = bodiesAtOnce;
+    int failures = 0;
+    for (int i = 0; i < bodiesAtOnce; ++i) {
+        QNetworkReply* reply = manager.get(QNetworkRequest(bodyURL(mebibytes, i)));
+        QObject::connect(reply, &QNetworkReply::finished, &loop, [&, reply] {
+            const QByteArray body = reply->readAll();
+            failures += reply->error() == QNetworkReply::NoError && !body.isEmpty() ? 0 : 1;
+            reply->deleteLater();
+            if (--left == 0)
+                loop.quit();
+        });
+    }
+    loop.exec();
+    return failures;
+}
+
+void BM_FourBodiesAtOnce_Downloader(benchmark::State& state)
+{
+    const int mebibytes = int(state.range(0));
+    bodyServer(mebibytes);
+    const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
+    const auto parsed = options(std::make_shared<LivePhotoImageProcessor>());
+    for (auto _ : state)
+        reportFailures(state, downloadBodies(*downloader, mebibytes, parsed));
+    state.SetBytesProcessed(state.iterations() * bodiesAtOnce * qint64(largeBody(mebibytes).size()));
+}
+BENCHMARK(BM_FourBodiesAtOnce_Downloader)->ArgName("MiB")->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+
+void BM_FourBodiesAtOnce_PlainManager(benchmark::State& state)
+{
+    const int mebibytes = int(state.range(0));
+    bodyServer(mebibytes);
+    QNetworkAccessManager manager;
+    for (auto _ : state)
+        reportFailures(state, fetchBodies(manager, mebibytes));
+    state.SetBytesProcessed(state.iterations() * bodiesAtOnce * qint64(largeBody(mebibytes).size()));
+}
+BENCHMARK(BM_FourBodiesAtOnce_PlainManager)->ArgName("MiB")->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+
+// The two roads taken in turn, so that the machine's load falls on both alike: the median of
+// their rounds' time ratios.
+void BM_FourBodiesAtOnce_DownloaderOverPlain(benchmark::State& state)
+{
+    const int mebibytes = int(state.range(0));
+    bodyServer(mebibytes);
+    const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
+    const auto parsed = options(std::make_shared<LivePhotoImageProcessor>());
+    QNetworkAccessManager manager;
+    std::vector<double> ratios;
+    int failures = 0;
+    // Each road goes first in every other round.
+    for (bool downloaderFirst = true; auto _ : state) {
+        std::chrono::steady_clock::duration taken[2] = {};
+        for (const bool byDownloader : {downloaderFirst, !downloaderFirst}) {
+            const auto start = std::chrono::steady_clock::now();
+            failures += byDownloader ? downloadBodies(*downloader, mebibytes, parsed) : fetchBodies(manager, mebibytes);
+            taken[byDownloader ? 0 : 1] = std::chrono::steady_clock::now() - start;
+        }
+        ratios.push_back(double(taken[0].count()) / double(taken[1].count()));
+        downloaderFirst = !downloaderFirst;
+    }
+    std::ranges::sort(ratios);
+    state.counters["failed"] = failures;
+    state.counters["downloader_over_plain"] = ratios[ratios.size() / 2];
+}
+BENCHMARK(BM_FourBodiesAtOnce_DownloaderOverPlain)->ArgName("MiB")->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
+
 void BM_Latency10KiBDecoded_Downloader(benchmark::State& state)
 {
     const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
@@ -277,59 +388,6 @@ public:
 private:
     std::vector<std::unique_ptr<RawSocketServer>> m_servers;
 };
-
-// Client sockets open to `ports` (connecting, connected, or closed by the server only), as the
-// kernel's socket table lists them; -1 when it cannot be read.
-int openSocketsTo(const std::set<int>& ports)
-{
-    const int diag = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
-    if (diag < 0)
-        return -1;
-    struct {
-        nlmsghdr header;
-        inet_diag_req_v2 request;
-    } query{};
-    query.header.nlmsg_len = sizeof query;
-    query.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
-    query.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    query.request.sdiag_family = AF_INET;
-    query.request.sdiag_protocol = IPPROTO_TCP;
-    query.request.idiag_states = (1 << TCP_ESTABLISHED) | (1 << TCP_SYN_SENT) | (1 << TCP_CLOSE_WAIT);
-    int open = ::send(diag, &query, sizeof query, 0) == sizeof query ? 0 : -1;
-    alignas(nlmsghdr) char buffer[64 * 1024];
-    for (bool done = open < 0; !done;) {
-        const ssize_t received = ::recv(diag, buffer, sizeof buffer, 0);
-        if (received <= 0)
-            break;
-        int left = int(received);
-        for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); !done && NLMSG_OK(header, left);
-             header = NLMSG_NEXT(header, left)) {
-            done = header->nlmsg_type == NLMSG_DONE || header->nlmsg_type == NLMSG_ERROR;
-            const auto* entry = static_cast<const inet_diag_msg*>(NLMSG_DATA(header));
-            if (!done && ports.contains(ntohs(entry->id.idiag_dport)))
-                ++open;
-        }
-    }
-    ::close(diag);
-    return open;
-}
-
-// The highest value `sample` gives while `work` runs, sampled every few milliseconds.
-long peakWhile(const std::function<long()>& sample, const std::function<void()>& work)
-{
-    std::atomic<bool> running{true};
-    std::atomic<long> peak{sample()};
-    std::thread sampler([&] {
-        while (running) {
-            peak = std::max(peak.load(), sample());
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    work();
-    running = false;
-    sampler.join();
-    return peak;
-}
 
 // Starts `count` downloads, `window` at a time, by `start(index, done)`; answers the failures.
 int throughWindow(int count, int window, const std::function<void(int, std::function<void(bool)>)>& start)
@@ -486,6 +544,217 @@ void BM_5000IconsFrom80Origins_PlainManager(benchmark::State& state)
 }
 BENCHMARK(BM_5000IconsFrom80Origins_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
+// Origins served by a process of their own, forked before any thread starts, so that the
+// descriptors of this process are the client's alone. They keep connections alive as long as
+// the client does and answer every request with the icon.
+class OriginProcess {
+public:
+    static constexpr int origins = 80;
+
+    static void start()
+    {
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(ends[0]);
+            serve(ends[1]);
+        }
+        ::close(ends[1]);
+        auto& ports = running().m_ports;
+        ports.resize(origins);
+        const auto wanted = ssize_t(sizeof(int) * origins);
+        if (child < 0 || ::read(ends[0], ports.data(), std::size_t(wanted)) != wanted)
+            ports.clear();
+        ::close(ends[0]);
+    }
+    static const OriginProcess& instance() { return running(); }
+
+    bool isServing() const { return !m_ports.empty(); }
+    // The `index`th of `count` icons asked for host by host: all of an origin's in a row.
+    QUrl url(int index, int count) const
+    {
+        const int port = m_ports[std::size_t(index) * m_ports.size() / std::size_t(count)];
+        return QUrl(QStringLiteral("http://127.0.0.1:%1/icon%2.png").arg(port).arg(index));
+    }
+    std::set<int> ports() const { return {m_ports.begin(), m_ports.end()}; }
+
+private:
+    static OriginProcess& running()
+    {
+        static OriginProcess process;
+        return process;
+    }
+
+    [[noreturn]] static void serve(int portsOut)
+    {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        const auto body = std::make_shared<const std::string>(smallImage().toStdString());
+        KeepAliveServer servers(origins, [body](const KeepAliveServer::Request&) {
+            return KeepAliveServer::Response{"HTTP/1.1 200 OK\r\nContent-Type: image/png", body};
+        });
+        (void)!::write(portsOut, servers.ports().data(), sizeof(int) * servers.ports().size());
+        ::close(portsOut);
+        for (;;)
+            ::pause();
+    }
+
+    std::vector<int> m_ports;
+};
+
+constexpr int hostByHostIcons = 5000;
+
+// 5,000 icons from 80 origins asked for host by host, all at once, by `fetchAll` (which answers
+// the failures), within the descriptor limit the argument gives (0: none): time, failures and
+// the peak of sockets open to the origins.
+void iconsHostByHost(benchmark::State& state, const std::function<int(const OriginProcess&)>& fetchAll)
+{
+    const auto& origins = OriginProcess::instance();
+    if (!origins.isServing()) {
+        state.SkipWithError("the origins' process did not start");
+        return;
+    }
+    int failures = 0;
+    long peakSockets = 0;
+    for (auto _ : state) {
+        const DescriptorLimit limit(rlim_t(state.range(0)));
+        peakSockets = std::max(peakSockets, peakWhile([&] { return openSocketsTo(origins.ports()); },
+                                                      [&] { failures += fetchAll(origins); }));
+    }
+    state.counters["failed"] = failures;
+    state.counters["peak_open_sockets"] = double(peakSockets);
+}
+
+void BM_5000IconsFrom80OriginsHostByHost_Downloader(benchmark::State& state)
+{
+    iconsHostByHost(state, [](const OriginProcess& origins) {
+        const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
+        Countdown countdown(hostByHostIcons);
+        for (int i = 0; i < hostByHostIcons; ++i)
+            downloader->downloadImage(origins.url(i, hostByHostIcons), options(),
+                                      [&](const auto& result) { countdown.done(result.has_value()); });
+        return countdown.wait();
+    });
+}
+BENCHMARK(BM_5000IconsFrom80OriginsHostByHost_Downloader)->ArgName("fd_limit")->Arg(0)->Arg(256)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
+
+void BM_5000IconsFrom80OriginsHostByHost_PlainManager(benchmark::State& state)
+{
+    iconsHostByHost(state, [](const OriginProcess& origins) {
+        QNetworkAccessManager manager;
+        QEventLoop loop;
+        int left = hostByHostIcons;
+        int failures = 0;
+        for (int i = 0; i < hostByHostIcons; ++i) {
+            QNetworkReply* reply = manager.get(QNetworkRequest(origins.url(i, hostByHostIcons)));
+            QObject::connect(reply, &QNetworkReply::finished, &loop, [&, reply] {
+                failures += reply->error() == QNetworkReply::NoError && !QImage::fromData(reply->readAll()).isNull() ? 0 : 1;
+                reply->deleteLater();
+                if (--left == 0)
+                    loop.quit();
+            });
+        }
+        loop.exec();
+        return failures;
+    });
+}
+BENCHMARK(BM_5000IconsFrom80OriginsHostByHost_PlainManager)->ArgName("fd_limit")->Arg(0)->Arg(256)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
+
+// The process's CPU seconds to fetch `count` raw icons from the 80 origins, all asked for at
+// once, so that nearly all of them wait in the session's queue.
+double cpuSecondsToQueue(int count)
+{
+    const auto& origins = OriginProcess::instance();
+    const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
+    const auto raw = options(std::make_shared<LivePhotoImageProcessor>());
+    const double start = processCpuSeconds();
+    Countdown countdown(count);
+    for (int i = 0; i < count; ++i)
+        downloader->downloadImage(origins.url(i, count), raw, [&](const auto& result) { countdown.done(result.has_value()); });
+    countdown.wait();
+    return processCpuSeconds() - start;
+}
+
+// What queueing eight times the tasks costs: 5,000 and then 40,000 tasks, taken in turn, and
+// the ratio of their CPU (8 when the cost per task does not grow with the queue).
+void BM_Queueing5000And40000Tasks_CpuRatio(benchmark::State& state)
+{
+    if (!OriginProcess::instance().isServing()) {
+        state.SkipWithError("the origins' process did not start");
+        return;
+    }
+    double seconds[2] = {};
+    for (auto _ : state) {
+        seconds[0] += cpuSecondsToQueue(5000);
+        seconds[1] += cpuSecondsToQueue(40000);
+    }
+    state.counters["cpu_s_5000"] = seconds[0] / double(state.iterations());
+    state.counters["cpu_s_40000"] = seconds[1] / double(state.iterations());
+    state.counters["ratio"] = seconds[1] / seconds[0];
+}
+BENCHMARK(BM_Queueing5000And40000Tasks_CpuRatio)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// With the session's defaults: 63 transfers on 11 origins that send a byte every 500 ms, and
+// one that sends 256 KiB at 16 KiB a second, take every connection; then five loads to other
+// origins wait. The seconds until the five have their images, and the slow one's outcome.
+void BM_CrawlingPeersBesideFiveLoads_Downloader(benchmark::State& state)
+{
+    const auto crawl = [](RawSocketServer::Connection& connection) {
+        if (!connection.send("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\nConnection: close\r\n\r\n"))
+            return;
+        while (connection.send("x"))
+            connection.idle(std::chrono::milliseconds(500));
+    };
+    const auto steady = [](RawSocketServer::Connection& connection) {
+        if (!connection.send("HTTP/1.1 200 OK\r\nContent-Length: 262144\r\nConnection: close\r\n\r\n"))
+            return;
+        for (int piece = 0; piece < 256 && connection.send(std::string(1024, 'x')); ++piece)
+            connection.idle(std::chrono::milliseconds(64));
+    };
+    const Origins crawling(11, crawl);
+    RawSocketServer slow(steady);
+    const Origins loads(5, iconHost());
+    double loadSeconds = 0;
+    double slowSeconds = 0;
+    bool slowArrived = false;
+    for (auto _ : state) {
+        const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
+        const auto raw = options(std::make_shared<LivePhotoImageProcessor>());
+        Countdown crawlers(63);
+        for (int i = 0; i < 63; ++i)
+            downloader->downloadImage(crawling.url(i), raw, [&](const auto&) { crawlers.done(); });
+        const auto start = std::chrono::steady_clock::now();
+        std::atomic<bool> slowDone{false};
+        downloader->downloadImage(slow.url(), raw, [&](const auto& result) {
+            slowArrived = result.has_value();
+            slowSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            slowDone = true;
+        });
+        // The five come once the others are on the wire.
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        Countdown fetched(5);
+        for (int i = 0; i < 5; ++i)
+            downloader->downloadImage(loads.url(i), options(), [&](const auto& result) { fetched.done(result.has_value()); });
+        const auto asked = std::chrono::steady_clock::now();
+        if (fetched.wait() > 0)
+            state.SkipWithError("a load failed");
+        loadSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+        while (!slowDone)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        downloader->cancelAll();
+        crawlers.wait();
+    }
+    state.counters["five_loads_s"] = loadSeconds;
+    state.counters["slow_one_arrived"] = slowArrived;
+    state.counters["slow_one_s"] = slowSeconds;
+}
+BENCHMARK(BM_CrawlingPeersBesideFiveLoads_Downloader)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+
 long residentKiB()
 {
     std::ifstream status("/proc/self/status");
@@ -563,5 +832,7 @@ BENCHMARK(BM_OneEndlessBody_PlainManager)->Unit(benchmark::kMillisecond)->UseRea
 
 int main(int argc, char** argv)
 {
+    // Before any thread starts.
+    OriginProcess::start();
     return runBenchmarksWithGuiApplication(argc, argv);
 }
