@@ -18,7 +18,8 @@ public:
         {
             std::lock_guard lock(m_mutex);
             if (!m_cancelled) {
-                m_task = std::move(task);
+                // The task it replaces goes after the lock.
+                std::swap(m_task, task);
                 return;
             }
         }

@@ -18,8 +18,10 @@ LumenError RetryContext::error() const
 
 void RetryContext::setError(LumenError error)
 {
+    // What it replaces, which may hold the last reference to a transfer and its callers'
+    // closures, goes after the lock.
     std::lock_guard lock(m_mutex);
-    m_error = std::move(error);
+    std::swap(m_error, error);
 }
 
 int RetryContext::retriedCount() const
@@ -42,8 +44,9 @@ std::any RetryContext::userInfo() const
 
 void RetryContext::setUserInfo(std::any userInfo)
 {
+    // The caller's value it replaces goes after the lock.
     std::lock_guard lock(m_mutex);
-    m_userInfo = std::move(userInfo);
+    std::swap(m_userInfo, userInfo);
 }
 
 RetryContext& RetryContext::increaseRetryCount()
