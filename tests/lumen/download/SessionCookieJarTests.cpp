@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QNetworkCookie>
 #include <QNetworkProxy>
+#include <QScopeGuard>
 #include <QUrlQuery>
 
 #include <algorithm>
@@ -26,6 +27,12 @@ QNetworkCookie cookie(const QString& name, qsizetype valueSize = 1, const QStrin
     QNetworkCookie made(name.toUtf8(), QByteArray(valueSize, 'v'));
     made.setPath(path);
     return made;
+}
+
+void waitForExpiry(const QDateTime& expiry)
+{
+    while (QDateTime::currentDateTimeUtc() <= expiry)
+        std::this_thread::sleep_for(10ms);
 }
 
 TEST(SessionCookieJar, HoldsFiftyPerSiteThreeThousandInAllAndNoneOverItsSizeDroppingTheLeastRecentlyUsed)
@@ -68,8 +75,7 @@ TEST(SessionCookieJar, AFullSiteGivesUpItsExpiredCookiesBeforeALiveOne)
     const QDateTime expiry = QDateTime::currentDateTimeUtc().addMSecs(50);
     fading.setExpirationDate(expiry);
     jar.setCookiesFromUrl({fading}, site);
-    while (QDateTime::currentDateTimeUtc() <= expiry)
-        std::this_thread::sleep_for(10ms);
+    waitForExpiry(expiry);
 
     jar.setCookiesFromUrl({cookie(QStringLiteral("newest"))}, site);
     QStringList names;
@@ -98,45 +104,25 @@ TEST_F(DownloaderTest, ACookieFloodLeavesLaterRequestsAtMostFiftyCookies)
     downloader->setSessionConfiguration(URLSessionConfiguration::ephemeral());
 }
 
-// Sets a cookie that expires in a moment and waits until it has.
-void waitForExpiry(const QDateTime& expiry)
-{
-    while (QDateTime::currentDateTimeUtc() <= expiry)
-        std::this_thread::sleep_for(10ms);
-}
-
 TEST(SessionCookieJar, AFullJarGivesUpItsExpiredCookiesBeforeLiveOnes)
 {
     SessionCookieJar jar;
     const auto site = [](int index) { return QUrl(QStringLiteral("http://site%1.test/").arg(index)); };
-    for (int i = 0; i < 2990; ++i)
-        jar.setCookiesFromUrl({cookie(QStringLiteral("live"))}, site(i));
-    // The most recently set, so the least recently used are live ones.
+    // The ten that expire are the most recently set: the least recently used are live.
     const QDateTime expiry = QDateTime::currentDateTimeUtc().addMSecs(50);
-    for (int i = 2990; i < 3000; ++i) {
-        QNetworkCookie fading = cookie(QStringLiteral("fading"));
-        fading.setExpirationDate(expiry);
-        jar.setCookiesFromUrl({fading}, site(i));
+    for (int i = 0; i < 3000; ++i) {
+        QNetworkCookie made = cookie(QStringLiteral("c"));
+        if (i >= 2990)
+            made.setExpirationDate(expiry);
+        jar.setCookiesFromUrl({made}, site(i));
     }
     waitForExpiry(expiry);
     for (int i = 3000; i < 3010; ++i)
-        jar.setCookiesFromUrl({cookie(QStringLiteral("late"))}, site(i));
+        jar.setCookiesFromUrl({cookie(QStringLiteral("c"))}, site(i));
     EXPECT_EQ(jar.count(), 3000);
     for (const int kept : {0, 9, 2989, 3009})
         EXPECT_EQ(jar.cookiesForUrl(site(kept)).size(), 1) << kept;
 }
-
-// Routes every request the session sends through `proxy` while it lives.
-class ApplicationProxy {
-public:
-    explicit ApplicationProxy(int port)
-    {
-        QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(port)));
-    }
-    ~ApplicationProxy() { QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy)); }
-    ApplicationProxy(const ApplicationProxy&) = delete;
-    ApplicationProxy& operator=(const ApplicationProxy&) = delete;
-};
 
 TEST_F(DownloaderTest, ThroughAProxyARequestCarriesAtMostFiftyCookiesOfItsSiteAndAPublicSuffixBindsNoOtherHost)
 {
@@ -151,7 +137,8 @@ TEST_F(DownloaderTest, ThroughAProxyARequestCarriesAtMostFiftyCookiesOfItsSiteAn
             response.head += QStringLiteral("\r\nSet-Cookie: %1-%2=v; Domain=%1").arg(domain).arg(i).toStdString();
         return response;
     });
-    const ApplicationProxy routed(proxy.port(0));
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(proxy.port(0))));
+    const auto direct = qScopeGuard([] { QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy)); });
     const auto set = [&](const QString& host, const QString& domain, int count) {
         const QUrl url(QStringLiteral("http://%1/set?domain=%2&count=%3").arg(host, domain).arg(count));
         EXPECT_EQ(errorCode(fetch(url)), 0) << url.toString().toStdString();

@@ -15,7 +15,6 @@ namespace {
 using namespace std::chrono_literals;
 using Tivrand::Testing::DescriptorLimit;
 using Tivrand::Testing::KeepAliveServer;
-using Tivrand::Testing::LoopbackServer;
 using Tivrand::Testing::RawSocketServer;
 using Tivrand::Testing::waitUntil;
 
@@ -37,13 +36,11 @@ RawSocketServer::Behaviour paced(qint64 length, std::size_t piece, std::chrono::
     };
 }
 
-// Serves the icon at "/N.png".
-std::unique_ptr<LoopbackServer> iconServer()
+KeepAliveServer::Handler answersTheIcon()
 {
-    auto server = std::make_unique<LoopbackServer>();
-    server->get(R"(/\d+\.png)", [](const auto&, auto& response) { serveBytes(response, icon); });
-    server->start();
-    return server;
+    return [body = std::make_shared<const std::string>(icon.toStdString())](const KeepAliveServer::Request&) {
+        return KeepAliveServer::Response{"HTTP/1.1 200 OK\r\nContent-Type: image/png", body};
+    };
 }
 
 TEST_F(DownloaderTest, TransfersThatCrawlGiveTheirConnectionsUpToWaitingOnesAndASteadySlowOneGoesOn)
@@ -64,9 +61,9 @@ TEST_F(DownloaderTest, TransfersThatCrawlGiveTheirConnectionsUpToWaitingOnesAndA
     downloader->downloadImage(steady.url(), raw, collectInto(slow));
     ASSERT_TRUE(waitUntil([&] { return crawling.requests() == 3 && steady.requests() == 1; }));
 
-    const auto icons = iconServer();
+    const KeepAliveServer icons(1, answersTheIcon());
     for (int i = 0; i < 5; ++i)
-        downloader->downloadImage(icons->url(QStringLiteral("/%1.png").arg(i)), optionsWith(), outcomes.handler());
+        downloader->downloadImage(icons.url(0, QStringLiteral("/%1.png").arg(i)), optionsWith(), outcomes.handler());
     ASSERT_TRUE(outcomes.waitFor(5, 60s));
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(errorCode(*outcomes.at(i)), 0) << i;
@@ -90,10 +87,7 @@ TEST_F(DownloaderTest, IconsAskedForHostByHostAllArriveWithinALowDescriptorLimit
 {
     constexpr int origins = 20;
     constexpr int icons = 600;
-    const auto body = std::make_shared<const std::string>(icon.toStdString());
-    KeepAliveServer servers(origins, [&](const KeepAliveServer::Request&) {
-        return KeepAliveServer::Response{"HTTP/1.1 200 OK\r\nContent-Type: image/png", body};
-    });
+    KeepAliveServer servers(origins, answersTheIcon());
     auto configuration = URLSessionConfiguration::ephemeral();
     configuration.maximumConnections = 16;
     downloader->setSessionConfiguration(configuration);
@@ -133,10 +127,9 @@ TEST_F(DownloaderTest, BodiesThatAnnounceMuchAndSendLittleHoldOnlyWhatTheySent)
             collectInto(announcers)));
     }
     ASSERT_TRUE(waitUntil([&] { return *heard == 2; }, 10s));
-    const auto icons = iconServer();
+    const KeepAliveServer icons(1, answersTheIcon());
     for (int i = 0; i < 30; ++i)
-        downloader->downloadImage(icons->url(QStringLiteral("/%1.png").arg(i)), optionsWith(),
-                                  outcomes.handler());
+        downloader->downloadImage(icons.url(0, QStringLiteral("/%1.png").arg(i)), optionsWith(), outcomes.handler());
     ASSERT_TRUE(outcomes.waitFor(30, 60s));
     for (int i = 0; i < 30; ++i)
         EXPECT_EQ(errorCode(*outcomes.at(i)), 0) << i;
