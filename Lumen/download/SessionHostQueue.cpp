@@ -40,13 +40,16 @@ std::vector<SessionHostQueue::Admitted> SessionHostQueue::release(const QString&
         return {};
     Host& entry = found->second;
     --entry.running;
-    const int sockets = socketsLeft(entry.running, entry.sockets, closed);
-    if (const int closing = entry.sockets - sockets; closing > 0) {
-        m_sockets -= closing;
-        m_closing.push_back({now + closingMilliseconds, closing});
-        m_closingSockets += closing;
+    setSockets(entry, socketsLeft(entry, entry.running, closed), now);
+    if (entry.running <= 0 && entry.keeps) {
+        if (entry.sockets > 0) {
+            // Counted until Qt has surely closed them.
+            entry.idleUntil = now + keepSeconds * 1000 + closingMilliseconds;
+            m_idle.emplace(*entry.idleUntil, entry.name);
+        } else {
+            stopKeeping(entry);
+        }
     }
-    entry.sockets = sockets;
     relist(entry);
     auto started = reclaim(now);
     forgetIfIdle(host);
@@ -59,12 +62,26 @@ std::vector<SessionHostQueue::Admitted> SessionHostQueue::reclaim(qint64 now)
         m_closingSockets -= m_closing.front().sockets;
         m_closing.pop_front();
     }
+    while (!m_idle.empty() && m_idle.begin()->first <= now) {
+        const QString name = m_idle.begin()->second;
+        m_idle.erase(m_idle.begin());
+        Host& host = m_hosts.at(name);
+        host.idleUntil.reset();
+        m_sockets -= std::exchange(host.sockets, 0);
+        stopKeeping(host);
+        forgetIfIdle(name);
+    }
     return dispatch();
 }
 
 std::optional<qint64> SessionHostQueue::nextReclaim() const
 {
-    return m_closing.empty() ? std::nullopt : std::optional(m_closing.front().until);
+    std::optional<qint64> next;
+    if (!m_closing.empty())
+        next = m_closing.front().until;
+    if (!m_idle.empty() && (!next || m_idle.begin()->first < *next))
+        next = m_idle.begin()->first;
+    return next;
 }
 
 std::vector<SessionHostQueue::Admitted> SessionHostQueue::remove(const URLSessionDataTask& task)
@@ -95,12 +112,21 @@ std::vector<SessionHostQueue::Admitted> SessionHostQueue::reprioritize(const URL
     return dispatch();
 }
 
-int SessionHostQueue::socketsLeft(int running, int sockets, bool closed)
+int SessionHostQueue::socketsLeft(const Host& host, int running, bool closed)
 {
-    // With none of its transfers on the wire, Qt closes the host's connections.
-    if (running <= 0)
+    if (running <= 0 && !host.keeps)
         return 0;
-    return closed ? std::max(running, sockets - 1) : sockets;
+    return std::max(running, closed ? host.sockets - 1 : host.sockets);
+}
+
+void SessionHostQueue::setSockets(Host& host, int sockets, qint64 now)
+{
+    if (const int closing = host.sockets - sockets; closing > 0) {
+        m_sockets -= closing;
+        m_closing.push_back({now + closingMilliseconds, closing});
+        m_closingSockets += closing;
+    }
+    host.sockets = sockets;
 }
 
 bool SessionHostQueue::wouldStartAfterCutOff(const QString& host) const
@@ -110,7 +136,7 @@ bool SessionHostQueue::wouldStartAfterCutOff(const QString& host) const
         return false;
     const Host& entry = found->second;
     const int running = entry.running - 1;
-    const int sockets = socketsLeft(running, entry.sockets, true);
+    const int sockets = socketsLeft(entry, running, true);
     const int open = m_sockets - entry.sockets + sockets;
     const int closing = m_closingSockets + entry.sockets - sockets;
     // The first waiting task once the host has its slot back.
@@ -123,10 +149,29 @@ bool SessionHostQueue::wouldStartAfterCutOff(const QString& host) const
     return reusesSocket || mayOpenSocket(open, closing);
 }
 
+bool SessionHostQueue::keepsConnections(const QString& host) const
+{
+    const auto found = m_hosts.find(host);
+    return found != m_hosts.end() && found->second.keeps;
+}
+
 bool SessionHostQueue::mayOpenSocket(int sockets, int closing) const
 {
     // In 64 bits: a session may set no cap worth the name.
     return sockets < m_connections && qint64(sockets) + closing < qint64(m_connections) + m_connectionsPerHost;
+}
+
+bool SessionHostQueue::mayKeep() const
+{
+    // Only while no other task waits, and each keeper may come to hold a host's worth.
+    return m_waiting.empty()
+        && qint64(m_keepers + 1) * m_connectionsPerHost <= std::max(m_connectionsPerHost, m_connections / 4);
+}
+
+void SessionHostQueue::stopKeeping(Host& host)
+{
+    if (std::exchange(host.keeps, false))
+        --m_keepers;
 }
 
 void SessionHostQueue::relist(Host& host)
@@ -151,6 +196,12 @@ std::vector<SessionHostQueue::Admitted> SessionHostQueue::dispatch()
             break;
         const auto next = host.waiting.begin();
         m_waiting.erase(next->second.get());
+        if (host.idleUntil) {
+            m_idle.erase({*std::exchange(host.idleUntil, std::nullopt), host.name});
+        } else if (host.sockets == 0 && mayKeep()) {
+            host.keeps = true;
+            ++m_keepers;
+        }
         started.push_back({std::move(next->second), host.name});
         host.waiting.erase(next);
         ++host.running;
@@ -166,7 +217,8 @@ std::vector<SessionHostQueue::Admitted> SessionHostQueue::dispatch()
 void SessionHostQueue::forgetIfIdle(QString host)
 {
     const auto found = m_hosts.find(host);
-    if (found != m_hosts.end() && found->second.running <= 0 && found->second.waiting.empty())
+    if (found != m_hosts.end() && found->second.running <= 0 && found->second.waiting.empty()
+        && !found->second.idleUntil)
         m_hosts.erase(found);
 }
 

@@ -188,9 +188,10 @@ void SessionTransfer::send(const URLRequest& request)
 {
     QNetworkRequest networkRequest = request.networkRequest();
     networkRequest.setPriority(networkPriority(m_task->priority()));
-    // An origin's connections close once none of its transfers is on the wire: the session
-    // counts them as open only until then.
-    networkRequest.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute, 0);
+    // How long the origin's connections stay open once none of its transfers is on the wire,
+    // as the session counts them. Qt takes it from the request that opens the first of them.
+    networkRequest.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute,
+                                m_worker.connectionKeepSeconds(*m_task));
     m_reply = m_worker.manager().get(networkRequest);
     m_reply->setParent(this);
     m_framedByLength = false;

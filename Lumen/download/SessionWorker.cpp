@@ -101,8 +101,12 @@ void SessionWorker::startEach(const std::vector<SessionHostQueue::Admitted>& adm
         m_sinceLastPaceCheck.start();
         m_paceCheck.start();
     }
-    if (const auto next = m_hostQueue.nextReclaim(); next && !m_reclaim.isActive())
-        m_reclaim.start(int(std::max<qint64>(0, *next - m_clock.elapsed())));
+    // Idle connections are due long after closing ones: the nearest may have come sooner.
+    if (const auto next = m_hostQueue.nextReclaim()) {
+        const int due = int(std::max<qint64>(0, *next - m_clock.elapsed()));
+        if (!m_reclaim.isActive() || m_reclaim.remainingTime() > due)
+            m_reclaim.start(due);
+    }
 }
 
 void SessionWorker::moveToHost(const std::shared_ptr<URLSessionDataTask>& task, const QString& host)
@@ -186,6 +190,12 @@ void SessionWorker::holdReadAhead(bool held)
 {
     for (const auto& [identifier, entry] : m_transfers)
         entry.transfer->holdReadAhead(held);
+}
+
+int SessionWorker::connectionKeepSeconds(const URLSessionDataTask& task) const
+{
+    const auto found = m_transfers.find(task.taskIdentifier());
+    return found != m_transfers.end() && m_hostQueue.keepsConnections(found->second.host) ? SessionHostQueue::keepSeconds : 0;
 }
 
 bool SessionWorker::takeBodyBytes(qint64 bytes)

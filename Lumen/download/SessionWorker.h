@@ -48,6 +48,9 @@ public:
     // waits for one of `host` like any new transfer; it is started again once it has one.
     void moveToHost(const std::shared_ptr<URLSessionDataTask>& task, const QString& host);
 
+    // How long the connections of the host `task` is on stay open, idle, once none of its
+    // transfers is on the wire.
+    int connectionKeepSeconds(const URLSessionDataTask& task) const;
     // Takes `bytes` of the session's budget for the bodies it holds; false, taking nothing,
     // when they do not fit.
     bool takeBodyBytes(qint64 bytes);

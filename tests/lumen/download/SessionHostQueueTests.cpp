@@ -48,7 +48,7 @@ TEST_F(SessionHostQueueTest, AFreedSlotGoesByPriorityThenArrivalToAHostWithRoomN
 
 TEST_F(SessionHostQueueTest, AHostHoldsItsConnectionsWhileAnyOfItsTransfersRunsAndNobodyPassesTheTaskWaitingForOne)
 {
-    // Three connections in all, two per host.
+    // Three connections in all, two per host; one host at a time may keep its connections.
     SessionHostQueue queue(2, 3);
     std::vector<std::shared_ptr<URLSessionDataTask>> tasks;
     const auto admit = [&](const char* host) { return queue.admit(tasks.emplace_back(makeTask()), QString::fromLatin1(host)); };
@@ -70,6 +70,16 @@ TEST_F(SessionHostQueueTest, AHostHoldsItsConnectionsWhileAnyOfItsTransfersRunsA
     EXPECT_EQ(std::pair(queue.sockets(), queue.closingSockets()), std::pair(1, 3));
     queue.reclaim(SessionHostQueue::closingMilliseconds);
     EXPECT_EQ(queue.closingSockets(), 0);
+    // A host that opens its first connection while no other task waits keeps it idle a while,
+    // for its next task; c opened its own while b's waited.
+    EXPECT_FALSE(queue.keepsConnections(QStringLiteral("c")));
+    EXPECT_EQ(admit("d").size(), 1u);
+    queue.release(QStringLiteral("d"), false, 100);
+    EXPECT_EQ(admit("d").size(), 1u);
+    queue.release(QStringLiteral("d"), false, 200);
+    EXPECT_EQ(queue.sockets(), 2);
+    queue.reclaim(200 + SessionHostQueue::keepSeconds * 1000 + SessionHostQueue::closingMilliseconds);
+    EXPECT_EQ(queue.sockets(), 1);
 
     // A cap no session reaches holds nothing back.
     SessionHostQueue unbounded(6, std::numeric_limits<int>::max());
