@@ -287,24 +287,21 @@ void BM_FourBodiesAtOnce_PlainManager(benchmark::State& state)
 }
 BENCHMARK(BM_FourBodiesAtOnce_PlainManager)->ArgName("MiB")->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
-// The two roads taken in turn, so that the machine's load falls on both alike: the median of
-// their rounds' time ratios.
-void BM_FourBodiesAtOnce_DownloaderOverPlain(benchmark::State& state)
+// The downloader's road and the plain one taken in turn, each going first in every other round
+// (after `setUpRound`), so that the machine's load falls on both alike: the median of their
+// rounds' time ratios, and the failures the roads answer.
+void downloaderOverPlain(benchmark::State& state, const std::function<void()>& setUpRound,
+                         const std::function<int()>& byDownloader, const std::function<int()>& plainly)
 {
-    const int mebibytes = int(state.range(0));
-    bodyServer(mebibytes);
-    const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
-    const auto parsed = options(std::make_shared<LivePhotoImageProcessor>());
-    QNetworkAccessManager manager;
     std::vector<double> ratios;
     int failures = 0;
-    // Each road goes first in every other round.
     for (bool downloaderFirst = true; auto _ : state) {
+        setUpRound();
         std::chrono::steady_clock::duration taken[2] = {};
-        for (const bool byDownloader : {downloaderFirst, !downloaderFirst}) {
+        for (const bool downloader : {downloaderFirst, !downloaderFirst}) {
             const auto start = std::chrono::steady_clock::now();
-            failures += byDownloader ? downloadBodies(*downloader, mebibytes, parsed) : fetchBodies(manager, mebibytes);
-            taken[byDownloader ? 0 : 1] = std::chrono::steady_clock::now() - start;
+            failures += downloader ? byDownloader() : plainly();
+            taken[downloader ? 0 : 1] = std::chrono::steady_clock::now() - start;
         }
         ratios.push_back(double(taken[0].count()) / double(taken[1].count()));
         downloaderFirst = !downloaderFirst;
@@ -312,6 +309,18 @@ void BM_FourBodiesAtOnce_DownloaderOverPlain(benchmark::State& state)
     std::ranges::sort(ratios);
     state.counters["failed"] = failures;
     state.counters["downloader_over_plain"] = ratios[ratios.size() / 2];
+}
+
+void BM_FourBodiesAtOnce_DownloaderOverPlain(benchmark::State& state)
+{
+    const int mebibytes = int(state.range(0));
+    bodyServer(mebibytes);
+    const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
+    const auto parsed = options(std::make_shared<LivePhotoImageProcessor>());
+    QNetworkAccessManager manager;
+    downloaderOverPlain(
+        state, [] {}, [&] { return downloadBodies(*downloader, mebibytes, parsed); },
+        [&] { return fetchBodies(manager, mebibytes); });
 }
 BENCHMARK(BM_FourBodiesAtOnce_DownloaderOverPlain)->ArgName("MiB")->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
 
@@ -466,6 +475,31 @@ void iconsThroughDownloader(benchmark::State& state, int originCount, int count,
     state.counters["peak_open_sockets"] = double(peakSockets);
 }
 
+// The same through a plain manager, on this thread; answers the failures.
+int fetchIconsPlainly(QNetworkAccessManager& manager, const Origins& origins, int count, int window)
+{
+    QEventLoop loop;
+    int failures = 0;
+    // Replies finish on this thread, so the window needs no lock here but the helper's own.
+    std::thread waiter([&] {
+        failures = throughWindow(count, window, [&](int index, std::function<void(bool)> done) {
+            QMetaObject::invokeMethod(&manager, [&manager, &origins, index, done] {
+                QNetworkReply* reply = manager.get(QNetworkRequest(origins.url(index)));
+                QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done] {
+                    const bool success = reply->error() == QNetworkReply::NoError
+                        && !QImage::fromData(reply->readAll()).isNull();
+                    reply->deleteLater();
+                    done(success);
+                });
+            });
+        });
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit);
+    });
+    loop.exec();
+    waiter.join();
+    return failures;
+}
+
 void iconsThroughPlainManager(benchmark::State& state, int originCount, int count, int window)
 {
     const Origins origins(originCount, iconHost());
@@ -473,24 +507,8 @@ void iconsThroughPlainManager(benchmark::State& state, int originCount, int coun
     int failures = 0;
     long peakSockets = 0;
     for (auto _ : state) {
-        QEventLoop loop;
-        // Replies finish on this thread, so the window needs no lock here but the helper's own.
-        std::thread waiter([&] {
-            failures += throughWindow(count, window, [&](int index, std::function<void(bool)> done) {
-                QMetaObject::invokeMethod(&manager, [&manager, &origins, index, done] {
-                    QNetworkReply* reply = manager.get(QNetworkRequest(origins.url(index)));
-                    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done] {
-                        const bool success = reply->error() == QNetworkReply::NoError
-                            && !QImage::fromData(reply->readAll()).isNull();
-                        reply->deleteLater();
-                        done(success);
-                    });
-                });
-            });
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit);
-        });
-        const long peak = peakWhile([&] { return openSocketsTo(origins.ports()); }, [&] { loop.exec(); });
-        waiter.join();
+        const long peak = peakWhile([&] { return openSocketsTo(origins.ports()); },
+                                    [&] { failures += fetchIconsPlainly(manager, origins, count, window); });
         peakSockets = std::max(peakSockets, peak);
     }
     state.counters["failed"] = failures;
@@ -510,6 +528,19 @@ void BM_500IconsFrom10Origins47AtOnce_PlainManager(benchmark::State& state)
     iconsThroughPlainManager(state, 10, 500, iconsAtOnce);
 }
 BENCHMARK(BM_500IconsFrom10Origins47AtOnce_PlainManager)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(3);
+
+// The two roads in turn, as for the bodies above, each round on origins of its own.
+void BM_500IconsFrom10Origins47AtOnce_DownloaderOverPlain(benchmark::State& state)
+{
+    const auto downloader = ImageDownloader::make(QStringLiteral("bench"));
+    QNetworkAccessManager manager;
+    std::unique_ptr<Origins> origins;
+    downloaderOverPlain(
+        state, [&] { origins = std::make_unique<Origins>(10, iconHost()); },
+        [&] { return fetchIcons(*downloader, *origins, 500, iconsAtOnce); },
+        [&] { return fetchIconsPlainly(manager, *origins, 500, iconsAtOnce); });
+}
+BENCHMARK(BM_500IconsFrom10Origins47AtOnce_DownloaderOverPlain)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
 
 // What the caps cost: rounds with them and without them, taken in turn so that the machine's
 // load falls on both alike, each on origins of its own; the ratio of their times.
