@@ -111,6 +111,13 @@ SessionTransfer::SessionTransfer(SessionWorker& worker, std::shared_ptr<URLSessi
         const URLRequest request = m_task->currentRequest();
         complete(SessionErrors::timedOut(request.url, request.timeoutInterval));
     });
+    // A timer of the thread's stays registered until it fires or stops, and each costs every
+    // other timer's start and stop a look: one waiting for an answer stops with the answer.
+    m_answerTimer.setSingleShot(true);
+    connect(&m_answerTimer, &QTimer::timeout, this, [this] {
+        if (m_pendingAnswer && !m_pendingAnswer->exchange(true))
+            complete(SessionErrors::answerTimedOut(m_pendingAnswerWhat, m_task->currentRequest().url));
+    });
     m_deadlineTimer.setSingleShot(true);
     connect(&m_deadlineTimer, &QTimer::timeout, this, [this] {
         complete(SessionErrors::deadlineExceeded(m_task->originalRequest().url,
@@ -404,6 +411,7 @@ void SessionTransfer::complete(std::optional<UnderlyingError> error)
     const bool cutOff = m_reply && !m_reply->isFinished();
     dropReply();
     m_deadlineTimer.stop();
+    m_answerTimer.stop();
     // The body is handed on with the completion; the session no longer holds it.
     releaseBody();
     m_worker.transferEnded(*this, m_task, error, cutOff);
@@ -413,20 +421,19 @@ template <typename T>
 std::function<void(T)> SessionTransfer::answerOnce(const QString& what, void (SessionTransfer::*apply)(T))
 {
     const auto answered = std::make_shared<std::atomic<bool>>(false);
-    const int timeout = m_task->currentRequest().timeoutMilliseconds();
-    if (timeout > 0) {
-        QTimer::singleShot(timeout, this, [this, answered, what] {
-            if (!answered->exchange(true))
-                complete(SessionErrors::answerTimedOut(what, m_task->currentRequest().url));
-        });
-    }
+    m_pendingAnswer = answered;
+    m_pendingAnswerWhat = what;
+    if (const int timeout = m_task->currentRequest().timeoutMilliseconds(); timeout > 0)
+        m_answerTimer.start(timeout);
     return [answered, apply, thread = m_worker.loopThread(), self = QPointer<SessionTransfer>(this)](T value) {
         if (answered->exchange(true))
             return;
         // Checked on the session's thread, where transfers are deleted.
         thread->post([self, apply, value = std::move(value)]() mutable {
-            if (self)
-                (self->*apply)(std::move(value));
+            if (!self)
+                return;
+            self->m_answerTimer.stop();
+            (self->*apply)(std::move(value));
         });
     };
 }

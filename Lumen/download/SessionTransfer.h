@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -106,6 +107,11 @@ private:
     QTimer m_idleTimer;
     // Runs while the transfer holds a slot, for what is left of the resource timeout.
     QTimer m_deadlineTimer;
+    // Runs while the transfer waits for the delegate's answer to a question, for the request's
+    // timeout; the answer's flag is shared with the completion handler the delegate was given.
+    QTimer m_answerTimer;
+    std::shared_ptr<std::atomic<bool>> m_pendingAnswer;
+    QString m_pendingAnswerWhat;
     QElapsedTimer m_onWireSince;
     qint64 m_onWireMilliseconds = 0;
     // What the transfer holds of the session's body budget.
