@@ -19,8 +19,9 @@ struct URLSessionConfiguration {
     // Transfers on the wire to one host at once, never more than the six connections Qt opens to
     // a host; more wait in the session's own queue.
     int httpMaximumConnectionsPerHost = 6;
-    // Connections the session holds open at once, idle keep-alive ones included, and so the
-    // transfers on the wire across all hosts; more wait in the same queue.
+    // Connections the session holds open at once, idle keep-alive ones included (beside them at
+    // most one host's worth that Qt is closing), and so the transfers on the wire across all
+    // hosts; more wait in the same queue.
     int maximumConnections = 64;
     // Bytes of response bodies that all transfers of the session hold at once, counted as they
     // arrive; a transfer that would go past it fails.
