@@ -60,11 +60,37 @@ QStringList printedLines(const CapturedOutput& output, const QString& prefix)
     return lines;
 }
 
+// Goes its own way to the storefronts and notes what the view model's flow asks of it.
+class OwnStorefronts : public SearchViewModel {
+public:
+    OwnStorefronts(CoreDataManager& store) : SearchViewModel(SearchAPIClient(), store, QString()) {}
+
+    QStringList calls;
+
+    void loadCountries() override
+    {
+        calls.append("loadCountries");
+        const Country germany{"de", "DE", "Germany", "", {"de-DE", "German"}, {}};
+        setCountries({germany});
+        setSelectedCountry(germany);
+    }
+    void performSearch() override
+    {
+        calls.append("performSearch");
+        SearchViewModel::performSearch();
+    }
+    void fetchContents(const QString& ids, const Country& country) override
+    {
+        calls.append("fetchContents " + country.countryCode);
+        SearchViewModel::fetchContents(ids, country);
+    }
+};
+
 class SearchViewModelTest : public ::testing::Test, public Testing::SearchSheetEnvironment {
 protected:
     std::unique_ptr<SearchViewModel> makeViewModel(const QString& resource = QString::fromLatin1(countriesResourcePath))
     {
-        return std::make_unique<SearchViewModel>(SearchAPIClient(), store, resource);
+        return SearchViewModel::make(SearchAPIClient(), store, resource);
     }
 
     std::unique_ptr<SearchViewModel> makeViewModelWithCountries(const QByteArray& json)
@@ -111,6 +137,18 @@ TEST_F(SearchViewModelTest, CountriesLoadWithTheFirstUnitedStatesSelectedOrNoneI
     EXPECT_EQ(output.text(), "") << "a missing resource is passed over silently";
     EXPECT_TRUE(makeViewModelWithCountries(QByteArray(R"([{"country_code": 7}])"))->countries().isEmpty());
     EXPECT_EQ(printedLines(output, "Error loading countries: ").size(), 1);
+}
+
+TEST_F(SearchViewModelTest, ASubclassesOperationsAreTheOnesItsOwnFlowCalls)
+{
+    const auto model = SearchViewModel::make<OwnStorefronts>(store);
+    EXPECT_EQ(model->calls, QStringList{"loadCountries"});
+    model->setSearchText("notes");
+    QMetaObject::invokeMethod(model.get(), &SearchViewModel::performSearch);
+    ASSERT_TRUE(finishes(*model));
+    EXPECT_EQ(model->calls, (QStringList{"loadCountries", "performSearch", "fetchContents DE"}));
+    EXPECT_EQ(catalog.requests(FakeCatalogServer::Route::search).back().path, "/v1/catalog/DE/search");
+    EXPECT_TRUE(model->showResults());
 }
 
 TEST_F(SearchViewModelTest, AtMostFiftyAppItemsAreLookedUpCountingThoseWithoutId)
