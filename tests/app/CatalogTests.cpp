@@ -12,10 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <array>
 #include <optional>
 
 using namespace Tivrand;
@@ -130,6 +133,15 @@ TEST_F(SearchAPIClientTest, RedirectsAreFollowedWithinTheOriginOnlyAndNotForever
     }
 }
 
+TEST_F(SearchAPIClientTest, AnAnswerWithAByteOrderMarkAndARawTabInATextIsRead)
+{
+    catalog.setAnswer(FakeCatalogServer::Route::search, 200,
+                      "\xEF\xBB\xBF{\"results\": {\"search-result\": {\"data\": [{\"id\": \"1\t2\", \"type\": \"apps\"}]}}}");
+    const auto response = search("notes");
+    ASSERT_TRUE(response.has_value()) << response.error().message.toStdString();
+    EXPECT_EQ(response->results.value().searchResult.value().data.value().front().id, "1\t2");
+}
+
 TEST_F(SearchAPIClientTest, ContentsFollowTheAskedIdsAndKeepIncompleteRecords)
 {
     const auto response = complete<AppContentsResponse>([&](auto completion) {
@@ -164,14 +176,33 @@ TEST_F(SearchAPIClientTest, AHugeSearchAnswerKeepsItsFirstFiftyAppsCountsEveryIt
                                        QString::number(items) + " items)");
 }
 
-TEST_F(SearchAPIClientTest, ATrickledAnswerEndsAtTheDeadline)
+TEST_F(SearchAPIClientTest, ATrickledAnswerEndsAtTheDeadlineNeverBefore)
 {
     catalog.trickle(FakeCatalogServer::Route::search, 10ms);
-    NetworkManager impatient(NetworkManager::defaultTransferTimeout, 300ms);
+    constexpr std::chrono::milliseconds deadline = 1s;
+    NetworkManager impatient(NetworkManager::defaultTransferTimeout, deadline);
     SearchAPIClient slowClient(impatient);
-    const auto response = complete<SearchAppResponse>(
-        [&](auto completion) { slowClient.searchApp("iphone", "notes", unitedStates, "en-US", completion); });
-    EXPECT_EQ(response ? 0 : response.error().code, NetworkError::timedOut);
+    // Sent at moments spread over a fifth of a second: a timer that moved its moment to a
+    // rounder one nearby would end some of them early.
+    struct Sent {
+        QElapsedTimer clock;
+        std::optional<std::chrono::nanoseconds> ended;
+        int code = 0;
+    };
+    std::array<Sent, 6> sent;
+    for (Sent& request : sent) {
+        request.clock.start();
+        slowClient.searchApp("iphone", "notes", unitedStates, "en-US", [&request](auto response) {
+            request.ended = std::chrono::nanoseconds(request.clock.nsecsElapsed());
+            request.code = response ? 0 : response.error().code;
+        });
+        Testing::pumpEvents(37ms);
+    }
+    ASSERT_TRUE(Testing::waitUntil([&] { return std::ranges::all_of(sent, [](const Sent& each) { return each.ended.has_value(); }); }, 30s));
+    for (const Sent& request : sent) {
+        EXPECT_EQ(request.code, NetworkError::timedOut);
+        EXPECT_GE(*request.ended, deadline);
+    }
 }
 
 TEST(SearchAPIRouter, TheBaseUrlGivesPrefixAndHostAndAnUnusableOneIsAnEndpointError)

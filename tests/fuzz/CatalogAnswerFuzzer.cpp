@@ -1,6 +1,8 @@
 // The catalog's answers as the app reads them: a search answer and a contents answer, through
 // the streaming JSON reader. Whatever the reader accepts as a whole document, Qt's parser must
-// accept too, so the reader never lets through what is not JSON.
+// accept too, so the reader never lets through what is not JSON; the one difference set aside
+// is a number beyond the range of double, which Qt refuses and the reader reads as no number.
+// A rating is never an infinity.
 #include "TivrandApp/models/AppContentsResponse.h"
 #include "TivrandApp/models/JsonReader.h"
 #include "TivrandApp/models/SearchAppResponse.h"
@@ -8,16 +10,44 @@
 
 #include <QJsonDocument>
 
+#include <charconv>
+#include <cmath>
+
 using namespace Tivrand;
 using namespace Tivrand::Fuzzing;
 
 namespace {
 
-// Qt's parser takes only an object or an array as the whole document.
+// Qt's parser takes only an object or an array as the whole document, after a byte order mark.
 bool qtCanJudge(QByteArrayView json)
 {
+    if (json.startsWith("\xEF\xBB\xBF"))
+        json = json.sliced(3);
     const QByteArrayView trimmed = json.trimmed();
     return !trimmed.isEmpty() && (trimmed.front() == '{' || trimmed.front() == '[');
+}
+
+// Whether Qt refused the number that ends where it stopped for being beyond the range of double.
+bool refusedOnlyForRange(QByteArrayView json, const QJsonParseError& error)
+{
+    if (error.error != QJsonParseError::IllegalNumber || error.offset > json.size())
+        return false;
+    qsizetype start = error.offset;
+    while (start > 0 && QByteArrayView("0123456789+-.eE").contains(json[start - 1]))
+        --start;
+    const QByteArrayView number = json.sliced(start, error.offset - start);
+    double value = 0;
+    return std::from_chars(number.data(), number.data() + number.size(), value).ec == std::errc::result_out_of_range;
+}
+
+bool finiteRatings(const QList<SearchAppSearchResultDatum>& records)
+{
+    for (const SearchAppSearchResultDatum& record : records) {
+        if (record.attributes && record.attributes->userRating && record.attributes->userRating->value &&
+            !std::isfinite(*record.attributes->userRating->value))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -46,13 +76,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     JsonReader contents{bytes};
     const std::optional<AppContentsResponse> records = AppContentsResponse::read(contents, askedIds);
     require(contents.finish() == valid);
-    if (records && records->data)
+    if (records && records->data) {
         require(records->data->size() <= askedIds.size());
+        require(finiteRatings(*records->data));
+    }
 
     if (valid && qtCanJudge(bytes)) {
         QJsonParseError error;
         QJsonDocument::fromJson(bytes, &error);
-        require(error.error == QJsonParseError::NoError);
+        require(error.error == QJsonParseError::NoError || refusedOnlyForRange(bytes, error));
     }
     return 0;
 }
