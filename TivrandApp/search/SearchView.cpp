@@ -12,6 +12,7 @@
 
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace Tivrand {
@@ -31,8 +32,12 @@ SearchView::SearchView(CoreDataManager& store, QWidget* parent)
     , m_failureLine(new ElidedLabel(QString(), m_column))
     , m_resultsSlot(new QVBoxLayout)
 {
+    // Named after the button that opens it, for window lists and screen readers.
+    setWindowTitle(QStringLiteral("Add App"));
     applyMinimumWindowSize(*this);
     resize(minimumWindowSize);
+    // As other windows of the program close; Escape rejects the sheet already.
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this, this, &QDialog::reject);
 
     // The column fills the sheet's height, so the bar keeps its place at the top with or without results.
     m_column->setFixedWidth(columnWidth);

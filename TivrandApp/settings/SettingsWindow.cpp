@@ -14,7 +14,9 @@ namespace {
 
 QWidget* makeSettingsWindow(QWidget* parent)
 {
-    auto* window = new QWidget(parent, Qt::Window);
+    // A dialog, not a plain window: only then is the window manager told that it belongs to its
+    // owner (kept above it, and raised with it).
+    auto* window = new QWidget(parent, Qt::Dialog);
     window->setObjectName(QStringLiteral("SettingsWindow"));
     window->setWindowTitle(QStringLiteral("Settings"));
     auto* layout = new QVBoxLayout(window);
