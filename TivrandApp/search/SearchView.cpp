@@ -26,7 +26,8 @@ constexpr int failureLinePadding = 16;
 
 SearchView::SearchView(CoreDataManager& store, QWidget* parent)
     : QDialog(parent)
-    , m_viewModel(SearchViewModel::make(SearchAPIClient(), store, QString::fromLatin1(countriesResourcePath), this).release())
+    , m_viewModel(
+          SearchViewModel::make(SearchAPIClient(), store, QString::fromLatin1(countriesResourcePath), this).release())
     , m_column(new QWidget(this))
     , m_bar(new SearchBarView(*m_viewModel, m_column))
     , m_failureLine(new ElidedLabel(QString(), m_column))
