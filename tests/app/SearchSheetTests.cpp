@@ -276,10 +276,8 @@ TEST_F(SidebarTest, ScreenReadersHearEveryControlsNameTheAppARowActsOnAndNoMarku
     SearchResultItemView& row = *sheet->resultView()->rows().front();
     const AppActionButtonsView& actions = row.actions();
     for (const auto& [button, action] : {std::pair{&actions.openButton(), "Open in App Store"},
-                                         {&actions.copyButton(), "Copy Link"}, {actions.addButton(), "Add App"}}) {
+                                         {&actions.copyButton(), "Copy Link"}, {actions.addButton(), "Add App"}})
         EXPECT_EQ(text(button), action + (": " + row.item().name));
-        EXPECT_EQ(button->toolTip(), text(button));
-    }
     // The stars are part of one rating, read as the row shows it.
     auto* rating = row.findChild<AppRatingView*>();
     EXPECT_EQ(text(rating), rating->ratingText() + " stars, " + rating->ratingCountText());
@@ -308,7 +306,6 @@ TEST_F(SidebarTest, ScreenReadersHearEveryControlsNameTheAppARowActsOnAndNoMarku
     QHelpEvent hovered(QEvent::ToolTip, QPoint(5, 5), elided.mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(&elided, &hovered);
     EXPECT_TRUE(QToolTip::isVisible());
-    EXPECT_EQ(text(&elided), elided.text());
     EXPECT_EQ(text(&elided, QAccessible::Description), "") << "read once, as its name";
 
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&sidebar->list());
