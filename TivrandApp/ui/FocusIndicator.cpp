@@ -8,11 +8,9 @@
 namespace Tivrand {
 
 FocusIndicator::FocusIndicator(QWidget& target)
-    : QWidget(&target)
+    : QFocusFrame(&target)
     , m_target(target)
 {
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setFocusPolicy(Qt::NoFocus);
     setGeometry(target.rect());
     raise();
     target.installEventFilter(this);
@@ -33,7 +31,7 @@ bool FocusIndicator::eventFilter(QObject* watched, QEvent* event)
             break;
         }
     }
-    return QWidget::eventFilter(watched, event);
+    return QFocusFrame::eventFilter(watched, event);
 }
 
 void FocusIndicator::paintEvent(QPaintEvent*)

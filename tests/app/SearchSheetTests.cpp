@@ -292,6 +292,8 @@ TEST_F(SidebarTest, ScreenReadersHearEveryControlsNameTheAppARowActsOnAndNoMarku
                                        {&countries.popover()->filterField(), "Search countries"},
                                        {countries.popover()->findChild<QListWidget*>(), "Countries"}})
         EXPECT_EQ(text(object), name);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&sheet->bar().input().field())->childCount(), 0)
+        << "its focus frame is no part of it to a screen reader";
 
     // A catalog's text that looks like markup is shown and read as it is.
     const QString markup = "<b>Bold</b> & co";
