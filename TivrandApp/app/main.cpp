@@ -4,7 +4,8 @@
 
 int main(int argc, char** argv)
 {
-    // The version the program declares, as an application bundle would carry it.
+    // Declared by the program itself, not by the code it runs: run anywhere else, that code
+    // finds no version declared.
     QCoreApplication::setApplicationVersion(QStringLiteral(TIVRAND_VERSION));
     return Tivrand::TivrandAppApp::run(argc, argv);
 }
