@@ -7,7 +7,7 @@
 #include "Lumen/foundation/progressive/ImageProgressiveProvider.h"
 #include "Lumen/retrieval/ImageRetrieval.h"
 #include "Lumen/retrieval/Resource.h"
-#include "Lumen/retrieval/RetrievalCancellation.h"
+#include "Lumen/retrieval/RetrievalControl.h"
 #include "Lumen/retrieval/RetrievingContext.h"
 
 #include <QUuid>
@@ -179,32 +179,44 @@ std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source, 
                                                           ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
                                                           CompletionHandler completionHandler)
 {
-    // Most requests are memory hits: they need none of a retrieval's state. A subclass may
-    // override any step of the way, so it always goes all of it.
-    if (typeid(*this) == typeid(LumenManager) && serveFromMemory(source, options, completionHandler))
-        return nullptr;
-    return startRetrieval(source, options, std::move(downloadTaskUpdated),
-                          std::move(progressiveImageSetter), std::move(referenceTaskIdentifierChecker),
-                          std::move(completionHandler), std::make_shared<RetrievalCancellation>());
+    return startRetrieval(source, options, std::move(downloadTaskUpdated), std::move(progressiveImageSetter),
+                          std::move(referenceTaskIdentifierChecker), std::move(completionHandler),
+                          std::make_shared<RetrievalControl>());
 }
 
-std::shared_ptr<DownloadTask> LumenManager::startRetrieval(const Source& source, LumenParsedOptionsInfo options,
+std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
+                                                          ProgressiveImageSetter progressiveImageSetter,
+                                                          ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
+                                                          CompletionHandler completionHandler,
+                                                          std::shared_ptr<RetrievalControl> control)
+{
+    return startRetrieval(source, options, {}, std::move(progressiveImageSetter),
+                          std::move(referenceTaskIdentifierChecker), std::move(completionHandler), std::move(control));
+}
+
+std::shared_ptr<DownloadTask> LumenManager::startRetrieval(const Source& source, const LumenParsedOptionsInfo& options,
                                                            DownloadTaskUpdated downloadTaskUpdated,
                                                            ProgressiveImageSetter progressiveImageSetter,
                                                            ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
                                                            CompletionHandler completionHandler,
-                                                           std::shared_ptr<RetrievalCancellation> cancellation)
+                                                           std::shared_ptr<RetrievalControl> control)
 {
-    auto retryStrategy = options.retryStrategy;
+    // Most requests are memory hits: they need none of a retrieval's state. A subclass may
+    // override any step of the way, so it always goes all of it.
+    if (typeid(*this) == typeid(LumenManager) && serveFromMemory(source, options, completionHandler))
+        return nullptr;
+
+    LumenParsedOptionsInfo retrievalOptions = options;
+    auto retryStrategy = retrievalOptions.retryStrategy;
     if (auto progressive = ImageProgressiveProvider::make(
-            options, progressiveRefresh(options.progressiveJPEG, std::move(progressiveImageSetter))))
-        appendSideEffect(options, std::move(progressive));
-    if (referenceTaskIdentifierChecker && options.onDataReceived) {
-        for (const auto& sideEffect : *options.onDataReceived)
+            retrievalOptions, progressiveRefresh(retrievalOptions.progressiveJPEG, std::move(progressiveImageSetter))))
+        appendSideEffect(retrievalOptions, std::move(progressive));
+    if (referenceTaskIdentifierChecker && retrievalOptions.onDataReceived) {
+        for (const auto& sideEffect : *retrievalOptions.onDataReceived)
             sideEffect->setOnShouldApply(referenceTaskIdentifierChecker);
     }
 
-    auto context = std::make_shared<RetrievingContext>(std::move(options), source, std::move(cancellation),
+    auto context = std::make_shared<RetrievingContext>(std::move(retrievalOptions), source, std::move(control),
                                                        std::move(downloadTaskUpdated));
     const auto retrieval = std::make_shared<ImageRetrieval>(shared_from_this(), std::move(context),
                                                             std::move(retryStrategy), std::move(completionHandler));

@@ -29,7 +29,7 @@ class ImageDataProvider;
 class ImageDownloader;
 class LivePhotoDownloadGroup;
 class Resource;
-class RetrievalCancellation;
+class RetrievalControl;
 class RetrievingContext;
 
 // The one entry point through which views obtain images. A retrieval looks in the cache for
@@ -119,6 +119,17 @@ public:
                                                         ProgressiveImageSetter progressiveImageSetter,
                                                         ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
                                                         CompletionHandler completionHandler);
+    // The main form under the caller's `control`, which hears of every attempt's download
+    // instead of a task-updated block, and through which the caller cancels the retrieval as a
+    // whole or sets its priority.
+    std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
+                                                ProgressiveImageSetter progressiveImageSetter,
+                                                ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
+                                                CompletionHandler completionHandler,
+                                                std::shared_ptr<RetrievalControl> control);
+
+    // The options with a side effect reporting progress to `progressBlock`, when one is given.
+    static LumenParsedOptionsInfo withProgress(LumenParsedOptionsInfo options, ProgressBlock progressBlock);
 
     // ---- the same as futures ----------------------------------------------------------------
     // Each starts the retrieval from the shared concurrent queue and is fulfilled where the
@@ -219,17 +230,15 @@ private:
     static AttemptPtr makeAttempt(const Source& source, const LumenParsedOptionsInfo& options,
                                   std::shared_ptr<RetrievingContext> context, CompletionHandler completionHandler);
 
-    // The main form, stopped by `cancellation`.
-    std::shared_ptr<DownloadTask> startRetrieval(const Source& source, LumenParsedOptionsInfo options,
+    // The main form under `control`.
+    std::shared_ptr<DownloadTask> startRetrieval(const Source& source, const LumenParsedOptionsInfo& options,
                                                  DownloadTaskUpdated downloadTaskUpdated,
                                                  ProgressiveImageSetter progressiveImageSetter,
                                                  ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
                                                  CompletionHandler completionHandler,
-                                                 std::shared_ptr<RetrievalCancellation> cancellation);
+                                                 std::shared_ptr<RetrievalControl> control);
     LumenParsedOptionsInfo mergedOptions(const std::optional<LumenOptionsInfo>& options) const;
     static void appendSideEffect(LumenParsedOptionsInfo& options, std::shared_ptr<DataReceivingSideEffect> sideEffect);
-    // The options with a side effect reporting progress to `progressBlock`, when one is given.
-    static LumenParsedOptionsInfo withProgress(LumenParsedOptionsInfo options, ProgressBlock progressBlock);
 
     std::shared_ptr<ImageCache> targetCache(const LumenParsedOptionsInfo& options) const;
     // The cache file of `resource`, looked up under each extension its type may have.

@@ -5,10 +5,10 @@
 namespace Lumen {
 
 RetrievingContext::RetrievingContext(LumenParsedOptionsInfo options, Source originalSource,
-                                     std::shared_ptr<RetrievalCancellation> cancellation,
+                                     std::shared_ptr<RetrievalControl> control,
                                      DownloadTaskUpdated downloadTaskUpdated)
     : m_originalSource(std::move(originalSource))
-    , m_cancellation(cancellation ? std::move(cancellation) : std::make_shared<RetrievalCancellation>())
+    , m_control(control ? std::move(control) : std::make_shared<RetrievalControl>())
     , m_downloadTaskUpdated(std::move(downloadTaskUpdated))
     , m_options(std::move(options))
 {
@@ -57,7 +57,7 @@ void RetrievingContext::addPropagationError(PropagationError error)
 
 void RetrievingContext::downloadTaskStarted(const std::shared_ptr<DownloadTask>& task) const
 {
-    m_cancellation->laterTaskStarted(task);
+    m_control->laterTaskStarted(task);
     if (m_downloadTaskUpdated)
         m_downloadTaskUpdated(task);
 }

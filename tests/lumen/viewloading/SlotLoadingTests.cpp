@@ -60,6 +60,42 @@ TEST_F(ImageViewLoadingTest, KeepCurrentImageKeepsWhatTheViewShows)
     }
 }
 
+// A cancelled load starts no further attempt, whatever its strategy answers, and ends once.
+TEST_F(ImageViewLoadingTest, ACancelledLoadStartsNoFurtherAttemptWhateverTheStrategySays)
+{
+    holdSlow();
+    const struct {
+        const char* name;
+        const char* path;
+        bool held;
+    } cases[] = {
+        {"while downloading", "/slow.png", false},
+        {"while the strategy decides", "/missing.png", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto strategy =
+            std::make_shared<ScriptedStrategy>(std::vector<RetryDecision::Kind>(1000, RetryDecision::Kind::retry), c.held);
+        QLabel view;
+        Completions loaded;
+        const int hitsBefore = server.hits(c.path);
+        lm(&view).setImage(source(c.path), nullptr, LumenOptionsInfo{Option::RetryStrategy{strategy}}, {},
+                           loaded.handler());
+        ASSERT_TRUE(Tivrand::Testing::waitUntil([&] {
+            return c.held ? !strategy->asked().empty() : server.hits(c.path) == hitsBefore + 1;
+        }));
+        lm(&view).cancelDownloadTask();
+        if (c.held)
+            strategy->retryHeld();
+        ASSERT_TRUE(loaded.waitFor());
+        EXPECT_TRUE(loaded.at(0).error().isTaskCancelled());
+        Tivrand::Testing::pumpEvents(std::chrono::milliseconds(200));
+        EXPECT_EQ(loaded.size(), 1u);
+        EXPECT_EQ(server.hits(c.path), hitsBefore + 1);
+        EXPECT_LE(strategy->asked().size(), 1u);
+    }
+}
+
 using SlotLoadingTest = ViewLoadingTest;
 
 TEST_F(SlotLoadingTest, ButtonImagesLoadIndependentlyAndReadBackFromTheirSlots)
