@@ -23,7 +23,8 @@ LumenParsedOptionsInfo RetrievingContext::options() const
 void RetrievingContext::setOptions(LumenParsedOptionsInfo options)
 {
     std::lock_guard lock(m_mutex);
-    m_options = std::move(options);
+    std::swap(m_options, options);
+    // The replaced options are released after the guard, by `options`.
 }
 
 std::optional<Source> RetrievingContext::takeNextAlternativeSource()
