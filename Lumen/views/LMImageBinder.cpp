@@ -37,9 +37,14 @@ void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
 {
     const Generation generation = ++m_generation;
     if (!context->source()) {
+        // The hook hears of it at once, before the view shows the failure; it may start another
+        // load, or take the view away.
+        const QPointer<LMImageBinder> self(this);
+        context->onFailureDelegate().call(LumenError::imageSettingError(LumenError::ImageSettingErrorReason::EmptySource{}));
+        if (!self || m_generation != generation)
+            return;
         m_loading = false;
         showFailure(*context);
-        report(std::unexpected(LumenError::ImageSettingErrorReason::EmptySource{}), context);
         return;
     }
 

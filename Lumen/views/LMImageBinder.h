@@ -47,8 +47,8 @@ public:
     // for its arrival.
     const std::optional<double>& fadingIn() const { return m_fadingIn; }
 
-    // Retrieves the context's source through the shared manager; without a source, fails
-    // at once with `emptySource`.
+    // Retrieves the context's source through the shared manager; without a source, tells the
+    // failure hook `emptySource` at once, then shows the failure.
     void start(const std::shared_ptr<LMImageContext>& context);
     // Counts as loading from now on and starts on a later turn of the event loop, unless
     // cancelled before.
