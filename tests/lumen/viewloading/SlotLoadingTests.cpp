@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTextDocument>
 
 #include <atomic>
@@ -147,6 +148,24 @@ TEST_F(SlotLoadingTest, AttachmentKeepingItsImageIsLeftUnaskedAndRelaidOutOnChan
     ASSERT_TRUE(loaded.waitFor());
     EXPECT_GT(changes.count(), 0);
     EXPECT_EQ(lm(attachment).image(), loaded.at(0)->image);
+}
+
+// A resource given to an attachment goes to the downloader whatever its URL, which fetches no
+// file; the same file URL made into a source first is read from disk.
+TEST_F(SlotLoadingTest, AnAttachmentDownloadsAResourceEvenFromAFileURL)
+{
+    QTemporaryDir folder;
+    const URLResource file(writeFile(folder.filePath(QStringLiteral("red.png")), redBytes));
+    QTextDocument document;
+    const TextAttachment attachment{&document, QUrl(QStringLiteral("lumen://file"))};
+    for (const auto& [given, downloaded] : {std::pair(DownloadedSourceArgument(file), true),
+                                            std::pair(DownloadedSourceArgument(file.convertToSource()), false)}) {
+        SCOPED_TRACE(downloaded ? "resource" : "source");
+        Completions loaded;
+        lm(attachment).setImage(given, nullptr, std::nullopt, {}, loaded.handler());
+        ASSERT_TRUE(loaded.waitFor());
+        EXPECT_EQ(codeOf(loaded.at(0)) / 1000, downloaded ? 2 : 0) << "a response error, or the image";
+    }
 }
 
 TEST_F(SlotLoadingTest, ClearedStatusItemStaysVisible)
