@@ -241,10 +241,23 @@ private:
     static void appendSideEffect(LumenParsedOptionsInfo& options, std::shared_ptr<DataReceivingSideEffect> sideEffect);
 
     std::shared_ptr<ImageCache> targetCache(const LumenParsedOptionsInfo& options) const;
+    // A live-photo file and the key it is stored and looked up under, read once: a provider may
+    // make a new key on each read.
+    struct KeyedLivePhotoResource {
+        LivePhotoResource resource;
+        QString key;
+    };
+    static std::vector<KeyedLivePhotoResource> keyed(const std::vector<LivePhotoResource>& resources);
+    std::vector<KeyedLivePhotoResource> missing(const std::vector<KeyedLivePhotoResource>& resources,
+                                                const LumenParsedOptionsInfo& options) const;
+    std::shared_ptr<LivePhotoDownloadGroup> downloadAndCache(const std::vector<KeyedLivePhotoResource>& resources,
+                                                             const LumenParsedOptionsInfo& options,
+                                                             LivePhotoDownloadsHandler handler) const;
     // The cache file of `resource`, looked up under each extension its type may have.
-    std::optional<QUrl> livePhotoFileURL(const LivePhotoResource& resource, const LumenParsedOptionsInfo& options) const;
+    std::optional<QUrl> livePhotoFileURL(const KeyedLivePhotoResource& resource,
+                                         const LumenParsedOptionsInfo& options) const;
     // Fetches one file and stores it, then tells `group`.
-    void fetchLivePhotoFile(const LivePhotoResource& resource, const LumenParsedOptionsInfo& options,
+    void fetchLivePhotoFile(const KeyedLivePhotoResource& resource, const LumenParsedOptionsInfo& options,
                             const std::shared_ptr<LivePhotoDownloadGroup>& group) const;
     CallbackQueue processingQueue(const LumenParsedOptionsInfo& options) const;
 
