@@ -215,8 +215,13 @@ public:
 private:
     // What every step of one attempt uses, read once at its start.
     struct Attempt {
+        Attempt(Source source, std::shared_ptr<const LumenParsedOptionsInfo> sharedOptions,
+                std::shared_ptr<RetrievingContext> context, CompletionHandler completionHandler);
+
         Source source;
-        LumenParsedOptionsInfo options;
+        // Shared with the retrieval's context, which replaces its own when they change.
+        const std::shared_ptr<const LumenParsedOptionsInfo> sharedOptions;
+        const LumenParsedOptionsInfo& options;
         std::shared_ptr<RetrievingContext> context;
         CompletionHandler completionHandler;
         // The options under the cache key for the options' scale, when it is not 1.
@@ -227,7 +232,9 @@ private:
     };
     using AttemptPtr = std::shared_ptr<const Attempt>;
 
-    static AttemptPtr makeAttempt(const Source& source, const LumenParsedOptionsInfo& options,
+    // The options are shared as they are unless a cleared processor or serializer must be
+    // restored first.
+    static AttemptPtr makeAttempt(const Source& source, std::shared_ptr<const LumenParsedOptionsInfo> options,
                                   std::shared_ptr<RetrievingContext> context, CompletionHandler completionHandler);
 
     // The main form under `control`.

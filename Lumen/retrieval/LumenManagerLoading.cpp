@@ -64,7 +64,7 @@ RetrievedImageData LumenManager::serializedData(const LumenParsedOptionsInfo& op
 std::optional<DownloadTask::WrappedTask> LumenManager::loadAndCacheImage(
     const Source& source, const std::shared_ptr<RetrievingContext>& context, CompletionHandler completionHandler)
 {
-    return load(makeAttempt(source, context->options(), context, std::move(completionHandler)));
+    return load(makeAttempt(source, context->sharedOptions(), context, std::move(completionHandler)));
 }
 
 std::optional<DownloadTask::WrappedTask> LumenManager::load(const AttemptPtr& attempt)
@@ -213,7 +213,9 @@ void LumenManager::cacheImage(const Source& source, const LumenParsedOptionsInfo
                               std::expected<ImageLoadingResult, LumenError> result,
                               CompletionHandler completionHandler)
 {
-    storeLoaded(makeAttempt(source, options, context, std::move(completionHandler)), std::move(result));
+    storeLoaded(makeAttempt(source, std::make_shared<const LumenParsedOptionsInfo>(options), context,
+                            std::move(completionHandler)),
+                std::move(result));
 }
 
 void LumenManager::cacheLoaded(const AttemptPtr& attempt, std::expected<ImageLoadingResult, LumenError> result)

@@ -30,6 +30,8 @@ public:
     RetrievingContext& operator=(const RetrievingContext&) = delete;
 
     LumenParsedOptionsInfo options() const;
+    // The same without a copy: a change makes new options.
+    std::shared_ptr<const LumenParsedOptionsInfo> sharedOptions() const;
     void setOptions(LumenParsedOptionsInfo options);
 
     const Source& originalSource() const { return m_originalSource; }
@@ -58,7 +60,7 @@ private:
     const DownloadTaskUpdated m_downloadTaskUpdated;
 
     mutable std::mutex m_mutex;
-    LumenParsedOptionsInfo m_options;
+    std::shared_ptr<const LumenParsedOptionsInfo> m_options;
     std::vector<PropagationError> m_propagationErrors;
 };
 
