@@ -37,7 +37,8 @@ class RetrievingContext;
 // or asks the source's data provider, processes and stores it, and hands back the result on
 // the options' callback queue. Failed attempts go to the options' retry strategy, then to the
 // low-data-mode source, then to the alternative sources in order. A cancelled download is
-// never passed on to another source; only a retry strategy may start it again.
+// never passed on to another source; only a retry strategy may start it again, unless the
+// caller made the cancel: a retrieval its caller cancelled starts no further attempt.
 //
 // Options are merged from the manager's downloader and cache, then `defaultOptions`, then
 // the caller's items; a later item overrides an earlier one. Every property may be read and
