@@ -74,7 +74,8 @@ std::shared_ptr<ImageCache> LumenManager::cache() const
 void LumenManager::setCache(std::shared_ptr<ImageCache> cache)
 {
     std::lock_guard lock(m_propertyMutex);
-    m_cache = std::move(cache);
+    std::swap(m_cache, cache);
+    // The replaced cache goes after the guard, by `cache`.
 }
 
 std::shared_ptr<ImageDownloader> LumenManager::downloader() const
@@ -86,7 +87,8 @@ std::shared_ptr<ImageDownloader> LumenManager::downloader() const
 void LumenManager::setDownloader(std::shared_ptr<ImageDownloader> downloader)
 {
     std::lock_guard lock(m_propertyMutex);
-    m_downloader = std::move(downloader);
+    std::swap(m_downloader, downloader);
+    // The replaced downloader goes after the guard, by `downloader`.
 }
 
 LumenOptionsInfo LumenManager::defaultOptions() const
@@ -99,8 +101,8 @@ void LumenManager::setDefaultOptions(LumenOptionsInfo options)
 {
     std::shared_ptr<const LumenParsedOptionsInfo> parsedBefore;
     std::lock_guard lock(m_propertyMutex);
-    m_defaultOptions = std::move(options);
-    // Released after the guard, by `parsedBefore`.
+    std::swap(m_defaultOptions, options);
+    // What is replaced goes after the guard, by `options` and `parsedBefore`.
     parsedBefore = std::move(m_parsedDefaultOptions);
 }
 
