@@ -56,12 +56,17 @@ std::shared_ptr<DownloadTask> ImageRetrieval::run(Attempt attempt, bool isFirst)
         } else {
             m_context->downloadTaskStarted(task);
         }
-        std::lock_guard lock(m_mutex);
-        if (!m_next) {
-            m_running = false;
-            return firstTask;
+        std::optional<Attempt> next;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_next) {
+                m_running = false;
+                return firstTask;
+            }
+            next = std::exchange(m_next, std::nullopt);
         }
-        attempt = *std::exchange(m_next, std::nullopt);
+        // The attempt before goes after the guard: it may hold the last reference to a source.
+        attempt = std::move(*next);
         isFirst = false;
     }
 }

@@ -44,13 +44,15 @@ std::shared_ptr<DownloadTask> RetrievalControl::currentTask() const
 void RetrievalControl::store(std::shared_ptr<DownloadTask> task, bool isLater)
 {
     std::optional<float> priority;
+    // The task before goes after the guard.
+    std::shared_ptr<DownloadTask> replaced;
     {
         std::lock_guard lock(m_mutex);
         if (!isLater && m_laterTaskStarted)
             return;
         m_laterTaskStarted = m_laterTaskStarted || isLater;
         priority = m_priority;
-        m_task = task;
+        replaced = std::exchange(m_task, task);
     }
     if (!task)
         return;
