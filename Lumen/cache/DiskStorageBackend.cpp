@@ -356,10 +356,10 @@ std::expected<void, UnderlyingError> DiskStorageBackend::removeAll(bool skipCrea
 {
     if (m_directoryRefusal)
         return std::unexpected(*m_directoryRefusal);
-    // Clearing follows the folder when it is a link; where it leads is judged now.
-    if (auto refusal = DiskStorageConfig::folderRefusal(m_directoryPath, m_directoryRoot))
-        return std::unexpected(std::move(*refusal));
-    if (auto removed = currentConfig()->fileManager->removeTree(m_directoryPath); !removed)
+    const auto judge = [this](const OpenFolder& folder) {
+        return DiskStorageConfig::openFolderRefusal(folder, m_directoryRoot);
+    };
+    if (auto removed = currentConfig()->fileManager->removeTree(m_directoryPath, judge); !removed)
         return removed;
     if (skipCreatingDirectory)
         return {};
