@@ -123,8 +123,9 @@ TEST_F(DiskStorageTest, CacheFoldersLinkedToTheRootAreRefused)
         SCOPED_TRACE(plantedLater);
         QFile::remove(link);
         QDir(link).removeRecursively();
-        if (!plantedLater)
+        if (!plantedLater) {
             ASSERT_TRUE(QFile::link(inner, link));
+        }
         DiskStorageConfig settings(QStringLiteral("test"), 0, fileManager, inner);
         settings.cachePathBlock = [link](const QString&, const QString&) { return link; };
         auto storage = makeStorage(settings);
@@ -171,8 +172,9 @@ TEST_F(DiskStorageTest, StampsAreWrittenRoundedUpAndSurviveForeignReads)
         ASSERT_TRUE(storage->store("bytes", iconKey, StorageExpiration::seconds(10)));
         EXPECT_EQ(read(*storage), "bytes");
         const FileMetadata stamps = stampsOf(*storage->cacheFilePath(iconKey), store);
-        if (store == PosixFileManager::LastAccessStore::extendedAttribute)
+        if (store == PosixFileManager::LastAccessStore::extendedAttribute) {
             EXPECT_EQ(seconds(stamps.lastAccess), 101.0);
+        }
         EXPECT_EQ(seconds(stamps.expiry), 111.0);
         ASSERT_TRUE(storage->removeAll(true));
     }

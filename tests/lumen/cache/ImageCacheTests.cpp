@@ -156,6 +156,37 @@ TEST_F(ImageCacheTest, StoresOfOneKeyLandInCallOrder)
     EXPECT_EQ(file.readAll(), "second");
 }
 
+// Releasing a cache finishes the write under way and drops the writes queued behind it: no
+// file appears once it is gone.
+TEST_F(ImageCacheTest, ADestroyedCacheLeavesNoWriteBehind)
+{
+    std::promise<void> writing;
+    std::promise<void> proceed;
+    fileManager->setBefore(FileOperation::write, [&, first = true]() mutable {
+        if (std::exchange(first, false)) {
+            writing.set_value();
+            proceed.get_future().wait();
+        }
+    });
+    auto cache = makeFaultyCache();
+    const auto storage = cache->diskStorage();
+    for (int index = 0; index < 5; ++index)
+        cache->storeToDisk("bytes", QString::number(index));
+    writing.get_future().wait();
+    const std::weak_ptr<ImageCache> released = cache;
+    std::thread releasing([&] {
+        cache.reset();
+        EXPECT_EQ(fileNamesIn(storage->directoryPath()), std::set{*storage->cacheFileName(QStringLiteral("0"))});
+    });
+    // The first write goes on only once the cache is on its way out.
+    EXPECT_TRUE(waitUntil([&] { return released.expired(); }));
+    proceed.set_value();
+    releasing.join();
+    // Every queued job has run once none holds the storage any more.
+    EXPECT_TRUE(waitUntil([&] { return storage.use_count() == 2; }));
+    EXPECT_EQ(fileNamesIn(storage->directoryPath()).size(), 1U);
+}
+
 // Reads run side by side, but each still sees the disk as the operations called before it left it.
 TEST_F(ImageCacheTest, DiskReadsKeepTheirPlaceAmongWritesAndRemovals)
 {
