@@ -122,6 +122,15 @@ Bytes alphaPlaneBytes(QByteArrayView plane, QSize size, std::int64_t& pixelsLeft
     return compression == alphaLossless ? losslessDecodingBytes(plane.sliced(1), size, pixelsLeft) : Bytes(0);
 }
 
+// What a decoder may hold of a frame before it finds its bitstream broken: less than its
+// pixels (the images of a lossless stream's transforms), or a lossy frame's rows and alpha
+// planes with as much again.
+std::int64_t refusedFrameBytes(QSize size)
+{
+    return bitmapBytes(size) + 2 * std::int64_t(size.width()) * size.height() + lossyBytesPerColumn * size.width()
+           + lossyFixedBytes;
+}
+
 // What decoding one picture or frame holds besides the bitmap it is decoded into.
 Bytes webpImageBytes(const QByteArray& data, const WebPImage& image, std::int64_t& pixelsLeft)
 {
@@ -156,7 +165,12 @@ Decoding webpDecoding(const QByteArray& data)
     std::int64_t pixelsLeft = maxLosslessPixelsRead;
     std::int64_t peak = 0;
     for (const WebPImage& image : structure->images) {
-        const Bytes decoding = webpImageBytes(data, image, pixelsLeft);
+        Bytes decoding = webpImageBytes(data, image, pixelsLeft);
+        // A read shows the first picture. A later frame whose bitstream the decoder refuses
+        // takes the whole data with it only if some reader gets that far, and then costs no
+        // more than what a decoder reads before it gives up.
+        if (!decoding && decoding.error() == DecodingRefusal::malformed && &image != &structure->images.front())
+            decoding = refusedFrameBytes(image.rect.size());
         if (!decoding)
             return refused(decoding.error());
         const std::int64_t frame = bitmapBytes(image.rect.size());

@@ -171,6 +171,9 @@ TEST(BoundedDecoding, DecodingHoldsNoMoreThanItsAccountedPeak)
         {"one pixel on a canvas of 32 MiB", animatedWebP({4096, 2048}, {frame({1, 1}, 2)}), false},
         {"an animation of encoded frames", animatedWebP({300, 200}, {{QPoint(), encodedLosslessBitstream(detailedBitmap({300, 200}))},
                                                                      {QPoint(100, 50), encodedLosslessBitstream(detailedBitmap({64, 48}, true))}}), false},
+        // A read shows the first frame; the decoder would refuse the second, repeating a transform.
+        {"an animation whose second frame is broken", animatedWebP({300, 200}, {frame({300, 200}, 4),
+                                                                              {QPoint(), losslessHeader({64, 64}) + char(0x2D)}}), false},
         {"lossless", encodedBitmap(detailedBitmap({300, 200}, true), "webp", 100), false},
         {"lossless of a palette", encodedBitmap(fourColours, "webp", 100), false},
         {"lossy with alpha", encodedBitmap(detailedBitmap({300, 200}, true), "webp", 75), false},
