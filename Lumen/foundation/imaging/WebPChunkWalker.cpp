@@ -23,6 +23,7 @@ constexpr std::uint32_t alphaChunk = fourCC("ALPH");
 constexpr std::uint32_t frameChunk = fourCC("ANMF");
 constexpr std::size_t riffHeaderBytes = 12;
 constexpr std::uint8_t animationFlag = 0x02;
+constexpr std::uint8_t alphaFlag = 0x10;
 constexpr std::size_t extendedHeaderBytes = 10;
 constexpr std::size_t frameHeaderBytes = 16;
 constexpr std::uint8_t losslessSignature = 0x2F;
@@ -154,7 +155,9 @@ std::expected<WebPStructure, WebPError> extendedStructure(const QByteArray& data
             if (!image || !canvas.contains(image->rect))
                 return std::unexpected(WebPError::malformed);
         } else if (!structure.animated && chunk.type == alphaChunk) {
-            alphaPlanes.append(payloadOf(chunk));
+            // A reader indexing the file drops a still's alpha its header does not announce.
+            if (flags & alphaFlag)
+                alphaPlanes.append(payloadOf(chunk));
         } else if (!structure.animated && isBitstream(chunk.type)) {
             image = bitstreamImage(data, chunk);
             if (!image || image->rect != canvas)

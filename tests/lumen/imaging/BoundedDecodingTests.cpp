@@ -174,6 +174,10 @@ TEST(BoundedDecoding, DecodingHoldsNoMoreThanItsAccountedPeak)
         // A read shows the first frame; the decoder would refuse the second, repeating a transform.
         {"an animation whose second frame is broken", animatedWebP({300, 200}, {frame({300, 200}, 4),
                                                                               {QPoint(), losslessHeader({64, 64}) + char(0x2D)}}), false},
+        // A reader drops alpha that the header does not announce, however broken.
+        {"a still with unannounced alpha", riffWebP(riffChunk("VP8X", QByteArray(4, '\0') + uint24(299) + uint24(199))
+                                                    + riffChunk("ALPH", QByteArray(1, char(0xC1)))
+                                                    + encodedBitmap(detailedBitmap({300, 200}), "webp", 75).sliced(12)), false},
         {"lossless", encodedBitmap(detailedBitmap({300, 200}, true), "webp", 100), false},
         {"lossless of a palette", encodedBitmap(fourColours, "webp", 100), false},
         {"lossy with alpha", encodedBitmap(detailedBitmap({300, 200}, true), "webp", 75), false},
