@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -145,10 +146,9 @@ private:
     std::expected<void, LumenError> writeFile(const DiskStorageConfig& config, const QString& path,
                                               const QString& key, const QByteArray& value, const FileStamps& stamps,
                                               bool overwrite);
-    // Queues the extension of the file a hit read; the last access it needs is read there,
-    // off the hit's path.
+    // Queues the extension of the file a hit read, from the stamps the hit read.
     void extendLater(const QString& path, const FileMetadata& hit, const ExpirationExtending& extending);
-    void extend(const QString& path, FileIdentity identity, const ExpirationExtending& extending);
+    void extend(const QString& path, const FileMetadata& hit, const ExpirationExtending& extending);
     void rememberName(const QString& name);
     bool mayBeCached(const QString& name) const;
     QString temporaryPath() const;
@@ -165,7 +165,8 @@ private:
     // owner let go must not end later on a pool thread.
     struct NameGate {
         enum class State { listing, listed, off };
-        std::mutex mutex;
+        // Lookups, one on every read, share it; only the listing and stores take it alone.
+        std::shared_mutex mutex;
         State state = State::listing; // under mutex
         std::unordered_set<QString> names; // under mutex
     };

@@ -132,10 +132,11 @@ public:
     // is read only when `withLastAccess` is set.
     virtual std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const = 0;
     // Opens the item once, neither following a symbolic link nor moving its access time,
-    // and reads its facts (as `metadata` does, without the last access), then a regular
-    // file's content of at most `maxBytes`. The error is about the facts; the content
-    // carries its own.
-    virtual std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes) const = 0;
+    // and reads its facts (as `metadata` does; the last access only with `withLastAccess`),
+    // then a regular file's content of at most `maxBytes`. The error is about the facts; the
+    // content carries its own.
+    virtual std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes,
+                                                              bool withLastAccess) const = 0;
 
     // Creates `path`, which must not exist yet, and writes `data` into it.
     virtual std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) = 0;

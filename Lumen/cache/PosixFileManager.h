@@ -30,7 +30,8 @@ public:
     void walk(const std::shared_ptr<const OpenFolder>& folder, bool withLastAccess,
               const std::function<void(WalkEntry)>& visit) const override;
     std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const override;
-    std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes) const override;
+    std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes,
+                                                      bool withLastAccess) const override;
     std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) override;
     std::expected<void, UnderlyingError> setStamps(const QString& path, const FileStamps& stamps,
                                                    std::optional<FileIdentity> onlyIf) override;

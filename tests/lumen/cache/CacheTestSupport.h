@@ -74,11 +74,11 @@ public:
     }
     Result<FileMetadata> metadata(const QString& p, bool withLastAccess) const override { return run(FileOperation::metadata, p, [&] { return m_real.metadata(p, withLastAccess); }); }
     // A `metadata` fault fails the facts, a `read` fault the content.
-    Result<FileRead> readFile(const QString& p, std::int64_t maxBytes) const override
+    Result<FileRead> readFile(const QString& p, std::int64_t maxBytes, bool withLastAccess) const override
     {
         if (auto allowed = check(FileOperation::metadata, p); !allowed)
             return std::unexpected(allowed.error());
-        auto found = m_real.readFile(p, maxBytes);
+        auto found = m_real.readFile(p, maxBytes, withLastAccess);
         if (auto allowed = check(FileOperation::read, p); found && !allowed)
             found->content = std::unexpected(allowed.error());
         return found;
