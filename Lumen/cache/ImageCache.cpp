@@ -100,19 +100,24 @@ void deliverStored(std::expected<void, LumenError> stored, const CallbackQueue& 
     callbackQueue.execute([completionHandler, stored = std::move(stored)] { completionHandler(CacheStoreResult{stored}); });
 }
 
-// A store's disk write from the I/O queue, as `syncStoreToDisk` writes; nothing at all once
-// the cache is gone.
+// What a store dropped because its cache is gone answers.
+LumenError storageGone(const DiskStorageBackend& diskStorage)
+{
+    return LumenError::CacheErrorReason::DiskStorageIsNotReady{diskStorage.directoryURL()};
+}
+
+// A store's disk write from the I/O queue, as `syncStoreToDisk` writes; once the cache is
+// gone, nothing is written and the store answers that the storage is not ready.
 void writeQueued(FileWorkGate& fileWork, DiskStorageBackend& diskStorage, const QByteArray& data, const QString& key,
                  const QString& processorIdentifier, const std::optional<QString>& forcedExtension,
                  const CallbackQueue& callbackQueue, std::optional<StorageExpiration> expiration,
                  DataWritingOptions writeOptions, const ImageCache::StoreCompletion& completionHandler)
 {
-    std::optional<std::expected<void, LumenError>> stored;
+    std::expected<void, LumenError> stored = std::unexpected(storageGone(diskStorage));
     fileWork.runUnlessClosed([&] {
         stored = diskStorage.store(data, computedKey(key, processorIdentifier), expiration, writeOptions, forcedExtension);
     });
-    if (stored)
-        deliverStored(std::move(*stored), callbackQueue, completionHandler);
+    deliverStored(std::move(stored), callbackQueue, completionHandler);
 }
 
 LumenError emptyNameError(const std::optional<QString>& directory)
@@ -227,8 +232,10 @@ void ImageCache::store(ImagePtr image, std::optional<QByteArray> original, const
                                     image = std::move(image), original = std::move(original), key, identifier, options,
                                     completionHandler = std::move(completionHandler)]() mutable {
         // A cache gone meanwhile writes nothing, so nothing needs encoding.
-        if (fileWork->isClosed())
+        if (fileWork->isClosed()) {
+            deliverStored(std::unexpected(storageGone(*diskStorage)), options.callbackQueue, completionHandler);
             return;
+        }
         const auto& serializer = options.cacheSerializer ? options.cacheSerializer : DefaultCacheSerializer::shared();
         std::optional<QByteArray> bytes = serializer->data(image, original);
         std::move(turn).fill([diskStorage, fileWork, bytes = std::move(bytes), image, original, key, identifier, options,
@@ -329,8 +336,11 @@ void ImageCache::removeImageReportingError(const QString& key, const QString& pr
             if (auto removed = diskStorage->remove(storageKey, forcedExtension); !removed)
                 error = std::move(removed).error();
         });
-        if (!ran || !completionHandler)
+        if (!completionHandler)
             return;
+        if (!ran)
+            error = UnderlyingError(QString::fromLatin1(FileManager::errorDomain), ECANCELED,
+                                    QStringLiteral("The cache was released before the removal ran"));
         callbackQueue.execute([completionHandler, error] { completionHandler(error); });
     });
 }

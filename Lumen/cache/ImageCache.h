@@ -53,8 +53,9 @@ namespace Lumen {
 // parsed-options one.
 //
 // Queued work never keeps the cache alive. Its destruction finishes the file work under way
-// (a write, a removal, a clearing or a cleaning) and drops what is still queued, whose
-// completions then never run: no file appears or goes after it is gone.
+// (a write, a removal, a clearing or a cleaning) and drops what is still queued: no file
+// appears or goes after it is gone. A dropped job still answers its caller: a store with
+// `diskStorageIsNotReady`, a removal with ECANCELED, a clearing or cleaning as done.
 //
 // Each cache cleans its expired disk files (then trims to the size limit, when one is set)
 // whenever the application stops being active.

@@ -44,9 +44,9 @@ void ImageCache::clearDiskCache(Completion completionHandler)
 {
     m_ioQueue->async([diskStorage = m_diskStorage, fileWork = m_fileWork,
                       completionHandler = std::move(completionHandler)]() mutable {
-        // A directory that cannot be cleared is not reported.
-        if (fileWork->runUnlessClosed([&] { (void)diskStorage->removeAll(); }))
-            completeOnMain(std::move(completionHandler));
+        // A directory that cannot be cleared is not reported, nor one whose cache is gone.
+        fileWork->runUnlessClosed([&] { (void)diskStorage->removeAll(); });
+        completeOnMain(std::move(completionHandler));
     });
 }
 
@@ -77,12 +77,11 @@ void ImageCache::cleanExpiredDiskCache(Completion completionHandler)
                 failed = exceeding.error.has_value();
             }
         });
-        if (!ran)
-            return;
-        // A pass that failed part way is not announced; what it removed stays removed. A cache
-        // gone while its cleaning ran cannot be named by the notification.
+        // A pass that failed part way, or did not run as its cache is gone, is not announced;
+        // what it removed stays removed. A cache gone while its cleaning ran cannot be named
+        // by the notification.
         const auto self = weakSelf.lock();
-        if (self && !failed && !removed.empty()) {
+        if (ran && self && !failed && !removed.empty()) {
             QStringList names;
             names.reserve(static_cast<qsizetype>(removed.size()));
             for (const QUrl& url : removed)
