@@ -103,15 +103,16 @@ constexpr int alphaReservedShift = 6;
 constexpr std::int64_t indexBytesPerChunk = 128;
 constexpr std::int64_t webpReaderStateBytes = 64 * 1024;
 
-// The pixels the accounting of one file may decode along the way (the images of lossless
-// transforms and entropy images): far more than any encoder writes, few enough that data
-// of a few bytes a frame cannot keep it busy for long.
-constexpr std::int64_t maxLosslessPixelsRead = 2 * BitmapLimits::maxPixels;
+// The work the accounting of one file may do along the way, in pixels of the images of
+// lossless transforms and entropy images and in symbols of the codes they are given in: far
+// more than any encoder writes, little enough that data of a few bytes a frame cannot keep
+// it busy for long.
+constexpr std::int64_t maxLosslessWork = 2 * BitmapLimits::maxPixels;
 
 using Bytes = std::expected<std::int64_t, DecodingRefusal>;
 
 // What decoding an alpha plane of `size` holds besides the plane itself.
-Bytes alphaPlaneBytes(QByteArrayView plane, QSize size, std::int64_t& pixelsLeft)
+Bytes alphaPlaneBytes(QByteArrayView plane, QSize size, std::int64_t& workLeft)
 {
     if (plane.isEmpty())
         return std::unexpected(DecodingRefusal::malformed);
@@ -119,7 +120,7 @@ Bytes alphaPlaneBytes(QByteArrayView plane, QSize size, std::int64_t& pixelsLeft
     const int compression = header & alphaCompressionMask;
     if (compression > alphaLossless || (header >> alphaLevelsShift & 0x03) > 1 || header >> alphaReservedShift != 0)
         return std::unexpected(DecodingRefusal::malformed);
-    return compression == alphaLossless ? losslessDecodingBytes(plane.sliced(1), size, pixelsLeft) : Bytes(0);
+    return compression == alphaLossless ? losslessDecodingBytes(plane.sliced(1), size, workLeft) : Bytes(0);
 }
 
 // What a decoder may hold of a frame before it finds its bitstream broken: less than its
@@ -132,18 +133,18 @@ std::int64_t refusedFrameBytes(QSize size)
 }
 
 // What decoding one picture or frame holds besides the bitmap it is decoded into.
-Bytes webpImageBytes(const QByteArray& data, const WebPImage& image, std::int64_t& pixelsLeft)
+Bytes webpImageBytes(const QByteArray& data, const WebPImage& image, std::int64_t& workLeft)
 {
     const QSize size = image.rect.size();
     const auto payload = [&data](const WebPPayload& chunk) { return QByteArrayView(data).sliced(chunk.offset, chunk.size); };
     if (image.lossless)
-        return losslessDecodingBytes(payload(image.bitstream).sliced(losslessHeaderBytes), size, pixelsLeft);
+        return losslessDecodingBytes(payload(image.bitstream).sliced(losslessHeaderBytes), size, workLeft);
     std::int64_t bytes = lossyBytesPerColumn * size.width() + lossyFixedBytes;
     if (image.alphaPlanes.isEmpty())
         return bytes;
     std::int64_t largestPlane = 0;
     for (const WebPPayload& plane : image.alphaPlanes) {
-        const Bytes planeBytes = alphaPlaneBytes(payload(plane), size, pixelsLeft);
+        const Bytes planeBytes = alphaPlaneBytes(payload(plane), size, workLeft);
         if (!planeBytes)
             return planeBytes;
         largestPlane = std::max(largestPlane, *planeBytes);
@@ -162,10 +163,10 @@ Decoding webpDecoding(const QByteArray& data)
     if (!BitmapLimits::allows(structure->canvas))
         return refused(DecodingRefusal::beyondBudget);
     const std::int64_t canvas = bitmapBytes(structure->canvas);
-    std::int64_t pixelsLeft = maxLosslessPixelsRead;
+    std::int64_t workLeft = maxLosslessWork;
     std::int64_t peak = 0;
     for (const WebPImage& image : structure->images) {
-        Bytes decoding = webpImageBytes(data, image, pixelsLeft);
+        Bytes decoding = webpImageBytes(data, image, workLeft);
         // A read shows the first picture. A later frame whose bitstream the decoder refuses
         // takes the whole data with it only if some reader gets that far, and then costs no
         // more than what a decoder reads before it gives up.

@@ -74,8 +74,8 @@ using Cost = std::expected<std::int64_t, DecodingRefusal>;
 
 class StreamReader {
 public:
-    StreamReader(QByteArrayView stream, QSize size, std::int64_t& pixelsLeft)
-        : m_bits(stream), m_size(size), m_pixelsLeft(pixelsLeft) {}
+    StreamReader(QByteArrayView stream, QSize size, std::int64_t& workLeft)
+        : m_bits(stream), m_size(size), m_workLeft(workLeft) {}
 
     Cost bytes()
     {
@@ -145,6 +145,11 @@ private:
         if (!cacheBits)
             return malformed;
         const int cacheSize = *cacheBits > 0 ? 1 << *cacheBits : 0;
+        // Reading a code takes time in its alphabet, however few bits it is given in.
+        const std::int64_t alphabets = literalCodes + lengthCodes + cacheSize + 3 * literalCodes + distanceCodes;
+        if (alphabets > m_workLeft)
+            return std::unexpected(DecodingRefusal::beyondBudget);
+        m_workLeft -= alphabets;
         const auto green = LosslessPrefixCode::read(m_bits, literalCodes + lengthCodes + cacheSize);
         const auto red = green ? LosslessPrefixCode::read(m_bits, literalCodes) : std::nullopt;
         const auto blue = red ? LosslessPrefixCode::read(m_bits, literalCodes) : std::nullopt;
@@ -166,9 +171,9 @@ private:
                 name(*named, *literal | *red->onlySymbol() << 8);
             return {};
         }
-        if (total > m_pixelsLeft)
+        if (total > m_workLeft)
             return std::unexpected(DecodingRefusal::beyondBudget);
-        m_pixelsLeft -= total;
+        m_workLeft -= total;
         for (std::int64_t position = 0; position < total;) {
             const int symbol = green->decode(m_bits);
             if (symbol < literalCodes) {
@@ -201,16 +206,16 @@ private:
 
     LosslessBitReader m_bits;
     QSize m_size;
-    std::int64_t& m_pixelsLeft;
+    std::int64_t& m_workLeft;
     std::int64_t m_largestSubImageBytes = 0;
 };
 
 } // namespace
 
 std::expected<std::int64_t, DecodingRefusal> losslessDecodingBytes(QByteArrayView stream, QSize size,
-                                                                   std::int64_t& pixelsLeft)
+                                                                   std::int64_t& workLeft)
 {
-    return StreamReader(stream, size, pixelsLeft).bytes();
+    return StreamReader(stream, size, workLeft).bytes();
 }
 
 } // namespace Lumen

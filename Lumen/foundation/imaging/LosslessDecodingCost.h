@@ -17,9 +17,10 @@ namespace Lumen {
 // table of prefix codes for every group of codes the entropy image names, which the decoder
 // allocates before it reads any of them. The stream is read as the decoder reads it up to
 // the point where the groups are known, the transforms' images and the entropy image decoded
-// along the way, each of their pixels taken from `pixelsLeft`: `malformed` when the decoder
-// would refuse the stream before then, `beyondBudget` when the pixels run out.
+// along the way, each of their pixels and each symbol of their codes' alphabets taken from
+// `workLeft`: `malformed` when the decoder would refuse the stream before then,
+// `beyondBudget` when the work runs out.
 std::expected<std::int64_t, DecodingRefusal> losslessDecodingBytes(QByteArrayView stream, QSize size,
-                                                                   std::int64_t& pixelsLeft);
+                                                                   std::int64_t& workLeft);
 
 } // namespace Lumen

@@ -161,12 +161,15 @@ TEST(BoundedDecoding, DecodingHoldsNoMoreThanItsAccountedPeak)
     fourColours.fill(Qt::green);
     fourColours.setPixelColor(10, 10, Qt::black);
     const QImage deep = detailedBitmap({300, 200}).convertToFormat(QImage::Format_RGBA64);
+    const QList<std::pair<QPoint, QByteArray>> costlyFrames(8000, {QPoint(), losslessOfLargestAlphabets({16, 16})});
     const struct { const char* name; QByteArray data; bool refused; } cases[] = {
         // The decoder makes a table of codes for each of the 65,536 groups: 800 MB for 300 kB.
         {"a group of codes for every block of 4 x 4", manyGroups, true},
         {"the same as the frame of an animation", animatedWebP({16384, 2048}, {frame({1024, 1024}, 2)}), true},
         // The reader holds the canvas twice once a frame is drawn on it.
         {"one pixel on a canvas of 128 MiB", animatedWebP({16384, 2048}, {frame({1, 1}, 2)}), true},
+        // Each frame's codes cost a reader time in their alphabets, however few bits they take.
+        {"frames of codes over the largest alphabets", animatedWebP({16, 16}, costlyFrames), true},
         {"a group of codes for every block of 8 x 8", riffWebP(riffChunk("VP8L", losslessWithGroupPerBlock({512, 512}, 3))), false},
         {"one pixel on a canvas of 32 MiB", animatedWebP({4096, 2048}, {frame({1, 1}, 2)}), false},
         {"an animation of encoded frames", animatedWebP({300, 200}, {{QPoint(), encodedLosslessBitstream(detailedBitmap({300, 200}))},

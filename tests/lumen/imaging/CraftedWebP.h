@@ -54,15 +54,21 @@ private:
     std::int64_t m_bits = 0;
 };
 
-// The header of a lossless bitstream stating `size`, with no pixels.
-inline QByteArray losslessHeader(QSize size)
+// Starts a lossless bitstream stating `size`, without alpha.
+inline LosslessBitWriter losslessStart(QSize size)
 {
     LosslessBitWriter bits;
     bits.put(0x2F, 8);
     bits.put(std::uint32_t(size.width() - 1), 14);
     bits.put(std::uint32_t(size.height() - 1), 14);
-    bits.put(0, 4);
-    return bits.bytes();
+    bits.put(0, 4); // no alpha, version 0
+    return bits;
+}
+
+// The header of a lossless bitstream stating `size`, with no pixels.
+inline QByteArray losslessHeader(QSize size)
+{
+    return losslessStart(size).bytes();
 }
 
 namespace CraftedLossless {
@@ -98,11 +104,7 @@ inline void eightBitCode(LosslessBitWriter& bits, int alphabet)
 inline QByteArray losslessWithGroupPerBlock(QSize size, int precisionBits)
 {
     using namespace CraftedLossless;
-    LosslessBitWriter bits;
-    bits.put(0x2F, 8);
-    bits.put(std::uint32_t(size.width() - 1), 14);
-    bits.put(std::uint32_t(size.height() - 1), 14);
-    bits.put(0, 4); // no alpha, version 0
+    LosslessBitWriter bits = losslessStart(size);
     bits.put(0, 1); // no transform
     bits.put(0, 1); // no colour cache
     bits.put(1, 1); // an entropy image
@@ -122,6 +124,35 @@ inline QByteArray losslessWithGroupPerBlock(QSize size, int precisionBits)
     for (int group = 0; group < groups; ++group)
         for (int code = 0; code < 5; ++code)
             oneSymbolCode(bits);
+    return bits.bytes();
+}
+
+// A valid lossless bitstream of `size` whose two transform images and entropy image each
+// take the largest colour cache and codes of one symbol: a few bytes that have a reader build
+// codes over the largest alphabets.
+inline QByteArray losslessOfLargestAlphabets(QSize size)
+{
+    using namespace CraftedLossless;
+    LosslessBitWriter bits = losslessStart(size);
+    const auto blackImage = [&bits] {
+        bits.put(1, 1); // a colour cache
+        bits.put(11, 4); // of the largest size
+        for (int code = 0; code < 5; ++code)
+            oneSymbolCode(bits);
+    };
+    for (const std::uint32_t transform : {0, 1}) { // predictor, cross colour
+        bits.put(1, 1);
+        bits.put(transform, 2);
+        bits.put(0, 3); // one pixel for every block of 4 x 4
+        blackImage();
+    }
+    bits.put(0, 1); // no more transforms
+    bits.put(0, 1); // no colour cache
+    bits.put(1, 1); // an entropy image
+    bits.put(0, 3);
+    blackImage();
+    for (int code = 0; code < 5; ++code)
+        oneSymbolCode(bits);
     return bits.bytes();
 }
 
