@@ -31,6 +31,7 @@
 #include <QTemporaryDir>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <functional>
@@ -97,6 +98,23 @@ struct Library {
         : cache(*ImageCache::make(QStringLiteral("icons"), directory))
         , manager(LumenManager::make(ImageDownloader::make(QStringLiteral("icons")), cache))
     {
+    }
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+
+    // Work still under way may hold the cache for a moment; only once it is gone, with what it
+    // had queued, may its folder go.
+    ~Library()
+    {
+        const std::weak_ptr<ImageCache> released = cache;
+        manager.reset();
+        cache.reset();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!released.expired()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                std::abort();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
 
     // Retrieves every icon of `set`, `concurrency` at a time; each answer must come from
@@ -184,10 +202,16 @@ struct Filled {
     std::vector<QString> rawFiles;
 };
 
-const Filled& filled(int count)
+// Released before the program ends, taking their folders with them.
+std::map<int, std::unique_ptr<Filled>>& filledSets()
 {
     static std::map<int, std::unique_ptr<Filled>> made;
-    auto& entry = made[count];
+    return made;
+}
+
+const Filled& filled(int count)
+{
+    auto& entry = filledSets()[count];
     if (!entry) {
         entry = std::make_unique<Filled>();
         entry->set = nextSet();
@@ -299,5 +323,9 @@ BENCHMARK(BM_WarmMemory_LumenManager)->Apply(roadArguments<5, true>);
 
 int main(int argc, char** argv)
 {
-    return runBenchmarksWithGuiApplication(argc, argv);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const QGuiApplication application(argc, argv);
+    const int status = runBenchmarks(argc, argv);
+    filledSets().clear();
+    return status;
 }

@@ -154,7 +154,7 @@ void DiskStorageBackend::rememberName(const QString& name)
 
 bool DiskStorageBackend::mayBeCached(const QString& name) const
 {
-    std::lock_guard lock(m_gate->mutex);
+    std::shared_lock lock(m_gate->mutex);
     return m_gate->state != NameGate::State::listed || m_gate->names.contains(name);
 }
 
@@ -256,8 +256,9 @@ std::expected<std::optional<QByteArray>, LumenError> DiskStorageBackend::value(
     const QString path = m_directoryPath + QLatin1Char('/') + *name;
     const bool extends = actuallyLoad && extending.kind() != ExpirationExtending::Kind::none;
     FileManager& fileManager = *current->fileManager;
-    // A hit opens the file once; a presence check only looks at it.
-    auto found = actuallyLoad ? fileManager.readFile(path, maxEntryBytes) : factsOnly(fileManager, path);
+    // A hit opens the file once, reading there the last access its extension needs; a
+    // presence check only looks at it.
+    auto found = actuallyLoad ? fileManager.readFile(path, maxEntryBytes, extends) : factsOnly(fileManager, path);
     if (!found) {
         // A file removed since the gate let the name through is a plain miss.
         if (isMissing(found.error()))
@@ -303,26 +304,22 @@ void DiskStorageBackend::extendLater(const QString& path, const FileMetadata& hi
             return;
         claimed->second = extending;
     }
-    m_metaChangingQueue->async([self = shared_from_this(), path, identity = hit.identity, extending] {
-        self->extend(path, identity, extending);
-    });
+    m_metaChangingQueue->async([self = shared_from_this(), path, hit, extending] { self->extend(path, hit, extending); });
 }
 
-void DiskStorageBackend::extend(const QString& path, FileIdentity identity, const ExpirationExtending& extending)
+void DiskStorageBackend::extend(const QString& path, const FileMetadata& hit, const ExpirationExtending& extending)
 {
-    const auto fileManager = currentConfig()->fileManager;
-    const auto meta = fileManager->metadata(path, true);
-    // Only the file that was read: a newer store renamed over it keeps its own stamps.
-    if (!meta || meta->identity != identity || !meta->lastAccess || !meta->expiry)
+    if (!hit.lastAccess || !hit.expiry)
         return;
     const Date now = m_clock.now();
     const StorageExpiration lifetime = extending.kind() == ExpirationExtending::Kind::expirationTime
         ? *extending.expiration()
-        : StorageExpiration::seconds((*meta->expiry - *meta->lastAccess).count());
+        : StorageExpiration::seconds((*hit.expiry - *hit.lastAccess).count());
     const FileStamps stamps = stampsFor(now, lifetime.estimatedExpiration(now));
-    if (stamps.lastAccess == *meta->lastAccess && stamps.expiry == *meta->expiry)
+    if (stamps.lastAccess == *hit.lastAccess && stamps.expiry == *hit.expiry)
         return;
-    (void)fileManager->setStamps(path, stamps, identity);
+    // Only the file that was read: a newer store renamed over it keeps its own stamps.
+    (void)currentConfig()->fileManager->setStamps(path, stamps, hit.identity);
 }
 
 bool DiskStorageBackend::isCached(const QString& key, Date referenceDate, const std::optional<QString>& forcedExtension)
@@ -356,10 +353,10 @@ std::expected<void, UnderlyingError> DiskStorageBackend::removeAll(bool skipCrea
 {
     if (m_directoryRefusal)
         return std::unexpected(*m_directoryRefusal);
-    // Clearing follows the folder when it is a link; where it leads is judged now.
-    if (auto refusal = DiskStorageConfig::folderRefusal(m_directoryPath, m_directoryRoot))
-        return std::unexpected(std::move(*refusal));
-    if (auto removed = currentConfig()->fileManager->removeTree(m_directoryPath); !removed)
+    const auto judge = [this](const OpenFolder& folder) {
+        return DiskStorageConfig::openFolderRefusal(folder, m_directoryRoot);
+    };
+    if (auto removed = currentConfig()->fileManager->removeTree(m_directoryPath, judge); !removed)
         return removed;
     if (skipCreatingDirectory)
         return {};

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -109,7 +110,9 @@ public:
     std::expected<void, UnderlyingError> remove(const QString& key,
                                                 const std::optional<QString>& forcedExtension = std::nullopt);
     std::expected<void, UnderlyingError> removeFile(const QString& path);
-    // Removes the directory with everything in it, then (unless skipped) makes it anew.
+    // Removes the directory with everything in it, then (unless skipped) makes it anew. A
+    // directory that is a link is removed itself, and where it leads is left alone; a real
+    // one is judged as opened and emptied through that descriptor.
     std::expected<void, UnderlyingError> removeAll(bool skipCreatingDirectory = false);
 
     // The key's file name; absent when the key cannot name a file inside the directory.
@@ -120,9 +123,11 @@ public:
     std::optional<QUrl> cacheFileURL(const QString& key,
                                      const std::optional<QString>& forcedExtension = std::nullopt) const;
 
-    // Maintenance over the whole directory. Hidden items are never listed, and only regular
-    // files are judged, counted and removed, each relative to the folder it was seen in: a
-    // folder swapped for a link meanwhile never leads a pass outside the directory.
+    // Maintenance over the whole directory. Each pass opens the directory once, following it
+    // when it is a link, and refuses a folder that is or holds the root or the home folder by
+    // the identity of what it opened. Hidden items are never listed, and only regular files
+    // are judged, counted and removed, each relative to the folder it was seen in: a folder
+    // swapped for a link meanwhile never leads a pass outside the directory.
 
     // Every item below the directory, at any depth; fails with `fileEnumeratorCreationFailed`.
     std::expected<std::vector<QString>, LumenError> allFilePaths() const;
@@ -141,18 +146,16 @@ private:
     std::expected<void, LumenError> writeFile(const DiskStorageConfig& config, const QString& path,
                                               const QString& key, const QByteArray& value, const FileStamps& stamps,
                                               bool overwrite);
-    // Queues the extension of the file a hit read; the last access it needs is read there,
-    // off the hit's path.
+    // Queues the extension of the file a hit read, from the stamps the hit read.
     void extendLater(const QString& path, const FileMetadata& hit, const ExpirationExtending& extending);
-    void extend(const QString& path, FileIdentity identity, const ExpirationExtending& extending);
+    void extend(const QString& path, const FileMetadata& hit, const ExpirationExtending& extending);
     void rememberName(const QString& name);
     bool mayBeCached(const QString& name) const;
     QString temporaryPath() const;
-    void removeStaleTemporaries(FileManager& fileManager) const;
-    // Hands `visit` what a walk of the directory meets, each entry holding the folder it was
-    // seen in; fails with `fileEnumeratorCreationFailed`.
-    std::expected<void, LumenError> walkDirectory(FileManager& fileManager, bool withLastAccess,
-                                                  const std::function<void(WalkEntry)>& visit) const;
+    void removeStaleTemporaries(FileManager& fileManager, const std::shared_ptr<const OpenFolder>& folder) const;
+    // The directory, opened once for a whole pass and judged as opened; fails with
+    // `fileEnumeratorCreationFailed`, also when it may not be emptied.
+    std::expected<std::shared_ptr<const OpenFolder>, LumenError> openDirectory(FileManager& fileManager) const;
     // The configuration as it is now; later replacements leave the returned one alone.
     std::shared_ptr<const DiskStorageConfig> currentConfig() const;
 
@@ -162,7 +165,8 @@ private:
     // owner let go must not end later on a pool thread.
     struct NameGate {
         enum class State { listing, listed, off };
-        std::mutex mutex;
+        // Lookups, one on every read, share it; only the listing and stores take it alone.
+        std::shared_mutex mutex;
         State state = State::listing; // under mutex
         std::unordered_set<QString> names; // under mutex
     };

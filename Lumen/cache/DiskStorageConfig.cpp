@@ -1,5 +1,6 @@
 #include "Lumen/cache/DiskStorageConfig.h"
 
+#include "Lumen/cache/ProtectedFolders.h"
 #include "Lumen/foundation/LibraryDefaults.h"
 
 #include <QDir>
@@ -62,6 +63,11 @@ UnderlyingError refusal(const QString& message)
     return UnderlyingError(QString::fromLatin1(FileManager::errorDomain), EINVAL, message);
 }
 
+UnderlyingError folderRefusalError(const QString& folder, const QString& why)
+{
+    return refusal(QStringLiteral("The cache folder %1 may not be used: %2").arg(folder, why));
+}
+
 } // namespace
 
 DiskStorageConfig::DiskStorageConfig(QString name, std::uint64_t sizeLimit, std::shared_ptr<FileManager> fileManager,
@@ -85,14 +91,13 @@ DiskStorageConfig::ResolvedDirectory DiskStorageConfig::resolveDirectory() const
     const QString root = QDir::cleanPath(directory.value_or(userCacheRoot()));
     ResolvedDirectory resolved{
         QDir::cleanPath(cachePathBlock ? cachePathBlock(root, cacheName()) : appendComponent(root, cacheName())),
-        std::nullopt};
+        std::nullopt, root};
     if (!isUsableName(name)) {
         resolved.refusal = refusal(QStringLiteral("A cache name cannot hold \"/\" or NUL, nor be \".\" or \"..\": ")
                                    + name);
     } else {
         resolved.refusal = folderRefusal(resolved.path, root);
     }
-    resolved.root = root;
     return resolved;
 }
 
@@ -111,7 +116,17 @@ std::optional<UnderlyingError> DiskStorageConfig::folderRefusal(const QString& f
     }
     if (!why)
         return std::nullopt;
-    return refusal(QStringLiteral("The cache folder %1 may not be used: %2").arg(folder, *why));
+    return folderRefusalError(folder, *why);
+}
+
+std::optional<UnderlyingError> DiskStorageConfig::openFolderRefusal(const OpenFolder& folder, const QString& root)
+{
+    const auto identity = folder.identity();
+    if (!identity)
+        return identity.error();
+    if (const auto why = ProtectedFolders(root).refusalOf(*identity))
+        return folderRefusalError(folder.path(), *why);
+    return std::nullopt;
 }
 
 } // namespace Lumen

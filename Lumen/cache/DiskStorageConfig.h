@@ -40,9 +40,12 @@ struct DiskStorageConfig {
     ResolvedDirectory resolveDirectory() const;
     // Why clearing `folder` would remove what is not the cache's own, as `refusal` tells,
     // judged by its path and by where it leads now: a link to the root or the home folder
-    // is refused like them. Asked again before each clearing or sweep, as a link may be
-    // planted after the directory was resolved.
+    // is refused like them.
     static std::optional<UnderlyingError> folderRefusal(const QString& folder, const QString& root);
+    // The same for a folder about to be emptied, judged by the folder its descriptor holds: a
+    // link planted or swapped in after the directory was resolved, or after the folder was
+    // opened, changes nothing. Asked by each clearing and sweep of the folder it opened.
+    static std::optional<UnderlyingError> openFolderRefusal(const OpenFolder& folder, const QString& root);
 
     // Total file size the directory may reach; 0 means no limit.
     std::uint64_t sizeLimit;

@@ -1,8 +1,11 @@
 // The whole-directory passes of the disk storage: expired files, the size limit, the total.
-// Each acts on the entries its walk saw, relative to the folders they were seen in.
+// Each opens the directory once, judges the folder it opened, and acts on the entries its walk
+// saw, relative to the folders they were seen in.
 #include "Lumen/cache/DiskStorageBackend.h"
 
 #include "Lumen/cache/DiskFileName.h"
+
+#include <QFile>
 
 #include <algorithm>
 
@@ -37,38 +40,57 @@ void removeInOrder(FileManager& fileManager, const std::vector<WalkEntry>& entri
     }
 }
 
+// The total size of the regular files below `folder`.
+std::uint64_t sizeOf(const FileManager& fileManager, const std::shared_ptr<const OpenFolder>& folder)
+{
+    std::uint64_t total = 0;
+    fileManager.walk(folder, false, [&total](WalkEntry entry) {
+        if (entry.metadata && entry.metadata->kind == FileMetadata::Kind::regular)
+            total += static_cast<std::uint64_t>(std::max<std::int64_t>(0, entry.metadata->size));
+    });
+    return total;
+}
+
 } // namespace
 
-std::expected<void, LumenError> DiskStorageBackend::walkDirectory(FileManager& fileManager, bool withLastAccess,
-                                                                  const std::function<void(WalkEntry)>& visit) const
+std::expected<std::shared_ptr<const OpenFolder>, LumenError> DiskStorageBackend::openDirectory(
+    FileManager& fileManager) const
 {
-    // A walk follows the folder when it is a link; where it leads is judged now.
-    if (m_directoryRefusal || DiskStorageConfig::folderRefusal(m_directoryPath, m_directoryRoot)
-        || !fileManager.walk(m_directoryPath, withLastAccess, visit))
+    const auto unlisted = [this] {
         return std::unexpected(LumenError(LumenError::CacheErrorReason::FileEnumeratorCreationFailed{directoryURL()}));
-    return {};
+    };
+    if (m_directoryRefusal)
+        return unlisted();
+    // The folder is followed when it is a link; what was opened is what is judged, and all
+    // the pass does goes through it.
+    auto folder = fileManager.openFolder(m_directoryPath);
+    if (!folder || DiskStorageConfig::openFolderRefusal(**folder, m_directoryRoot))
+        return unlisted();
+    return std::move(*folder);
 }
 
 std::expected<std::vector<QString>, LumenError> DiskStorageBackend::allFilePaths() const
 {
+    const auto fileManager = currentConfig()->fileManager;
+    const auto folder = openDirectory(*fileManager);
+    if (!folder)
+        return std::unexpected(folder.error());
     std::vector<QString> paths;
-    if (auto walked = walkDirectory(*currentConfig()->fileManager, false,
-                                    [&paths](WalkEntry entry) { paths.push_back(entry.path()); });
-        !walked)
-        return std::unexpected(std::move(walked).error());
+    fileManager->walk(*folder, false, [&paths](WalkEntry entry) { paths.push_back(entry.path()); });
     return paths;
 }
 
-void DiskStorageBackend::removeStaleTemporaries(FileManager& fileManager) const
+void DiskStorageBackend::removeStaleTemporaries(FileManager& fileManager,
+                                                const std::shared_ptr<const OpenFolder>& folder) const
 {
-    const auto names = fileManager.directoryNames(m_directoryPath);
+    const auto names = fileManager.namesIn(*folder);
     if (!names)
         return;
     const Date now = m_clock.now();
-    for (const QString& name : *names) {
-        const std::optional<Date> created = temporaryFileCreation(name);
+    for (const QByteArray& name : *names) {
+        const std::optional<Date> created = temporaryFileCreation(QFile::decodeName(name));
         if (created && now - *created > staleTemporaryAge)
-            (void)fileManager.removeFile(m_directoryPath + QLatin1Char('/') + name);
+            (void)fileManager.removeEntry(WalkEntry{folder, name, FileMetadata{}});
     }
 }
 
@@ -76,10 +98,14 @@ DiskSweepResult DiskStorageBackend::removeExpiredValues(Date referenceDate)
 {
     DiskSweepResult result;
     const auto fileManager = currentConfig()->fileManager;
-    if (!m_directoryRefusal)
-        removeStaleTemporaries(*fileManager);
+    const auto folder = openDirectory(*fileManager);
+    if (!folder) {
+        result.error = UnderlyingError::wrapping(folder.error());
+        return result;
+    }
+    removeStaleTemporaries(*fileManager, *folder);
     std::vector<WalkEntry> expired;
-    const auto walked = walkDirectory(*fileManager, false, [&expired, referenceDate](WalkEntry entry) {
+    fileManager->walk(*folder, false, [&expired, referenceDate](WalkEntry entry) {
         // Stamps that cannot be read cannot keep a file alive.
         const bool due = !entry.metadata
                          || (entry.metadata->kind == FileMetadata::Kind::regular
@@ -87,10 +113,6 @@ DiskSweepResult DiskStorageBackend::removeExpiredValues(Date referenceDate)
         if (due)
             expired.push_back(std::move(entry));
     });
-    if (!walked) {
-        result.error = UnderlyingError::wrapping(walked.error());
-        return result;
-    }
     removeInOrder(*fileManager, expired, result);
     return result;
 }
@@ -105,35 +127,33 @@ DiskSweepResult DiskStorageBackend::removeSizeExceededValues()
     DiskSweepResult result;
     if (currentConfig()->sizeLimit == 0)
         return result;
-    const auto total = totalSize();
-    if (!total) {
-        result.error = UnderlyingError::wrapping(total.error());
+    // One opening serves the total and the listing.
+    const auto fileManager = currentConfig()->fileManager;
+    const auto folder = openDirectory(*fileManager);
+    if (!folder) {
+        result.error = UnderlyingError::wrapping(folder.error());
         return result;
     }
+    const std::uint64_t total = sizeOf(*fileManager, *folder);
     // The limit is read afresh at each step, so a change made meanwhile counts at once.
     const std::uint64_t limit = currentConfig()->sizeLimit;
-    if (limit == 0 || *total < limit)
+    if (limit == 0 || total < limit)
         return result;
 
-    const auto fileManager = currentConfig()->fileManager;
     std::vector<SizedFile> files;
-    const auto walked = walkDirectory(*fileManager, true, [&files](WalkEntry entry) {
+    fileManager->walk(*folder, true, [&files](WalkEntry entry) {
         if (!entry.metadata || entry.metadata->kind != FileMetadata::Kind::regular)
             return;
         const std::int64_t size = entry.metadata->size;
         const Date lastAccess = entry.metadata->lastAccess.value_or(distantPast);
         files.push_back(SizedFile{std::move(entry), size, lastAccess});
     });
-    if (!walked) {
-        result.error = UnderlyingError::wrapping(walked.error());
-        return result;
-    }
     // Most recent access first, so the least recent ones come off the back.
     std::stable_sort(files.begin(), files.end(),
                      [](const SizedFile& lhs, const SizedFile& rhs) { return lhs.lastAccess > rhs.lastAccess; });
 
     const std::uint64_t target = currentConfig()->sizeLimit / 2;
-    std::uint64_t size = *total;
+    std::uint64_t size = total;
     std::vector<WalkEntry> victims;
     while (size > target && !files.empty()) {
         SizedFile& oldest = files.back();
@@ -149,14 +169,11 @@ DiskSweepResult DiskStorageBackend::removeSizeExceededValues()
 
 std::expected<std::uint64_t, LumenError> DiskStorageBackend::totalSize() const
 {
-    std::uint64_t total = 0;
-    const auto walked = walkDirectory(*currentConfig()->fileManager, false, [&total](WalkEntry entry) {
-        if (entry.metadata && entry.metadata->kind == FileMetadata::Kind::regular)
-            total += static_cast<std::uint64_t>(std::max<std::int64_t>(0, entry.metadata->size));
-    });
-    if (!walked)
-        return std::unexpected(walked.error());
-    return total;
+    const auto fileManager = currentConfig()->fileManager;
+    const auto folder = openDirectory(*fileManager);
+    if (!folder)
+        return std::unexpected(folder.error());
+    return sizeOf(*fileManager, *folder);
 }
 
 } // namespace Lumen

@@ -61,6 +61,8 @@ public:
     int descriptor() const { return m_descriptor; }
     // Where it was when it was opened, for reports.
     const QString& path() const { return m_path; }
+    // The folder the descriptor holds, whatever its path names by now.
+    std::expected<FileIdentity, UnderlyingError> identity() const;
 
 private:
     int m_descriptor;
@@ -102,31 +104,39 @@ public:
     // The process-wide manager over the local file system.
     static std::shared_ptr<FileManager> standard();
 
+    // Why a folder about to be emptied may not be; none when it may.
+    using FolderJudge = std::function<std::optional<UnderlyingError>(const OpenFolder& folder)>;
+
     virtual bool exists(const QString& path) const = 0;
     // Creates the directory and any missing parents; an existing directory is success.
     virtual std::expected<void, UnderlyingError> createDirectory(const QString& path) = 0;
     // Names directly inside `directory`, hidden ones included, in no particular order.
     virtual std::expected<QStringList, UnderlyingError> directoryNames(const QString& directory) const = 0;
-    // Hands every item below `directory`, at any depth, to `visit`, in walk order: the items of
-    // a folder, then those of its subfolders. Hidden items, and whatever lies inside hidden
-    // folders, are left out. `directory` itself is the caller's choice and is followed when
-    // it is a link; each folder below it is opened relative to the one it was seen in and
-    // never through a symbolic link, so a folder swapped for a link while the walk runs leads
-    // it nowhere outside `directory`. At most `maxWalkFolders` folders are entered, which
-    // bounds the descriptors a walk and the entries it handed out hold. Fails only when
-    // `directory` cannot be opened.
+    // Opens the folder `path` names, following it when it is itself a link: where a folder of
+    // the caller's leads is the caller's choice. What is done below it goes through the
+    // descriptor, so the folder judged is the folder worked on.
+    virtual std::expected<std::shared_ptr<const OpenFolder>, UnderlyingError> openFolder(const QString& path) const = 0;
+    // Names directly inside an open folder, hidden ones included, in no particular order.
+    virtual std::expected<std::vector<QByteArray>, UnderlyingError> namesIn(const OpenFolder& folder) const = 0;
+    // Hands every item below `folder`, at any depth, to `visit`, in walk order: the items of a
+    // folder, then those of its subfolders. Hidden items, and whatever lies inside hidden
+    // folders, are left out. Each folder below it is opened relative to the one it was seen in
+    // and never through a symbolic link, so a folder swapped for a link while the walk runs
+    // leads it nowhere outside `folder`. At most `maxWalkFolders` folders are entered, which
+    // bounds the descriptors a walk and the entries it handed out hold.
     static constexpr int maxWalkFolders = 64;
-    virtual std::expected<void, UnderlyingError> walk(const QString& directory, bool withLastAccess,
-                                                      const std::function<void(WalkEntry)>& visit) const = 0;
+    virtual void walk(const std::shared_ptr<const OpenFolder>& folder, bool withLastAccess,
+                      const std::function<void(WalkEntry)>& visit) const = 0;
 
     // Facts about the item itself (a symbolic link is not followed). The last-access stamp
     // is read only when `withLastAccess` is set.
     virtual std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const = 0;
     // Opens the item once, neither following a symbolic link nor moving its access time,
-    // and reads its facts (as `metadata` does, without the last access), then a regular
-    // file's content of at most `maxBytes`. The error is about the facts; the content
-    // carries its own.
-    virtual std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes) const = 0;
+    // and reads its facts (as `metadata` does; the last access only with `withLastAccess`),
+    // then a regular file's content of at most `maxBytes`. The error is about the facts; the
+    // content carries its own.
+    virtual std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes,
+                                                              bool withLastAccess) const = 0;
 
     // Creates `path`, which must not exist yet, and writes `data` into it.
     virtual std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) = 0;
@@ -145,12 +155,13 @@ public:
     // Removes an item a walk met (a file, a link or an empty folder) from the folder it was
     // seen in.
     virtual std::expected<void, UnderlyingError> removeEntry(const WalkEntry& entry) = 0;
-    // Removes the item and, for a folder, everything inside it, descending by descriptors as
-    // a walk does: a link met anywhere in the tree is removed, never followed. A `path` that
-    // is a link to a folder is the caller's choice: the folder it leads to is emptied and the
-    // link kept. Folders nested deeper than `maxTreeDepth` are left, and reported.
+    // Removes the item `path` names and, for a folder, everything inside it. A link or a file
+    // is removed itself, wherever it leads. A folder is opened once, never through a link,
+    // handed to `judge`, which may refuse it, then emptied through that descriptor, descending
+    // as a walk does (a link met anywhere is removed, never followed), and removed. Folders
+    // nested deeper than `maxTreeDepth` are left, and reported.
     static constexpr int maxTreeDepth = 64;
-    virtual std::expected<void, UnderlyingError> removeTree(const QString& path) = 0;
+    virtual std::expected<void, UnderlyingError> removeTree(const QString& path, const FolderJudge& judge) = 0;
 };
 
 } // namespace Lumen

@@ -92,6 +92,34 @@ void answerDiskLookup(std::expected<std::optional<QByteArray>, LumenError> found
     });
 }
 
+void deliverStored(std::expected<void, LumenError> stored, const CallbackQueue& callbackQueue,
+                   const ImageCache::StoreCompletion& completionHandler)
+{
+    if (!completionHandler)
+        return;
+    callbackQueue.execute([completionHandler, stored = std::move(stored)] { completionHandler(CacheStoreResult{stored}); });
+}
+
+// What a store dropped because its cache is gone answers.
+LumenError storageGone(const DiskStorageBackend& diskStorage)
+{
+    return LumenError::CacheErrorReason::DiskStorageIsNotReady{diskStorage.directoryURL()};
+}
+
+// A store's disk write from the I/O queue, as `syncStoreToDisk` writes; once the cache is
+// gone, nothing is written and the store answers that the storage is not ready.
+void writeQueued(FileWorkGate& fileWork, DiskStorageBackend& diskStorage, const QByteArray& data, const QString& key,
+                 const QString& processorIdentifier, const std::optional<QString>& forcedExtension,
+                 const CallbackQueue& callbackQueue, std::optional<StorageExpiration> expiration,
+                 DataWritingOptions writeOptions, const ImageCache::StoreCompletion& completionHandler)
+{
+    std::expected<void, LumenError> stored = std::unexpected(storageGone(diskStorage));
+    fileWork.runUnlessClosed([&] {
+        stored = diskStorage.store(data, computedKey(key, processorIdentifier), expiration, writeOptions, forcedExtension);
+    });
+    deliverStored(std::move(stored), callbackQueue, completionHandler);
+}
+
 LumenError emptyNameError(const std::optional<QString>& directory)
 {
     const QString root = directory.value_or(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation));
@@ -119,6 +147,7 @@ ImageCache::~ImageCache()
 {
     m_activity->forget();
     QObject::disconnect(m_activityConnection);
+    m_fileWork->close();
 }
 
 std::shared_ptr<ImageCache> ImageCache::make(std::shared_ptr<MemoryStorage> memoryStorage,
@@ -199,16 +228,22 @@ void ImageCache::store(ImagePtr image, std::optional<QByteArray> original, const
 
     // The write keeps the place of this call among the file operations while the encoding,
     // the costly part, runs on the pool beside other stores.
-    DispatchQueue::global()->async([self = shared_from_this(), turn = m_ioQueue->reserve(), image = std::move(image),
-                                    original = std::move(original), key, identifier, options,
+    DispatchQueue::global()->async([diskStorage = m_diskStorage, fileWork = m_fileWork, turn = m_ioQueue->reserve(),
+                                    image = std::move(image), original = std::move(original), key, identifier, options,
                                     completionHandler = std::move(completionHandler)]() mutable {
+        // A cache gone meanwhile writes nothing, so nothing needs encoding.
+        if (fileWork->isClosed()) {
+            deliverStored(std::unexpected(storageGone(*diskStorage)), options.callbackQueue, completionHandler);
+            return;
+        }
         const auto& serializer = options.cacheSerializer ? options.cacheSerializer : DefaultCacheSerializer::shared();
         std::optional<QByteArray> bytes = serializer->data(image, original);
-        std::move(turn).fill([self, bytes = std::move(bytes), image, original, key, identifier, options, serializer,
-                              completionHandler] {
+        std::move(turn).fill([diskStorage, fileWork, bytes = std::move(bytes), image, original, key, identifier, options,
+                              serializer, completionHandler] {
             if (bytes) {
-                self->ImageCache::syncStoreToDisk(*bytes, key, identifier, options.forcedExtension, options.callbackQueue,
-                                      options.diskCacheExpiration, options.diskStoreWriteOptions, completionHandler);
+                writeQueued(*fileWork, *diskStorage, *bytes, key, identifier, options.forcedExtension,
+                            options.callbackQueue, options.diskCacheExpiration, options.diskStoreWriteOptions,
+                            completionHandler);
                 return;
             }
             if (!completionHandler)
@@ -239,11 +274,11 @@ void ImageCache::storeToDisk(QByteArray data, const QString& key, const QString&
                              std::optional<QString> forcedExtension, std::optional<StorageExpiration> expiration,
                              CallbackQueue callbackQueue, StoreCompletion completionHandler)
 {
-    m_ioQueue->async([self = shared_from_this(), data = std::move(data), key, processorIdentifier,
-                      forcedExtension = std::move(forcedExtension), expiration, callbackQueue = std::move(callbackQueue),
-                      completionHandler = std::move(completionHandler)] {
-        self->ImageCache::syncStoreToDisk(data, key, processorIdentifier, forcedExtension, callbackQueue, expiration, {},
-                              completionHandler);
+    m_ioQueue->async([diskStorage = m_diskStorage, fileWork = m_fileWork, data = std::move(data), key,
+                      processorIdentifier, forcedExtension = std::move(forcedExtension), expiration,
+                      callbackQueue = std::move(callbackQueue), completionHandler = std::move(completionHandler)] {
+        writeQueued(*fileWork, *diskStorage, data, key, processorIdentifier, forcedExtension, callbackQueue, expiration,
+                    {}, completionHandler);
     });
 }
 
@@ -252,11 +287,9 @@ void ImageCache::syncStoreToDisk(const QByteArray& data, const QString& key, con
                                  std::optional<StorageExpiration> expiration, DataWritingOptions writeOptions,
                                  const StoreCompletion& completionHandler)
 {
-    auto stored = m_diskStorage->store(data, computedKey(key, processorIdentifier), expiration, writeOptions,
-                                       forcedExtension);
-    if (!completionHandler)
-        return;
-    callbackQueue.execute([completionHandler, stored = std::move(stored)] { completionHandler(CacheStoreResult{stored}); });
+    deliverStored(m_diskStorage->store(data, computedKey(key, processorIdentifier), expiration, writeOptions,
+                                       forcedExtension),
+                  callbackQueue, completionHandler);
 }
 
 // ---- removing --------------------------------------------------------------------------
@@ -295,14 +328,19 @@ void ImageCache::removeImageReportingError(const QString& key, const QString& pr
             callbackQueue.execute([completionHandler] { completionHandler(std::nullopt); });
         return;
     }
-    m_ioQueue->async([self = shared_from_this(), storageKey, forcedExtension = std::move(forcedExtension),
-                      callbackQueue = std::move(callbackQueue), completionHandler = std::move(completionHandler)] {
-        const auto removed = self->m_diskStorage->remove(storageKey, forcedExtension);
+    m_ioQueue->async([diskStorage = m_diskStorage, fileWork = m_fileWork, storageKey,
+                      forcedExtension = std::move(forcedExtension), callbackQueue = std::move(callbackQueue),
+                      completionHandler = std::move(completionHandler)] {
+        std::optional<UnderlyingError> error;
+        const bool ran = fileWork->runUnlessClosed([&] {
+            if (auto removed = diskStorage->remove(storageKey, forcedExtension); !removed)
+                error = std::move(removed).error();
+        });
         if (!completionHandler)
             return;
-        std::optional<UnderlyingError> error;
-        if (!removed)
-            error = removed.error();
+        if (!ran)
+            error = UnderlyingError(QString::fromLatin1(FileManager::errorDomain), ECANCELED,
+                                    QStringLiteral("The cache was released before the removal ran"));
         callbackQueue.execute([completionHandler, error] { completionHandler(error); });
     });
 }
@@ -395,10 +433,9 @@ void ImageCache::loadFromDisk(const QString& key, const LumenParsedOptionsInfo& 
     }
     // Reads of the disk run side by side, in their place among the writes and removals;
     // decoding leaves the I/O queue to the next file operation.
-    m_ioQueue->asyncReading([self = shared_from_this(), storageKey, options, callbackQueue = std::move(callbackQueue),
+    m_ioQueue->asyncReading([diskStorage = m_diskStorage, storageKey, options, callbackQueue = std::move(callbackQueue),
                              completionHandler = std::move(completionHandler)]() mutable -> DispatchBlock {
-        auto found = self->m_diskStorage->value(storageKey, options.forcedExtension,
-                                                options.diskCacheAccessExtendingExpiration);
+        auto found = diskStorage->value(storageKey, options.forcedExtension, options.diskCacheAccessExtendingExpiration);
         return [found = std::move(found), options = std::move(options), callbackQueue = std::move(callbackQueue),
                 completionHandler = std::move(completionHandler)]() mutable {
             answerDiskLookup(std::move(found), options, callbackQueue, completionHandler);

@@ -5,6 +5,7 @@
 #include "Lumen/cache/CacheType.h"
 #include "Lumen/cache/DiskStorageBackend.h"
 #include "Lumen/cache/DiskStorageConfig.h"
+#include "Lumen/cache/FileWorkGate.h"
 #include "Lumen/cache/ImageCacheCost.h"
 #include "Lumen/cache/ImageCacheResult.h"
 #include "Lumen/cache/MemoryStorageBackend.h"
@@ -47,9 +48,14 @@ namespace Lumen {
 // Every completion runs at most once.
 //
 // Every operation may be overridden, and where one operation starts another it starts the
-// overridable one, except that stores always write through this class's `syncStoreToDisk`,
+// overridable one, except that stores always write as this class's `syncStoreToDisk` does,
 // `removeImageAsync` starts this class's removal, and the option-list disk read this class's
 // parsed-options one.
+//
+// Queued work never keeps the cache alive. Its destruction finishes the file work under way
+// (a write, a removal, a clearing or a cleaning) and drops what is still queued: no file
+// appears or goes after it is gone. A dropped job still answers its caller: a store with
+// `diskStorageIsNotReady`, a removal with ECANCELED, a clearing or cleaning as done.
 //
 // Each cache cleans its expired disk files (then trims to the size limit, when one is set)
 // whenever the application stops being active.
@@ -289,6 +295,8 @@ private:
     const std::shared_ptr<ReservableSerialQueue> m_ioQueue;
     const std::shared_ptr<ActivityRegistration> m_activity;
     QMetaObject::Connection m_activityConnection;
+    // Shared with the queued file work, which holds the storage but not the cache.
+    const std::shared_ptr<FileWorkGate> m_fileWork = std::make_shared<FileWorkGate>();
 };
 
 } // namespace Lumen

@@ -42,8 +42,10 @@ void ImageCache::clearMemoryCache()
 
 void ImageCache::clearDiskCache(Completion completionHandler)
 {
-    m_ioQueue->async([self = shared_from_this(), completionHandler = std::move(completionHandler)]() mutable {
-        (void)self->m_diskStorage->removeAll(); // a directory that cannot be cleared is not reported
+    m_ioQueue->async([diskStorage = m_diskStorage, fileWork = m_fileWork,
+                      completionHandler = std::move(completionHandler)]() mutable {
+        // A directory that cannot be cleared is not reported, nor one whose cache is gone.
+        fileWork->runUnlessClosed([&] { (void)diskStorage->removeAll(); });
         completeOnMain(std::move(completionHandler));
     });
 }
@@ -61,17 +63,25 @@ void ImageCache::cleanExpiredMemoryCache()
 
 void ImageCache::cleanExpiredDiskCache(Completion completionHandler)
 {
-    m_ioQueue->async([self = shared_from_this(), completionHandler = std::move(completionHandler)]() mutable {
-        DiskSweepResult expired = self->m_diskStorage->removeExpiredValues();
-        std::vector<QUrl> removed = std::move(expired.removed);
-        bool failed = expired.error.has_value();
-        if (!failed) {
-            DiskSweepResult exceeding = self->m_diskStorage->removeSizeExceededValues();
-            removed.insert(removed.end(), exceeding.removed.begin(), exceeding.removed.end());
-            failed = exceeding.error.has_value();
-        }
-        // A pass that failed part way is not announced; what it removed stays removed.
-        if (!failed && !removed.empty()) {
+    m_ioQueue->async([weakSelf = weak_from_this(), diskStorage = m_diskStorage, fileWork = m_fileWork,
+                      completionHandler = std::move(completionHandler)]() mutable {
+        std::vector<QUrl> removed;
+        bool failed = false;
+        const bool ran = fileWork->runUnlessClosed([&] {
+            DiskSweepResult expired = diskStorage->removeExpiredValues();
+            removed = std::move(expired.removed);
+            failed = expired.error.has_value();
+            if (!failed) {
+                DiskSweepResult exceeding = diskStorage->removeSizeExceededValues();
+                removed.insert(removed.end(), exceeding.removed.begin(), exceeding.removed.end());
+                failed = exceeding.error.has_value();
+            }
+        });
+        // A pass that failed part way, or did not run as its cache is gone, is not announced;
+        // what it removed stays removed. A cache gone while its cleaning ran cannot be named
+        // by the notification.
+        const auto self = weakSelf.lock();
+        if (ran && self && !failed && !removed.empty()) {
             QStringList names;
             names.reserve(static_cast<qsizetype>(removed.size()));
             for (const QUrl& url : removed)
@@ -84,8 +94,8 @@ void ImageCache::cleanExpiredDiskCache(Completion completionHandler)
 
 void ImageCache::calculateDiskStorageSize(SizeCompletion completionHandler)
 {
-    m_ioQueue->async([self = shared_from_this(), completionHandler = std::move(completionHandler)] {
-        auto size = self->m_diskStorage->totalSize();
+    m_ioQueue->async([diskStorage = m_diskStorage, completionHandler = std::move(completionHandler)] {
+        auto size = diskStorage->totalSize();
         if (completionHandler)
             DispatchQueue::main()->async([completionHandler, size = std::move(size)] { completionHandler(size); });
     });

@@ -19,10 +19,12 @@ Date dateFrom(const timespec& time)
     return Date(TimeInterval(static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9));
 }
 
-std::optional<Date> lastAccessFromAttribute(const QByteArray& path)
+// The attribute's text, as `getAttribute` read it into `text`.
+template <typename GetAttribute>
+std::optional<Date> lastAccessFromAttribute(GetAttribute getAttribute)
 {
     char text[64];
-    const ssize_t length = ::lgetxattr(path.constData(), PosixFileManager::lastAccessAttribute, text, sizeof text);
+    const ssize_t length = getAttribute(text, sizeof text);
     if (length <= 0)
         return std::nullopt;
     double seconds = 0.0;
@@ -60,7 +62,22 @@ FileMetadata metadataFrom(const struct stat& info)
 Date lastAccessOf(const QByteArray& attributePath, const struct stat& info, bool fromAttribute)
 {
     if (fromAttribute) {
-        if (const auto stamped = lastAccessFromAttribute(attributePath))
+        const auto stamped = lastAccessFromAttribute([&](char* text, std::size_t size) {
+            return ::lgetxattr(attributePath.constData(), PosixFileManager::lastAccessAttribute, text, size);
+        });
+        if (stamped)
+            return *stamped;
+    }
+    return dateFrom(info.st_atim);
+}
+
+Date lastAccessOf(int descriptor, const struct stat& info, bool fromAttribute)
+{
+    if (fromAttribute) {
+        const auto stamped = lastAccessFromAttribute([&](char* text, std::size_t size) {
+            return ::fgetxattr(descriptor, PosixFileManager::lastAccessAttribute, text, size);
+        });
+        if (stamped)
             return *stamped;
     }
     return dateFrom(info.st_atim);

@@ -43,6 +43,8 @@ FileMetadata metadataFrom(const struct stat& info);
 // The last access kept in the item's attribute (when `fromAttribute`), else its access time.
 // `attributePath` names the item without following it, when it is a link.
 Date lastAccessOf(const QByteArray& attributePath, const struct stat& info, bool fromAttribute);
+// The same for an item open as `descriptor`.
+Date lastAccessOf(int descriptor, const struct stat& info, bool fromAttribute);
 
 bool isHiddenName(const char* name);
 

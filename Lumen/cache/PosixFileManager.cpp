@@ -116,7 +116,8 @@ std::expected<FileMetadata, UnderlyingError> PosixFileManager::metadata(const QS
     return meta;
 }
 
-std::expected<FileRead, UnderlyingError> PosixFileManager::readFile(const QString& path, std::int64_t maxBytes) const
+std::expected<FileRead, UnderlyingError> PosixFileManager::readFile(const QString& path, std::int64_t maxBytes,
+                                                                    bool withLastAccess) const
 {
     // Not blocking keeps a FIFO put in the cache's place from hanging the open.
     FileDescriptor file(openQuietly(QFile::encodeName(path), O_NOFOLLOW | O_NONBLOCK));
@@ -137,6 +138,8 @@ std::expected<FileRead, UnderlyingError> PosixFileManager::readFile(const QStrin
     FileMetadata meta = metadataFrom(info);
     if (meta.kind != FileMetadata::Kind::regular)
         return FileRead{std::move(meta), QByteArray()};
+    if (withLastAccess)
+        meta.lastAccess = lastAccessOf(file.get(), info, m_lastAccessStore == LastAccessStore::extendedAttribute);
     if (info.st_size > maxBytes) {
         return FileRead{std::move(meta),
                         std::unexpected(UnderlyingError(

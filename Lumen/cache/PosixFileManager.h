@@ -25,10 +25,13 @@ public:
     bool exists(const QString& path) const override;
     std::expected<void, UnderlyingError> createDirectory(const QString& path) override;
     std::expected<QStringList, UnderlyingError> directoryNames(const QString& directory) const override;
-    std::expected<void, UnderlyingError> walk(const QString& directory, bool withLastAccess,
-                                              const std::function<void(WalkEntry)>& visit) const override;
+    std::expected<std::shared_ptr<const OpenFolder>, UnderlyingError> openFolder(const QString& path) const override;
+    std::expected<std::vector<QByteArray>, UnderlyingError> namesIn(const OpenFolder& folder) const override;
+    void walk(const std::shared_ptr<const OpenFolder>& folder, bool withLastAccess,
+              const std::function<void(WalkEntry)>& visit) const override;
     std::expected<FileMetadata, UnderlyingError> metadata(const QString& path, bool withLastAccess) const override;
-    std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes) const override;
+    std::expected<FileRead, UnderlyingError> readFile(const QString& path, std::int64_t maxBytes,
+                                                      bool withLastAccess) const override;
     std::expected<void, UnderlyingError> writeNewFile(const QString& path, const QByteArray& data) override;
     std::expected<void, UnderlyingError> setStamps(const QString& path, const FileStamps& stamps,
                                                    std::optional<FileIdentity> onlyIf) override;
@@ -36,7 +39,7 @@ public:
     std::expected<void, UnderlyingError> moveWithoutReplacing(const QString& from, const QString& to) override;
     std::expected<void, UnderlyingError> removeFile(const QString& path) override;
     std::expected<void, UnderlyingError> removeEntry(const WalkEntry& entry) override;
-    std::expected<void, UnderlyingError> removeTree(const QString& path) override;
+    std::expected<void, UnderlyingError> removeTree(const QString& path, const FolderJudge& judge) override;
 
 private:
     LastAccessStore m_lastAccessStore;

@@ -24,10 +24,11 @@ constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr int namedFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 // A listing of an open folder, read through a descriptor of its own so that the folder's
-// stays open for the work that follows; null (errno set) when the folder cannot be read.
+// stays open for the work that follows, and opened anew through it, so that each listing of
+// the same folder starts at its first entry; null (errno set) when the folder cannot be read.
 DIR* listingOf(int folder)
 {
-    const int reading = ::dup(folder);
+    const int reading = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (reading < 0)
         return nullptr;
     DIR* const stream = ::fdopendir(reading);
@@ -40,7 +41,7 @@ DIR* listingOf(int folder)
 }
 
 // The names directly inside an open folder, "." and ".." left out.
-std::expected<std::vector<QByteArray>, int> namesIn(int folder)
+std::expected<std::vector<QByteArray>, int> namesInFolder(int folder)
 {
     DIR* const stream = listingOf(folder);
     if (!stream)
@@ -55,14 +56,18 @@ std::expected<std::vector<QByteArray>, int> namesIn(int folder)
     return names;
 }
 
+// Removes the named item of an open folder as `unlinkat` with `flags` does: 0 for a file or
+// a link, AT_REMOVEDIR for an empty folder. Answers 0 or the error.
+int removeIn(int folder, const QByteArray& name, int flags)
+{
+    return ::unlinkat(folder, name.constData(), flags) == 0 ? 0 : errno;
+}
+
 // Removes the named item of an open folder: a file or a link, else an empty folder.
 int removeIn(int folder, const QByteArray& name)
 {
-    if (::unlinkat(folder, name.constData(), 0) == 0)
-        return 0;
-    if (errno != EISDIR)
-        return errno;
-    return ::unlinkat(folder, name.constData(), AT_REMOVEDIR) == 0 ? 0 : errno;
+    const int error = removeIn(folder, name, 0);
+    return error == EISDIR ? removeIn(folder, name, AT_REMOVEDIR) : error;
 }
 
 // The folder holding `path` (opened with `flags` besides those of every folder), and the
@@ -132,42 +137,62 @@ private:
     int m_foldersLeft = FileManager::maxWalkFolders;
 };
 
-// Empties an open folder, depth first; answers the first error met, having removed what it could.
-int emptyFolder(int folder, int depthLeft)
+// How emptying a folder went: the first error met, and whether folders too deep were left.
+struct Emptying {
+    int error = 0;
+    bool leftTooDeep = false;
+
+    bool failed() const { return error != 0 || leftTooDeep; }
+    void note(const Emptying& inner)
+    {
+        if (error == 0)
+            error = inner.error;
+        leftTooDeep = leftTooDeep || inner.leftTooDeep;
+    }
+};
+
+// Empties an open folder, depth first, having removed what it could.
+Emptying emptyFolder(int folder, int depthLeft)
 {
-    const auto names = namesIn(folder);
+    const auto names = namesInFolder(folder);
     if (!names)
-        return names.error();
-    int firstError = 0;
-    const auto note = [&firstError](int error) {
-        if (firstError == 0)
-            firstError = error;
-    };
+        return Emptying{names.error()};
+    Emptying result;
     for (const QByteArray& name : *names) {
         struct stat info {};
         if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
-                note(errno);
+                result.note(Emptying{errno});
             continue;
         }
         if (S_ISDIR(info.st_mode)) {
             if (depthLeft == 0) {
-                note(ELOOP);
+                result.leftTooDeep = true;
                 continue;
             }
             // What is no folder by now (a link swapped in) is removed like a file below.
             FileDescriptor inner(::openat(folder, name.constData(), folderFlags));
             if (inner.get() >= 0) {
-                if (const int error = emptyFolder(inner.get(), depthLeft - 1); error != 0) {
-                    note(error);
+                if (const Emptying emptied = emptyFolder(inner.get(), depthLeft - 1); emptied.failed()) {
+                    result.note(emptied);
                     continue;
                 }
             }
         }
         if (const int error = removeIn(folder, name); error != 0 && error != ENOENT)
-            note(error);
+            result.note(Emptying{error});
     }
-    return firstError;
+    return result;
+}
+
+UnderlyingError emptyingError(const Emptying& emptying, const QString& path)
+{
+    if (emptying.error != 0)
+        return systemError(emptying.error, path);
+    return UnderlyingError(QString::fromLatin1(FileManager::errorDomain), ENOTEMPTY,
+                           QStringLiteral("Folders nested more than %1 deep were left in place: %2")
+                               .arg(FileManager::maxTreeDepth)
+                               .arg(path));
 }
 
 } // namespace
@@ -177,20 +202,39 @@ OpenFolder::~OpenFolder()
     ::close(m_descriptor);
 }
 
+std::expected<FileIdentity, UnderlyingError> OpenFolder::identity() const
+{
+    struct stat info {};
+    if (::fstat(m_descriptor, &info) != 0)
+        return lastError(m_path);
+    return metadataFrom(info).identity;
+}
+
 QString WalkEntry::path() const
 {
     return folder->path() + QLatin1Char('/') + QFile::decodeName(name);
 }
 
-std::expected<void, UnderlyingError> PosixFileManager::walk(const QString& directory, bool withLastAccess,
-                                                            const std::function<void(WalkEntry)>& visit) const
+std::expected<std::shared_ptr<const OpenFolder>, UnderlyingError> PosixFileManager::openFolder(const QString& path) const
 {
-    const int descriptor = ::open(QFile::encodeName(directory).constData(), namedFolderFlags);
+    const int descriptor = ::open(QFile::encodeName(path).constData(), namedFolderFlags);
     if (descriptor < 0)
-        return lastError(directory);
-    Walk(withLastAccess, m_lastAccessStore == LastAccessStore::extendedAttribute, visit)
-        .folder(std::make_shared<const OpenFolder>(descriptor, directory));
-    return {};
+        return lastError(path);
+    return std::make_shared<const OpenFolder>(descriptor, path);
+}
+
+std::expected<std::vector<QByteArray>, UnderlyingError> PosixFileManager::namesIn(const OpenFolder& folder) const
+{
+    auto names = namesInFolder(folder.descriptor());
+    if (!names)
+        return std::unexpected(systemError(names.error(), folder.path()));
+    return std::move(*names);
+}
+
+void PosixFileManager::walk(const std::shared_ptr<const OpenFolder>& folder, bool withLastAccess,
+                            const std::function<void(WalkEntry)>& visit) const
+{
+    Walk(withLastAccess, m_lastAccessStore == LastAccessStore::extendedAttribute, visit).folder(folder);
 }
 
 std::expected<void, UnderlyingError> PosixFileManager::removeEntry(const WalkEntry& entry)
@@ -210,27 +254,28 @@ std::expected<void, UnderlyingError> PosixFileManager::removeFile(const QString&
     return {};
 }
 
-std::expected<void, UnderlyingError> PosixFileManager::removeTree(const QString& path)
+std::expected<void, UnderlyingError> PosixFileManager::removeTree(const QString& path, const FolderJudge& judge)
 {
     auto parent = openParent(path, 0);
     if (!parent)
         return std::unexpected(std::move(parent).error());
     const auto& [folder, name] = *parent;
-    struct stat info {};
-    if (::fstatat(folder.get(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-        return lastError(path);
-    const bool isLink = S_ISLNK(info.st_mode);
-    if (S_ISDIR(info.st_mode) || isLink) {
-        FileDescriptor inner(::openat(folder.get(), name.constData(), namedFolderFlags));
-        if (inner.get() >= 0) {
-            if (const int error = emptyFolder(inner.get(), maxTreeDepth); error != 0)
-                return std::unexpected(systemError(error, path));
-            // A named folder that is a link is emptied where it leads and the link kept.
-            if (isLink)
-                return {};
-        }
+    // A link or a file goes itself, whatever it leads to; only a folder answers "is a directory".
+    if (const int error = removeIn(folder.get(), name, 0); error != EISDIR) {
+        if (error != 0)
+            return std::unexpected(systemError(error, path));
+        return {};
     }
-    if (const int error = removeIn(folder.get(), name); error != 0)
+    // A link swapped in since is refused here rather than followed.
+    const int descriptor = ::openat(folder.get(), name.constData(), folderFlags);
+    if (descriptor < 0)
+        return lastError(path);
+    const OpenFolder inner(descriptor, path);
+    if (auto refusal = judge(inner))
+        return std::unexpected(std::move(*refusal));
+    if (const Emptying emptied = emptyFolder(inner.descriptor(), maxTreeDepth); emptied.failed())
+        return std::unexpected(emptyingError(emptied, path));
+    if (const int error = removeIn(folder.get(), name, AT_REMOVEDIR); error != 0)
         return std::unexpected(systemError(error, path));
     return {};
 }

@@ -63,7 +63,6 @@ AVAssetImageDataProvider::AVAssetImageDataProvider(std::shared_ptr<AssetImageGen
                                                    MediaTime time)
     : m_assetImageGenerator(std::move(assetImageGenerator))
     , m_time(time)
-    , m_cacheKey(assetKey(m_assetImageGenerator.get()) + QLatin1Char('_') + IdentifierText::number(time.seconds()))
 {
 }
 
@@ -75,6 +74,11 @@ AVAssetImageDataProvider::AVAssetImageDataProvider(QUrl assetURL, MediaTime time
 AVAssetImageDataProvider::AVAssetImageDataProvider(QUrl assetURL, double seconds)
     : AVAssetImageDataProvider(std::move(assetURL), MediaTime::fromSeconds(seconds))
 {
+}
+
+QString AVAssetImageDataProvider::cacheKey() const
+{
+    return assetKey(m_assetImageGenerator.get()) + QLatin1Char('_') + IdentifierText::number(m_time.seconds());
 }
 
 void AVAssetImageDataProvider::data(DataHandler handler) const

@@ -27,10 +27,7 @@ UnderlyingError toUnderlyingError(AVAssetImageDataProviderError error, std::opti
 // `invalidImage`, in that order of precedence.
 class AVAssetImageDataProvider final : public ImageDataProvider {
 public:
-    // The key is made once here: the movie's key (a file's `localFileCacheKey`, another URL's
-    // absolute string, or for a movie without URL a fresh UUID, so this provider's requests
-    // agree with each other) + "_" + the time in seconds. Without a generator every request
-    // fails with `invalidImage`.
+    // Without a generator every request fails with `invalidImage`.
     AVAssetImageDataProvider(std::shared_ptr<AssetImageGenerator> assetImageGenerator, MediaTime time);
     // An FFmpeg generator over the movie file, turning frames upright.
     AVAssetImageDataProvider(QUrl assetURL, MediaTime time);
@@ -39,13 +36,15 @@ public:
     const std::shared_ptr<AssetImageGenerator>& assetImageGenerator() const { return m_assetImageGenerator; }
     MediaTime time() const { return m_time; }
 
-    QString cacheKey() const override { return m_cacheKey; }
+    // Made on each read: the movie's key (a file's `localFileCacheKey`, another URL's absolute
+    // string, or for a movie without URL a fresh UUID, so that no two reads agree) + "_" + the
+    // time in seconds.
+    QString cacheKey() const override;
     void data(DataHandler handler) const override;
 
 private:
     std::shared_ptr<AssetImageGenerator> m_assetImageGenerator;
     MediaTime m_time;
-    QString m_cacheKey;
 };
 
 } // namespace Lumen

@@ -312,12 +312,14 @@ void ImagePrefetcher::reportCompletion(const Lists& lists)
 {
     SourceCompletionHandler sourceHandler;
     CompletionHandler handler;
+    // Goes after the guard.
+    ProgressBlock dropped;
     {
         std::lock_guard lock(m_handlerMutex);
         sourceHandler = m_completionSourceHandler;
         // The resource forms report one run only.
         handler = std::exchange(m_completionHandler, {});
-        m_progressBlock = {};
+        dropped = std::exchange(m_progressBlock, {});
     }
     if (sourceHandler)
         sourceHandler(lists.skipped, lists.failed, lists.completed);

@@ -5,9 +5,6 @@
 #include "Lumen/retrieval/RetrievalErrors.h"
 #include "Lumen/retrieval/RetrievingContext.h"
 
-#include <atomic>
-#include <optional>
-#include <thread>
 #include <utility>
 
 namespace Lumen {
@@ -22,52 +19,61 @@ ImageRetrieval::ImageRetrieval(std::shared_ptr<LumenManager> manager, std::share
 {
 }
 
-namespace {
-
-// The call that starts one attempt, as seen from the attempt's end: an end on the calling thread
-// before the call has returned came from inside it. Only that thread touches the answer kept.
-struct AttemptCall {
-    const std::thread::id thread = std::this_thread::get_id();
-    std::atomic<bool> returned{false};
-    std::optional<LumenManager::RetrieveResult> endedInside;
-
-    bool isEnclosing() const { return std::this_thread::get_id() == thread && !returned.load(); }
-};
-
-} // namespace
-
 std::shared_ptr<DownloadTask> ImageRetrieval::start()
 {
-    return runAttempt(m_context->originalSource(), nullptr,
-                      [this](const std::shared_ptr<DownloadTask>& task) { m_context->cancellation()->firstTaskStarted(task); });
+    return run(Attempt{m_context->originalSource(), nullptr}, true);
 }
 
-std::shared_ptr<DownloadTask> ImageRetrieval::runAttempt(
-    const Source& source, const std::shared_ptr<RetryContext>& retryContext,
-    const std::function<void(const std::shared_ptr<DownloadTask>&)>& report)
+std::shared_ptr<DownloadTask> ImageRetrieval::run(Attempt attempt, bool isFirst)
 {
-    const auto call = std::make_shared<AttemptCall>();
-    auto task = m_manager->retrieveImage(
-        source, m_context, [self = shared_from_this(), source, retryContext, call](LumenManager::RetrieveResult result) {
-            if (call->isEnclosing())
-                call->endedInside = std::move(result);
-            else
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_running) {
+            m_next = std::move(attempt);
+            return nullptr;
+        }
+        m_running = true;
+    }
+    std::shared_ptr<DownloadTask> firstTask;
+    for (;;) {
+        if (!isFirst && m_context->isCancelled()) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_running = false;
+            }
+            finish(std::unexpected(retrievalCancelledError()));
+            return firstTask;
+        }
+        auto task = m_manager->retrieveImage(
+            attempt.source, m_context,
+            [self = shared_from_this(), source = attempt.source,
+             retryContext = attempt.retryContext](LumenManager::RetrieveResult result) {
                 self->onAttemptFinished(source, retryContext, std::move(result));
-        });
-    report(task);
-    call->returned = true;
-    if (call->endedInside)
-        onAttemptFinished(source, retryContext, std::move(*call->endedInside));
-    return task;
+            });
+        if (isFirst) {
+            m_context->control()->firstTaskStarted(task);
+            firstTask = std::move(task);
+        } else {
+            m_context->downloadTaskStarted(task);
+        }
+        std::optional<Attempt> next;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_next) {
+                m_running = false;
+                return firstTask;
+            }
+            next = std::exchange(m_next, std::nullopt);
+        }
+        // The attempt before goes after the guard: it may hold the last reference to a source.
+        attempt = std::move(*next);
+        isFirst = false;
+    }
 }
 
 void ImageRetrieval::startAttempt(const Source& source, const std::shared_ptr<RetryContext>& retryContext)
 {
-    if (m_context->isCancelled()) {
-        finish(std::unexpected(retrievalCancelledError()));
-        return;
-    }
-    runAttempt(source, retryContext, [this](const std::shared_ptr<DownloadTask>& task) { m_context->downloadTaskStarted(task); });
+    run(Attempt{source, retryContext}, false);
 }
 
 void ImageRetrieval::onAttemptFinished(const Source& currentSource, const std::shared_ptr<RetryContext>& retryContext,
@@ -78,13 +84,6 @@ void ImageRetrieval::onAttemptFinished(const Source& currentSource, const std::s
         return;
     }
     const LumenError error = std::move(result).error();
-    // A retrieval cancelled as a whole takes no further step.
-    if (m_context->isCancelled()) {
-        finish(std::unexpected(error.isTaskCancelled() ? error : retrievalCancelledError()));
-        return;
-    }
-    // A cancelled download still goes to the strategy, which may start the requested source
-    // again; once it stops, the cancel is final.
     if (!m_retryStrategy) {
         failSource(currentSource, error, retryContext);
         return;
@@ -97,9 +96,11 @@ void ImageRetrieval::onAttemptFinished(const Source& currentSource, const std::s
     } else {
         context = std::make_shared<RetryContext>(m_context->originalSource(), error);
     }
+    // A cancelled download goes to the strategy too, which may start the requested source
+    // again, unless the caller made the cancel.
     m_retryStrategy->retry(context, [self = shared_from_this(), currentSource, context,
                                      error](const RetryDecision& decision) {
-        if (decision.kind == RetryDecision::Kind::retry) {
+        if (decision.kind == RetryDecision::Kind::retry && !self->m_context->isCancelled()) {
             context->setUserInfo(decision.userInfo);
             // A retry always starts again from the requested source.
             self->startAttempt(self->m_context->originalSource(), context);
@@ -112,8 +113,9 @@ void ImageRetrieval::onAttemptFinished(const Source& currentSource, const std::s
 void ImageRetrieval::failSource(const Source& source, const LumenError& error,
                                 const std::shared_ptr<RetryContext>& retryContext)
 {
-    if (error.isTaskCancelled()) {
-        finish(std::unexpected(error));
+    // A cancel is final: neither passed on to another source nor hidden behind another error.
+    if (error.isTaskCancelled() || m_context->isCancelled()) {
+        finish(std::unexpected(error.isTaskCancelled() ? error : retrievalCancelledError()));
         return;
     }
     if (error.isLowDataModeConstrained()) {

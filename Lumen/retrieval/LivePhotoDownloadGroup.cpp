@@ -48,6 +48,8 @@ void LivePhotoDownloadGroup::childFinished(ChildResult result)
     }
     std::function<void(Result)> done;
     std::vector<LivePhotoResourceDownloadingResult> results;
+    // Go after the guard.
+    std::vector<std::shared_ptr<DownloadTask>> finished;
     {
         std::lock_guard lock(m_mutex);
         if (m_ended)
@@ -56,7 +58,7 @@ void LivePhotoDownloadGroup::childFinished(ChildResult result)
         if (--m_remaining > 0)
             return;
         m_ended = true;
-        m_tasks.clear();
+        finished = std::exchange(m_tasks, {});
         done = std::exchange(m_done, {});
         results = std::move(m_results);
     }

@@ -7,7 +7,7 @@
 #include "Lumen/foundation/progressive/ImageProgressiveProvider.h"
 #include "Lumen/retrieval/ImageRetrieval.h"
 #include "Lumen/retrieval/Resource.h"
-#include "Lumen/retrieval/RetrievalCancellation.h"
+#include "Lumen/retrieval/RetrievalControl.h"
 #include "Lumen/retrieval/RetrievingContext.h"
 
 #include <QUuid>
@@ -74,7 +74,8 @@ std::shared_ptr<ImageCache> LumenManager::cache() const
 void LumenManager::setCache(std::shared_ptr<ImageCache> cache)
 {
     std::lock_guard lock(m_propertyMutex);
-    m_cache = std::move(cache);
+    std::swap(m_cache, cache);
+    // The replaced cache goes after the guard, by `cache`.
 }
 
 std::shared_ptr<ImageDownloader> LumenManager::downloader() const
@@ -86,7 +87,8 @@ std::shared_ptr<ImageDownloader> LumenManager::downloader() const
 void LumenManager::setDownloader(std::shared_ptr<ImageDownloader> downloader)
 {
     std::lock_guard lock(m_propertyMutex);
-    m_downloader = std::move(downloader);
+    std::swap(m_downloader, downloader);
+    // The replaced downloader goes after the guard, by `downloader`.
 }
 
 LumenOptionsInfo LumenManager::defaultOptions() const
@@ -99,8 +101,8 @@ void LumenManager::setDefaultOptions(LumenOptionsInfo options)
 {
     std::shared_ptr<const LumenParsedOptionsInfo> parsedBefore;
     std::lock_guard lock(m_propertyMutex);
-    m_defaultOptions = std::move(options);
-    // Released after the guard, by `parsedBefore`.
+    std::swap(m_defaultOptions, options);
+    // What is replaced goes after the guard, by `options` and `parsedBefore`.
     parsedBefore = std::move(m_parsedDefaultOptions);
 }
 
@@ -179,32 +181,44 @@ std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source, 
                                                           ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
                                                           CompletionHandler completionHandler)
 {
-    // Most requests are memory hits: they need none of a retrieval's state. A subclass may
-    // override any step of the way, so it always goes all of it.
-    if (typeid(*this) == typeid(LumenManager) && serveFromMemory(source, options, completionHandler))
-        return nullptr;
-    return startRetrieval(source, options, std::move(downloadTaskUpdated),
-                          std::move(progressiveImageSetter), std::move(referenceTaskIdentifierChecker),
-                          std::move(completionHandler), std::make_shared<RetrievalCancellation>());
+    return startRetrieval(source, options, std::move(downloadTaskUpdated), std::move(progressiveImageSetter),
+                          std::move(referenceTaskIdentifierChecker), std::move(completionHandler),
+                          std::make_shared<RetrievalControl>());
 }
 
-std::shared_ptr<DownloadTask> LumenManager::startRetrieval(const Source& source, LumenParsedOptionsInfo options,
+std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
+                                                          ProgressiveImageSetter progressiveImageSetter,
+                                                          ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
+                                                          CompletionHandler completionHandler,
+                                                          std::shared_ptr<RetrievalControl> control)
+{
+    return startRetrieval(source, options, {}, std::move(progressiveImageSetter),
+                          std::move(referenceTaskIdentifierChecker), std::move(completionHandler), std::move(control));
+}
+
+std::shared_ptr<DownloadTask> LumenManager::startRetrieval(const Source& source, const LumenParsedOptionsInfo& options,
                                                            DownloadTaskUpdated downloadTaskUpdated,
                                                            ProgressiveImageSetter progressiveImageSetter,
                                                            ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
                                                            CompletionHandler completionHandler,
-                                                           std::shared_ptr<RetrievalCancellation> cancellation)
+                                                           std::shared_ptr<RetrievalControl> control)
 {
-    auto retryStrategy = options.retryStrategy;
+    // Most requests are memory hits: they need none of a retrieval's state. A subclass may
+    // override any step of the way, so it always goes all of it.
+    if (typeid(*this) == typeid(LumenManager) && serveFromMemory(source, options, completionHandler))
+        return nullptr;
+
+    LumenParsedOptionsInfo retrievalOptions = options;
+    auto retryStrategy = retrievalOptions.retryStrategy;
     if (auto progressive = ImageProgressiveProvider::make(
-            options, progressiveRefresh(options.progressiveJPEG, std::move(progressiveImageSetter))))
-        appendSideEffect(options, std::move(progressive));
-    if (referenceTaskIdentifierChecker && options.onDataReceived) {
-        for (const auto& sideEffect : *options.onDataReceived)
+            retrievalOptions, progressiveRefresh(retrievalOptions.progressiveJPEG, std::move(progressiveImageSetter))))
+        appendSideEffect(retrievalOptions, std::move(progressive));
+    if (referenceTaskIdentifierChecker && retrievalOptions.onDataReceived) {
+        for (const auto& sideEffect : *retrievalOptions.onDataReceived)
             sideEffect->setOnShouldApply(referenceTaskIdentifierChecker);
     }
 
-    auto context = std::make_shared<RetrievingContext>(std::move(options), source, std::move(cancellation),
+    auto context = std::make_shared<RetrievingContext>(std::move(retrievalOptions), source, std::move(control),
                                                        std::move(downloadTaskUpdated));
     const auto retrieval = std::make_shared<ImageRetrieval>(shared_from_this(), std::move(context),
                                                             std::move(retryStrategy), std::move(completionHandler));

@@ -29,7 +29,7 @@ class ImageDataProvider;
 class ImageDownloader;
 class LivePhotoDownloadGroup;
 class Resource;
-class RetrievalCancellation;
+class RetrievalControl;
 class RetrievingContext;
 
 // The one entry point through which views obtain images. A retrieval looks in the cache for
@@ -37,7 +37,8 @@ class RetrievingContext;
 // or asks the source's data provider, processes and stores it, and hands back the result on
 // the options' callback queue. Failed attempts go to the options' retry strategy, then to the
 // low-data-mode source, then to the alternative sources in order. A cancelled download is
-// never passed on to another source; only a retry strategy may start it again.
+// never passed on to another source; only a retry strategy may start it again, unless the
+// caller made the cancel: a retrieval its caller cancelled starts no further attempt.
 //
 // Options are merged from the manager's downloader and cache, then `defaultOptions`, then
 // the caller's items; a later item overrides an earlier one. Every property may be read and
@@ -119,6 +120,17 @@ public:
                                                         ProgressiveImageSetter progressiveImageSetter,
                                                         ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
                                                         CompletionHandler completionHandler);
+    // The main form under the caller's `control`, which hears of every attempt's download
+    // instead of a task-updated block, and through which the caller cancels the retrieval as a
+    // whole or sets its priority.
+    std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const LumenParsedOptionsInfo& options,
+                                                ProgressiveImageSetter progressiveImageSetter,
+                                                ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
+                                                CompletionHandler completionHandler,
+                                                std::shared_ptr<RetrievalControl> control);
+
+    // The options with a side effect reporting progress to `progressBlock`, when one is given.
+    static LumenParsedOptionsInfo withProgress(LumenParsedOptionsInfo options, ProgressBlock progressBlock);
 
     // ---- the same as futures ----------------------------------------------------------------
     // Each starts the retrieval from the shared concurrent queue and is fulfilled where the
@@ -204,8 +216,13 @@ public:
 private:
     // What every step of one attempt uses, read once at its start.
     struct Attempt {
+        Attempt(Source source, std::shared_ptr<const LumenParsedOptionsInfo> sharedOptions,
+                std::shared_ptr<RetrievingContext> context, CompletionHandler completionHandler);
+
         Source source;
-        LumenParsedOptionsInfo options;
+        // Shared with the retrieval's context, which replaces its own when they change.
+        const std::shared_ptr<const LumenParsedOptionsInfo> sharedOptions;
+        const LumenParsedOptionsInfo& options;
         std::shared_ptr<RetrievingContext> context;
         CompletionHandler completionHandler;
         // The options under the cache key for the options' scale, when it is not 1.
@@ -216,26 +233,39 @@ private:
     };
     using AttemptPtr = std::shared_ptr<const Attempt>;
 
-    static AttemptPtr makeAttempt(const Source& source, const LumenParsedOptionsInfo& options,
+    // The options are shared as they are unless a cleared processor or serializer must be
+    // restored first.
+    static AttemptPtr makeAttempt(const Source& source, std::shared_ptr<const LumenParsedOptionsInfo> options,
                                   std::shared_ptr<RetrievingContext> context, CompletionHandler completionHandler);
 
-    // The main form, stopped by `cancellation`.
-    std::shared_ptr<DownloadTask> startRetrieval(const Source& source, LumenParsedOptionsInfo options,
+    // The main form under `control`.
+    std::shared_ptr<DownloadTask> startRetrieval(const Source& source, const LumenParsedOptionsInfo& options,
                                                  DownloadTaskUpdated downloadTaskUpdated,
                                                  ProgressiveImageSetter progressiveImageSetter,
                                                  ReferenceTaskIdentifierChecker referenceTaskIdentifierChecker,
                                                  CompletionHandler completionHandler,
-                                                 std::shared_ptr<RetrievalCancellation> cancellation);
+                                                 std::shared_ptr<RetrievalControl> control);
     LumenParsedOptionsInfo mergedOptions(const std::optional<LumenOptionsInfo>& options) const;
     static void appendSideEffect(LumenParsedOptionsInfo& options, std::shared_ptr<DataReceivingSideEffect> sideEffect);
-    // The options with a side effect reporting progress to `progressBlock`, when one is given.
-    static LumenParsedOptionsInfo withProgress(LumenParsedOptionsInfo options, ProgressBlock progressBlock);
 
     std::shared_ptr<ImageCache> targetCache(const LumenParsedOptionsInfo& options) const;
+    // A live-photo file and the key it is stored and looked up under, read once: a provider may
+    // make a new key on each read.
+    struct KeyedLivePhotoResource {
+        LivePhotoResource resource;
+        QString key;
+    };
+    static std::vector<KeyedLivePhotoResource> keyed(const std::vector<LivePhotoResource>& resources);
+    std::vector<KeyedLivePhotoResource> missing(const std::vector<KeyedLivePhotoResource>& resources,
+                                                const LumenParsedOptionsInfo& options) const;
+    std::shared_ptr<LivePhotoDownloadGroup> downloadAndCache(const std::vector<KeyedLivePhotoResource>& resources,
+                                                             const LumenParsedOptionsInfo& options,
+                                                             LivePhotoDownloadsHandler handler) const;
     // The cache file of `resource`, looked up under each extension its type may have.
-    std::optional<QUrl> livePhotoFileURL(const LivePhotoResource& resource, const LumenParsedOptionsInfo& options) const;
+    std::optional<QUrl> livePhotoFileURL(const KeyedLivePhotoResource& resource,
+                                         const LumenParsedOptionsInfo& options) const;
     // Fetches one file and stores it, then tells `group`.
-    void fetchLivePhotoFile(const LivePhotoResource& resource, const LumenParsedOptionsInfo& options,
+    void fetchLivePhotoFile(const KeyedLivePhotoResource& resource, const LumenParsedOptionsInfo& options,
                             const std::shared_ptr<LivePhotoDownloadGroup>& group) const;
     CallbackQueue processingQueue(const LumenParsedOptionsInfo& options) const;
 

@@ -38,12 +38,24 @@ bool runsAtOnce(const CallbackQueue& queue)
 
 } // namespace
 
-LumenManager::AttemptPtr LumenManager::makeAttempt(const Source& source, const LumenParsedOptionsInfo& options,
+LumenManager::Attempt::Attempt(Source source, std::shared_ptr<const LumenParsedOptionsInfo> sharedOptions,
+                               std::shared_ptr<RetrievingContext> context, CompletionHandler completionHandler)
+    : source(std::move(source))
+    , sharedOptions(std::move(sharedOptions))
+    , options(*this->sharedOptions)
+    , context(std::move(context))
+    , completionHandler(std::move(completionHandler))
+{
+}
+
+LumenManager::AttemptPtr LumenManager::makeAttempt(const Source& source,
+                                                   std::shared_ptr<const LumenParsedOptionsInfo> options,
                                                    std::shared_ptr<RetrievingContext> context,
                                                    CompletionHandler completionHandler)
 {
-    auto attempt = std::make_shared<Attempt>(Attempt{source, options.withClearedDefaultsRestored(), std::move(context),
-                                                     std::move(completionHandler), std::nullopt});
+    if (!options->processor || !options->cacheSerializer)
+        options = std::make_shared<const LumenParsedOptionsInfo>(options->withClearedDefaultsRestored());
+    auto attempt = std::make_shared<Attempt>(source, std::move(options), std::move(context), std::move(completionHandler));
     if (processorScale(attempt->options.scaleFactor) != 1.0)
         attempt->scaledOptions = scaledCacheOptions(attempt->options);
     return attempt;
@@ -53,7 +65,7 @@ std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source,
                                                           const std::shared_ptr<RetrievingContext>& context,
                                                           CompletionHandler completionHandler)
 {
-    const auto attempt = makeAttempt(source, context->options(), context, std::move(completionHandler));
+    const auto attempt = makeAttempt(source, context->sharedOptions(), context, std::move(completionHandler));
     if (attempt->options.forceRefresh) {
         const auto started = loadAndCacheImage(source, context, attempt->completionHandler);
         return started ? started->task() : nullptr;
@@ -71,7 +83,7 @@ std::shared_ptr<DownloadTask> LumenManager::retrieveImage(const Source& source,
 bool LumenManager::retrieveImageFromCache(const Source& source, const std::shared_ptr<RetrievingContext>& context,
                                           CompletionHandler completionHandler)
 {
-    return lookUpCaches(makeAttempt(source, context->options(), context, std::move(completionHandler)));
+    return lookUpCaches(makeAttempt(source, context->sharedOptions(), context, std::move(completionHandler)));
 }
 
 bool LumenManager::serveFromMemory(const Source& source, const LumenParsedOptionsInfo& options,

@@ -8,7 +8,7 @@
 #include "Lumen/foundation/OncePromise.h"
 #include "Lumen/retrieval/LivePhotoDownloadGroup.h"
 #include "Lumen/retrieval/Resource.h"
-#include "Lumen/retrieval/RetrievalCancellation.h"
+#include "Lumen/retrieval/RetrievalControl.h"
 
 namespace Lumen {
 
@@ -39,11 +39,11 @@ QFuture<LumenManager::RetrieveResult> LumenManager::retrieveImageAsync(
 {
     const OncePromise<RetrieveResult> promise;
     QFuture<RetrieveResult> future = promise.future();
-    const auto cancellation = std::make_shared<RetrievalCancellation>();
+    const auto control = std::make_shared<RetrievalControl>();
     // The future ends at once; the retrieval stops at its next step, and its answer, which may
     // race the cancel, is dropped.
-    whenCancelled(QFuture<void>(future), [cancellation, promise] {
-        cancellation->cancel();
+    whenCancelled(QFuture<void>(future), [control, promise] {
+        control->cancel();
         promise.finishWithoutResult();
     });
 
@@ -52,10 +52,10 @@ QFuture<LumenManager::RetrieveResult> LumenManager::retrieveImageAsync(
     DispatchQueue::global()->async([self = shared_from_this(), source, options = std::move(options),
                                     progressiveImageSetter = std::move(progressiveImageSetter),
                                     referenceTaskIdentifierChecker = std::move(referenceTaskIdentifierChecker),
-                                    promise, cancellation]() mutable {
+                                    promise, control]() mutable {
         self->startRetrieval(source, std::move(options), {}, std::move(progressiveImageSetter),
                              std::move(referenceTaskIdentifierChecker),
-                             [promise](RetrieveResult result) { promise.finish(std::move(result)); }, cancellation);
+                             [promise](RetrieveResult result) { promise.finish(std::move(result)); }, control);
     });
     return future;
 }

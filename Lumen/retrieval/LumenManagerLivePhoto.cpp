@@ -24,14 +24,13 @@ const QString& livePhotoProcessorIdentifier()
 
 // The provider that gives the file's bytes: a data provider's own, or a local-file reader
 // for a file URL, which the downloader could not fetch. Null for a download.
-std::shared_ptr<const ImageDataProvider> bytesProvider(const LivePhotoResource& resource)
+std::shared_ptr<const ImageDataProvider> bytesProvider(const LivePhotoResource& resource, const QString& key)
 {
     if (auto provider = resource.dataSource.dataProvider())
         return provider;
     const auto networkResource = resource.dataSource.networkResource();
     if (networkResource && networkResource->downloadURL().isLocalFile())
-        return std::make_shared<LocalFileImageDataProvider>(networkResource->downloadURL(),
-                                                            resource.dataSource.cacheKey());
+        return std::make_shared<LocalFileImageDataProvider>(networkResource->downloadURL(), key);
     return nullptr;
 }
 
@@ -49,9 +48,11 @@ std::shared_ptr<LivePhotoDownloadGroup> LumenManager::retrieveLivePhoto(
             sideEffect->setOnShouldApply(referenceTaskIdentifierChecker);
     }
 
-    const std::vector<LivePhotoResource> missing = missingResources(source, parsed);
-    auto finish = [self = shared_from_this(), source, parsed, fetchedAny = !missing.empty(),
-                   completionHandler = std::move(completionHandler)](auto downloaded) {
+    // Each file is stored and then found under the key read here.
+    std::vector<KeyedLivePhotoResource> resources = keyed(source.resources);
+    const std::vector<KeyedLivePhotoResource> fetched = missing(resources, parsed);
+    auto finish = [self = shared_from_this(), source, resources = std::move(resources), parsed,
+                   fetchedAny = !fetched.empty(), completionHandler = std::move(completionHandler)](auto downloaded) {
         LivePhotoResult result = [&]() -> LivePhotoResult {
             if (!downloaded)
                 return std::unexpected(std::move(downloaded.error()));
@@ -60,10 +61,10 @@ std::shared_ptr<LivePhotoDownloadGroup> LumenManager::retrieveLivePhoto(
                                             .source = source,
                                             .originalSource = source,
                                             .downloaded = std::move(*downloaded)};
-            for (const auto& resource : source.resources) {
+            for (const auto& resource : resources) {
                 auto fileURL = self->livePhotoFileURL(resource, parsed);
                 if (!fileURL)
-                    return std::unexpected(LumenError(Cache::MissingLivePhotoResourceOnDisk{resource}));
+                    return std::unexpected(LumenError(Cache::MissingLivePhotoResourceOnDisk{resource.resource}));
                 info.fileURLs.push_back(std::move(*fileURL));
             }
             return info;
@@ -72,16 +73,34 @@ std::shared_ptr<LivePhotoDownloadGroup> LumenManager::retrieveLivePhoto(
             parsed.callbackQueue.execute(
                 [completionHandler, result = std::move(result)]() mutable { completionHandler(std::move(result)); });
     };
-    return downloadAndCache(missing, parsed, std::move(finish));
+    return downloadAndCache(fetched, parsed, std::move(finish));
+}
+
+std::vector<LumenManager::KeyedLivePhotoResource> LumenManager::keyed(const std::vector<LivePhotoResource>& resources)
+{
+    std::vector<KeyedLivePhotoResource> keyed;
+    keyed.reserve(resources.size());
+    for (const auto& resource : resources)
+        keyed.push_back({resource, resource.dataSource.cacheKey()});
+    return keyed;
 }
 
 std::vector<LivePhotoResource> LumenManager::missingResources(const LivePhotoSource& source,
                                                               const LumenParsedOptionsInfo& options) const
 {
+    std::vector<LivePhotoResource> resources;
+    for (auto& resource : missing(keyed(source.resources), options))
+        resources.push_back(std::move(resource.resource));
+    return resources;
+}
+
+std::vector<LumenManager::KeyedLivePhotoResource> LumenManager::missing(
+    const std::vector<KeyedLivePhotoResource>& resources, const LumenParsedOptionsInfo& options) const
+{
     if (options.forceRefresh)
-        return source.resources;
-    std::vector<LivePhotoResource> missing;
-    for (const auto& resource : source.resources)
+        return resources;
+    std::vector<KeyedLivePhotoResource> missing;
+    for (const auto& resource : resources)
         if (!livePhotoFileURL(resource, options))
             missing.push_back(resource);
     return missing;
@@ -91,16 +110,24 @@ std::shared_ptr<LivePhotoDownloadGroup> LumenManager::downloadAndCache(const std
                                                                        const LumenParsedOptionsInfo& options,
                                                                        LivePhotoDownloadsHandler handler) const
 {
+    return downloadAndCache(keyed(resources), options, std::move(handler));
+}
+
+std::shared_ptr<LivePhotoDownloadGroup> LumenManager::downloadAndCache(
+    const std::vector<KeyedLivePhotoResource>& resources, const LumenParsedOptionsInfo& options,
+    LivePhotoDownloadsHandler handler) const
+{
     const auto group = std::make_shared<LivePhotoDownloadGroup>(resources.size(), std::move(handler));
     for (const auto& resource : resources)
         fetchLivePhotoFile(resource, options, group);
     return group;
 }
 
-void LumenManager::fetchLivePhotoFile(const LivePhotoResource& resource, const LumenParsedOptionsInfo& options,
+void LumenManager::fetchLivePhotoFile(const KeyedLivePhotoResource& keyedResource, const LumenParsedOptionsInfo& options,
                                       const std::shared_ptr<LivePhotoDownloadGroup>& group) const
 {
-    auto store = [cache = targetCache(options), resource, options,
+    const LivePhotoResource& resource = keyedResource.resource;
+    auto store = [cache = targetCache(options), resource, key = keyedResource.key, options,
                   group](LivePhotoDownloadGroup::ChildResult fetched) {
         if (!fetched || group->hasEnded()) {
             group->childFinished(std::move(fetched));
@@ -114,7 +141,7 @@ void LumenManager::fetchLivePhotoFile(const LivePhotoResource& resource, const L
             return;
         }
         const QByteArray bytes = fetched->originalData;
-        cache->storeToDisk(bytes, resource.dataSource.cacheKey(), livePhotoProcessorIdentifier(), extension,
+        cache->storeToDisk(bytes, key, livePhotoProcessorIdentifier(), extension,
                            options.diskCacheExpiration, CallbackQueue::untouch(),
                            [group, fetched = std::move(*fetched)](const CacheStoreResult& stored) mutable {
                                if (stored.diskCacheResult)
@@ -124,7 +151,7 @@ void LumenManager::fetchLivePhotoFile(const LivePhotoResource& resource, const L
                            });
     };
 
-    if (const auto provider = bytesProvider(resource)) {
+    if (const auto provider = bytesProvider(resource, keyedResource.key)) {
         provider->firstAnswer([provider, store = std::move(store)](ImageDataProvider::Result data) {
             if (!data)
                 store(std::unexpected(LumenError(LumenError::ImageSettingErrorReason::DataProviderError{
@@ -142,13 +169,12 @@ void LumenManager::fetchLivePhotoFile(const LivePhotoResource& resource, const L
                                                      downloadOptions, std::move(store)));
 }
 
-std::optional<QUrl> LumenManager::livePhotoFileURL(const LivePhotoResource& resource,
+std::optional<QUrl> LumenManager::livePhotoFileURL(const KeyedLivePhotoResource& resource,
                                                    const LumenParsedOptionsInfo& options) const
 {
     const auto cache = targetCache(options);
-    for (const QString& extension : resource.referenceFileType.lookupExtensions()) {
-        if (auto fileURL = cache->cachedFileURL(resource.dataSource.cacheKey(), livePhotoProcessorIdentifier(),
-                                                extension))
+    for (const QString& extension : resource.resource.referenceFileType.lookupExtensions()) {
+        if (auto fileURL = cache->cachedFileURL(resource.key, livePhotoProcessorIdentifier(), extension))
             return fileURL;
     }
     return std::nullopt;

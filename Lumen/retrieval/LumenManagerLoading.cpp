@@ -64,7 +64,7 @@ RetrievedImageData LumenManager::serializedData(const LumenParsedOptionsInfo& op
 std::optional<DownloadTask::WrappedTask> LumenManager::loadAndCacheImage(
     const Source& source, const std::shared_ptr<RetrievingContext>& context, CompletionHandler completionHandler)
 {
-    return load(makeAttempt(source, context->options(), context, std::move(completionHandler)));
+    return load(makeAttempt(source, context->sharedOptions(), context, std::move(completionHandler)));
 }
 
 std::optional<DownloadTask::WrappedTask> LumenManager::load(const AttemptPtr& attempt)
@@ -102,25 +102,34 @@ std::shared_ptr<DownloadTask> LumenManager::loadShared(const AttemptPtr& attempt
 {
     const auto target = targetCache(attempt->options);
     const auto& cacheOptions = attempt->cacheOptions();
-    const CacheEntryName entry = targetCacheEntry(attempt->source, attempt->options);
-    // Attempts share a load only when it stores and reports what each of them would, and
-    // fetches as each of them would: through its downloader, modifier and redirect handler.
     const auto& options = attempt->options;
-    const auto identity = [](const void* object) { return QString::number(reinterpret_cast<quintptr>(object), 16) + u'\n'; };
-    const QString key = identity(target.get()) + entry.key + u'\n' + entry.processorIdentifier + u'\n'
-        + entry.forcedExtension.value_or(QString()) + u'\n' + QString::number(options.waitForCache)
-        + QString::number(options.cacheMemoryOnly) + QString::number(options.cacheOriginalImage) + u'\n'
-        + identity(options.originalCache.get())
-        + identity(options.downloader ? options.downloader.get() : downloader().get())
-        + identity(options.requestModifier.get()) + identity(options.redirectHandler.get());
+    CacheEntryName entry = targetCacheEntry(attempt->source, options);
+    // Attempts share a load only when it stores and reports what each of them would, and
+    // fetches what and as each of them would: the same URL or provider key, through the same
+    // downloader, modifier and redirect handler.
+    const auto resource = attempt->source.networkResource();
+    const SharedLoads::Key key{
+        .targetCache = target.get(),
+        .entryKey = entry.key,
+        .processorIdentifier = std::move(entry.processorIdentifier),
+        .forcedExtension = std::move(entry.forcedExtension),
+        .waitForCache = options.waitForCache,
+        .cacheMemoryOnly = options.cacheMemoryOnly,
+        .cacheOriginalImage = options.cacheOriginalImage,
+        .originalCache = options.originalCache.get(),
+        .downloadURL = resource ? std::optional(resource->downloadURL()) : std::nullopt,
+        .downloader = options.downloader ? options.downloader.get() : downloader().get(),
+        .requestModifier = options.requestModifier.get(),
+        .redirectHandler = options.redirectHandler.get(),
+    };
     SharedLoads::Caller caller{[self = shared_from_this(), attempt](const SharedLoads::Outcome& outcome) {
                                    self->sharedLoadEnded(attempt, outcome);
                                },
                                options.onDataReceived.value_or(SharedLoads::SideEffects())};
     const auto joined = m_sharedLoads.join(key, std::move(caller), [&] {
-        return target->retrieveImageInMemoryCache(entry.key, cacheOptions) != nullptr;
+        return target->retrieveImageInMemoryCache(key.entryKey, cacheOptions) != nullptr;
     });
-    const bool downloads = attempt->source.networkResource() != nullptr;
+    const bool downloads = resource != nullptr;
     switch (joined.entry) {
     case SharedLoads::Entry::joined:
         return downloads ? joined.task : nullptr;
@@ -129,7 +138,8 @@ std::shared_ptr<DownloadTask> LumenManager::loadShared(const AttemptPtr& attempt
     case SharedLoads::Entry::cached:
         break;
     }
-    // A load ended meanwhile: the cache is asked again, as the manager asks it.
+    // The image reached memory since the attempt looked: the cache is asked again, as the
+    // manager asks it.
     if (retrieveImageFromCache(attempt->source, attempt->context, attempt->completionHandler))
         return nullptr;
     // Gone from memory as soon as it got there, or not trusted: loaded again, alone.
@@ -203,7 +213,9 @@ void LumenManager::cacheImage(const Source& source, const LumenParsedOptionsInfo
                               std::expected<ImageLoadingResult, LumenError> result,
                               CompletionHandler completionHandler)
 {
-    storeLoaded(makeAttempt(source, options, context, std::move(completionHandler)), std::move(result));
+    storeLoaded(makeAttempt(source, std::make_shared<const LumenParsedOptionsInfo>(options), context,
+                            std::move(completionHandler)),
+                std::move(result));
 }
 
 void LumenManager::cacheLoaded(const AttemptPtr& attempt, std::expected<ImageLoadingResult, LumenError> result)

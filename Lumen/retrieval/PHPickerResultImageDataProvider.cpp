@@ -29,9 +29,15 @@ UnderlyingError toUnderlyingError(PHPickerResultImageDataProviderError error,
 PHPickerResultImageDataProvider::PHPickerResultImageDataProvider(PickerResult pickerResult, QMimeType contentType)
     : m_pickerResult(std::move(pickerResult))
     , m_contentType(std::move(contentType))
-    , m_cacheKey(m_pickerResult.assetIdentifier.value_or(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
-                 + QLatin1Char('_') + m_contentType.name())
 {
+}
+
+QString PHPickerResultImageDataProvider::cacheKey() const
+{
+    const QString asset = m_pickerResult.assetIdentifier
+        ? *m_pickerResult.assetIdentifier
+        : QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    return asset + QLatin1Char('_') + m_contentType.name();
 }
 
 void PHPickerResultImageDataProvider::data(DataHandler handler) const

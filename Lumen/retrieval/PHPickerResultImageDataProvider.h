@@ -23,20 +23,19 @@ UnderlyingError toUnderlyingError(PHPickerResultImageDataProviderError error,
 // item provider's thread.
 class PHPickerResultImageDataProvider final : public ImageDataProvider {
 public:
-    // The key is made once here: the asset identifier, or for an item without one a fresh
-    // UUID (so this provider's requests agree with each other), + "_" + the MIME type's name.
     PHPickerResultImageDataProvider(PickerResult pickerResult, QMimeType contentType);
 
     const PickerResult& pickerResult() const { return m_pickerResult; }
     const QMimeType& contentType() const { return m_contentType; }
 
-    QString cacheKey() const override { return m_cacheKey; }
+    // Made on each read: the asset identifier, or for an item without one a fresh UUID (so that
+    // no two reads agree), + "_" + the MIME type's name.
+    QString cacheKey() const override;
     void data(DataHandler handler) const override;
 
 private:
     PickerResult m_pickerResult;
     QMimeType m_contentType;
-    QString m_cacheKey;
 };
 
 } // namespace Lumen

@@ -5,16 +5,21 @@
 namespace Lumen {
 
 RetrievingContext::RetrievingContext(LumenParsedOptionsInfo options, Source originalSource,
-                                     std::shared_ptr<RetrievalCancellation> cancellation,
+                                     std::shared_ptr<RetrievalControl> control,
                                      DownloadTaskUpdated downloadTaskUpdated)
     : m_originalSource(std::move(originalSource))
-    , m_cancellation(cancellation ? std::move(cancellation) : std::make_shared<RetrievalCancellation>())
+    , m_control(control ? std::move(control) : std::make_shared<RetrievalControl>())
     , m_downloadTaskUpdated(std::move(downloadTaskUpdated))
-    , m_options(std::move(options))
+    , m_options(std::make_shared<const LumenParsedOptionsInfo>(std::move(options)))
 {
 }
 
 LumenParsedOptionsInfo RetrievingContext::options() const
+{
+    return *sharedOptions();
+}
+
+std::shared_ptr<const LumenParsedOptionsInfo> RetrievingContext::sharedOptions() const
 {
     std::lock_guard lock(m_mutex);
     return m_options;
@@ -22,25 +27,36 @@ LumenParsedOptionsInfo RetrievingContext::options() const
 
 void RetrievingContext::setOptions(LumenParsedOptionsInfo options)
 {
+    std::shared_ptr<const LumenParsedOptionsInfo> replaced = std::make_shared<const LumenParsedOptionsInfo>(std::move(options));
     std::lock_guard lock(m_mutex);
-    m_options = std::move(options);
+    std::swap(m_options, replaced);
+    // The replaced options are released after the guard, by `replaced`.
 }
 
 std::optional<Source> RetrievingContext::takeNextAlternativeSource()
 {
+    std::shared_ptr<const LumenParsedOptionsInfo> replaced;
     std::lock_guard lock(m_mutex);
-    auto& sources = m_options.alternativeSources;
+    const auto& sources = m_options->alternativeSources;
     if (!sources || sources->empty())
         return std::nullopt;
-    Source next = std::move(sources->front());
-    sources->erase(sources->begin());
+    auto changed = std::make_shared<LumenParsedOptionsInfo>(*m_options);
+    Source next = std::move(changed->alternativeSources->front());
+    changed->alternativeSources->erase(changed->alternativeSources->begin());
+    replaced = std::exchange(m_options, std::move(changed));
     return next;
 }
 
 std::optional<Source> RetrievingContext::takeLowDataModeSource()
 {
+    std::shared_ptr<const LumenParsedOptionsInfo> replaced;
     std::lock_guard lock(m_mutex);
-    return std::exchange(m_options.lowDataModeSource, std::nullopt);
+    if (!m_options->lowDataModeSource)
+        return std::nullopt;
+    auto changed = std::make_shared<LumenParsedOptionsInfo>(*m_options);
+    std::optional<Source> lowDataModeSource = std::exchange(changed->lowDataModeSource, std::nullopt);
+    replaced = std::exchange(m_options, std::move(changed));
+    return lowDataModeSource;
 }
 
 std::vector<PropagationError> RetrievingContext::propagationErrors() const
@@ -57,7 +73,7 @@ void RetrievingContext::addPropagationError(PropagationError error)
 
 void RetrievingContext::downloadTaskStarted(const std::shared_ptr<DownloadTask>& task) const
 {
-    m_cancellation->laterTaskStarted(task);
+    m_control->laterTaskStarted(task);
     if (m_downloadTaskUpdated)
         m_downloadTaskUpdated(task);
 }

@@ -2,7 +2,7 @@
 
 #include "Lumen/foundation/LumenOptionsInfo.h"
 #include "Lumen/retrieval/PropagationError.h"
-#include "Lumen/retrieval/RetrievalCancellation.h"
+#include "Lumen/retrieval/RetrievalControl.h"
 #include "Lumen/retrieval/Source.h"
 
 #include <functional>
@@ -17,19 +17,21 @@ class DownloadTask;
 
 // The state of one retrieval across its attempts: its options (which lose the alternative
 // and low-data-mode sources as they are used), the source it started with, the sources
-// given up so far, and its cancellation. Safe to use from any thread.
+// given up so far, and the caller's control over it. Safe to use from any thread.
 class RetrievingContext {
 public:
     using DownloadTaskUpdated = std::function<void(const std::shared_ptr<DownloadTask>&)>;
 
     // `downloadTaskUpdated` hears of every download task but the first attempt's.
     RetrievingContext(LumenParsedOptionsInfo options, Source originalSource,
-                      std::shared_ptr<RetrievalCancellation> cancellation = std::make_shared<RetrievalCancellation>(),
+                      std::shared_ptr<RetrievalControl> control = std::make_shared<RetrievalControl>(),
                       DownloadTaskUpdated downloadTaskUpdated = {});
     RetrievingContext(const RetrievingContext&) = delete;
     RetrievingContext& operator=(const RetrievingContext&) = delete;
 
     LumenParsedOptionsInfo options() const;
+    // The same without a copy: a change makes new options.
+    std::shared_ptr<const LumenParsedOptionsInfo> sharedOptions() const;
     void setOptions(LumenParsedOptionsInfo options);
 
     const Source& originalSource() const { return m_originalSource; }
@@ -44,20 +46,21 @@ public:
     std::vector<PropagationError> propagationErrors() const;
     void addPropagationError(PropagationError error);
 
-    const std::shared_ptr<RetrievalCancellation>& cancellation() const { return m_cancellation; }
-    bool isCancelled() const { return m_cancellation->isCancelled(); }
+    const std::shared_ptr<RetrievalControl>& control() const { return m_control; }
+    // Whether the caller cancelled the retrieval.
+    bool isCancelled() const { return m_control->isCancelled(); }
     // A download other than the one the first attempt's call answers (a later attempt, or a
-    // load after a cache entry could not be read): it becomes the one a cancel stops, and
-    // the caller hears of it.
+    // load after a cache entry could not be read): it becomes the one the caller's control
+    // reaches, and the caller hears of it.
     void downloadTaskStarted(const std::shared_ptr<DownloadTask>& task) const;
 
 private:
     const Source m_originalSource;
-    const std::shared_ptr<RetrievalCancellation> m_cancellation;
+    const std::shared_ptr<RetrievalControl> m_control;
     const DownloadTaskUpdated m_downloadTaskUpdated;
 
     mutable std::mutex m_mutex;
-    LumenParsedOptionsInfo m_options;
+    std::shared_ptr<const LumenParsedOptionsInfo> m_options;
     std::vector<PropagationError> m_propagationErrors;
 };
 

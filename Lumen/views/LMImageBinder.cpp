@@ -3,9 +3,9 @@
 #include "Lumen/download/DownloadTask.h"
 #include "Lumen/foundation/CallbackQueue.h"
 #include "Lumen/foundation/LibraryDefaults.h"
+#include "Lumen/retrieval/RetrievalControl.h"
 #include "Lumen/views/LMImageContext.h"
 #include "Lumen/views/LMImageProgress.h"
-#include "Lumen/views/loading/AttemptTasks.h"
 
 namespace Lumen {
 namespace {
@@ -23,7 +23,7 @@ LMImageBinder::LMImageBinder(std::function<void()> changed, QObject* parent)
 
 std::shared_ptr<DownloadTask> LMImageBinder::downloadTask() const
 {
-    return m_attempts ? m_attempts->current() : nullptr;
+    return m_control ? m_control->currentTask() : nullptr;
 }
 
 LMImageProgress& LMImageBinder::progress()
@@ -37,9 +37,14 @@ void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
 {
     const Generation generation = ++m_generation;
     if (!context->source()) {
+        // The hook hears of it at once, before the view shows the failure; it may start another
+        // load, or take the view away.
+        const QPointer<LMImageBinder> self(this);
+        context->onFailureDelegate().call(LumenError::imageSettingError(LumenError::ImageSettingErrorReason::EmptySource{}));
+        if (!self || m_generation != generation)
+            return;
         m_loading = false;
         showFailure(*context);
-        report(std::unexpected(LumenError::ImageSettingErrorReason::EmptySource{}), context);
         return;
     }
 
@@ -71,13 +76,15 @@ void LMImageBinder::start(const std::shared_ptr<LMImageContext>& context)
                 self->finish(generation, std::move(result), context);
         });
     };
-    // Retries and other sources report their downloads, so that a cancel reaches them too.
-    const auto attempts = std::make_shared<AttemptTasks>();
-    m_attempts = attempts;
-    auto taskUpdated = [attempts](const std::shared_ptr<DownloadTask>& task) { attempts->laterAttemptStarted(task); };
-    attempts->firstAttemptStarted(LumenManager::shared()->retrieveImage(*context->source(), *context->sharedOptions(),
-                                                                        std::move(progressBlock), std::move(taskUpdated),
-                                                                        std::move(completion)));
+    // A cancel or a priority reaches whichever attempt runs, and a cancel stops the load.
+    m_control = std::make_shared<RetrievalControl>();
+    const std::shared_ptr<const LumenParsedOptionsInfo> options = context->sharedOptions();
+    const auto& manager = LumenManager::shared();
+    if (progressBlock)
+        manager->retrieveImage(*context->source(), LumenManager::withProgress(*options, std::move(progressBlock)), {}, {},
+                               std::move(completion), m_control);
+    else
+        manager->retrieveImage(*context->source(), *options, {}, {}, std::move(completion), m_control);
 }
 
 void LMImageBinder::startSoon(const std::shared_ptr<LMImageContext>& context)
@@ -92,9 +99,9 @@ void LMImageBinder::startSoon(const std::shared_ptr<LMImageContext>& context)
 void LMImageBinder::cancel()
 {
     ++m_generation;
-    if (m_attempts)
-        m_attempts->cancel();
-    m_attempts.reset();
+    if (m_control)
+        m_control->cancel();
+    m_control.reset();
     m_loading = false;
 }
 
@@ -110,8 +117,8 @@ void LMImageBinder::lowerPriority()
 
 void LMImageBinder::setPriority(float priority)
 {
-    if (m_attempts && m_loading)
-        m_attempts->setPriority(priority);
+    if (m_control && m_loading)
+        m_control->setPriority(priority);
 }
 
 void LMImageBinder::updateProgress(Generation generation, DownloadProgress progress, const LMImageContext& context)
@@ -131,7 +138,7 @@ void LMImageBinder::finish(Generation generation, LumenManager::RetrieveResult r
             report(std::move(result), context);
         return;
     }
-    m_attempts.reset();
+    m_control.reset();
     m_loading = false;
     if (result) {
         m_fadingIn = context->fadeDuration(result->cacheType);

@@ -15,9 +15,9 @@
 
 namespace Lumen {
 
-class AttemptTasks;
 class DownloadTask;
 class LMImageContext;
+class RetrievalControl;
 
 // The load state of one `LMImage` for one identity (source and processor):
 //   idle     not loading, not loaded   (made, or its load cancelled)
@@ -47,13 +47,13 @@ public:
     // for its arrival.
     const std::optional<double>& fadingIn() const { return m_fadingIn; }
 
-    // Retrieves the context's source through the shared manager; without a source, fails
-    // at once with `emptySource`.
+    // Retrieves the context's source through the shared manager; without a source, tells the
+    // failure hook `emptySource` at once, then shows the failure.
     void start(const std::shared_ptr<LMImageContext>& context);
     // Counts as loading from now on and starts on a later turn of the event loop, unless
     // cancelled before.
     void startSoon(const std::shared_ptr<LMImageContext>& context);
-    // Cancels the running attempt, and any later one, and goes back to idle.
+    // Cancels the running load, which starts no further attempt, and goes back to idle.
     void cancel();
     // The running request, this attempt and later ones, at the default or at low priority.
     // The transfer is shared, so this reaches every request for the same URL.
@@ -73,7 +73,7 @@ private:
     // A plain call rather than a signal: one binder is made for every view of a list.
     const std::function<void()> m_changed;
     Generation m_generation = 0;
-    std::shared_ptr<AttemptTasks> m_attempts;
+    std::shared_ptr<RetrievalControl> m_control;
     bool m_loading = false;
     bool m_loaded = false;
     ImagePtr m_loadedImage;

@@ -155,8 +155,8 @@ std::optional<double> LMImageContext::fadeDuration(CacheType cacheType) const
 
 QString LMImageContext::processorIdentifier() const
 {
-    std::lock_guard lock(m_mutex);
-    const auto& processor = m_settings.options->processor;
+    // The processor answers outside the guard.
+    const std::shared_ptr<const ImageProcessor> processor = sharedOptions()->processor;
     return processor ? processor->identifier() : QString();
 }
 

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <optional>
 #include <vector>
 
@@ -129,10 +130,12 @@ private:
     template <typename Item>
     void append(std::shared_ptr<const std::vector<Item>> Settings::*list, Item item)
     {
+        std::shared_ptr<const std::vector<Item>> replaced;
         std::lock_guard lock(m_mutex);
         auto extended = std::make_shared<std::vector<Item>>(*(m_settings.*list));
         extended->push_back(std::move(item));
-        m_settings.*list = std::move(extended);
+        replaced = std::exchange(m_settings.*list, std::move(extended));
+        // The replaced list is released after the guard, by `replaced`.
     }
 
     const std::optional<Source> m_source;

@@ -16,7 +16,6 @@ int TivrandAppApp::run(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Tivrand"));
     QApplication::setApplicationName(QStringLiteral("TivrandApp"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tivrand"));
-    QApplication::setApplicationVersion(QStringLiteral(TIVRAND_VERSION));
     applyDarkStyle(application);
 
     // A store that cannot be opened stops the program here, before any window shows.

@@ -97,6 +97,8 @@ JsonReader::JsonReader(QByteArrayView json)
     : m_data(json.data())
     , m_size(json.size())
 {
+    if (json.startsWith("\xEF\xBB\xBF"))
+        m_position = 3;
 }
 
 bool JsonReader::enterObject()
@@ -150,7 +152,7 @@ std::optional<double> JsonReader::number()
     if (!digits)
         return std::nullopt;
     double value = 0;
-    // Locale-independent; a number beyond the range of double is valid JSON but no value.
+    // Locale-independent; out of range (overflow or underflow) is an error, never an infinity.
     const auto [end, error] = std::from_chars(digits->data(), digits->data() + digits->size(), value);
     if (error != std::errc())
         return std::nullopt;
@@ -310,10 +312,6 @@ bool JsonReader::scanString(QByteArray* utf8)
                 return false;
             run = m_position;
             continue;
-        }
-        if (character < 0x20) {
-            fail("control character in string");
-            return false;
         }
         const qsizetype length = utf8SequenceLength(bytes + m_position, m_size - m_position);
         if (length == 0) {

@@ -11,7 +11,9 @@ namespace Tivrand {
 
 // Reads a JSON text (RFC 8259, UTF-8) straight from its bytes, value by value, keeping nothing
 // but what its caller takes: a catalog answer may run to tens of megabytes of which a record
-// uses a few fields, and a document tree of it would cost many times its size.
+// uses a few fields, and a document tree of it would cost many times its size. Two things
+// peers send are read as Qt's parser reads them: a leading byte order mark, which is passed
+// over, and raw control characters inside strings, which are kept as they are.
 //
 // The caller walks the values in order and consumes each one exactly once: it reads it, enters
 // it, or skips it. Reading a value as a type it does not have skips it and gives none, so a
@@ -35,6 +37,7 @@ public:
     bool nextElement();
 
     std::optional<QString> text();
+    // None for a number beyond the range of double, which is valid JSON but no value.
     std::optional<double> number();
     // A whole number within the range of int.
     std::optional<int> integer();

@@ -1,5 +1,6 @@
 #include "TivrandApp/search/AppActionButtonsView.h"
 
+#include "TivrandApp/ui/Appearance.h"
 #include "TivrandApp/ui/SymbolIcon.h"
 
 #include <QClipboard>
@@ -27,12 +28,13 @@ std::optional<QUrl> openableStoreLink(const QString& appStoreUrl)
     return url;
 }
 
-AppActionButtonsView::AppActionButtonsView(QString appStoreUrl, bool showAddButton, UrlOpener opener, QWidget* parent)
+AppActionButtonsView::AppActionButtonsView(QString appStoreUrl, const QString& appName, bool showAddButton,
+                                           UrlOpener opener, QWidget* parent)
     : QWidget(parent)
     , m_appStoreUrl(std::move(appStoreUrl))
     , m_opener(opener ? std::move(opener) : UrlOpener(&QDesktopServices::openUrl))
-    , m_openButton(makeButton(QStringLiteral("arrow.up.right.square"), QStringLiteral("Open in App Store")))
-    , m_copyButton(makeButton(QStringLiteral("doc.on.doc"), QStringLiteral("Copy Link")))
+    , m_openButton(makeButton(QStringLiteral("arrow.up.right.square"), QStringLiteral("Open in App Store"), appName))
+    , m_copyButton(makeButton(QStringLiteral("doc.on.doc"), QStringLiteral("Copy Link"), appName))
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -43,18 +45,19 @@ AppActionButtonsView::AppActionButtonsView(QString appStoreUrl, bool showAddButt
     connect(m_copyButton, &QToolButton::clicked, this, &AppActionButtonsView::copyStoreLink);
 
     if (showAddButton) {
-        m_addButton = makeButton(QStringLiteral("plus.circle"), QStringLiteral("Add App"));
+        m_addButton = makeButton(QStringLiteral("plus.circle"), QStringLiteral("Add App"), appName);
         layout->addWidget(m_addButton);
         connect(m_addButton, &QToolButton::clicked, this, &AppActionButtonsView::addButtonTapped);
     }
 }
 
-QToolButton* AppActionButtonsView::makeButton(const QString& symbol, const QString& name)
+QToolButton* AppActionButtonsView::makeButton(const QString& symbol, const QString& action, const QString& appName)
 {
     auto* button = new QToolButton(this);
     // A symbol alone says nothing to a screen reader, nor to everyone at first sight.
+    const QString name = appName.isEmpty() ? action : action + QStringLiteral(": ") + appName;
     button->setAccessibleName(name);
-    button->setToolTip(name);
+    setPlainToolTip(*button, name);
     button->setFixedSize(buttonSide, buttonSide);
     button->setIcon(symbolIcon(symbol, Qt::white, symbolSize));
     button->setIconSize(QSize(symbolSize, symbolSize));

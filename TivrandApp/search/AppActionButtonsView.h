@@ -19,13 +19,15 @@ using UrlOpener = std::function<bool(const QUrl&)>;
 std::optional<QUrl> openableStoreLink(const QString& appStoreUrl);
 
 // A result row's actions: open the store page, copy its link, and (when asked for) add the app.
-// Each button shows a symbol and is named, for screen readers and in its tool tip, by what it does.
+// Each button shows a symbol and is named, for screen readers and in its tool tip, by what it does
+// and the app it does it to ("Add App: Harbor Notes"), since every row has the same three.
 class AppActionButtonsView : public QWidget {
     Q_OBJECT
 
 public:
     // `opener` defaults to the desktop's URL handler.
-    AppActionButtonsView(QString appStoreUrl, bool showAddButton, UrlOpener opener = {}, QWidget* parent = nullptr);
+    AppActionButtonsView(QString appStoreUrl, const QString& appName, bool showAddButton, UrlOpener opener = {},
+                         QWidget* parent = nullptr);
 
     QToolButton& openButton() const { return *m_openButton; }
     QToolButton& copyButton() const { return *m_copyButton; }
@@ -36,7 +38,7 @@ signals:
     void addButtonTapped();
 
 private:
-    QToolButton* makeButton(const QString& symbol, const QString& name);
+    QToolButton* makeButton(const QString& symbol, const QString& action, const QString& appName);
     void openStorePage() const;
     void copyStoreLink() const;
 

@@ -1,6 +1,7 @@
 #include "TivrandApp/search/AppRatingView.h"
 
 #include "TivrandApp/search/StarRatingView.h"
+#include "TivrandApp/ui/AccessibleSummary.h"
 #include "TivrandApp/ui/Appearance.h"
 
 #include <QHBoxLayout>
@@ -54,6 +55,8 @@ AppRatingView::AppRatingView(double rating, int ratingCount, QWidget* parent)
     layout->addStretch();
     layout->addLayout(lines);
     layout->addStretch();
+
+    readAsOneText(*this, ratingText() + QStringLiteral(" stars, ") + ratingCountText());
 }
 
 QString AppRatingView::ratingText() const

@@ -2,6 +2,7 @@
 
 #include "TivrandApp/search/SearchViewModel.h"
 #include "TivrandApp/ui/Appearance.h"
+#include "TivrandApp/ui/FocusIndicator.h"
 #include "TivrandApp/ui/SymbolIcon.h"
 
 #include <QHBoxLayout>
@@ -27,6 +28,10 @@ SearchInputView::SearchInputView(SearchViewModel& viewModel, QWidget* parent)
     m_field->setFrame(false);
     m_field->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_field->setPlaceholderText(placeholder);
+    m_field->setAccessibleName(QStringLiteral("Search the App Store"));
+    m_field->setAccessibleDescription(placeholder);
+    // Without a frame the field shows its focus by the caret alone, which blinks out half the time.
+    new FocusIndicator(*m_field);
     QPalette palette = m_field->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
     m_field->setPalette(palette);

@@ -24,7 +24,7 @@ SearchResultItemView::SearchResultItemView(AppPresentationItem item, bool isLast
     : QWidget(parent)
     , m_item(std::move(item))
     , m_hasDivider(!isLastItem)
-    , m_actions(new AppActionButtonsView(m_item.appStoreUrl, true, {}, this))
+    , m_actions(new AppActionButtonsView(m_item.appStoreUrl, m_item.name, true, {}, this))
 {
     auto* icon = new AppIconView(this);
     icon->setIconUrl(m_item.iconUrl);

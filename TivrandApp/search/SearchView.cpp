@@ -12,6 +12,7 @@
 
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace Tivrand {
@@ -25,14 +26,19 @@ constexpr int failureLinePadding = 16;
 
 SearchView::SearchView(CoreDataManager& store, QWidget* parent)
     : QDialog(parent)
-    , m_viewModel(new SearchViewModel(SearchAPIClient(), store, QString::fromLatin1(countriesResourcePath), this))
+    , m_viewModel(
+          SearchViewModel::make(SearchAPIClient(), store, QString::fromLatin1(countriesResourcePath), this).release())
     , m_column(new QWidget(this))
     , m_bar(new SearchBarView(*m_viewModel, m_column))
     , m_failureLine(new ElidedLabel(QString(), m_column))
     , m_resultsSlot(new QVBoxLayout)
 {
+    // Named after the button that opens it, for window lists and screen readers.
+    setWindowTitle(QStringLiteral("Add App"));
     applyMinimumWindowSize(*this);
     resize(minimumWindowSize);
+    // As other windows of the program close; Escape rejects the sheet already.
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this, this, &QDialog::reject);
 
     // The column fills the sheet's height, so the bar keeps its place at the top with or without results.
     m_column->setFixedWidth(columnWidth);

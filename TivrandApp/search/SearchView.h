@@ -17,7 +17,7 @@ class SearchViewModel;
 // The app-search sheet. It owns its own view model, made with the sheet, which checks and stores
 // watched apps in `store`. A 800-pixel column, centred, holds the search bar, under it a line
 // telling why the latest search failed (only when it did), and, while there are results to show,
-// the result list. Adding an app accepts (closes) the sheet.
+// the result list. Adding an app accepts (closes) the sheet; Escape and Ctrl+W reject it.
 class SearchView : public QDialog {
     Q_OBJECT
 

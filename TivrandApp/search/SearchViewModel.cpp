@@ -52,6 +52,10 @@ SearchViewModel::SearchViewModel(SearchAPIClient searchClient, CoreDataManager& 
     , m_coreDataManager(coreDataManager)
     , m_countriesResourcePath(countriesResourcePath)
 {
+}
+
+void SearchViewModel::init()
+{
     loadCountries();
 }
 
@@ -129,14 +133,15 @@ void SearchViewModel::handleSearchAnswer(const std::expected<SearchAppResponse, 
             setSearchError(answer.error().localizedDescription());
         return;
     }
-    fetchContents(ids.join(QLatin1Char(',')), country, search);
+    fetchContents(ids.join(QLatin1Char(',')), country);
 }
 
-void SearchViewModel::fetchContents(const QString& ids, const Country& country, std::uint64_t search)
+void SearchViewModel::fetchContents(const QString& ids, const Country& country)
 {
     // The platform is read here: one changed while the search ran applies to the records, and the
     // rows carry the platform the records were asked for.
     const Platform platform = m_selectedPlatform;
+    const std::uint64_t search = m_currentSearch;
     QPointer<SearchViewModel> self(this);
     m_searchClient.getContents(rawValue(platform), ids, country, country.firstLanguage.code,
                                [self, country, platform, search](std::expected<AppContentsResponse, NetworkError> answer) {

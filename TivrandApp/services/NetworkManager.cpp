@@ -89,6 +89,8 @@ void startDeadline(QNetworkAccessManager& network, std::chrono::milliseconds dea
 {
     auto* timer = new QTimer(&network);
     timer->setSingleShot(true);
+    // A coarse timer may fire 5% early, a minute's one up to half a second early.
+    timer->setTimerType(Qt::PreciseTimer);
     QObject::connect(timer, &QTimer::timeout, timer, [pending] {
         pending->finish(std::unexpected(timedOutError()));
         if (pending->reply)

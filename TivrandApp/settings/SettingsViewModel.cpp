@@ -102,8 +102,7 @@ void SettingsViewModel::readAppleId(std::function<void()> then)
 
 QString SettingsViewModel::appVersion()
 {
-    const QString declared = QCoreApplication::applicationVersion();
-    return declared.isEmpty() ? QStringLiteral(TIVRAND_VERSION) : declared;
+    return QCoreApplication::applicationVersion();
 }
 
 } // namespace Tivrand

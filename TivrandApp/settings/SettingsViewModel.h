@@ -48,7 +48,7 @@ public:
     // output and leaves `appleId` as it was.
     void loadSavedAppleId();
 
-    // The running application's version when it declares one, otherwise the build's.
+    // The version the running application declares; empty when it declares none.
     static QString appVersion();
 
 signals:

@@ -4,6 +4,7 @@
 #include "TivrandApp/settings/SettingsView.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QPointer>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -14,7 +15,9 @@ namespace {
 
 QWidget* makeSettingsWindow(QWidget* parent)
 {
-    auto* window = new QWidget(parent, Qt::Window);
+    // A dialog, not a plain window: only then is the window manager told that it belongs to its
+    // owner (kept above it, and raised with it), and screen readers that it is a window at all.
+    auto* window = new QDialog(parent);
     window->setObjectName(QStringLiteral("SettingsWindow"));
     window->setWindowTitle(QStringLiteral("Settings"));
     auto* layout = new QVBoxLayout(window);
@@ -22,9 +25,8 @@ QWidget* makeSettingsWindow(QWidget* parent)
     layout->addWidget(new SettingsView(SettingsView::SettingsTab::account, window), 0, Qt::AlignCenter);
     applyMinimumWindowSize(*window);
     window->resize(window->minimumSize());
-    // As desktop settings windows do; closing only hides it.
-    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
-        new QShortcut(key, window, window, &QWidget::close);
+    // As desktop settings windows do, besides the dialog's own Escape; closing only hides it.
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), window, window, &QWidget::close);
 
     // A window without a parent would otherwise outlive the application object.
     if (!parent)

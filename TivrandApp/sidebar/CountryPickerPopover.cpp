@@ -1,6 +1,7 @@
 #include "TivrandApp/sidebar/CountryPickerPopover.h"
 
 #include "TivrandApp/sidebar/CountryFlag.h"
+#include "TivrandApp/ui/FocusIndicator.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -30,9 +31,13 @@ CountryPickerPopover::CountryPickerPopover(QWidget& anchor, QList<Country> count
 {
     setFixedSize(popoverSize);
     m_filterField->setPlaceholderText(QStringLiteral("Search"));
+    m_filterField->setAccessibleName(QStringLiteral("Search countries"));
     m_filterField->setClearButtonEnabled(true);
     m_filterField->installEventFilter(this);
     m_list->setUniformItemSizes(true);
+    m_list->setAccessibleName(QStringLiteral("Countries"));
+    // The current row looks nearly the same with the focus as without it.
+    new FocusIndicator(*m_list);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);

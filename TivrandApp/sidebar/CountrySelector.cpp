@@ -75,11 +75,11 @@ void CountrySelector::updateButton()
 {
     if (!m_selected) {
         m_button->setText(QStringLiteral("Select Country"));
-        m_button->setToolTip(QString());
+        setPlainToolTip(*m_button, QString());
         return;
     }
     m_button->setText(withFlag(*m_selected, m_selected->countryCode, m_button->font()));
-    m_button->setToolTip(plainToolTip(m_selected->countryName));
+    setPlainToolTip(*m_button, m_selected->countryName);
 }
 
 } // namespace Tivrand

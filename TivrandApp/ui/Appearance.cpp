@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QTextDocument>
 #include <QWidget>
 
 namespace Tivrand {
@@ -22,7 +23,16 @@ QFont fontOfSize(int pixelSize, QFont::Weight weight)
 
 QString plainToolTip(const QString& text)
 {
+    if (!Qt::mightBeRichText(text))
+        return text;
+    // Kept on one line, as a plain tool tip is.
     return QStringLiteral("<p style=\"white-space:pre\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+void setPlainToolTip(QWidget& widget, const QString& text)
+{
+    widget.setToolTip(plainToolTip(text));
+    widget.setAccessibleDescription(text);
 }
 
 void setTextColor(QWidget& widget, const QColor& color)

@@ -28,8 +28,13 @@ QColor withOpacity(QColor color, qreal opacity);
 QFont fontOfSize(int pixelSize, QFont::Weight weight = QFont::Normal);
 
 // A tool tip that shows `text` as it is: tool tips would otherwise read text that looks like
-// markup as HTML, and texts from the catalog are not ours.
+// markup as HTML, and texts from the catalog are not ours. Only such text is escaped into HTML;
+// any other stays plain text.
 QString plainToolTip(const QString& text);
+
+// Gives `widget` the tool tip `text`, shown as it is, and `text` as its description for screen
+// readers, which would otherwise read the tool tip's markup.
+void setPlainToolTip(QWidget& widget, const QString& text);
 
 // Draws the widget's text (and, for item views, its item text) in `color`.
 void setTextColor(QWidget& widget, const QColor& color);

@@ -2,10 +2,11 @@
 
 #include "TivrandApp/ui/Appearance.h"
 
-#include <QEvent>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QToolTip>
 
 namespace Tivrand {
 
@@ -32,9 +33,15 @@ void ElidedLabel::paintEvent(QPaintEvent*)
 
 bool ElidedLabel::event(QEvent* event)
 {
-    if (event->type() == QEvent::ToolTip)
-        setToolTip(shownText() == text() ? QString() : plainToolTip(text()));
-    return QLabel::event(event);
+    if (event->type() != QEvent::ToolTip)
+        return QLabel::event(event);
+    // Shown rather than set: screen readers read the whole text as the label's name already, and
+    // a tool tip set would be read again after it as its description.
+    if (shownText() == text())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), plainToolTip(text()), this);
+    return true;
 }
 
 } // namespace Tivrand

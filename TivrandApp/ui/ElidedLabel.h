@@ -5,8 +5,9 @@
 namespace Tivrand {
 
 // One line of plain text that ends in "…" when it is wider than the label, whatever width the
-// layout gives it; the whole text is then its tool tip. `text()` and `setText()` are the whole
-// text. Texts from the catalog are never read as markup.
+// layout gives it; the whole text then shows as its tool tip. `text()` and `setText()` are the
+// whole text, which is also what screen readers read. Texts from the catalog are never read as
+// markup.
 class ElidedLabel : public QLabel {
     Q_OBJECT
 

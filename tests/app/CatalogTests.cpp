@@ -12,10 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <array>
 #include <optional>
 
 using namespace Tivrand;
@@ -130,6 +132,15 @@ TEST_F(SearchAPIClientTest, RedirectsAreFollowedWithinTheOriginOnlyAndNotForever
     }
 }
 
+TEST_F(SearchAPIClientTest, AnAnswerWithAByteOrderMarkAndARawTabInATextIsRead)
+{
+    catalog.setAnswer(FakeCatalogServer::Route::search, 200,
+                      "\xEF\xBB\xBF{\"results\": {\"search-result\": {\"data\": [{\"id\": \"1\t2\", \"type\": \"apps\"}]}}}");
+    const auto response = search("notes");
+    ASSERT_TRUE(response.has_value()) << response.error().message.toStdString();
+    EXPECT_EQ(response->results.value().searchResult.value().data.value().front().id, "1\t2");
+}
+
 TEST_F(SearchAPIClientTest, ContentsFollowTheAskedIdsAndKeepIncompleteRecords)
 {
     const auto response = complete<AppContentsResponse>([&](auto completion) {
@@ -164,14 +175,27 @@ TEST_F(SearchAPIClientTest, AHugeSearchAnswerKeepsItsFirstFiftyAppsCountsEveryIt
                                        QString::number(items) + " items)");
 }
 
-TEST_F(SearchAPIClientTest, ATrickledAnswerEndsAtTheDeadline)
+TEST_F(SearchAPIClientTest, ATrickledAnswerEndsAtTheDeadlineNeverBefore)
 {
     catalog.trickle(FakeCatalogServer::Route::search, 10ms);
-    NetworkManager impatient(NetworkManager::defaultTransferTimeout, 300ms);
+    constexpr std::chrono::milliseconds deadline = 1s;
+    NetworkManager impatient(NetworkManager::defaultTransferTimeout, deadline);
     SearchAPIClient slowClient(impatient);
-    const auto response = complete<SearchAppResponse>(
-        [&](auto completion) { slowClient.searchApp("iphone", "notes", unitedStates, "en-US", completion); });
-    EXPECT_EQ(response ? 0 : response.error().code, NetworkError::timedOut);
+    // Sent at moments spread over a fifth of a second: a timer that moved its moment to a
+    // rounder one nearby would end some of them early.
+    std::array<std::pair<QElapsedTimer, std::optional<std::chrono::nanoseconds>>, 6> sent;
+    for (auto& request : sent) {
+        request.first.start();
+        slowClient.searchApp("iphone", "notes", unitedStates, "en-US", [&request](auto response) {
+            EXPECT_EQ(response ? 0 : response.error().code, NetworkError::timedOut);
+            request.second = std::chrono::nanoseconds(request.first.nsecsElapsed());
+        });
+        Testing::pumpEvents(37ms);
+    }
+    for (const auto& request : sent) {
+        ASSERT_TRUE(Testing::waitUntil([&] { return request.second.has_value(); }, 30s));
+        EXPECT_GE(*request.second, deadline);
+    }
 }
 
 TEST(SearchAPIRouter, TheBaseUrlGivesPrefixAndHostAndAnUnusableOneIsAnEndpointError)

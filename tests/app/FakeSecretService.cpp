@@ -180,10 +180,10 @@ const QByteArray& FakeSecretService::busName() const
     return m_state->busName;
 }
 
-bool FakeSecretService::waitForPrompt()
+bool FakeSecretService::waitForPrompt(std::chrono::milliseconds limit)
 {
     std::unique_lock lock(m_state->mutex);
-    return m_state->changed.wait_for(lock, std::chrono::seconds(10), [&] { return m_state->prompted; });
+    return m_state->changed.wait_for(lock, limit, [&] { return m_state->prompted; });
 }
 
 void FakeSecretService::answerPrompt(bool unlock)

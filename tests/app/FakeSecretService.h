@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 namespace Tivrand::Testing {
@@ -19,8 +20,8 @@ public:
     // Empty when it could not reach the session bus.
     const QByteArray& busName() const;
 
-    // Waits (at most ten seconds) until the user is shown the prompt; answers whether it was.
-    bool waitForPrompt();
+    // Waits (at most `limit`) until the user is shown the prompt; answers whether it was.
+    bool waitForPrompt(std::chrono::milliseconds limit = std::chrono::seconds(10));
     // The user types the password, or dismisses the prompt.
     void answerPrompt(bool unlock);
 

@@ -120,9 +120,10 @@ TEST(DesktopKeys, CtrlQQuitsFromEveryWindow)
     }
 }
 
-TEST(DesktopKeys, EscapeAndCtrlWCloseTheSettingsWindow)
+TEST(DesktopKeys, EscapeAndCtrlWCloseTheSettingsWindowAndTheSearchSheet)
 {
     const Testing::CapturedOutput output; // what the real keyring has is no business of the test's log
+    Testing::SearchSheetEnvironment environment;
     QWidget owner;
     for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
         SCOPED_TRACE(key.toString().toStdString());
@@ -131,6 +132,12 @@ TEST(DesktopKeys, EscapeAndCtrlWCloseTheSettingsWindow)
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
         QTest::keySequence(window, key);
         EXPECT_FALSE(window->isVisible());
+
+        SearchView sheet(environment.store);
+        sheet.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&sheet));
+        QTest::keySequence(QApplication::focusWidget(), key); // the search field's
+        EXPECT_FALSE(sheet.isVisible());
     }
     // The real keyring's reads end before the test does.
     EXPECT_TRUE(Testing::waitUntil([&] { return !owner.findChild<SettingsView*>()->viewModel().isLoading(); }, 40s));
@@ -155,6 +162,7 @@ TEST_F(Screenshot, SettingsWindowIsMadeOncePerOwnerOverItAndFramesItsContentInsi
     EXPECT_EQ(window.minimumSize(), QSize(800, 600));
     EXPECT_EQ(views.front()->size(), QSize(650, 480));
     EXPECT_EQ(window.windowHandle()->transientParent(), owner.windowHandle());
+    EXPECT_EQ(window.windowHandle()->type(), Qt::Dialog) << "the window manager hears of the owner only for a dialog";
     EXPECT_LE((window.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 4) << "centred over it";
     saveScreenshot(window, "settings", 0x40);
     // The real keyring's reads end before the test does.

@@ -23,6 +23,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -31,7 +32,9 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSqlQuery>
+#include <QTextDocument>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <functional>
@@ -235,17 +238,78 @@ TEST_F(SidebarTest, KeyboardFocusIsDrawnOnEveryStopOfTheSheetThePlatformButtonAn
     EXPECT_EQ(sheet->viewModel().selectedPlatform(), Platform::iPad);
 }
 
-TEST_F(SidebarTest, SymbolButtonsAndWatchListRowsAreNamedForScreenReaders)
+TEST_F(SidebarTest, TheSearchFieldAndTheCountryListShowTheStylesFocusFrameWhileTheyHaveTheFocus)
+{
+    applyDarkStyle(*qApp);
+    ASSERT_TRUE(show() && openSheet() && QTest::qWaitForWindowActive(sheet));
+    // Their bottom edges: away from the field's caret and from the list's rows.
+    const auto bottomEdge = [](QWidget& widget) {
+        const QImage shot = widget.grab().toImage();
+        return shot.copy(0, shot.height() - 1, shot.width(), 1);
+    };
+    QLineEdit& field = sheet->bar().input().field();
+    ASSERT_TRUE(field.hasFocus());
+    const QImage focusedField = bottomEdge(field);
+    CountrySelector& countries = sheet->bar().filters().countrySelector();
+    countries.button().setFocus();
+    EXPECT_NE(bottomEdge(field), focusedField);
+
+    countries.setPopoverShown(true);
+    ASSERT_TRUE(countries.popover() && QTest::qWaitForWindowActive(countries.popover()));
+    QTest::keyClicks(&countries.popover()->filterField(), "germany");
+    QListWidget& list = *countries.popover()->findChild<QListWidget*>();
+    const QImage unfocusedList = bottomEdge(list);
+    list.setFocus();
+    ASSERT_TRUE(list.hasFocus());
+    EXPECT_NE(bottomEdge(list), unfocusedList);
+}
+
+TEST_F(SidebarTest, ScreenReadersHearEveryControlsNameTheAppARowActsOnAndNoMarkup)
 {
     ASSERT_TRUE(store.saveWatchedApp(Testing::watchedItem("2", "Tidewater Budget", "Ledgerline GmbH")));
     ASSERT_TRUE(show() && search());
-    const AppActionButtonsView& actions = sheet->resultView()->rows().front()->actions();
-    const std::pair<QToolButton*, QString> buttons[] = {
-        {&actions.openButton(), "Open in App Store"}, {&actions.copyButton(), "Copy Link"}, {actions.addButton(), "Add App"}};
-    for (const auto& [button, name] : buttons) {
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name), name);
-        EXPECT_EQ(button->toolTip(), name);
-    }
+    const auto text = [](QObject* object, QAccessible::Text kind = QAccessible::Name) {
+        return QAccessible::queryAccessibleInterface(object)->text(kind);
+    };
+
+    // Every row has the same buttons: each says which app it acts on.
+    SearchResultItemView& row = *sheet->resultView()->rows().front();
+    const AppActionButtonsView& actions = row.actions();
+    for (const auto& [button, action] : {std::pair{&actions.openButton(), "Open in App Store"},
+                                         {&actions.copyButton(), "Copy Link"}, {actions.addButton(), "Add App"}})
+        EXPECT_EQ(text(button), action + (": " + row.item().name));
+    // The stars are part of one rating, read as the row shows it.
+    auto* rating = row.findChild<AppRatingView*>();
+    EXPECT_EQ(text(rating), rating->ratingText() + " stars, " + rating->ratingCountText());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(rating)->childCount(), 0);
+
+    CountrySelector& countries = sheet->bar().filters().countrySelector();
+    EXPECT_EQ(text(&countries.button(), QAccessible::Description), "United States");
+    countries.setPopoverShown(true);
+    ASSERT_NE(countries.popover(), nullptr);
+    for (const auto& [object, name] : {std::pair<QObject*, QString>{sheet, "Add App"},
+                                       {&sheet->bar().input().field(), "Search the App Store"},
+                                       {&countries.popover()->filterField(), "Search countries"},
+                                       {countries.popover()->findChild<QListWidget*>(), "Countries"}})
+        EXPECT_EQ(text(object), name);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&sheet->bar().input().field())->childCount(), 0)
+        << "its focus frame is no part of it to a screen reader";
+
+    // A catalog's text that looks like markup is shown and read as it is.
+    const QString markup = "<b>Bold</b> & co";
+    const AppActionButtonsView marked("https://apps.apple.com/us/app/id1", markup, false);
+    EXPECT_EQ(text(&marked.openButton(), QAccessible::Description), "Open in App Store: " + markup);
+    QTextDocument shown;
+    shown.setHtml(marked.openButton().toolTip());
+    EXPECT_EQ(shown.toPlainText(), "Open in App Store: " + markup);
+    ElidedLabel elided(markup + " and a name much too long to fit");
+    elided.setFixedWidth(60);
+    elided.show();
+    QHelpEvent hovered(QEvent::ToolTip, QPoint(5, 5), elided.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&elided, &hovered);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(text(&elided, QAccessible::Description), "") << "read once, as its name";
+
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&sidebar->list());
     QStringList rowNames;
     for (int index = 0; index < list->childCount(); ++index)
@@ -482,7 +546,7 @@ TEST(SearchResultActions, OnlyHttpAndHttpsStoreLinksAreHandedToTheDesktopButAnyI
     for (const auto& [link, opens] : cases) {
         SCOPED_TRACE(link.toStdString());
         QList<QUrl> opened;
-        AppActionButtonsView buttons(link, false, [&](const QUrl& url) {
+        AppActionButtonsView buttons(link, "Harbor Notes", false, [&](const QUrl& url) {
             opened.append(url);
             return true;
         });

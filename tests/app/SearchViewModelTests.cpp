@@ -60,11 +60,31 @@ QStringList printedLines(const CapturedOutput& output, const QString& prefix)
     return lines;
 }
 
+// Goes its own way to the storefronts and notes the records it is asked to look up.
+class OwnStorefronts : public SearchViewModel {
+public:
+    explicit OwnStorefronts(CoreDataManager& store) : SearchViewModel(SearchAPIClient(), store, QString()) {}
+
+    QStringList calls;
+
+    void loadCountries() override
+    {
+        const Country germany{"de", "DE", "Germany", "", {"de-DE", "German"}, {}};
+        setCountries({germany});
+        setSelectedCountry(germany);
+    }
+    void fetchContents(const QString& ids, const Country& country) override
+    {
+        calls.append(country.countryCode + ":" + ids.section(',', 0, 0));
+        SearchViewModel::fetchContents(ids, country);
+    }
+};
+
 class SearchViewModelTest : public ::testing::Test, public Testing::SearchSheetEnvironment {
 protected:
     std::unique_ptr<SearchViewModel> makeViewModel(const QString& resource = QString::fromLatin1(countriesResourcePath))
     {
-        return std::make_unique<SearchViewModel>(SearchAPIClient(), store, resource);
+        return SearchViewModel::make(SearchAPIClient(), store, resource);
     }
 
     std::unique_ptr<SearchViewModel> makeViewModelWithCountries(const QByteArray& json)
@@ -111,6 +131,17 @@ TEST_F(SearchViewModelTest, CountriesLoadWithTheFirstUnitedStatesSelectedOrNoneI
     EXPECT_EQ(output.text(), "") << "a missing resource is passed over silently";
     EXPECT_TRUE(makeViewModelWithCountries(QByteArray(R"([{"country_code": 7}])"))->countries().isEmpty());
     EXPECT_EQ(printedLines(output, "Error loading countries: ").size(), 1);
+}
+
+TEST_F(SearchViewModelTest, ASubclassesOperationsAreTheOnesItsOwnFlowCalls)
+{
+    const auto model = SearchViewModel::make<OwnStorefronts>(store);
+    ASSERT_EQ(model->selectedCountry().value_or(Country{}).countryCode, "DE");
+    model->setSearchText("notes");
+    model->performSearch();
+    ASSERT_TRUE(finishes(*model));
+    EXPECT_EQ(model->calls, QStringList{"DE:1000000001"});
+    EXPECT_TRUE(model->showResults());
 }
 
 TEST_F(SearchViewModelTest, AtMostFiftyAppItemsAreLookedUpCountingThoseWithoutId)

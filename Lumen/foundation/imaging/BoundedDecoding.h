@@ -16,8 +16,10 @@ struct BoundedDecoding {
     // The bitmap a read gives, before scaling and orientation: the first page, frame or icon.
     QSize size;
     // The most the reader holds at once for any page, frame or icon of the data, decoded at
-    // full size: bitmaps, an animation's canvas, the decoder's own pixel, strip or tile
-    // buffers, JPEG coefficients.
+    // full size: bitmaps (eight bytes a pixel for samples of 16 bits), an animation's canvas as
+    // often as the reader holds it, the decoder's own pixel, row, strip or tile buffers, JPEG
+    // coefficients, the prefix-code tables of lossless WebP, a copy of the data where the
+    // reader makes one.
     std::int64_t peakBytes = 0;
 };
 
@@ -34,7 +36,8 @@ enum class DecodingRefusal {
 
 // PNG, JPEG, GIF, WebP, BMP, TIFF and ICO, each walked as far as decoding it costs: every
 // chunk of PNG data (also a PNG inside an icon), JPEG markers up to the first scan, GIF
-// blocks, WebP chunks and the header of every frame's bitstream, every TIFF page, every icon.
+// blocks, WebP chunks and every frame's bitstream up to where a lossless one names its groups
+// of prefix codes (alpha planes included), every TIFF page, every icon.
 // Every bitmap is within BitmapLimits::allows, and the peak within
 // BitmapLimits::maxDecodingBytes, so a read may hold the full bitmap before it scales. A JPEG,
 // which libjpeg decodes at the size the read asks, is bounded here by its coefficients

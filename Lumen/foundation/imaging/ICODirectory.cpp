@@ -20,12 +20,13 @@ constexpr int largestStatedSide = 256;
 std::expected<ICOImage, ICOError> imageOf(const QByteArray& image, int statedWidth, int statedHeight)
 {
     if (image.startsWith(QByteArrayView("\x89PNG\r\n\x1A\n", 8))) {
-        const auto size = walkPNGChunks(image);
-        if (!size)
+        const auto header = walkPNGChunks(image);
+        if (!header)
             return std::unexpected(ICOError::brokenImage);
-        if ((statedWidth > 0 && size->width() > statedWidth) || (statedHeight > 0 && size->height() > statedHeight))
+        const QSize size = header->size;
+        if ((statedWidth > 0 && size.width() > statedWidth) || (statedHeight > 0 && size.height() > statedHeight))
             return std::unexpected(ICOError::largerThanStated);
-        return ICOImage{*size, true};
+        return ICOImage{size, *header, image.size()};
     }
     // A bitmap icon stacks its colour rows and its mask rows in one height; its size is the
     // entry's, each side the header's where the entry states 0.
@@ -36,7 +37,7 @@ std::expected<ICOImage, ICOError> imageOf(const QByteArray& image, int statedWid
                      statedHeight > 0 ? statedHeight : header->height() / 2);
     if (size.isEmpty() || size.width() > largestStatedSide || size.height() > largestStatedSide)
         return std::unexpected(ICOError::brokenImage);
-    return ICOImage{size, false};
+    return ICOImage{size, std::nullopt, image.size()};
 }
 
 } // namespace

@@ -4,15 +4,24 @@
 #include <QList>
 #include <QSize>
 
+#include "Lumen/foundation/imaging/PNGChunkWalker.h"
+
+#include <cstdint>
 #include <expected>
+#include <optional>
 
 namespace Lumen {
 
 // One image of an ICO file: the bitmap a decoder makes for it.
 struct ICOImage {
     QSize size;
-    // Whether it holds a PNG stream (decoded by the PNG decoder) rather than a bitmap.
-    bool png = false;
+    // The header of the PNG stream it holds (decoded by the PNG decoder); none for a bitmap.
+    std::optional<PNGHeader> png;
+    // The bytes its directory entry names, which a reader copies to decode a PNG stream.
+    qsizetype encodedBytes = 0;
+
+    // The bytes a pixel of the bitmap it is decoded into takes.
+    std::int64_t bitmapBytesPerPixel() const { return png ? png->bitmapBytesPerPixel() : 4; }
 };
 
 enum class ICOError {

@@ -20,7 +20,7 @@ constexpr std::uint32_t ancillaryBit = 0x20000000;
 
 } // namespace
 
-std::expected<QSize, PNGChunkError> walkPNGChunks(const QByteArray& data)
+std::expected<PNGHeader, PNGChunkError> walkPNGChunks(const QByteArray& data)
 {
     if (imageFormat(data) != ImageFormat::PNG)
         return std::unexpected(PNGChunkError::notPNG);
@@ -28,6 +28,7 @@ std::expected<QSize, PNGChunkError> walkPNGChunks(const QByteArray& data)
     ByteCursor cursor(data);
     cursor.skip(signatureBytes);
     QSize size;
+    std::uint8_t bitDepth = 0;
     while (cursor.remaining() > 0) {
         std::uint32_t length = 0;
         std::uint32_t type = 0;
@@ -41,10 +42,11 @@ std::expected<QSize, PNGChunkError> walkPNGChunks(const QByteArray& data)
                 return std::unexpected(PNGChunkError::badHeader);
             cursor.readUInt32BE(width);
             cursor.readUInt32BE(height);
+            cursor.readByte(bitDepth);
             if (width == 0 || height == 0 || width > maxSide || height > maxSide)
                 return std::unexpected(PNGChunkError::badHeader);
             size = QSize(int(width), int(height));
-            length -= 8;
+            length -= 9;
         }
         cursor.skip(std::size_t(length) + checksumBytes);
         if ((type & ancillaryBit) && length > maxAncillaryPNGChunkBytes)
@@ -53,7 +55,7 @@ std::expected<QSize, PNGChunkError> walkPNGChunks(const QByteArray& data)
             break;
     }
     // PNG data holds more than its signature, so the header was read.
-    return size;
+    return PNGHeader{size, bitDepth};
 }
 
 } // namespace Lumen

@@ -21,10 +21,19 @@ enum class PNGChunkError {
 // The largest ancillary chunk accepted; ICC profiles and XMP text stay well below it.
 inline constexpr std::uint32_t maxAncillaryPNGChunkBytes = 4 * 1024 * 1024;
 
+// What the image header states.
+struct PNGHeader {
+    QSize size;
+    int bitDepth = 8;
+
+    // Qt keeps samples of 16 bits in eight bytes a pixel, all others in at most four.
+    std::int64_t bitmapBytesPerPixel() const { return bitDepth == 16 ? 8 : 4; }
+};
+
 // Checks the chunk layout of PNG data up to its end chunk before libpng sees it: libpng
 // allocates (and zeroes) the length a chunk declares before it finds out the bytes are not
-// there, so a few dozen bytes could otherwise cost gigabytes. Answers the size the image
-// header states. Checksums and the contents of other chunks are left to libpng.
-std::expected<QSize, PNGChunkError> walkPNGChunks(const QByteArray& data);
+// there, so a few dozen bytes could otherwise cost gigabytes. Answers what the image header
+// states. Checksums and the contents of other chunks are left to libpng.
+std::expected<PNGHeader, PNGChunkError> walkPNGChunks(const QByteArray& data);
 
 } // namespace Lumen

@@ -23,6 +23,7 @@ constexpr std::uint32_t alphaChunk = fourCC("ALPH");
 constexpr std::uint32_t frameChunk = fourCC("ANMF");
 constexpr std::size_t riffHeaderBytes = 12;
 constexpr std::uint8_t animationFlag = 0x02;
+constexpr std::uint8_t alphaFlag = 0x10;
 constexpr std::size_t extendedHeaderBytes = 10;
 constexpr std::size_t frameHeaderBytes = 16;
 constexpr std::uint8_t losslessSignature = 0x2F;
@@ -47,6 +48,11 @@ bool nextChunk(ByteCursor& cursor, std::size_t end, Chunk& chunk)
     return true;
 }
 
+WebPPayload payloadOf(const Chunk& chunk)
+{
+    return WebPPayload{qsizetype(chunk.start), qsizetype(chunk.size)};
+}
+
 // The picture size a VP8 or VP8L bitstream states, checked as libwebp checks it.
 std::optional<WebPImage> bitstreamImage(const QByteArray& data, const Chunk& chunk)
 {
@@ -59,7 +65,7 @@ std::optional<WebPImage> bitstreamImage(const QByteArray& data, const Chunk& chu
             || !cursor.readUInt32LE(bits) || (bits >> 29) != 0)
             return std::nullopt;
         return WebPImage{QRect(0, 0, int(bits & 0x3FFF) + 1, int((bits >> 14) & 0x3FFF) + 1), true,
-                         ((bits >> 28) & 1) != 0};
+                         payloadOf(chunk), {}};
     }
     std::uint32_t tag = 0;
     std::uint8_t start[3] = {};
@@ -79,7 +85,7 @@ std::optional<WebPImage> bitstreamImage(const QByteArray& data, const Chunk& chu
     height &= 0x3FFF;
     if (width == 0 || height == 0)
         return std::nullopt;
-    return WebPImage{QRect(0, 0, width, height), false, false};
+    return WebPImage{QRect(0, 0, width, height), false, payloadOf(chunk), {}};
 }
 
 bool isBitstream(std::uint32_t type)
@@ -99,17 +105,17 @@ std::optional<WebPImage> frameImage(const QByteArray& data, const Chunk& frame)
     cursor.readUInt24LE(x);
     cursor.readUInt24LE(y);
     cursor.seek(frame.start + frameHeaderBytes);
-    bool alpha = false;
+    QList<WebPPayload> alphaPlanes;
     Chunk chunk;
     while (nextChunk(cursor, frame.start + frame.size, chunk)) {
         if (chunk.type == alphaChunk)
-            alpha = true;
+            alphaPlanes.append(payloadOf(chunk));
         if (!isBitstream(chunk.type))
             continue;
         auto image = bitstreamImage(data, chunk);
         if (image) {
             image->rect.moveTo(int(x * 2), int(y * 2));
-            image->alpha = image->alpha || alpha;
+            image->alphaPlanes = std::move(alphaPlanes);
         }
         return image;
     }
@@ -135,28 +141,31 @@ std::expected<WebPStructure, WebPError> extendedStructure(const QByteArray& data
     structure.canvas = QSize(int(width) + 1, int(height) + 1);
     structure.animated = (flags & animationFlag) != 0;
     const QRect canvas(QPoint(0, 0), structure.canvas);
-    bool alpha = false;
+    QList<WebPPayload> alphaPlanes;
+    structure.chunkCount = 1;
     Chunk chunk;
     while (nextChunk(cursor, end, chunk)) {
+        ++structure.chunkCount;
+        // A still shows its first picture; what follows it is not decoded, only indexed.
+        if (!structure.animated && !structure.images.isEmpty())
+            continue;
         std::optional<WebPImage> image;
         if (structure.animated && chunk.type == frameChunk) {
             image = frameImage(data, chunk);
             if (!image || !canvas.contains(image->rect))
                 return std::unexpected(WebPError::malformed);
         } else if (!structure.animated && chunk.type == alphaChunk) {
-            alpha = true;
+            // A reader indexing the file drops a still's alpha its header does not announce.
+            if (flags & alphaFlag)
+                alphaPlanes.append(payloadOf(chunk));
         } else if (!structure.animated && isBitstream(chunk.type)) {
             image = bitstreamImage(data, chunk);
             if (!image || image->rect != canvas)
                 return std::unexpected(WebPError::malformed);
-            image->alpha = image->alpha || alpha;
+            image->alphaPlanes = std::move(alphaPlanes);
         }
-        if (!image)
-            continue;
-        structure.images.append(*image);
-        // A still shows its first picture; what follows it is not decoded.
-        if (!structure.animated)
-            break;
+        if (image)
+            structure.images.append(*image);
     }
     if (structure.images.isEmpty())
         return std::unexpected(WebPError::malformed);
@@ -188,7 +197,10 @@ std::expected<WebPStructure, WebPError> walkWebPChunks(const QByteArray& data)
     const auto image = bitstreamImage(data, first);
     if (!image)
         return std::unexpected(WebPError::malformed);
-    return WebPStructure{image->rect.size(), false, {*image}};
+    WebPStructure structure{image->rect.size(), false, {*image}, 1};
+    for (Chunk chunk; nextChunk(cursor, end, chunk);)
+        ++structure.chunkCount;
+    return structure;
 }
 
 } // namespace Lumen

@@ -9,14 +9,21 @@
 
 namespace Lumen {
 
+// Where a chunk's payload lies in the data.
+struct WebPPayload {
+    qsizetype offset = 0;
+    qsizetype size = 0;
+};
+
 // One bitmap a WebP decoder makes: the picture of a still, or one frame of an animation, where
 // it lies on the canvas at the size its bitstream states.
 struct WebPImage {
     QRect rect;
-    // Lossless bitstreams, and alpha planes (which are coded losslessly), are decoded through
-    // a buffer of four bytes a pixel of their own.
     bool lossless = false;
-    bool alpha = false;
+    // The bitstream, its header included.
+    WebPPayload bitstream;
+    // The alpha planes given beside a lossy bitstream, each one the decoder may decode.
+    QList<WebPPayload> alphaPlanes;
 };
 
 struct WebPStructure {
@@ -25,6 +32,8 @@ struct WebPStructure {
     bool animated = false;
     // In file order; a still has exactly one, covering the canvas.
     QList<WebPImage> images;
+    // The chunks of the file, each of which a reader's index of the file records.
+    qsizetype chunkCount = 0;
 };
 
 enum class WebPError {

@@ -1,6 +1,6 @@
 #include "Lumen/foundation/progressive/ImageProgressiveDecoder.h"
 
-#include "Lumen/foundation/ImageProcessor.h"
+#include "Lumen/download/ImageDataProcessor.h"
 #include "Lumen/foundation/imaging/ImageBlur.h"
 #include "Lumen/foundation/imaging/ImageDecoding.h"
 #include "Lumen/foundation/imaging/ImageEncoding.h"
@@ -18,30 +18,34 @@ namespace {
 struct DecodeSettings {
     bool isBlur;
     int scanCount;
-    LumenParsedOptionsInfo options;
+    ImageCreatingOptions creatingOptions;
 };
 
-// A coarse picture is blurred and re-encoded, so the processor sees JPEG bytes as it would
+// A coarse picture is blurred and re-encoded, so the processing sees JPEG bytes as it would
 // for any prefix. Falls back to the prefix itself when it cannot be decoded or encoded.
-QByteArray blurredPreview(const QByteArray& prefix, int scanCount, const LumenParsedOptionsInfo& options)
+QByteArray blurredPreview(const QByteArray& prefix, int scanCount, const ImageCreatingOptions& creatingOptions)
 {
-    const ImagePtr image = imageFromData(prefix, options.imageCreatingOptions());
+    const ImagePtr image = imageFromData(prefix, creatingOptions);
     if (!image)
         return prefix;
     const ImagePtr preview = blurred(image, ImageProgressiveDecoder::previewBlurRadius(scanCount));
     return jpegRepresentation(preview, 1.0).value_or(prefix);
 }
 
-ImagePtr decodePrefix(const QByteArray& prefix, const DecodeSettings& settings)
+// The images the callers' processing makes of `bytes`, one for each caller whose processing
+// succeeded. The processor runs here, on the processing queue this decode already holds, so
+// the images of one prefix come before those of the next.
+std::vector<ImagePtr> processedImages(const QByteArray& bytes, const std::vector<SessionDataTask::TaskCallback>& callbacks,
+                                      const QUrl& sourceURL)
 {
-    if (!containsJPEGMarker(prefix, JPEGMarker::SOF2()))
-        return nullptr;
-    const bool blurs = settings.isBlur && settings.scanCount <= ImageProgressiveDecoder::lastBlurredScanCount;
-    const QByteArray bytes = blurs ? blurredPreview(prefix, settings.scanCount, settings.options) : prefix;
-    const auto& processor = settings.options.processor ? settings.options.processor
-                                                       : std::static_pointer_cast<const ImageProcessor>(
-                                                             DefaultImageProcessor::shared());
-    return processor->process(ImageProcessItem{bytes}, settings.options);
+    std::vector<ImagePtr> images;
+    const auto processor = ImageDataProcessor::make(bytes, sourceURL, callbacks, CallbackQueue::untouch());
+    processor->onImageProcessed().setBlock([&images](const ImageDataProcessor::Processed& processed) {
+        if (processed.result)
+            images.push_back(*processed.result);
+    });
+    processor->process();
+    return images;
 }
 
 } // namespace
@@ -50,12 +54,8 @@ ImageProgressiveDecoder::ImageProgressiveDecoder(const LumenParsedOptionsInfo& o
     : m_isBlur(options.progressiveJPEG->isBlur)
     , m_isFastestScan(options.progressiveJPEG->isFastestScan)
     , m_processingQueue(processingQueueOr(options.processingQueue))
-    , m_options(options)
+    , m_creatingOptions(options.imageCreatingOptions())
 {
-    // The decoding copy must not keep the retrieval's side effects (this decoder's own provider
-    // among them) alive.
-    m_options.onDataReceived.reset();
-    m_options.progressiveJPEG.reset();
 }
 
 std::vector<qsizetype> ImageProgressiveDecoder::scan(const QByteArray& data)
@@ -66,16 +66,23 @@ std::vector<qsizetype> ImageProgressiveDecoder::scan(const QByteArray& data)
 }
 
 void ImageProgressiveDecoder::decode(const QByteArray& data, std::vector<qsizetype> prefixLengths,
+                                     std::vector<SessionDataTask::TaskCallback> callbacks, QUrl sourceURL,
                                      std::function<void(const ImagePtr&)> onImage, DispatchBlock onFinished) const
 {
-    auto settings =
-        std::make_shared<const DecodeSettings>(DecodeSettings{m_isBlur, m_progress.scannedCount, m_options});
-    m_processingQueue.execute([data, prefixLengths = std::move(prefixLengths), settings, onImage = std::move(onImage),
+    const DecodeSettings settings{m_isBlur, m_progress.scannedCount, m_creatingOptions};
+    m_processingQueue.execute([data, prefixLengths = std::move(prefixLengths), callbacks = std::move(callbacks),
+                               sourceURL = std::move(sourceURL), settings, onImage = std::move(onImage),
                                onFinished = std::move(onFinished)]() mutable {
+        const bool blurs = settings.isBlur && settings.scanCount <= lastBlurredScanCount;
         for (const qsizetype length : prefixLengths) {
-            const ImagePtr image = decodePrefix(data.left(length), *settings);
-            if (image && onImage)
-                CallbackQueue::currentOrAsyncOnMain([onImage, image] { onImage(image); });
+            const QByteArray prefix = data.left(length);
+            if (!containsJPEGMarker(prefix, JPEGMarker::SOF2()))
+                continue;
+            const QByteArray bytes = blurs ? blurredPreview(prefix, settings.scanCount, settings.creatingOptions) : prefix;
+            for (ImagePtr& image : processedImages(bytes, callbacks, sourceURL)) {
+                if (onImage)
+                    CallbackQueue::currentOrAsyncOnMain([onImage, image = std::move(image)] { onImage(image); });
+            }
         }
         // Queued behind the images, so the update finishes after its last refresh.
         CallbackQueue::currentOrAsyncOnMain(std::move(onFinished));

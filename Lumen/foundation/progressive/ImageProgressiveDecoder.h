@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Lumen/download/SessionDataTask.h"
 #include "Lumen/foundation/CallbackQueue.h"
 #include "Lumen/foundation/DispatchBlock.h"
 #include "Lumen/foundation/Image.h"
@@ -7,6 +8,7 @@
 #include "Lumen/foundation/progressive/ProgressiveScanWalker.h"
 
 #include <QByteArray>
+#include <QUrl>
 
 #include <functional>
 #include <vector>
@@ -14,7 +16,8 @@
 namespace Lumen {
 
 // Finds complete scans in the growing bytes of a progressive JPEG and turns prefixes of them
-// into images with the retrieval's own processor. Scanning state belongs to the main thread.
+// into images, each through the processing of every caller waiting for the transfer, as the
+// transfer's own data will be. Scanning state belongs to the main thread.
 class ImageProgressiveDecoder {
 public:
     // `options.progressiveJPEG` must be set.
@@ -24,13 +27,15 @@ public:
     // the newest one alone, or every one (see newScanPrefixes), as the setting asks.
     std::vector<qsizetype> scan(const QByteArray& data);
 
-    // Main thread only. Decodes each prefix of `data` in order on the processing queue. While
-    // few scans are known, all of them are blurred alike when the setting asks for it: the
-    // count is the one the last scan reached, not each prefix's own. Each image made goes to
-    // `onImage`, then `onFinished` runs, all on the main thread and in that order. Prefixes
-    // that are not progressive JPEG, or that the processor cannot turn into an image, give no
-    // call to `onImage`.
+    // Main thread only. Decodes each prefix of `data` in order on the processing queue, through
+    // an `ImageDataProcessor` over `callbacks` (the transfer's callers; `sourceURL` names the
+    // transfer in processing errors). While few scans are known, all of them are blurred
+    // alike when the setting asks for it: the count is the one the last scan reached, not each
+    // prefix's own. Each image a caller's processing made goes to `onImage`, then `onFinished`
+    // runs, all on the main thread and in that order. Prefixes that are not progressive JPEG,
+    // and processing that fails, give no call to `onImage`.
     void decode(const QByteArray& data, std::vector<qsizetype> prefixLengths,
+                std::vector<SessionDataTask::TaskCallback> callbacks, QUrl sourceURL,
                 std::function<void(const ImagePtr&)> onImage, DispatchBlock onFinished) const;
 
     // The radius previews are blurred with while `scanCount` scans are known.
@@ -42,8 +47,8 @@ private:
     const bool m_isBlur;
     const bool m_isFastestScan;
     const CallbackQueue m_processingQueue;
-    // What decoding needs of the retrieval's options: its processor and decoding choices.
-    LumenParsedOptionsInfo m_options;
+    // How a preview is decoded before it is blurred.
+    const ImageCreatingOptions m_creatingOptions;
     ScanProgress m_progress;
 };
 

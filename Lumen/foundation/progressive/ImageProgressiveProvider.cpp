@@ -18,6 +18,19 @@ DataReceivingSideEffect::ShouldApply alwaysApply()
     return [] { return true; };
 }
 
+// The callers as their processing needs them. A caller's completion and its side effects (this
+// provider among them) stay behind: an update waiting in the provider's own queue must not
+// keep the provider, or a retrieval that has ended, alive.
+std::vector<SessionDataTask::TaskCallback> processingCallbacks(std::vector<SessionDataTask::TaskCallback> callbacks)
+{
+    for (SessionDataTask::TaskCallback& callback : callbacks) {
+        callback.onCompleted.reset();
+        callback.options.onDataReceived.reset();
+        callback.options.progressiveJPEG.reset();
+    }
+    return callbacks;
+}
+
 } // namespace
 
 std::shared_ptr<ImageProgressiveProvider> ImageProgressiveProvider::make(const LumenParsedOptionsInfo& options,
@@ -76,33 +89,35 @@ void ImageProgressiveProvider::receive(const SessionDataTask& task)
 {
     if (!shouldApply())
         return;
-    QByteArray data = task.mutableData();
-    if (data.isEmpty())
+    // Each copied under the task's lock, one after the other.
+    auto received = std::make_shared<const Received>(
+        Received{task.mutableData(), processingCallbacks(task.callbacks()), task.originalURL().value_or(QUrl())});
+    if (received->data.isEmpty())
         return;
     m_queue->add(
-        [weak = weak_from_this(), data = std::move(data)](ProgressiveUpdateDone done) {
-            CallbackQueue::asyncOnMain([weak, data, done] {
+        [weak = weak_from_this(), received = std::move(received)](ProgressiveUpdateDone done) {
+            CallbackQueue::asyncOnMain([weak, received, done] {
                 if (const auto self = weak.lock())
-                    self->update(data, done);
+                    self->update(*received, done);
             });
         },
         m_progressive->scanInterval);
 }
 
-void ImageProgressiveProvider::update(const QByteArray& data, const ProgressiveUpdateDone& done)
+void ImageProgressiveProvider::update(const Received& received, const ProgressiveUpdateDone& done)
 {
     if (!shouldApply()) {
         m_queue->clean();
         done();
         return;
     }
-    std::vector<qsizetype> prefixLengths = m_decoder->scan(data);
+    std::vector<qsizetype> prefixLengths = m_decoder->scan(received.data);
     if (prefixLengths.empty()) {
         done();
         return;
     }
     m_decoder->decode(
-        data, std::move(prefixLengths),
+        received.data, std::move(prefixLengths), received.callbacks, received.sourceURL,
         [weak = weak_from_this()](const ImagePtr& image) {
             if (const auto self = weak.lock())
                 self->apply(image);

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "Lumen/download/SessionDataTask.h"
 #include "Lumen/foundation/DataReceivingSideEffect.h"
 #include "Lumen/foundation/DispatchClock.h"
 #include "Lumen/foundation/Image.h"
 
 #include <QByteArray>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace Lumen {
 
@@ -19,8 +22,9 @@ class ProgressiveUpdateDone;
 struct LumenParsedOptionsInfo;
 
 // Shows a progressive JPEG while it downloads: as chunks arrive, each further complete scan is
-// decoded with the retrieval's own processor and handed to `refresh` on the main thread, with
-// updates spaced by the setting's interval. Lives for one retrieval, in its `onDataReceived`.
+// decoded through the processing of the transfer's callers and handed to `refresh` on the
+// main thread, with updates spaced by the setting's interval. Lives for one retrieval, in its
+// `onDataReceived`.
 class ImageProgressiveProvider final : public DataReceivingSideEffect,
                                        public std::enable_shared_from_this<ImageProgressiveProvider> {
     struct Passkey {
@@ -47,9 +51,16 @@ public:
     void onDataReceived(const std::shared_ptr<SessionDataTask>& task, const QByteArray& data) override;
 
 private:
+    // What an update needs of the transfer: its bytes so far, its callers and its URL.
+    struct Received {
+        QByteArray data;
+        std::vector<SessionDataTask::TaskCallback> callbacks;
+        QUrl sourceURL;
+    };
+
     bool shouldApply() const;
     void receive(const SessionDataTask& task);
-    void update(const QByteArray& data, const ProgressiveUpdateDone& done);
+    void update(const Received& received, const ProgressiveUpdateDone& done);
     void apply(const ImagePtr& image) const;
 
     const std::shared_ptr<const ImageProgressive> m_progressive;

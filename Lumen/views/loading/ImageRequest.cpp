@@ -1,6 +1,5 @@
 #include "Lumen/views/loading/ImageRequest.h"
 
-#include "Lumen/views/loading/AttemptTasks.h"
 #include "Lumen/views/loading/GuiThreadOwned.h"
 #include "Lumen/views/loading/TaskPropertyAccessor.h"
 
@@ -62,17 +61,9 @@ std::shared_ptr<DownloadTask> startImageRequest(const std::shared_ptr<TaskProper
                                                 ImageSettingCompletion completionHandler)
 {
     const Identifier identifier = Source::Identifier::next();
-    const std::shared_ptr<AttemptTasks> attempts = task->beginRequest(identifier);
-    if (progressBlock) {
-        auto sideEffects = options.onDataReceived.value_or(std::vector<std::shared_ptr<DataReceivingSideEffect>>());
-        sideEffects.push_back(ImageLoadingProgressSideEffect::make(std::move(progressBlock)));
-        options.onDataReceived = std::move(sideEffects);
-    }
+    auto control = task->beginRequest(identifier);
     const auto request = makeGuiThreadOwned(RequestSteps{std::move(steps), std::move(completionHandler)});
 
-    auto taskUpdated = [attempts](const std::shared_ptr<DownloadTask>& attemptTask) {
-        attempts->laterAttemptStarted(attemptTask);
-    };
     auto showPartialImage = [request, task, identifier](const ImagePtr& image) {
         CallbackQueue::currentOrAsyncOnMain([request, task, identifier, image] {
             if (task->isCurrent(identifier) && request->steps.isReachable())
@@ -85,11 +76,9 @@ std::shared_ptr<DownloadTask> startImageRequest(const std::shared_ptr<TaskProper
             finish(*request, *task, identifier, source, std::move(result));
         });
     };
-    auto firstTask = LumenManager::shared()->retrieveImage(source, std::move(options), std::move(taskUpdated),
-                                                           std::move(showPartialImage), std::move(isCurrent),
-                                                           std::move(completion));
-    attempts->firstAttemptStarted(firstTask);
-    return firstTask;
+    return LumenManager::shared()->retrieveImage(source, LumenManager::withProgress(std::move(options), std::move(progressBlock)),
+                                                 std::move(showPartialImage), std::move(isCurrent),
+                                                 std::move(completion), std::move(control));
 }
 
 void reportEmptySource(const ImageSettingCompletion& completionHandler)

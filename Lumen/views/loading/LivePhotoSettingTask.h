@@ -10,7 +10,8 @@ class LivePhotoDownloadGroup;
 
 // The handle of one live-photo load into a view. Cancelling stops the load at whatever stage
 // it is in: fetching the files, or making the pair into a live photo once they are on disk.
-// A cancelled load shows nothing and ends with `livePhotoTaskCancelled`. Any thread.
+// A cancelled load shows nothing and ends with `taskCancelled` while a file is fetched, with
+// `livePhotoTaskCancelled` at any other stage. Any thread.
 class LivePhotoSettingTask {
 public:
     void cancel();

@@ -106,10 +106,11 @@ LumenError retrievalFailure(LumenError error, const LivePhotoSource& source)
 
 void filesRetrieved(const std::shared_ptr<const LivePhotoRequest>& request, LumenManager::LivePhotoResult retrieved)
 {
+    // A failure is the retrieval's own, a cancelled download's included.
     if (!retrieved) {
         if (!request->isCurrent())
             request->completeStale(std::nullopt, UnderlyingError::wrapping(retrieved.error()));
-        else if (!request->completeIfCancelled())
+        else
             request->complete(std::unexpected(retrievalFailure(std::move(retrieved.error()), request->source)));
         return;
     }
@@ -169,9 +170,16 @@ std::shared_ptr<LivePhotoSettingTask> LumenWrapper<LivePhotoView*>::setImage(
                                                              .contentMode = state->contentMode,
                                                              .completionHandler = std::move(completionHandler),
                                                              .handle = handle});
-    handle->setDownloads(LumenManager::shared()->retrieveLivePhoto(
-        *source, items, [task, identifier] { return task->isCurrent(identifier); },
-        [request](LumenManager::LivePhotoResult retrieved) { filesRetrieved(request, std::move(retrieved)); }));
+    // The load runs on a later turn, so its handler never runs before this returns.
+    CallbackQueue::asyncOnMain([request, items = std::move(items)] {
+        if (request->completeIfCancelled())
+            return;
+        const auto task = request->task;
+        const auto identifier = request->identifier;
+        request->handle->setDownloads(LumenManager::shared()->retrieveLivePhoto(
+            request->source, items, [task, identifier] { return task->isCurrent(identifier); },
+            [request](LumenManager::LivePhotoResult retrieved) { filesRetrieved(request, std::move(retrieved)); }));
+    });
     return handle;
 }
 

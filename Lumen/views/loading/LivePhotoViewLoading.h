@@ -26,6 +26,8 @@ using LivePhotoSettingCompletion = std::function<void(LivePhotoSettingResult)>;
 // has them made into a live photo for the view's target size and content mode, and shows it.
 // The view keeps what it shows while loading. A new request makes the running one stale: a
 // stale request still runs, but only tells its own handler (`notCurrentLivePhotoSourceTask`).
+// A failed fetch ends with its own error, a cancelled download with `taskCancelled`; a load
+// cancelled at another stage ends with `livePhotoTaskCancelled`.
 // A pair of files that cannot be made into a live photo is removed from the cache. GUI thread
 // only; the view is held weakly.
 template<>
@@ -35,9 +37,9 @@ public:
 
     using LumenWrapperBase::LumenWrapperBase;
 
-    // Loads with the manager's default options followed by `options`; the handler runs once,
-    // on the GUI thread, at once without a source (the view is then cleared). Answers the
-    // load's handle, to cancel it at any stage; null without a source.
+    // Loads with the manager's default options followed by `options`, starting on a later turn;
+    // the handler runs once, on the GUI thread, at once without a source (the view is then
+    // cleared). Answers the load's handle, to cancel it at any stage; null without a source.
     std::shared_ptr<LivePhotoSettingTask> setImage(const std::optional<LivePhotoSource>& source,
                                                      const std::optional<LumenOptionsInfo>& options = std::nullopt,
                                                      LivePhotoSettingCompletion completionHandler = {}) const;

@@ -1,5 +1,6 @@
 #include "Lumen/views/loading/SourceArgument.h"
 
+#include "Lumen/retrieval/ImageResource.h"
 #include "Lumen/retrieval/Resource.h"
 
 namespace Lumen {
@@ -17,6 +18,30 @@ SourceArgument::SourceArgument(const Resource* resource)
 
 SourceArgument::SourceArgument(const QUrl& url)
     : m_source(URLResource(url).convertToSource())
+{
+}
+
+namespace {
+
+Source downloaded(const Resource& resource)
+{
+    return Source::network(LM::ImageResource(resource.downloadURL(), resource.cacheKey()));
+}
+
+} // namespace
+
+DownloadedSourceArgument::DownloadedSourceArgument(const Resource& resource)
+    : SourceArgument(downloaded(resource))
+{
+}
+
+DownloadedSourceArgument::DownloadedSourceArgument(const Resource* resource)
+    : SourceArgument(resource ? std::optional(downloaded(*resource)) : std::nullopt)
+{
+}
+
+DownloadedSourceArgument::DownloadedSourceArgument(const QUrl& url)
+    : SourceArgument(downloaded(URLResource(url)))
 {
 }
 

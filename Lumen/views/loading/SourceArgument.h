@@ -39,4 +39,16 @@ private:
     std::optional<Source> m_source;
 };
 
+// The same, except that a resource (a plain URL included) is downloaded from its URL as it is:
+// a file URL is not read from disk.
+class DownloadedSourceArgument : public SourceArgument {
+public:
+    using SourceArgument::SourceArgument;
+    // An argument already made keeps its source.
+    DownloadedSourceArgument(const SourceArgument& argument) : SourceArgument(argument) {}
+    DownloadedSourceArgument(const Resource& resource);
+    DownloadedSourceArgument(const Resource* resource);
+    DownloadedSourceArgument(const QUrl& url);
+};
+
 } // namespace Lumen

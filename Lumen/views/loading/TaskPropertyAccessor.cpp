@@ -1,6 +1,6 @@
 #include "Lumen/views/loading/TaskPropertyAccessor.h"
 
-#include "Lumen/views/loading/AttemptTasks.h"
+#include "Lumen/retrieval/RetrievalControl.h"
 
 namespace Lumen {
 
@@ -20,29 +20,29 @@ bool TaskPropertyAccessor::isCurrent(Identifier identifier) const
     return identifier != 0 && m_identifier.load(std::memory_order_acquire) == identifier;
 }
 
-std::shared_ptr<AttemptTasks> TaskPropertyAccessor::beginRequest(Identifier identifier)
+std::shared_ptr<RetrievalControl> TaskPropertyAccessor::beginRequest(Identifier identifier)
 {
-    m_attempts = std::make_shared<AttemptTasks>();
+    m_control = std::make_shared<RetrievalControl>();
     setTaskIdentifier(identifier);
-    return m_attempts;
+    return m_control;
 }
 
 void TaskPropertyAccessor::endRequest()
 {
-    m_attempts.reset();
+    m_control.reset();
     setTaskIdentifier(std::nullopt);
 }
 
 void TaskPropertyAccessor::cancelDownloadTask()
 {
-    // A copy: a cancel may end the request, and release its tasks, before it returns.
-    if (const std::shared_ptr<AttemptTasks> attempts = m_attempts)
-        attempts->cancel();
+    // A copy: a cancel may end the request, and release its control, before it returns.
+    if (const std::shared_ptr<RetrievalControl> control = m_control)
+        control->cancel();
 }
 
 std::shared_ptr<DownloadTask> TaskPropertyAccessor::imageTask() const
 {
-    return m_attempts ? m_attempts->current() : nullptr;
+    return m_control ? m_control->currentTask() : nullptr;
 }
 
 } // namespace Lumen

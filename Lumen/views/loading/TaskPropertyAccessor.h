@@ -8,11 +8,11 @@
 
 namespace Lumen {
 
-class AttemptTasks;
 class DownloadTask;
+class RetrievalControl;
 
 // The request state of one image an object shows: the identifier of its current request and
-// the tasks of that request's attempts. Kept on the object and shared with the request's
+// the caller's control over that request's retrieval. Kept on the object and shared with the request's
 // callbacks; the retrieval's threads read the identifier (the identifier checker), everything
 // else happens on the GUI thread.
 class TaskPropertyAccessor {
@@ -26,11 +26,12 @@ public:
     // Any thread.
     bool isCurrent(Identifier identifier) const;
 
-    // Makes `identifier` current, and answers where its attempts' tasks go. GUI thread.
-    std::shared_ptr<AttemptTasks> beginRequest(Identifier identifier);
-    // The current request ended: neither its identifier nor its tasks are kept. GUI thread.
+    // Makes `identifier` current, and answers the control its retrieval runs under. GUI thread.
+    std::shared_ptr<RetrievalControl> beginRequest(Identifier identifier);
+    // The current request ended: neither its identifier nor its control are kept. GUI thread.
     void endRequest();
-    // Cancels the attempt of the last request begun, unless it ended. GUI thread.
+    // Cancels the retrieval of the last request begun, unless it ended: no further attempt
+    // starts. GUI thread.
     void cancelDownloadTask();
     // The download of the attempt the current request runs; null when it downloads nothing
     // or none is current. GUI thread.
@@ -39,7 +40,7 @@ public:
 private:
     // 0 for none: identifiers start at 1.
     std::atomic<Identifier> m_identifier{0};
-    std::shared_ptr<AttemptTasks> m_attempts;
+    std::shared_ptr<RetrievalControl> m_control;
 };
 
 // Holds the request state of an image for the object that keeps it: the request's callbacks

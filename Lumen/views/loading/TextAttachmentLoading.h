@@ -5,6 +5,8 @@
 
 #include <QUrl>
 
+#include <utility>
+
 class QTextDocument;
 
 namespace Lumen {
@@ -16,14 +18,31 @@ struct TextAttachment {
     QUrl name;
 };
 
-// The operations of ImageSlotLoading, held weakly on the document. Each change of the image
-// lays the document out again, so its views redraw the text around it. With
-// `keepCurrentImageWhileLoading` the resource is left as it is, never looked at (asking the
-// document for a resource it lacks makes it load one).
+// The operations of ImageSlotLoading, held weakly on the document, except that a resource or a
+// URL is always downloaded, a file URL included. Each change of the image lays the document out
+// again, so its views redraw the text around it. With `keepCurrentImageWhileLoading` the
+// resource is left as it is, never looked at (asking the document for a resource it lacks makes
+// it load one).
 template<>
 class LumenWrapper<TextAttachment> : public LumenWrapperBase<TextAttachment>, public ImageSlotLoading {
 public:
     explicit LumenWrapper(TextAttachment attachment);
+
+    std::shared_ptr<DownloadTask> setImage(const DownloadedSourceArgument& source, const ImagePtr& placeholder = nullptr,
+                                           const std::optional<LumenOptionsInfo>& options = std::nullopt,
+                                           ImageSettingProgress progressBlock = {},
+                                           ImageSettingCompletion completionHandler = {}) const
+    {
+        return ImageSlotLoading::setImage(source, placeholder, options, std::move(progressBlock),
+                                          std::move(completionHandler));
+    }
+    std::shared_ptr<DownloadTask> setImage(const DownloadedSourceArgument& source, const ImagePtr& placeholder,
+                                           LumenParsedOptionsInfo options, ImageSettingProgress progressBlock = {},
+                                           ImageSettingCompletion completionHandler = {}) const
+    {
+        return ImageSlotLoading::setImage(source, placeholder, std::move(options), std::move(progressBlock),
+                                          std::move(completionHandler));
+    }
 };
 
 inline LumenWrapper<TextAttachment> lm(TextAttachment attachment)

@@ -34,7 +34,8 @@ private:
     std::atomic<double> m_seconds = 1'700'000'000.0;
 };
 
-enum class FileOperation { createDirectory, directoryNames, list, metadata, read, write, setStamps, replace, remove, removeTree };
+// `list` opens a folder for a pass, `walk` walks it, `directoryNames` lists names.
+enum class FileOperation { createDirectory, directoryNames, list, walk, metadata, read, write, setStamps, replace, remove, removeTree, count };
 
 // The real file system, with any operation made to fail on demand.
 class FaultyFileManager final : public FileManager {
@@ -59,24 +60,25 @@ public:
     bool exists(const QString& path) const override { return m_real.exists(path); }
     Result<void> createDirectory(const QString& p) override { return run(FileOperation::createDirectory, p, [&] { return m_real.createDirectory(p); }); }
     Result<QStringList> directoryNames(const QString& p) const override { return run(FileOperation::directoryNames, p, [&] { return m_real.directoryNames(p); }); }
-    // A `list` fault fails the walk, a `metadata` fault the facts of each entry it meets.
-    Result<void> walk(const QString& p, bool withLastAccess, const std::function<void(WalkEntry)>& visit) const override
+    Result<std::shared_ptr<const OpenFolder>> openFolder(const QString& p) const override { return run(FileOperation::list, p, [&] { return m_real.openFolder(p); }); }
+    Result<std::vector<QByteArray>> namesIn(const OpenFolder& f) const override { return run(FileOperation::directoryNames, f.path(), [&] { return m_real.namesIn(f); }); }
+    // A walk cannot fail; a `metadata` fault fails the facts of each entry it meets.
+    void walk(const std::shared_ptr<const OpenFolder>& f, bool withLastAccess, const std::function<void(WalkEntry)>& visit) const override
     {
-        return run(FileOperation::list, p, [&] {
-            return m_real.walk(p, withLastAccess, [&](WalkEntry entry) {
-                if (auto allowed = check(FileOperation::metadata, entry.path()); !allowed)
-                    entry.metadata = std::unexpected(allowed.error());
-                visit(std::move(entry));
-            });
+        (void)check(FileOperation::walk, f->path());
+        m_real.walk(f, withLastAccess, [&](WalkEntry entry) {
+            if (auto allowed = check(FileOperation::metadata, entry.path()); !allowed)
+                entry.metadata = std::unexpected(allowed.error());
+            visit(std::move(entry));
         });
     }
     Result<FileMetadata> metadata(const QString& p, bool withLastAccess) const override { return run(FileOperation::metadata, p, [&] { return m_real.metadata(p, withLastAccess); }); }
     // A `metadata` fault fails the facts, a `read` fault the content.
-    Result<FileRead> readFile(const QString& p, std::int64_t maxBytes) const override
+    Result<FileRead> readFile(const QString& p, std::int64_t maxBytes, bool withLastAccess) const override
     {
         if (auto allowed = check(FileOperation::metadata, p); !allowed)
             return std::unexpected(allowed.error());
-        auto found = m_real.readFile(p, maxBytes);
+        auto found = m_real.readFile(p, maxBytes, withLastAccess);
         if (auto allowed = check(FileOperation::read, p); found && !allowed)
             found->content = std::unexpected(allowed.error());
         return found;
@@ -95,7 +97,7 @@ public:
     Result<void> moveWithoutReplacing(const QString& from, const QString& to) override { return run(FileOperation::replace, to, [&] { return m_real.moveWithoutReplacing(from, to); }); }
     Result<void> removeFile(const QString& p) override { return run(FileOperation::remove, p, [&] { return m_real.removeFile(p); }); }
     Result<void> removeEntry(const WalkEntry& e) override { return run(FileOperation::remove, e.path(), [&] { return m_real.removeEntry(e); }); }
-    Result<void> removeTree(const QString& p) override { return run(FileOperation::removeTree, p, [&] { return m_real.removeTree(p); }); }
+    Result<void> removeTree(const QString& p, const FolderJudge& judge) override { return run(FileOperation::removeTree, p, [&] { return m_real.removeTree(p, judge); }); }
 
 private:
     struct Fault {
@@ -123,8 +125,8 @@ private:
 
     PosixFileManager m_real;
     mutable std::mutex m_mutex;
-    mutable std::optional<Fault> m_faults[10];
-    std::function<void()> m_hooks[10];
+    mutable std::optional<Fault> m_faults[static_cast<int>(FileOperation::count)];
+    std::function<void()> m_hooks[static_cast<int>(FileOperation::count)];
 };
 
 inline void writeBytes(const QString& path, const QByteArray& bytes = {})

@@ -1,8 +1,13 @@
 #include "CacheTestSupport.h"
 
+#include "tests/support/ScopedEnvironmentVariable.h"
+
 #include <cstdio>
+#include <functional>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -122,6 +127,22 @@ TEST_F(DiskStorageMaintenanceTest, LeftoverTemporariesGoOnceStale)
     EXPECT_TRUE(fileNamesIn(storage->directoryPath()).empty());
 }
 
+// Clearing stops at its depth bound and says so, having removed what lies above it.
+TEST_F(DiskStorageMaintenanceTest, ClearingATreeBeyondItsDepthBoundSaysSo)
+{
+    auto storage = make();
+    QString deep = storage->directoryPath();
+    for (int level = 0; level <= FileManager::maxTreeDepth + 1; ++level)
+        deep += QStringLiteral("/d");
+    ASSERT_TRUE(QDir().mkpath(deep));
+    place(*storage, QStringLiteral("shallow"), 1, 0);
+    const auto cleared = storage->removeAll();
+    ASSERT_FALSE(cleared);
+    EXPECT_EQ(cleared.error().code(), ENOTEMPTY);
+    EXPECT_TRUE(cleared.error().message().contains(QStringLiteral("nested more than 64 deep")));
+    EXPECT_TRUE(fileNamesIn(storage->directoryPath()).empty());
+}
+
 // Another cache on the same folder, sweeping while a store is under way, neither removes
 // nor reports the store's temporary.
 TEST_F(DiskStorageMaintenanceTest, SweepsPassLiveTemporariesBy)
@@ -142,8 +163,8 @@ TEST_F(DiskStorageMaintenanceTest, RunningTotalNeverWrapsRound)
     auto storage = make(1000);
     place(*storage, QStringLiteral("a"), 600, 2);
     place(*storage, QStringLiteral("b"), 600, 3);
-    fileManager->setBefore(FileOperation::list, [&, listings = 0]() mutable {
-        if (++listings == 2)
+    fileManager->setBefore(FileOperation::walk, [&, walks = 0]() mutable {
+        if (++walks == 2)
             place(*storage, QStringLiteral("late"), 5000, 1);
     });
     EXPECT_EQ(names(storage->removeSizeExceededValues()), Names{QStringLiteral("late")});
@@ -192,9 +213,79 @@ TEST_F(DiskStorageMaintenanceTest, PassesNeverFollowAFolderSwappedForALink)
     EXPECT_EQ(QDir(outside).entryList(QDir::Files), names);
 }
 
-// A cache folder moved elsewhere and linked back is the user's choice: it is swept and
-// emptied where it leads, and the link stays.
-TEST_F(DiskStorageMaintenanceTest, ACacheFolderThatIsALinkIsFollowed)
+// The cache folder itself is swapped, again and again, between a folder of its own and a link
+// to the home folder or to the root the cache was placed in, while a pass that removes runs:
+// each pass judges the folder it opened and works only through it, so nothing outside goes,
+// while the files of its own folder still do.
+TEST_F(DiskStorageMaintenanceTest, PassesJudgeTheFolderTheyOpenedWhileTheCacheFolderIsSwapped)
+{
+    const QString home = root.filePath(QStringLiteral("home"));
+    const Tivrand::Testing::ScopedEnvironmentVariable homeVariable("HOME", QFile::encodeName(home));
+    const QString sibling = root.filePath(QStringLiteral("com.vantrel.Lumen.ImageCache.sibling"));
+    constexpr int canaries = 25;
+    for (const QString& folder : {home, sibling}) {
+        QDir().mkpath(folder);
+        for (int index = 0; index < canaries; ++index)
+            writeBytes(folder + QStringLiteral("/canary-%1").arg(index), "x");
+    }
+    auto storage = make(1);
+    const QByteArray folder = QFile::encodeName(storage->directoryPath());
+    const QByteArray parked = QFile::encodeName(root.filePath(QStringLiteral("parked")));
+    const auto kindOf = [](const QByteArray& path) {
+        struct stat info {};
+        return ::lstat(path.constData(), &info) == 0 ? info.st_mode & S_IFMT : 0;
+    };
+    const auto passes = {
+        std::function([](DiskStorageBackend& storage) { (void)storage.removeAll(); }),
+        std::function([](DiskStorageBackend& storage) { (void)storage.removeExpiredValues(distantFuture); }),
+        std::function([](DiskStorageBackend& storage) { (void)storage.removeSizeExceededValues(); }),
+    };
+    for (const QString& target : {home, root.path()}) {
+        for (const auto& pass : passes) {
+            std::atomic<bool> stop = false;
+            std::atomic<int> swaps = 0;
+            int refilled = 0;
+            std::thread swapper([&] {
+                for (; !stop; ++swaps) {
+                    // A folder of its own full of files in place, a link aside; then the two
+                    // exchanged in one step, and back. What a pass removed is put back.
+                    if (kindOf(folder) != S_IFDIR) {
+                        (void)::unlink(folder);
+                        (void)::mkdir(folder, 0700);
+                    }
+                    for (int index = 0; index < 3; ++index) {
+                        const QByteArray file = folder + "/inside-" + QByteArray::number(index);
+                        const int fd = kindOf(file) == 0 ? ::open(file, O_WRONLY | O_CREAT | O_CLOEXEC, 0600) : -1;
+                        refilled += fd >= 0 && ::write(fd, "x", 1) == 1 ? 1 : 0;
+                        if (fd >= 0)
+                            ::close(fd);
+                    }
+                    if (kindOf(parked) == S_IFDIR)
+                        QDir(QFile::decodeName(parked)).removeRecursively();
+                    (void)::symlink(QFile::encodeName(target), parked);
+                    (void)::renameat2(AT_FDCWD, folder, AT_FDCWD, parked, RENAME_EXCHANGE);
+                    (void)::renameat2(AT_FDCWD, folder, AT_FDCWD, parked, RENAME_EXCHANGE);
+                }
+            });
+            // Each round waits for a turn of the swapper, so the two keep running side by side.
+            for (int round = 0; round < 500; ++round) {
+                pass(*storage);
+                for (const int seen = swaps; swaps == seen;)
+                    std::this_thread::yield();
+            }
+            stop = true;
+            swapper.join();
+            EXPECT_EQ(QDir(home).entryList(QDir::Files).size(), canaries) << target.toStdString();
+            EXPECT_EQ(QDir(sibling).entryList(QDir::Files).size(), canaries) << target.toStdString();
+            EXPECT_GT(refilled, 3) << target.toStdString();
+        }
+    }
+}
+
+// A cache folder moved elsewhere and linked back is the user's choice: the sweeps follow it,
+// while clearing removes the link, leaves where it led alone, and the next store makes the
+// folder anew.
+TEST_F(DiskStorageMaintenanceTest, ACacheFolderThatIsALinkIsSweptWhereItLeadsAndClearedByItself)
 {
     auto storage = make();
     const QByteArray folder = QFile::encodeName(storage->directoryPath());
@@ -205,9 +296,10 @@ TEST_F(DiskStorageMaintenanceTest, ACacheFolderThatIsALinkIsFollowed)
     place(*storage, QStringLiteral("kept"), 10, 0);
 
     EXPECT_EQ(names(storage->removeExpiredValues(Date(TimeInterval(500)))), Names{QStringLiteral("due")});
-    ASSERT_TRUE(storage->removeFile(storage->directoryPath() + QStringLiteral("/kept")));
-    place(*storage, QStringLiteral("again"), 10, 0);
-    ASSERT_TRUE(storage->removeAll());
-    EXPECT_TRUE(QFileInfo(storage->directoryPath()).isSymLink());
-    EXPECT_TRUE(fileNamesIn(moved).empty());
+    ASSERT_TRUE(storage->removeAll(true));
+    EXPECT_FALSE(QFileInfo(storage->directoryPath()).isSymLink() || QFileInfo::exists(storage->directoryPath()));
+    EXPECT_EQ(fileNamesIn(moved), NameSet{QStringLiteral("kept")});
+    ASSERT_TRUE(storage->store("v", QStringLiteral("key")));
+    EXPECT_FALSE(QFileInfo(storage->directoryPath()).isSymLink());
+    EXPECT_EQ(fileNamesIn(storage->directoryPath()), NameSet{QStringLiteral("key")});
 }

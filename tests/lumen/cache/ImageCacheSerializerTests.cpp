@@ -75,8 +75,9 @@ TEST_F(ImageCacheTest, OriginalsRoundTripThroughTheDisk)
         cache->clearMemoryCache();
         const Retrieved found = retrieve(*cache, key, LumenParsedOptionsInfo());
         ASSERT_TRUE(found.has_value() && found->image());
-        if (key == QStringLiteral("gif"))
+        if (key == QStringLiteral("gif")) {
             EXPECT_EQ(found->image()->animatedImageData(), original);
+        }
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cerrno>
 #include <future>
 #include <map>
 #include <thread>
@@ -154,6 +156,63 @@ TEST_F(ImageCacheTest, StoresOfOneKeyLandInCallOrder)
     QFile file(*cache->cachePath(iconKey));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "second");
+}
+
+// Releasing a cache finishes the write under way and drops the file work queued behind it:
+// no file appears once it is gone, and every dropped job still answers its caller, the
+// stores with the storage not ready.
+TEST_F(ImageCacheTest, ADestroyedCacheLeavesNoWriteBehind)
+{
+    std::promise<void> writing;
+    std::promise<void> proceed;
+    fileManager->setBefore(FileOperation::write, [&, first = true]() mutable {
+        if (std::exchange(first, false)) {
+            writing.set_value();
+            proceed.get_future().wait();
+        }
+    });
+    auto cache = makeFaultyCache();
+    const auto storage = cache->diskStorage();
+    std::mutex answersMutex;
+    std::vector<int> storeCodes;
+    std::optional<qint64> removalCode;
+    std::atomic<int> others = 0;
+    for (int index = 0; index < 5; ++index)
+        cache->storeToDisk("bytes", QString::number(index), QString(), std::nullopt, std::nullopt,
+                           CallbackQueue::untouch(), [&](const CacheStoreResult& result) {
+                               std::lock_guard lock(answersMutex);
+                               storeCodes.push_back(result.diskCacheResult ? 0 : result.diskCacheResult.error().errorCode());
+                           });
+    cache->store(bitmapImage(), std::nullopt, QStringLiteral("encoded"), QString(), std::nullopt,
+                 DefaultCacheSerializer::shared(), true, CallbackQueue::untouch(), [&](const CacheStoreResult& result) {
+                     std::lock_guard lock(answersMutex);
+                     storeCodes.push_back(result.diskCacheResult ? 0 : result.diskCacheResult.error().errorCode());
+                 });
+    cache->removeImage(QStringLiteral("0"), QString(), std::nullopt, false, true, CallbackQueue::untouch(),
+                       ImageCache::RemoveCompletion([&](const std::optional<UnderlyingError>& error) {
+                           std::lock_guard lock(answersMutex);
+                           removalCode = error ? error->code() : 0;
+                           ++others;
+                       }));
+    cache->clearDiskCache([&] { ++others; });
+    cache->cleanExpiredDiskCache([&] { ++others; });
+    writing.get_future().wait();
+    const std::weak_ptr<ImageCache> released = cache;
+    std::thread releasing([&] {
+        cache.reset();
+        EXPECT_EQ(fileNamesIn(storage->directoryPath()), std::set{*storage->cacheFileName(QStringLiteral("0"))});
+    });
+    // The first write goes on only once the cache is on its way out.
+    EXPECT_TRUE(waitUntil([&] { return released.expired(); }));
+    proceed.set_value();
+    releasing.join();
+    // Every queued job has run once none holds the storage any more.
+    EXPECT_TRUE(waitUntil([&] { return storage.use_count() == 2 && others == 3; }));
+    EXPECT_EQ(fileNamesIn(storage->directoryPath()).size(), 1U);
+    std::lock_guard lock(answersMutex);
+    std::ranges::sort(storeCodes);
+    EXPECT_EQ(storeCodes, (std::vector{0, 3011, 3011, 3011, 3011, 3011}));
+    EXPECT_EQ(removalCode, ECANCELED);
 }
 
 // Reads run side by side, but each still sees the disk as the operations called before it left it.

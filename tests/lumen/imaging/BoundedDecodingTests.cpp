@@ -1,6 +1,8 @@
 #include "Lumen/foundation/imaging/BoundedDecoding.h"
 #include "Lumen/foundation/imaging/ICODirectory.h"
 #include "Lumen/foundation/imaging/ImageDecoding.h"
+#include "tests/lumen/imaging/CraftedWebP.h"
+#include "tests/lumen/imaging/HeapPeak.h"
 #include "tests/lumen/imaging/TestImages.h"
 
 #include <gtest/gtest.h>
@@ -74,38 +76,12 @@ QList<std::pair<quint16, quint32>> greyPage(quint32 width, quint32 height)
     return {{256, width}, {257, height}, {258, 8}, {262, 1}, {277, 1}};
 }
 
-QByteArray riffChunk(const char* type, const QByteArray& payload)
+// The lossless bitstream of a still Qt wrote with the lossless encoder.
+QByteArray encodedLosslessBitstream(const QImage& image)
 {
-    QByteArray size(4, '\0');
-    qToLittleEndian<quint32>(quint32(payload.size()), size.data());
-    return QByteArray(type, 4) + size + payload + (payload.size() % 2 ? QByteArray(1, '\0') : QByteArray());
-}
-
-QByteArray uint24(quint32 value)
-{
-    return QByteArray(1, char(value)) + char(value >> 8) + char(value >> 16);
-}
-
-// The header of a lossless bitstream stating `size`; the pixels never matter below.
-QByteArray losslessHeader(QSize size)
-{
-    QByteArray header(5, '\0');
-    header[0] = 0x2F;
-    qToLittleEndian<quint32>(quint32(size.width() - 1) | quint32(size.height() - 1) << 14, header.data() + 1);
-    return header;
-}
-
-QByteArray animatedWebP(QSize canvas, const QList<QRect>& frames)
-{
-    QByteArray body = riffChunk("VP8X", QByteArray(1, 0x02) + QByteArray(3, '\0') + uint24(canvas.width() - 1)
-                                             + uint24(canvas.height() - 1));
-    for (const QRect& frame : frames)
-        body += riffChunk("ANMF", uint24(frame.x() / 2) + uint24(frame.y() / 2) + uint24(frame.width() - 1)
-                                      + uint24(frame.height() - 1) + uint24(10) + '\0'
-                                      + riffChunk("VP8L", losslessHeader(frame.size())));
-    QByteArray size(4, '\0');
-    qToLittleEndian<quint32>(quint32(body.size() + 4), size.data());
-    return "RIFF" + size + "WEBP" + body;
+    const QByteArray still = encodedBitmap(image, "webp", 100);
+    EXPECT_EQ(still.mid(12, 4), "VP8L");
+    return still.mid(20, qFromLittleEndian<quint32>(still.constData() + 16));
 }
 
 void expectNoImage(const QByteArray& data)
@@ -140,7 +116,7 @@ TEST(BoundedDecoding, IconsAreCheckedByTheImagesTheyHold)
 
     // An entry stating 0 holds 256 pixels or more: the PNG's own size is what decodes.
     const QByteArray large = icoHolding(encodedBitmap(splitBitmap({300, 200}, Qt::red, Qt::blue), "png"), {0, 0});
-    EXPECT_EQ(boundedDecoding(large)->peakBytes, 300 * 200 * 4);
+    EXPECT_EQ(boundedDecoding(large)->size, QSize(300, 200));
     EXPECT_EQ(imageFromData(large, {})->pixelSize(), QSize(300, 200));
     EXPECT_EQ(downsampledImage(large, {30, 30}, 1.0)->pixelSize(), QSize(30, 20));
 }
@@ -168,5 +144,61 @@ TEST(BoundedDecoding, EveryPageAndFrameIsAccounted)
         EXPECT_EQ(decoding ? std::nullopt : std::optional(decoding.error()), refusal) << name;
         if (refusal)
             expectNoImage(data);
+    }
+}
+
+// Decoding holds no more than was accounted for the data before any decoder saw it (counted
+// on the heap, every thread's allocations included), and data that would hold more than the
+// budget is refused.
+TEST(BoundedDecoding, DecodingHoldsNoMoreThanItsAccountedPeak)
+{
+    const auto frame = [](QSize size, int precisionBits, QPoint at = {}) {
+        return std::pair(at, losslessWithGroupPerBlock(size, precisionBits));
+    };
+    const QByteArray manyGroups = riffWebP(riffChunk("VP8L", losslessWithGroupPerBlock({1024, 1024}, 2)));
+    ASSERT_LT(manyGroups.size(), 300 * 1000);
+    QImage fourColours = splitBitmap({300, 200}, Qt::red, Qt::blue);
+    fourColours.fill(Qt::green);
+    fourColours.setPixelColor(10, 10, Qt::black);
+    const QImage deep = detailedBitmap({300, 200}).convertToFormat(QImage::Format_RGBA64);
+    const QList<std::pair<QPoint, QByteArray>> costlyFrames(8000, {QPoint(), losslessOfLargestAlphabets({16, 16})});
+    const struct { const char* name; QByteArray data; bool refused; } cases[] = {
+        // The decoder makes a table of codes for each of the 65,536 groups: 800 MB for 300 kB.
+        {"a group of codes for every block of 4 x 4", manyGroups, true},
+        {"the same as the frame of an animation", animatedWebP({16384, 2048}, {frame({1024, 1024}, 2)}), true},
+        // The reader holds the canvas twice once a frame is drawn on it.
+        {"one pixel on a canvas of 128 MiB", animatedWebP({16384, 2048}, {frame({1, 1}, 2)}), true},
+        // Each frame's codes cost a reader time in their alphabets, however few bits they take.
+        {"frames of codes over the largest alphabets", animatedWebP({16, 16}, costlyFrames), true},
+        {"a group of codes for every block of 8 x 8", riffWebP(riffChunk("VP8L", losslessWithGroupPerBlock({512, 512}, 3))), false},
+        {"one pixel on a canvas of 32 MiB", animatedWebP({4096, 2048}, {frame({1, 1}, 2)}), false},
+        {"an animation of encoded frames", animatedWebP({300, 200}, {{QPoint(), encodedLosslessBitstream(detailedBitmap({300, 200}))},
+                                                                     {QPoint(100, 50), encodedLosslessBitstream(detailedBitmap({64, 48}, true))}}), false},
+        // A read shows the first frame; the decoder would refuse the second, repeating a transform.
+        {"an animation whose second frame is broken", animatedWebP({300, 200}, {frame({300, 200}, 4),
+                                                                              {QPoint(), losslessHeader({64, 64}) + char(0x2D)}}), false},
+        // A reader drops alpha that the header does not announce, however broken.
+        {"a still with unannounced alpha", riffWebP(riffChunk("VP8X", QByteArray(4, '\0') + uint24(299) + uint24(199))
+                                                    + riffChunk("ALPH", QByteArray(1, char(0xC1)))
+                                                    + encodedBitmap(detailedBitmap({300, 200}), "webp", 75).sliced(12)), false},
+        {"lossless", encodedBitmap(detailedBitmap({300, 200}, true), "webp", 100), false},
+        {"lossless of a palette", encodedBitmap(fourColours, "webp", 100), false},
+        {"lossy with alpha", encodedBitmap(detailedBitmap({300, 200}, true), "webp", 75), false},
+        {"PNG of 16-bit samples", encodedBitmap(deep, "png"), false},
+        {"the same in an icon", icoHolding(encodedBitmap(deep, "png"), {0, 0}), false},
+    };
+    for (const auto& [name, data, refused] : cases) {
+        SCOPED_TRACE(name);
+        const auto decoding = boundedDecoding(data);
+        if (refused) {
+            EXPECT_EQ(decoding.error(), DecodingRefusal::beyondBudget);
+            expectNoImage(data);
+            continue;
+        }
+        ASSERT_TRUE(decoding);
+        ImagePtr image;
+        const std::int64_t held = HeapPeak::peakOf([&] { image = imageFromData(data, {}); });
+        EXPECT_TRUE(image && image->hasBitmap());
+        EXPECT_LE(held, decoding->peakBytes);
     }
 }

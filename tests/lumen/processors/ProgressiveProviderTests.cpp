@@ -116,7 +116,7 @@ LumenParsedOptionsInfo progressiveOptions(bool isBlur, bool isFastestScan)
 }
 
 // A download that delivers a progressive JPEG chunk by chunk into a provider, recording what
-// the provider refreshes with.
+// the provider refreshes with. The retrieval waits on the transfer with its own options.
 class ProgressiveDownload {
 public:
     explicit ProgressiveDownload(const LumenParsedOptionsInfo& options)
@@ -127,6 +127,7 @@ public:
             images.push_back(image);
         }))
     {
+        task->addCallback(SessionDataTask::TaskCallback{nullptr, options});
     }
 
     void receive(qsizetype from, qsizetype to)
@@ -196,6 +197,20 @@ TEST(ImageProgressiveProvider, ImagesGoThroughTheProcessorUntilTheRetrievalIsNoL
     download.receive(half, download.data.size());
     pumpEvents(200ms);
     EXPECT_EQ(download.images.size(), 1u);
+}
+
+// A prefix goes through the processing of every caller waiting on the transfer, as the
+// transfer's data will.
+TEST(ImageProgressiveProvider, EachPrefixIsProcessedForEveryCallerOfTheTransfer)
+{
+    ProgressiveDownload download(progressiveOptions(false, true));
+    auto resizing = progressiveOptions(false, true);
+    resizing.processor = std::make_shared<ResizingImageProcessor>(QSizeF(48, 32));
+    download.task->addCallback(SessionDataTask::TaskCallback{nullptr, resizing});
+    download.receive(0, download.data.size());
+    ASSERT_TRUE(waitUntil([&] { return download.images.size() == 2; }));
+    EXPECT_EQ(download.images[0]->pixelSize(), picture.size());
+    EXPECT_EQ(download.images[1]->pixelSize(), QSize(48, 32));
 }
 
 TEST(ImageProgressiveProvider, OtherFormatsGiveNoIntermediateImage)

@@ -2,8 +2,10 @@
 
 #include "Lumen/download/SessionDelegate.h"
 #include "Lumen/retrieval/LivePhotoSource.h"
+#include "Lumen/retrieval/PHPickerResultImageDataProvider.h"
 
 #include <QFileInfo>
+#include <QMimeDatabase>
 
 namespace Lumen::Testing {
 namespace {
@@ -107,6 +109,20 @@ TEST_F(LivePhotoRetrievalTest, ReadsFileURLsFromDisk)
 }
 
 using FileType = LivePhotoResource::FileType;
+
+// A picked item without an asset identifier is keyed anew on each read; its file is still found
+// under the key it was stored with.
+TEST_F(LivePhotoRetrievalTest, AFileWhoseKeyChangesOnEachReadIsFoundWhereItWasStored)
+{
+    const PickerResult picked{PickerItemProvider(livePhotoFixture("still.heic")), std::nullopt};
+    const auto still = std::make_shared<PHPickerResultImageDataProvider>(
+        picked, QMimeDatabase().mimeTypeForName(QStringLiteral("image/heic")));
+    const auto result = retrieveLivePhoto(LivePhotoSource{{LivePhotoResource(Source::provider(still), FileType::heic()),
+                                                           LivePhotoResource(livePhotoFixture("movie.mov"))}});
+    ASSERT_TRUE(result) << result.error().description().toStdString();
+    EXPECT_EQ(result->fileURLs.size(), 2u);
+}
+
 
 TEST(LivePhotoResource, TypesByExtensionAcceptingOnlyShortAlphanumericOnes)
 {

@@ -249,6 +249,27 @@ TEST_F(ManagerTest, OptionsWithoutProcessorOrSerializerUseTheDefaultsAndAnEmptyS
     }
 }
 
+// Reads the manager's cache as it goes, as a subclass's own clean-up may.
+class ManagerReadingCache final : public ImageCache {
+public:
+    ManagerReadingCache(const ImageCache& model, std::shared_ptr<LumenManager> manager)
+        : ImageCache(Passkey{}, model.memoryStorage(), model.diskStorage()), m_manager(std::move(manager))
+    {
+    }
+    ~ManagerReadingCache() override { (void)m_manager->cache(); }
+
+private:
+    const std::shared_ptr<LumenManager> m_manager;
+};
+
+TEST_F(ManagerTest, WhatTheManagerReplacesGoesOnceItsGuardIsReleased)
+{
+    manager->setCache(std::make_shared<ManagerReadingCache>(*cache, manager));
+    manager->setCache(cache);
+    manager->setDefaultOptions({Option::TargetCache{std::make_shared<ManagerReadingCache>(*cache, manager)}});
+    manager->setDefaultOptions({});
+}
+
 TEST(CacheCallbackCoordinator, ReportsOnceWhenTheAwaitedStoresHaveAnswered)
 {
     using Action = CacheCallbackCoordinator::Action;

@@ -44,11 +44,15 @@ TEST_F(ManagerTest, RetriesThenAlternativesThenReportsEverySourceGivenUp)
     EXPECT_EQ(exhausted->errors->at(2).source, alternatives[1]);
 }
 
+// The strategy hears of every cancel; it may start the requested source again only when the
+// caller did not cancel (the downloader's own cancel).
 TEST_F(ManagerTest, ACancelledDownloadAsksTheRetryStrategyAndIsNeverPassedOn)
 {
-    const struct { const char* name; RetryDecision::Kind decision; int transfers; int code; } cases[] = {
-        {"stop", RetryDecision::Kind::stop, 1, 1003},
-        {"retry", RetryDecision::Kind::retry, 2, 0},
+    const struct { const char* name; bool callerCancels; RetryDecision::Kind decision; int transfers; int code; } cases[] = {
+        {"caller, stop", true, RetryDecision::Kind::stop, 1, 1003},
+        {"caller, retry", true, RetryDecision::Kind::retry, 1, 1003},
+        {"downloader, stop", false, RetryDecision::Kind::stop, 1, 1003},
+        {"downloader, retry", false, RetryDecision::Kind::retry, 2, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -61,13 +65,17 @@ TEST_F(ManagerTest, ACancelledDownloadAsksTheRetryStrategyAndIsNeverPassedOn)
         const int before = server.hits("/image.png");
         const auto task = manager->retrieveImage(requested, options, {}, {}, done.handler());
         ASSERT_TRUE(waitUntil([&] { return server.hits("/image.png") == before + 1; }));
-        task->cancel();
+        if (c.callerCancels)
+            task->cancel();
+        else
+            downloader->cancelAll();
         ASSERT_TRUE(waitUntil([&] { return !strategy->asked().empty(); }));
         EXPECT_TRUE(strategy->asked().front().error.isTaskCancelled());
         ASSERT_TRUE(waitUntil([&] { return server.hits("/image.png") == before + c.transfers; }));
         server.releaseResponses();
         ASSERT_TRUE(done.waitFor(1));
         EXPECT_EQ(codeOf(done.at(0)), c.code);
+        EXPECT_EQ(server.hits("/image.png"), before + c.transfers);
         EXPECT_EQ(server.hits("/other.png"), 0);
     }
 }
@@ -89,6 +97,21 @@ TEST_F(ManagerTest, TheLastTaskACallerHearsOfIsTheRunningAttempts)
     ASSERT_TRUE(done.waitFor(1));
     EXPECT_EQ(codeOf(done.at(0)), 1003);
     server.releaseResponses();
+}
+
+// Each retry starts from a fresh call, so a strategy that keeps retrying a miss that ends inside
+// its own call never runs the stack out.
+TEST_F(ManagerTest, AHundredThousandRetriesOfAMissEndOnceInBoundedStack)
+{
+    constexpr std::size_t retries = 100'000;
+    const auto strategy =
+        std::make_shared<ScriptedStrategy>(std::vector<RetryDecision::Kind>(retries, RetryDecision::Kind::retry));
+    Retrievals done;
+    manager->retrieveImage(red(), LumenOptionsInfo{Option::OnlyFromCache{}, Option::RetryStrategy{strategy}}, {}, {},
+                           done.handler());
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done.at(0).error().errorCode(), imageNotExistingError(red().cacheKey()).errorCode());
+    EXPECT_EQ(strategy->asked().size(), retries + 1);
 }
 
 TEST_F(ManagerTest, ALowDataModeRefusalTurnsToTheLowDataModeSource)
@@ -235,38 +258,47 @@ TEST_F(ManagerTest, TheFutureFormFinishesWithTheResultAndItsCancelStopsTheRetrie
     }
 }
 
-// The first attempt's call returns only once the retrieval has moved on to the next source's
-// download, as a call held up on its way back while its attempt ends on another thread would.
+// The first attempt's call returns only once its attempt has ended on another thread, as a call
+// held up on its way back would.
 class LateReturningManager final : public ManagerSubclass<LateReturningManager> {
 public:
     using ManagerSubclass::ManagerSubclass;
     std::shared_ptr<DownloadTask> retrieveImage(const Source& source, const std::shared_ptr<RetrievingContext>& context,
                                                 CompletionHandler completionHandler) override
     {
-        auto task = LumenManager::retrieveImage(source, context, std::move(completionHandler));
-        if (!firstCalled.exchange(true)) {
-            EXPECT_TRUE(waitUntil(movedOn));
-            firstReturned = true;
-        }
+        if (firstCalled.exchange(true))
+            return LumenManager::retrieveImage(source, context, std::move(completionHandler));
+        auto task = LumenManager::retrieveImage(source, context, [this, completionHandler](RetrieveResult result) {
+            firstEnded = true;
+            completionHandler(std::move(result));
+        });
+        EXPECT_TRUE(waitUntil([this] { return firstEnded.load(); }));
+        nextStartedEarly = nextStarted();
+        firstReturned = true;
         return task;
     }
 
-    std::function<bool()> movedOn;
+    std::function<bool()> nextStarted;
     std::atomic<bool> firstCalled = false;
+    std::atomic<bool> firstEnded = false;
     std::atomic<bool> firstReturned = false;
+    std::atomic<bool> nextStartedEarly = false;
 };
 
-TEST_F(ManagerTest, AFutureCancelReachesALaterAttemptThatStartedBeforeTheFirstCallReturned)
+// The next source waits for the first attempt's call to return, and a future's cancel reaches it.
+TEST_F(ManagerTest, ALaterAttemptStartsOnlyOnceTheCallBeforeReturnedAndAFutureCancelReachesIt)
 {
     const auto late = LateReturningManager::make(downloader, cache);
     manager = late;
     const Source held = source(QStringLiteral("/image.png?later"));
     const auto transfer = [&] { return downloader->sessionDelegate()->task(held.url().value()); };
-    late->movedOn = [&] { return transfer() != nullptr; };
+    late->nextStarted = [&] { return transfer() != nullptr; };
     server.holdResponses("/image.png");
     auto future = late->retrieveImageAsync(source(QStringLiteral("/status/404")),
                                            LumenOptionsInfo{Option::AlternativeSources{{held}}});
     ASSERT_TRUE(waitUntil([&] { return late->firstReturned.load(); }));
+    EXPECT_FALSE(late->nextStartedEarly);
+    ASSERT_TRUE(waitUntil([&] { return transfer() != nullptr; }));
     future.cancel();
     EXPECT_TRUE(waitUntil([&] { return !transfer(); }));
     server.releaseResponses();

@@ -9,6 +9,7 @@
 #include "Lumen/retrieval/ImageDataProvider.h"
 #include "Lumen/retrieval/ImageResource.h"
 #include "Lumen/retrieval/LumenManager.h"
+#include "Lumen/retrieval/RetrievalErrors.h"
 
 #include <QColor>
 #include <QFile>
@@ -88,7 +89,9 @@ public:
         RetryDecision::Kind kind = RetryDecision::Kind::stop;
         {
             std::lock_guard lock(m_mutex);
-            m_asked.push_back({context->retriedCount(), context->error()});
+            // A cancel's error holds its transfer, whose options hold this strategy: kept without it.
+            const LumenError& error = context->error();
+            m_asked.push_back({context->retriedCount(), error.isTaskCancelled() ? retrievalCancelledError() : error});
             if (m_held) {
                 m_handler = std::move(retryHandler);
                 return;

@@ -136,6 +136,75 @@ TEST_F(ManagerTest, ACallerWithItsOwnDownloaderLoadsThroughIt)
     EXPECT_EQ(colorOf(done.at(1)), QColor(Qt::red));
 }
 
+// A load is shared only by callers that fetch the same URL, whatever key they cache under.
+TEST_F(ManagerTest, CallersOfOneKeyShareALoadOnlyForTheSameURL)
+{
+    const LumenOptionsInfo items{Option::CallbackQueue{CallbackQueue::untouch()}};
+    const struct {
+        const char* path;
+        QColor color;
+        int code;
+    } callers[] = {
+        {"/image.png?one", Qt::red, 0},
+        {"/other.png?one", Qt::green, 0},
+        {"/other.png?one", Qt::green, 0},
+        {"/status/403", QColor(), 2002},
+    };
+    server.holdResponses("/image.png");
+    server.holdResponses("/other.png");
+    Retrievals done[std::size(callers)];
+    for (std::size_t index = 0; index < std::size(callers); ++index)
+        manager->retrieveImage(Source::network(LM::ImageResource(server.url(QString::fromLatin1(callers[index].path)),
+                                                                 QStringLiteral("one-key"))),
+                               items, {}, {}, done[index].handler());
+    ASSERT_TRUE(waitUntil([&] { return server.hits("/image.png") == 1 && server.hits("/other.png") == 1; }));
+    server.releaseResponses();
+    for (std::size_t index = 0; index < std::size(callers); ++index) {
+        SCOPED_TRACE(callers[index].path);
+        ASSERT_TRUE(done[index].waitFor(1));
+        EXPECT_EQ(codeOf(done[index].at(0)), callers[index].code);
+        EXPECT_EQ(colorOf(done[index].at(0)), callers[index].color);
+    }
+    EXPECT_EQ(server.hits("/image.png"), 1);
+    EXPECT_EQ(server.hits("/other.png"), 1);
+}
+
+// Starts a retrieval of another entry from each look into memory for the watched key.
+class RetrievingCache final : public ImageCache {
+public:
+    explicit RetrievingCache(const ImageCache& model)
+        : ImageCache(Passkey{}, model.memoryStorage(), model.diskStorage())
+    {
+    }
+    ImagePtr retrieveImageInMemoryCache(const QString& key, const LumenParsedOptionsInfo& options) override
+    {
+        if (key == watchedKey)
+            onLook();
+        return ImageCache::retrieveImageInMemoryCache(key, options);
+    }
+
+    QString watchedKey;
+    std::function<void()> onLook;
+};
+
+TEST_F(ManagerTest, ACacheHookMayStartARetrievalWhileTheManagerLooksForItsEntry)
+{
+    const auto hooked = std::make_shared<RetrievingCache>(*cache);
+    const LumenOptionsInfo items{Option::TargetCache{hooked}, Option::CallbackQueue{CallbackQueue::untouch()}};
+    Retrievals done;
+    int started = 0;
+    hooked->watchedKey = red().cacheKey();
+    hooked->onLook = [&] {
+        ++started;
+        manager->retrieveImage(source(QStringLiteral("/other.png")), items, {}, {}, done.handler());
+    };
+    manager->retrieveImage(red(), items, {}, {}, done.handler());
+    ASSERT_TRUE(done.waitFor(1 + started));
+    for (std::size_t index = 0; index < done.size(); ++index)
+        EXPECT_EQ(codeOf(done.at(index)), 0) << index;
+    EXPECT_EQ(server.hits("/other.png"), 1);
+}
+
 // Whatever the timing, one transfer per URL, and each retrieval answered once. Without cancels
 // the server answers at once, so callers also arrive between a transfer's end and the store of
 // its image; with cancels, every retrieval is made while the server holds its answers, then a

@@ -69,8 +69,9 @@ TEST_F(LivePhotoViewLoadingTest, AStaleRequestIsNeverShown)
     for (const bool filesCached : {true, false}) {
         SCOPED_TRACE(filesCached ? "assembly answers late" : "retrieval answers late");
         const auto pair = urls({"still.heic", "movie.mov"});
-        if (filesCached)
+        if (filesCached) {
             ASSERT_TRUE(loadElsewhere(pair));
+        }
         LivePhotoCompletions stale;
         LivePhotoCompletions current;
         lm(&view).setImage(pair, std::nullopt, stale.handler());
@@ -83,19 +84,31 @@ TEST_F(LivePhotoViewLoadingTest, AStaleRequestIsNeverShown)
     }
 }
 
-TEST_F(LivePhotoViewLoadingTest, ACancelledLoadShowsNothingWhateverItsStage)
+// A load cancelled while a file downloads ends with the download's own cancel; one cancelled
+// before it started, with the load's.
+TEST_F(LivePhotoViewLoadingTest, ACancelledLoadShowsNothingAndEndsAsItsStageSays)
 {
-    for (const bool filesCached : {true, false}) {
-        SCOPED_TRACE(filesCached ? "files on disk, pair being made" : "files downloading");
+    const struct { const char* name; bool downloading; int code; } cases[] = {
+        {"before it starts", false, 1004},
+        {"while a file downloads", true, 1003},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const auto pair = urls({"still.heic", "movie.mov"});
-        if (filesCached)
-            ASSERT_TRUE(loadElsewhere(pair));
+        if (c.downloading)
+            server.holdResponses();
+        const int hits = server.totalHits();
         LivePhotoCompletions done;
-        lm(&view).setImage(pair, std::nullopt, done.handler())->cancel();
+        const auto handle = lm(&view).setImage(pair, std::nullopt, done.handler());
+        if (c.downloading) {
+            ASSERT_TRUE(Tivrand::Testing::waitUntil([&] { return server.totalHits() > hits; }));
+        }
+        handle->cancel();
         ASSERT_TRUE(done.waitForOne());
         ASSERT_FALSE(done.at(0));
-        EXPECT_NE(done.at(0).error().reasonAs<LumenError::RequestErrorReason::LivePhotoTaskCancelled>(), nullptr);
+        EXPECT_EQ(done.at(0).error().errorCode(), c.code);
         EXPECT_FALSE(view.livePhoto());
+        server.releaseResponses();
         // Cancelled transfers end on the session's own thread: give them that time, so that none is
         // left running when the test's downloader goes.
         Tivrand::Testing::pumpEvents(std::chrono::milliseconds(100));
@@ -132,7 +145,13 @@ TEST_F(LivePhotoViewLoadingTest, APairThatDoesNotAssembleOrAProviderThatFailsEnd
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);
         LivePhotoCompletions done;
-        lm(&view).setImage(row.source, std::nullopt, done.handler());
+        // Even a failure found at once reaches the handler after the call has returned.
+        bool returned = false;
+        lm(&view).setImage(row.source, std::nullopt, [&, handler = done.handler()](LivePhotoSettingResult result) {
+            EXPECT_TRUE(returned);
+            handler(std::move(result));
+        });
+        returned = true;
         ASSERT_TRUE(done.waitForOne());
         ASSERT_FALSE(done.at(0));
         const LumenError error = done.at(0).error();

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTextDocument>
 
 #include <atomic>
@@ -57,6 +58,42 @@ TEST_F(ImageViewLoadingTest, KeepCurrentImageKeepsWhatTheViewShows)
                            LumenOptionsInfo{Option::KeepCurrentImageWhileLoading{}}, {}, loaded.handler());
         EXPECT_EQ(colorOf(view.pixmap()), test.whileLoading);
         ASSERT_TRUE(loaded.waitFor());
+    }
+}
+
+// A cancelled load starts no further attempt, whatever its strategy answers, and ends once.
+TEST_F(ImageViewLoadingTest, ACancelledLoadStartsNoFurtherAttemptWhateverTheStrategySays)
+{
+    holdSlow();
+    const struct {
+        const char* name;
+        const char* path;
+        bool held;
+    } cases[] = {
+        {"while downloading", "/slow.png", false},
+        {"while the strategy decides", "/missing.png", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto strategy =
+            std::make_shared<ScriptedStrategy>(std::vector<RetryDecision::Kind>(1000, RetryDecision::Kind::retry), c.held);
+        QLabel view;
+        Completions loaded;
+        const int hitsBefore = server.hits(c.path);
+        lm(&view).setImage(source(c.path), nullptr, LumenOptionsInfo{Option::RetryStrategy{strategy}}, {},
+                           loaded.handler());
+        ASSERT_TRUE(Tivrand::Testing::waitUntil([&] {
+            return c.held ? !strategy->asked().empty() : server.hits(c.path) == hitsBefore + 1;
+        }));
+        lm(&view).cancelDownloadTask();
+        if (c.held)
+            strategy->retryHeld();
+        ASSERT_TRUE(loaded.waitFor());
+        EXPECT_TRUE(loaded.at(0).error().isTaskCancelled());
+        Tivrand::Testing::pumpEvents(std::chrono::milliseconds(200));
+        EXPECT_EQ(loaded.size(), 1u);
+        EXPECT_EQ(server.hits(c.path), hitsBefore + 1);
+        EXPECT_LE(strategy->asked().size(), 1u);
     }
 }
 
@@ -111,6 +148,24 @@ TEST_F(SlotLoadingTest, AttachmentKeepingItsImageIsLeftUnaskedAndRelaidOutOnChan
     ASSERT_TRUE(loaded.waitFor());
     EXPECT_GT(changes.count(), 0);
     EXPECT_EQ(lm(attachment).image(), loaded.at(0)->image);
+}
+
+// A resource given to an attachment goes to the downloader whatever its URL, which fetches no
+// file; the same file URL made into a source first is read from disk.
+TEST_F(SlotLoadingTest, AnAttachmentDownloadsAResourceEvenFromAFileURL)
+{
+    QTemporaryDir folder;
+    const URLResource file(writeFile(folder.filePath(QStringLiteral("red.png")), redBytes));
+    QTextDocument document;
+    const TextAttachment attachment{&document, QUrl(QStringLiteral("lumen://file"))};
+    for (const auto& [given, downloaded] : {std::pair(DownloadedSourceArgument(file), true),
+                                            std::pair(DownloadedSourceArgument(file.convertToSource()), false)}) {
+        SCOPED_TRACE(downloaded ? "resource" : "source");
+        Completions loaded;
+        lm(attachment).setImage(given, nullptr, std::nullopt, {}, loaded.handler());
+        ASSERT_TRUE(loaded.waitFor());
+        EXPECT_EQ(codeOf(loaded.at(0)) / 1000, downloaded ? 2 : 0) << "a response error, or the image";
+    }
 }
 
 TEST_F(SlotLoadingTest, ClearedStatusItemStaysVisible)

@@ -1,4 +1,6 @@
 #include "Lumen/views/LMImage.h"
+#include "Lumen/views/LMImageBinder.h"
+#include "Lumen/views/LMImageContext.h"
 
 #include "Lumen/cache/ImageCache.h"
 #include "Lumen/download/DownloadTask.h"
@@ -161,6 +163,24 @@ TEST_F(LMImageTest, AFailedLoadKeepsThePlaceholderOrShowsTheFailureImageAndRetri
         pumpEvents(100ms);
         EXPECT_EQ(codes.size(), showsFailureImage ? 1u : 2u) << test.name << ": a repaint loads nothing";
     }
+}
+
+// Without a source the failure hook hears of it inside the start, before the failure image shows.
+TEST(LMImageBinder, WithoutASourceTellsTheFailureHookAtOnceThenShowsTheFailureImage)
+{
+    const auto context = std::make_shared<LMImageContext>(std::nullopt);
+    const auto failureImage = Image::make(QImage(8, 8, QImage::Format_ARGB32_Premultiplied));
+    LumenParsedOptionsInfo options = context->options();
+    options.onFailureImage = failureImage;
+    context->setOptions(options);
+    LMImageBinder binder([] {});
+    std::vector<std::pair<int, bool>> told;
+    context->onFailureDelegate().setBlock(
+        [&](const LumenError& error) { told.emplace_back(error.errorCode(), binder.loaded()); });
+    binder.start(context);
+    EXPECT_EQ(told, (std::vector<std::pair<int, bool>>{{5001, false}}));
+    EXPECT_TRUE(binder.loaded());
+    EXPECT_EQ(binder.loadedImage(), failureImage);
 }
 
 TEST_F(LMImageTest, InAScrollAreaLoadsOnlyOnEnteringTheViewportAndRetriesAFailureOncePerEntry)
@@ -458,13 +478,16 @@ TEST(LMImageDrawing, PlacesAndShapesTheImageAsTheContentSays)
     const struct { const char* name; QSize size; LMImageContent content; std::vector<std::pair<QPoint, QRgb>> pixels; }
         cases[] = {
         {"own size, centred", {4, 4}, {}, {{{1, 1}, none}, {{6, 6}, blue}, {{7, 7}, red}, {{12, 12}, none}}},
-        {"stretched", {4, 4}, {.resizable = true}, {{{0, 0}, blue}, {{8, 8}, red}, {{15, 15}, blue}}},
-        {"fitted", {8, 4}, {.resizable = true, .contentMode = ContentMode::aspectFit},
+        {"stretched", {4, 4}, {.image = {}, .resizable = true, .capInsets = {}},
+         {{{0, 0}, blue}, {{8, 8}, red}, {{15, 15}, blue}}},
+        {"fitted", {8, 4}, {.image = {}, .resizable = true, .capInsets = {}, .contentMode = ContentMode::aspectFit},
          {{{8, 2}, none}, {{8, 8}, red}}},
-        {"rounded", {4, 4}, {.resizable = true, .cornerRadius = 6}, {{{0, 0}, none}, {{8, 0}, blue}}},
-        {"cap insets keep the frame thin", {4, 4}, {.resizable = true, .capInsets = edges},
+        {"rounded", {4, 4}, {.image = {}, .resizable = true, .capInsets = {}, .cornerRadius = 6},
+         {{{0, 0}, none}, {{8, 0}, blue}}},
+        {"cap insets keep the frame thin", {4, 4}, {.image = {}, .resizable = true, .capInsets = edges},
          {{{2, 8}, red}, {{15, 8}, blue}}},
-        {"cap insets, middle tiled", {4, 4}, {.resizable = true, .capInsets = edges, .resizingMode = tile},
+        {"cap insets, middle tiled", {4, 4},
+         {.image = {}, .resizable = true, .capInsets = edges, .resizingMode = tile},
          {{{0, 0}, blue}, {{2, 2}, red}, {{13, 13}, red}, {{8, 15}, blue}}},
     };
     for (const auto& test : cases) {
