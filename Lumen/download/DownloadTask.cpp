@@ -43,12 +43,15 @@ DownloadTask::DownloadTask(Passkey, std::shared_ptr<SessionDataTask> sessionTask
 
 std::shared_ptr<SessionDataTask> DownloadTask::sessionTask() const
 {
-    if (m_sharedDownload) {
-        const auto transfer = m_sharedDownload->transfer();
-        return transfer ? transfer->sessionTask() : nullptr;
+    std::shared_ptr<SharedDownload> sharedDownload;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_sharedDownload)
+            return m_sessionTask;
+        sharedDownload = m_sharedDownload;
     }
-    std::lock_guard lock(m_mutex);
-    return m_sessionTask;
+    const auto transfer = sharedDownload->transfer();
+    return transfer ? transfer->sessionTask() : nullptr;
 }
 
 std::optional<std::int64_t> DownloadTask::cancelToken() const
@@ -59,10 +62,7 @@ std::optional<std::int64_t> DownloadTask::cancelToken() const
 
 bool DownloadTask::isInitialized() const
 {
-    if (m_sharedDownload)
-        return sessionTask() && cancelToken();
-    std::lock_guard lock(m_mutex);
-    return m_sessionTask && m_cancelToken;
+    return sessionTask() && cancelToken();
 }
 
 bool DownloadTask::isCancelRequested() const
@@ -75,14 +75,24 @@ void DownloadTask::cancel()
 {
     std::shared_ptr<SessionDataTask> sessionTask;
     std::optional<std::int64_t> token;
+    std::shared_ptr<SharedDownload> sharedDownload;
+    std::uint64_t sharedCaller = 0;
     {
         std::lock_guard lock(m_mutex);
         m_cancelRequested = true;
         sessionTask = m_sessionTask;
         token = m_cancelToken;
+        sharedDownload = m_sharedDownload;
+        sharedCaller = m_sharedCaller;
     }
-    if (m_sharedDownload)
-        m_sharedDownload->withdraw(m_sharedCaller);
+    withdraw(sessionTask, token, sharedDownload, sharedCaller);
+}
+
+void DownloadTask::withdraw(const std::shared_ptr<SessionDataTask>& sessionTask, std::optional<std::int64_t> token,
+                            const std::shared_ptr<SharedDownload>& sharedDownload, std::uint64_t sharedCaller)
+{
+    if (sharedDownload)
+        sharedDownload->withdraw(sharedCaller);
     else if (sessionTask && token)
         sessionTask->cancel(*token);
 }
@@ -97,22 +107,29 @@ void DownloadTask::linkToTask(const DownloadTask& other)
 {
     std::shared_ptr<SessionDataTask> sessionTask;
     std::optional<std::int64_t> token;
+    std::shared_ptr<SharedDownload> sharedDownload;
+    std::uint64_t sharedCaller = 0;
     {
         std::lock_guard lock(other.m_mutex);
         sessionTask = other.m_sessionTask;
         token = other.m_cancelToken;
+        sharedDownload = other.m_sharedDownload;
+        sharedCaller = other.m_sharedCaller;
     }
     bool cancelNow = false;
     // Whatever this task held goes after the lock.
     std::shared_ptr<SessionDataTask> previous;
+    std::shared_ptr<SharedDownload> previousSharedDownload;
     {
         std::lock_guard lock(m_mutex);
         previous = std::exchange(m_sessionTask, sessionTask);
         m_cancelToken = token;
+        previousSharedDownload = std::exchange(m_sharedDownload, sharedDownload);
+        m_sharedCaller = sharedCaller;
         cancelNow = m_cancelRequested;
     }
-    if (cancelNow && sessionTask && token)
-        sessionTask->cancel(*token);
+    if (cancelNow)
+        withdraw(sessionTask, token, sharedDownload, sharedCaller);
 }
 
 } // namespace Lumen

@@ -63,14 +63,17 @@ public:
     void setPriority(float priority);
     // Whether `cancel` was called, linked or not.
     bool isCancelRequested() const;
-    // Takes the other task's session task and token, in one step.
+    // Takes the other task's session task and token, in one step; linked to a handle on a shared
+    // download, this task stands for that handle's caller.
     void linkToTask(const DownloadTask& other);
 
 private:
-    const std::shared_ptr<SharedDownload> m_sharedDownload;
-    const std::uint64_t m_sharedCaller;
+    static void withdraw(const std::shared_ptr<SessionDataTask>& sessionTask, std::optional<std::int64_t> token,
+                         const std::shared_ptr<SharedDownload>& sharedDownload, std::uint64_t sharedCaller);
 
     mutable std::mutex m_mutex;
+    std::shared_ptr<SharedDownload> m_sharedDownload;
+    std::uint64_t m_sharedCaller;
     std::shared_ptr<SessionDataTask> m_sessionTask;
     std::optional<std::int64_t> m_cancelToken;
     bool m_cancelRequested = false;

@@ -78,8 +78,14 @@ TEST(DownloadTask, AHandleOnASharedDownloadHasATokenOfItsOwnAndWithdrawsItsCalle
     // The token names none of the transfer's own callers.
     sessionTask->cancel(*first->cancelToken());
     first->cancel();
+    // A task linked to a handle stands for the same caller, a cancel it got before included.
+    const auto linked = DownloadTask::make();
+    linked->cancel();
+    linked->linkToTask(*second);
+    EXPECT_TRUE(linked->isInitialized());
+    EXPECT_EQ(linked->sessionTask(), sessionTask);
     EXPECT_EQ(cancelled, 0);
-    EXPECT_EQ(shared->withdrawn, std::vector<std::uint64_t>{0});
+    EXPECT_EQ(shared->withdrawn, (std::vector<std::uint64_t>{0, 1}));
 }
 
 // The table against a real session whose transfers are never resumed.
