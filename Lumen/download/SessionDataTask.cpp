@@ -80,7 +80,7 @@ bool SessionDataTask::containsCallbacks() const
     return !m_callbacksStore.empty();
 }
 
-std::optional<std::int64_t> SessionDataTask::addCallback(TaskCallback callback)
+std::optional<std::int64_t> SessionDataTask::addCallback(TaskCallback&& callback)
 {
     std::lock_guard lock(m_lock);
     if (m_closed)

@@ -80,8 +80,9 @@ public:
     // The waiting callers, in token order.
     std::vector<TaskCallback> callbacks() const;
     bool containsCallbacks() const;
-    // The caller's token (0, 1, 2 ..., never reused); nothing once the task is closed.
-    std::optional<std::int64_t> addCallback(TaskCallback callback);
+    // The caller's token (0, 1, 2 ..., never reused); nothing once the task is closed, leaving
+    // `callback` with the caller.
+    std::optional<std::int64_t> addCallback(TaskCallback&& callback);
 
     bool isStarted() const;
     bool isClosed() const;

@@ -12,8 +12,9 @@ SessionTaskTable::Registration SessionTaskTable::add(const QUrl& url, SessionDat
     // A closed task this one replaces goes after the lock.
     std::shared_ptr<SessionDataTask> replaced;
     std::lock_guard lock(m_lock);
+    // The store takes the caller's only copy: none left here can be the last once the task ends.
     if (const auto running = m_tasks.value(url)) {
-        if (const auto token = running->addCallback(callback))
+        if (const auto token = running->addCallback(std::move(callback)))
             return Registration{running, *token};
     }
     auto task = makeTask(weak_from_this());
