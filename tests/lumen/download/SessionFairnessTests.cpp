@@ -50,13 +50,16 @@ TEST_F(DownloaderTest, TransfersThatCrawlGiveTheirConnectionsUpToWaitingOnesAndA
     configuration.lowSpeedLimit = 1024;
     configuration.lowSpeedTime = 2;
     downloader->setSessionConfiguration(configuration);
-    // Three transfers a byte every 300 ms, and one at 16 KiB a second, take every connection.
+    // Three transfers a byte every 300 ms, and one at 16 KiB a second that lasts well beyond the
+    // time the others may crawl, take every connection.
     RawSocketServer crawling(paced(1 << 20, 1, 300ms));
-    RawSocketServer steady(paced(64 << 10, 1024, 64ms));
+    RawSocketServer steady(paced(128 << 10, 1024, 64ms));
     const auto raw = optionsWith(std::make_shared<LivePhotoImageProcessor>());
     const auto crawlers = std::make_shared<Outcomes>();
+    std::vector<std::shared_ptr<DownloadTask>> crawlingTasks;
     for (int i = 0; i < 3; ++i)
-        downloader->downloadImage(crawling.url(QStringLiteral("/%1").arg(i)), raw, collectInto(crawlers));
+        crawlingTasks.push_back(
+            downloader->downloadImage(crawling.url(QStringLiteral("/%1").arg(i)), raw, collectInto(crawlers)));
     const auto slow = std::make_shared<Outcomes>();
     downloader->downloadImage(steady.url(), raw, collectInto(slow));
     ASSERT_TRUE(waitUntil([&] { return crawling.requests() == 3 && steady.requests() == 1; }));
@@ -67,14 +70,25 @@ TEST_F(DownloaderTest, TransfersThatCrawlGiveTheirConnectionsUpToWaitingOnesAndA
     ASSERT_TRUE(outcomes.waitFor(5, 60s));
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(errorCode(*outcomes.at(i)), 0) << i;
-    ASSERT_TRUE(crawlers->waitFor(3, 60s));
-    for (int i = 0; i < 3; ++i) {
-        const auto result = *crawlers->at(i);
-        EXPECT_EQ(sessionErrorCode(result), QNetworkReply::TimeoutError);
-        EXPECT_TRUE(!result && result.error().description().contains(QStringLiteral("gave its connection up")));
-    }
     ASSERT_TRUE(slow->waitFor(1, 60s));
     EXPECT_EQ(errorCode(*slow->at(0)), 0);
+    // A crawler gave way for each load that found no other connection; those no load waited for
+    // when they came to be judged run on until cancelled. Where the loads reach the session's
+    // thread decides how many are judged while loads wait.
+    for (const auto& task : crawlingTasks)
+        task->cancel();
+    ASSERT_TRUE(crawlers->waitFor(3, 60s));
+    int gaveWay = 0;
+    for (int i = 0; i < 3; ++i) {
+        const auto result = *crawlers->at(i);
+        if (!result && result.error().description().contains(QStringLiteral("gave its connection up"))) {
+            EXPECT_EQ(sessionErrorCode(result), QNetworkReply::TimeoutError);
+            ++gaveWay;
+        } else {
+            EXPECT_EQ(errorCode(result), 1003) << i;
+        }
+    }
+    EXPECT_GE(gaveWay, 1);
 }
 
 rlim_t openDescriptors()
