@@ -21,12 +21,16 @@ DispatchThreadPool& DispatchThreadPool::shared()
 
 DispatchThreadPool::DispatchThreadPool(std::size_t threadCount)
 {
+    m_wakes.reserve(threadCount);
+    m_sleeping.reserve(threadCount);
+    for (std::size_t i = 0; i < threadCount; ++i)
+        m_wakes.push_back(std::make_unique<std::binary_semaphore>(0));
     m_workers.reserve(threadCount);
     for (std::size_t i = 0; i < threadCount; ++i)
-        m_workers.emplace_back([this] {
+        m_workers.emplace_back([this, i] {
             // Named so a profile or a debugger tells the library's threads apart.
             pthread_setname_np(pthread_self(), "Lumen worker");
-            work();
+            work(i);
         });
 }
 
@@ -38,6 +42,7 @@ DispatchThreadPool::~DispatchThreadPool()
 void DispatchThreadPool::stop()
 {
     std::deque<DispatchBlock> discarded;
+    std::vector<std::size_t> sleeping;
     {
         std::lock_guard lock(m_mutex);
         if (m_stopping)
@@ -45,8 +50,11 @@ void DispatchThreadPool::stop()
         m_stopping = true;
         discarded.swap(m_jobs);
         m_waitingJobs.store(0, std::memory_order_relaxed);
+        sleeping.swap(m_sleeping);
     }
-    m_wake.notify_all();
+    // Workers off the list are awake or have their wake coming; they see the stop on their own.
+    for (const std::size_t worker : sleeping)
+        m_wakes[worker]->release();
     // Released outside the lock: a dropped job may own a queue whose teardown calls `submit`.
     discarded.clear();
     const auto self = std::this_thread::get_id();
@@ -68,21 +76,27 @@ void DispatchThreadPool::submit(DispatchBlock job)
     }
     m_jobs.push_back(std::move(job));
     m_waitingJobs.store(m_jobs.size(), std::memory_order_relaxed);
-    const bool wakeOne = m_idleWorkers > 0;
+    if (m_sleeping.empty())
+        return;
+    const std::size_t worker = m_sleeping.back();
+    m_sleeping.pop_back();
     lock.unlock();
-    if (wakeOne)
-        m_wake.notify_one();
+    m_wakes[worker]->release();
 }
 
-void DispatchThreadPool::work()
+void DispatchThreadPool::work(std::size_t worker)
 {
     std::unique_lock lock(m_mutex);
     while (true) {
-        ++m_idleWorkers;
-        m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-        --m_idleWorkers;
         if (m_stopping)
             return;
+        if (m_jobs.empty()) {
+            m_sleeping.push_back(worker);
+            lock.unlock();
+            m_wakes[worker]->acquire();
+            lock.lock();
+            continue;
+        }
         DispatchBlock job = std::move(m_jobs.front());
         m_jobs.pop_front();
         m_waitingJobs.store(m_jobs.size(), std::memory_order_relaxed);
