@@ -735,20 +735,8 @@ BENCHMARK(BM_Queueing5000And40000Tasks_CpuRatio)->Unit(benchmark::kMillisecond)-
 // origins wait. The seconds until the five have their images, and the slow one's outcome.
 void BM_CrawlingPeersBesideFiveLoads_Downloader(benchmark::State& state)
 {
-    const auto crawl = [](RawSocketServer::Connection& connection) {
-        if (!connection.send("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\nConnection: close\r\n\r\n"))
-            return;
-        while (connection.send("x"))
-            connection.idle(std::chrono::milliseconds(500));
-    };
-    const auto steady = [](RawSocketServer::Connection& connection) {
-        if (!connection.send("HTTP/1.1 200 OK\r\nContent-Length: 262144\r\nConnection: close\r\n\r\n"))
-            return;
-        for (int piece = 0; piece < 256 && connection.send(std::string(1024, 'x')); ++piece)
-            connection.idle(std::chrono::milliseconds(64));
-    };
-    const Origins crawling(11, crawl);
-    RawSocketServer slow(steady);
+    const Origins crawling(11, RawSocketServer::trickle(1000000, std::chrono::milliseconds(500)));
+    RawSocketServer slow(RawSocketServer::trickle(256 << 10, std::chrono::milliseconds(64), 1024));
     const Origins loads(5, iconHost());
     double loadSeconds = 0;
     double slowSeconds = 0;

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace Tivrand::Testing {
@@ -146,14 +147,18 @@ RawSocketServer::Behaviour RawSocketServer::respond(std::string response, std::c
     };
 }
 
-RawSocketServer::Behaviour RawSocketServer::trickle(int length, std::chrono::milliseconds interval)
+RawSocketServer::Behaviour RawSocketServer::trickle(std::int64_t length, std::chrono::milliseconds interval,
+                                                    std::size_t piece)
 {
-    return [length, interval](Connection& connection) {
+    return [length, interval, piece](Connection& connection) {
         if (!connection.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length)
                              + "\r\nConnection: close\r\n\r\n"))
             return;
-        for (int sent = 0; sent < length && connection.send("x"); ++sent)
+        for (std::int64_t left = length; left > 0; left -= std::int64_t(piece)) {
+            if (!connection.send(std::string(std::size_t(std::min(std::int64_t(piece), left)), 'x')))
+                return;
             connection.idle(interval);
+        }
     };
 }
 

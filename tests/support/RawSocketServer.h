@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -58,8 +59,8 @@ public:
     static Behaviour endlessBody();
     // Sends `response` exactly as given after `delay`, then closes.
     static Behaviour respond(std::string response, std::chrono::milliseconds delay = {});
-    // A 200 announcing a body of `length` bytes, then one byte of it every `interval`.
-    static Behaviour trickle(int length, std::chrono::milliseconds interval);
+    // A 200 announcing a body of `length` bytes, then `piece` bytes of it every `interval`.
+    static Behaviour trickle(std::int64_t length, std::chrono::milliseconds interval, std::size_t piece = 1);
 
 private:
     void acceptLoop();

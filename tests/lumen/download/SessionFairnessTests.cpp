@@ -20,22 +20,6 @@ using Tivrand::Testing::waitUntil;
 
 const QByteArray icon = pngBytes();
 
-// A 200 announcing `length` bytes, then `piece` bytes every `interval` until the client or the
-// server goes.
-RawSocketServer::Behaviour paced(qint64 length, std::size_t piece, std::chrono::milliseconds interval)
-{
-    return [=](RawSocketServer::Connection& connection) {
-        if (!connection.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length)
-                             + "\r\nConnection: close\r\n\r\n"))
-            return;
-        for (qint64 left = length; left > 0; left -= qint64(piece)) {
-            if (!connection.send(std::string(std::size_t(std::min(qint64(piece), left)), 'x')))
-                return;
-            connection.idle(interval);
-        }
-    };
-}
-
 KeepAliveServer::Handler answersTheIcon()
 {
     return [body = std::make_shared<const std::string>(icon.toStdString())](const KeepAliveServer::Request&) {
@@ -52,8 +36,8 @@ TEST_F(DownloaderTest, TransfersThatCrawlGiveTheirConnectionsUpToWaitingOnesAndA
     downloader->setSessionConfiguration(configuration);
     // Three transfers a byte every 300 ms, and one at 16 KiB a second that lasts well beyond the
     // time the others may crawl, take every connection.
-    RawSocketServer crawling(paced(1 << 20, 1, 300ms));
-    RawSocketServer steady(paced(128 << 10, 1024, 64ms));
+    RawSocketServer crawling(RawSocketServer::trickle(1 << 20, 300ms));
+    RawSocketServer steady(RawSocketServer::trickle(128 << 10, 64ms, 1024));
     const auto raw = optionsWith(std::make_shared<LivePhotoImageProcessor>());
     const auto crawlers = std::make_shared<Outcomes>();
     std::vector<std::shared_ptr<DownloadTask>> crawlingTasks;
@@ -128,7 +112,7 @@ TEST_F(DownloaderTest, BodiesThatAnnounceMuchAndSendLittleHoldOnlyWhatTheySent)
 {
     // Between them the two announce the session's whole budget for bodies.
     const qint64 announced = URLSessionConfiguration::ephemeral().maximumBufferedBodyBytes / 2;
-    RawSocketServer trickling(paced(announced, 1, 100ms));
+    RawSocketServer trickling(RawSocketServer::trickle(announced, 100ms));
     const auto heard = std::make_shared<std::atomic<int>>(0);
     const auto announcers = std::make_shared<Outcomes>();
     std::vector<std::shared_ptr<DownloadTask>> announcing;
