@@ -13,6 +13,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSslConfiguration>
 #include <QTimer>
 
@@ -72,22 +73,6 @@ AuthenticationMethod methodOf(const QByteArray& wwwAuthenticate)
         return AuthenticationMethod::negotiate;
     return AuthenticationMethod::other;
 }
-
-// Holds the read-ahead of every transfer of the worker for its life.
-class ReadAheadHold {
-public:
-    explicit ReadAheadHold(SessionWorker& worker)
-        : m_worker(worker)
-    {
-        m_worker.holdReadAhead(true);
-    }
-    ~ReadAheadHold() { m_worker.holdReadAhead(false); }
-    ReadAheadHold(const ReadAheadHold&) = delete;
-    ReadAheadHold& operator=(const ReadAheadHold&) = delete;
-
-private:
-    SessionWorker& m_worker;
-};
 
 URLProtectionSpace protectionSpaceOf(const QUrl& url, AuthenticationMethod method)
 {
@@ -448,7 +433,8 @@ AuthChallengeAnswer SessionTransfer::waitForChallengeAnswer(
     };
     const auto pending = std::make_shared<Pending>();
     // Replies go on arriving while the thread waits, and none is read meanwhile.
-    const ReadAheadHold hold(m_worker);
+    m_worker.holdReadAhead(true);
+    const auto releaseReadAhead = qScopeGuard([this] { m_worker.holdReadAhead(false); });
     ask([pending](AuthChallengeAnswer answer) {
         std::lock_guard lock(pending->mutex);
         if (pending->answer)
